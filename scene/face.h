@@ -1,0 +1,39 @@
+// One face of a model: 1 to 4 corners as built in the program (2 draw a line), more only when a
+// file says so (such faces are kept but not drawn).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "scene/small_vector.h"
+#include "scene/uv.h"
+#include "scene/vector.h"
+
+namespace mw {
+
+using IndexList = SmallVector<std::int32_t, 4>;
+using UVList = SmallVector<CUV, 4>;
+
+class CFace {
+ public:
+  std::int32_t material = 0;  // material identifier (CMaterial::id), not a list index
+  IndexList indices;          // vertex indices into the owning model, in corner order
+  UVList uvs;                 // empty, or one per corner
+  CVector normal;             // not normalised
+  std::uint8_t allSelected = 0;
+
+  std::size_t CornerCount() const { return indices.size(); }
+  std::int32_t Index(std::size_t i) const { return indices[i]; }
+  void AddIndex(std::int32_t i) { indices.push_back(i); }
+  void AddUV(const CUV& uv) { uvs.push_back(uv); }
+  std::size_t UVCount() const { return uvs.size(); }
+  std::int32_t Material() const { return material; }
+  void SetMaterial(std::int32_t id) { material = id; }
+  CVector Normal() const { return normal; }
+
+  void OffsetIndices(std::int32_t n) {
+    for (auto& i : indices) i += n;
+  }
+};
+
+}  // namespace mw

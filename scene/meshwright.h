@@ -1,0 +1,96 @@
+// The scene: models, materials, camera, and the display and editing state shared by every pane.
+//
+// An ordinary class. The program makes exactly one (app/ hands out a reference to it); tests make
+// their own. Nothing here draws, shows a window or touches OpenGL.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "scene/animation.h"
+#include "scene/material.h"
+#include "scene/model.h"
+
+namespace mw {
+
+enum EditMode : std::int32_t {
+  kModeSelect = 0,
+  kModeMove = 1,
+  kModeRotate = 2,
+  kModeSize = 3,
+  kModeStretch = 4,
+  kModeCreateFace = 5,
+  kModeCreateBox = 6,
+};
+
+// Orthographic planes: 0 Top (u = x, v = z), 1 Face (u = x, v = -y), 2 Left (u = -z, v = -y).
+enum Plane : std::int32_t { kPlaneTop = 0, kPlaneFace = 1, kPlaneLeft = 2 };
+
+inline constexpr std::uint32_t kDefaultBackground = 0x5A411E;  // red 30, green 65, blue 90
+
+struct Cursor3 {
+  std::int32_t x = 0, y = 0, z = 0;
+};
+
+class CMeshwright {
+ public:
+  // Handles of the OpenGL view; opaque to the scene, managed by the render layer.
+  void* glWindow = nullptr;
+  void* glContext = nullptr;
+  void* glDeviceContext = nullptr;
+
+  std::vector<CModel> models;
+  std::vector<CMaterial> materials;
+  CAnimation camera;
+  std::int32_t reservedWord = 0;
+  std::int32_t smoothing = 0;
+  float fieldOfView = 0.0f;
+  float viewportWidth = 0.0f;
+  float viewportHeight = 0.0f;
+  std::int32_t nextMaterialId = 0;
+  std::uint32_t backgroundColor = 0;
+  float zoom = 0.0f;
+  std::int32_t editMode = 0;
+  std::int32_t currentModel = 0;
+  std::int32_t currentMaterial = 0;
+  Cursor3 cursor;
+
+  // A freshly constructed scene has empty lists and zero settings, like the program's before its
+  // perspective pane is created; ResetScene makes it a new document.
+  CMeshwright();
+
+  void ResetScene();
+  void ReleaseTextures();
+  void LoadTextures();
+  void UpdateMaterialColors();
+  void ComputeNormals();
+
+  // Accessors.
+  std::size_t ModelCount() const { return models.size(); }
+  CModel Model(std::size_t i) const { return models.at(i); }
+  std::int32_t ModelState(std::size_t i) const { return models.at(i).state; }
+  void AppendModelRecord(const CModel& m) { models.push_back(m); }
+  std::size_t MaterialCount() const { return materials.size(); }
+  CMaterial Material(std::size_t i) const { return materials.at(i); }
+  void AppendMaterialRecord(const CMaterial& m) { materials.push_back(m); }
+  std::int32_t NextMaterialId() const { return nextMaterialId; }
+  void AddNextMaterialId(std::int32_t n) { nextMaterialId += n; }
+  void SetZoom(float z) { zoom = z; }
+  // Adds `delta` to zoom; a result below 1.0 becomes exactly 1.0.
+  void AddZoom(float delta);
+  void ToggleSmoothing() { smoothing = smoothing ? 0 : 1; }
+  void SetCameraTranslation(const CVector& v) { camera.SetTranslation(v); }
+  void SetCameraRotation(const CVector& v) { camera.SetRotation(v); }
+  void AddCameraTranslation(const CVector& v) { camera.AddTranslation(v); }
+  void AddCameraRotation(const CVector& v) { camera.AddRotation(v); }
+
+  bool HasCurrentModel() const { return currentModel >= 0 && static_cast<std::size_t>(currentModel) < models.size(); }
+  bool HasCurrentMaterial() const {
+    return currentMaterial >= 0 && static_cast<std::size_t>(currentMaterial) < materials.size();
+  }
+
+  // 1 -> 2 -> 3 -> 1; returns the new state. An index outside the list does nothing and returns 0.
+  std::int32_t CycleModelState(std::int32_t i);
+};
+
+}  // namespace mw

@@ -1,0 +1,71 @@
+#include "scene/model.h"
+
+namespace mw {
+
+CModel& CModel::operator=(const CModel& o) {
+  if (this == &o) return *this;
+  name = o.name;
+  reservedInt = o.reservedInt;
+  secondName = o.secondName;
+  vertices = o.vertices;
+  faces = o.faces;
+  mirrorAxis = o.mirrorAxis;
+  facet = o.facet;
+  state = o.state;
+  pendingVertices = o.pendingVertices;
+  return *this;
+}
+
+void CModel::ComputeNormals(std::int32_t smooth) {
+  const std::size_t vertexCount = vertices.size();
+  for (CFace& f : faces) {
+    if (f.indices.size() <= 2) continue;
+    const std::int32_t i0 = f.indices[0], i1 = f.indices[1], i2 = f.indices[2];
+    if (i0 < 0 || i1 < 0 || i2 < 0 || static_cast<std::size_t>(i0) >= vertexCount ||
+        static_cast<std::size_t>(i1) >= vertexCount || static_cast<std::size_t>(i2) >= vertexCount)
+      continue;
+    const CVector& p0 = vertices[i0].position;
+    CVector e1 = p0 - vertices[i1].position;
+    CVector e2 = p0 - vertices[i2].position;
+    f.normal = Cross(e1, e2);
+  }
+  if (!smooth) return;
+  const std::size_t faceCount = faces.size();
+  for (CVertex& v : vertices) {
+    // Summing in double and rounding once would differ from the float32 running sum; keep the
+    // running sum in float32 steps like the vector's own +=.
+    CVector sum;
+    for (std::int32_t ref : v.faceRefs) {
+      if (ref < 0 || static_cast<std::size_t>(ref) >= faceCount) continue;
+      sum += faces[ref].normal;
+    }
+    v.normal = sum;
+  }
+}
+
+void CModel::RebuildFaceRefs() {
+  for (CVertex& v : vertices) v.faceRefs.clear();
+  const std::size_t vertexCount = vertices.size();
+  const auto faceCount = static_cast<std::int32_t>(faces.size());
+  for (std::int32_t i = 0; i < faceCount; ++i) {
+    for (std::int32_t index : faces[i].indices) {
+      if (index >= 0 && static_cast<std::size_t>(index) < vertexCount) vertices[index].faceRefs.push_back(i);
+    }
+  }
+}
+
+void CModel::UpdateFaceSelection() {
+  const std::size_t vertexCount = vertices.size();
+  for (CFace& f : faces) {
+    std::uint8_t all = 1;
+    for (std::int32_t index : f.indices) {
+      if (index < 0 || static_cast<std::size_t>(index) >= vertexCount || !vertices[index].selected) {
+        all = 0;
+        break;
+      }
+    }
+    f.allSelected = all;
+  }
+}
+
+}  // namespace mw

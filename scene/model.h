@@ -1,0 +1,49 @@
+// One polygon object: its vertices, faces and display state, and the face being built.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scene/face.h"
+#include "scene/vertex.h"
+
+namespace mw {
+
+enum ModelState : std::int32_t { kStateNormal = 1, kStateLocked = 2, kStateHidden = 3 };
+
+class CModel {
+ public:
+  std::string name = "Model";         // CP932 bytes
+  std::int32_t reservedInt = 0;       // carried by the archive only
+  std::string secondName = "<NULL>";  // carried by the archive only
+  std::int32_t mirrorAxis = 0;        // Metasequoia "mirror_axis", stored only
+  float facet = 0.0f;                 // Metasequoia "facet", stored only
+  std::vector<CVertex> vertices;
+  std::vector<CFace> faces;
+  std::int32_t state = kStateNormal;
+  CFace pendingFace;                     // face under construction; never archived
+  std::vector<CVertex> pendingVertices;  // its new vertices, not yet in `vertices`
+
+  CModel() = default;
+  // Copying takes everything but the face under construction, which belongs to the list
+  // position: moving a model up or down by assignment leaves each slot's pending face in place.
+  CModel(const CModel& o) { *this = o; }
+  CModel& operator=(const CModel& o);
+  // Moving (what std::vector does when it grows or closes a gap) carries the whole record.
+  CModel(CModel&&) noexcept = default;
+  CModel& operator=(CModel&&) noexcept = default;
+
+  bool IsEditable() const { return state != kStateLocked && state != kStateHidden; }
+
+  // Face normals from the first three corners (faces with fewer keep theirs); with `smooth`,
+  // every vertex normal becomes the sum of the normals of the faces in its faceRefs.
+  void ComputeNormals(std::int32_t smooth);
+  // faceRefs of every vertex, rebuilt from the faces in order. Corners naming no vertex are
+  // skipped (they cannot come from the program's own operations, only from damaged input).
+  void RebuildFaceRefs();
+  // allSelected of every face from its corners' selection.
+  void UpdateFaceSelection();
+};
+
+}  // namespace mw

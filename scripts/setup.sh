@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Meshwright needs, only those that are missing.
+set -euo pipefail
+packages=(cmake g++ ninja-build pkg-config qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libgl1-mesa-dri
+          libgl-dev xvfb xauth fonts-ipafont-gothic libjpeg-dev libpng-dev libgtest-dev libgmock-dev
+          libbenchmark-dev libstb-dev libtinyobjloader-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR="/tmp/meshwright-runtime-$(id -u)"
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+fi

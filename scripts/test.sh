@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the core under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then the whole program (OpenGL and widget tests on a virtual X display).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/setup.sh
+jobs=$(nproc)
+
+echo "== core tests with sanitizers"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMW_SANITIZE=ON -DMW_WITH_GUI=OFF -DMW_WERROR=ON >/dev/null
+cmake --build build/asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+echo "== all tests, program build"
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DMW_WERROR=ON >/dev/null
+cmake --build build/release -j "$jobs"
+# Widget and OpenGL tests fail instead of skipping when the display is missing.
+export MW_REQUIRE_DISPLAY=1
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build/release --output-on-failure -j "$jobs"

@@ -1,0 +1,357 @@
+#include "scene/archive.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/support/test_support.h"
+
+namespace mw {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Write(const CMeshwright& s) {
+  Bytes out;
+  WriteScene(s, out);
+  return out;
+}
+
+CMeshwright NewDocument() {
+  CMeshwright s;
+  s.ResetScene();
+  return s;
+}
+
+// Several models and materials, a textured quadrilateral, lines, shared vertices, Japanese names.
+CMeshwright RichScene() {
+  CMeshwright s = NewDocument();
+  s.reservedWord = 77;
+  s.smoothing = 0;
+  s.nextMaterialId = 5;
+  s.camera.translation = CVector(1.5f, -2.25f, -1999.0f);
+  s.camera.rotation = CVector(33, 44, 55);
+  s.camera.scale = CVector(2, 3, 4);
+  s.camera.frame = 12;
+  CModel& a = s.models[0];
+  a.name = "\x83\x65\x83\x58\x83\x67";  // テスト
+  a.reservedInt = -5;
+  a.secondName = "second";
+  a.facet = 59.5f;
+  a.vertices = {CVertex(0, 0, 0), CVertex(100, 0, 0), CVertex(100, 100, 0), CVertex(0, 100, 0.125f)};
+  CFace quad;
+  quad.indices = {0, 1, 2, 3};
+  quad.uvs = {CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)};
+  quad.material = 3;
+  CFace line;
+  line.indices = {0, 2};
+  line.material = -1;
+  CFace tri;
+  tri.indices = {1, 2, 3};
+  tri.material = 4;
+  a.faces = {quad, line, tri};
+  a.RebuildFaceRefs();
+  a.ComputeNormals(1);
+  CModel b;
+  b.name = std::string(300, 'n');
+  b.vertices = {CVertex(-1, -2, -3)};
+  b.mirrorAxis = 7;
+  b.state = 3;
+  b.vertices[0].selected = 1;
+  s.models.push_back(b);
+  s.models.emplace_back();
+  CMaterial m0(3);
+  m0.name = "\x8D\xDE\x8E\xBF";  // 材質
+  m0.color[0] = 0.1f;
+  m0.color[3] = 0.5f;
+  m0.diffuse = 0.9f;
+  m0.ambient = 0.3f;
+  m0.emissive = 0.2f;
+  m0.specular = 0.4f;
+  m0.power = 128.0f;
+  m0.texture = "wood.bmp";
+  m0.alphaPlane = "alpha.bmp";
+  m0.bump = "bump.bmp";
+  s.materials = {m0, CMaterial(4)};
+  return s;
+}
+
+void ExpectSameArchivedContent(const CMeshwright& a, const CMeshwright& b) {
+  EXPECT_EQ(a.reservedWord, b.reservedWord);
+  EXPECT_EQ(a.nextMaterialId, b.nextMaterialId);
+  EXPECT_EQ(a.smoothing, b.smoothing);
+  EXPECT_EQ(a.camera.translation, b.camera.translation);
+  EXPECT_EQ(a.camera.rotation, b.camera.rotation);
+  EXPECT_EQ(a.camera.scale, b.camera.scale);
+  EXPECT_EQ(a.camera.frame, b.camera.frame);
+  ASSERT_EQ(a.models.size(), b.models.size());
+  for (std::size_t i = 0; i < a.models.size(); ++i) {
+    const CModel& x = a.models[i];
+    const CModel& y = b.models[i];
+    EXPECT_EQ(x.name, y.name);
+    EXPECT_EQ(x.reservedInt, y.reservedInt);
+    EXPECT_EQ(x.secondName, y.secondName);
+    EXPECT_EQ(x.facet, y.facet);
+    ASSERT_EQ(x.vertices.size(), y.vertices.size());
+    for (std::size_t v = 0; v < x.vertices.size(); ++v) {
+      EXPECT_EQ(x.vertices[v].position, y.vertices[v].position);
+      EXPECT_EQ(x.vertices[v].faceRefs, y.vertices[v].faceRefs);
+    }
+    ASSERT_EQ(x.faces.size(), y.faces.size());
+    for (std::size_t f = 0; f < x.faces.size(); ++f) {
+      EXPECT_EQ(x.faces[f].indices, y.faces[f].indices);
+      EXPECT_EQ(x.faces[f].uvs, y.faces[f].uvs);
+      EXPECT_EQ(x.faces[f].material, y.faces[f].material);
+      EXPECT_EQ(x.faces[f].normal, y.faces[f].normal);
+    }
+  }
+  ASSERT_EQ(a.materials.size(), b.materials.size());
+  for (std::size_t i = 0; i < a.materials.size(); ++i) {
+    const CMaterial& x = a.materials[i];
+    const CMaterial& y = b.materials[i];
+    EXPECT_EQ(x.id, y.id);
+    EXPECT_EQ(x.name, y.name);
+    EXPECT_EQ(0, std::memcmp(x.color, y.color, sizeof x.color));
+    EXPECT_EQ(x.diffuse, y.diffuse);
+    EXPECT_EQ(x.ambient, y.ambient);
+    EXPECT_EQ(x.emissive, y.emissive);
+    EXPECT_EQ(x.specular, y.specular);
+    EXPECT_EQ(x.power, y.power);
+    EXPECT_EQ(x.texture, y.texture);
+    EXPECT_EQ(x.alphaPlane, y.alphaPlane);
+    EXPECT_EQ(x.bump, y.bump);
+  }
+}
+
+TEST(ArchiveWrite, NewDocumentIsExactlyTheseBytes) {
+  const Bytes got = Write(NewDocument());
+  const Bytes want = {
+      1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0,        // counts, reserved, next id, smoothing
+      5, 'M', 'o', 'd', 'e', 'l', 0, 0, 0, 0,                            // name, reservedInt (0 here)
+      6, '<', 'N', 'U', 'L', 'L', '>', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // second name, V, F, facet
+      0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x00, 0xFA, 0xC4,                    // translation
+      0x00, 0x00, 0xA0, 0x41, 0x00, 0x00, 0x20, 0x41, 0, 0, 0, 0,        // rotation
+      0, 0, 0x80, 0x3F, 0, 0, 0x80, 0x3F, 0, 0, 0x80, 0x3F,              // scale
+      0, 0, 0, 0};                                                       // frame
+  ASSERT_EQ(got.size(), 89u);
+  EXPECT_EQ(got, want);
+}
+
+TEST(ArchiveWrite, TextPrefixesAtTheirBoundaries) {
+  auto prefix = [](std::uint64_t n) {
+    Bytes out;
+    AppendTextPrefix(out, n);
+    return out;
+  };
+  EXPECT_EQ(prefix(0), (Bytes{0x00}));
+  EXPECT_EQ(prefix(254), (Bytes{0xFE}));
+  EXPECT_EQ(prefix(255), (Bytes{0xFF, 0xFF, 0x00}));
+  EXPECT_EQ(prefix(65533), (Bytes{0xFF, 0xFD, 0xFF}));
+  EXPECT_EQ(prefix(65534), (Bytes{0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00}));
+  EXPECT_EQ(prefix(0xFFFFFFFFull), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}));
+}
+
+TEST(ArchiveRead, LongNamesAtEveryPrefixFormRoundTrip) {
+  for (std::size_t n : {0u, 254u, 255u, 65533u, 65534u, 70000u}) {
+    CMeshwright s = NewDocument();
+    s.models[0].name = std::string(n, 'a');
+    CMeshwright t = NewDocument();
+    const Bytes bytes = Write(s);
+    ASSERT_TRUE(ReadScene(t, bytes.data(), bytes.size()).ok()) << n;
+    EXPECT_EQ(t.models[0].name.size(), n);
+  }
+}
+
+TEST(ArchiveRead, WideTextFromAnotherWriterIsConvertedToCp932) {
+  Bytes bytes = Write(NewDocument());
+  // Replace the model name (offset 20: 05 "Model") with FF FE FF, length 3, UTF-16LE "aテ!".
+  const Bytes wide = {0xFF, 0xFE, 0xFF, 0x03, 'a', 0x00, 0xC6, 0x30, '!', 0x00};
+  bytes.erase(bytes.begin() + 20, bytes.begin() + 26);
+  bytes.insert(bytes.begin() + 20, wide.begin(), wide.end());
+  CMeshwright s;
+  ASSERT_TRUE(ReadScene(s, bytes.data(), bytes.size()).ok());
+  EXPECT_EQ(s.models[0].name, "a\x83\x65!");
+}
+
+TEST(ArchiveWrite, RecordSizesOfFacesAndSharedVertices) {
+  CMeshwright s = NewDocument();
+  const std::size_t base = Write(s).size();
+  CModel& m = s.models[0];
+  m.vertices = {CVertex(), CVertex(), CVertex(), CVertex()};
+  const std::size_t withVertices = Write(s).size();
+  EXPECT_EQ(withVertices - base, 4 * 16u);
+  CFace line;
+  line.indices = {0, 1};
+  m.faces = {line};
+  EXPECT_EQ(Write(s).size() - withVertices, 32u);
+  CFace quad;
+  quad.indices = {0, 1, 2, 3};
+  quad.uvs = {CUV(), CUV(), CUV(), CUV()};
+  m.faces = {quad};
+  EXPECT_EQ(Write(s).size() - withVertices, 72u);
+  m.faces = {line, line, line};
+  m.RebuildFaceRefs();
+  EXPECT_EQ(Write(s).size() - withVertices, 3 * 32u + 2 * 12u);  // vertices 0 and 1: three references each
+}
+
+TEST(ArchiveRead, RoundTripKeepsEveryArchivedField) {
+  const CMeshwright original = RichScene();
+  const Bytes bytes = Write(original);
+  CMeshwright loaded = NewDocument();
+  loaded.zoom = 250.0f;
+  loaded.editMode = 3;
+  ASSERT_TRUE(ReadScene(loaded, bytes.data(), bytes.size()).ok());
+  ExpectSameArchivedContent(original, loaded);
+  // What the file does not carry falls back to defaults or stays as it was.
+  EXPECT_EQ(loaded.models[1].state, 1);
+  EXPECT_EQ(loaded.models[1].mirrorAxis, 0);
+  EXPECT_EQ(loaded.models[1].vertices[0].selected, 0);
+  EXPECT_EQ(loaded.zoom, 250.0f);
+  EXPECT_EQ(loaded.editMode, 3);
+  // Derived colours match the loaded factors.
+  EXPECT_FLOAT_EQ(loaded.materials[0].diffuseRGBA[0], 0.1f * 0.9f);
+  EXPECT_EQ(Write(loaded), bytes);
+}
+
+TEST(ArchiveRead, EveryPrefixFailsCleanlyAndLeavesTheSceneAlone) {
+  const Bytes bytes = Write(RichScene());
+  const CMeshwright before = NewDocument();
+  const Bytes beforeBytes = Write(before);
+  for (std::size_t n = 0; n < bytes.size(); ++n) {
+    CMeshwright s = NewDocument();
+    ArchiveResult r = ReadScene(s, bytes.data(), n);
+    ASSERT_FALSE(r.ok()) << "prefix " << n;
+    EXPECT_EQ(r.error, ArchiveError::kUnexpectedFormat) << "prefix " << n;
+    ASSERT_EQ(Write(s), beforeBytes) << "prefix " << n;
+  }
+}
+
+TEST(ArchiveRead, FileEndingInsideTheLastBumpNameIsUnexpectedFormat) {
+  const Bytes bytes = Write(RichScene());
+  CMeshwright s = NewDocument();
+  ArchiveResult r = ReadScene(s, bytes.data(), bytes.size() - 1);
+  EXPECT_EQ(ArchiveErrorMessage(r), "予期しないファイル形式です。");
+  ASSERT_EQ(s.models.size(), 1u);
+  EXPECT_EQ(s.models[0].name, "Model");
+}
+
+void Poke32(Bytes& b, std::size_t at, std::int32_t v) { std::memcpy(b.data() + at, &v, 4); }
+
+TEST(ArchiveRead, NegativeAndOversizedCountsFailBeforeAllocating) {
+  const Bytes good = Write(NewDocument());
+  struct Case {
+    std::size_t offset;
+    std::int32_t value;
+  };
+  // 0: models, 4: materials, 37: vertex count, 41: face count of the one model.
+  for (Case c : {Case{0, -1}, Case{4, -1}, Case{0, 0x7FFFFFFF}, Case{4, 0x7FFFFFFF}, Case{37, -3},
+                 Case{41, -3}, Case{37, 0x7FFFFFFF}, Case{41, 0x40000000}}) {
+    Bytes b = good;
+    Poke32(b, c.offset, c.value);
+    CMeshwright s = NewDocument();
+    ArchiveResult r = ReadScene(s, b.data(), b.size());
+    EXPECT_EQ(r.error, ArchiveError::kUnexpectedFormat) << c.offset << " = " << c.value;
+    EXPECT_EQ(Write(s), good);
+  }
+}
+
+TEST(ArchiveRead, CountsInsideRecordsAreBoundedByTheFile) {
+  CMeshwright s = NewDocument();
+  s.models[0].vertices = {CVertex(1, 2, 3)};
+  CFace f;
+  f.indices = {0};
+  s.models[0].faces = {f};
+  s.models[0].RebuildFaceRefs();
+  const Bytes good = Write(s);
+  // The vertex record starts at 49: position (12), R at 61.
+  for (std::size_t at : {std::size_t{61}}) {
+    for (std::int32_t v : {-1, 0x20000000}) {
+      Bytes b = good;
+      Poke32(b, at, v);
+      CMeshwright t = NewDocument();
+      EXPECT_EQ(ReadScene(t, b.data(), b.size()).error, ArchiveError::kUnexpectedFormat);
+    }
+  }
+  // The face record at 69: normal (12) and material (4), K at 85, the index at 89, T at 93.
+  for (std::size_t at : {std::size_t{85}, std::size_t{93}}) {
+    for (std::int32_t v : {-1, 0x20000000}) {
+      Bytes b = good;
+      Poke32(b, at, v);
+      CMeshwright t = NewDocument();
+      EXPECT_EQ(ReadScene(t, b.data(), b.size()).error, ArchiveError::kUnexpectedFormat) << at << " " << v;
+    }
+  }
+}
+
+TEST(ArchiveRead, IndicesOutsideTheirListsFail) {
+  CMeshwright s = NewDocument();
+  s.models[0].vertices = {CVertex(1, 2, 3)};
+  CFace f;
+  f.indices = {0};
+  s.models[0].faces = {f};
+  s.models[0].RebuildFaceRefs();
+  const Bytes good = Write(s);
+  {
+    CMeshwright t = NewDocument();
+    ASSERT_TRUE(ReadScene(t, good.data(), good.size()).ok());
+  }
+  for (auto [at, v] : {std::pair<std::size_t, std::int32_t>{89, 1}, {89, -1}, {65, 1}, {65, -1}}) {
+    Bytes b = good;
+    Poke32(b, at, v);
+    CMeshwright t = NewDocument();
+    EXPECT_EQ(ReadScene(t, b.data(), b.size()).error, ArchiveError::kUnexpectedFormat) << at << " " << v;
+    EXPECT_EQ(t.models[0].vertices.size(), 0u);
+  }
+}
+
+TEST(ArchiveRead, TextLengthAboveTheLimitIsTheGeneralOpenFailure) {
+  Bytes b = Write(NewDocument());
+  const Bytes huge = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0x80, 0, 0, 0, 0};
+  b.erase(b.begin() + 20, b.begin() + 26);
+  b.insert(b.begin() + 20, huge.begin(), huge.end());
+  CMeshwright s = NewDocument();
+  ArchiveResult r = ReadScene(s, b.data(), b.size());
+  EXPECT_EQ(r.error, ArchiveError::kOpenFailed);
+  EXPECT_EQ(ArchiveErrorMessage(r), "ドキュメントを開くことに失敗しました。");
+}
+
+TEST(ArchiveFile, EmptyFileOpensAndChangesNothing) {
+  test::TempDir dir;
+  const auto path = dir / "empty.mwr";
+  test::WriteBytes(path, {});
+  CMeshwright s = RichScene();
+  const Bytes before = Write(s);
+  EXPECT_TRUE(OpenSceneFile(s, path.string()).ok());
+  EXPECT_EQ(Write(s), before);
+}
+
+TEST(ArchiveFile, SaveThenOpenAndMissingFiles) {
+  test::TempDir dir;
+  const auto path = dir / "scene.mwr";
+  const CMeshwright original = RichScene();
+  ASSERT_TRUE(SaveSceneFile(original, path.string()).ok());
+  CMeshwright loaded = NewDocument();
+  ASSERT_TRUE(OpenSceneFile(loaded, path.string()).ok());
+  ExpectSameArchivedContent(original, loaded);
+
+  ArchiveResult missing = OpenSceneFile(loaded, (dir / "nope.mwr").string());
+  EXPECT_EQ(missing.error, ArchiveError::kFileError);
+  EXPECT_FALSE(ArchiveErrorMessage(missing).empty());
+  ArchiveResult unwritable = SaveSceneFile(original, (dir / "no/dir/x.mwr").string());
+  EXPECT_EQ(unwritable.error, ArchiveError::kFileError);
+}
+
+TEST(ArchiveFile, FailedSaveLeavesWhatWasThereAndNoTemporaryFile) {
+  test::TempDir dir;
+  // The target is a folder with a file in it: the final rename must fail, whoever runs the test.
+  const auto target = dir / "scene.mwr";
+  std::filesystem::create_directory(target);
+  test::WriteBytes(target / "keep", {1, 2, 3});
+  ArchiveResult r = SaveSceneFile(RichScene(), target.string());
+  EXPECT_EQ(r.error, ArchiveError::kFileError);
+  EXPECT_EQ(test::ReadBytes(target / "keep"), (Bytes{1, 2, 3}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
+}
+
+}  // namespace
+}  // namespace mw

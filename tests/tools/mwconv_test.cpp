@@ -1,0 +1,89 @@
+// The converter as a user runs it: through the shell, judged by exit status, output and files.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+
+#include "tests/support/test_support.h"
+
+namespace mw {
+namespace {
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+};
+
+RunResult Mwconv(const std::string& args) {
+  std::string cmd = MW_BIN_DIR;
+  cmd.append("/mwconv ").append(args).append(" 2>/dev/null");
+  RunResult r;
+  std::FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  std::array<char, 4096> buf;
+  std::size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+  int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+std::string Q(const std::filesystem::path& p) {
+  std::string quoted(1, '\'');
+  quoted.append(p.string()).push_back('\'');
+  return quoted;
+}
+
+TEST(Mwconv, NewWritesTheEmptyDocument) {
+  test::TempDir dir;
+  EXPECT_EQ(Mwconv("--new " + Q(dir / "a.mwr")).status, 0);
+  EXPECT_EQ(std::filesystem::file_size(dir / "a.mwr"), 89u);
+  EXPECT_EQ(Mwconv("--new " + Q(dir / "a.MWR")).status, 0);
+}
+
+TEST(Mwconv, InfoPrintsTheSceneAsJson) {
+  test::TempDir dir;
+  ASSERT_EQ(Mwconv("--new " + Q(dir / "a.mwr")).status, 0);
+  RunResult r = Mwconv("--info " + Q(dir / "a.mwr"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("\"smoothing\":1"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"name\":\"Model\""), std::string::npos);
+  EXPECT_NE(r.out.find("\"translation\":[0,0,-2000]"), std::string::npos);
+  EXPECT_NE(r.out.find("\"open\":{\"ok\":true,\"error\":null}"), std::string::npos);
+  RunResult s = Mwconv("--info --summary " + Q(dir / "a.mwr"));
+  EXPECT_NE(s.out.find("\"vertexCount\":0"), std::string::npos) << s.out;
+}
+
+TEST(Mwconv, ConvertsAndRefusesBrokenInputsWithoutPartialOutput) {
+  test::TempDir dir;
+  ASSERT_EQ(Mwconv("--new " + Q(dir / "a.mwr")).status, 0);
+  EXPECT_EQ(Mwconv(Q(dir / "a.mwr") + " " + Q(dir / "b.mwr")).status, 0);
+  EXPECT_EQ(test::ReadBytes(dir / "a.mwr"), test::ReadBytes(dir / "b.mwr"));
+
+  auto broken = test::ReadBytes(dir / "a.mwr");
+  broken.resize(50);
+  test::WriteBytes(dir / "broken.mwr", broken);
+  EXPECT_EQ(Mwconv(Q(dir / "broken.mwr") + " " + Q(dir / "c.mwr")).status, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "c.mwr"));
+  RunResult info = Mwconv("--info " + Q(dir / "broken.mwr"));
+  EXPECT_EQ(info.status, 1);
+  EXPECT_NE(info.out.find("\"error\":\"UnexpectedFormat\""), std::string::npos) << info.out;
+
+  EXPECT_EQ(Mwconv(Q(dir / "missing.mwr") + " " + Q(dir / "c.mwr")).status, 1);
+  EXPECT_EQ(Mwconv(Q(dir / "a.mwr") + " " + Q(dir / "no/such/dir/c.mwr")).status, 3);
+  EXPECT_EQ(Mwconv(Q(dir / "a.mwr") + " " + Q(dir / "c.txt")).status, 2);
+  EXPECT_EQ(Mwconv(Q(dir / "a.txt") + " " + Q(dir / "c.mwr")).status, 1);
+}
+
+TEST(Mwconv, UsageErrors) {
+  EXPECT_EQ(Mwconv("").status, 2);
+  EXPECT_EQ(Mwconv("--info").status, 2);
+  EXPECT_EQ(Mwconv("--new").status, 2);
+  EXPECT_EQ(Mwconv("--bogus a b").status, 2);
+  EXPECT_EQ(Mwconv("only-one.mwr").status, 2);
+}
+
+}  // namespace
+}  // namespace mw
