@@ -87,10 +87,10 @@ void BM_PlainRead(benchmark::State& state) {
   std::remove(path.c_str());
 }
 
-BENCHMARK(BM_WriteScene)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReadScene)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteScene)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReadScene)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
