@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "scene/animation.h"
@@ -91,6 +92,46 @@ class CMeshwright {
 
   // 1 -> 2 -> 3 -> 1; returns the new state. An index outside the list does nothing and returns 0.
   std::int32_t CycleModelState(std::int32_t i);
+
+  // Selection and transforms. Every operation visits the models in list order; transforms and
+  // selecting skip locked and hidden models, deselecting reaches every model. Pixel quantities
+  // are converted to model units with zoom; pivots are in pixels relative to the pane centre.
+  // A plane other than 0, 1 or 2 makes the plane-dependent operations do nothing.
+  void SelectInRect(int left, int top, int right, int bottom, std::int32_t plane, std::uint8_t value, int cx, int cy);
+  void SetAllSelected(std::uint8_t value);
+  void SetModelSelected(std::uint8_t value);
+  void MoveSelected(float dx, float dy, float dz);
+  void RotateSelected(std::int32_t plane, float angle, int pivotU, int pivotV);
+  void SizeSelected(std::int32_t plane, float amount, int pivotU, int pivotV);
+  void StretchSelected(std::int32_t plane, float amountU, float amountV, int pivotU, int pivotV);
+  void RotateSelectedAbout(std::int32_t plane, float angle, const CVector& centre);
+  void ScaleSelectedAbout(const CVector& centre, const CVector& factor);
+
+  // Model and face editing. Operations on the current model or material do nothing when the
+  // index is outside its list; none changes currentModel or currentMaterial.
+  void AddFacePoint(std::int32_t plane, int px, int py, int cx, int cy);
+  void CommitFace();
+  void DeleteSelection();
+  void AssignCurrentMaterial();
+  void ApplyDefaultUVs(std::int32_t materialId);
+  void AddModel();
+  void DeleteCurrentModel();
+  void MoveCurrentModelUp();
+  void MoveCurrentModelDown();
+  void MergeCurrentModelUp();
+  void MergeCurrentModelDown();
+  void RenameCurrentModel(const std::string& name);
+  void AddMaterial();
+  void DeleteCurrentMaterial();
+
+  // Identifier given to faces built while no material is current. No material ever gets it from
+  // AddMaterial, so such faces never silently take on a material added later.
+  static constexpr std::int32_t kNoMaterial = -1;
+  // The current material's identifier, or kNoMaterial.
+  std::int32_t CurrentMaterialId() const;
 };
+
+// Appends source's faces (corner indices offset past target's vertices) and vertices to target.
+void AppendModel(CModel& target, const CModel& source);
 
 }  // namespace mw

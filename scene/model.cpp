@@ -56,10 +56,15 @@ void CModel::RebuildFaceRefs() {
 
 void CModel::UpdateFaceSelection() {
   const std::size_t vertexCount = vertices.size();
+  const CVertex* const v = vertices.data();
   for (CFace& f : faces) {
     std::uint8_t all = 1;
-    for (std::int32_t index : f.indices) {
-      if (index < 0 || static_cast<std::size_t>(index) >= vertexCount || !vertices[index].selected) {
+    const std::int32_t* i = f.indices.data();
+    const std::int32_t* const end = i + f.indices.size();
+    for (; i != end; ++i) {
+      // One unsigned comparison covers both negative and too-large corners.
+      const auto index = static_cast<std::size_t>(static_cast<std::uint32_t>(*i));
+      if (*i < 0 || index >= vertexCount || !v[index].selected) {
         all = 0;
         break;
       }

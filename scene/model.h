@@ -44,6 +44,18 @@ class CModel {
   void RebuildFaceRefs();
   // allSelected of every face from its corners' selection.
   void UpdateFaceSelection();
+
+  // Face building: a point in pixels at `zoom` becomes a corner, reusing the first committed
+  // vertex within 5 units on every axis; the fourth corner commits the face.
+  void AddPendingPoint(float x, float y, float z, float zoom, std::int32_t materialId);
+  void CommitPendingFace(std::int32_t materialId);
+  // Removes the faces whose corners are all selected, then every vertex no face uses, renumbering
+  // the corners; linear in the model's size.
+  void DeleteSelectedFaces();
+  void AssignMaterialToSelected(std::int32_t materialId);
+
+  // True when `i` names a vertex of this model.
+  bool HasVertex(std::int32_t i) const { return i >= 0 && static_cast<std::size_t>(i) < vertices.size(); }
 };
 
 }  // namespace mw

@@ -8,7 +8,7 @@ struct CUV {
   float v = 0.0f;
 
   CUV() = default;
-  CUV(float au, float av) : u(au), v(av) {}
+  constexpr CUV(float au, float av) : u(au), v(av) {}
   friend bool operator==(const CUV& a, const CUV& b) { return a.u == b.u && a.v == b.v; }
 };
 

@@ -1,0 +1,235 @@
+// Building faces, deleting the selection, materials of faces, and the model and material lists.
+#include <algorithm>
+
+#include "scene/meshwright.h"
+
+namespace mw {
+namespace {
+
+constexpr CUV kDefaultUV[4] = {CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)};
+constexpr double kSnap = 5.0;
+
+bool CornersAllSelected(const CModel& m, const CFace& f) {
+  for (std::int32_t i : f.indices)
+    if (!m.HasVertex(i) || !m.vertices[static_cast<std::size_t>(i)].selected) return false;
+  return true;
+}
+
+}  // namespace
+
+// ---- model level ----
+
+void CModel::AddPendingPoint(float px, float py, float pz, float zoom, std::int32_t materialId) {
+  if (!IsEditable()) return;
+  const float x = static_cast<float>(static_cast<double>(px) / zoom * 100.0);
+  const float y = static_cast<float>(static_cast<double>(py) / zoom * 100.0);
+  const float z = static_cast<float>(static_cast<double>(pz) / zoom * 100.0);
+  std::int64_t found = -1;
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
+    const CVector& v = vertices[i].position;
+    if (x - kSnap < v.x && v.x < x + kSnap && y - kSnap < v.y && v.y < y + kSnap && z - kSnap < v.z &&
+        v.z < z + kSnap) {
+      found = static_cast<std::int64_t>(i);
+      break;
+    }
+  }
+  if (found >= 0) {
+    pendingFace.AddIndex(static_cast<std::int32_t>(found));
+  } else {
+    pendingFace.AddIndex(static_cast<std::int32_t>(vertices.size() + pendingVertices.size()));
+    pendingVertices.emplace_back(x, y, z);
+  }
+  if (pendingFace.CornerCount() == 4) CommitPendingFace(materialId);
+}
+
+void CModel::CommitPendingFace(std::int32_t materialId) {
+  if (!IsEditable() || pendingFace.CornerCount() == 0) return;
+  // A corner can point past the vertices if the model lost vertices while the face was being
+  // built (deleting the selection, for one). Such a face would index outside the list: drop it.
+  const std::size_t limit = vertices.size() + pendingVertices.size();
+  const bool valid = std::all_of(pendingFace.indices.begin(), pendingFace.indices.end(), [limit](std::int32_t i) {
+    return i >= 0 && static_cast<std::size_t>(i) < limit;
+  });
+  if (valid) {
+    pendingFace.material = materialId;
+    CFace face;
+    face.material = materialId;
+    face.indices = pendingFace.indices;
+    face.normal = pendingFace.normal;
+    faces.push_back(std::move(face));
+    vertices.insert(vertices.end(), pendingVertices.begin(), pendingVertices.end());
+  }
+  pendingFace = CFace();
+  pendingVertices.clear();
+  RebuildFaceRefs();
+}
+
+void CModel::DeleteSelectedFaces() {
+  if (!IsEditable()) return;
+  faces.erase(std::remove_if(faces.begin(), faces.end(), [](const CFace& f) { return f.allSelected != 0; }),
+              faces.end());
+
+  for (CVertex& v : vertices) v.inUse = 0;
+  for (const CFace& f : faces)
+    for (std::int32_t i : f.indices)
+      if (HasVertex(i)) vertices[static_cast<std::size_t>(i)].inUse = 1;
+
+  // Old index -> new index, then compact; the same renumbering as taking the unused vertices out
+  // one at a time from the back, in one pass each.
+  const std::size_t n = vertices.size();
+  std::vector<std::int32_t> newIndex(n);
+  std::int32_t kept = 0;
+  for (std::size_t i = 0; i < n; ++i) newIndex[i] = vertices[i].inUse ? kept++ : -1;
+  const auto removed = static_cast<std::int32_t>(n) - kept;
+  if (removed == 0) return;
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!vertices[i].inUse) continue;
+    if (out != i) vertices[out] = std::move(vertices[i]);
+    ++out;
+  }
+  vertices.resize(out);
+  for (CFace& f : faces) {
+    for (std::int32_t& i : f.indices) {
+      if (i >= 0 && static_cast<std::size_t>(i) < n) i = newIndex[static_cast<std::size_t>(i)];
+      else if (i >= 0) i -= removed;  // past the end: every removed vertex lay below it
+    }
+  }
+}
+
+void CModel::AssignMaterialToSelected(std::int32_t materialId) {
+  if (!IsEditable()) return;
+  for (CFace& f : faces)
+    if (CornersAllSelected(*this, f)) f.material = materialId;
+}
+
+void AppendModel(CModel& target, const CModel& source) {
+  const auto base = static_cast<std::int32_t>(target.vertices.size());
+  target.faces.reserve(target.faces.size() + source.faces.size());
+  for (const CFace& f : source.faces) {
+    target.faces.push_back(f);
+    target.faces.back().OffsetIndices(base);
+  }
+  target.vertices.insert(target.vertices.end(), source.vertices.begin(), source.vertices.end());
+  target.RebuildFaceRefs();
+}
+
+// ---- scene level ----
+
+std::int32_t CMeshwright::CurrentMaterialId() const {
+  return HasCurrentMaterial() ? materials[static_cast<std::size_t>(currentMaterial)].id : kNoMaterial;
+}
+
+void CMeshwright::AddFacePoint(std::int32_t plane, int px, int py, int cx, int cy) {
+  if (!HasCurrentModel()) return;
+  double x, y, z;
+  switch (plane) {
+    case kPlaneTop:
+      x = static_cast<double>(px) - cx;
+      y = -static_cast<double>(cursor.y);
+      z = static_cast<double>(py) - cy;
+      break;
+    case kPlaneFace:
+      x = static_cast<double>(px) - cx;
+      y = static_cast<double>(cy) - py;
+      z = cursor.z;
+      break;
+    case kPlaneLeft:
+      x = cursor.x;
+      y = static_cast<double>(cy) - py;
+      z = static_cast<double>(cx) - px;
+      break;
+    default:
+      return;
+  }
+  models[static_cast<std::size_t>(currentModel)].AddPendingPoint(
+      static_cast<float>(x), static_cast<float>(y), static_cast<float>(z), zoom, CurrentMaterialId());
+}
+
+void CMeshwright::CommitFace() {
+  if (!HasCurrentModel()) return;
+  models[static_cast<std::size_t>(currentModel)].CommitPendingFace(CurrentMaterialId());
+}
+
+void CMeshwright::DeleteSelection() {
+  for (CModel& m : models) {
+    m.DeleteSelectedFaces();
+    m.RebuildFaceRefs();
+  }
+}
+
+void CMeshwright::AssignCurrentMaterial() {
+  if (!HasCurrentMaterial()) return;
+  const std::int32_t id = materials[static_cast<std::size_t>(currentMaterial)].id;
+  for (CModel& m : models) m.AssignMaterialToSelected(id);
+  ApplyDefaultUVs(id);
+}
+
+void CMeshwright::ApplyDefaultUVs(std::int32_t materialId) {
+  for (CModel& m : models) {
+    for (CFace& f : m.faces) {
+      if (f.material != materialId || !f.uvs.empty()) continue;
+      // Faces of more than four corners only come from files; they repeat the table.
+      for (std::size_t i = 0; i < f.indices.size(); ++i) f.uvs.push_back(kDefaultUV[i % 4]);
+    }
+  }
+}
+
+void CMeshwright::AddModel() { models.emplace_back(); }
+
+void CMeshwright::DeleteCurrentModel() {
+  if (!HasCurrentModel()) return;
+  models.erase(models.begin() + currentModel);
+}
+
+void CMeshwright::MoveCurrentModelUp() {
+  if (currentModel < 1 || static_cast<std::size_t>(currentModel) >= models.size()) return;
+  // By assignment, so each list position keeps its face under construction.
+  const auto i = static_cast<std::size_t>(currentModel);
+  CModel temp = models[i];
+  models[i] = models[i - 1];
+  models[i - 1] = temp;
+}
+
+void CMeshwright::MoveCurrentModelDown() {
+  if (currentModel < 0 || static_cast<std::size_t>(currentModel) + 1 >= models.size()) return;
+  const auto i = static_cast<std::size_t>(currentModel);
+  CModel temp = models[i];
+  models[i] = models[i + 1];
+  models[i + 1] = temp;
+}
+
+void CMeshwright::MergeCurrentModelUp() {
+  if (currentModel < 1 || static_cast<std::size_t>(currentModel) >= models.size()) return;
+  const auto i = static_cast<std::size_t>(currentModel);
+  AppendModel(models[i - 1], models[i]);
+  models.erase(models.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+void CMeshwright::MergeCurrentModelDown() {
+  if (currentModel < 0 || static_cast<std::size_t>(currentModel) + 1 >= models.size()) return;
+  const auto i = static_cast<std::size_t>(currentModel);
+  AppendModel(models[i + 1], models[i]);
+  models.erase(models.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+void CMeshwright::RenameCurrentModel(const std::string& name) {
+  if (!HasCurrentModel()) return;
+  models[static_cast<std::size_t>(currentModel)].name = name;
+}
+
+void CMeshwright::AddMaterial() {
+  materials.emplace_back(nextMaterialId);
+  // Wraps instead of overflowing when a file set the counter to the very top.
+  nextMaterialId = static_cast<std::int32_t>(static_cast<std::uint32_t>(nextMaterialId) + 1u);
+}
+
+void CMeshwright::DeleteCurrentMaterial() {
+  if (!HasCurrentMaterial()) return;
+  const auto i = static_cast<std::size_t>(currentMaterial);
+  // The material's texture dies with it; release it while we still know its GL object.
+  materials[i].ReleaseTexture();
+  materials.erase(materials.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+}  // namespace mw
