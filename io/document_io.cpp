@@ -1,5 +1,6 @@
 #include "io/document_io.h"
 
+#include "io/loader_mqo.h"
 #include "platform/paths.h"
 #include "scene/archive.h"
 
@@ -14,6 +15,17 @@ const char* ArchiveErrorName(ArchiveError e) {
     case ArchiveError::kFileError: return "FileError";
   }
   return "";
+}
+
+const char* MqoErrorText(int code) {
+  switch (code) {
+    case kMqoSyntaxError: return "文書の書式に誤りがあります。";
+    case kMqoUnexpectedEnd: return "文書が途中で終わっています。";
+    case kMqoNotMetasequoia: return "Metasequoia の文書ではありません。";
+    case kMqoUnsupportedFormat: return "この版の形式には対応していません (Format Text Ver 1.0 のみ)。";
+    case kMqoCannotOpen: return "ファイルを開けません。";
+  }
+  return "読み込みに失敗しました。";
 }
 
 DocumentResult FromArchive(const ArchiveResult& r) {
@@ -40,8 +52,11 @@ DocumentResult OpenDocumentFile(CMeshwright& scene, const std::string& path) {
       scene.ComputeNormals();
       return DocumentResult{};
     }
-    case DocumentKind::kMetasequoia:
-      return DocumentResult{false, "UnsupportedExtension", path + ": Metasequoia documents cannot be read yet"};
+    case DocumentKind::kMetasequoia: {
+      int code = kMqoOk;
+      if (ImportMetasequoia(scene, path, &code)) return DocumentResult{};
+      return DocumentResult{false, MqoErrorName(code), path + ": " + MqoErrorText(code)};
+    }
     case DocumentKind::kOther:
       break;
   }
@@ -52,8 +67,11 @@ DocumentResult SaveDocumentFile(const CMeshwright& scene, const std::string& pat
   switch (DocumentKindOf(path)) {
     case DocumentKind::kArchive:
       return FromArchive(SaveSceneFile(scene, path));
-    case DocumentKind::kMetasequoia:
-      return DocumentResult{false, "UnsupportedExtension", path + ": Metasequoia documents cannot be written yet"};
+    case DocumentKind::kMetasequoia: {
+      std::string error;
+      if (ExportMetasequoia(scene, path, &error)) return DocumentResult{};
+      return DocumentResult{false, "FileError", error};
+    }
     case DocumentKind::kOther:
       break;
   }

@@ -21,7 +21,8 @@ struct DocumentResult {
 
 // kArchive: reads the file into the scene (the scene is untouched on failure), then loads the
 // textures, derives the material colours and recomputes normals. kMetasequoia: appends the
-// document's models and materials. kOther: loads nothing and fails with "UnsupportedExtension".
+// document's models and materials (what was read before an error stays, as the open command
+// keeps it). kOther: loads nothing and fails with "UnsupportedExtension".
 DocumentResult OpenDocumentFile(CMeshwright& scene, const std::string& path);
 
 // kArchive: writes the archive; kMetasequoia: exports. Both atomic. kOther fails.

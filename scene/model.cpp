@@ -73,4 +73,34 @@ void CModel::UpdateFaceSelection() {
   }
 }
 
+bool CModel::ApplyMirror() {
+  if (mirrorAxis >= 1 && mirrorAxis <= 7) {
+    for (int axis = 0; axis < 3; ++axis) {
+      if (!(mirrorAxis & (1 << axis))) continue;
+      const std::size_t v = vertices.size();
+      const std::size_t f = faces.size();
+      vertices.reserve(2 * v);
+      for (std::size_t i = 0; i < v; ++i) {
+        CVector p = vertices[i].position;
+        if (axis == 0) p.x = -p.x;
+        else if (axis == 1) p.y = -p.y;
+        else p.z = -p.z;
+        vertices.emplace_back(p.x, p.y, p.z);
+      }
+      faces.reserve(2 * f);
+      const auto offset = static_cast<std::int32_t>(v);
+      for (std::size_t j = 0; j < f; ++j) {
+        CFace copy;
+        const CFace& src = faces[j];
+        for (std::size_t k = src.indices.size(); k-- > 0;) copy.indices.push_back(static_cast<std::int32_t>(static_cast<std::uint32_t>(src.indices[k]) + static_cast<std::uint32_t>(offset)));
+        for (std::size_t k = src.uvs.size(); k-- > 0;) copy.uvs.push_back(src.uvs[k]);
+        copy.material = src.material;
+        copy.normal = src.normal;
+        faces.push_back(std::move(copy));
+      }
+    }
+  }
+  return !faces.empty();
+}
+
 }  // namespace mw

@@ -54,6 +54,11 @@ class CModel {
   void DeleteSelectedFaces();
   void AssignMaterialToSelected(std::int32_t materialId);
 
+  // Mirrors the geometry over the axes chosen by mirrorAxis (1 X, 2 Y, 4 Z, summed; each pass
+  // doubles vertices and faces, reversing the corner order of the copies). Returns whether the
+  // model has at least one face.
+  bool ApplyMirror();
+
   // True when `i` names a vertex of this model.
   bool HasVertex(std::int32_t i) const { return i >= 0 && static_cast<std::size_t>(i) < vertices.size(); }
 };

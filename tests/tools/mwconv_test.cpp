@@ -77,6 +77,35 @@ TEST(Mwconv, ConvertsAndRefusesBrokenInputsWithoutPartialOutput) {
   EXPECT_EQ(Mwconv(Q(dir / "a.txt") + " " + Q(dir / "c.mwr")).status, 1);
 }
 
+TEST(Mwconv, MetasequoiaBothWaysAndSeveralInputs) {
+  MW_REQUIRE_TESTDATA();
+  test::TempDir dir;
+  const auto cube = test::TestData("mqo/wanwan_cube_crlf.mqo");
+  EXPECT_EQ(Mwconv(Q(cube) + " " + Q(dir / "c.mwr")).status, 0);
+  EXPECT_EQ(Mwconv(Q(dir / "c.mwr") + " " + Q(dir / "c.MQO")).status, 0);
+  RunResult info = Mwconv("--info --summary " + Q(dir / "c.MQO"));
+  EXPECT_EQ(info.status, 0);
+  // A new document's empty "Model" plus the cube from each document opened.
+  EXPECT_NE(info.out.find("\"vertexCount\":8"), std::string::npos) << info.out;
+  RunResult two = Mwconv("--info --summary " + Q(cube) + " " + Q(cube));
+  EXPECT_EQ(two.status, 0);
+  std::size_t cubes = 0;
+  for (std::size_t at = 0; (at = two.out.find("\"vertexCount\":8", at)) != std::string::npos; ++at) ++cubes;
+  EXPECT_EQ(cubes, 2u);
+  EXPECT_EQ(Mwconv(Q(cube) + " " + Q(cube) + " " + Q(dir / "two.mwr")).status, 0);
+}
+
+TEST(Mwconv, RefusedMetasequoiaDocumentsReportTheErrorAndWriteNothing) {
+  MW_REQUIRE_TESTDATA();
+  test::TempDir dir;
+  const auto v11 = test::TestData("mqo/blendermqo_simple.mqo");
+  RunResult info = Mwconv("--info " + Q(v11));
+  EXPECT_EQ(info.status, 1);
+  EXPECT_NE(info.out.find("\"open\":{\"ok\":false,\"error\":\"UnsupportedFormat\"}"), std::string::npos) << info.out;
+  EXPECT_EQ(Mwconv(Q(v11) + " " + Q(dir / "x.mwr")).status, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "x.mwr"));
+}
+
 TEST(Mwconv, UsageErrors) {
   EXPECT_EQ(Mwconv("").status, 2);
   EXPECT_EQ(Mwconv("--info").status, 2);

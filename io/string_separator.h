@@ -1,0 +1,104 @@
+// Line sources and the tokenizer of text documents.
+//
+// A line is split into tokens: runs of bytes separated by tabs and spaces, quoted strings (quotes
+// removed, nothing escaped), and the single-character separators ( ) , : ; = [ ] { } standing alone.
+// Bytes are CP932: a lead byte always takes the next byte with it, so a trail byte that happens to
+// equal a separator, a quote or a line end never acts as one.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace mw {
+
+class StringSeparator {
+ public:
+  StringSeparator();
+  virtual ~StringSeparator() = default;
+
+  // Replaces the tokens by those of `line` (up to its NUL, LF or CR) and returns their number.
+  int Split(const char* line);
+  // Same for a byte range; stops at the first NUL, LF or CR within it.
+  int Split(const char* line, std::size_t length);
+
+  // Stores a copy of `text` as token i (growing the line with empty tokens if needed); the count
+  // stays as it is.
+  void SetToken(int i, const char* text);
+  // Token i, NUL-terminated. Callers ask only for i < Count().
+  const char* GetToken(int i) const { return arena_.data() + offsets_[static_cast<std::size_t>(i)]; }
+  // (The arena always holds at least one byte, so an empty line still has a valid pointer.)
+  std::string Token(int i) const { return std::string(GetToken(i), TokenLength(i)); }
+  std::size_t TokenLength(int i) const {
+    const auto k = static_cast<std::size_t>(i);
+    return offsets_[k + 1] - offsets_[k] - 1;
+  }
+  int Count() const { return count_; }
+
+  // Whole-token comparisons, ASCII case ignored.
+  bool IsCommand(const char* word, int minCount) const;
+  bool IsToken(int i, const char* word) const;
+
+  // C atoi / atof of token i in the classic locale; 0 when i is not a token of the line.
+  int GetInt(int i) const;
+  double GetDouble(int i) const;
+  float GetFloat(int i) const { return static_cast<float>(GetDouble(i)); }
+
+  void GetSeparators(char out[128]) const;
+  void SetSeparators(const char in[128]);
+  char GetQuote() const { return quote_; }
+  void SetQuote(char q) {
+    quote_ = q;
+    BuildClasses();
+  }
+
+ protected:
+  int count_ = 0;
+
+ private:
+  // Every token of the line, each followed by a NUL, back to back; token i starts at offsets_[i]
+  // and offsets_ has one more entry marking the end. Both keep their capacity from line to line.
+  std::vector<char> arena_;
+  std::vector<std::size_t> offsets_{0};
+  char separators_[128];
+  char quote_ = '"';
+  unsigned char classes_[256];  // what each byte does to the scan, from separators_ and quote_
+  void BuildClasses();
+};
+
+// A tokenizer fed from a stdio stream it does not own. ReadLine returns the token count of the
+// next line (0 for a blank one) or -1 once the input is exhausted (read errors count as the end).
+// This base reader goes character by character and accepts LF, CR LF and a lone CR, with no limit
+// on the length of a line.
+class FileStringSeparator : public StringSeparator {
+ public:
+  explicit FileStringSeparator(std::FILE* file) : file_(file) {}
+  virtual int ReadLine();
+
+ protected:
+  std::FILE* file_;
+  std::vector<char> buffer_;
+};
+
+// Lines ending in LF or CR LF, read with fgets in pieces of at most 8190 bytes: a longer physical
+// line arrives as several lines. Text after a lone CR up to the next LF is ignored.
+class AsciiFileString : public FileStringSeparator {
+ public:
+  explicit AsciiFileString(std::FILE* file) : FileStringSeparator(file) {}
+  int ReadLine() override;
+};
+
+// The character-by-character reader under its own name, for files with CR line ends.
+class MacFileString : public FileStringSeparator {
+ public:
+  explicit MacFileString(std::FILE* file) : FileStringSeparator(file) {}
+  int ReadLine() override { return FileStringSeparator::ReadLine(); }
+};
+
+// Exactly what C atoi / atof give for `text` in the classic locale, whatever the process locale,
+// with a fast path for plain decimal numbers.
+int ParseInt(const char* text);
+double ParseDouble(const char* text);
+double ParseDouble(const char* text, std::size_t length);  // text[length] must be NUL
+
+}  // namespace mw
