@@ -1,0 +1,106 @@
+// Portable pixmaps and graymaps.
+#include <cstring>
+#include <vector>
+
+#include "image/file_source.h"
+#include "image/image_readers.h"
+
+namespace mw {
+namespace {
+
+// One ASCII sample: digits accumulate, '-' makes it negative, anything else ends a started number
+// and is otherwise skipped. False at the end of the file before any digit.
+bool ReadNumber(std::FILE* f, int& value) {
+  int c = std::fgetc(f);
+  if (c == EOF) return false;
+  bool digits = false, negative = false;
+  unsigned v = 0;
+  for (; c != EOF; c = std::fgetc(f)) {
+    if (c >= '0' && c <= '9') {
+      v = v * 10u + static_cast<unsigned>(c - '0');  // wraps on absurd lengths; only the low byte is kept
+      digits = true;
+    } else if (c == '-') {
+      negative = true;
+    } else if (digits) {
+      break;
+    }
+  }
+  if (!digits) return false;
+  value = static_cast<int>(negative ? 0u - v : v);
+  return true;
+}
+
+}  // namespace
+
+bool LoadPpm(const char* path, DibStream& image, ProgressCallback progress, void* user) {
+  ImageFile file(path);
+  return file.get() && LoadPpm(file.get(), image, progress, user);
+}
+
+bool LoadPpm(std::FILE* f, DibStream& image, ProgressCallback progress, void* user) {
+  char line[128];
+  if (!std::fgets(line, sizeof line, f)) return false;
+  int bits;
+  bool binary;
+  if (std::strcmp(line, "P6\n") == 0) bits = 24, binary = true;
+  else if (std::strcmp(line, "P3\n") == 0) bits = 24, binary = false;
+  else if (std::strcmp(line, "P5\n") == 0) bits = 8, binary = true;
+  else if (std::strcmp(line, "P2\n") == 0) bits = 8, binary = false;
+  else return false;
+  do {
+    if (!std::fgets(line, sizeof line, f)) return false;
+  } while (line[0] == '#');
+  int width = 0, height = 0, maximum = 0;
+  const int fields = std::sscanf(line, "%d %d %d", &width, &height, &maximum);
+  if (fields < 2) return false;
+  // The maximum usually has a line of its own; when it shares the size line, the next line is
+  // already pixel data and must not be swallowed.
+  if (fields == 2) {
+    if (!std::fgets(line, sizeof line, f)) return false;
+    std::sscanf(line, "%d", &maximum);
+  }
+  if (width <= 0 || height <= 0) return false;
+  // Binary files with a maximum above 255 have two bytes per sample; read as one byte each they
+  // would come out as noise, so they are refused. ASCII files keep each value's low byte.
+  if (binary && maximum > 255) return false;
+  // Every sample takes at least one byte of the file.
+  const long room = RemainingBytes(f);
+  const std::uint64_t samples = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * (bits / 8);
+  if (room < 0 || samples > static_cast<std::uint64_t>(room)) return false;
+  if (!image.Create(width, height, bits)) return false;
+  if (bits == 8) image.SetGreyPalette();
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(width) * (bits / 8));
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = image.Row(y);
+    if (binary) {
+      if (std::fread(buffer.data(), 1, buffer.size(), f) != buffer.size()) return false;
+      if (bits == 8) {
+        std::memcpy(row, buffer.data(), buffer.size());
+      } else {
+        for (int x = 0; x < width; ++x) {
+          row[3 * x] = buffer[3 * x + 2];
+          row[3 * x + 1] = buffer[3 * x + 1];
+          row[3 * x + 2] = buffer[3 * x];
+        }
+      }
+    } else {
+      for (int x = 0; x < width; ++x) {
+        if (bits == 8) {
+          int v;
+          if (!ReadNumber(f, v)) return false;
+          row[x] = static_cast<std::uint8_t>(v);
+        } else {
+          int r, g, b;
+          if (!ReadNumber(f, r) || !ReadNumber(f, g) || !ReadNumber(f, b)) return false;
+          row[3 * x] = static_cast<std::uint8_t>(b);
+          row[3 * x + 1] = static_cast<std::uint8_t>(g);
+          row[3 * x + 2] = static_cast<std::uint8_t>(r);
+        }
+      }
+    }
+    if (progress && !progress(static_cast<float>(y) / static_cast<float>(height), user)) return false;
+  }
+  return true;
+}
+
+}  // namespace mw

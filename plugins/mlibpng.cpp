@@ -1,0 +1,107 @@
+// mlibpng.so: PNG decoding for the program, on libpng.
+//
+// Every PNG comes out as 24-bit blue-green-red, or 32-bit blue-green-red-alpha when it has alpha
+// or a transparency chunk: palettes and low bit depths are expanded, 16-bit samples reduced, grey
+// turned to colour, interlacing undone. Rows are stored bottom first, padded to 4 bytes, with a
+// bitmap information header, both blocks allocated with malloc.
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "plugins/mlib_api.h"
+
+namespace {
+
+struct Session {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  std::FILE* file = nullptr;
+  unsigned char* header = nullptr;
+  unsigned char* pixels = nullptr;
+  png_bytep* rows = nullptr;
+};
+
+void OnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void OnWarning(png_structp, png_const_charp) {}
+
+void Put32(unsigned char* p, unsigned v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+  p[2] = static_cast<unsigned char>(v >> 16);
+  p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+int Decode(Session* s, OnPngProgressFn onProgress, void* context) {
+  png_init_io(s->png, s->file);
+  png_read_info(s->png, s->info);
+  png_set_expand(s->png);
+  png_set_strip_16(s->png);
+  png_set_gray_to_rgb(s->png);
+  png_set_bgr(s->png);
+  const int passes = png_set_interlace_handling(s->png);
+  png_read_update_info(s->png, s->info);
+  const png_uint_32 width = png_get_image_width(s->png, s->info);
+  const png_uint_32 height = png_get_image_height(s->png, s->info);
+  const int channels = png_get_channels(s->png, s->info);
+  if (channels != 3 && channels != 4) return 0;
+  const unsigned long long stride = ((static_cast<unsigned long long>(width) * channels * 8 + 31) / 32) * 4;
+  if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF || stride * height > MLIB_MAX_PIXEL_BYTES)
+    return 0;
+  s->header = static_cast<unsigned char*>(std::calloc(1, 40));
+  s->pixels = static_cast<unsigned char*>(std::calloc(1, static_cast<std::size_t>(stride * height)));
+  s->rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
+  if (!s->header || !s->pixels || !s->rows) return 0;
+  for (png_uint_32 y = 0; y < height; ++y) s->rows[y] = s->pixels + static_cast<std::size_t>(height - 1 - y) * stride;
+  const double total = static_cast<double>(passes) * height;
+  for (int pass = 0; pass < passes; ++pass) {
+    for (png_uint_32 y = 0; y < height; ++y) {
+      png_read_row(s->png, s->rows[y], nullptr);
+      if (onProgress && !onProgress(static_cast<float>((pass * static_cast<double>(height) + y) / total), context)) return 0;
+    }
+  }
+  png_read_end(s->png, nullptr);
+  unsigned char* h = s->header;
+  Put32(h, 40);
+  Put32(h + 4, width);
+  Put32(h + 8, height);
+  h[12] = 1;
+  h[14] = static_cast<unsigned char>(channels * 8);
+  Put32(h + 20, static_cast<unsigned>(stride * height));
+  return 1;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int LoadPNG(const char* path, unsigned char** header,
+                                                              unsigned char** pixels, OnPngProgressFn onProgress,
+                                                              void* context) {
+  if (!path || !header || !pixels) return 0;
+  *header = nullptr;
+  *pixels = nullptr;
+  Session* s = new Session();
+  s->file = std::fopen(path, "rb");
+  int result = 0;
+  if (s->file) {
+    s->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+    if (s->png) s->info = png_create_info_struct(s->png);
+    if (s->png && s->info) {
+      png_set_user_limits(s->png, 0x7FFFFFFF, 0x7FFFFFFF);
+      if (setjmp(png_jmpbuf(s->png)) == 0) result = Decode(s, onProgress, context);
+    }
+  }
+  if (s->png) png_destroy_read_struct(&s->png, s->info ? &s->info : nullptr, nullptr);
+  if (s->file) std::fclose(s->file);
+  std::free(s->rows);
+  if (result) {
+    *header = s->header;
+    *pixels = s->pixels;
+  } else {
+    std::free(s->header);
+    std::free(s->pixels);
+  }
+  delete s;
+  return result;
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the fuzz harnesses with clang and runs each for SECONDS (default 120) on the shared test
+# data as seed corpus. New findings land in build/fuzz/findings/.
+#   scripts/fuzz.sh [SECONDS] [HARNESS...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/setup.sh
+seconds=${1:-120}
+shift || true
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ -DMW_FUZZ=ON >/dev/null
+cmake --build build/fuzz
+data=../shared/testdata
+declare -A seeds=([fuzz_mwr]="" [fuzz_mqo]="$data/mqo")
+harnesses=("$@")
+((${#harnesses[@]})) || harnesses=("${!seeds[@]}")
+mkdir -p build/fuzz/findings
+for h in "${harnesses[@]}"; do
+  corpus=build/fuzz/corpus/$h
+  mkdir -p "$corpus"
+  echo "== $h for ${seconds}s"
+  build/fuzz/bin/$h -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
+    -artifact_prefix=build/fuzz/findings/$h- "$corpus" ${seeds[$h]} fuzz/regressions/$h 2>&1 | tail -n 3
+done
