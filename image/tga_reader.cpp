@@ -60,38 +60,55 @@ bool LoadTga(std::FILE* f, DibStream& image, ProgressCallback, void*) {
     for (int r = 0; r < height && complete; ++r)
       complete = std::fread(image.Pixels() + static_cast<std::size_t>(r) * stride, 1, rowBytes, f) == rowBytes;
   } else {
+    // Decode from memory: the rest of the file is at most what the size check above allowed.
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(RemainingBytes(f) > 0 ? RemainingBytes(f) : 0));
+    data.resize(std::fread(data.data(), 1, data.size(), f));
+    const std::uint8_t* in = data.data();
+    const std::uint8_t* const end = in + data.size();
     int row = topOrigin ? 0 : height - 1;
     const int step = topOrigin ? 1 : -1;
     int column = 0;
-    std::uint8_t value[4];
-    auto put = [&](const std::uint8_t* v) {
-      std::memcpy(image.Row(row) + static_cast<std::size_t>(column) * pixelBytes, v, static_cast<std::size_t>(pixelBytes));
+    std::uint8_t* out = image.Row(row);
+    const std::size_t px = static_cast<std::size_t>(pixelBytes);
+    // Writes one pixel and moves on, returning false once the last row is done.
+    auto advance = [&]() {
+      out += px;
       if (++column == width) {
         column = 0;
         row += step;
+        if (row < 0 || row >= height) return false;
+        out = image.Row(row);
       }
+      return true;
     };
-    auto rowsLeft = [&]() { return row >= 0 && row < height; };
-    while (rowsLeft() && complete) {
-      const int packet = std::fgetc(f);
-      if (packet == EOF) {
+    bool more = true;
+    while (more) {
+      if (in >= end) {
         complete = false;
         break;
       }
+      const int packet = *in++;
       const int count = (packet & 0x7F) + 1;
       if (packet & 0x80) {
-        if (std::fread(value, 1, static_cast<std::size_t>(pixelBytes), f) != static_cast<std::size_t>(pixelBytes)) {
+        if (static_cast<std::size_t>(end - in) < px) {
           complete = false;
           break;
         }
-        for (int k = 0; k < count && rowsLeft(); ++k) put(value);
+        for (int k = 0; k < count && more; ++k) {
+          std::memcpy(out, in, px);
+          more = advance();
+        }
+        in += px;
       } else {
-        for (int k = 0; k < count && rowsLeft(); ++k) {
-          if (std::fread(value, 1, static_cast<std::size_t>(pixelBytes), f) != static_cast<std::size_t>(pixelBytes)) {
+        for (int k = 0; k < count && more; ++k) {
+          if (static_cast<std::size_t>(end - in) < px) {
             complete = false;
+            more = false;
             break;
           }
-          put(value);
+          std::memcpy(out, in, px);
+          in += px;
+          more = advance();
         }
       }
     }

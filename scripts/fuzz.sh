@@ -11,14 +11,19 @@ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_CO
   -DCMAKE_CXX_COMPILER=clang++ -DMW_FUZZ=ON >/dev/null
 cmake --build build/fuzz
 data=../shared/testdata
-declare -A seeds=([fuzz_mwr]="" [fuzz_mqo]="$data/mqo")
+declare -A seeds=([fuzz_mwr]="" [fuzz_mqo]="$data/mqo" [fuzz_bmp]="$data/bmp" [fuzz_tga]="$data/tga"
+                  [fuzz_ppm]="$data/pnm" [fuzz_iff]="$data/iff")
 harnesses=("$@")
 ((${#harnesses[@]})) || harnesses=("${!seeds[@]}")
 mkdir -p build/fuzz/findings
 for h in "${harnesses[@]}"; do
   corpus=build/fuzz/corpus/$h
   mkdir -p "$corpus"
+  # libFuzzer reads seed folders one level deep: copy the test files in flat.
+  if [ -n "${seeds[$h]}" ]; then
+    find "${seeds[$h]}" -type f -exec cp -n {} "$corpus/" \; 2>/dev/null || true
+  fi
   echo "== $h for ${seconds}s"
   build/fuzz/bin/$h -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
-    -artifact_prefix=build/fuzz/findings/$h- "$corpus" ${seeds[$h]} fuzz/regressions/$h 2>&1 | tail -n 3
+    -artifact_prefix=build/fuzz/findings/$h- "$corpus" fuzz/regressions/$h 2>&1 | tail -n 3
 done
