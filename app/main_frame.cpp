@@ -31,9 +31,9 @@ CMainFrame::CMainFrame(CMeshwright& scene, QWidget* parent) : QMainWindow(parent
   rows_[0]->addWidget(materialList_);
 
   perspective_ = new PerspectivePane(scene_, rows_[2]);
-  ortho_[kPlaneTop] = new OrthoPane(scene_, kPlaneTop, rows_[1]);
-  ortho_[kPlaneFace] = new OrthoPane(scene_, kPlaneFace, rows_[1]);
-  ortho_[kPlaneLeft] = new OrthoPane(scene_, kPlaneLeft, rows_[2]);
+  ortho_[kPlaneTop] = new OrthoPane(scene_, orthoShared_, kPlaneTop, rows_[1]);
+  ortho_[kPlaneFace] = new OrthoPane(scene_, orthoShared_, kPlaneFace, rows_[1]);
+  ortho_[kPlaneLeft] = new OrthoPane(scene_, orthoShared_, kPlaneLeft, rows_[2]);
   rows_[1]->addWidget(ortho_[kPlaneTop]);
   rows_[1]->addWidget(ortho_[kPlaneFace]);
   rows_[2]->addWidget(perspective_);

@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 
+#include "view/ortho_pane.h"
+
 class QListWidget;
 class QSplitter;
 class QTreeWidget;
@@ -30,6 +32,7 @@ class CMainFrame : public QMainWindow {
   void KeepRowsAligned();
 
   CMeshwright& scene_;
+  OrthoShared orthoShared_;
   QSplitter* columns_ = nullptr;
   QSplitter* rows_[3] = {};
   QListWidget* modelList_ = nullptr;

@@ -1,13 +1,159 @@
 #include "render/gl_frame.h"
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 
 namespace mw {
 
-void SetClearColor(std::uint32_t bgr) {
+void SetupGlState() {
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_FRONT);
+  glEnable(GL_NORMALIZE);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+}
+
+void SetClearColor(const CMeshwright& scene) {
   float c[3];
-  ColorToFloats(bgr, c);
-  glClearColor(c[0], c[1], c[2], 1.0f);
+  ColorToFloats(scene.backgroundColor, c);
+  glClearColor(c[0], c[1], c[2], 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void SetViewport(CMeshwright& scene, int width, int height, int framebufferWidth, int framebufferHeight) {
+  scene.viewportWidth = static_cast<float>(width);
+  scene.viewportHeight = static_cast<float>(height);
+  if (height > 0) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(scene.fieldOfView, static_cast<double>(width) / height, 100.0, 10000.0);
+  }
+  glViewport(0, 0, framebufferWidth, framebufferHeight);
+}
+
+void SetLights() {
+  const GLfloat position[4] = {0.0f, 0.0f, 1.0f, 0.0f};
+  const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
+  glLightfv(GL_LIGHT0, GL_POSITION, position);
+  glLightfv(GL_LIGHT0, GL_AMBIENT, white);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+  glLightfv(GL_LIGHT0, GL_SPECULAR, white);
+}
+
+void ApplyMaterial(const CMaterial& m) {
+  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, m.diffuseRGBA);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, m.ambientRGBA);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, m.specularRGBA);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, m.emissionRGBA);
+  // OpenGL refuses a shininess above 128 and would then keep the previous material's.
+  const float shininess = m.power < 0.0f ? 0.0f : (m.power > 128.0f ? 128.0f : m.power);
+  glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
+  if (m.texture.empty() || m.textureObject == 0) {
+    glDisable(GL_TEXTURE_2D);
+  } else {
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, m.textureObject);
+  }
+}
+
+void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials) {
+  if (model.state == kStateHidden) return;
+  glShadeModel(smoothing ? GL_SMOOTH : GL_FLAT);
+  glEnable(GL_LIGHTING);
+  glPolygonMode(GL_FRONT, GL_FILL);
+  const std::size_t vertexCount = model.vertices.size();
+  for (const CMaterial& material : materials) {
+    bool applied = false;
+    for (const CFace& f : model.faces) {
+      if (f.material != material.id) continue;
+      const std::size_t n = f.indices.size();
+      if (n < 2 || n > 4) continue;
+      bool valid = true;
+      for (std::int32_t i : f.indices) valid = valid && i >= 0 && static_cast<std::size_t>(i) < vertexCount;
+      if (!valid) continue;
+      if (!applied) {
+        ApplyMaterial(material);
+        applied = true;
+      }
+      if (n == 2) {
+        glBegin(GL_LINES);
+        for (std::size_t k = 0; k < 2; ++k) {
+          const CVector& p = model.vertices[static_cast<std::size_t>(f.indices[k])].position;
+          glVertex3f(p.x, p.y, p.z);
+        }
+        glEnd();
+        continue;
+      }
+      glBegin(n == 3 ? GL_TRIANGLES : GL_QUADS);
+      for (std::size_t k = 0; k < n; ++k) {
+        const CVertex& v = model.vertices[static_cast<std::size_t>(f.indices[k])];
+        if (f.uvs.size() > k) glTexCoord2f(f.uvs[k].u, -f.uvs[k].v);
+        glNormal3f(-v.normal.x, -v.normal.y, -v.normal.z);
+        glVertex3f(v.position.x, v.position.y, v.position.z);
+      }
+      glEnd();
+    }
+  }
+}
+
+void DrawPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader) {
+  // Textures decoded before there was a context to upload them to.
+  if (uploader) {
+    for (CMaterial& m : scene.materials)
+      if (m.textureObject == 0 && TextureLoaded(m)) m.textureObject = UploadTexture(*m.textureImage, m.textureComponents, m.texturePixelFormat);
+  }
+  float c[3];
+  ColorToFloats(scene.backgroundColor, c);
+  glClearColor(c[0], c[1], c[2], 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  SetLights();
+  const CAnimation& cam = scene.camera;
+  glTranslatef(cam.translation.x, cam.translation.y, cam.translation.z);
+  glRotatef(cam.rotation.x, 1.0f, 0.0f, 0.0f);
+  glRotatef(cam.rotation.y, 0.0f, 1.0f, 0.0f);
+  glRotatef(cam.rotation.z, 0.0f, 0.0f, 1.0f);
+  const float s = scene.zoom / 100.0f;
+  glScalef(s, s, s);
+  for (const CModel& model : scene.models) DrawModelGl(model, scene.smoothing, scene.materials);
+}
+
+std::uint32_t UploadTexture(const DibStream& image, std::int32_t components, std::uint32_t format) {
+  if (image.IsEmpty()) return 0;
+  // The rows are padded to four bytes; telling OpenGL so keeps widths that are not a multiple of
+  // four from skewing.
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glTexImage2D(GL_TEXTURE_2D, 0, components, image.Width(), image.Height(), 0, format, GL_UNSIGNED_BYTE,
+               image.Pixels());
+  glEnable(GL_TEXTURE_2D);
+  return name;
+}
+
+std::uint32_t GlTextureUploader::Upload(const DibStream& image, std::int32_t components, std::uint32_t format) {
+  if (!makeCurrent_ || !makeCurrent_(owner_)) return 0;
+  return UploadTexture(image, components, format);
+}
+
+void GlTextureUploader::Delete(std::uint32_t textureObject) {
+  if (!makeCurrent_ || !makeCurrent_(owner_)) return;
+  const GLuint name = textureObject;
+  glDeleteTextures(1, &name);
 }
 
 }  // namespace mw

@@ -1,12 +1,15 @@
-// OpenGL state of the perspective pane. Called with the pane's context current.
+// The perspective pane's OpenGL: fixed state, projection, light, and the frame.
+//
+// Every function here expects the perspective pane's context to be current. The drawing model is
+// fixed-function OpenGL 1.1: immediate mode, one directional light fixed to the eye, materials.
 #pragma once
 
 #include <cstdint>
 
-namespace mw {
+#include "image/material_texture.h"
+#include "scene/meshwright.h"
 
-// Clear colour from a 0x00BBGGRR colour, opaque.
-void SetClearColor(std::uint32_t bgr);
+namespace mw {
 
 // Components of a 0x00BBGGRR colour as 0..1 floats (r, g, b).
 inline void ColorToFloats(std::uint32_t bgr, float out[3]) {
@@ -14,5 +17,38 @@ inline void ColorToFloats(std::uint32_t bgr, float out[3]) {
   out[1] = static_cast<float>((bgr >> 8) & 0xFF) / 255.0f;
   out[2] = static_cast<float>((bgr >> 16) & 0xFF) / 255.0f;
 }
+
+// Depth test, culling of front faces, normalisation, light 0, blending, texture parameters.
+void SetupGlState();
+// Clear colour from the scene's background, and clear.
+void SetClearColor(const CMeshwright& scene);
+// Projection (field of view, near 100, far 10000) and viewport; a height of 0 leaves the
+// projection as it was.
+void SetViewport(CMeshwright& scene, int width, int height, int framebufferWidth, int framebufferHeight);
+void SetLights();
+// Clears, lights, applies the camera (translation, rotation X then Y then Z, zoom) and draws
+// every model. The caller swaps buffers. Textures whose upload had to wait are uploaded here.
+void DrawPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader);
+// One model, material by material; hidden models and faces whose material is unknown draw nothing.
+void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials);
+// Colours and shininess for both faces, and the texture bound or texturing disabled.
+void ApplyMaterial(const CMaterial& material);
+
+// The OpenGL side of texture loading.
+class GlTextureUploader : public TextureUploader {
+ public:
+  // `makeCurrent` makes the perspective pane's context current and says whether it could.
+  using MakeCurrent = bool (*)(void* owner);
+  GlTextureUploader(MakeCurrent makeCurrent, void* owner) : makeCurrent_(makeCurrent), owner_(owner) {}
+  std::uint32_t Upload(const DibStream& image, std::int32_t components, std::uint32_t format) override;
+  void Delete(std::uint32_t textureObject) override;
+
+ private:
+  MakeCurrent makeCurrent_;
+  void* owner_;
+};
+
+// Upload with the current context (no context switching).
+std::uint32_t UploadTexture(const DibStream& image, std::int32_t components, std::uint32_t format);
 
 }  // namespace mw

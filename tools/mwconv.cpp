@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "image/material_texture.h"
 #include "io/document_io.h"
+#include "platform/message.h"
 #include "platform/paths.h"
 #include "tools/scene_json.h"
 
@@ -43,6 +45,13 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return Usage();
 
+  // Textures are decoded (so --info can tell which ones load) but never uploaded anywhere; a
+  // texture that is missing is reported on stderr and keeps its name in what is written.
+  mw::MaterialTextures textures(nullptr);
+  mw::SetTextureService(&textures);
+  mw::SetMessageSink([](std::string_view text, mw::MessageIcon) {
+    std::fprintf(stderr, "mwconv: %.*s\n", static_cast<int>(text.size()), text.data());
+  });
   mw::CMeshwright scene;
   scene.ResetScene();
 

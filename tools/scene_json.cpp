@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "image/material_texture.h"
 #include "platform/encoding.h"
 
 namespace mw {
@@ -217,6 +218,22 @@ std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentRe
     j.out += ',';
     j.Key("bump");
     j.Name(m.bump);
+    j.out += ',';
+    // Whether the texture could be read from the TEXTURE folder beside the program, and what it is.
+    const bool loaded = TextureLoaded(m);
+    j.Key("textureLoaded");
+    j.Bool(loaded);
+    if (loaded) {
+      j.out += ',';
+      j.Key("width");
+      j.Int(m.textureImage->Width());
+      j.out += ',';
+      j.Key("height");
+      j.Int(m.textureImage->Height());
+      j.out += ',';
+      j.Key("bits");
+      j.Int(m.textureImage->BitCount());
+    }
     j.out += '}';
   }
   j.out += "],\n";

@@ -6,14 +6,20 @@
 
 namespace mw {
 
-OrthoPane::OrthoPane(CMeshwright& scene, int plane, QWidget* parent) : QWidget(parent), scene_(scene), plane_(plane) {
-  setAutoFillBackground(false);
+OrthoPane::OrthoPane(CMeshwright& scene, OrthoShared& shared, int plane, QWidget* parent)
+    : QWidget(parent), scene_(scene), shared_(shared), plane_(plane) {
   setMinimumSize(1, 1);
+  setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void OrthoPane::paintEvent(QPaintEvent*) {
+  if (buffer_.size() != size()) buffer_ = QImage(size(), QImage::Format_RGB32);
+  buffer_.fill(Qt::white);
+  OrthoOverlay overlay = overlay_;
+  overlay.edgesVisible = shared_.buttonsHeld == 0;
+  DrawOrthoPane(buffer_, scene_, plane_, shared_.pan, overlay);
   QPainter p(this);
-  p.fillRect(rect(), Qt::white);
+  p.drawImage(0, 0, buffer_);
 }
 
 }  // namespace mw

@@ -62,7 +62,7 @@ TEST(MainWindow, HoldsSixPanesInTwoRowsAndThreeColumns) {
   EXPECT_EQ(frame.materialList()->topLevelItemCount(), 0);
 }
 
-TEST(MainWindow, OrthographicPanesClearToWhite) {
+TEST(MainWindow, OrthographicPanesAreWhiteAwayFromTheGrid) {
   MW_REQUIRE_DISPLAY();
   CMeshwright scene;
   scene.ResetScene();
@@ -72,7 +72,7 @@ TEST(MainWindow, OrthographicPanesClearToWhite) {
   for (int plane : {kPlaneTop, kPlaneFace, kPlaneLeft}) {
     QImage image = frame.orthoPane(plane)->grab().toImage();
     ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2), QColor(Qt::white)) << "plane " << plane;
+    EXPECT_EQ(image.pixelColor(image.width() / 2 + 7, image.height() / 2 + 9), QColor(Qt::white)) << "plane " << plane;
   }
 }
 

@@ -1,0 +1,90 @@
+// One perspective frame and one orthographic pane (800 x 600) of a grid model of 100,000 and of
+// 1,000,000 quadrilaterals, on whatever OpenGL the display offers (software here). Run under a
+// display: xvfb-run -a build/release/bin/bench_render
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QPainter>
+#include <GL/gl.h>
+#include <memory>
+
+#include "app/startup.h"
+#include "bench/bench_scene.h"
+#include "render/gl_frame.h"
+#include "render/ortho_painter.h"
+
+namespace {
+
+mw::CMeshwright& SceneOf(int side) {
+  static mw::CMeshwright small = [] {
+    mw::CMeshwright s = mw::bench::GridScene(317);  // 99,856 quadrilaterals
+    s.ComputeNormals();
+    return s;
+  }();
+  static mw::CMeshwright large = [] {
+    mw::CMeshwright s = mw::bench::GridScene(1001);
+    s.ComputeNormals();
+    return s;
+  }();
+  return side == 1001 ? large : small;
+}
+
+// The grid lies in the XZ plane, 316 or 1000 units wide: zoom so it fills the views.
+void Frame(mw::CMeshwright& s, int side) { s.zoom = side == 1001 ? 20.0f : 60.0f; }
+
+void BM_PerspectiveFrame(benchmark::State& state) {
+  const int side = static_cast<int>(state.range(0));
+  QOffscreenSurface surface;
+  surface.setFormat(QSurfaceFormat::defaultFormat());
+  surface.create();
+  QOpenGLContext context;
+  context.setFormat(QSurfaceFormat::defaultFormat());
+  if (!context.create() || !context.makeCurrent(&surface)) {
+    state.SkipWithError("no OpenGL context");
+    return;
+  }
+  QOpenGLFramebufferObjectFormat format;
+  format.setAttachment(QOpenGLFramebufferObject::Depth);
+  QOpenGLFramebufferObject fbo(800, 600, format);
+  fbo.bind();
+  mw::SetupGlState();
+  mw::CMeshwright& s = SceneOf(side);
+  Frame(s, side);
+  s.camera.translation = mw::CVector(-150.0f * (side == 1001 ? 1 : 0.3f), 0, -2000);
+  mw::SetViewport(s, 800, 600, 800, 600);
+  for (auto _ : state) {
+    mw::DrawPerspectiveFrame(s, nullptr);
+    glFinish();
+  }
+  state.counters["quads"] = static_cast<double>(s.models[0].faces.size());
+}
+
+void BM_OrthoPane(benchmark::State& state) {
+  const int side = static_cast<int>(state.range(0));
+  mw::CMeshwright& s = SceneOf(side);
+  Frame(s, side);
+  QImage image(800, 600, QImage::Format_RGB32);
+  for (auto _ : state) {
+    image.fill(Qt::white);
+    mw::DrawOrthoPane(image, s, mw::kPlaneTop, mw::PanOffsets{-400, 0, -300}, mw::OrthoOverlay());
+  }
+  state.counters["quads"] = static_cast<double>(s.models[0].faces.size());
+}
+
+BENCHMARK(BM_PerspectiveFrame)->Arg(317)->Arg(1001)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OrthoPane)->Arg(317)->Arg(1001)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  mw::PrepareEnvironment();
+  QGuiApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

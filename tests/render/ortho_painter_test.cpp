@@ -1,0 +1,210 @@
+// The orthographic panes painted into images, checked pixel by pixel.
+#include "render/ortho_painter.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+namespace mw {
+namespace {
+
+const QRgb kWhite = qRgb(255, 255, 255);
+
+QImage Paint(const CMeshwright& scene, int plane, int w = 200, int h = 100, OrthoOverlay overlay = OrthoOverlay(),
+             PanOffsets pan = PanOffsets()) {
+  QImage image(w, h, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  DrawOrthoPane(image, scene, plane, pan, overlay);
+  return image;
+}
+
+QImage PaintVerticesOnly(const CMeshwright& scene, int plane, int w = 200, int h = 100) {
+  QImage image(w, h, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  DrawVertices(image, scene, plane, PaneCentre(plane, w, h, PanOffsets()));
+  return image;
+}
+
+CMeshwright Scene() {
+  CMeshwright s;
+  s.ResetScene();
+  return s;
+}
+
+TEST(OrthoGrid, LinesAtOneHundredAndFiftyPixelsForZoom100) {
+  CMeshwright s = Scene();
+  QImage image(400, 300, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter p(&image);
+    DrawGrid(p, image.rect(), QPoint(200, 150), 100.0f);
+  }
+  const QRgb grid = qRgb(192, 192, 192);
+  // Axes are solid: every pixel along them.
+  for (int x = 0; x < 400; x += 7) EXPECT_EQ(image.pixel(x, 150), grid) << x;
+  // Dotted lines: some pixels of each, none between them.
+  auto dotted = [&](int y) {
+    int hits = 0;
+    for (int x = 0; x < 400; ++x) hits += image.pixel(x, y) == grid;
+    return hits;
+  };
+  for (int y : {50, 100, 200, 250}) EXPECT_GT(dotted(y), 100) << y;
+  EXPECT_LE(dotted(75), 5);  // only where the vertical lines cross
+  int column = 0;
+  for (int y = 0; y < 300; ++y) column += image.pixel(300, y) == grid;
+  EXPECT_GT(column, 100);
+}
+
+TEST(OrthoGrid, ZoomOnePutsTheLinesAtOneAndZeroPixels) {
+  QImage image(100, 100, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter p(&image);
+    DrawGrid(p, image.rect(), QPoint(50, 50), 1.0f);
+  }
+  int row49 = 0, row48 = 0;
+  for (int x = 0; x < 100; ++x) {
+    row49 += image.pixel(x, 49) != qRgb(255, 255, 255);
+    row48 += image.pixel(x, 48) != qRgb(255, 255, 255);
+  }
+  EXPECT_GT(row49, 20);
+  EXPECT_LE(row48, 3);  // only where vertical lines cross
+}
+
+TEST(OrthoProjection, TheExampleVertexInEachPane) {
+  CMeshwright s = Scene();
+  const QPoint c0 = PaneCentre(kPlaneTop, 200, 100, PanOffsets());
+  EXPECT_EQ(Project(kPlaneTop, CVector(10, 20, 30), c0, 100.0f), QPoint(110, 80));
+  EXPECT_EQ(Project(kPlaneFace, CVector(10, 20, 30), PaneCentre(kPlaneFace, 200, 100, PanOffsets()), 100.0f), QPoint(110, 30));
+  EXPECT_EQ(Project(kPlaneLeft, CVector(10, 20, 30), PaneCentre(kPlaneLeft, 200, 100, PanOffsets()), 100.0f), QPoint(70, 30));
+  // Truncation toward zero, sign after truncation.
+  EXPECT_EQ(Project(kPlaneTop, CVector(-1.5f, 0, 1.5f), QPoint(0, 0), 100.0f), QPoint(-1, 1));
+  EXPECT_EQ(Project(kPlaneFace, CVector(0, 1.5f, 0), QPoint(0, 0), 100.0f), QPoint(0, -1));
+  EXPECT_EQ(Project(kPlaneTop, CVector(3, 0, 0), QPoint(0, 0), 50.0f), QPoint(1, 0));
+  // Pans move the centre: Left runs -Z to the right.
+  PanOffsets pan{5, 6, 7};
+  EXPECT_EQ(PaneCentre(kPlaneTop, 200, 100, pan), QPoint(105, 57));
+  EXPECT_EQ(PaneCentre(kPlaneFace, 200, 100, pan), QPoint(105, 56));
+  EXPECT_EQ(PaneCentre(kPlaneLeft, 200, 100, pan), QPoint(93, 56));
+  // Absurd coordinates do not overflow.
+  const QPoint far = Project(kPlaneTop, CVector(1e30f, std::numeric_limits<float>::quiet_NaN(), 0), QPoint(0, 0), 100.0f);
+  EXPECT_GT(far.x(), 1000000);
+}
+
+TEST(OrthoVertices, ThreeByThreeSquaresWithRedOnTop) {
+  CMeshwright s = Scene();
+  s.models[0].vertices = {CVertex(10, 20, 30), CVertex(10, 20, 30)};
+  s.models[0].vertices[0].selected = 1;  // selected first in the list, drawn last
+  const QImage image = PaintVerticesOnly(s, kPlaneTop);
+  for (int dx = -1; dx <= 1; ++dx)
+    for (int dy = -1; dy <= 1; ++dy) EXPECT_EQ(image.pixel(110 + dx, 80 + dy), qRgb(255, 0, 0));
+  EXPECT_EQ(image.pixel(112, 80), kWhite);
+  EXPECT_EQ(image.pixel(108, 80), kWhite);
+}
+
+TEST(OrthoEdges, FacesDrawTheirEdgesAndSelectedOnesInRed) {
+  CMeshwright s = Scene();
+  CModel& m = s.models[0];
+  m.vertices = {CVertex(-50, 0, -20), CVertex(50, 0, -20), CVertex(50, 0, 20), CVertex(-50, 0, 20), CVertex(0, 0, 40)};
+  CFace quad;
+  quad.indices = {0, 1, 2, 3};
+  m.faces = {quad};
+  QImage image = Paint(s, kPlaneTop);
+  EXPECT_EQ(image.pixel(100, 30), qRgb(0, 0, 0));  // top edge, z = -20
+  EXPECT_EQ(image.pixel(70, 70), qRgb(0, 0, 0));   // bottom edge, z = +20
+  m.vertices[0].selected = m.vertices[1].selected = m.vertices[2].selected = m.vertices[3].selected = 1;
+  m.UpdateFaceSelection();
+  image = Paint(s, kPlaneTop);
+  EXPECT_EQ(image.pixel(70, 30), qRgb(255, 0, 0));
+}
+
+TEST(OrthoEdges, FivePlusCornersDrawNoEdgesButTheirVertices) {
+  CMeshwright s = Scene();
+  CModel& m = s.models[0];
+  m.vertices = {CVertex(-50, 0, -20), CVertex(50, 0, -20), CVertex(50, 0, 20), CVertex(-50, 0, 20), CVertex(0, 0, 40)};
+  CFace five;
+  five.indices = {0, 1, 2, 3, 4};
+  m.faces = {five};
+  const QImage image = Paint(s, kPlaneTop);
+  EXPECT_NE(image.pixel(70, 30), qRgb(0, 0, 0));
+  EXPECT_EQ(image.pixel(50, 30), qRgb(0, 0, 0));  // the vertex marker at (-50, -20)
+}
+
+TEST(OrthoEdges, EdgesVanishWhileAButtonIsHeld) {
+  CMeshwright s = Scene();
+  CModel& m = s.models[0];
+  m.vertices = {CVertex(-50, 0, 0), CVertex(50, 0, 0)};
+  CFace line;
+  line.indices = {0, 1};
+  m.faces = {line};
+  OrthoOverlay held;
+  held.edgesVisible = false;
+  EXPECT_EQ(Paint(s, kPlaneTop, 200, 100, OrthoOverlay()).pixel(80, 50), qRgb(0, 0, 0));
+  EXPECT_NE(Paint(s, kPlaneTop, 200, 100, held).pixel(80, 50), qRgb(0, 0, 0));
+}
+
+TEST(OrthoPane, HiddenModelsDrawNothingAnywhere) {
+  CMeshwright s = Scene();
+  CModel& m = s.models[0];
+  m.vertices = {CVertex(-50, 10, -20), CVertex(50, 10, -20), CVertex(50, 10, 20)};
+  CFace tri;
+  tri.indices = {0, 1, 2};
+  m.faces = {tri};
+  m.state = kStateHidden;
+  CMeshwright empty = Scene();
+  for (int plane : {kPlaneTop, kPlaneFace, kPlaneLeft}) EXPECT_EQ(Paint(s, plane), Paint(empty, plane)) << plane;
+}
+
+TEST(OrthoPane, SelectionRectangleAndFaceCreationOverlays) {
+  CMeshwright s = Scene();
+  OrthoOverlay rubber;
+  rubber.selecting = true;
+  rubber.dragStart = QPoint(20, 20);
+  rubber.dragCurrent = QPoint(60, 40);
+  QImage image = Paint(s, kPlaneTop, 200, 100, rubber);
+  EXPECT_EQ(image.pixel(40, 20), qRgb(0, 255, 0));
+  EXPECT_EQ(image.pixel(20, 30), qRgb(0, 255, 0));
+  s.editMode = kModeMove;
+  EXPECT_NE(Paint(s, kPlaneTop, 200, 100, rubber).pixel(40, 20), qRgb(0, 255, 0));
+
+  s.editMode = kModeCreateFace;
+  s.cursor = Cursor3{30, 0, -10};
+  s.models[0].vertices = {CVertex(0, 0, 0)};
+  s.models[0].pendingFace.indices = {0, 1};
+  s.models[0].pendingVertices = {CVertex(40, 0, 0)};
+  image = Paint(s, kPlaneTop);
+  EXPECT_EQ(image.pixel(130, 5), qRgb(0, 0, 255));   // the cursor's vertical line at cx + 30
+  EXPECT_EQ(image.pixel(5, 40), qRgb(0, 0, 255));    // its horizontal line at cy - 10
+  EXPECT_EQ(image.pixel(120, 50), qRgb(0, 0, 255));  // the pending edge from (0,0) to the new vertex
+  EXPECT_EQ(image.pixel(140, 50), qRgb(0, 0, 255));  // the pending vertex's marker
+}
+
+TEST(OrthoEdges, LinesLeaveOutTheirLastPixelAndFarLinesAreClipped) {
+  CMeshwright s = Scene();
+  CModel& m = s.models[0];
+  m.vertices = {CVertex(-30, 0, 10), CVertex(30, 0, 10), CVertex(-1e7f, 0, 20), CVertex(1e7f, 0, 20)};
+  CFace a, b;
+  a.indices = {0, 1};
+  b.indices = {2, 3};
+  m.faces = {a, b};
+  QImage image(200, 100, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  DrawFaceEdges(image, s, kPlaneTop, QPoint(100, 50));
+  EXPECT_EQ(image.pixel(70, 60), qRgb(0, 0, 0));
+  EXPECT_EQ(image.pixel(129, 60), qRgb(0, 0, 0));
+  EXPECT_EQ(image.pixel(130, 60), kWhite);  // the end point itself
+  for (int x = 0; x < 200; x += 13) EXPECT_EQ(image.pixel(x, 70), qRgb(0, 0, 0)) << x;
+}
+
+TEST(OrthoPane, LabelsAreDrawnInGrey) {
+  CMeshwright s = Scene();
+  const QImage image = Paint(s, kPlaneFace);
+  int grey = 0;
+  for (int y = 0; y < 14; ++y)
+    for (int x = 0; x < 40; ++x) grey += image.pixel(x, y) == qRgb(128, 128, 128);
+  EXPECT_GT(grey, 5) << "the label \"Face\" in the top left corner";
+}
+
+}  // namespace
+}  // namespace mw
