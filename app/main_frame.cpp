@@ -1,44 +1,233 @@
 #include "app/main_frame.h"
 
-#include <QListWidget>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QSplitter>
-#include <QTreeWidget>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QWindowStateChangeEvent>
 
+#include "app/about_dialog.h"
+#include "app/commands.h"
+#include "app/document.h"
+#include "app/icons.h"
+#include "app/material_view.h"
+#include "app/model_view.h"
+#include "app/settings.h"
+#include "app/ui_seam.h"
+#include "platform/paths.h"
 #include "scene/meshwright.h"
-#include "view/ortho_pane.h"
+#include "view/numeric_dialogs.h"
 #include "view/perspective_pane.h"
 
 namespace mw {
+namespace {
 
-CMainFrame::CMainFrame(CMeshwright& scene, QWidget* parent) : QMainWindow(parent), scene_(scene) {
-  setWindowTitle(QStringLiteral("無題 - Meshwright"));
+struct CommandText {
+  int id;
+  const char* caption;
+  const char* prompt;
+  const char* tip;
+};
 
-  // One horizontal splitter of three vertical ones; the vertical splitters are kept in step so
-  // the rows line up across the columns like one 2 x 3 grid.
+// Captions with their shortcut texts; status-bar prompts and tool tips.
+const CommandText kCommands[] = {
+    {kCmdNew, "新規作成\tCtrl+N(&N)", "新規にファイルを作成", "新規作成"},
+    {kCmdOpen, "開く...\tCtrl+O(&O)", "既存のファイルを開く", "開く"},
+    {kCmdSave, "上書き保存\tCtrl+S(&S)", "ファイルを上書きして保存", "上書き保存"},
+    {kCmdSaveAs, "名前を付けて保存(&A)...", "ファイルに名前を付けて保存", "名前を付けて保存"},
+    {kCmdExit, "アプリケーションの終了(&X)", "アプリケーションを終了し、ファイルの保存を指示", "終了"},
+    {kCmdUndo, "元に戻す\tCtrl+Z(&U)", "直前に行った動作を元に戻す", "元に戻す"},
+    {kCmdCut, "切り取り\tCtrl+X(&T)", "選択範囲の面を切り取り", "切り取り"},
+    {kCmdCopy, "コピー\tCtrl+C(&C)", "選択範囲をコピーしてクリップボードに保存", "コピー"},
+    {kCmdPaste, "貼り付け\tCtrl+V(&P)", "クリップボードの内容を貼り付け", "貼り付け"},
+    {kCmdSelectAll, "頂点全選択(&A)", "頂点を全て選択", "頂点全選択"},
+    {kCmdDeselectAll, "頂点全非選択(&C)", "頂点を全て選択解除", "頂点全非選択"},
+    {kCmdModeSelect, "選択(&S)", "頂点を選択", "頂点を選択"},
+    {kCmdModeMove, "移動(&M)", "頂点を移動", "頂点を移動"},
+    {kCmdModeRotate, "回転(&R)", "頂点を回転", "頂点を回転"},
+    {kCmdModeSize, "サイズ(&Z)", "頂点を拡大・縮小", "頂点を拡大・縮小"},
+    {kCmdModeStretch, "ストレッチ(&T)", "頂点をストレッチ", "頂点をストレッチ"},
+    {kCmdNumericInput, "数値入力(&N)", "数値入力して変形", "数値入力して変形"},
+    {kCmdModeCreateFace, "面作成(&F)", "面を作成", "面を作成"},
+    {kCmdModeCreateBox, "ボックス作成", "ボックスを作成", "ボックスを作成"},
+    {kCmdAssignMaterial, "面に現在の材質を指定(&P)", "面に現在の材質を指定", "面に現在の材質を指定"},
+    {kCmdToolBar, "ツール バー(&T)", "ツール バーの表示/非表示", "ツール バーの表示/非表示"},
+    {kCmdStatusBar, "ステータス バー(&S)", "ステータス バーの表示/非表示", "ステータス バーの表示/非表示"},
+    {kCmdSmoothing, "スムージング表示(&F)", "スムージングの切り替え", "スムージングの切り替え"},
+    {kCmdHelp, "目次(&H)", "ヘルプの目次を表示", "目次"},
+    {kCmdAbout, "バージョン情報 Meshwright(&A)...", "プログラム情報、バージョン、著作権を表示", "バージョン情報"},
+};
+
+int ModeOf(int command) {
+  switch (command) {
+    case kCmdModeSelect: return kModeSelect;
+    case kCmdModeMove: return kModeMove;
+    case kCmdModeRotate: return kModeRotate;
+    case kCmdModeSize: return kModeSize;
+    case kCmdModeStretch: return kModeStretch;
+    case kCmdModeCreateFace: return kModeCreateFace;
+    case kCmdModeCreateBox: return kModeCreateBox;
+  }
+  return -1;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
+    : QMainWindow(parent), scene_(scene), doc_(doc) {
+  setWindowIcon(ProgramIcon());
+  setAcceptDrops(true);
+  runDialog = [](QDialog& d) { return d.exec(); };
+  host_.refresh3D = [this]() { Refresh3D(); };
+  host_.markModified = [this]() { doc_.SetModified(true); };
+  host_.paneResized = [this]() { KeepListColumn(); };
+  BuildActions();
+  BuildMenus();
+  BuildToolBar();
+  BuildStatusBar();
+  BuildPanes();
+  connect(&doc_, &CMeshwrightDoc::updateAllViews, this, &CMainFrame::OnUpdateAllViews);
+  connect(&doc_, &CMeshwrightDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+  connect(&doc_, &CMeshwrightDoc::recentFilesChanged, this, &CMainFrame::RebuildRecentMenu);
+  resize(1024, 768);
+  ResetSplitter();
+  UpdateTitle();
+  RebuildRecentMenu();
+  OnUpdateAllViews(kHintAll);
+  UpdateCommandStates();
+  initialised_ = true;
+}
+
+QAction* CMainFrame::Make(int command, const QString& text, const QString& tip) {
+  auto* a = new QAction(text, this);
+  a->setData(command);
+  a->setToolTip(tip);
+  connect(a, &QAction::triggered, this, [this, command]() { Execute(command); });
+  actions_.insert(command, a);
+  addAction(a);  // shortcuts work wherever the focus is
+  return a;
+}
+
+void CMainFrame::BuildActions() {
+  for (const CommandText& c : kCommands) {
+    // Menus show the text after the tab as the shortcut text, as written.
+    QAction* a = Make(c.id, QString::fromUtf8(c.caption), QString::fromUtf8(c.tip));
+    a->setStatusTip(QString::fromUtf8(c.prompt));
+    if (ModeOf(c.id) >= 0 || c.id == kCmdSmoothing || c.id == kCmdToolBar || c.id == kCmdStatusBar) a->setCheckable(true);
+    if (c.id != kCmdToolBar && c.id != kCmdStatusBar && c.id != kCmdExit && c.id != kCmdSaveAs) a->setIcon(ToolbarIcon(c.id));
+  }
+  auto keys = [this](int id, std::initializer_list<QKeySequence> seqs) { actions_[id]->setShortcuts(QList<QKeySequence>(seqs)); };
+  keys(kCmdNew, {QKeySequence(Qt::CTRL | Qt::Key_N)});
+  keys(kCmdOpen, {QKeySequence(Qt::CTRL | Qt::Key_O)});
+  keys(kCmdSave, {QKeySequence(Qt::CTRL | Qt::Key_S)});
+  keys(kCmdUndo, {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+  keys(kCmdCut, {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+  keys(kCmdCopy, {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+  keys(kCmdPaste, {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+  for (int id : {kCmdUndo, kCmdCopy, kCmdPaste}) actions_[id]->setEnabled(false);
+  Make(kCmdNextPane, QString())->setShortcut(QKeySequence(Qt::Key_F6));
+  Make(kCmdPreviousPane, QString())->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+}
+
+void CMainFrame::BuildMenus() {
+  auto add = [this](QMenu* m, int id) {
+    QAction* a = actions_[id];
+    m->addAction(a);
+  };
+  QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+  for (int id : {kCmdNew, kCmdOpen, kCmdSave, kCmdSaveAs}) add(file, id);
+  file->addSeparator();
+  recentMenu_ = file->addMenu(QStringLiteral("最近使ったファイル"));
+  file->addSeparator();
+  add(file, kCmdExit);
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+  add(edit, kCmdUndo);
+  edit->addSeparator();
+  for (int id : {kCmdCut, kCmdCopy, kCmdPaste}) add(edit, id);
+  edit->addSeparator();
+  for (int id : {kCmdSelectAll, kCmdDeselectAll}) add(edit, id);
+  QMenu* transform = menuBar()->addMenu(QStringLiteral("変形(&T)"));
+  for (int id : {kCmdModeSelect, kCmdModeMove, kCmdModeRotate, kCmdModeSize, kCmdModeStretch, kCmdNumericInput})
+    add(transform, id);
+  QMenu* create = menuBar()->addMenu(QStringLiteral("作成(&M)"));
+  add(create, kCmdModeCreateFace);
+  QMenu* selection = menuBar()->addMenu(QStringLiteral("選択部処理(&S)"));
+  add(selection, kCmdAssignMaterial);
+  QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+  for (int id : {kCmdToolBar, kCmdStatusBar}) add(view, id);
+  view->addSeparator();
+  add(view, kCmdSmoothing);
+  QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+  add(help, kCmdHelp);
+  help->addSeparator();
+  add(help, kCmdAbout);
+  for (QMenu* m : {file, edit, transform, create, selection, view, help})
+    connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+}
+
+void CMainFrame::BuildToolBar() {
+  QToolBar* bar = addToolBar(QStringLiteral("ツール バー"));
+  bar->setObjectName(QStringLiteral("toolbar"));
+  bar->setIconSize(QSize(16, 15));
+  bar->setMovable(true);
+  bar->setAllowedAreas(Qt::AllToolBarAreas);
+  const int layout[] = {kCmdNew, kCmdOpen, kCmdSave, 0, kCmdCut, kCmdCopy, kCmdPaste, kCmdSelectAll, kCmdDeselectAll, 0,
+                        kCmdModeSelect, kCmdModeMove, kCmdModeRotate, kCmdModeSize, kCmdModeStretch, kCmdNumericInput, 0,
+                        kCmdModeCreateFace, 0, kCmdAssignMaterial, 0, kCmdAbout};
+  for (int id : layout) {
+    if (id == 0) bar->addSeparator();
+    else bar->addAction(actions_[id]);
+  }
+  connect(bar, &QToolBar::visibilityChanged, this, &CMainFrame::UpdateCommandStates);
+}
+
+void CMainFrame::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->showMessage(QStringLiteral("レディ"));
+  connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
+    if (text.isEmpty()) bar->showMessage(QStringLiteral("レディ"));
+  });
+  const char* names[3] = {"CAP", "NUM", "SCRL"};
+  for (int i = 0; i < 3; ++i) {
+    indicators_[i] = new QLabel(QString::fromLatin1(names[i]), this);
+    indicators_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    indicators_[i]->setAlignment(Qt::AlignCenter);
+    indicators_[i]->setMinimumWidth(indicators_[i]->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 10);
+    indicators_[i]->setEnabled(false);  // lock-key states are not available to programs here
+    bar->addPermanentWidget(indicators_[i]);
+  }
+}
+
+void CMainFrame::BuildPanes() {
+  // One horizontal splitter of three vertical ones; the vertical ones are kept in step so the
+  // rows line up across the columns like one 2 x 3 grid.
   columns_ = new QSplitter(Qt::Horizontal, this);
+  columns_->setChildrenCollapsible(false);
   for (auto& column : rows_) {
     column = new QSplitter(Qt::Vertical, columns_);
     column->setChildrenCollapsible(false);
     columns_->addWidget(column);
   }
-  columns_->setChildrenCollapsible(false);
-
-  modelList_ = new QListWidget(rows_[0]);
-  materialList_ = new QTreeWidget(rows_[0]);
-  materialList_->setHeaderHidden(true);
-  materialList_->setColumnCount(2);
+  modelList_ = new CModelView(doc_, rows_[0]);
+  materialList_ = new CMaterialView(doc_, rows_[0]);
   rows_[0]->addWidget(modelList_);
   rows_[0]->addWidget(materialList_);
-
-  perspective_ = new PerspectivePane(scene_, rows_[2]);
-  ortho_[kPlaneTop] = new OrthoPane(scene_, orthoShared_, kPlaneTop, rows_[1]);
-  ortho_[kPlaneFace] = new OrthoPane(scene_, orthoShared_, kPlaneFace, rows_[1]);
-  ortho_[kPlaneLeft] = new OrthoPane(scene_, orthoShared_, kPlaneLeft, rows_[2]);
+  perspective_ = new PerspectivePane(scene_, orthoShared_.pan, host_, rows_[2]);
+  ortho_[kPlaneTop] = new OrthoPane(scene_, orthoShared_, host_, kPlaneTop, rows_[1]);
+  ortho_[kPlaneFace] = new OrthoPane(scene_, orthoShared_, host_, kPlaneFace, rows_[1]);
+  ortho_[kPlaneLeft] = new OrthoPane(scene_, orthoShared_, host_, kPlaneLeft, rows_[2]);
   rows_[1]->addWidget(ortho_[kPlaneTop]);
   rows_[1]->addWidget(ortho_[kPlaneFace]);
   rows_[2]->addWidget(perspective_);
   rows_[2]->addWidget(ortho_[kPlaneLeft]);
-
   for (QSplitter* column : rows_) {
     connect(column, &QSplitter::splitterMoved, this, [this, column]() {
       const QList<int> sizes = column->sizes();
@@ -46,15 +235,177 @@ CMainFrame::CMainFrame(CMeshwright& scene, QWidget* parent) : QMainWindow(parent
         if (other != column) other->setSizes(sizes);
     });
   }
-
   setCentralWidget(columns_);
-  resize(1024, 768);
-  columns_->setSizes({124, 450, 450});
-  KeepRowsAligned();
 }
 
-void CMainFrame::KeepRowsAligned() {
-  for (QSplitter* column : rows_) column->setSizes({1, 1});
+void CMainFrame::ResetSplitter() {
+  // The list column is 124 wide, the two others share the rest; the rows split the height.
+  const QSize client = centralWidget() ? centralWidget()->size() : size();
+  const int w = client.width(), h = client.height();
+  columns_->setSizes({124, std::max(0, (w - 138) / 2), std::max(0, (w - 138) / 2)});
+  for (QSplitter* column : rows_) column->setSizes({std::max(0, (h - 50) / 2), std::max(0, (h - 50) / 2)});
+}
+
+void CMainFrame::KeepListColumn() {
+  if (!initialised_ || !columns_) return;
+  QList<int> sizes = columns_->sizes();
+  if (sizes.size() != 3 || sizes[0] == 124) return;
+  const int rest = sizes[0] + sizes[1] + sizes[2] - 124;
+  if (rest <= 0) return;
+  sizes[1] = rest * sizes[1] / std::max(1, sizes[1] + sizes[2]);
+  sizes[2] = rest - sizes[1];
+  sizes[0] = 124;
+  columns_->setSizes(sizes);
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && isMaximized()) {
+    // Once the maximised size is laid out, the panes are reset to the opening proportions.
+    QMetaObject::invokeMethod(this, [this]() { ResetSplitter(); }, Qt::QueuedConnection);
+  }
+}
+
+void CMainFrame::UpdateTitle() { setWindowTitle(doc_.Title() + QStringLiteral(" - Meshwright")); }
+
+void CMainFrame::RebuildRecentMenu() {
+  recentMenu_->clear();
+  const QStringList files = doc_.RecentFiles();
+  if (files.isEmpty()) {
+    QAction* none = recentMenu_->addAction(QStringLiteral("最近使ったファイル"));
+    none->setEnabled(false);
+    return;
+  }
+  for (int i = 0; i < files.size(); ++i) {
+    const QString path = files[i];
+    QAction* a = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
+    a->setData(kCmdRecentFile + i);
+    a->setStatusTip(path);
+    connect(a, &QAction::triggered, this, [this, path]() { OpenFromShell(path); });
+  }
+}
+
+void CMainFrame::OnUpdateAllViews(int hint) {
+  modelList_->OnUpdate(hint);
+  materialList_->OnUpdate(hint);
+  Refresh3D();
+  UpdateCommandStates();
+}
+
+void CMainFrame::Refresh3D() {
+  for (OrthoPane* p : ortho_) p->update();
+  perspective_->update();
+}
+
+void CMainFrame::UpdateCommandStates() {
+  for (int id : {kCmdModeSelect, kCmdModeMove, kCmdModeRotate, kCmdModeSize, kCmdModeStretch, kCmdModeCreateFace,
+                 kCmdModeCreateBox})
+    actions_[id]->setChecked(scene_.editMode == ModeOf(id));
+  actions_[kCmdSmoothing]->setChecked(scene_.smoothing != 0);
+  if (QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar"))) actions_[kCmdToolBar]->setChecked(!bar->isHidden());
+  actions_[kCmdStatusBar]->setChecked(!statusBar()->isHidden());
+}
+
+void CMainFrame::Execute(int command) {
+  if (const int mode = ModeOf(command); mode >= 0) {
+    doc_.SetEditMode(mode);
+    UpdateCommandStates();
+    return;
+  }
+  switch (command) {
+    case kCmdNew:
+      if (doc_.SaveModified(this)) doc_.NewDocument();
+      break;
+    case kCmdOpen: FileOpen(); break;
+    case kCmdSave: FileSave(); break;
+    case kCmdSaveAs: FileSaveAs(); break;
+    case kCmdExit: close(); break;
+    case kCmdCut: doc_.Cut(); break;
+    case kCmdSelectAll: doc_.SelectAll(true); break;
+    case kCmdDeselectAll: doc_.SelectAll(false); break;
+    case kCmdAssignMaterial: doc_.AssignCurrentMaterial(); break;
+    case kCmdSmoothing: doc_.ToggleSmoothing(); break;
+    case kCmdNumericInput:
+      if (NumericInput(scene_, this, runDialog)) doc_.SetModified(true);
+      Refresh3D();
+      break;
+    case kCmdToolBar:
+      if (QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar"))) bar->setVisible(bar->isHidden());
+      break;
+    case kCmdStatusBar: statusBar()->setVisible(statusBar()->isHidden()); break;
+    case kCmdHelp: Ui().OpenHelp(QString::fromStdString(ProgramFolder()) + QStringLiteral("Meshwright.html")); break;
+    case kCmdAbout: {
+      CAboutDlg about(this);
+      runDialog(about);
+      break;
+    }
+    case kCmdNextPane: CyclePane(1); break;
+    case kCmdPreviousPane: CyclePane(-1); break;
+    default: break;
+  }
+  UpdateCommandStates();
+}
+
+void CMainFrame::CyclePane(int step) {
+  QWidget* panes[6] = {modelList_, ortho_[kPlaneTop], perspective_, materialList_, ortho_[kPlaneFace], ortho_[kPlaneLeft]};
+  int current = -1;
+  for (int i = 0; i < 6; ++i)
+    if (panes[i]->hasFocus()) current = i;
+  panes[((current < 0 ? 0 : current + step) % 6 + 6) % 6]->setFocus();
+}
+
+void CMainFrame::FileOpen() {
+  const QString path =
+      Ui().OpenFileName(this, DialogFolder(),
+                        QStringLiteral("全ての形式(*.mwr *.mqo);;Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo)"),
+                        QStringLiteral("mwr"));
+  if (path.isEmpty()) return;
+  // Replacing the scene with a .mwr would lose unsaved work: ask first. An .mqo only adds.
+  if (ExtensionOf(path) == QLatin1String("mwr") && !doc_.SaveModified(this)) return;
+  doc_.OpenDocument(path, false);
+}
+
+bool CMainFrame::OpenFromShell(const QString& path) {
+  if (!doc_.SaveModified(this)) return false;
+  return doc_.OpenDocument(path, true);
+}
+
+void CMainFrame::FileSave() {
+  if (ExtensionOf(doc_.path()) != QLatin1String("mwr")) {
+    FileSaveAs();
+    return;
+  }
+  doc_.SaveArchive(doc_.path());
+}
+
+void CMainFrame::FileSaveAs() {
+  const QString path = Ui().SaveFileName(
+      this, DialogFolder(), QStringLiteral("Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo)"), QStringLiteral("mwr"));
+  if (path.isEmpty()) return;
+  const QString ext = ExtensionOf(path);
+  if (ext == QLatin1String("mwr")) doc_.SaveArchive(path);
+  else if (ext == QLatin1String("mqo")) doc_.ExportMetasequoia(path);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (!doc_.SaveModified(this)) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (!url.isLocalFile()) continue;
+    OpenFromShell(url.toLocalFile());
+    break;  // one document at a time
+  }
+  event->acceptProposedAction();
 }
 
 }  // namespace mw

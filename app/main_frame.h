@@ -1,44 +1,92 @@
-// The main window: six panes in two rows and three columns.
+// The main window: menus, toolbar, status bar, and six panes in two rows and three columns.
 //
 //   model list    | Top  | perspective
 //   material list | Face | Left
 #pragma once
 
 #include <QMainWindow>
+#include <QMap>
+#include <functional>
 
 #include "view/ortho_pane.h"
+#include "view/pane_host.h"
 
-class QListWidget;
+class QAction;
+class QLabel;
+class QMenu;
 class QSplitter;
-class QTreeWidget;
 
 namespace mw {
 
 class CMeshwright;
-class OrthoPane;
+class CMeshwrightDoc;
+class CModelView;
+class CMaterialView;
 class PerspectivePane;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
  public:
-  explicit CMainFrame(CMeshwright& scene, QWidget* parent = nullptr);
+  CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent = nullptr);
 
   PerspectivePane* perspectivePane() const { return perspective_; }
   OrthoPane* orthoPane(int plane) const { return ortho_[plane]; }
-  QListWidget* modelList() const { return modelList_; }
-  QTreeWidget* materialList() const { return materialList_; }
+  CModelView* modelList() const { return modelList_; }
+  CMaterialView* materialList() const { return materialList_; }
+  QAction* action(int command) const { return actions_.value(command); }
+  QMenu* recentMenu() const { return recentMenu_; }
+  QSplitter* columns() const { return columns_; }
+  QSplitter* column(int i) const { return rows_[i]; }
+
+  // Runs a command as its menu item, button or key does.
+  void Execute(int command);
+  // Opens a file as the recent-file list, the command line and dropped files do: first the
+  // save-changes question, then the open.
+  bool OpenFromShell(const QString& path);
+  // Repaints the four 3D panes.
+  void Refresh3D();
+  // Check marks and enabled states from the scene.
+  void UpdateCommandStates();
+  // How the numeric input dialogs are run (tests answer them).
+  std::function<int(QDialog&)> runDialog;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
-  void KeepRowsAligned();
+  void BuildActions();
+  void BuildMenus();
+  void BuildToolBar();
+  void BuildStatusBar();
+  void BuildPanes();
+  void ResetSplitter();
+  void KeepListColumn();
+  void UpdateTitle();
+  void RebuildRecentMenu();
+  void OnUpdateAllViews(int hint);
+  void FileOpen();
+  void FileSave();
+  void FileSaveAs();
+  void CyclePane(int step);
+  QAction* Make(int command, const QString& text, const QString& tip = QString());
 
   CMeshwright& scene_;
+  CMeshwrightDoc& doc_;
   OrthoShared orthoShared_;
+  PaneHost host_;
+  QMap<int, QAction*> actions_;
+  QMenu* recentMenu_ = nullptr;
   QSplitter* columns_ = nullptr;
   QSplitter* rows_[3] = {};
-  QListWidget* modelList_ = nullptr;
-  QTreeWidget* materialList_ = nullptr;
+  CModelView* modelList_ = nullptr;
+  CMaterialView* materialList_ = nullptr;
   OrthoPane* ortho_[3] = {};
   PerspectivePane* perspective_ = nullptr;
+  QLabel* indicators_[3] = {};
+  bool initialised_ = false;
 };
 
 }  // namespace mw

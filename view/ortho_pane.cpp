@@ -3,23 +3,79 @@
 #include <QPainter>
 
 #include "scene/meshwright.h"
+#include "view/pane_events.h"
 
 namespace mw {
+namespace {
+PaneRole RoleOf(int plane) {
+  return plane == kPlaneTop ? PaneRole::kTop : plane == kPlaneFace ? PaneRole::kFace : PaneRole::kLeft;
+}
+}  // namespace
 
-OrthoPane::OrthoPane(CMeshwright& scene, OrthoShared& shared, int plane, QWidget* parent)
-    : QWidget(parent), scene_(scene), shared_(shared), plane_(plane) {
+OrthoPane::OrthoPane(CMeshwright& scene, OrthoShared& shared, PaneHost& host, int plane, QWidget* parent)
+    : QWidget(parent), scene_(scene), shared_(shared), host_(host), plane_(plane), input_(scene, shared.pan, RoleOf(plane)) {
   setMinimumSize(1, 1);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(false);
 }
 
 void OrthoPane::paintEvent(QPaintEvent*) {
   if (buffer_.size() != size()) buffer_ = QImage(size(), QImage::Format_RGB32);
   buffer_.fill(Qt::white);
-  OrthoOverlay overlay = overlay_;
+  OrthoOverlay overlay = input_.Overlay();
   overlay.edgesVisible = shared_.buttonsHeld == 0;
   DrawOrthoPane(buffer_, scene_, plane_, shared_.pan, overlay);
   QPainter p(this);
   p.drawImage(0, 0, buffer_);
+}
+
+void OrthoPane::Apply(const PaneResult& r) {
+  if (r.markModified && host_.markModified) host_.markModified();
+  if (r.refresh3D && host_.refresh3D) host_.refresh3D();
+  if (r.repaintSelf) update();
+}
+
+void OrthoPane::CountButton(bool wasDown, bool isDown) {
+  if (!wasDown && isDown) ++shared_.buttonsHeld;
+  if (wasDown && !isDown && shared_.buttonsHeld > 0) --shared_.buttonsHeld;
+}
+
+void OrthoPane::mousePressEvent(QMouseEvent* event) {
+  const auto b = ButtonOf(event->button());
+  if (!b) return;
+  setFocus();
+  const bool was = input_.anyDown();
+  const PaneResult r = input_.ButtonDown(*b, event->position().toPoint(), size());
+  CountButton(was, input_.anyDown());
+  Apply(r);
+}
+
+void OrthoPane::mouseReleaseEvent(QMouseEvent* event) {
+  const auto b = ButtonOf(event->button());
+  if (!b) return;
+  const bool was = input_.anyDown();
+  const PaneResult r = input_.ButtonUp(*b, event->position().toPoint(), size());
+  CountButton(was, input_.anyDown());
+  Apply(r);
+}
+
+void OrthoPane::mouseMoveEvent(QMouseEvent* event) { Apply(input_.Move(event->position().toPoint(), size())); }
+
+void OrthoPane::wheelEvent(QWheelEvent* event) { Apply(input_.Wheel(event->angleDelta().y())); }
+
+void OrthoPane::keyPressEvent(QKeyEvent* event) {
+  const Key k = KeyOf(event->key());
+  if (k == Key::kOther) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  Apply(input_.KeyDown(k));
+}
+
+void OrthoPane::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (host_.paneResized) host_.paneResized();
 }
 
 }  // namespace mw

@@ -5,6 +5,8 @@
 #include <QWidget>
 
 #include "render/ortho_painter.h"
+#include "view/pane_host.h"
+#include "view/pane_input.h"
 
 namespace mw {
 
@@ -20,20 +22,28 @@ struct OrthoShared {
 class OrthoPane : public QWidget {
   Q_OBJECT
  public:
-  OrthoPane(CMeshwright& scene, OrthoShared& shared, int plane, QWidget* parent = nullptr);
+  OrthoPane(CMeshwright& scene, OrthoShared& shared, PaneHost& host, int plane, QWidget* parent = nullptr);
   int plane() const { return plane_; }
-
-  // The pane's own additions to the next paint (selection rectangle).
-  OrthoOverlay& overlay() { return overlay_; }
+  PaneInput& input() { return input_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void Apply(const PaneResult& r);
+  void CountButton(bool wasDown, bool isDown);
+
   CMeshwright& scene_;
   OrthoShared& shared_;
+  PaneHost& host_;
   int plane_;
-  OrthoOverlay overlay_;
+  PaneInput input_;
   QImage buffer_;  // the pane is drawn here, then shown
 };
 

@@ -5,12 +5,48 @@
 
 #include "platform/message.h"
 #include "scene/meshwright.h"
+#include "view/pane_events.h"
 
 namespace mw {
 
-PerspectivePane::PerspectivePane(CMeshwright& scene, QWidget* parent)
-    : QOpenGLWidget(parent), scene_(scene), uploader_(&PerspectivePane::MakeCurrentFor, this) {
+PerspectivePane::PerspectivePane(CMeshwright& scene, PanOffsets& pan, PaneHost& host, QWidget* parent)
+    : QOpenGLWidget(parent),
+      scene_(scene),
+      host_(host),
+      input_(scene, pan, PaneRole::kPerspective),
+      uploader_(&PerspectivePane::MakeCurrentFor, this) {
   setMinimumSize(1, 1);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void PerspectivePane::Apply(const PaneResult& r) {
+  if (r.markModified && host_.markModified) host_.markModified();
+  if (r.refresh3D && host_.refresh3D) host_.refresh3D();
+  if (r.repaintSelf) update();
+}
+
+void PerspectivePane::mousePressEvent(QMouseEvent* event) {
+  if (const auto b = ButtonOf(event->button())) {
+    setFocus();
+    Apply(input_.ButtonDown(*b, event->position().toPoint(), size()));
+  }
+}
+
+void PerspectivePane::mouseReleaseEvent(QMouseEvent* event) {
+  if (const auto b = ButtonOf(event->button())) Apply(input_.ButtonUp(*b, event->position().toPoint(), size()));
+}
+
+void PerspectivePane::mouseMoveEvent(QMouseEvent* event) { Apply(input_.Move(event->position().toPoint(), size())); }
+
+void PerspectivePane::wheelEvent(QWheelEvent* event) { Apply(input_.Wheel(event->angleDelta().y())); }
+
+void PerspectivePane::keyPressEvent(QKeyEvent* event) {
+  const Key k = KeyOf(event->key());
+  if (k == Key::kOther) {
+    QOpenGLWidget::keyPressEvent(event);
+    return;
+  }
+  Apply(input_.KeyDown(k));
 }
 
 PerspectivePane::~PerspectivePane() {
@@ -49,6 +85,7 @@ void PerspectivePane::initializeGL() {
 }
 
 void PerspectivePane::resizeGL(int w, int h) {
+  if (host_.paneResized) host_.paneResized();
   if (!ready_) return;
   const qreal ratio = devicePixelRatioF();
   SetViewport(scene_, w, h, static_cast<int>(w * ratio), static_cast<int>(h * ratio));

@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "render/gl_frame.h"
+#include "view/pane_host.h"
+#include "view/pane_input.h"
 
 namespace mw {
 
@@ -13,7 +15,8 @@ class CMeshwright;
 class PerspectivePane : public QOpenGLWidget {
   Q_OBJECT
  public:
-  explicit PerspectivePane(CMeshwright& scene, QWidget* parent = nullptr);
+  PerspectivePane(CMeshwright& scene, PanOffsets& pan, PaneHost& host, QWidget* parent = nullptr);
+  PaneInput& input() { return input_; }
   ~PerspectivePane() override;
 
   // Uploads and deletes textures with this pane's context current, whoever asks.
@@ -25,11 +28,19 @@ class PerspectivePane : public QOpenGLWidget {
   void initializeGL() override;
   void resizeGL(int w, int h) override;
   void paintGL() override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void Apply(const PaneResult& r);
   static bool MakeCurrentFor(void* self);
 
   CMeshwright& scene_;
+  PaneHost& host_;
+  PaneInput input_;
   GlTextureUploader uploader_;
   bool ready_ = false;
   bool reported_ = false;

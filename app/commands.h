@@ -1,0 +1,40 @@
+// Command identifiers of the menus, toolbar and keys.
+#pragma once
+
+namespace mw {
+
+enum Command : int {
+  kCmdNew = 57600,
+  kCmdOpen = 57601,
+  kCmdSave = 57603,
+  kCmdSaveAs = 57604,
+  kCmdRecentFile = 57616,
+  kCmdExit = 57665,
+  kCmdUndo = 57643,
+  kCmdCut = 57635,
+  kCmdCopy = 57634,
+  kCmdPaste = 57637,
+  kCmdSelectAll = 32826,
+  kCmdDeselectAll = 32827,
+  kCmdModeSelect = 32777,
+  kCmdModeMove = 32772,
+  kCmdModeRotate = 32773,
+  kCmdModeSize = 32774,
+  kCmdModeStretch = 32775,
+  kCmdNumericInput = 32776,
+  kCmdModeCreateFace = 32821,
+  kCmdModeCreateBox = 32820,
+  kCmdAssignMaterial = 32815,
+  kCmdToolBar = 59392,
+  kCmdStatusBar = 59393,
+  kCmdSmoothing = 32811,
+  kCmdHelp = 32831,
+  kCmdAbout = 57664,
+  kCmdNextPane = 57680,
+  kCmdPreviousPane = 57681,
+};
+
+// Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is.
+enum UpdateHint : int { kHintAll = 0, kHintSelection = 1 };
+
+}  // namespace mw

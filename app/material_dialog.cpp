@@ -1,0 +1,268 @@
+#include "app/material_dialog.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QOpenGLContext>
+#include <QPushButton>
+#include <QSlider>
+#include <algorithm>
+#include <cmath>
+
+#include "app/settings.h"
+#include "app/ui_seam.h"
+#include "image/image_readers.h"
+#include "platform/encoding.h"
+#include "platform/message.h"
+#include "platform/paths.h"
+#include "scene/meshwright.h"
+
+namespace mw {
+namespace {
+
+QString Shortest(float v) { return QString::asprintf("%.6g", static_cast<double>(v)); }
+
+const char* kLabels[kValueCount] = {"赤", "緑", "青", "不透明度", "拡散光", "自己照明", "反射光", "反射の強さ", "周囲光"};
+
+struct Place {
+  int lx, ly, lw, sx, sy, ex, ey;
+};
+// Label, slider and edit positions in dialog units, in slider order.
+const Place kPlaces[kValueCount] = {
+    {7, 115, 36, 51, 114, 146, 112},    {7, 137, 36, 51, 137, 146, 134},    {7, 158, 36, 51, 157, 146, 155},
+    {203, 55, 36, 243, 55, 339, 52},    {210, 76, 29, 243, 76, 339, 73},    {204, 98, 35, 243, 97, 339, 95},
+    {210, 119, 29, 243, 119, 339, 116}, {194, 138, 45, 243, 137, 339, 137}, {210, 159, 29, 243, 159, 339, 156}};
+
+}  // namespace
+
+int SliderPosition(MaterialValue which, float value) {
+  const double scaled = which == kPower ? static_cast<double>(value) : static_cast<double>(value) * 100.0;
+  if (!(scaled > -1e9)) return 0;
+  if (scaled > 1e9) return 100;
+  return static_cast<int>(scaled);
+}
+
+MaterialPreview::MaterialPreview(const MaterialFields& fields, const DibStream& image, const int& components,
+                                 const unsigned& format, QWidget* parent)
+    : QOpenGLWidget(parent), fields_(fields), image_(image), components_(components), format_(format) {}
+
+void MaterialPreview::initializeGL() {
+  QOpenGLContext* ctx = context();
+  const char* failure = nullptr;
+  if (!ctx || !ctx->isValid()) failure = "wglCreateLayerContext::Error";
+  else if (QOpenGLContext::currentContext() != ctx) failure = "wglMakeCurrent::Error";
+  if (failure) {
+    ShowMessage(failure, MessageIcon::Error);
+    return;
+  }
+  ready_ = true;
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glClearColor(30.0f / 255.0f, 65.0f / 255.0f, 90.0f / 255.0f, 0.0f);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, 1.0, 2.0, 200.0);
+  glEnable(GL_DEPTH_TEST);
+  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
+  const GLfloat position[4] = {-10.0f, 10.0f, 10.0f, 1.0f};
+  const GLfloat ambient[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+  const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glLightfv(GL_LIGHT0, GL_POSITION, position);
+  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+  glLightfv(GL_LIGHT0, GL_SPECULAR, white);
+}
+
+void MaterialPreview::paintGL() {
+  if (!ready_) return;
+  const qreal ratio = devicePixelRatioF();
+  glViewport(0, 0, static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(0, 0, -30, 0, 0, 0, 0, -1, 0);
+  const auto& v = fields_.values;
+  const float a = v[kOpacity];
+  const GLfloat diffuse[4] = {v[kRed] * v[kDiffuse], v[kGreen] * v[kDiffuse], v[kBlue] * v[kDiffuse], a};
+  const GLfloat emission[4] = {v[kRed] * v[kEmissive], v[kGreen] * v[kEmissive], v[kBlue] * v[kEmissive], a};
+  const GLfloat specular[4] = {v[kRed] * v[kSpecular], v[kGreen] * v[kSpecular], v[kBlue] * v[kSpecular], a};
+  const GLfloat ambient[4] = {v[kRed] * v[kAmbient], v[kGreen] * v[kAmbient], v[kBlue] * v[kAmbient], a};
+  glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+  glMaterialfv(GL_FRONT, GL_EMISSION, emission);
+  glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
+  glMaterialf(GL_FRONT, GL_SHININESS, std::clamp(v[kPower], 0.0f, 128.0f));
+  glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
+  if (fields_.texture.empty() || image_.IsEmpty() || !image_.Pixels()) {
+    glDisable(GL_TEXTURE_2D);
+  } else {
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glEnable(GL_TEXTURE_2D);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, components_, image_.Width(), image_.Height(), 0, format_, GL_UNSIGNED_BYTE,
+                 image_.Pixels());
+  }
+  GLUquadric* sphere = gluNewQuadric();
+  gluQuadricTexture(sphere, GL_TRUE);
+  gluSphere(sphere, 10.0, 30, 30);
+  gluDeleteQuadric(sphere);
+}
+
+CDlgMaterial::CDlgMaterial(const CMaterial& m, QWidget* parent) : QDialog(parent) {
+  fields_.name = m.name;
+  fields_.texture = m.texture;
+  fields_.values = {m.color[0], m.color[1], m.color[2], m.color[3], m.diffuse, m.emissive, m.specular, m.power, m.ambient};
+
+  setWindowTitle(QStringLiteral("材質設定"));
+  // Dialog units from the font: a quarter of the average character width, an eighth of the height.
+  const QFontMetrics fm(font());
+  unitX_ = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0 / 4.0;
+  unitY_ = fm.height() / 8.0;
+  setFixedSize(Dlu(0, 0, 409, 217).size());
+
+  for (int i = 0; i < kValueCount; ++i) {
+    const Place& p = kPlaces[i];
+    auto* label = new QLabel(QString::fromUtf8(kLabels[i]), this);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setGeometry(Dlu(p.lx, p.ly, p.lw, 12));
+    auto* slider = new QSlider(Qt::Horizontal, this);
+    slider->setRange(0, 100);
+    slider->setTickPosition(QSlider::NoTicks);
+    slider->setGeometry(Dlu(p.sx, p.sy, 90, 12));
+    slider->setValue(SliderPosition(static_cast<MaterialValue>(i), fields_.values[static_cast<std::size_t>(i)]));
+    auto* edit = new QLineEdit(Shortest(fields_.values[static_cast<std::size_t>(i)]), this);
+    edit->setGeometry(Dlu(p.ex, p.ey, 45, 14));
+    sliders_[static_cast<std::size_t>(i)] = slider;
+    edits_[static_cast<std::size_t>(i)] = edit;
+    connect(slider, &QSlider::valueChanged, this,
+            [this, i](int position) { OnSlider(static_cast<MaterialValue>(i), position); });
+  }
+  auto* nameLabel = new QLabel(QStringLiteral("名前"), this);
+  nameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  nameLabel->setGeometry(Dlu(13, 183, 29, 12));
+  nameEdit_ = new QLineEdit(QString::fromStdString(Cp932ToUtf8(fields_.name)), this);
+  nameEdit_->setGeometry(Dlu(57, 183, 134, 14));
+  auto* textureLabel = new QLabel(QStringLiteral("テクスチャ"), this);
+  textureLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  textureLabel->setGeometry(Dlu(200, 183, 39, 12));
+  textureEdit_ = new QLineEdit(QString::fromStdString(Cp932ToUtf8(fields_.texture)), this);
+  textureEdit_->setGeometry(Dlu(248, 183, 102, 14));
+  browse_ = new QPushButton(QStringLiteral("参照"), this);
+  browse_->setGeometry(Dlu(355, 183, 30, 15));
+  connect(browse_, &QPushButton::clicked, this, &CDlgMaterial::OnBrowse);
+  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setGeometry(Dlu(351, 7, 50, 14));
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &CDlgMaterial::accept);
+  auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+  cancel->setGeometry(Dlu(351, 24, 50, 14));
+  connect(cancel, &QPushButton::clicked, this, &CDlgMaterial::reject);
+
+  preview_ = new MaterialPreview(fields_, previewImage_, previewComponents_, previewFormat_, this);
+  preview_->setGeometry(Dlu(56, 20, 76, 71));
+
+  LoadPreviewTexture(fields_.texture);
+}
+
+QRect CDlgMaterial::Dlu(int x, int y, int w, int h) const {
+  return QRect(static_cast<int>(std::lround(x * unitX_)), static_cast<int>(std::lround(y * unitY_)),
+               static_cast<int>(std::lround(w * unitX_)), static_cast<int>(std::lround(h * unitY_)));
+}
+
+void CDlgMaterial::LoadPreviewTexture(const std::string& name) {
+  if (name.empty()) return;
+  const std::string path = ProgramFolder() + "TEXTURE/" + Cp932ToUtf8(name);
+  previewImage_.Clear();
+  if (LoadTextureImage(path, previewImage_) && previewImage_.Resample(256, 256)) {
+    if (previewImage_.BitCount() == 32) {
+      previewComponents_ = 4;
+      previewFormat_ = 0x80E1;
+    } else {
+      previewImage_.ConvertTo(24);
+      previewComponents_ = 3;
+      previewFormat_ = 0x80E0;
+    }
+    return;
+  }
+  previewImage_.Clear();
+  Ui().Message(this, QString::fromStdString(path) + QStringLiteral("の読み込みに失敗しました"), QMessageBox::Warning);
+  if (textureEdit_) textureEdit_->clear();
+}
+
+void CDlgMaterial::OnSlider(MaterialValue which, int position) {
+  // Only the moved slider's edit is rewritten: a typed value elsewhere, or a power above 100,
+  // stays what it is. The preview follows this position now.
+  const double value = which == kPower ? position : position / 100.0;
+  edits_[which]->setText(QString::asprintf("%f", value));
+  fields_.values[which] = static_cast<float>(value);
+  if (preview_) preview_->update();
+}
+
+void CDlgMaterial::OnBrowse() {
+  const QString chosen = Ui().OpenFileName(this, QString::fromStdString(ProgramFolder()) + QStringLiteral("Texture"),
+                                           QStringLiteral("全ての形式(*.bmp *.jpg *.tga *.png *.iff *.ppm)"),
+                                           QStringLiteral("bmp"));
+  if (chosen.isEmpty()) return;
+  const QString name = QFileInfo(chosen).fileName();
+  textureEdit_->setText(name);
+  fields_.texture = Utf8ToCp932(name.toStdString());
+  LoadPreviewTexture(fields_.texture);
+  TakeValues();
+  preview_->update();
+}
+
+bool CDlgMaterial::TakeValues() {
+  for (int i = 0; i < kValueCount; ++i) {
+    bool ok = false;
+    const float v = QLocale::c().toFloat(edits_[static_cast<std::size_t>(i)]->text().trimmed(), &ok);
+    if (!ok) {
+      Ui().Message(this, QStringLiteral("数字を入力してください。"), QMessageBox::Warning);
+      edits_[static_cast<std::size_t>(i)]->setFocus();
+      edits_[static_cast<std::size_t>(i)]->selectAll();
+      return false;
+    }
+    fields_.values[static_cast<std::size_t>(i)] = v;
+  }
+  fields_.name = Utf8ToCp932(nameEdit_->text().toStdString());
+  fields_.texture = Utf8ToCp932(textureEdit_->text().toStdString());
+  return true;
+}
+
+void CDlgMaterial::accept() {
+  if (!TakeValues()) return;
+  QDialog::accept();
+}
+
+void CDlgMaterial::WriteBack(CMeshwright& scene, std::size_t index) const {
+  CMaterial& m = scene.materials[index];
+  m.ReleaseTexture();
+  m.name = fields_.name;
+  const auto& v = fields_.values;
+  m.color[0] = v[kRed];
+  m.color[1] = v[kGreen];
+  m.color[2] = v[kBlue];
+  m.color[3] = v[kOpacity];
+  m.diffuse = v[kDiffuse];
+  m.emissive = v[kEmissive];
+  m.specular = v[kSpecular];
+  m.power = v[kPower];
+  m.ambient = v[kAmbient];
+  m.texture = fields_.texture;
+  m.UpdateMaterialColors();
+  m.LoadTexture();  // the texture service makes the perspective pane's context current
+  scene.ApplyDefaultUVs(m.id);
+}
+
+}  // namespace mw

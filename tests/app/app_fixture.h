@@ -1,0 +1,97 @@
+// A main window on a real display, with a seam that answers file dialogs and questions.
+#pragma once
+
+#include <QTest>
+#include <deque>
+#include <memory>
+
+#include "app/document.h"
+#include "app/main_frame.h"
+#include "app/ui_seam.h"
+#include "image/material_texture.h"
+#include "platform/message.h"
+#include "scene/meshwright.h"
+#include "tests/support/gui_test.h"
+#include "tests/support/test_support.h"
+#include "view/perspective_pane.h"
+
+namespace mw::test {
+
+class ScriptedUi : public UiSeam {
+ public:
+  std::deque<QString> files;  // answers to the next file dialogs ("" cancels)
+  std::deque<QMessageBox::StandardButton> answers;
+  QStringList asked, messages, helpOpened;
+  int fileDialogs = 0;
+
+  QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return Next(); }
+  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return Next(); }
+  QMessageBox::StandardButton Ask(QWidget*, const QString& text) override {
+    asked << text;
+    if (answers.empty()) return QMessageBox::No;
+    auto a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  void Message(QWidget*, const QString& text, QMessageBox::Icon) override { messages << text; }
+  bool OpenHelp(const QString& path) override {
+    helpOpened << path;
+    return true;
+  }
+
+ private:
+  QString Next() {
+    ++fileDialogs;
+    if (files.empty()) return QString();
+    QString f = files.front();
+    files.pop_front();
+    return f;
+  }
+};
+
+class AppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveDisplay()) return;
+    qputenv("XDG_CONFIG_HOME", (dir_.path() / "config").string().c_str());
+    SetUiSeam(&ui_);
+    scene_.ResetScene();
+    doc_ = std::make_unique<CMeshwrightDoc>(scene_);
+    frame_ = std::make_unique<CMainFrame>(scene_, *doc_);
+    textures_ = std::make_unique<MaterialTextures>(frame_->perspectivePane()->uploader());
+    oldTextures_ = SetTextureService(textures_.get());
+    oldSink_ = SetMessageSink([this](std::string_view t, MessageIcon) { ui_.messages << QString::fromUtf8(t.data(), int(t.size())); });
+    frame_->runDialog = [this](QDialog& d) {
+      dialogs_ << d.windowTitle();
+      return answerDialog_ ? answerDialog_(d) : int(QDialog::Rejected);
+    };
+    doc_->NewDocument();
+    frame_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+  }
+  void TearDown() override {
+    if (!frame_) return;
+    doc_->SetModified(false);
+    frame_.reset();
+    doc_.reset();
+    SetTextureService(oldTextures_);
+    SetMessageSink(oldSink_);
+    SetUiSeam(nullptr);
+  }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  QString QPath(const std::string& name) const { return QString::fromStdString(Path(name)); }
+
+  TempDir dir_;
+  ScriptedUi ui_;
+  CMeshwright scene_;
+  std::unique_ptr<CMeshwrightDoc> doc_;
+  std::unique_ptr<CMainFrame> frame_;
+  std::unique_ptr<MaterialTextures> textures_;
+  TextureService* oldTextures_ = nullptr;
+  MessageSink oldSink_;
+  QStringList dialogs_;
+  std::function<int(QDialog&)> answerDialog_;
+};
+
+}  // namespace mw::test

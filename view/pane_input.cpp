@@ -1,0 +1,165 @@
+#include "view/pane_input.h"
+
+namespace mw {
+
+QPoint PaneInput::Centre(QSize size) const { return PaneCentre(PlaneOf(role_), size.width(), size.height(), pan_); }
+
+PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
+  PaneResult r;
+  if (b == MouseButton::kMiddle) {
+    middleDown_ = true;
+    dragCurrent_ = p;
+    return r;
+  }
+  (b == MouseButton::kLeft ? leftDown_ : rightDown_) = true;
+  dragStart_ = dragCurrent_ = p;
+  if (scene_.editMode != kModeCreateFace) return r;
+  if (!IsOrtho(role_)) {
+    r.refresh3D = b == MouseButton::kLeft;
+    return r;
+  }
+  const QPoint c = Centre(size);
+  if (b == MouseButton::kLeft) {
+    scene_.AddFacePoint(PlaneOf(role_), p.x(), p.y(), c.x(), c.y());
+  } else {
+    // The cursor supplies the coordinate the clicked pane does not show.
+    switch (role_) {
+      case PaneRole::kTop:
+        scene_.cursor.x = p.x() - c.x();
+        scene_.cursor.z = p.y() - c.y();
+        break;
+      case PaneRole::kFace:
+        scene_.cursor.x = p.x() - c.x();
+        scene_.cursor.y = p.y() - c.y();
+        break;
+      default:
+        scene_.cursor.z = c.x() - p.x();
+        scene_.cursor.y = p.y() - c.y();
+        break;
+    }
+  }
+  r.refresh3D = true;
+  return r;
+}
+
+PaneResult PaneInput::ButtonUp(MouseButton b, QPoint, QSize) {
+  PaneResult r;
+  r.markModified = true;
+  if (b == MouseButton::kMiddle) {
+    middleDown_ = false;
+    r.refresh3D = IsOrtho(role_);
+    return r;
+  }
+  (b == MouseButton::kLeft ? leftDown_ : rightDown_) = false;
+  if (IsOrtho(role_)) {
+    r.refresh3D = true;
+    if (scene_.editMode != kModeSelect) scene_.ComputeNormals();
+  }
+  return r;
+}
+
+PaneResult PaneInput::Move(QPoint p, QSize size) {
+  PaneResult r;
+  const int dx = p.x() - dragCurrent_.x(), dy = p.y() - dragCurrent_.y();
+  if (IsOrtho(role_)) {
+    const std::int32_t plane = PlaneOf(role_);
+    const QPoint c = Centre(size);
+    if (leftDown_ && rightDown_) {
+      r.refresh3D = true;
+      scene_.AddZoom(static_cast<float>((dx + dy) / 10.0));
+    } else if (leftDown_) {
+      const QPoint s = dragStart_ - c;
+      switch (scene_.editMode) {
+        case kModeSelect:
+          scene_.SelectInRect(dragStart_.x(), dragStart_.y(), dragCurrent_.x(), dragCurrent_.y(), plane, 1, c.x(), c.y());
+          break;
+        case kModeMove:
+          if (role_ == PaneRole::kTop) scene_.MoveSelected(static_cast<float>(dx), 0.0f, static_cast<float>(dy));
+          else if (role_ == PaneRole::kFace) scene_.MoveSelected(static_cast<float>(dx), static_cast<float>(-dy), 0.0f);
+          else scene_.MoveSelected(0.0f, static_cast<float>(-dy), static_cast<float>(-dx));
+          break;
+        case kModeRotate: scene_.RotateSelected(plane, static_cast<float>(dx + dy), s.x(), s.y()); break;
+        case kModeSize: scene_.SizeSelected(plane, static_cast<float>(dx + dy), s.x(), s.y()); break;
+        case kModeStretch:
+          scene_.StretchSelected(plane, static_cast<float>(dx), static_cast<float>(dy), s.x(), s.y());
+          break;
+        default: break;
+      }
+      r.refresh3D = true;
+    } else if (rightDown_ && scene_.editMode == kModeSelect) {
+      scene_.SelectInRect(dragStart_.x(), dragStart_.y(), dragCurrent_.x(), dragCurrent_.y(), plane, 0, c.x(), c.y());
+      r.refresh3D = true;
+    } else if (middleDown_) {
+      if (role_ == PaneRole::kTop) {
+        pan_.panX += dx;
+        pan_.panZ += dy;
+      } else if (role_ == PaneRole::kFace) {
+        pan_.panX += dx;
+        pan_.panY += dy;
+      } else {
+        pan_.panZ -= dx;
+        pan_.panY += dy;
+      }
+      r.refresh3D = true;
+    }
+  } else {
+    if (leftDown_ && rightDown_) {
+      r.refresh3D = true;
+      scene_.AddZoom(static_cast<float>((dx + dy) / 10.0));
+    } else if (leftDown_ || (!rightDown_ && middleDown_)) {
+      scene_.AddCameraTranslation(CVector(static_cast<float>(dx), static_cast<float>(-dy), 0.0f));
+      r.repaintSelf = true;
+    } else if (rightDown_) {
+      scene_.AddCameraRotation(CVector(static_cast<float>(dy), static_cast<float>(dx), 0.0f));
+      r.repaintSelf = true;
+    }
+  }
+  dragCurrent_ = p;
+  return r;
+}
+
+PaneResult PaneInput::Wheel(int delta) {
+  scene_.AddZoom(static_cast<float>(delta / 10.0));
+  PaneResult r;
+  r.refresh3D = true;
+  return r;
+}
+
+PaneResult PaneInput::KeyDown(Key k) {
+  switch (role_) {
+    case PaneRole::kTop:
+      if (k == Key::kLeft) pan_.panX += 10;
+      if (k == Key::kUp) pan_.panZ += 10;
+      if (k == Key::kRight) pan_.panX -= 10;
+      if (k == Key::kDown) pan_.panZ -= 10;
+      break;
+    case PaneRole::kFace:
+      if (k == Key::kLeft) pan_.panX += 10;
+      if (k == Key::kUp) pan_.panY += 10;
+      if (k == Key::kRight) pan_.panX -= 10;
+      if (k == Key::kDown) pan_.panY -= 10;
+      break;
+    case PaneRole::kLeft:
+      if (k == Key::kLeft) pan_.panZ += 10;
+      if (k == Key::kUp) pan_.panY -= 10;
+      if (k == Key::kRight) pan_.panZ -= 10;
+      if (k == Key::kDown) pan_.panY += 10;
+      break;
+    case PaneRole::kPerspective:
+      break;
+  }
+  if (k == Key::kEnter) scene_.CommitFace();
+  PaneResult r;
+  r.refresh3D = true;
+  return r;
+}
+
+OrthoOverlay PaneInput::Overlay() const {
+  OrthoOverlay o;
+  o.selecting = leftDown_ || rightDown_;
+  o.dragStart = dragStart_;
+  o.dragCurrent = dragCurrent_;
+  return o;
+}
+
+}  // namespace mw
