@@ -400,12 +400,16 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
-  for (const QUrl& url : event->mimeData()->urls()) {
+  OpenDropped(*event->mimeData());
+  event->acceptProposedAction();
+}
+
+void CMainFrame::OpenDropped(const QMimeData& dropped) {
+  for (const QUrl& url : dropped.urls()) {
     if (!url.isLocalFile()) continue;
     OpenFromShell(url.toLocalFile());
-    break;  // one document at a time
+    return;  // one document at a time
   }
-  event->acceptProposedAction();
 }
 
 }  // namespace mw

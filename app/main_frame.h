@@ -14,6 +14,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMimeData;
 class QSplitter;
 
 namespace mw {
@@ -43,6 +44,8 @@ class CMainFrame : public QMainWindow {
   // Opens a file as the recent-file list, the command line and dropped files do: first the
   // save-changes question, then the open.
   bool OpenFromShell(const QString& path);
+  // A drop on the window: the first local file is opened as from the shell.
+  void OpenDropped(const QMimeData& dropped);
   // Repaints the four 3D panes.
   void Refresh3D();
   // Check marks and enabled states from the scene.

@@ -30,7 +30,11 @@ class DluDialog : public QDialog {
   void AddButtons(int x);
   // Parses every edit into its float; false (and the message) on the first that is not a number.
   bool TakeFloats();
+
+ public:
   void accept() override;
+
+ protected:
 
   std::vector<std::pair<QLineEdit*, float*>> floats_;
 

@@ -1,1 +1,294 @@
+// The main window as a user meets it: start-up state, menus, commands and the document flows.
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
 
+#include "app/commands.h"
+#include "app/model_view.h"
+#include "scene/archive.h"
+#include "tests/app/app_fixture.h"
+
+namespace mw {
+namespace {
+
+using test::AppTest;
+
+QStringList MenuTexts(QMenu* menu) {
+  QStringList out;
+  for (QAction* a : menu->actions()) out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  return out;
+}
+
+QMenu* TopMenu(CMainFrame& f, const QString& title) {
+  for (QAction* a : f.menuBar()->actions())
+    if (a->text() == title) return a->menu();
+  return nullptr;
+}
+
+TEST_F(AppTest, StartsWithOneModelUntitledSelectModeAndSmoothing) {
+  MW_REQUIRE_DISPLAY();
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("無題 - Meshwright"));
+  ASSERT_EQ(scene_.models.size(), 1u);
+  EXPECT_EQ(scene_.models[0].name, "Model");
+  EXPECT_TRUE(frame_->action(kCmdModeSelect)->isChecked());
+  EXPECT_TRUE(frame_->action(kCmdSmoothing)->isChecked());
+  EXPECT_EQ(frame_->modelList()->count(), 1);
+  EXPECT_EQ(frame_->statusBar()->currentMessage(), QStringLiteral("レディ"));
+  // The perspective pane shows the background colour through a real OpenGL context.
+  QImage image = frame_->perspectivePane()->grabFramebuffer();
+  ASSERT_FALSE(image.isNull());
+  EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 3).rgb(), QColor(30, 65, 90).rgb());
+  EXPECT_TRUE(frame_->perspectivePane()->glReady());
+}
+
+TEST_F(AppTest, SixPanesInTwoRowsAndThreeColumns) {
+  MW_REQUIRE_DISPLAY();
+  auto at = [this](QWidget* w) { return w->mapTo(frame_.get(), QPoint(0, 0)); };
+  const QPoint models = at(frame_->modelList()), materials = at(reinterpret_cast<QWidget*>(frame_->materialList()));
+  const QPoint top = at(frame_->orthoPane(kPlaneTop)), face = at(frame_->orthoPane(kPlaneFace));
+  const QPoint left = at(frame_->orthoPane(kPlaneLeft)), persp = at(frame_->perspectivePane());
+  EXPECT_EQ(models.y(), top.y());
+  EXPECT_EQ(top.y(), persp.y());
+  EXPECT_EQ(materials.y(), face.y());
+  EXPECT_EQ(face.y(), left.y());
+  EXPECT_LT(models.x(), top.x());
+  EXPECT_LT(top.x(), persp.x());
+  EXPECT_EQ(top.x(), face.x());
+  EXPECT_EQ(persp.x(), left.x());
+  EXPECT_EQ(frame_->columns()->sizes().value(0), 124);
+}
+
+TEST_F(AppTest, MenusHoldTheCommandTable) {
+  MW_REQUIRE_DISPLAY();
+  QMenu* file = TopMenu(*frame_, QStringLiteral("ファイル(&F)"));
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(MenuTexts(file), (QStringList{QStringLiteral("新規作成\tCtrl+N(&N)"), QStringLiteral("開く...\tCtrl+O(&O)"),
+                                          QStringLiteral("上書き保存\tCtrl+S(&S)"), QStringLiteral("名前を付けて保存(&A)..."),
+                                          QStringLiteral("-"), QStringLiteral("最近使ったファイル"), QStringLiteral("-"),
+                                          QStringLiteral("アプリケーションの終了(&X)")}));
+  QMenu* edit = TopMenu(*frame_, QStringLiteral("編集(&E)"));
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(MenuTexts(edit).size(), 8) << MenuTexts(edit).join(QLatin1Char('|')).toStdString();
+  for (int id : {kCmdUndo, kCmdCopy, kCmdPaste}) EXPECT_FALSE(frame_->action(id)->isEnabled()) << id;
+  EXPECT_TRUE(frame_->action(kCmdCut)->isEnabled());
+  EXPECT_EQ(frame_->action(kCmdCut)->shortcuts().size(), 2);
+  for (const char* title : {"変形(&T)", "作成(&M)", "選択部処理(&S)", "表示(&V)", "ヘルプ(&H)"})
+    EXPECT_NE(TopMenu(*frame_, QString::fromUtf8(title)), nullptr) << title;
+  EXPECT_EQ(MenuTexts(TopMenu(*frame_, QStringLiteral("ヘルプ(&H)"))),
+            (QStringList{QStringLiteral("目次(&H)"), QStringLiteral("-"), QStringLiteral("バージョン情報 Meshwright(&A)...")}));
+  EXPECT_EQ(frame_->action(kCmdModeMove)->statusTip(), QStringLiteral("頂点を移動"));
+  EXPECT_EQ(frame_->action(kCmdSelectAll)->toolTip(), QStringLiteral("頂点全選択"));
+  // The toolbar: 17 buttons and 6 separators in the listed order.
+  QToolBar* bar = frame_->findChild<QToolBar*>(QStringLiteral("toolbar"));
+  ASSERT_NE(bar, nullptr);
+  int buttons = 0, separators = 0;
+  for (QAction* a : bar->actions()) (a->isSeparator() ? separators : buttons)++;
+  EXPECT_EQ(buttons, 17);
+  EXPECT_EQ(separators, 5);
+  EXPECT_EQ(bar->actions().last()->data().toInt(), int(kCmdAbout));
+}
+
+TEST_F(AppTest, ModeCommandsCheckTheirItemsIncludingTheHiddenBoxMode) {
+  MW_REQUIRE_DISPLAY();
+  frame_->Execute(kCmdModeRotate);
+  EXPECT_EQ(scene_.editMode, kModeRotate);
+  EXPECT_TRUE(frame_->action(kCmdModeRotate)->isChecked());
+  EXPECT_FALSE(frame_->action(kCmdModeSelect)->isChecked());
+  frame_->Execute(kCmdModeCreateBox);
+  EXPECT_EQ(scene_.editMode, kModeCreateBox);
+  EXPECT_TRUE(frame_->action(kCmdModeCreateBox)->isChecked());
+  EXPECT_FALSE(doc_->modified());
+}
+
+TEST_F(AppTest, ModifiedFlagFollowsTheCommandsThatChangeTheScene) {
+  MW_REQUIRE_DISPLAY();
+  frame_->Execute(kCmdSmoothing);
+  EXPECT_EQ(scene_.smoothing, 0);
+  EXPECT_FALSE(frame_->action(kCmdSmoothing)->isChecked());
+  frame_->Execute(kCmdSelectAll);
+  frame_->Execute(kCmdDeselectAll);
+  EXPECT_FALSE(doc_->modified());
+  frame_->Execute(kCmdCut);
+  EXPECT_TRUE(doc_->modified());
+  doc_->SetModified(false);
+  frame_->Execute(kCmdAssignMaterial);
+  EXPECT_TRUE(doc_->modified());
+}
+
+TEST_F(AppTest, SaveOnAnUntitledDocumentAsksWhereAndTakesThePath) {
+  MW_REQUIRE_DISPLAY();
+  ui_.files = {QPath("first.mwr")};
+  doc_->SetModified(true);
+  frame_->Execute(kCmdSave);
+  EXPECT_EQ(ui_.fileDialogs, 1);
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("first.mwr - Meshwright"));
+  EXPECT_FALSE(doc_->modified());
+  EXPECT_TRUE(std::filesystem::exists(Path("first.mwr")));
+  EXPECT_EQ(doc_->RecentFiles().value(0), QPath("first.mwr"));
+  // Save again writes where it is, without a dialog.
+  scene_.AddModel();
+  frame_->Execute(kCmdSave);
+  EXPECT_EQ(ui_.fileDialogs, 1);
+  CMeshwright check;
+  ASSERT_TRUE(OpenSceneFile(check, Path("first.mwr")).ok());
+  EXPECT_EQ(check.models.size(), 2u);
+}
+
+TEST_F(AppTest, MetasequoiaOpenedFromTheShellSavesAsAndExportsLeaveTheTitle) {
+  MW_REQUIRE_DISPLAY();
+  MW_REQUIRE_TESTDATA();
+  ASSERT_TRUE(frame_->OpenFromShell(QString::fromStdString(test::TestData("mqo/wanwan_cube_lf.mqo").string())));
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("wanwan_cube_lf.mqo - Meshwright"));
+  EXPECT_EQ(scene_.models.size(), 2u);  // the new document's empty model, then the cube
+  ui_.files = {QPath("out.MQO")};
+  frame_->Execute(kCmdSave);
+  EXPECT_EQ(ui_.fileDialogs, 1);
+  EXPECT_TRUE(std::filesystem::exists(Path("out.MQO")));
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("wanwan_cube_lf.mqo - Meshwright"));
+}
+
+TEST_F(AppTest, ExtensionsIgnoreCaseAndAFolderDotLoadsNothing) {
+  MW_REQUIRE_DISPLAY();
+  std::filesystem::create_directories(Path("dir.mwr"));
+  CMeshwright other;
+  other.ResetScene();
+  other.models[0].name = "Other";
+  ASSERT_TRUE(SaveSceneFile(other, Path("dir.mwr/SCENE.MwR")).ok());
+  ui_.files = {QPath("dir.mwr/SCENE.MwR")};
+  frame_->Execute(kCmdOpen);
+  EXPECT_EQ(scene_.models[0].name, "Other");
+  std::filesystem::copy_file(Path("dir.mwr/SCENE.MwR"), Path("dir.mwr/noext"));
+  ui_.files = {QPath("dir.mwr/noext")};
+  frame_->Execute(kCmdOpen);
+  EXPECT_EQ(scene_.models.size(), 1u);
+}
+
+TEST_F(AppTest, OpeningAnArchiveOverUnsavedWorkAsksFirst) {
+  MW_REQUIRE_DISPLAY();
+  CMeshwright other;
+  other.ResetScene();
+  other.models[0].name = "Other";
+  ASSERT_TRUE(SaveSceneFile(other, Path("other.mwr")).ok());
+  scene_.models[0].name = "Mine";
+  doc_->SetModified(true);
+  ui_.files = {QPath("other.mwr")};
+  ui_.answers = {QMessageBox::Cancel};
+  frame_->Execute(kCmdOpen);
+  ASSERT_EQ(ui_.asked.size(), 1);
+  EXPECT_EQ(ui_.asked[0], QStringLiteral("無題 への変更を保存しますか?"));
+  EXPECT_EQ(scene_.models[0].name, "Mine");
+  ui_.files = {QPath("other.mwr")};
+  ui_.answers = {QMessageBox::No};
+  frame_->Execute(kCmdOpen);
+  EXPECT_EQ(scene_.models[0].name, "Other");
+  EXPECT_FALSE(doc_->modified());
+}
+
+TEST_F(AppTest, ImportingAMetasequoiaDocumentAppendsWithoutAskingAndMarksModified) {
+  MW_REQUIRE_DISPLAY();
+  MW_REQUIRE_TESTDATA();
+  doc_->SetModified(true);
+  ui_.files = {QString::fromStdString(test::TestData("mqo/wanwan_cube_crlf.mqo").string())};
+  frame_->Execute(kCmdOpen);
+  EXPECT_TRUE(ui_.asked.isEmpty());
+  EXPECT_EQ(scene_.models.size(), 2u);
+  EXPECT_TRUE(doc_->modified());
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("無題 - Meshwright"));
+}
+
+TEST_F(AppTest, ABrokenArchiveSaysSoAndLeavesTheSceneAsItWas) {
+  MW_REQUIRE_DISPLAY();
+  test::WriteBytes(Path("broken.mwr"), {1, 0, 0, 0, 0, 0});
+  scene_.models[0].name = "Kept";
+  ui_.files = {QPath("broken.mwr")};
+  frame_->Execute(kCmdOpen);
+  ASSERT_EQ(ui_.messages.size(), 1);
+  EXPECT_TRUE(ui_.messages[0].contains(QStringLiteral("予期しないファイル形式です。"))) << ui_.messages[0].toStdString();
+  EXPECT_EQ(scene_.models[0].name, "Kept");
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("無題 - Meshwright"));
+}
+
+TEST_F(AppTest, ABrokenMetasequoiaDocumentSaysWhatWentWrong) {
+  MW_REQUIRE_DISPLAY();
+  MW_REQUIRE_TESTDATA();
+  ui_.files = {QString::fromStdString(test::TestData("mqo/blendermqo_simple.mqo").string())};
+  frame_->Execute(kCmdOpen);
+  ASSERT_EQ(ui_.messages.size(), 1);
+  EXPECT_TRUE(ui_.messages[0].contains(QStringLiteral("blendermqo_simple.mqo")));
+}
+
+TEST_F(AppTest, NewDocumentAsksToSaveChangesAndResets) {
+  MW_REQUIRE_DISPLAY();
+  scene_.AddModel();
+  doc_->SetModified(true);
+  ui_.answers = {QMessageBox::Yes};
+  ui_.files = {QPath("saved.mwr")};
+  frame_->Execute(kCmdNew);
+  EXPECT_TRUE(std::filesystem::exists(Path("saved.mwr")));
+  EXPECT_EQ(scene_.models.size(), 1u);
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("無題 - Meshwright"));
+}
+
+TEST_F(AppTest, ClosingAModifiedDocumentCanBeCancelled) {
+  MW_REQUIRE_DISPLAY();
+  doc_->SetModified(true);
+  ui_.answers = {QMessageBox::Cancel};
+  EXPECT_FALSE(frame_->close());
+  EXPECT_TRUE(frame_->isVisible());
+}
+
+TEST_F(AppTest, RecentFilesKeepFourNewestFirstAndOpenThroughTheShellPath) {
+  MW_REQUIRE_DISPLAY();
+  for (int i = 0; i < 5; ++i) {
+    CMeshwright s;
+    s.ResetScene();
+    s.models[0].name = "n" + std::to_string(i);
+    const std::string name = "r" + std::to_string(i) + ".mwr";
+    ASSERT_TRUE(SaveSceneFile(s, Path(name)).ok());
+    ASSERT_TRUE(frame_->OpenFromShell(QPath(name)));
+  }
+  const QStringList recent = doc_->RecentFiles();
+  ASSERT_EQ(recent.size(), 4);
+  EXPECT_EQ(recent[0], QPath("r4.mwr"));
+  EXPECT_EQ(recent[3], QPath("r1.mwr"));
+  EXPECT_EQ(frame_->recentMenu()->actions().size(), 4);
+  frame_->recentMenu()->actions()[3]->trigger();
+  EXPECT_EQ(scene_.models[0].name, "n1");
+}
+
+TEST_F(AppTest, ADroppedFileOpens) {
+  MW_REQUIRE_DISPLAY();
+  CMeshwright s;
+  s.ResetScene();
+  s.models[0].name = "Dropped";
+  ASSERT_TRUE(SaveSceneFile(s, Path("drop.mwr")).ok());
+  EXPECT_TRUE(frame_->acceptDrops());
+  QMimeData data;
+  data.setUrls({QUrl(QStringLiteral("http://example.invalid/x.mwr")), QUrl::fromLocalFile(QPath("drop.mwr"))});
+  frame_->OpenDropped(data);
+  EXPECT_EQ(scene_.models[0].name, "Dropped");
+}
+
+TEST_F(AppTest, MaximisingResetsTheSplitter) {
+  MW_REQUIRE_DISPLAY();
+  frame_->columns()->setSizes({300, 300, 300});
+  frame_->showMaximized();
+  QTest::qWait(300);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(frame_->columns()->sizes().value(0), 124);
+}
+
+TEST_F(AppTest, HelpAndAbout) {
+  MW_REQUIRE_DISPLAY();
+  frame_->Execute(kCmdHelp);
+  ASSERT_EQ(ui_.helpOpened.size(), 1);
+  EXPECT_TRUE(ui_.helpOpened[0].endsWith(QStringLiteral("/Meshwright.html")));
+  EXPECT_TRUE(QFileInfo::exists(ui_.helpOpened[0])) << "the help is installed beside the program";
+  frame_->Execute(kCmdAbout);
+  EXPECT_EQ(dialogs_, QStringList{QStringLiteral("バージョン情報 Meshwright")});
+}
+
+}  // namespace
+}  // namespace mw

@@ -1,0 +1,175 @@
+// The 3D panes' input logic, driven directly with pane coordinates.
+#include "view/pane_input.h"
+
+#include <gtest/gtest.h>
+
+namespace mw {
+namespace {
+
+const QSize kSize(200, 100);  // centre (100, 50) with no pan
+
+class Input : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    scene.ResetScene();
+    scene.models[0].vertices = {CVertex(10, 0, 20), CVertex(-30, 0, -10)};
+  }
+  PaneInput Pane(PaneRole role) { return PaneInput(scene, pan, role); }
+  CMeshwright scene;
+  PanOffsets pan;
+};
+
+TEST_F(Input, WheelNotchesChangeZoomByATenthOfTheDelta) {
+  PaneInput p = Pane(PaneRole::kPerspective);
+  EXPECT_TRUE(p.Wheel(120).refresh3D);
+  EXPECT_EQ(scene.zoom, 112.0f);
+  scene.zoom = 100.0f;
+  for (int i = 0; i < 10; ++i) p.Wheel(-120);
+  EXPECT_EQ(scene.zoom, 1.0f);
+}
+
+TEST_F(Input, ClickWithoutMotionInMoveModeMovesNothingButMarksModifiedAndRebuildsNormals) {
+  scene.editMode = kModeMove;
+  scene.SetAllSelected(1);
+  CFace f;
+  f.indices = {0, 1, 0};
+  scene.models[0].faces = {f};
+  scene.models[0].faces[0].normal = CVector(9, 9, 9);
+  PaneInput p = Pane(PaneRole::kTop);
+  p.ButtonDown(MouseButton::kLeft, QPoint(50, 50), kSize);
+  const PaneResult up = p.ButtonUp(MouseButton::kLeft, QPoint(50, 50), kSize);
+  EXPECT_TRUE(up.markModified);
+  EXPECT_TRUE(up.refresh3D);
+  EXPECT_EQ(scene.models[0].vertices[0].position, CVector(10, 0, 20));
+  EXPECT_EQ(scene.models[0].faces[0].normal, CVector(0, 0, 0));  // recomputed (degenerate triangle)
+}
+
+TEST_F(Input, LeftDragSelectsRightDragDeselectsInSelectMode) {
+  PaneInput p = Pane(PaneRole::kTop);
+  // (10, 0, 20) is at (110, 70) in Top.
+  p.ButtonDown(MouseButton::kLeft, QPoint(105, 65), kSize);
+  p.Move(QPoint(120, 80), kSize);  // the rectangle spans press point to previous position
+  EXPECT_EQ(scene.models[0].vertices[0].selected, 0);
+  p.Move(QPoint(121, 81), kSize);
+  EXPECT_EQ(scene.models[0].vertices[0].selected, 1);
+  EXPECT_TRUE(p.Overlay().selecting);
+  p.ButtonUp(MouseButton::kLeft, QPoint(121, 81), kSize);
+  p.ButtonDown(MouseButton::kRight, QPoint(121, 81), kSize);
+  p.Move(QPoint(100, 60), kSize);
+  p.Move(QPoint(99, 59), kSize);
+  EXPECT_EQ(scene.models[0].vertices[0].selected, 0);
+  // In other modes a right drag does nothing.
+  scene.SetAllSelected(1);
+  scene.editMode = kModeMove;
+  PaneInput q = Pane(PaneRole::kTop);
+  q.ButtonDown(MouseButton::kRight, QPoint(0, 0), kSize);
+  q.Move(QPoint(199, 99), kSize);
+  q.Move(QPoint(198, 98), kSize);
+  EXPECT_EQ(scene.models[0].vertices[0].selected, 1);
+  EXPECT_EQ(scene.models[0].vertices[0].position, CVector(10, 0, 20));
+}
+
+TEST_F(Input, MoveDragsMapScreenAxesPerPane) {
+  scene.editMode = kModeMove;
+  scene.SetAllSelected(1);
+  const CVector start = scene.models[0].vertices[0].position;
+  struct Case {
+    PaneRole role;
+    CVector delta;
+  };
+  for (Case c : {Case{PaneRole::kTop, CVector(3, 0, 4)}, Case{PaneRole::kFace, CVector(3, -4, 0)},
+                 Case{PaneRole::kLeft, CVector(0, -4, -3)}}) {
+    scene.models[0].vertices[0].position = start;
+    PaneInput p = Pane(c.role);
+    p.ButtonDown(MouseButton::kLeft, QPoint(50, 50), kSize);
+    p.Move(QPoint(53, 54), kSize);
+    const CVector got = scene.models[0].vertices[0].position;
+    EXPECT_EQ(got, CVector(start.x + c.delta.x, start.y + c.delta.y, start.z + c.delta.z));
+  }
+}
+
+TEST_F(Input, FaceBuildingInTheFacePaneAndEnterAfterTwo) {
+  scene.editMode = kModeCreateFace;
+  PaneInput face = Pane(PaneRole::kFace);
+  for (QPoint click : {QPoint(100, 50), QPoint(150, 50), QPoint(150, 20), QPoint(100, 20)}) {
+    face.ButtonDown(MouseButton::kLeft, click, kSize);
+    face.ButtonUp(MouseButton::kLeft, click, kSize);
+  }
+  // Two vertices were already there; four new ones at depth 0 and one quadrilateral.
+  ASSERT_EQ(scene.models[0].faces.size(), 1u);
+  EXPECT_EQ(scene.models[0].vertices.size(), 6u);
+  EXPECT_EQ(scene.models[0].vertices[4].position, CVector(50, 30, 0));
+  for (QPoint click : {QPoint(10, 10), QPoint(20, 10)}) face.ButtonDown(MouseButton::kLeft, click, kSize);
+  face.KeyDown(Key::kEnter);
+  ASSERT_EQ(scene.models[0].faces.size(), 2u);
+  EXPECT_EQ(scene.models[0].faces[1].CornerCount(), 2u);
+}
+
+TEST_F(Input, RightClickPlacesTheCursorInItsPaneAxes) {
+  scene.editMode = kModeCreateFace;
+  scene.cursor = Cursor3{1, 2, 3};
+  PaneInput top = Pane(PaneRole::kTop);
+  top.ButtonDown(MouseButton::kRight, QPoint(130, 40), kSize);
+  EXPECT_EQ(scene.cursor.x, 30);
+  EXPECT_EQ(scene.cursor.y, 2);
+  EXPECT_EQ(scene.cursor.z, -10);
+  PaneInput left = Pane(PaneRole::kLeft);
+  left.ButtonDown(MouseButton::kRight, QPoint(130, 40), kSize);
+  EXPECT_EQ(scene.cursor.z, -30);
+  EXPECT_EQ(scene.cursor.y, -10);
+}
+
+TEST_F(Input, ArrowKeysPanEachPaneItsOwnWay) {
+  Pane(PaneRole::kFace).KeyDown(Key::kUp);
+  EXPECT_EQ(pan.panY, 10);
+  Pane(PaneRole::kLeft).KeyDown(Key::kUp);
+  EXPECT_EQ(pan.panY, 0);
+  Pane(PaneRole::kLeft).KeyDown(Key::kLeft);
+  EXPECT_EQ(pan.panZ, 10);
+  Pane(PaneRole::kTop).KeyDown(Key::kRight);
+  EXPECT_EQ(pan.panX, -10);
+  Pane(PaneRole::kPerspective).KeyDown(Key::kDown);
+  EXPECT_EQ(pan.panY, 0);
+}
+
+TEST_F(Input, PerspectiveDragsOrbitPanAndZoom) {
+  PaneInput p = Pane(PaneRole::kPerspective);
+  p.ButtonDown(MouseButton::kRight, QPoint(10, 10), kSize);
+  EXPECT_TRUE(p.Move(QPoint(20, 10), kSize).repaintSelf);
+  EXPECT_EQ(scene.camera.rotation, CVector(20, 20, 0));
+  p.ButtonUp(MouseButton::kRight, QPoint(20, 10), kSize);
+  p.ButtonDown(MouseButton::kLeft, QPoint(0, 0), kSize);
+  p.Move(QPoint(5, 7), kSize);
+  EXPECT_EQ(scene.camera.translation, CVector(5, -7, -2000));
+  p.ButtonDown(MouseButton::kRight, QPoint(5, 7), kSize);
+  p.Move(QPoint(15, 17), kSize);
+  EXPECT_EQ(scene.zoom, 102.0f);
+}
+
+TEST_F(Input, MiddleDragPansAndBothButtonsZoomInOrthoPanes) {
+  PaneInput p = Pane(PaneRole::kLeft);
+  p.ButtonDown(MouseButton::kMiddle, QPoint(10, 10), kSize);
+  p.Move(QPoint(14, 13), kSize);
+  EXPECT_EQ(pan.panZ, -4);
+  EXPECT_EQ(pan.panY, 3);
+  const PaneResult up = p.ButtonUp(MouseButton::kMiddle, QPoint(14, 13), kSize);
+  EXPECT_TRUE(up.markModified);
+  p.ButtonDown(MouseButton::kLeft, QPoint(0, 0), kSize);
+  p.ButtonDown(MouseButton::kRight, QPoint(0, 0), kSize);
+  p.Move(QPoint(10, 10), kSize);
+  EXPECT_EQ(scene.zoom, 102.0f);
+}
+
+TEST_F(Input, RotateSizeAndStretchUseTheDragStartAsPivot) {
+  scene.SetAllSelected(1);
+  scene.models[0].vertices = {CVertex(10, 0, 0)};
+  scene.models[0].vertices[0].selected = 1;
+  scene.editMode = kModeSize;
+  PaneInput p = Pane(PaneRole::kTop);
+  p.ButtonDown(MouseButton::kLeft, QPoint(100, 50), kSize);  // pivot at the centre
+  p.Move(QPoint(150, 100), kSize);                            // amount 100: doubles
+  EXPECT_EQ(scene.models[0].vertices[0].position, CVector(20, 0, 0));
+}
+
+}  // namespace
+}  // namespace mw
