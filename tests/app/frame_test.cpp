@@ -5,6 +5,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "app/application.h"
 #include "app/commands.h"
 #include "app/model_view.h"
 #include "scene/archive.h"
@@ -288,6 +289,57 @@ TEST_F(AppTest, HelpAndAbout) {
   EXPECT_TRUE(QFileInfo::exists(ui_.helpOpened[0])) << "the help is installed beside the program";
   frame_->Execute(kCmdAbout);
   EXPECT_EQ(dialogs_, QStringList{QStringLiteral("バージョン情報 Meshwright")});
+}
+
+}  // namespace
+}  // namespace mw
+
+namespace mw {
+namespace {
+
+TEST(StartUp, CommandLineOptionsAndAFile) {
+  CommandLine c = ParseCommandLine({"meshwright", "--register"});
+  EXPECT_TRUE(c.registerTypes);
+  c = ParseCommandLine({"meshwright", "--unregister"});
+  EXPECT_TRUE(c.unregisterTypes);
+  c = ParseCommandLine({"meshwright", "--embedding"});
+  EXPECT_TRUE(c.automation);
+  c = ParseCommandLine({"meshwright", "/home/u/a b.mwr"});
+  EXPECT_EQ(c.file, QStringLiteral("/home/u/a b.mwr"));
+  EXPECT_FALSE(ParseCommandLine({"meshwright", "--bogus"}).error.isEmpty());
+}
+
+TEST(StartUp, RegistersTheDocumentTypeWithTheDesktopAndRemovesIt) {
+  test::TempDir dir;
+  qputenv("XDG_DATA_HOME", dir.path().string().c_str());
+  EXPECT_TRUE(RegisterFileTypes(QStringLiteral("/opt/mw/meshwright")).isEmpty());
+  const auto desktop = test::ReadBytes(dir / "applications/meshwright.desktop");
+  const auto mime = test::ReadBytes(dir / "mime/packages/meshwright.xml");
+  const std::string d(desktop.begin(), desktop.end()), m(mime.begin(), mime.end());
+  EXPECT_NE(d.find("MimeType=application/x-meshwright;"), std::string::npos);
+  EXPECT_NE(d.find("Exec=\"/opt/mw/meshwright\" %f"), std::string::npos);
+  EXPECT_NE(m.find("<comment>Meshwright.Document</comment>"), std::string::npos);
+  EXPECT_NE(m.find("<glob pattern=\"*.mwr\"/>"), std::string::npos);
+  UnregisterFileTypes();
+  EXPECT_FALSE(std::filesystem::exists(dir / "applications/meshwright.desktop"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "mime/packages/meshwright.xml"));
+  qunsetenv("XDG_DATA_HOME");
+}
+
+TEST(StartUp, AutomationWithoutASessionBusFailsWithAMessage) {
+  MW_REQUIRE_DISPLAY();
+  test::TempDir dir;
+  std::string cmd = "env -u DBUS_SESSION_BUS_ADDRESS XDG_DATA_HOME='";
+  cmd.append(dir.path().string()).append("' DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent '").append(MW_BIN_DIR);
+  cmd.append("/meshwright' --automation 2>&1");
+  std::FILE* p = popen(cmd.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string out;
+  char buf[512];
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  const int status = pclose(p);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(out.find("D-Bus session bus"), std::string::npos) << out;
 }
 
 }  // namespace

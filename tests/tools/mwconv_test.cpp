@@ -106,6 +106,27 @@ TEST(Mwconv, RefusedMetasequoiaDocumentsReportTheErrorAndWriteNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir / "x.mwr"));
 }
 
+TEST(Mwconv, InfoTellsWhichTexturesLoad) {
+  MW_REQUIRE_TESTDATA();
+  // The converter looks for textures in the TEXTURE folder beside itself.
+  const std::filesystem::path folder = std::filesystem::path(MW_BIN_DIR) / "TEXTURE";
+  const bool made = std::filesystem::create_directory(folder);
+  std::filesystem::copy_file(test::TestData("jpg/mqo-texture/pymeshio_front.jpg"), folder / "front.jpg",
+                             std::filesystem::copy_options::overwrite_existing);
+  RunResult info = Mwconv("--info --summary " + Q(test::TestData("mqo/pymeshio_cube.mqo")));
+  std::filesystem::remove(folder / "front.jpg");
+  if (made) std::filesystem::remove(folder);
+  EXPECT_EQ(info.status, 0);
+  EXPECT_NE(info.out.find("\"texture\":\"front.jpg\",\"alphaPlane\":\"\",\"bump\":\"\",\"textureLoaded\":true,"
+                          "\"width\":256,\"height\":256,\"bits\":24"),
+            std::string::npos)
+      << info.out;
+  // Without the file the name is kept and reported as not loaded.
+  RunResult missing = Mwconv("--info --summary " + Q(test::TestData("mqo/pymeshio_cube.mqo")));
+  EXPECT_NE(missing.out.find("\"texture\":\"front.jpg\",\"alphaPlane\":\"\",\"bump\":\"\",\"textureLoaded\":false"),
+            std::string::npos);
+}
+
 TEST(Mwconv, UsageErrors) {
   EXPECT_EQ(Mwconv("").status, 2);
   EXPECT_EQ(Mwconv("--info").status, 2);
