@@ -19,7 +19,7 @@
 #include "image/material_texture.h"
 #include "platform/message.h"
 #include "scene/meshwright.h"
-#include "view/perspective_pane.h"
+#include "view/opengl_pane.h"
 
 namespace mw {
 namespace {

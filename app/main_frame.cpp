@@ -25,7 +25,7 @@
 #include "platform/paths.h"
 #include "scene/meshwright.h"
 #include "view/numeric_dialogs.h"
-#include "view/perspective_pane.h"
+#include "view/opengl_pane.h"
 
 namespace mw {
 namespace {

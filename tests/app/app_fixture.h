@@ -13,7 +13,7 @@
 #include "scene/meshwright.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/test_support.h"
-#include "view/perspective_pane.h"
+#include "view/opengl_pane.h"
 
 namespace mw::test {
 

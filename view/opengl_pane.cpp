@@ -1,4 +1,4 @@
-#include "view/perspective_pane.h"
+#include "view/opengl_pane.h"
 
 #include <QOpenGLContext>
 #include <QSurfaceFormat>
