@@ -35,6 +35,15 @@ QLineEdit* DluDialog::AddEdit(float value, int x, int y) {
   return e;
 }
 
+void DluDialog::AddXYZ(std::array<float*, 3> targets, int labelX, int editX, std::array<int, 3> labelY,
+                       std::array<int, 3> editY) {
+  const char* names[3] = {"X", "Y", "Z"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    AddLabel(QString::fromLatin1(names[i]), labelX, labelY[i]);
+    floats_.emplace_back(AddEdit(*targets[i], editX, editY[i]), targets[i]);
+  }
+}
+
 void DluDialog::AddLabel(const QString& text, int x, int y, int w, int h) {
   auto* l = new QLabel(text, this);
   l->setGeometry(Dlu(x, y, w, h));
@@ -80,12 +89,7 @@ CDlgMove::CDlgMove(QWidget* parent) : DluDialog(parent) {
   setFixedSize(Dlu(0, 0, 207, 122).size());
   AddButtons(150);
   AddGroup(QStringLiteral("移動量"), 25, 17, 106, 84);
-  AddLabel(QStringLiteral("X"), 43, 36);
-  floats_.emplace_back(AddEdit(amountX, 55, 33), &amountX);
-  AddLabel(QStringLiteral("Y"), 43, 57);
-  floats_.emplace_back(AddEdit(amountY, 55, 55), &amountY);
-  AddLabel(QStringLiteral("Z"), 43, 81);
-  floats_.emplace_back(AddEdit(amountZ, 55, 79), &amountZ);
+  AddXYZ({&amountX, &amountY, &amountZ}, 43, 55, {36, 57, 81}, {33, 55, 79});
 }
 
 CDlgRotate::CDlgRotate(QWidget* parent) : DluDialog(parent) {
@@ -96,12 +100,7 @@ CDlgRotate::CDlgRotate(QWidget* parent) : DluDialog(parent) {
   floats_.emplace_back(AddEdit(angle, 45, 28), &angle);
   AddLabel(QStringLiteral("度"), 101, 29, 20, 10);
   AddGroup(QStringLiteral("中心点"), 25, 59, 106, 84);
-  AddLabel(QStringLiteral("X"), 43, 78);
-  floats_.emplace_back(AddEdit(centerX, 55, 75), &centerX);
-  AddLabel(QStringLiteral("Y"), 43, 99);
-  floats_.emplace_back(AddEdit(centerY, 55, 97), &centerY);
-  AddLabel(QStringLiteral("Z"), 43, 123);
-  floats_.emplace_back(AddEdit(centerZ, 55, 121), &centerZ);
+  AddXYZ({&centerX, &centerY, &centerZ}, 43, 55, {78, 99, 123}, {75, 97, 121});
   AddGroup(QStringLiteral("回転軸"), 150, 59, 69, 84);
   const char* names[3] = {"X軸", "Y軸", "Z軸"};
   for (int i = 0; i < 3; ++i) {
@@ -126,12 +125,7 @@ CDlgSize::CDlgSize(QWidget* parent) : DluDialog(parent) {
   floats_.emplace_back(AddEdit(factor, 45, 34), &factor);
   AddLabel(QStringLiteral("倍"), 101, 35, 20, 10);
   AddGroup(QStringLiteral("中心点"), 25, 59, 106, 84);
-  AddLabel(QStringLiteral("X"), 43, 78);
-  floats_.emplace_back(AddEdit(centerX, 55, 75), &centerX);
-  AddLabel(QStringLiteral("Y"), 43, 99);
-  floats_.emplace_back(AddEdit(centerY, 55, 97), &centerY);
-  AddLabel(QStringLiteral("Z"), 43, 123);
-  floats_.emplace_back(AddEdit(centerZ, 55, 121), &centerZ);
+  AddXYZ({&centerX, &centerY, &centerZ}, 43, 55, {78, 99, 123}, {75, 97, 121});
 }
 
 CDlgStretch::CDlgStretch(QWidget* parent) : DluDialog(parent) {
@@ -139,19 +133,9 @@ CDlgStretch::CDlgStretch(QWidget* parent) : DluDialog(parent) {
   setFixedSize(Dlu(0, 0, 321, 113).size());
   AddButtons(264);
   AddGroup(QStringLiteral("変形"), 25, 15, 102, 84);
-  AddLabel(QStringLiteral("X"), 44, 32);
-  floats_.emplace_back(AddEdit(factorX, 55, 30), &factorX);
-  AddLabel(QStringLiteral("Y"), 44, 56);
-  floats_.emplace_back(AddEdit(factorY, 55, 53), &factorY);
-  AddLabel(QStringLiteral("Z"), 44, 79);
-  floats_.emplace_back(AddEdit(factorZ, 55, 76), &factorZ);
+  AddXYZ({&factorX, &factorY, &factorZ}, 44, 55, {32, 56, 79}, {30, 53, 76});
   AddGroup(QStringLiteral("中心点"), 146, 15, 102, 84);
-  AddLabel(QStringLiteral("X"), 163, 33);
-  floats_.emplace_back(AddEdit(centerX, 175, 30), &centerX);
-  AddLabel(QStringLiteral("Y"), 163, 55);
-  floats_.emplace_back(AddEdit(centerY, 175, 53), &centerY);
-  AddLabel(QStringLiteral("Z"), 163, 79);
-  floats_.emplace_back(AddEdit(centerZ, 175, 76), &centerZ);
+  AddXYZ({&centerX, &centerY, &centerZ}, 163, 175, {33, 55, 79}, {30, 53, 76});
 }
 
 int AxisToPlane(int axis) { return axis == 0 ? kPlaneLeft : axis == 1 ? kPlaneTop : kPlaneFace; }

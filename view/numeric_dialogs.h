@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -26,6 +27,8 @@ class DluDialog : public QDialog {
  protected:
   QLineEdit* AddEdit(float value, int x, int y);
   void AddLabel(const QString& text, int x, int y, int w = 10, int h = 11);
+  // Labels "X", "Y", "Z" and their edits, one row each.
+  void AddXYZ(std::array<float*, 3> targets, int labelX, int editX, std::array<int, 3> labelY, std::array<int, 3> editY);
   void AddGroup(const QString& text, int x, int y, int w, int h);
   void AddButtons(int x);
   // Parses every edit into its float; false (and the message) on the first that is not a number.
