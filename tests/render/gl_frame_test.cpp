@@ -10,7 +10,9 @@
 #include <cstring>
 #include <memory>
 
+#include "io/loader_mqo.h"
 #include "render/gl_frame.h"
+#include "tests/support/test_support.h"
 #include "tests/support/gui_test.h"
 
 namespace mw {
@@ -151,6 +153,39 @@ TEST_F(Perspective, ATextureThreePixelsWideAppearsTheRightWayUp) {
   EXPECT_LT(upper.red(), 60);
   EXPECT_GT(lower.red(), 200) << lower.name().toStdString();
   EXPECT_LT(lower.blue(), 60);
+}
+
+TEST_F(Perspective, ARealTexturedDocumentRendersAndIsSavedForALook) {
+  MW_REQUIRE_DISPLAY();
+  MW_REQUIRE_TESTDATA();
+  test::TempDir textures;
+  std::filesystem::copy_file(test::TestData("jpg/mqo-texture/pymeshio_front.jpg"), textures / "front.jpg");
+  // Upload with this test's context current.
+  struct Uploader : TextureUploader {
+    std::uint32_t Upload(const DibStream& image, std::int32_t components, std::uint32_t format) override {
+      return UploadTexture(image, components, format);
+    }
+    void Delete(std::uint32_t) override {}
+  } uploader;
+  MaterialTextures service(&uploader, textures.path().string() + "/");
+  TextureService* old = SetTextureService(&service);
+  scene_.camera.rotation = CVector(20, 30, 0);
+  scene_.zoom = 40.0f;
+  int code = 0;
+  const bool ok = ImportMetasequoia(scene_, test::TestData("mqo/pymeshio_cube.mqo").string(), &code);
+  SetTextureService(old);
+  ASSERT_TRUE(ok) << code;
+  int textured = 0;
+  for (const CMaterial& m : scene_.materials) textured += m.textureObject != 0;
+  EXPECT_EQ(textured, 1);
+  const QImage frame = Render();
+  const std::filesystem::path out = std::filesystem::path(MW_BIN_DIR).parent_path() / "test-output";
+  std::filesystem::create_directories(out);
+  EXPECT_TRUE(frame.save(QString::fromStdString((out / "pymeshio_cube.png").string())));
+  int drawn = 0;
+  for (int y = 0; y < frame.height(); y += 4)
+    for (int x = 0; x < frame.width(); x += 4) drawn += QColor(frame.pixel(x, y)).rgb() != QColor(30, 65, 90).rgb();
+  EXPECT_GT(drawn, 200) << "the cube covers a good part of the frame";
 }
 
 }  // namespace
