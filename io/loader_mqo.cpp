@@ -36,6 +36,11 @@ LoaderMQO::LoaderMQO(CMeshwright* scene, std::FILE* file)
     : scene_(scene), file_(file), lines_(std::make_unique<AsciiFileString>(file)) {}
 
 int LoaderMQO::Load() {
+  const long start = std::ftell(file_);
+  if (start >= 0 && std::fseek(file_, 0, SEEK_END) == 0) {
+    fileSize_ = std::ftell(file_);
+    if (std::fseek(file_, start, SEEK_SET) != 0) fileSize_ = -1;
+  }
   try {
     ReadHeader();
     ReadChunks();
@@ -184,6 +189,15 @@ void LoaderMQO::ReadMaterialLine() {
   scene_->materials.push_back(m);
 }
 
+template <typename List>
+void LoaderMQO::Reserve(List& list, int announced, long bytesEach) {
+  if (announced <= 0 || fileSize_ <= 0) return;
+  const long here = lines_->Tell();
+  if (here < 0 || here >= fileSize_) return;
+  const long most = (fileSize_ - here) / bytesEach;
+  list.reserve(list.size() + static_cast<std::size_t>(std::min<long>(announced, most)));
+}
+
 bool LoaderMQO::ReadObject(CModel& model) {
   AsciiFileString& l = *lines_;
   for (;;) {
@@ -195,9 +209,13 @@ bool LoaderMQO::ReadObject(CModel& model) {
       model.mirrorAxis = l.GetInt(1);
     } else if (l.IsCommand("vertex", 3)) {
       if (!l.IsToken(n - 1, "{")) return false;
+      // The announced count only sizes the list up front (a vertex line has 6 bytes at least, so
+      // a false count cannot make it reserve more than the file could fill).
+      Reserve(model.vertices, l.GetInt(1), 6);
       ReadVertices(model);
     } else if (l.IsCommand("face", 2)) {
       if (!l.IsToken(n - 1, "{")) return false;
+      if (n >= 3) Reserve(model.faces, l.GetInt(1), 10);
       ReadFaces(model);
     } else {
       SkipChunk(n);
@@ -225,22 +243,21 @@ void LoaderMQO::ReadFaces(CModel& model) {
       throw static_cast<int>(kMqoSyntaxError);
     // A negative n passes the count test but never has its "(" and ")" in place: dropped below.
     if (!l.IsToken(2, "(") || !l.IsToken(n + 3, ")")) continue;
-    CFace face;
+    // The optional groups are checked before the face is made: a malformed one drops the line.
+    const int m = n + 4;
+    const bool hasMaterial = l.IsToken(m, "M") && count >= m + 4;
+    if (hasMaterial && (!l.IsToken(m + 1, "(") || !l.IsToken(m + 3, ")"))) continue;
+    const int uv = hasMaterial ? m + 4 : m;
+    const bool hasUVs = l.IsToken(uv, "UV") && static_cast<long long>(count) >= uv + 3LL + 2LL * n;
+    if (hasUVs && (!l.IsToken(uv + 1, "(") || !l.IsToken(uv + 2 + 2 * n, ")"))) continue;
+    CFace& face = model.faces.emplace_back();
     const int corners = n < 0 ? 0 : (n < 4 ? n : 4);
     for (int k = 0; k < corners; ++k) face.indices.push_back(l.GetInt(3 + k));
-    int p = n + 4;
-    face.material = materialBase;
-    if (l.IsToken(p, "M") && count >= p + 4) {
-      if (!l.IsToken(p + 1, "(") || !l.IsToken(p + 3, ")")) continue;
-      face.material = static_cast<std::int32_t>(static_cast<std::uint32_t>(materialBase) +
-                                                static_cast<std::uint32_t>(l.GetInt(p + 2)));
-      p += 4;
-    }
-    if (l.IsToken(p, "UV") && static_cast<long long>(count) >= p + 3LL + 2LL * n) {
-      if (!l.IsToken(p + 1, "(") || !l.IsToken(p + 2 + 2 * n, ")")) continue;
-      for (int k = 0; k < corners; ++k) face.uvs.push_back(CUV(l.GetFloat(p + 2 + 2 * k), l.GetFloat(p + 3 + 2 * k)));
-    }
-    model.faces.push_back(std::move(face));
+    face.material = hasMaterial ? static_cast<std::int32_t>(static_cast<std::uint32_t>(materialBase) +
+                                                             static_cast<std::uint32_t>(l.GetInt(m + 2)))
+                                : materialBase;
+    if (hasUVs)
+      for (int k = 0; k < corners; ++k) face.uvs.push_back(CUV(l.GetFloat(uv + 2 + 2 * k), l.GetFloat(uv + 3 + 2 * k)));
   }
 }
 
@@ -267,8 +284,8 @@ void LoaderMQO::SkipBinary(int byteCountToken) {
   const int bytes = lines_->GetInt(byteCountToken);
   // A negative count would move backwards and read the same line again for ever.
   if (bytes < 0) throw static_cast<int>(kMqoSyntaxError);
-  const long before = std::ftell(file_);
-  if (before < 0 || std::fseek(file_, bytes, SEEK_CUR) != 0) throw static_cast<int>(kMqoSyntaxError);
+  const long before = lines_->Tell();
+  if (before < 0 || !lines_->Seek(before + bytes)) throw static_cast<int>(kMqoSyntaxError);
   if (std::ftell(file_) != before + bytes) throw static_cast<int>(kMqoSyntaxError);
 }
 

@@ -52,10 +52,13 @@ class LoaderMQO {
   void SkipBinary(int byteCountToken);
   void ReadMaterialLine();
   int Next();  // reads a line, raising UnexpectedEnd at the end of input
+  template <typename List>
+  void Reserve(List& list, int announced, long bytesEach);
 
   CMeshwright* scene_;
   std::FILE* file_;
   std::unique_ptr<AsciiFileString> lines_;
+  long fileSize_ = -1;
 };
 
 // Imports the document at `path` (UTF-8 file name) into `scene`. Returns true when the whole

@@ -2,6 +2,7 @@
 
 #include <locale.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
@@ -264,14 +265,36 @@ int FileStringSeparator::ReadLine() {
   return Split(line.data(), line.size());
 }
 
+AsciiFileString::~AsciiFileString() { std::free(line_); }
+
 int AsciiFileString::ReadLine() {
   if (count_ == -1) return -1;
-  if (buffer_.size() < 8192) buffer_.resize(8192);
-  if (!fgets_unlocked(buffer_.data(), 8191, file_)) {
-    count_ = -1;
-    return -1;
+  // Whole lines are read at once; they are delivered in the 8190-byte pieces a fixed-size line
+  // reader would give, so long lines split exactly as they always have.
+  if (offset_ >= length_) {
+    const ssize_t n = getline(&line_, &capacity_, file_);
+    if (n <= 0) {
+      length_ = offset_ = 0;
+      count_ = -1;
+      return -1;
+    }
+    length_ = static_cast<std::size_t>(n);
+    offset_ = 0;
   }
-  return Split(buffer_.data());
+  const std::size_t piece = std::min<std::size_t>(8190, length_ - offset_);
+  const char* start = line_ + offset_;
+  offset_ += piece;
+  return Split(start, piece);
+}
+
+long AsciiFileString::Tell() const {
+  const long position = std::ftell(file_);
+  return position < 0 ? position : position - static_cast<long>(length_ - offset_);
+}
+
+bool AsciiFileString::Seek(long position) {
+  offset_ = length_;
+  return std::fseek(file_, position, SEEK_SET) == 0;
 }
 
 }  // namespace mw

@@ -85,7 +85,21 @@ class FileStringSeparator : public StringSeparator {
 class AsciiFileString : public FileStringSeparator {
  public:
   explicit AsciiFileString(std::FILE* file) : FileStringSeparator(file) {}
+  ~AsciiFileString() override;
   int ReadLine() override;
+
+  // The stream position just after the last piece delivered (a long line read whole is handed
+  // out in pieces, so the stream itself may already be further on).
+  long Tell() const;
+  // Moves the stream to `position`, dropping any pieces not yet delivered. False on failure.
+  bool Seek(long position);
+
+ private:
+  // The physical line read last, handed out in pieces of at most 8190 bytes from `offset_`.
+  char* line_ = nullptr;
+  std::size_t capacity_ = 0;
+  std::size_t length_ = 0;
+  std::size_t offset_ = 0;
 };
 
 // The character-by-character reader under its own name, for files with CR line ends.
