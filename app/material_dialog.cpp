@@ -211,7 +211,8 @@ void CDlgMaterial::OnSlider(MaterialValue which, int position) {
 }
 
 void CDlgMaterial::OnBrowse() {
-  const QString chosen = Ui().OpenFileName(this, QString::fromStdString(ProgramFolder()) + QStringLiteral("Texture"),
+  // The folder the textures are read from (file names are case-sensitive here: "TEXTURE").
+  const QString chosen = Ui().OpenFileName(this, QString::fromStdString(ProgramFolder()) + QStringLiteral("TEXTURE"),
                                            QStringLiteral("全ての形式(*.bmp *.jpg *.tga *.png *.iff *.ppm)"),
                                            QStringLiteral("bmp"));
   if (chosen.isEmpty()) return;
