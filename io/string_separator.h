@@ -77,7 +77,6 @@ class FileStringSeparator : public StringSeparator {
 
  protected:
   std::FILE* file_;
-  std::vector<char> buffer_;
 };
 
 // Lines ending in LF or CR LF, read with fgets in pieces of at most 8190 bytes: a longer physical
