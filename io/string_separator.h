@@ -79,7 +79,8 @@ class FileStringSeparator : public StringSeparator {
   std::FILE* file_;
 };
 
-// Lines ending in LF or CR LF, read with fgets in pieces of at most 8190 bytes: a longer physical
+// Lines ending in LF or CR LF, handed out in pieces of at most 8190 bytes (as a fixed-size line
+// reader gives them): a longer physical
 // line arrives as several lines. Text after a lone CR up to the next LF is ignored.
 class AsciiFileString : public FileStringSeparator {
  public:
