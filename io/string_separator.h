@@ -79,9 +79,9 @@ class FileStringSeparator : public StringSeparator {
   std::FILE* file_;
 };
 
-// Lines ending in LF or CR LF, handed out in pieces of at most 8190 bytes (as a fixed-size line
-// reader gives them): a longer physical
-// line arrives as several lines. Text after a lone CR up to the next LF is ignored.
+// Lines ending in LF or CR LF, handed out in pieces of at most 8190 bytes as a fixed-size line
+// reader gives them: a longer physical line arrives as several lines. Text after a lone CR up to
+// the next LF is ignored.
 class AsciiFileString : public FileStringSeparator {
  public:
   explicit AsciiFileString(std::FILE* file) : FileStringSeparator(file) {}
