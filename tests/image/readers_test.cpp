@@ -363,3 +363,44 @@ TEST_F(Files, EveryPrefixFailsCleanlyOrKeepsWhatItRead) {
 
 }  // namespace
 }  // namespace mw
+
+namespace mw {
+namespace {
+
+TEST(Plugins, ProgressCallbacksCanStopJpegAndPngReads) {
+  MW_REQUIRE_TESTDATA();
+  const std::string jpg = test::TestData("jpg/mqo-texture/pymeshio_front.jpg").string();
+  const std::string png = test::TestData("png/pngsuite/basn2c08.png").string();
+  int calls = 0;
+  auto stopAtThird = [](float, void* user) { return ++*static_cast<int*>(user) < 3; };
+  auto count = [](float fraction, void* user) {
+    EXPECT_GE(fraction, 0.0f);
+    EXPECT_LT(fraction, 1.0f);
+    ++*static_cast<int*>(user);
+    return true;
+  };
+  DibStream d;
+  EXPECT_FALSE(LoadJpg(jpg.c_str(), d, stopAtThird, &calls));
+  EXPECT_EQ(calls, 3);
+  calls = 0;
+  ASSERT_TRUE(LoadJpg(jpg.c_str(), d, count, &calls));
+  EXPECT_EQ(calls, d.Height());
+  EXPECT_EQ(d.BitCount(), 24);
+  calls = 0;
+  EXPECT_FALSE(LoadPng(png.c_str(), d, stopAtThird, &calls));
+  calls = 0;
+  ASSERT_TRUE(LoadPng(png.c_str(), d, count, &calls));
+  EXPECT_EQ(calls, d.Height());
+  EXPECT_EQ(d.BitCount(), 24);
+  EXPECT_FALSE(d.IsTopDown());
+}
+
+TEST(Plugins, MissingFilesFailQuietly) {
+  DibStream d;
+  EXPECT_FALSE(LoadJpg("/nonexistent/a.jpg", d));
+  EXPECT_FALSE(LoadPng("/nonexistent/a.png", d));
+  EXPECT_TRUE(d.IsEmpty());
+}
+
+}  // namespace
+}  // namespace mw
