@@ -9,6 +9,7 @@
 #include "app/material_dialog.h"
 #include "app/material_view.h"
 #include "app/model_view.h"
+#include "image/dib_stream.h"
 #include "tests/app/app_fixture.h"
 #include "view/numeric_dialogs.h"
 
@@ -298,6 +299,55 @@ TEST(MaterialDialog, OkWritesBackCancelLeavesTheMaterialAlone) {
   EXPECT_EQ(s.materials[0].color[1], 0.0f);
   EXPECT_EQ(s.materials[0].diffuseRGBA[0], 1.0f);
   EXPECT_EQ(s.models[0].faces[0].uvs.size(), 3u);  // default coordinates for the material's faces
+}
+
+}  // namespace
+}  // namespace mw
+
+namespace mw {
+namespace {
+
+TEST(MaterialDialog, ThePreviewSphereShowsTheTexture) {
+  MW_REQUIRE_DISPLAY();
+  // A black and white checkerboard in the TEXTURE folder beside the program.
+  const std::filesystem::path folder = std::filesystem::path(MW_BIN_DIR) / "TEXTURE";
+  const bool made = std::filesystem::create_directory(folder);
+  {
+    DibStream checker;
+    ASSERT_TRUE(checker.Create(64, 64, 24));
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) std::memset(checker.Row(y) + 3 * x, ((x / 8 + y / 8) % 2) ? 255 : 0, 3);
+    std::vector<std::uint8_t> file = {'B', 'M'};
+    auto le32 = [&file](std::uint32_t v) {
+      for (int i = 0; i < 4; ++i) file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    le32(static_cast<std::uint32_t>(54 + checker.PixelBytes()));
+    le32(0);
+    le32(54);
+    file.insert(file.end(), checker.Header(), checker.Header() + 40);
+    file.insert(file.end(), checker.Pixels(), checker.Pixels() + checker.PixelBytes());
+    test::WriteBytes(folder / "mw-test-checker.bmp", file);
+  }
+  CMaterial m(0);
+  m.color[0] = m.color[1] = m.color[2] = 1.0f;
+  m.texture = "mw-test-checker.bmp";
+  CDlgMaterial d(m);
+  std::filesystem::remove(folder / "mw-test-checker.bmp");
+  if (made) std::filesystem::remove(folder);
+  EXPECT_EQ(d.previewImage().Width(), 256);
+  d.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  const QImage image = d.preview()->grabFramebuffer();
+  int dark = 0, light = 0;
+  const QRect sphere(image.width() / 4, image.height() / 4, image.width() / 2, image.height() / 2);
+  for (int y = sphere.top(); y < sphere.bottom(); ++y)
+    for (int x = sphere.left(); x < sphere.right(); ++x) {
+      const int v = qGray(image.pixel(x, y));
+      dark += v < 60;
+      light += v > 160;
+    }
+  EXPECT_GT(dark, 50);
+  EXPECT_GT(light, 50);
 }
 
 }  // namespace
