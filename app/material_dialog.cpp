@@ -20,6 +20,7 @@
 #include "platform/encoding.h"
 #include "platform/message.h"
 #include "platform/paths.h"
+#include "render/gl_frame.h"
 #include "scene/meshwright.h"
 
 namespace mw {
@@ -65,10 +66,7 @@ void MaterialPreview::initializeGL() {
   glEnable(GL_LIGHT0);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  SetTextureParameters();
   glClearColor(30.0f / 255.0f, 65.0f / 255.0f, 90.0f / 255.0f, 0.0f);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();

@@ -18,6 +18,8 @@ inline void ColorToFloats(std::uint32_t bgr, float out[3]) {
   out[2] = static_cast<float>((bgr >> 16) & 0xFF) / 255.0f;
 }
 
+// Wrap S and T repeat, magnification and minification linear, on the bound 2D texture target.
+void SetTextureParameters();
 // Depth test, culling of front faces, normalisation, light 0, blending, texture parameters.
 void SetupGlState();
 // Clear colour from the scene's background, and clear.
