@@ -4,7 +4,6 @@
 #include <GL/glu.h>
 
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -118,30 +117,26 @@ void MaterialPreview::paintGL() {
   gluDeleteQuadric(sphere);
 }
 
-CDlgMaterial::CDlgMaterial(const CMaterial& m, QWidget* parent) : QDialog(parent) {
+CDlgMaterial::CDlgMaterial(const CMaterial& m, QWidget* parent) : QDialog(parent), dlu_(font()) {
   fields_.name = m.name;
   fields_.texture = m.texture;
   fields_.values = {m.color[0], m.color[1], m.color[2], m.color[3], m.diffuse, m.emissive, m.specular, m.power, m.ambient};
 
   setWindowTitle(QStringLiteral("材質設定"));
-  // Dialog units from the font: a quarter of the average character width, an eighth of the height.
-  const QFontMetrics fm(font());
-  unitX_ = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0 / 4.0;
-  unitY_ = fm.height() / 8.0;
-  setFixedSize(Dlu(0, 0, 409, 217).size());
+  setFixedSize(dlu_(0, 0, 409, 217).size());
 
   for (int i = 0; i < kValueCount; ++i) {
     const Place& p = kPlaces[i];
     auto* label = new QLabel(QString::fromUtf8(kLabels[i]), this);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setGeometry(Dlu(p.lx, p.ly, p.lw, 12));
+    label->setGeometry(dlu_(p.lx, p.ly, p.lw, 12));
     auto* slider = new QSlider(Qt::Horizontal, this);
     slider->setRange(0, 100);
     slider->setTickPosition(QSlider::NoTicks);
-    slider->setGeometry(Dlu(p.sx, p.sy, 90, 12));
+    slider->setGeometry(dlu_(p.sx, p.sy, 90, 12));
     slider->setValue(SliderPosition(static_cast<MaterialValue>(i), fields_.values[static_cast<std::size_t>(i)]));
     auto* edit = new QLineEdit(Shortest(fields_.values[static_cast<std::size_t>(i)]), this);
-    edit->setGeometry(Dlu(p.ex, p.ey, 45, 14));
+    edit->setGeometry(dlu_(p.ex, p.ey, 45, 14));
     sliders_[static_cast<std::size_t>(i)] = slider;
     edits_[static_cast<std::size_t>(i)] = edit;
     connect(slider, &QSlider::valueChanged, this,
@@ -149,34 +144,29 @@ CDlgMaterial::CDlgMaterial(const CMaterial& m, QWidget* parent) : QDialog(parent
   }
   auto* nameLabel = new QLabel(QStringLiteral("名前"), this);
   nameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  nameLabel->setGeometry(Dlu(13, 183, 29, 12));
+  nameLabel->setGeometry(dlu_(13, 183, 29, 12));
   nameEdit_ = new QLineEdit(QString::fromStdString(Cp932ToUtf8(fields_.name)), this);
-  nameEdit_->setGeometry(Dlu(57, 183, 134, 14));
+  nameEdit_->setGeometry(dlu_(57, 183, 134, 14));
   auto* textureLabel = new QLabel(QStringLiteral("テクスチャ"), this);
   textureLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  textureLabel->setGeometry(Dlu(200, 183, 39, 12));
+  textureLabel->setGeometry(dlu_(200, 183, 39, 12));
   textureEdit_ = new QLineEdit(QString::fromStdString(Cp932ToUtf8(fields_.texture)), this);
-  textureEdit_->setGeometry(Dlu(248, 183, 102, 14));
+  textureEdit_->setGeometry(dlu_(248, 183, 102, 14));
   browse_ = new QPushButton(QStringLiteral("参照"), this);
-  browse_->setGeometry(Dlu(355, 183, 30, 15));
+  browse_->setGeometry(dlu_(355, 183, 30, 15));
   connect(browse_, &QPushButton::clicked, this, &CDlgMaterial::OnBrowse);
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setGeometry(Dlu(351, 7, 50, 14));
+  ok->setGeometry(dlu_(351, 7, 50, 14));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &CDlgMaterial::accept);
   auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-  cancel->setGeometry(Dlu(351, 24, 50, 14));
+  cancel->setGeometry(dlu_(351, 24, 50, 14));
   connect(cancel, &QPushButton::clicked, this, &CDlgMaterial::reject);
 
   preview_ = new MaterialPreview(fields_, previewImage_, previewComponents_, previewFormat_, this);
-  preview_->setGeometry(Dlu(56, 20, 76, 71));
+  preview_->setGeometry(dlu_(56, 20, 76, 71));
 
   LoadPreviewTexture(fields_.texture);
-}
-
-QRect CDlgMaterial::Dlu(int x, int y, int w, int h) const {
-  return QRect(static_cast<int>(std::lround(x * unitX_)), static_cast<int>(std::lround(y * unitY_)),
-               static_cast<int>(std::lround(w * unitX_)), static_cast<int>(std::lround(h * unitY_)));
 }
 
 void CDlgMaterial::LoadPreviewTexture(const std::string& name) {

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "image/dib_stream.h"
+#include "view/dialog_units.h"
 
 class QLineEdit;
 class QSlider;
@@ -76,7 +77,6 @@ class CDlgMaterial : public QDialog {
  private:
   void OnSlider(MaterialValue which, int position);
   void OnBrowse();
-  QRect Dlu(int x, int y, int w, int h) const;
 
   MaterialFields fields_;
   DibStream previewImage_;
@@ -88,7 +88,7 @@ class CDlgMaterial : public QDialog {
   QLineEdit* textureEdit_ = nullptr;
   QPushButton* browse_ = nullptr;
   MaterialPreview* preview_ = nullptr;
-  double unitX_ = 1.5, unitY_ = 1.625;
+  DialogUnits dlu_;
 };
 
 }  // namespace mw

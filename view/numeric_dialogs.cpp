@@ -1,6 +1,5 @@
 #include "view/numeric_dialogs.h"
 
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,16 +17,7 @@ std::function<void(QWidget*, const QString&)> DluDialog::showMessage = [](QWidge
   QMessageBox::warning(parent, QStringLiteral("Meshwright"), text);
 };
 
-DluDialog::DluDialog(QWidget* parent) : QDialog(parent) {
-  const QFontMetrics fm(font());
-  unitX_ = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0 / 4.0;
-  unitY_ = fm.height() / 8.0;
-}
-
-QRect DluDialog::Dlu(int x, int y, int w, int h) const {
-  return QRect(static_cast<int>(std::lround(x * unitX_)), static_cast<int>(std::lround(y * unitY_)),
-               static_cast<int>(std::lround(w * unitX_)), static_cast<int>(std::lround(h * unitY_)));
-}
+DluDialog::DluDialog(QWidget* parent) : QDialog(parent), units_(font()) {}
 
 QLineEdit* DluDialog::AddEdit(float value, int x, int y) {
   auto* e = new QLineEdit(QString::asprintf("%.*g", 6, static_cast<double>(value)), this);

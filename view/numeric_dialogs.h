@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QDialog>
+
+#include "view/dialog_units.h"
 #include <array>
 #include <functional>
 #include <vector>
@@ -20,7 +22,7 @@ class DluDialog : public QDialog {
   Q_OBJECT
  public:
   explicit DluDialog(QWidget* parent);
-  QRect Dlu(int x, int y, int w, int h) const;
+  QRect Dlu(int x, int y, int w, int h) const { return units_(x, y, w, h); }
   // Reports the first edit whose text is not a number; the hook lets tests see the message.
   static std::function<void(QWidget*, const QString&)> showMessage;
 
@@ -42,7 +44,7 @@ class DluDialog : public QDialog {
   std::vector<std::pair<QLineEdit*, float*>> floats_;
 
  private:
-  double unitX_, unitY_;
+  DialogUnits units_;
 };
 
 class CDlgMove : public DluDialog {
