@@ -113,10 +113,7 @@ void DrawPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader) {
     for (CMaterial& m : scene.materials)
       if (m.textureObject == 0 && TextureLoaded(m)) m.textureObject = UploadTexture(*m.textureImage, m.textureComponents, m.texturePixelFormat);
   }
-  float c[3];
-  ColorToFloats(scene.backgroundColor, c);
-  glClearColor(c[0], c[1], c[2], 0.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  SetClearColor(scene);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   SetLights();
