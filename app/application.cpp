@@ -17,6 +17,7 @@
 #include "app/startup.h"
 #include "app/ui_seam.h"
 #include "image/material_texture.h"
+#include "io/document_formats.h"
 #include "platform/message.h"
 #include "scene/meshwright.h"
 #include "view/opengl_pane.h"
@@ -73,12 +74,16 @@ QString RegisterFileTypes(const QString& executable) {
       "MimeType=application/x-meshwright;\n"
       "Categories=Graphics;3DGraphics;\n"
       "Terminal=false\n";
+  // The desktop learns the program's own format; the others belong to their own programs.
+  QByteArray globs;
+  for (const std::string& ext : NativeDocumentFormat().extensions)
+    globs += "    <glob pattern=\"*." + QByteArray::fromStdString(ext) + "\"/>\n";
   const QByteArray mime =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
       "  <mime-type type=\"application/x-meshwright\">\n"
-      "    <comment>Meshwright.Document</comment>\n"
-      "    <glob pattern=\"*.mwr\"/>\n"
+      "    <comment>Meshwright.Document</comment>\n" +
+      globs +
       "  </mime-type>\n"
       "</mime-info>\n";
   if (!WriteText(DesktopFile(), desktop)) return QStringLiteral("cannot write ") + DesktopFile();

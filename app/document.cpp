@@ -6,17 +6,21 @@
 #include "app/commands.h"
 #include "app/settings.h"
 #include "app/ui_seam.h"
+#include "io/document_formats.h"
 #include "io/document_io.h"
-#include "io/loader_mqo.h"
-#include "platform/paths.h"
-#include "scene/archive.h"
 #include "scene/meshwright.h"
 
 namespace mw {
 
-QString ExtensionOf(const QString& path) {
-  return QString::fromStdString(PathExtension(path.toStdString())).toLower();
+namespace {
+
+// A failed open or save, as the user is told it: the file's name, then what went wrong.
+void ShowFailure(const DocumentResult& result, const QString& path) {
+  Ui().Message(nullptr, QString::fromStdString(DocumentMessage(result, QFileInfo(path).fileName().toStdString())),
+               QMessageBox::Warning);
 }
+
+}  // namespace
 
 CMeshwrightDoc::CMeshwrightDoc(CMeshwright& scene, QObject* parent) : QObject(parent), scene_(scene) {}
 
@@ -28,7 +32,9 @@ QString CMeshwrightDoc::Title() const {
 
 void CMeshwrightDoc::SetPath(const QString& path) {
   path_ = path;
-  if (!path.isEmpty()) AddRecentFile(path);
+  // Only what can be opened again is offered for opening again.
+  const DocumentFormat* format = FindDocumentFormat(path.toStdString());
+  if (format && format->CanOpen()) AddRecentFile(path);
   emit titleChanged();
 }
 
@@ -41,58 +47,41 @@ void CMeshwrightDoc::NewDocument() {
   Refresh(kHintAll);
 }
 
-bool CMeshwrightDoc::OpenDocument(const QString& path, bool framework) {
-  const QString ext = ExtensionOf(path);
+bool CMeshwrightDoc::OpenDocument(const QString& path, OpenedFrom from) {
   const std::string file = path.toStdString();
-  bool ok = true;
-  if (ext == QLatin1String("mwr")) {
-    const DocumentResult r = OpenDocumentFile(scene_, file);
-    if (!r.ok) {
-      Ui().Message(nullptr, QFileInfo(path).fileName() + QStringLiteral("\n") + QString::fromStdString(r.message),
-                   QMessageBox::Warning);
-      return false;
-    }
-    modified_ = false;
-    SetPath(path);
-  } else if (ext == QLatin1String("mqo")) {
-    const DocumentResult r = OpenDocumentFile(scene_, file);
-    if (!r.ok) {
-      // What was read before the error stays in the scene; say what went wrong.
-      Ui().Message(nullptr, QString::fromStdString(r.message), QMessageBox::Warning);
-      ok = false;
-    }
-    if (framework) {
-      modified_ = false;
-      SetPath(path);
-    } else {
-      // The import added to the document: closing it must not lose that silently.
-      modified_ = true;
-    }
-  } else {
-    ok = false;
-  }
-  Refresh(kHintAll);
-  return ok;
-}
-
-bool CMeshwrightDoc::SaveArchive(const QString& path) {
-  const ArchiveResult r = SaveSceneFile(scene_, path.toStdString());
+  const DocumentFormat* format = FindDocumentFormat(file);
+  const bool appends = format && format->opening == OpenEffect::kAppends;
+  const DocumentResult r = OpenDocumentFile(scene_, file);
   if (!r.ok()) {
-    Ui().Message(nullptr, QStringLiteral("保存できませんでした。\n") + QString::fromStdString(r.detail),
-                 QMessageBox::Warning);
+    ShowFailure(r, path);
+    // An import that stopped part-way keeps what it read: closing must not lose that silently.
+    if (appends && r.error != DocumentError::kCannotOpen) {
+      modified_ = true;
+      Refresh(kHintAll);
+    }
     return false;
   }
-  modified_ = false;
-  SetPath(path);
+  if (from == OpenedFrom::kShell || !appends) {
+    modified_ = false;
+    SetPath(path);
+  } else {
+    // The import added to the document: closing it must not lose that silently.
+    modified_ = true;
+  }
+  Refresh(kHintAll);
   return true;
 }
 
-bool CMeshwrightDoc::ExportMetasequoia(const QString& path) {
-  std::string error;
-  if (!mw::ExportMetasequoia(scene_, path.toStdString(), &error)) {
-    Ui().Message(nullptr, QStringLiteral("保存できませんでした。\n") + QString::fromStdString(error),
-                 QMessageBox::Warning);
+bool CMeshwrightDoc::SaveDocument(const QString& path) {
+  const std::string file = path.toStdString();
+  const DocumentResult r = SaveDocumentFile(scene_, file);
+  if (!r.ok()) {
+    ShowFailure(r, path);
     return false;
+  }
+  if (IsDocumentFile(file)) {
+    modified_ = false;
+    SetPath(path);
   }
   return true;
 }
@@ -102,14 +91,16 @@ bool CMeshwrightDoc::SaveModified(QWidget* parent) {
   const QMessageBox::StandardButton answer = Ui().Ask(parent, QStringLiteral("%1 への変更を保存しますか?").arg(Title()));
   if (answer == QMessageBox::Cancel) return false;
   if (answer == QMessageBox::No) return true;
-  // Yes: save where the document lives, or ask where when it has no .mwr home.
+  // Yes: save where the document lives, or ask where when it has no file of its own format.
   QString target = path_;
-  if (ExtensionOf(target) != QLatin1String("mwr")) {
-    target = Ui().SaveFileName(parent, DialogFolder(), QStringLiteral("Meshwrightファイル(*.mwr)"), QStringLiteral("mwr"));
+  if (!IsDocumentFile(target.toStdString())) {
+    const DocumentFormat& native = NativeDocumentFormat();
+    const QString extension = QString::fromStdString(native.extensions.front());
+    target = Ui().SaveFileName(parent, DialogFolder(), QString::fromStdString(native.DialogFilter()), extension);
     if (target.isEmpty()) return false;
-    if (ExtensionOf(target) != QLatin1String("mwr")) target += QStringLiteral(".mwr");
+    if (!IsDocumentFile(target.toStdString())) target += QStringLiteral(".") + extension;
   }
-  return SaveArchive(target);
+  return SaveDocument(target);
 }
 
 QStringList CMeshwrightDoc::RecentFiles() const { return LoadRecentFiles(); }

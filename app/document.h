@@ -10,6 +10,16 @@ namespace mw {
 
 class CMeshwright;
 
+// Where an open came from; it decides what the opened file becomes.
+enum class OpenedFrom {
+  // The open command: a format that replaces the scene makes the file the document (its path, not
+  // modified); one that appends adds to the document, which keeps its path and becomes modified.
+  kOpenCommand,
+  // The recent-file list, the command line and dropped files: the file becomes the document's
+  // path, not modified, whether its format replaces the scene or appends to it.
+  kShell,
+};
+
 class CMeshwrightDoc : public QObject {
   Q_OBJECT
  public:
@@ -24,15 +34,13 @@ class CMeshwrightDoc : public QObject {
 
   // New document: release textures, reset the scene, no path, not modified.
   void NewDocument();
-  // Opens `path` as the open command does (no save-changes question here; the callers ask).
-  // `framework` is true for the recent-file list, the command line and dropped files, which
-  // also record a Metasequoia path as the document's. Failures are shown to the user; a .mwr
-  // that cannot be read leaves the scene as it was.
-  bool OpenDocument(const QString& path, bool framework);
-  // Writes the archive to `path` atomically; on success takes the path and clears the flag.
-  bool SaveArchive(const QString& path);
-  // Exports a Metasequoia document; path and modified flag stay.
-  bool ExportMetasequoia(const QString& path);
+  // Opens `path` through the table of formats (io/document_formats.h); no save-changes question
+  // here, the callers ask. A failure is shown to the user and leaves the document's path, its
+  // recent-file list and (unless an import stopped part-way) its modified flag as they were.
+  bool OpenDocument(const QString& path, OpenedFrom from);
+  // Saves through the path's format. A format that holds the whole document gives the document
+  // this path and clears the modified flag; an export leaves both. A failure is shown.
+  bool SaveDocument(const QString& path);
 
   // Whether the document may be replaced: asks "%1 への変更を保存しますか?" when modified and
   // saves on yes. False when the user cancels or saving failed.
@@ -62,8 +70,5 @@ class CMeshwrightDoc : public QObject {
   QString path_;
   bool modified_ = false;
 };
-
-// "mwr" / "mqo" / anything else, for a UTF-16 path (case ignored).
-QString ExtensionOf(const QString& path);
 
 }  // namespace mw

@@ -22,6 +22,7 @@
 #include "app/model_view.h"
 #include "app/settings.h"
 #include "app/ui_seam.h"
+#include "io/document_formats.h"
 #include "platform/paths.h"
 #include "scene/meshwright.h"
 #include "view/numeric_dialogs.h"
@@ -355,36 +356,35 @@ void CMainFrame::CyclePane(int step) {
 }
 
 void CMainFrame::FileOpen() {
-  const QString path =
-      Ui().OpenFileName(this, DialogFolder(),
-                        QStringLiteral("全ての形式(*.mwr *.mqo);;Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo)"),
-                        QStringLiteral("mwr"));
+  const QString path = Ui().OpenFileName(this, DialogFolder(), QString::fromStdString(OpenDialogFilter()),
+                                         QString::fromStdString(NativeDocumentFormat().extensions.front()));
   if (path.isEmpty()) return;
-  // Replacing the scene with a .mwr would lose unsaved work: ask first. An .mqo only adds.
-  if (ExtensionOf(path) == QLatin1String("mwr") && !doc_.SaveModified(this)) return;
-  doc_.OpenDocument(path, false);
+  // Replacing the scene would lose unsaved work: ask first. A format that appends only adds.
+  const DocumentFormat* format = FindDocumentFormat(path.toStdString());
+  if (format && format->opening == OpenEffect::kReplaces && !doc_.SaveModified(this)) return;
+  doc_.OpenDocument(path, OpenedFrom::kOpenCommand);
 }
 
 bool CMainFrame::OpenFromShell(const QString& path) {
-  if (!doc_.SaveModified(this)) return false;
-  return doc_.OpenDocument(path, true);
+  // A file no format reads is refused before the question: nothing would replace the document.
+  if (FindDocumentFormat(path.toStdString()) && !doc_.SaveModified(this)) return false;
+  return doc_.OpenDocument(path, OpenedFrom::kShell);
 }
 
 void CMainFrame::FileSave() {
-  if (ExtensionOf(doc_.path()) != QLatin1String("mwr")) {
+  // Untitled, or opened from a format that cannot hold the whole document: ask where.
+  if (!IsDocumentFile(doc_.path().toStdString())) {
     FileSaveAs();
     return;
   }
-  doc_.SaveArchive(doc_.path());
+  doc_.SaveDocument(doc_.path());
 }
 
 void CMainFrame::FileSaveAs() {
-  const QString path = Ui().SaveFileName(
-      this, DialogFolder(), QStringLiteral("Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo)"), QStringLiteral("mwr"));
+  const QString path = Ui().SaveFileName(this, DialogFolder(), QString::fromStdString(SaveDialogFilter()),
+                                         QString::fromStdString(NativeDocumentFormat().extensions.front()));
   if (path.isEmpty()) return;
-  const QString ext = ExtensionOf(path);
-  if (ext == QLatin1String("mwr")) doc_.SaveArchive(path);
-  else if (ext == QLatin1String("mqo")) doc_.ExportMetasequoia(path);
+  doc_.SaveDocument(path);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

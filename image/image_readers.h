@@ -35,9 +35,6 @@ bool LoadIff(std::FILE* file, DibStream& image, ProgressCallback progress = null
 bool LoadJpg(const char* path, DibStream& image, ProgressCallback progress = nullptr, void* user = nullptr);
 bool LoadPng(const char* path, DibStream& image, ProgressCallback progress = nullptr, void* user = nullptr);
 
-// The text after the last '.' of the last path component; empty when that component has none.
-std::string FileExtension(const std::string& path);
-
 // bmp (all depths), ppm, pgm, tga, png, jpg, iff, case ignored; anything else is not read and the
 // file is not touched.
 bool LoadTextureImage(const std::string& path, DibStream& image);

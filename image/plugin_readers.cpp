@@ -97,10 +97,8 @@ bool LoadPng(const char* path, DibStream& image, ProgressCallback progress, void
   return image.Attach(header, kGlobalFixed, pixels, kGlobalFixed, 40 + 4 * static_cast<std::size_t>(colors));
 }
 
-std::string FileExtension(const std::string& path) { return PathExtension(path); }
-
 bool LoadTextureImage(const std::string& path, DibStream& image) {
-  const std::string ext = FileExtension(path);
+  const std::string ext = PathExtension(path);
   auto is = [&ext](const char* e) { return EqualsIgnoreCase(ext, e); };
   if (is("bmp")) return image.LoadBmp(path.c_str(), kAllDepths);
   if (is("ppm") || is("pgm")) return LoadPpm(path.c_str(), image);

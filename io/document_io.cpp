@@ -1,81 +1,97 @@
 #include "io/document_io.h"
 
-#include "io/loader_mqo.h"
-#include "platform/paths.h"
-#include "scene/archive.h"
+#include <cerrno>
+#include <cstring>
+
+#include "io/document_formats.h"
 
 namespace mw {
 namespace {
 
-const char* ArchiveErrorName(ArchiveError e) {
-  switch (e) {
-    case ArchiveError::kNone: return "";
-    case ArchiveError::kUnexpectedFormat: return "UnexpectedFormat";
-    case ArchiveError::kOpenFailed: return "OpenFailed";
-    case ArchiveError::kFileError: return "FileError";
-  }
-  return "";
-}
+struct ErrorRow {
+  DocumentError error;
+  const char* name;
+  const char* text;  // UTF-8; "%1" stands for the name of the format the file was taken for
+};
 
-const char* MqoErrorText(int code) {
-  switch (code) {
-    case kMqoSyntaxError: return "文書の書式に誤りがあります。";
-    case kMqoUnexpectedEnd: return "文書が途中で終わっています。";
-    case kMqoNotMetasequoia: return "Metasequoia の文書ではありません。";
-    case kMqoUnsupportedFormat: return "この版の形式には対応していません (Format Text Ver 1.0 のみ)。";
-    case kMqoCannotOpen: return "ファイルを開けません。";
-  }
-  return "読み込みに失敗しました。";
-}
+// The one place the user's texts for a failed open or save are written.
+constexpr ErrorRow kErrors[] = {
+    {DocumentError::kNone, "", ""},
+    {DocumentError::kCannotOpen, "CannotOpen", "ファイルを開けません。"},
+    {DocumentError::kUnexpectedFormat, "UnexpectedFormat", "予期しないファイル形式です。"},
+    {DocumentError::kNotThisFormat, "NotThisFormat", "%1 の文書ではありません。"},
+    {DocumentError::kUnsupportedVersion, "UnsupportedVersion",
+     "この版の形式には対応していません (Format Text Ver 1.0 のみ)。"},
+    {DocumentError::kTruncated, "Truncated", "文書が途中で終わっています。"},
+    {DocumentError::kSyntaxError, "SyntaxError", "文書の書式に誤りがあります。"},
+    {DocumentError::kTooLarge, "TooLarge", "ドキュメントを開くことに失敗しました。"},
+    {DocumentError::kWriteFailed, "WriteFailed", "保存できませんでした。"},
+    {DocumentError::kUnsupportedExtension, "UnsupportedExtension", "対応していない種類のファイルです。"},
+};
 
-DocumentResult FromArchive(const ArchiveResult& r) {
-  if (r.ok()) return DocumentResult{};
-  return DocumentResult{false, ArchiveErrorName(r.error), ArchiveErrorMessage(r)};
+const ErrorRow& RowOf(DocumentError error) {
+  for (const ErrorRow& row : kErrors)
+    if (row.error == error) return row;
+  return kErrors[0];
 }
 
 }  // namespace
 
-DocumentKind DocumentKindOf(const std::string& path) {
-  const std::string ext = PathExtension(path);
-  if (EqualsIgnoreCase(ext, "mwr")) return DocumentKind::kArchive;
-  if (EqualsIgnoreCase(ext, "mqo")) return DocumentKind::kMetasequoia;
-  return DocumentKind::kOther;
+const char* DocumentErrorName(DocumentError error) { return RowOf(error).name; }
+
+std::string SystemErrorText(int error) {
+  switch (error) {
+    case 0: return std::string();
+    case ENOENT: return "ファイルまたはフォルダーが見つかりません。";
+    case EACCES:
+    case EPERM: return "アクセスが許可されていません。";
+    case EISDIR: return "ファイルではなくフォルダーです。";
+    case ENOTDIR: return "パスの途中にフォルダーでないものがあります。";
+    case ENOSPC:
+    case EDQUOT: return "ディスクの空き容量が足りません。";
+    case EROFS: return "読み取り専用の場所には書き込めません。";
+    case ENAMETOOLONG: return "ファイル名が長すぎます。";
+    case EEXIST: return "同じ名前のファイルが既にあります。";
+    case EIO: return "入出力エラーが起きました。";
+    case EMFILE:
+    case ENFILE: return "開いているファイルが多すぎます。";
+    case ENOMEM: return "メモリが足りません。";
+    case EFBIG: return "ファイルが大きすぎます。";
+    case ELOOP: return "シンボリックリンクが多すぎます。";
+    case EBUSY:
+    case ETXTBSY: return "ファイルが使用中です。";
+  }
+  return std::string("(") + std::strerror(error) + ")";
+}
+
+std::string DocumentErrorText(const DocumentResult& result) {
+  std::string text = RowOf(result.error).text;
+  if (const std::size_t at = text.find("%1"); at != std::string::npos) text.replace(at, 2, result.formatName);
+  if (!result.ok()) text += SystemErrorText(result.systemError);
+  return text;
+}
+
+std::string DocumentMessage(const DocumentResult& result, std::string_view fileName, std::string_view separator) {
+  std::string message(fileName);
+  message += separator;
+  message += DocumentErrorText(result);
+  return message;
 }
 
 DocumentResult OpenDocumentFile(CMeshwright& scene, const std::string& path) {
-  switch (DocumentKindOf(path)) {
-    case DocumentKind::kArchive: {
-      ArchiveResult r = OpenSceneFile(scene, path);
-      if (!r.ok()) return FromArchive(r);
-      scene.LoadTextures();
-      scene.UpdateMaterialColors();
-      scene.ComputeNormals();
-      return DocumentResult{};
-    }
-    case DocumentKind::kMetasequoia: {
-      int code = kMqoOk;
-      if (ImportMetasequoia(scene, path, &code)) return DocumentResult{};
-      return DocumentResult{false, MqoErrorName(code), path + ": " + MqoErrorText(code)};
-    }
-    case DocumentKind::kOther:
-      break;
-  }
-  return DocumentResult{false, "UnsupportedExtension", path + ": not a .mwr or .mqo file"};
+  const DocumentFormat* format = FindDocumentFormat(path);
+  if (!format || !format->CanOpen()) return DocumentFailure(DocumentError::kUnsupportedExtension);
+  DocumentResult result = format->read(scene, path);
+  if (!result.ok()) result.formatName = format->name;
+  return result;
 }
 
 DocumentResult SaveDocumentFile(const CMeshwright& scene, const std::string& path) {
-  switch (DocumentKindOf(path)) {
-    case DocumentKind::kArchive:
-      return FromArchive(SaveSceneFile(scene, path));
-    case DocumentKind::kMetasequoia: {
-      std::string error;
-      if (ExportMetasequoia(scene, path, &error)) return DocumentResult{};
-      return DocumentResult{false, "FileError", error};
-    }
-    case DocumentKind::kOther:
-      break;
-  }
-  return DocumentResult{false, "UnsupportedExtension", path + ": not a .mwr or .mqo file"};
+  const DocumentFormat* format = FindDocumentFormat(path);
+  if (!format || !format->CanSave()) return DocumentFailure(DocumentError::kUnsupportedExtension);
+  DocumentResult result = format->write(scene, path);
+  if (!result.ok()) result.formatName = format->name;
+  return result;
 }
 
 }  // namespace mw

@@ -1,31 +1,69 @@
-// Opening and saving documents by file extension, as the program's open and save-as commands do.
-// Shared by the application and the converter so both treat every file the same way.
+// Opening and saving documents, and what the user is told when that fails.
+//
+// Above this layer a failure is a DocumentResult: what kind of failure, and for the file system's
+// own failures the error number. The readers' own conventions (the archive's ArchiveResult, the
+// Metasequoia reader's codes) stop here. The user's texts live here too, in one table, so the
+// program and the converter say the same thing; the file's name is added once, by DocumentMessage.
+//
+// Which reader or writer a file gets is decided by its extension through the table of formats
+// (io/document_formats.h).
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "scene/meshwright.h"
 
 namespace mw {
 
-enum class DocumentKind { kOther, kArchive, kMetasequoia };
-
-// "mwr" -> kArchive, "mqo" -> kMetasequoia (case ignored), anything else kOther.
-DocumentKind DocumentKindOf(const std::string& path);
-
-struct DocumentResult {
-  bool ok = true;
-  std::string errorName;  // short English name of the failure ("UnexpectedFormat", ...), empty on success
-  std::string message;    // UTF-8 text for the user, empty on success
+enum class DocumentError {
+  kNone,
+  kCannotOpen,          // the file could not be opened or read (systemError says why)
+  kUnexpectedFormat,    // the content does not follow the layout: damaged, or (in a format without a
+                        // header, where the two look alike) some other kind of file
+  kNotThisFormat,       // the header says it is some other kind of file
+  kUnsupportedVersion,  // the header names a version this program does not read
+  kTruncated,           // the file ends before the document does
+  kSyntaxError,         // a line of a text format cannot be read
+  kTooLarge,            // a part of the document is larger than the program can hold
+  kWriteFailed,         // the file could not be written (systemError says why); what was there stays
+  kUnsupportedExtension,  // no document format has this file name's extension
 };
 
-// kArchive: reads the file into the scene (the scene is untouched on failure), then loads the
-// textures, derives the material colours and recomputes normals. kMetasequoia: appends the
-// document's models and materials (what was read before an error stays, as the open command
-// keeps it). kOther: loads nothing and fails with "UnsupportedExtension".
+struct DocumentResult {
+  DocumentError error = DocumentError::kNone;
+  int systemError = 0;     // errno for kCannotOpen and kWriteFailed; 0 when the system gave no reason
+  std::string formatName;  // the format the file was taken for ("Metasequoia"), for the texts that name it
+  bool ok() const { return error == DocumentError::kNone; }
+};
+
+// A failure as the readers and writers report it (the format's name is filled in above them).
+inline DocumentResult DocumentFailure(DocumentError error, int systemError = 0) {
+  return DocumentResult{error, systemError, std::string()};
+}
+
+// What went wrong, in the program's words (UTF-8): the kind's sentence, followed for a file-system
+// failure by the reason. Empty on success.
+std::string DocumentErrorText(const DocumentResult& result);
+
+// The message the user sees: the file's name, `separator`, then DocumentErrorText. The application
+// passes the name without its folder and a line break, the converter the path as given and ": ".
+std::string DocumentMessage(const DocumentResult& result, std::string_view fileName,
+                            std::string_view separator = "\n");
+
+// A system error number's reason in Japanese for the ones users meet (a missing file, no
+// permission, a full disk, ...); the C library's text in parentheses for the rare rest; empty for 0.
+std::string SystemErrorText(int error);
+
+// A stable English name of the kind ("CannotOpen", ...), for machine-readable output; "" for kNone.
+const char* DocumentErrorName(DocumentError error);
+
+// Opens `path` into `scene` with the reader of its format. A format that replaces the scene leaves
+// it untouched on failure; one that appends keeps what was read before the error (the scene was
+// changed only when the error is not kCannotOpen). An unknown extension loads nothing.
 DocumentResult OpenDocumentFile(CMeshwright& scene, const std::string& path);
 
-// kArchive: writes the archive; kMetasequoia: exports. Both atomic. kOther fails.
+// Saves through the writer of the path's format, atomically: on failure the file is as it was.
 DocumentResult SaveDocumentFile(const CMeshwright& scene, const std::string& path);
 
 }  // namespace mw

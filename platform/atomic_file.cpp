@@ -14,7 +14,7 @@ AtomicFileWriter::AtomicFileWriter(std::string targetPath) : target_(std::move(t
   temp_ = target_ + ".XXXXXX";
   int fd = mkstemp(temp_.data());
   if (fd < 0) {
-    error_ = target_ + ": " + std::strerror(errno);
+    Fail(errno);
     temp_.clear();
     return;
   }
@@ -24,7 +24,7 @@ AtomicFileWriter::AtomicFileWriter(std::string targetPath) : target_(std::move(t
   fchmod(fd, 0666 & ~mask);
   file_ = fdopen(fd, "wb");
   if (!file_) {
-    error_ = target_ + ": " + std::strerror(errno);
+    Fail(errno);
     close(fd);
     unlink(temp_.c_str());
     temp_.clear();
@@ -32,6 +32,11 @@ AtomicFileWriter::AtomicFileWriter(std::string targetPath) : target_(std::move(t
 }
 
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
+
+void AtomicFileWriter::Fail(int err) {
+  errorNumber_ = err;
+  error_ = target_ + ": " + std::strerror(err);
+}
 
 void AtomicFileWriter::Discard() {
   if (file_) {
@@ -47,7 +52,7 @@ void AtomicFileWriter::Discard() {
 bool AtomicFileWriter::Write(const void* data, std::size_t size) {
   if (!ok()) return false;
   if (size != 0 && std::fwrite(data, 1, size, file_) != size) {
-    error_ = target_ + ": " + std::strerror(errno);
+    Fail(errno);
     return false;
   }
   return true;
@@ -66,7 +71,7 @@ bool AtomicFileWriter::Commit() {
   if (good && closeResult != 0) good = false;
   if (good && std::rename(temp_.c_str(), target_.c_str()) != 0) good = false;
   if (!good) {
-    if (error_.empty()) error_ = target_ + ": " + std::strerror(errno ? errno : EIO);
+    if (error_.empty()) Fail(errno ? errno : EIO);
     Discard();
     return false;
   }

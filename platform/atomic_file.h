@@ -21,6 +21,8 @@ class AtomicFileWriter {
   // False when the temporary file could not be created; error() says why.
   bool ok() const { return file_ != nullptr && error_.empty(); }
   const std::string& error() const { return error_; }
+  // The errno behind error(), or 0 when there was none to give.
+  int errorNumber() const { return errorNumber_; }
 
   // The open stream, for writers that use stdio directly. Null when !ok() at opening.
   std::FILE* file() { return file_; }
@@ -33,11 +35,13 @@ class AtomicFileWriter {
 
  private:
   void Discard();
+  void Fail(int err);
 
   std::string target_;
   std::string temp_;
   std::FILE* file_ = nullptr;
   std::string error_;
+  int errorNumber_ = 0;
 };
 
 }  // namespace mw

@@ -1,5 +1,7 @@
 #include "scene/archive.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -250,20 +252,6 @@ void AppendTextPrefix(std::vector<std::uint8_t>& out, std::uint64_t length) {
   for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
 }
 
-std::string ArchiveErrorMessage(const ArchiveResult& result) {
-  switch (result.error) {
-    case ArchiveError::kNone:
-      return std::string();
-    case ArchiveError::kUnexpectedFormat:
-      return "予期しないファイル形式です。";
-    case ArchiveError::kOpenFailed:
-      return "ドキュメントを開くことに失敗しました。";
-    case ArchiveError::kFileError:
-      return result.detail.empty() ? std::string("ドキュメントを開くことに失敗しました。") : result.detail;
-  }
-  return std::string();
-}
-
 ArchiveResult ReadScene(CMeshwright& scene, const std::uint8_t* data, std::size_t size) {
   Reader r(data, size);
   std::vector<CModel> models;
@@ -371,8 +359,17 @@ void WriteScene(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
 }
 
 ArchiveResult OpenSceneFile(CMeshwright& scene, const std::string& path) {
+  auto fileError = [&path](int err, const char* what) {
+    return ArchiveResult{ArchiveError::kFileError, path + ": " + what, err};
+  };
   std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return ArchiveResult{ArchiveError::kFileError, path + ": " + std::strerror(errno)};
+  if (!f) return fileError(errno, std::strerror(errno));
+  // A folder opens for reading here; say so rather than reading its nonsense size.
+  struct stat info;
+  if (fstat(fileno(f), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::fclose(f);
+    return fileError(EISDIR, std::strerror(EISDIR));
+  }
   std::vector<std::uint8_t> data;
   bool readOk = true;
   if (std::fseek(f, 0, SEEK_END) == 0) {
@@ -383,7 +380,7 @@ ArchiveResult OpenSceneFile(CMeshwright& scene, const std::string& path) {
         data.resize(static_cast<std::size_t>(size));
       } catch (const std::bad_alloc&) {
         std::fclose(f);
-        return ArchiveResult{ArchiveError::kFileError, path + ": file too large"};
+        return fileError(ENOMEM, "file too large");
       }
       readOk = std::fread(data.data(), 1, data.size(), f) == data.size();
     } else if (size < 0) {
@@ -394,16 +391,16 @@ ArchiveResult OpenSceneFile(CMeshwright& scene, const std::string& path) {
   }
   int err = errno;
   std::fclose(f);
-  if (!readOk) return ArchiveResult{ArchiveError::kFileError, path + ": " + std::strerror(err ? err : EIO)};
+  if (!readOk) return fileError(err ? err : EIO, std::strerror(err ? err : EIO));
   if (data.empty()) return ArchiveResult{};
   return ReadScene(scene, data.data(), data.size());
 }
 
 ArchiveResult SaveSceneFile(const CMeshwright& scene, const std::string& path) {
   AtomicFileWriter out(path);
-  if (!out.ok()) return ArchiveResult{ArchiveError::kFileError, out.error()};
+  if (!out.ok()) return ArchiveResult{ArchiveError::kFileError, out.error(), out.errorNumber()};
   WriteScene(scene, [&out](const void* data, std::size_t n) { return out.Write(data, n); });
-  if (!out.Commit()) return ArchiveResult{ArchiveError::kFileError, out.error()};
+  if (!out.Commit()) return ArchiveResult{ArchiveError::kFileError, out.error(), out.errorNumber()};
   return ArchiveResult{};
 }
 

@@ -18,19 +18,18 @@ namespace mw {
 
 enum class ArchiveError {
   kNone,
-  kUnexpectedFormat,  // "予期しないファイル形式です。": the stream is short or inconsistent
-  kOpenFailed,        // "ドキュメントを開くことに失敗しました。": a text longer than 0x7FFFFFFF bytes
-  kFileError,         // the file could not be opened, read or written (detail says why)
+  kUnexpectedFormat,  // the stream is short or inconsistent
+  kOpenFailed,        // a text longer than 0x7FFFFFFF bytes
+  kFileError,         // the file could not be opened, read or written (systemError says why)
 };
 
+// What the user is told is decided above the scene, in io/document_io.cpp.
 struct ArchiveResult {
   ArchiveError error = ArchiveError::kNone;
-  std::string detail;  // UTF-8; what went wrong, for file errors and diagnostics
+  std::string detail;   // English, for diagnostics: what exactly was wrong
+  int systemError = 0;  // errno of a kFileError, 0 when the system gave none
   bool ok() const { return error == ArchiveError::kNone; }
 };
-
-// The user-facing text of an error (UTF-8), or an empty string for kNone.
-std::string ArchiveErrorMessage(const ArchiveResult& result);
 
 // Replaces models, materials, camera, reservedWord, nextMaterialId and smoothing from `data`.
 // Other fields keep their values. On success the old materials' textures are released first.

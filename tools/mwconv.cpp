@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "image/material_texture.h"
+#include "io/document_formats.h"
 #include "io/document_io.h"
 #include "platform/message.h"
 #include "platform/paths.h"
@@ -19,20 +20,30 @@
 namespace {
 
 int Usage() {
-  std::fputs(
-      "usage: mwconv --new OUT.mwr\n"
-      "       mwconv IN [IN...] OUT        (.mwr / .mqo by extension)\n"
-      "       mwconv --info [--summary] IN [IN...]\n",
-      stderr);
+  std::string formats;
+  for (const mw::DocumentFormat& format : mw::DocumentFormats()) {
+    if (!formats.empty()) formats += " / ";
+    formats += "." + format.extensions.front();
+  }
+  std::fprintf(stderr,
+               "usage: mwconv --new OUT.%s\n"
+               "       mwconv IN [IN...] OUT        (%s by extension)\n"
+               "       mwconv --info [--summary] IN [IN...]\n",
+               mw::NativeDocumentFormat().extensions.front().c_str(), formats.c_str());
   return 2;
+}
+
+// Every failure is told here, once: "mwconv: FILE: what went wrong".
+void Report(const mw::DocumentResult& result, const std::string& path) {
+  std::fprintf(stderr, "mwconv: %s\n", mw::DocumentMessage(result, path, ": ").c_str());
 }
 
 // Opens the inputs in order into a new document; returns false at the first failure.
 bool OpenAll(mw::CMeshwright& scene, const std::vector<std::string>& inputs, mw::DocumentResult& result) {
   for (const std::string& in : inputs) {
     result = mw::OpenDocumentFile(scene, in);
-    if (!result.ok) {
-      std::fprintf(stderr, "mwconv: %s: %s\n", in.c_str(), result.message.c_str());
+    if (!result.ok()) {
+      Report(result, in);
       return false;
     }
   }
@@ -58,9 +69,9 @@ int main(int argc, char** argv) {
   if (args[0] == "--new") {
     if (args.size() != 2) return Usage();
     mw::DocumentResult r = mw::SaveDocumentFile(scene, args[1]);
-    if (!r.ok) {
-      std::fprintf(stderr, "mwconv: %s\n", r.message.c_str());
-      return r.errorName == "UnsupportedExtension" ? 2 : 3;
+    if (!r.ok()) {
+      Report(r, args[1]);
+      return r.error == mw::DocumentError::kUnsupportedExtension ? 2 : 3;
     }
     return 0;
   }
@@ -85,16 +96,16 @@ int main(int argc, char** argv) {
     if (a.size() > 1 && a[0] == '-' && a[1] == '-') return Usage();
   if (args.size() < 2) return Usage();
   const std::string out = args.back();
-  if (mw::DocumentKindOf(out) == mw::DocumentKind::kOther) {
-    std::fprintf(stderr, "mwconv: %s: the output must be a .mwr or .mqo file\n", out.c_str());
+  if (const mw::DocumentFormat* format = mw::FindDocumentFormat(out); !format || !format->CanSave()) {
+    Report(mw::DocumentFailure(mw::DocumentError::kUnsupportedExtension), out);
     return 2;
   }
   std::vector<std::string> inputs(args.begin(), args.end() - 1);
   mw::DocumentResult result;
   if (!OpenAll(scene, inputs, result)) return 1;
   mw::DocumentResult saved = mw::SaveDocumentFile(scene, out);
-  if (!saved.ok) {
-    std::fprintf(stderr, "mwconv: %s\n", saved.message.c_str());
+  if (!saved.ok()) {
+    Report(saved, out);
     return 3;
   }
   return 0;

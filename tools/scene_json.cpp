@@ -240,11 +240,11 @@ std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentRe
   j.Key("open");
   j.out += '{';
   j.Key("ok");
-  j.Bool(open.ok);
+  j.Bool(open.ok());
   j.out += ',';
   j.Key("error");
-  if (open.ok) j.out += "null";
-  else j.Str(open.errorName);
+  if (open.ok()) j.out += "null";
+  else j.Str(DocumentErrorName(open.error));
   j.out += "}}\n";
   return j.out;
 }

@@ -315,9 +315,6 @@ TEST_F(Files, IlbmEarlyEndKeepsTheRowsReadAndPlaneCountsChooseDepth) {
 }
 
 TEST(TextureImage, ExtensionsChooseTheReader) {
-  EXPECT_EQ(FileExtension("C:/tex.dir/wood.BMP"), "BMP");
-  EXPECT_EQ(FileExtension("tex.dir/wood"), "");
-  EXPECT_EQ(FileExtension("wood"), "");
   DibStream d;
   EXPECT_FALSE(LoadTextureImage("/nonexistent/wood.jpeg", d));
   EXPECT_FALSE(LoadTextureImage("/nonexistent/wood.tif", d));

@@ -16,9 +16,10 @@ struct RunResult {
   std::string out;
 };
 
-RunResult Mwconv(const std::string& args) {
+// `out` is what the converter printed on stdout, or with `errors` on stderr.
+RunResult Mwconv(const std::string& args, bool errors = false) {
   std::string cmd = MW_BIN_DIR;
-  cmd.append("/mwconv ").append(args).append(" 2>/dev/null");
+  cmd.append("/mwconv ").append(args).append(errors ? " 2>&1 >/dev/null" : " 2>/dev/null");
   RunResult r;
   std::FILE* p = popen(cmd.c_str(), "r");
   if (!p) return r;
@@ -101,7 +102,7 @@ TEST(Mwconv, RefusedMetasequoiaDocumentsReportTheErrorAndWriteNothing) {
   const auto v11 = test::TestData("mqo/blendermqo_simple.mqo");
   RunResult info = Mwconv("--info " + Q(v11));
   EXPECT_EQ(info.status, 1);
-  EXPECT_NE(info.out.find("\"open\":{\"ok\":false,\"error\":\"UnsupportedFormat\"}"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\"open\":{\"ok\":false,\"error\":\"UnsupportedVersion\"}"), std::string::npos) << info.out;
   EXPECT_EQ(Mwconv(Q(v11) + " " + Q(dir / "x.mwr")).status, 1);
   EXPECT_FALSE(std::filesystem::exists(dir / "x.mwr"));
 }
@@ -125,6 +126,31 @@ TEST(Mwconv, InfoTellsWhichTexturesLoad) {
   RunResult missing = Mwconv("--info --summary " + Q(test::TestData("mqo/pymeshio_cube.mqo")));
   EXPECT_NE(missing.out.find("\"texture\":\"front.jpg\",\"alphaPlane\":\"\",\"bump\":\"\",\"textureLoaded\":false"),
             std::string::npos);
+}
+
+TEST(Mwconv, EachFailureNamesTheFileOnceInJapanese) {
+  test::TempDir dir;
+  const std::string missing = (dir / "a.mwr").string();
+  RunResult r = Mwconv(Q(missing) + " " + Q(dir / "b.mwr"), true);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "mwconv: " + missing + ": ファイルを開けません。ファイルまたはフォルダーが見つかりません。\n");
+  r = Mwconv("--info " + Q(missing), true);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "mwconv: " + missing + ": ファイルを開けません。ファイルまたはフォルダーが見つかりません。\n");
+  EXPECT_NE(Mwconv("--info " + Q(missing)).out.find("\"open\":{\"ok\":false,\"error\":\"CannotOpen\"}"),
+            std::string::npos);
+
+  const std::string unwritable = (dir / "no/such/c.mqo").string();
+  ASSERT_EQ(Mwconv("--new " + Q(dir / "a.mwr")).status, 0);
+  r = Mwconv(Q(dir / "a.mwr") + " " + Q(unwritable), true);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, "mwconv: " + unwritable + ": 保存できませんでした。ファイルまたはフォルダーが見つかりません。\n");
+  r = Mwconv("--new " + Q(dir / "x.txt"), true);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "mwconv: " + (dir / "x.txt").string() + ": 対応していない種類のファイルです。\n");
+  r = Mwconv(Q(dir / "a.mwr") + " " + Q(dir / "c.txt"), true);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "mwconv: " + (dir / "c.txt").string() + ": 対応していない種類のファイルです。\n");
 }
 
 TEST(Mwconv, UsageErrors) {

@@ -1,0 +1,139 @@
+#include "io/document_formats.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "io/loader_mqo.h"
+#include "platform/atomic_file.h"
+#include "platform/paths.h"
+#include "scene/archive.h"
+
+namespace mw {
+namespace {
+
+// Each reader and writer turns its format's own way of failing into a DocumentResult.
+
+DocumentResult FromArchive(const ArchiveResult& r, DocumentError fileError) {
+  switch (r.error) {
+    case ArchiveError::kNone: return DocumentResult{};
+    case ArchiveError::kUnexpectedFormat: return DocumentFailure(DocumentError::kUnexpectedFormat);
+    case ArchiveError::kOpenFailed: return DocumentFailure(DocumentError::kTooLarge);
+    case ArchiveError::kFileError: return DocumentFailure(fileError, r.systemError);
+  }
+  return DocumentFailure(fileError, r.systemError);
+}
+
+DocumentResult ReadArchive(CMeshwright& scene, const std::string& path) {
+  const ArchiveResult r = OpenSceneFile(scene, path);
+  if (!r.ok()) return FromArchive(r, DocumentError::kCannotOpen);
+  scene.LoadTextures();
+  scene.UpdateMaterialColors();
+  scene.ComputeNormals();
+  return DocumentResult{};
+}
+
+DocumentResult WriteArchive(const CMeshwright& scene, const std::string& path) {
+  return FromArchive(SaveSceneFile(scene, path), DocumentError::kWriteFailed);
+}
+
+DocumentResult FromMqoCode(int code) {
+  switch (code) {
+    case kMqoOk: return DocumentResult{};
+    case kMqoSyntaxError: return DocumentFailure(DocumentError::kSyntaxError);
+    case kMqoUnexpectedEnd: return DocumentFailure(DocumentError::kTruncated);
+    case kMqoNotMetasequoia: return DocumentFailure(DocumentError::kNotThisFormat);
+    case kMqoUnsupportedFormat: return DocumentFailure(DocumentError::kUnsupportedVersion);
+    case kMqoCannotOpen: return DocumentFailure(DocumentError::kCannotOpen);
+  }
+  return DocumentFailure(DocumentError::kSyntaxError);
+}
+
+DocumentResult ReadMetasequoia(CMeshwright& scene, const std::string& path) {
+  // Opened here rather than by the importer so that the system's reason is kept.
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return DocumentFailure(DocumentError::kCannotOpen, errno);
+  struct stat info;
+  if (fstat(fileno(f), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::fclose(f);
+    return DocumentFailure(DocumentError::kCannotOpen, EISDIR);
+  }
+  int code = kMqoOk;
+  ImportMetasequoia(scene, f, &code);
+  std::fclose(f);
+  return FromMqoCode(code);
+}
+
+DocumentResult WriteMetasequoia(const CMeshwright& scene, const std::string& path) {
+  AtomicFileWriter out(path);
+  const std::string text = MetasequoiaText(scene);
+  if (out.Write(text.data(), text.size()) && out.Commit()) return DocumentResult{};
+  return DocumentFailure(DocumentError::kWriteFailed, out.errorNumber());
+}
+
+const std::vector<DocumentFormat>& Rows() {
+  static const std::vector<DocumentFormat> rows = {
+      {{"mwr"}, "Meshwright", OpenEffect::kReplaces, SaveEffect::kDocument, ReadArchive, WriteArchive},
+      {{"mqo"}, "Metasequoia", OpenEffect::kAppends, SaveEffect::kExport, ReadMetasequoia, WriteMetasequoia},
+  };
+  return rows;
+}
+
+std::string Globs(const DocumentFormat& format) {
+  std::string globs;
+  for (const std::string& ext : format.extensions) {
+    if (!globs.empty()) globs += ' ';
+    globs += "*." + ext;
+  }
+  return globs;
+}
+
+}  // namespace
+
+std::string DocumentFormat::DialogFilter() const { return name + "ファイル(" + Globs(*this) + ")"; }
+
+std::span<const DocumentFormat> DocumentFormats() { return Rows(); }
+
+const DocumentFormat* FindDocumentFormat(const std::string& path) {
+  const std::string ext = PathExtension(path);
+  if (ext.empty()) return nullptr;
+  for (const DocumentFormat& format : Rows())
+    for (const std::string& e : format.extensions)
+      if (EqualsIgnoreCase(ext, e)) return &format;
+  return nullptr;
+}
+
+const DocumentFormat& NativeDocumentFormat() {
+  for (const DocumentFormat& format : Rows())
+    if (format.saving == SaveEffect::kDocument && format.CanSave() && format.CanOpen()) return format;
+  return Rows().front();
+}
+
+bool IsDocumentFile(const std::string& path) {
+  const DocumentFormat* format = FindDocumentFormat(path);
+  return format && format->saving == SaveEffect::kDocument && format->CanSave();
+}
+
+std::string OpenDialogFilter() {
+  std::string all, each;
+  for (const DocumentFormat& format : Rows()) {
+    if (!format.CanOpen()) continue;
+    if (!all.empty()) all += ' ';
+    all += Globs(format);
+    each += ";;" + format.DialogFilter();
+  }
+  return "全ての形式(" + all + ")" + each;
+}
+
+std::string SaveDialogFilter() {
+  std::string filter;
+  for (const DocumentFormat& format : Rows()) {
+    if (!format.CanSave()) continue;
+    if (!filter.empty()) filter += ";;";
+    filter += format.DialogFilter();
+  }
+  return filter;
+}
+
+}  // namespace mw
