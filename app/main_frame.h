@@ -42,7 +42,8 @@ class CMainFrame : public QMainWindow {
   // Runs a command as its menu item, button or key does.
   void Execute(int command);
   // Opens a file as the recent-file list, the command line and dropped files do: first the
-  // save-changes question, then the open.
+  // save-changes question (not for a file no format reads: it is refused without one), then the
+  // open; the file becomes the document's path only when it was read.
   bool OpenFromShell(const QString& path);
   // A drop on the window: the first local file is opened as from the shell.
   void OpenDropped(const QMimeData& dropped);

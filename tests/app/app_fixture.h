@@ -22,10 +22,17 @@ class ScriptedUi : public UiSeam {
   std::deque<QString> files;  // answers to the next file dialogs ("" cancels)
   std::deque<QMessageBox::StandardButton> answers;
   QStringList asked, messages, helpOpened;
+  QStringList filters;  // each file dialog's filter and default suffix, "filter | suffix"
   int fileDialogs = 0;
 
-  QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return Next(); }
-  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return Next(); }
+  QString OpenFileName(QWidget*, const QString&, const QString& filter, const QString& suffix) override {
+    filters << filter + QStringLiteral(" | ") + suffix;
+    return Next();
+  }
+  QString SaveFileName(QWidget*, const QString&, const QString& filter, const QString& suffix) override {
+    filters << filter + QStringLiteral(" | ") + suffix;
+    return Next();
+  }
   QMessageBox::StandardButton Ask(QWidget*, const QString& text) override {
     asked << text;
     if (answers.empty()) return QMessageBox::No;

@@ -220,6 +220,100 @@ TEST_F(AppTest, ABrokenMetasequoiaDocumentSaysWhatWentWrong) {
   EXPECT_TRUE(ui_.messages[0].contains(QStringLiteral("blendermqo_simple.mqo")));
 }
 
+TEST_F(AppTest, FileDialogsOfferTheFormatsOfTheTable) {
+  MW_REQUIRE_DISPLAY();
+  frame_->Execute(kCmdOpen);
+  frame_->Execute(kCmdSaveAs);
+  doc_->SetModified(true);
+  ui_.answers = {QMessageBox::Yes};
+  frame_->Execute(kCmdNew);  // the save-changes question offers the program's own format only
+  EXPECT_EQ(ui_.filters,
+            QStringList({QStringLiteral("全ての形式(*.mwr *.mqo);;Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo) | mwr"),
+                         QStringLiteral("Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo) | mwr"),
+                         QStringLiteral("Meshwrightファイル(*.mwr) | mwr")}));
+}
+
+TEST_F(AppTest, AFileThatCannotBeOpenedNeverBecomesTheDocumentNorARecentFile) {
+  MW_REQUIRE_DISPLAY();
+  CMeshwright other;
+  other.ResetScene();
+  other.models[0].name = "Other";
+  ASSERT_TRUE(SaveSceneFile(other, Path("gone.mwr")).ok());
+  ASSERT_TRUE(SaveSceneFile(other, Path("other.mwr")).ok());
+  ASSERT_TRUE(frame_->OpenFromShell(QPath("gone.mwr")));
+  ASSERT_TRUE(frame_->OpenFromShell(QPath("other.mwr")));
+  std::filesystem::remove(Path("gone.mwr"));
+  const QStringList recent = doc_->RecentFiles();
+  const QString title = frame_->windowTitle();
+  ASSERT_EQ(title, QStringLiteral("other.mwr - Meshwright"));
+
+  // The command line and the recent list both open through the shell path; so does a drop.
+  QMimeData dropped;
+  dropped.setUrls({QUrl::fromLocalFile(QPath("missing.mqo"))});
+  const QStringList names = {QStringLiteral("missing.mqo"), QStringLiteral("missing.mwr"),
+                             QStringLiteral("gone.mwr"), QStringLiteral("missing.mqo")};
+  EXPECT_FALSE(frame_->OpenFromShell(QPath("missing.mqo")));
+  EXPECT_FALSE(frame_->OpenFromShell(QPath("missing.mwr")));
+  frame_->recentMenu()->actions()[1]->trigger();  // gone.mwr
+  frame_->OpenDropped(dropped);
+  ASSERT_EQ(ui_.messages.size(), names.size());
+  for (int i = 0; i < names.size(); ++i)
+    EXPECT_EQ(ui_.messages[i], names[i] + QStringLiteral("\nファイルを開けません。ファイルまたはフォルダーが見つかりません。"));
+  EXPECT_EQ(frame_->windowTitle(), title);
+  EXPECT_EQ(doc_->path(), QPath("other.mwr"));
+  EXPECT_EQ(doc_->RecentFiles(), recent);
+  EXPECT_FALSE(doc_->modified());
+  ASSERT_EQ(scene_.models.size(), 1u);
+  EXPECT_EQ(scene_.models[0].name, "Other");
+}
+
+TEST_F(AppTest, AnImportThatStopsPartWayKeepsWhatItReadButNotThePath) {
+  MW_REQUIRE_DISPLAY();
+  const std::string text = "Metasequoia Document\nFormat Text Ver 1.0\nObject \"cut\" {\nvertex 3 {\n0 0 0\n1 0 0\n"
+                           "0 1 0\n}\nface 1 {\n3 V(0 1 2)\n";
+  test::WriteBytes(Path("cut.mqo"), std::vector<std::uint8_t>(text.begin(), text.end()));
+  const QStringList recent = doc_->RecentFiles();
+  EXPECT_FALSE(frame_->OpenFromShell(QPath("cut.mqo")));
+  ASSERT_EQ(ui_.messages.size(), 1);
+  EXPECT_EQ(ui_.messages[0], QStringLiteral("cut.mqo\n文書が途中で終わっています。"));
+  ASSERT_EQ(scene_.models.size(), 2u);
+  EXPECT_EQ(scene_.models[1].name, "cut");
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("無題 - Meshwright"));
+  EXPECT_EQ(doc_->RecentFiles(), recent);
+  EXPECT_TRUE(doc_->modified()) << "closing must not lose what was read";
+  EXPECT_EQ(frame_->modelList()->count(), 2);
+}
+
+TEST_F(AppTest, AFailedSaveSaysWhyAndKeepsTheDocumentAsItWas) {
+  MW_REQUIRE_DISPLAY();
+  const QStringList recent = doc_->RecentFiles();
+  doc_->SetModified(true);
+  ui_.files = {QPath("no/such/x.mwr")};
+  frame_->Execute(kCmdSaveAs);
+  ui_.files = {QPath("x.txt")};
+  frame_->Execute(kCmdSaveAs);
+  EXPECT_EQ(ui_.messages,
+            QStringList({QStringLiteral("x.mwr\n保存できませんでした。ファイルまたはフォルダーが見つかりません。"),
+                         QStringLiteral("x.txt\n対応していない種類のファイルです。")}));
+  EXPECT_FALSE(std::filesystem::exists(Path("x.txt")));
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("無題 - Meshwright"));
+  EXPECT_TRUE(doc_->modified());
+  EXPECT_EQ(doc_->RecentFiles(), recent);
+}
+
+TEST_F(AppTest, ADroppedFileNoFormatReadsIsRefusedWithoutAskingToSave) {
+  MW_REQUIRE_DISPLAY();
+  test::WriteBytes(Path("notes.txt"), {'h', 'i'});
+  doc_->SetModified(true);
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QPath("notes.txt"))});
+  frame_->OpenDropped(data);
+  EXPECT_TRUE(ui_.asked.isEmpty());
+  EXPECT_EQ(ui_.messages, QStringList{QStringLiteral("notes.txt\n対応していない種類のファイルです。")});
+  EXPECT_TRUE(doc_->modified());
+  EXPECT_EQ(scene_.models.size(), 1u);
+}
+
 TEST_F(AppTest, NewDocumentAsksToSaveChangesAndResets) {
   MW_REQUIRE_DISPLAY();
   scene_.AddModel();
