@@ -7,6 +7,26 @@ namespace mw {
 namespace {
 
 constexpr CUV kDefaultUV[4] = {CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)};
+
+// Default texture coordinate of corner i of a face of n corners. Up to four corners take the
+// table. More (faces read from files) are spread evenly round the edge of the unit square in
+// the table's order, (0,0) -> (0,1) -> (1,1) -> (1,0) -> back: corner i sits 4i/n of the way
+// round the perimeter of length 4, so every side gets its share and no two corners share a
+// place. (For n = 4 the rule gives the table.) Fractions are taken from whole numbers, so
+// 1 - f is as exact as f.
+CUV DefaultUV(std::size_t i, std::size_t n) {
+  if (n <= 4) return kDefaultUV[i % 4];
+  const std::size_t along = 4 * i;
+  const std::size_t side = along / n, rest = along % n;
+  const auto f = static_cast<float>(static_cast<double>(rest) / static_cast<double>(n));
+  const auto g = static_cast<float>(static_cast<double>(n - rest) / static_cast<double>(n));
+  switch (side) {
+    case 0: return CUV(0, f);
+    case 1: return CUV(f, 1);
+    case 2: return CUV(1, g);
+    default: return CUV(g, 0);
+  }
+}
 constexpr double kSnap = 5.0;
 
 bool CornersAllSelected(const CModel& m, const CFace& f) {
@@ -169,8 +189,9 @@ void CMeshwright::ApplyDefaultUVs(std::int32_t materialId) {
   for (CModel& m : models) {
     for (CFace& f : m.faces) {
       if (f.material != materialId || !f.uvs.empty()) continue;
-      // Faces of more than four corners only come from files; they repeat the table.
-      for (std::size_t i = 0; i < f.indices.size(); ++i) f.uvs.push_back(kDefaultUV[i % 4]);
+      const std::size_t n = f.indices.size();
+      f.uvs.reserve(n);
+      for (std::size_t i = 0; i < n; ++i) f.uvs.push_back(DefaultUV(i, n));
     }
   }
 }

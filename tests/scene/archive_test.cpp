@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include "tests/support/test_support.h"
@@ -212,6 +213,66 @@ TEST(ArchiveRead, RoundTripKeepsEveryArchivedField) {
   // Derived colours match the loaded factors.
   EXPECT_FLOAT_EQ(loaded.materials[0].diffuseRGBA[0], 0.1f * 0.9f);
   EXPECT_EQ(Write(loaded), bytes);
+}
+
+// Faces of 5, 6, 7 and `size` corners (past the inline storage of a face's lists), with and
+// without texture coordinates, awkward values in every field; `size` vertices, at least 20.
+CMeshwright ManyCornerScene(int size = 300) {
+  CMeshwright s = NewDocument();
+  CModel& m = s.models[0];
+  for (int i = 0; i < size; ++i)
+    m.vertices.emplace_back(static_cast<float>(std::cos(i / 47.7)) * 1234.567f, -0.1f * i, 1e-3f * static_cast<float>(i * i));
+  CFace hexagon;
+  hexagon.indices = {0, 7, 3, size - 1, 19, 8};
+  hexagon.uvs = {CUV(0.1f, -0.2f), CUV(1.0f / 3, 2.5f), CUV(-7.75f, 0), CUV(1e-8f, 1e8f), CUV(0.5f, 0.5f), CUV(-0.0f, 9)};
+  hexagon.material = 0x7FFFFFFF;
+  hexagon.normal = CVector(-0.37f, 1e-30f, 6.02e23f);
+  CFace pentagon;
+  pentagon.indices = {4, 3, 2, 1, 0};
+  pentagon.material = -1;
+  CFace heptagon;
+  heptagon.indices = {10, 11, 12, 13, 14, 15, 16};
+  heptagon.uvs = {CUV(1, 2), CUV(3, 4)};  // fewer than its corners: kept as it is
+  heptagon.material = 6;
+  CFace big;
+  for (int i = size - 1; i >= 0; --i) {
+    big.AddIndex(i);
+    big.AddUV(CUV(static_cast<float>(i) / static_cast<float>(size - 1), static_cast<float>(i % 7) / 7.0f));
+  }
+  big.material = 2;
+  m.faces = {hexagon, pentagon, heptagon, big};
+  m.RebuildFaceRefs();
+  return s;
+}
+
+TEST(ArchiveRead, FacesOfManyCornersRoundTripWithEveryField) {
+  const CMeshwright original = ManyCornerScene();
+  const Bytes bytes = Write(original);
+  CMeshwright loaded = NewDocument();
+  ASSERT_TRUE(ReadScene(loaded, bytes.data(), bytes.size()).ok());
+  ExpectSameArchivedContent(original, loaded);
+  ASSERT_EQ(loaded.models[0].faces.size(), 4u);
+  EXPECT_EQ(loaded.models[0].faces[3].CornerCount(), 300u);
+  EXPECT_EQ(loaded.models[0].faces[2].UVCount(), 2u);
+  EXPECT_EQ(Write(loaded), bytes);
+  // A face record is 24 bytes and 4 per corner and 8 per texture coordinate.
+  CMeshwright one = NewDocument();
+  one.models[0].vertices = original.models[0].vertices;
+  one.models[0].faces = {original.models[0].faces[0]};
+  CMeshwright none = one;
+  none.models[0].faces.clear();
+  for (CMeshwright* s : {&one, &none}) s->models[0].RebuildFaceRefs();
+  EXPECT_EQ(Write(one).size() - Write(none).size(), 24u + 6 * 4 + 6 * 8 + 6 * 4);  // + a reference per corner
+}
+
+TEST(ArchiveRead, EveryPrefixOfManyCornerFacesFailsCleanly) {
+  const Bytes bytes = Write(ManyCornerScene(20));
+  const Bytes beforeBytes = Write(NewDocument());
+  for (std::size_t n = 0; n < bytes.size(); ++n) {
+    CMeshwright s = NewDocument();
+    ASSERT_EQ(ReadScene(s, bytes.data(), n).error, ArchiveError::kUnexpectedFormat) << "prefix " << n;
+    ASSERT_EQ(Write(s), beforeBytes) << "prefix " << n;
+  }
 }
 
 TEST(ArchiveRead, EveryPrefixFailsCleanlyAndLeavesTheSceneAlone) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <vector>
+
 #include "scene/meshwright.h"
 #include "scene/texture_service.h"
 
@@ -353,6 +356,157 @@ TEST(ModelList, MergeDownAndBounds) {
   ASSERT_EQ(s.models.size(), 1u);
   EXPECT_EQ(s.models[0].name, "Target");
   EXPECT_EQ(s.models[0].vertices.size(), 1u);
+}
+// ---- faces of more than four corners (they come from files; every operation keeps them) ----
+
+// A hexagon (vertices 0-5) beside a heptagon (new vertices 6-10) that shares vertices 5 and 0
+// with it, and a quadrilateral (11-14) after them, in the XZ plane (the Top pane).
+CModel Polygons() {
+  CModel m;
+  auto ring = [&m](int corners, float cx, float radius, std::vector<std::int32_t> reuse) {
+    CFace f;
+    for (int k = 0; k < corners; ++k) {
+      if (static_cast<std::size_t>(k) < reuse.size() && reuse[static_cast<std::size_t>(k)] >= 0) {
+        f.AddIndex(reuse[static_cast<std::size_t>(k)]);
+        continue;
+      }
+      const double t = 2 * M_PI * k / corners;
+      f.AddIndex(static_cast<std::int32_t>(m.vertices.size()));
+      m.vertices.emplace_back(static_cast<float>(cx + radius * std::cos(t)), 0.0f, static_cast<float>(radius * std::sin(t)));
+    }
+    m.faces.push_back(f);
+  };
+  ring(6, 0, 37.5f, {});
+  ring(7, 80, 23.3f, {5, -1, -1, -1, -1, -1, 0});
+  ring(4, 200, 10, {});
+  m.faces[0].material = 3;
+  m.faces[1].material = 4;
+  m.RebuildFaceRefs();
+  return m;
+}
+
+TEST(ManyCorners, SelectingEveryCornerSelectsTheFaceAndTransformsMoveThemAll) {
+  CMeshwright s = NewDocument();
+  s.models[0] = Polygons();
+  // A rectangle round the hexagon only (Top pane, centre (0, 0), zoom 100): its shared vertices
+  // 0 and 5 come along, but the heptagon's own corners stay out.
+  s.SelectInRect(-40, -40, 40, 40, kPlaneTop, 1, 0, 0);
+  const CModel& m = s.models[0];
+  EXPECT_EQ(m.faces[0].allSelected, 1);
+  EXPECT_EQ(m.faces[1].allSelected, 0);
+  const CModel before = m;
+  s.MoveSelected(7, 0, -3);
+  for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(m.vertices[i].position.x, static_cast<float>(before.vertices[i].position.x + 7.0)) << i;
+  for (std::size_t i = 6; i < m.vertices.size(); ++i) EXPECT_EQ(m.vertices[i].position, before.vertices[i].position) << i;
+  EXPECT_EQ(m.faces[1].indices, before.faces[1].indices);
+}
+
+TEST(ManyCorners, DeletionTakesWholeFacesOnlyAndRenumbersTheRest) {
+  CMeshwright s = NewDocument();
+  s.models[0] = Polygons();
+  // One corner of the hexagon selected: no face is complete, nothing goes.
+  s.models[0].vertices[2].selected = 1;
+  s.models[0].UpdateFaceSelection();
+  s.DeleteSelection();
+  ASSERT_EQ(s.models[0].faces.size(), 3u);
+  EXPECT_EQ(s.models[0].vertices.size(), 15u);
+  EXPECT_EQ(s.models[0].faces[0].indices, (IndexList{0, 1, 2, 3, 4, 5}));
+  // Every corner of the hexagon: it goes, with the four vertices only it used; the heptagon keeps
+  // the two it shared, and every corner after them moves down by four.
+  std::vector<CVector> heptagon, quad;
+  for (std::int32_t i : s.models[0].faces[1].indices) heptagon.push_back(s.models[0].vertices[static_cast<std::size_t>(i)].position);
+  for (std::int32_t i : s.models[0].faces[2].indices) quad.push_back(s.models[0].vertices[static_cast<std::size_t>(i)].position);
+  for (std::size_t i = 0; i < 6; ++i) s.models[0].vertices[i].selected = 1;
+  s.models[0].UpdateFaceSelection();
+  s.DeleteSelection();
+  const CModel& m = s.models[0];
+  ASSERT_EQ(m.faces.size(), 2u);
+  EXPECT_EQ(m.vertices.size(), 11u);
+  EXPECT_EQ(m.faces[0].indices, (IndexList{1, 2, 3, 4, 5, 6, 0}));
+  EXPECT_EQ(m.faces[0].material, 4);
+  EXPECT_EQ(m.faces[1].indices, (IndexList{7, 8, 9, 10}));
+  for (std::size_t k = 0; k < 7; ++k) EXPECT_EQ(m.vertices[static_cast<std::size_t>(m.faces[0].indices[k])].position, heptagon[k]) << k;
+  for (std::size_t k = 0; k < 4; ++k) EXPECT_EQ(m.vertices[static_cast<std::size_t>(m.faces[1].indices[k])].position, quad[k]) << k;
+  EXPECT_EQ(m.vertices[0].faceRefs, (FaceRefList{0}));
+}
+
+TEST(ManyCorners, MergingOffsetsEveryCornerAndKeepsEveryField) {
+  CMeshwright s = NewDocument();
+  s.models[0].vertices = {CVertex(1, 1, 1), CVertex(2, 2, 2)};
+  s.AddModel();
+  s.models[1] = Polygons();
+  CFace& hexagon = s.models[1].faces[0];
+  hexagon.uvs = {CUV(0.1f, 0.2f), CUV(0.3f, 0.4f), CUV(0.5f, 0.6f), CUV(0.7f, 0.8f), CUV(0.9f, 1.0f), CUV(1.1f, 1.2f)};
+  hexagon.normal = CVector(0.25f, -1e-7f, 3.5e6f);
+  hexagon.allSelected = 1;
+  const CModel source = s.models[1];
+  s.currentModel = 1;
+  s.MergeCurrentModelUp();
+  ASSERT_EQ(s.models.size(), 1u);
+  const CModel& m = s.models[0];
+  ASSERT_EQ(m.faces.size(), 3u);
+  for (std::size_t f = 0; f < 3; ++f) {
+    ASSERT_EQ(m.faces[f].indices.size(), source.faces[f].indices.size());
+    for (std::size_t k = 0; k < source.faces[f].indices.size(); ++k) EXPECT_EQ(m.faces[f].indices[k], source.faces[f].indices[k] + 2);
+    EXPECT_EQ(m.faces[f].uvs, source.faces[f].uvs);
+    EXPECT_EQ(m.faces[f].material, source.faces[f].material);
+    EXPECT_EQ(m.faces[f].normal, source.faces[f].normal);
+    EXPECT_EQ(m.faces[f].allSelected, source.faces[f].allSelected);
+  }
+  // Vertex 2 + 5 is a corner of both polygons.
+  EXPECT_EQ(m.vertices[7].faceRefs, (FaceRefList{0, 1}));
+}
+
+// The default coordinates of a face of n corners as the rule in editing.cpp states it:
+// 4i/n of the way round the unit square's edge, from (0,0) up to (0,1), across to (1,1), down to
+// (1,0) and back. Expected values written out by hand, in float from exact fractions.
+TEST(ManyCorners, DefaultTextureCoordinatesSpreadTheCornersRoundTheUnitSquare) {
+  auto F = [](double v) { return static_cast<float>(v); };
+  const std::vector<UVList> want = {
+      {CUV(0, 0), CUV(0, F(4.0 / 5)), CUV(F(3.0 / 5), 1), CUV(1, F(3.0 / 5)), CUV(F(4.0 / 5), 0)},
+      {CUV(0, 0), CUV(0, F(2.0 / 3)), CUV(F(1.0 / 3), 1), CUV(1, 1), CUV(1, F(1.0 / 3)), CUV(F(2.0 / 3), 0)},
+      {CUV(0, 0), CUV(0, F(4.0 / 7)), CUV(F(1.0 / 7), 1), CUV(F(5.0 / 7), 1), CUV(1, F(5.0 / 7)), CUV(1, F(1.0 / 7)),
+       CUV(F(4.0 / 7), 0)},
+  };
+  CMeshwright s = NewDocument();
+  CModel& m = s.models[0];
+  for (int i = 0; i < 8; ++i) m.vertices.emplace_back(static_cast<float>(i), 0.0f, 0.0f);
+  for (int n : {5, 6, 7, 3, 4}) {
+    CFace f;
+    for (int i = 0; i < n; ++i) f.AddIndex(i);
+    m.faces.push_back(f);
+  }
+  s.AddMaterial();
+  s.currentMaterial = 0;
+  s.SetAllSelected(1);
+  s.AssignCurrentMaterial();
+  for (std::size_t f = 0; f < 3; ++f) EXPECT_EQ(m.faces[f].uvs, want[f]) << m.faces[f].CornerCount() << " corners";
+  // Three and four corners keep the table.
+  EXPECT_EQ(m.faces[3].uvs, (UVList{CUV(0, 0), CUV(0, 1), CUV(1, 1)}));
+  EXPECT_EQ(m.faces[4].uvs, (UVList{CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)}));
+}
+
+TEST(ManyCorners, DefaultTextureCoordinatesOfALargeFaceStayOnTheSquareInOrder) {
+  CMeshwright s = NewDocument();
+  CModel& m = s.models[0];
+  m.vertices.emplace_back(0.0f, 0.0f, 0.0f);
+  CFace f;
+  for (int i = 0; i < 1001; ++i) f.AddIndex(0);
+  f.material = 9;
+  m.faces = {f};
+  s.ApplyDefaultUVs(9);
+  const UVList& uvs = m.faces[0].uvs;
+  ASSERT_EQ(uvs.size(), 1001u);
+  double travelled = -1;
+  for (const CUV& uv : uvs) {
+    ASSERT_TRUE(uv.u >= 0 && uv.u <= 1 && uv.v >= 0 && uv.v <= 1);
+    ASSERT_TRUE(uv.u == 0 || uv.u == 1 || uv.v == 0 || uv.v == 1) << uv.u << " " << uv.v;
+    // Distance along the edge from (0,0) in the table's direction.
+    const double along = uv.u == 0 && uv.v < 1 ? uv.v : uv.v == 1 ? 1 + uv.u : uv.u == 1 ? 3 - uv.v : 4 - uv.u;
+    EXPECT_GT(along, travelled);
+    travelled = along;
+  }
+  EXPECT_LT(travelled, 4);
 }
 
 }  // namespace
