@@ -1,5 +1,5 @@
 // One face of a model: 1 to 4 corners as built in the program (2 draw a line), more only when a
-// file says so (such faces are kept but not drawn).
+// file says so (such faces are kept as they are; drawing splits them, see polygon_triangles.h).
 #pragma once
 
 #include <cstddef>

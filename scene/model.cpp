@@ -1,5 +1,7 @@
 #include "scene/model.h"
 
+#include "scene/polygon_triangles.h"
+
 namespace mw {
 
 CModel& CModel::operator=(const CModel& o) {
@@ -18,8 +20,18 @@ CModel& CModel::operator=(const CModel& o) {
 
 void CModel::ComputeNormals(std::int32_t smooth) {
   const std::size_t vertexCount = vertices.size();
+  std::vector<CVector> outline;
   for (CFace& f : faces) {
     if (f.indices.size() <= 2) continue;
+    if (f.indices.size() > 4) {
+      // The first three corners of a concave face may turn against the rest of it; the whole
+      // outline gives the side the face really shows.
+      outline.clear();
+      for (std::int32_t i : f.indices)
+        if (HasVertex(i)) outline.push_back(vertices[static_cast<std::size_t>(i)].position);
+      if (outline.size() == f.indices.size()) f.normal = PolygonNormal(outline);
+      continue;
+    }
     const std::int32_t i0 = f.indices[0], i1 = f.indices[1], i2 = f.indices[2];
     if (i0 < 0 || i1 < 0 || i2 < 0 || static_cast<std::size_t>(i0) >= vertexCount ||
         static_cast<std::size_t>(i1) >= vertexCount || static_cast<std::size_t>(i2) >= vertexCount)

@@ -36,7 +36,8 @@ class CModel {
 
   bool IsEditable() const { return state != kStateLocked && state != kStateHidden; }
 
-  // Face normals from the first three corners (faces with fewer keep theirs); with `smooth`,
+  // Face normals from the first three corners, or from the whole outline for faces of more than
+  // four corners (faces with fewer than three keep theirs); with `smooth`,
   // every vertex normal becomes the sum of the normals of the faces in its faceRefs.
   void ComputeNormals(std::int32_t smooth);
   // faceRefs of every vertex, rebuilt from the faces in order. Corners naming no vertex are

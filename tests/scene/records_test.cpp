@@ -178,6 +178,22 @@ TEST(Normals, FaceNormalIsTheUnnormalisedCrossOfTheFirstEdges) {
   EXPECT_EQ(m.vertices[1].normal, CVector(0, 0, 100));
 }
 
+TEST(Normals, FacesOfMoreThanFourCornersFollowTheirWholeOutline) {
+  // Corner 1 is reflex: the first three corners alone turn clockwise, the face counter-clockwise.
+  CModel m;
+  m.vertices = {CVertex(0, 0, 0), CVertex(5, 5, 0), CVertex(10, 0, 0), CVertex(10, 10, 0), CVertex(0, 10, 0)};
+  CFace f;
+  f.indices = {0, 1, 2, 3, 4};
+  m.faces = {f, f};
+  m.faces[1].indices[4] = 5;  // names no vertex: keeps the normal it had
+  m.faces[1].normal = CVector(1, 2, 3);
+  m.RebuildFaceRefs();
+  m.ComputeNormals(1);
+  EXPECT_EQ(m.faces[0].normal, CVector(0, 0, 150));  // twice the area, 100 less the notch's 25
+  EXPECT_EQ(m.faces[1].normal, CVector(1, 2, 3));
+  EXPECT_EQ(m.vertices[1].normal, CVector(1, 2, 153));
+}
+
 TEST(Normals, WithoutSmoothingVertexNormalsStay) {
   CModel m = Triangle();
   m.vertices[0].normal = CVector(7, 7, 7);
