@@ -67,21 +67,51 @@ void ApplyMaterial(const CMaterial& m) {
   }
 }
 
-void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials) {
+namespace {
+
+// One corner of a triangle or quadrilateral: texture coordinate when the face has one for it,
+// the vertex normal negated, the position.
+void Corner(const CModel& model, const CFace& f, std::size_t k) {
+  const CVertex& v = model.vertices[static_cast<std::size_t>(f.indices[k])];
+  if (f.uvs.size() > k) glTexCoord2f(f.uvs[k].u, -f.uvs[k].v);
+  glNormal3f(-v.normal.x, -v.normal.y, -v.normal.z);
+  glVertex3f(v.position.x, v.position.y, v.position.z);
+}
+
+// Triangles of the faces of more than four corners, one cache per model position, kept between
+// frames. Each use checks the face against what is kept, so whatever scene is drawn is right.
+std::vector<PolygonTriangleCache>& FrameTriangleCaches() {
+  static std::vector<PolygonTriangleCache> caches;
+  return caches;
+}
+
+}  // namespace
+
+void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials,
+                 PolygonTriangleCache* triangles) {
   if (model.state == kStateHidden) return;
+  PolygonTriangleCache local;
+  PolygonTriangleCache& cache = triangles ? *triangles : local;
   glShadeModel(smoothing ? GL_SMOOTH : GL_FLAT);
   glEnable(GL_LIGHTING);
   glPolygonMode(GL_FRONT, GL_FILL);
   const std::size_t vertexCount = model.vertices.size();
+  const std::size_t faceCount = model.faces.size();
   for (const CMaterial& material : materials) {
     bool applied = false;
-    for (const CFace& f : model.faces) {
+    for (std::size_t fi = 0; fi < faceCount; ++fi) {
+      const CFace& f = model.faces[fi];
       if (f.material != material.id) continue;
       const std::size_t n = f.indices.size();
-      if (n < 2 || n > 4) continue;
+      if (n < 2) continue;
       bool valid = true;
       for (std::int32_t i : f.indices) valid = valid && i >= 0 && static_cast<std::size_t>(i) < vertexCount;
       if (!valid) continue;
+      std::span<const std::uint32_t> split;
+      if (n > 4) {
+        split = cache.Triangles(model, fi);
+        if (split.empty()) continue;
+      }
       if (!applied) {
         ApplyMaterial(material);
         applied = true;
@@ -95,13 +125,14 @@ void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<
         glEnd();
         continue;
       }
-      glBegin(n == 3 ? GL_TRIANGLES : GL_QUADS);
-      for (std::size_t k = 0; k < n; ++k) {
-        const CVertex& v = model.vertices[static_cast<std::size_t>(f.indices[k])];
-        if (f.uvs.size() > k) glTexCoord2f(f.uvs[k].u, -f.uvs[k].v);
-        glNormal3f(-v.normal.x, -v.normal.y, -v.normal.z);
-        glVertex3f(v.position.x, v.position.y, v.position.z);
+      if (n > 4) {
+        glBegin(GL_TRIANGLES);
+        for (std::uint32_t k : split) Corner(model, f, k);
+        glEnd();
+        continue;
       }
+      glBegin(n == 3 ? GL_TRIANGLES : GL_QUADS);
+      for (std::size_t k = 0; k < n; ++k) Corner(model, f, k);
       glEnd();
     }
   }
@@ -124,7 +155,10 @@ void DrawPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader) {
   glRotatef(cam.rotation.z, 0.0f, 0.0f, 1.0f);
   const float s = scene.zoom / 100.0f;
   glScalef(s, s, s);
-  for (const CModel& model : scene.models) DrawModelGl(model, scene.smoothing, scene.materials);
+  std::vector<PolygonTriangleCache>& caches = FrameTriangleCaches();
+  caches.resize(scene.models.size());
+  for (std::size_t i = 0; i < scene.models.size(); ++i)
+    DrawModelGl(scene.models[i], scene.smoothing, scene.materials, &caches[i]);
 }
 
 std::uint32_t UploadTexture(const DibStream& image, std::int32_t components, std::uint32_t format) {

@@ -8,6 +8,7 @@
 
 #include "image/material_texture.h"
 #include "scene/meshwright.h"
+#include "scene/polygon_triangles.h"
 
 namespace mw {
 
@@ -32,7 +33,10 @@ void SetLights();
 // every model. The caller swaps buffers. Textures whose upload had to wait are uploaded here.
 void DrawPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader);
 // One model, material by material; hidden models and faces whose material is unknown draw nothing.
-void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials);
+// Faces of more than four corners are drawn as the triangles `triangles` keeps for them (without
+// a cache they are split for this call only).
+void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials,
+                 PolygonTriangleCache* triangles = nullptr);
 // Colours and shininess for both faces, and the texture bound or texturing disabled.
 void ApplyMaterial(const CMaterial& material);
 

@@ -123,18 +123,24 @@ class Raster {
 
 void FaceEdges(Raster& raster, const CModel& m, const CFace& f, std::int32_t plane, QPoint centre, float zoom, QRgb colour) {
   const std::size_t n = f.indices.size();
-  if (n < 2 || n > 4) return;
-  QPoint p[4];
-  for (std::size_t k = 0; k < n; ++k) {
-    bool ok;
-    p[k] = Vertex(m, f.indices[k], plane, centre, zoom, ok);
-    if (!ok) return;
-  }
+  if (n < 2) return;
+  // Every corner is checked before anything is drawn: a face with a corner naming no vertex
+  // draws nothing at all, not some of its edges.
+  for (std::int32_t i : f.indices)
+    if (!m.HasVertex(i)) return;
+  bool ok;
+  const QPoint first = Vertex(m, f.indices[0], plane, centre, zoom, ok);
   if (n == 2) {
-    raster.Line(p[0], p[1], colour);
+    raster.Line(first, Vertex(m, f.indices[1], plane, centre, zoom, ok), colour);
     return;
   }
-  for (std::size_t k = 0; k < n; ++k) raster.Line(p[k], p[(k + 1) % n], colour);
+  QPoint from = first;
+  for (std::size_t k = 1; k < n; ++k) {
+    const QPoint to = Vertex(m, f.indices[k], plane, centre, zoom, ok);
+    raster.Line(from, to, colour);
+    from = to;
+  }
+  raster.Line(from, first, colour);
 }
 
 void Marker(QPainter& painter, QPoint s, const QColor& c) { painter.fillRect(QRect(s.x() - 1, s.y() - 1, 3, 3), c); }

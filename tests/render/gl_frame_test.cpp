@@ -6,9 +6,13 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+#include <GL/gl.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "io/loader_mqo.h"
 #include "render/gl_frame.h"
@@ -125,6 +129,152 @@ TEST_F(Perspective, HiddenModelsAndFlatShading) {
   EXPECT_NE(QColor(Render().pixel(100, 100)), QColor(30, 65, 90));
   scene_.models[0].state = kStateHidden;
   EXPECT_EQ(QColor(Render().pixel(100, 100)), QColor(30, 65, 90));
+}
+
+// Faces of five and more corners, drawn with additive blending and no depth test so that any
+// pixel covered twice shows twice as bright, against a black background. The material gives a
+// flat colour (emission only), so every covered pixel has the same value.
+class PerspectivePolygons : public Perspective {
+ protected:
+  void SetUp() override {
+    Perspective::SetUp();
+    if (!context_) return;
+    glDisable(GL_DEPTH_TEST);
+    glBlendFunc(GL_ONE, GL_ONE);
+    scene_.backgroundColor = 0;
+    scene_.zoom = 150.0f;
+    scene_.materials.emplace_back(2);
+    CMaterial& m = scene_.materials[0];
+    m.color[0] = m.color[1] = m.color[2] = 0.25f;
+    m.diffuse = m.ambient = m.specular = 0.0f;
+    m.emissive = 1.0f;
+    m.UpdateMaterialColors();
+  }
+  void TearDown() override {
+    if (context_) {
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+      glEnable(GL_DEPTH_TEST);
+    }
+    Perspective::TearDown();
+  }
+
+  // One face in the XY plane at z = 0 from (x, y) corners, wound clockwise on the screen like
+  // the program's own faces (the front side is culled).
+  void SetFace(const std::vector<QPointF>& corners) {
+    CModel& m = scene_.models[0];
+    m.vertices.clear();
+    CFace f;
+    f.material = 2;
+    for (const QPointF& c : corners) {
+      f.AddIndex(static_cast<std::int32_t>(m.vertices.size()));
+      m.vertices.emplace_back(static_cast<float>(c.x()), static_cast<float>(c.y()), 0.0f);
+    }
+    m.faces = {f};
+    m.RebuildFaceRefs();
+    scene_.ComputeNormals();
+    corners_ = corners;
+  }
+
+  // Where a world point (x, y, 0) lands in the image (y down): the camera sits 2000 in front,
+  // 10 degree field of view over 200 pixels.
+  QPointF OnScreen(const QPointF& p) const {
+    const double k = 200.0 / (2 * 2000 * std::tan(5.0 * M_PI / 180.0)) * scene_.zoom / 100.0;
+    return QPointF(100 + p.x() * k, 100 - p.y() * k);
+  }
+
+  // +1 well inside the face, -1 well outside, 0 within two pixels of an edge.
+  int Where(const QPointF& pixel) const {
+    bool inside = false;
+    const std::size_t n = corners_.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      const QPointF a = OnScreen(corners_[i]), b = OnScreen(corners_[(i + 1) % n]);
+      const QPointF d = b - a;
+      const double len = std::hypot(d.x(), d.y());
+      const double t = std::clamp(QPointF::dotProduct(pixel - a, d) / (len * len), 0.0, 1.0);
+      const QPointF q = a + t * d - pixel;
+      if (std::hypot(q.x(), q.y()) < 2.0) return 0;
+      if ((a.y() > pixel.y()) != (b.y() > pixel.y()) &&
+          pixel.x() < a.x() + (pixel.y() - a.y()) * d.x() / d.y())
+        inside = !inside;
+    }
+    return inside ? 1 : -1;
+  }
+
+  // Every pixel well inside has the one colour of a single layer, every pixel well outside is
+  // black, and no pixel anywhere is brighter than one layer.
+  void ExpectCoveredOnce(const QImage& image, const char* what) {
+    SCOPED_TRACE(what);
+    const QRgb once = image.pixel(OnScreen(inner_).toPoint());
+    ASSERT_GT(qRed(once), 40) << "the face is drawn";
+    ASSERT_LT(qRed(once), 90);
+    int in = 0, out = 0, brighter = 0, wrongIn = 0, wrongOut = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb p = image.pixel(x, y);
+        brighter += qRed(p) > qRed(once);
+        const int where = Where(QPointF(x + 0.5, y + 0.5));
+        if (where > 0) {
+          ++in;
+          wrongIn += p != once;
+        } else if (where < 0) {
+          ++out;
+          wrongOut += (p & 0xFFFFFF) != 0;
+        }
+      }
+    }
+    EXPECT_GT(in, 1000);
+    EXPECT_GT(out, 1000);
+    EXPECT_EQ(brighter, 0) << "pixels drawn more than once";
+    EXPECT_EQ(wrongIn, 0) << "pixels inside left out";
+    EXPECT_EQ(wrongOut, 0) << "pixels outside drawn";
+  }
+
+  std::vector<QPointF> corners_;
+  QPointF inner_;  // a point well inside, for the reference colour
+};
+
+TEST_F(PerspectivePolygons, AConcaveHexagonIsFilledOnceAndItsNotchStaysEmpty) {
+  MW_REQUIRE_DISPLAY();
+  // A deep notch from the bottom edge up to corner 5: a fan from corner 0 would fill it.
+  SetFace({{-80, -60}, {-80, 60}, {80, 60}, {80, -60}, {40, -60}, {0, 30}});
+  inner_ = QPointF(-60, 40);
+  const QImage image = Render();
+  ExpectCoveredOnce(image, "hexagon");
+  EXPECT_EQ(image.pixel(OnScreen(QPointF(0, -40)).toPoint()) & 0xFFFFFF, 0u) << "the notch";
+  // The same face wound the other way round faces away and is culled like any other face.
+  std::vector<QPointF> reversed(corners_.rbegin(), corners_.rend());
+  SetFace(reversed);
+  const QImage culled = Render();
+  EXPECT_EQ(culled.pixel(OnScreen(inner_).toPoint()) & 0xFFFFFF, 0u);
+}
+
+TEST_F(PerspectivePolygons, APentagonAndAStarAreFilledOnce) {
+  MW_REQUIRE_DISPLAY();
+  SetFace({{-70, -50}, {-70, 20}, {5, 75}, {70, 20}, {55, -50}});
+  inner_ = QPointF(0, 0);
+  ExpectCoveredOnce(Render(), "pentagon");
+  // Ten corners, five of them reflex, clockwise.
+  std::vector<QPointF> star;
+  for (int i = 0; i < 10; ++i) {
+    const double r = i % 2 ? 33.7 : 85.0, t = -i * M_PI / 5 + M_PI / 2;
+    star.emplace_back(r * std::cos(t), r * std::sin(t));
+  }
+  SetFace(star);
+  inner_ = QPointF(0, 0);
+  ExpectCoveredOnce(Render(), "star");
+}
+
+TEST_F(PerspectivePolygons, AMovedCornerIsDrawnWhereItNowIs) {
+  MW_REQUIRE_DISPLAY();
+  // The frame keeps the split between frames; moving a corner must not leave the old one.
+  SetFace({{-80, -60}, {-80, 60}, {80, 60}, {80, -60}, {40, -60}, {0, 30}});
+  inner_ = QPointF(-60, 40);
+  ExpectCoveredOnce(Render(), "before");
+  // The notch's tip goes below the bottom edge: the notch is now inside, and no triangle of the
+  // old split covers it.
+  scene_.models[0].vertices[5].position = CVector(0, -90, 0);
+  corners_[5] = QPointF(0, -90);
+  ExpectCoveredOnce(Render(), "after");
 }
 
 TEST_F(Perspective, ATextureThreePixelsWideAppearsTheRightWayUp) {

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <vector>
 
 namespace mw {
 namespace {
@@ -119,16 +120,54 @@ TEST(OrthoEdges, FacesDrawTheirEdgesAndSelectedOnesInRed) {
   EXPECT_EQ(image.pixel(70, 30), qRgb(255, 0, 0));
 }
 
-TEST(OrthoEdges, FivePlusCornersDrawNoEdgesButTheirVertices) {
+// Midpoints of every edge of a face in a pane (the corners are placed so each midpoint is a
+// whole pixel on the line: edges run along the axes or at 45 degrees).
+std::vector<QPoint> EdgeMidpoints(const CModel& m, const CFace& f, int plane, QPoint centre) {
+  std::vector<QPoint> out;
+  const std::size_t n = f.indices.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    const QPoint a = Project(plane, m.vertices[static_cast<std::size_t>(f.indices[k])].position, centre, 100.0f);
+    const QPoint b = Project(plane, m.vertices[static_cast<std::size_t>(f.indices[(k + 1) % n])].position, centre, 100.0f);
+    out.push_back((a + b) / 2);
+  }
+  return out;
+}
+
+TEST(OrthoEdges, FacesOfFiveAndMoreCornersDrawEveryEdge) {
   CMeshwright s = Scene();
   CModel& m = s.models[0];
-  m.vertices = {CVertex(-50, 0, -20), CVertex(50, 0, -20), CVertex(50, 0, 20), CVertex(-50, 0, 20), CVertex(0, 0, 40)};
-  CFace five;
-  five.indices = {0, 1, 2, 3, 4};
-  m.faces = {five};
-  const QImage image = Paint(s, kPlaneTop);
-  EXPECT_NE(image.pixel(70, 30), qRgb(0, 0, 0));
-  EXPECT_EQ(image.pixel(50, 30), qRgb(0, 0, 0));  // the vertex marker at (-50, -20)
+  // A concave hexagon in the Top pane (notch at corner 0) and a pentagon (a house) in the Face
+  // pane, each flat in the other pane's view.
+  m.vertices = {CVertex(0, 0, 10),  CVertex(20, 0, 30),  CVertex(60, 0, 30),   CVertex(60, 0, -30),
+                CVertex(-20, 0, -30), CVertex(-20, 0, 30), CVertex(0, 40, 50),  CVertex(30, 10, 50),
+                CVertex(30, -30, 50), CVertex(-30, -30, 50), CVertex(-30, 10, 50)};
+  CFace hexagon, pentagon;
+  hexagon.indices = {0, 1, 2, 3, 4, 5};
+  pentagon.indices = {6, 7, 8, 9, 10};
+  m.faces = {hexagon, pentagon};
+  const QPoint top = PaneCentre(kPlaneTop, 200, 100, PanOffsets());
+  const QPoint face = PaneCentre(kPlaneFace, 200, 100, PanOffsets());
+  QImage image = Paint(s, kPlaneTop);
+  for (QPoint p : EdgeMidpoints(m, hexagon, kPlaneTop, top)) EXPECT_EQ(image.pixel(p), qRgb(0, 0, 0)) << p.x() << "," << p.y();
+  EXPECT_EQ(image.pixel(top + QPoint(3, 25)), kWhite) << "inside the notch, between its two edges";
+  EXPECT_EQ(image.pixel(top + QPoint(25, -7)), kWhite) << "inside the face: edges only";
+  image = Paint(s, kPlaneFace);
+  for (QPoint p : EdgeMidpoints(m, pentagon, kPlaneFace, face)) EXPECT_EQ(image.pixel(p), qRgb(0, 0, 0)) << p.x() << "," << p.y();
+
+  // Selected: the same edges in red.
+  for (CVertex& v : m.vertices) v.selected = 1;
+  m.UpdateFaceSelection();
+  image = Paint(s, kPlaneTop);
+  for (QPoint p : EdgeMidpoints(m, hexagon, kPlaneTop, top)) EXPECT_EQ(image.pixel(p), qRgb(255, 0, 0)) << p.x() << "," << p.y();
+
+  // One corner naming no vertex: the face draws nothing at all, its vertices still show.
+  for (CVertex& v : m.vertices) v.selected = 0;
+  m.UpdateFaceSelection();
+  m.faces[0].indices[3] = 11;
+  image = Paint(s, kPlaneTop);
+  EXPECT_EQ(image.pixel(top + QPoint(10, 20)), kWhite) << "the edge from corner 0 to 1";
+  EXPECT_EQ(image.pixel(top + QPoint(40, 30)), kWhite) << "the edge from corner 1 to 2";
+  EXPECT_EQ(image.pixel(top + QPoint(20, 30)), qRgb(0, 0, 0)) << "the marker of vertex 1";
 }
 
 TEST(OrthoEdges, EdgesVanishWhileAButtonIsHeld) {
