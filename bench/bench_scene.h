@@ -26,6 +26,28 @@ inline CModel GridModel(int side) {
   return m;
 }
 
+// The same vertices and area as GridModel(side) (side odd), in concave hexagons: each pair of
+// neighbouring quadrilaterals in a row becomes one face of six corners, and the vertices on the
+// odd columns move a third of a unit along z, so every hexagon is a chevron whose bottom middle
+// corner is reflex. Rows still tile exactly.
+inline CModel HexagonGridModel(int side) {
+  CModel m = GridModel(side);
+  m.faces.clear();
+  for (CVertex& v : m.vertices)
+    if (static_cast<int>(v.position.x) % 2 == 1) v.position.z += 1.0f / 3.0f;
+  for (int z = 0; z + 1 < side; ++z) {
+    for (int x = 0; x + 2 < side; x += 2) {
+      CFace f;
+      const int i = z * side + x;
+      f.indices = {i, i + side, i + side + 1, i + side + 2, i + 2, i + 1};
+      f.uvs = {CUV(0, 0), CUV(0, 1), CUV(0.5f, 1), CUV(1, 1), CUV(1, 0), CUV(0.5f, 0)};
+      m.faces.push_back(f);
+    }
+  }
+  m.RebuildFaceRefs();
+  return m;
+}
+
 inline CMeshwright GridScene(int side) {
   CMeshwright s;
   s.ResetScene();

@@ -1,6 +1,7 @@
 // One perspective frame and one orthographic pane (800 x 600) of a grid model of 100,000 and of
-// 1,000,000 quadrilaterals, on whatever OpenGL the display offers (software here). Run under a
-// display: xvfb-run -a build/release/bin/bench_render
+// 1,000,000 quadrilaterals, and the frame of the same areas in concave hexagons, on whatever
+// OpenGL the display offers (software here). Run under a display:
+// xvfb-run -a build/release/bin/bench_render
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -33,11 +34,30 @@ mw::CMeshwright& SceneOf(int side) {
   return side == 1001 ? large : small;
 }
 
+mw::CMeshwright& HexagonSceneOf(int side) {
+  static mw::CMeshwright small = [] {
+    mw::CMeshwright s = mw::bench::GridScene(317);
+    s.models[0] = mw::bench::HexagonGridModel(317);  // 49,928 hexagons over the same area
+    s.ComputeNormals();
+    return s;
+  }();
+  static mw::CMeshwright large = [] {
+    mw::CMeshwright s = mw::bench::GridScene(1001);
+    s.models[0] = mw::bench::HexagonGridModel(1001);
+    s.ComputeNormals();
+    return s;
+  }();
+  return side == 1001 ? large : small;
+}
+
 // The grid lies in the XZ plane, 316 or 1000 units wide: zoom so it fills the views.
 void Frame(mw::CMeshwright& s, int side) { s.zoom = side == 1001 ? 20.0f : 60.0f; }
 
+// range(1): 0 quadrilaterals, 1 the same area in hexagons (their triangles kept from the first
+// frame on, as in the program).
 void BM_PerspectiveFrame(benchmark::State& state) {
   const int side = static_cast<int>(state.range(0));
+  const bool hexagons = state.range(1) != 0;
   QOffscreenSurface surface;
   surface.setFormat(QSurfaceFormat::defaultFormat());
   surface.create();
@@ -52,7 +72,7 @@ void BM_PerspectiveFrame(benchmark::State& state) {
   QOpenGLFramebufferObject fbo(800, 600, format);
   fbo.bind();
   mw::SetupGlState();
-  mw::CMeshwright& s = SceneOf(side);
+  mw::CMeshwright& s = hexagons ? HexagonSceneOf(side) : SceneOf(side);
   Frame(s, side);
   s.camera.translation = mw::CVector(-150.0f * (side == 1001 ? 1 : 0.3f), 0, -2000);
   mw::SetViewport(s, 800, 600, 800, 600);
@@ -60,7 +80,19 @@ void BM_PerspectiveFrame(benchmark::State& state) {
     mw::DrawPerspectiveFrame(s, nullptr);
     glFinish();
   }
-  state.counters["quads"] = static_cast<double>(s.models[0].faces.size());
+  state.counters[hexagons ? "hexagons" : "quads"] = static_cast<double>(s.models[0].faces.size());
+}
+
+// Splitting every hexagon of the grid once, as the first frame after opening a document does.
+void BM_SplitHexagons(benchmark::State& state) {
+  const mw::CModel& m = HexagonSceneOf(static_cast<int>(state.range(0))).models[0];
+  for (auto _ : state) {
+    mw::PolygonTriangleCache cache;
+    std::size_t triangles = 0;
+    for (std::size_t f = 0; f < m.faces.size(); ++f) triangles += cache.Triangles(m, f).size();
+    benchmark::DoNotOptimize(triangles);
+  }
+  state.counters["hexagons"] = static_cast<double>(m.faces.size());
 }
 
 void BM_OrthoPane(benchmark::State& state) {
@@ -75,7 +107,14 @@ void BM_OrthoPane(benchmark::State& state) {
   state.counters["quads"] = static_cast<double>(s.models[0].faces.size());
 }
 
-BENCHMARK(BM_PerspectiveFrame)->Arg(317)->Arg(1001)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PerspectiveFrame)
+    ->Args({317, 0})
+    ->Args({317, 1})
+    ->Args({1001, 0})
+    ->Args({1001, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_SplitHexagons)->Arg(317)->Arg(1001)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OrthoPane)->Arg(317)->Arg(1001)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

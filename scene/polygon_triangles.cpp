@@ -50,6 +50,14 @@ void Fan(std::uint32_t first, std::size_t remaining, const std::vector<std::uint
 // would otherwise hold up the frame for hours.
 constexpr std::size_t kTestBudget = std::size_t{1} << 22;
 
+constexpr std::size_t kKeepCorners = 1 << 16;
+
+struct Workspace {
+  std::vector<std::uint32_t> next, prev, reflexList;
+  std::vector<Point2> pts;
+  std::vector<std::uint8_t> reflex, removed;
+};
+
 std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
   h = (h ^ v) * 0xFF51AFD7ED558CCDull;
   return h ^ (h >> 33);
@@ -67,7 +75,14 @@ void TriangulatePolygon(std::span<const CVector> corners, std::vector<std::uint3
   const std::size_t n = corners.size();
   if (n < 3 || n > std::numeric_limits<std::uint32_t>::max()) return;
   out.reserve(out.size() + 3 * (n - 2));
-  std::vector<std::uint32_t> next(n), prev(n);
+  // Kept between calls: a document's first frame splits every face, mostly small ones, and the
+  // allocations would cost as much as the splitting.
+  thread_local Workspace ws;
+  if (n <= kKeepCorners && ws.next.capacity() > kKeepCorners) ws = Workspace();  // after a huge face
+  std::vector<std::uint32_t>& next = ws.next;
+  std::vector<std::uint32_t>& prev = ws.prev;
+  next.resize(n);
+  prev.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
     next[i] = static_cast<std::uint32_t>(i + 1 == n ? 0 : i + 1);
     prev[i] = static_cast<std::uint32_t>(i == 0 ? n - 1 : i - 1);
@@ -83,7 +98,8 @@ void TriangulatePolygon(std::span<const CVector> corners, std::vector<std::uint3
   int axis = 0;
   for (int k = 1; k < 3; ++k)
     if (std::fabs(normal[k]) > std::fabs(normal[axis])) axis = k;
-  std::vector<Point2> pts(n);
+  std::vector<Point2>& pts = ws.pts;
+  pts.resize(n);
   double area2 = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
     const CVector& c = corners[i];
@@ -105,8 +121,12 @@ void TriangulatePolygon(std::span<const CVector> corners, std::vector<std::uint3
 
   // Corners that do not turn left (reflex, collinear, repeated) are the only ones that can lie
   // inside a candidate ear of a simple polygon, so only they are tested.
-  std::vector<std::uint8_t> reflex(n), removed(n, 0);
-  std::vector<std::uint32_t> reflexList;
+  std::vector<std::uint8_t>& reflex = ws.reflex;
+  std::vector<std::uint8_t>& removed = ws.removed;
+  std::vector<std::uint32_t>& reflexList = ws.reflexList;
+  reflex.assign(n, 0);
+  removed.assign(n, 0);
+  reflexList.clear();
   auto classify = [&](std::uint32_t i) {
     const bool r = Orient(pts[prev[i]], pts[i], pts[next[i]]) <= 0;
     if (r && !reflex[i]) reflexList.push_back(i);
