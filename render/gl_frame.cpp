@@ -97,6 +97,7 @@ void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<
   glPolygonMode(GL_FRONT, GL_FILL);
   const std::size_t vertexCount = model.vertices.size();
   const std::size_t faceCount = model.faces.size();
+  bool anyPolygon = false;
   for (const CMaterial& material : materials) {
     bool applied = false;
     for (std::size_t fi = 0; fi < faceCount; ++fi) {
@@ -109,6 +110,7 @@ void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<
       if (!valid) continue;
       std::span<const std::uint32_t> split;
       if (n > 4) {
+        anyPolygon = true;
         split = cache.Triangles(model, fi);
         if (split.empty()) continue;
       }
@@ -136,6 +138,8 @@ void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<
       glEnd();
     }
   }
+  // A model that no longer draws such faces (another document in its place, say) lets go of them.
+  if (!anyPolygon) cache.Clear();
 }
 
 void DrawPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader) {
