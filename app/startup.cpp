@@ -3,9 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QSurfaceFormat>
 #include <cstdlib>
 #include <string>
+
+#include "render/surface_format.h"
 
 namespace mw {
 
@@ -16,17 +17,7 @@ void PrepareEnvironment() {
     chmod(dir.c_str(), 0700);
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 0);
   }
-  QSurfaceFormat format;
-  format.setRenderableType(QSurfaceFormat::OpenGL);
-  format.setProfile(QSurfaceFormat::CompatibilityProfile);
-  format.setVersion(2, 1);
-  format.setDepthBufferSize(24);
-  format.setRedBufferSize(8);
-  format.setGreenBufferSize(8);
-  format.setBlueBufferSize(8);
-  format.setAlphaBufferSize(8);
-  format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
-  QSurfaceFormat::setDefaultFormat(format);
+  SetDefaultSurfaceFormat();
 }
 
 }  // namespace mw

@@ -13,7 +13,7 @@
 #include <GL/gl.h>
 #include <memory>
 
-#include "app/startup.h"
+#include "render/surface_format.h"
 #include "bench/bench_scene.h"
 #include "render/gl_frame.h"
 #include "render/ortho_painter.h"
@@ -120,7 +120,7 @@ BENCHMARK(BM_OrthoPane)->Arg(317)->Arg(1001)->Unit(benchmark::kMillisecond)->Use
 }  // namespace
 
 int main(int argc, char** argv) {
-  mw::PrepareEnvironment();
+  mw::SetDefaultSurfaceFormat();
   QGuiApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

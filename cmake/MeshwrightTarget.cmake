@@ -18,3 +18,21 @@ function(mw_target_settings target)
     target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
   endif()
 endfunction()
+
+# Layered include paths. Sources include headers by their path from the source root
+# ("scene/model.h"), yet a target may see only its own folder and the layers below it. Each
+# target gets a folder in the build tree holding links to just the folders (or files) it
+# exposes; the layers below reach it through its target links, so an include that runs upward
+# does not compile (tests/CMakeLists.txt proves it with mw_forbid_include).
+function(mw_expose target visibility)
+  set(root ${CMAKE_BINARY_DIR}/include/${target})
+  foreach(path ${ARGN})
+    if(NOT EXISTS ${CMAKE_SOURCE_DIR}/${path})
+      message(FATAL_ERROR "mw_expose(${target}): ${path} does not exist")
+    endif()
+    get_filename_component(parent ${root}/${path} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${path} ${root}/${path} SYMBOLIC)
+  endforeach()
+  target_include_directories(${target} ${visibility} ${root})
+endfunction()

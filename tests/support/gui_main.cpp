@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/startup.h"
+#include "render/surface_format.h"
 
 namespace {
 bool g_haveDisplay = false;
@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
   g_haveDisplay = offscreen || std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
   std::unique_ptr<QApplication> app;
   if (g_haveDisplay) {
-    mw::PrepareEnvironment();
+    mw::SetDefaultSurfaceFormat();
     app = std::make_unique<QApplication>(argc, argv);
   }
   return RUN_ALL_TESTS();

@@ -3,12 +3,12 @@
 
 #include <QGuiApplication>
 
-#include "app/startup.h"
+#include "render/surface_format.h"
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  mw::PrepareEnvironment();
+  mw::SetDefaultSurfaceFormat();
   QGuiApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
