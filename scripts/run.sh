@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DMW_WITH_BENCH=OFF >/dev/null
+configure_release
 cmake --build build/release --target meshwright mwconv
 exec build/release/bin/meshwright "$@"

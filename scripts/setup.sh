@@ -19,3 +19,11 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
   export XDG_RUNTIME_DIR="/tmp/meshwright-runtime-$(id -u)"
   mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 fi
+
+# The release build folder is shared by run.sh, test.sh and the benchmarks. Every script configures
+# it with all options spelt out, the same ones, so whichever ran before, none flips another's
+# options in the cache (which would also rebuild everything).
+configure_release() {
+  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DMW_WERROR=ON -DMW_WITH_GUI=ON \
+    -DMW_WITH_BENCH=ON -DMW_SANITIZE=OFF -DMW_FUZZ=OFF >/dev/null
+}

@@ -7,13 +7,14 @@ source scripts/setup.sh
 jobs=$(nproc)
 
 echo "== core tests with sanitizers"
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMW_SANITIZE=ON -DMW_WITH_GUI=OFF -DMW_WERROR=ON >/dev/null
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMW_SANITIZE=ON -DMW_WITH_GUI=OFF -DMW_WERROR=ON \
+  -DMW_WITH_BENCH=OFF -DMW_FUZZ=OFF >/dev/null
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
 echo "== all tests, program build"
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DMW_WERROR=ON >/dev/null
+configure_release
 cmake --build build/release -j "$jobs"
 # Widget and OpenGL tests fail instead of skipping when the display is missing. The virtual
 # display must not reset when its last client goes (-noreset): with tests starting and stopping
