@@ -15,7 +15,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   auto* icon = new QLabel(this);
   icon->setPixmap(ProgramIcon().pixmap(32, 32));
   icon->setGeometry(units(11, 17, 20, 20));
-  auto* name = new QLabel(QStringLiteral("Meshwright Version 2.2"), this);
+  auto* name = new QLabel(QStringLiteral("Meshwright Version " MW_VERSION), this);
   name->setGeometry(units(40, 10, 130, 10));
   auto* line = new QLabel(QStringLiteral("Linux 版 (Qt %1 / OpenGL)").arg(QString::fromLatin1(qVersion())), this);
   line->setGeometry(units(40, 25, 130, 10));

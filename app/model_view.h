@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QListWidget>
+#include <functional>
 
 class QMenu;
 

@@ -1,6 +1,7 @@
 /* The contract between the program and its two decoder plugins, mlibjpg.so and mlibpng.so.
  *
- * Both are loaded by bare name for one read and unloaded afterwards. Functions use the C calling
+ * Both are loaded for one read and unloaded afterwards: from the program's folder first, by bare
+ * name (the library search path) if that fails. Functions use the C calling
  * convention; a non-zero result means success. Blocks handed over are GlobalFixed: allocated with
  * malloc, freed by the program with free. */
 #ifndef MESHWRIGHT_MLIB_API_H

@@ -35,11 +35,6 @@ struct Cursor3 {
 
 class CMeshwright {
  public:
-  // Handles of the OpenGL view; opaque to the scene, managed by the render layer.
-  void* glWindow = nullptr;
-  void* glContext = nullptr;
-  void* glDeviceContext = nullptr;
-
   std::vector<CModel> models;
   std::vector<CMaterial> materials;
   CAnimation camera;
