@@ -1,6 +1,7 @@
 # mw_forbid_include(target header): a test that compiles a one-line file including HEADER with
 # the include path TARGET gives its users, and passes only when the compiler cannot find HEADER.
-# The probe is left out of the normal build; the test builds it.
+# The probe is left out of the normal build; the test builds it, one probe at a time (two build
+# tools working in one build folder at once can spoil its logs).
 function(mw_forbid_include target header)
   if(NOT EXISTS ${CMAKE_SOURCE_DIR}/${header})
     # A renamed header would make the probe pass for the wrong reason.
@@ -16,6 +17,6 @@ function(mw_forbid_include target header)
   add_test(NAME layering.${target}_cannot_include_${header}
            COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target probe_${id})
   set_tests_properties(layering.${target}_cannot_include_${header} PROPERTIES
-                       LABELS core TIMEOUT 120
+                       LABELS core TIMEOUT 120 RESOURCE_LOCK build-folder
                        PASS_REGULAR_EXPRESSION "${pattern}(: No such file|' file not found)")
 endfunction()
