@@ -101,11 +101,16 @@ bool DibStream::LoadBmp(std::FILE* f, std::uint32_t depthMask) {
   const std::uint64_t stride = RowStrideFor(width, bits);
   const std::uint64_t rows = static_cast<std::uint64_t>(height < 0 ? -static_cast<std::int64_t>(height) : height);
   const std::uint64_t pixelSize = stride * rows;
-  if (pixelSize == 0 || pixelSize >= 0x80000000ull) return false;
-  // Nothing larger than the file could fill gets allocated.
+  if (pixelSize == 0 || !MwPictureWithinBudget(width, static_cast<std::int64_t>(rows), bits)) return false;
+  // Nothing larger than the file could fill gets allocated: raw pixels must be in the file, and
+  // run-length data must be long enough to describe the picture (a compressed size of 0 means
+  // the rest of the file).
   const std::uint64_t room = static_cast<std::uint64_t>(fileSize);
   if (compression == 0 && pixelSize > room) return false;
-  if (compression == 1 && (compressedLength > room || pixelSize > kMaxCompressedPixelBytes)) return false;
+  if (compression == 1 && (compressedLength > room ||
+                           !MwCompressedPlausible(pixelSize, compressedLength ? compressedLength : room,
+                                                  MW_RLE8_MAX_EXPANSION)))
+    return false;
   if (4ull * colors > room) return false;
   // Pixel data that starts inside the colour table cannot be a consistent file.
   if (offset != 0 && offset < 14u + 40u + 4u * colors) return false;

@@ -172,6 +172,9 @@ void DibStream::SetGreyPalette() {
   }
 }
 
+// Converts without a second copy of the picture: 24 bits stay where they are, 32 bits are packed
+// down in place (every pixel moves to a lower address, so no pixel is overwritten before it is
+// read), and smaller pixels are converted row by row into a new block that replaces the old one.
 bool DibStream::ConvertTo(std::int32_t bits) {
   if (!pixels_ || !header_ || bits != 24) return false;
   const std::int32_t from = BitCount();
@@ -179,18 +182,39 @@ bool DibStream::ConvertTo(std::int32_t bits) {
   const std::int32_t width = Width(), height = Height(), signedHeight = SignedHeight();
   const std::uint32_t stride = RowStride();
   if (static_cast<std::uint64_t>(stride) * height > pixelBytes_) return false;
-  const std::size_t packedRow = static_cast<std::size_t>(width) * 3;
-  std::vector<std::uint8_t> packed;
-  try {
-    packed.resize(packedRow * static_cast<std::size_t>(height));
-  } catch (const std::bad_alloc&) {
-    return false;
+  std::uint32_t newStride;
+  std::size_t newBytes;
+  if (!PixelSize(width, signedHeight, 24, newStride, newBytes)) return false;
+  if (from == 24 || from == 32) {
+    if (from == 32) {
+      for (std::int32_t r = 0; r < height; ++r) {
+        const std::uint8_t* src = pixels_ + static_cast<std::size_t>(r) * stride;
+        std::uint8_t* dst = pixels_ + static_cast<std::size_t>(r) * newStride;
+        for (std::int32_t x = 0; x < width; ++x) {
+          const std::uint8_t b = src[4 * x], g = src[4 * x + 1], red = src[4 * x + 2];
+          dst[3 * x] = b;
+          dst[3 * x + 1] = g;
+          dst[3 * x + 2] = red;
+        }
+        std::memset(dst + 3 * static_cast<std::size_t>(width), 0, newStride - 3 * static_cast<std::size_t>(width));
+      }
+      // Give the spare quarter back when the block is ours to resize.
+      if (pixelKind_ == kGlobalFixed || pixelKind_ == kLocalFixed) {
+        if (void* smaller = std::realloc(pixels_, newBytes)) pixels_ = static_cast<std::uint8_t*>(smaller);
+      }
+      pixelBytes_ = newBytes;
+    }
+    WriteInfoHeader(header_, width, signedHeight, 24, newStride);
+    return true;
   }
+  auto* out = static_cast<std::uint8_t*>(AllocateBlock(kGlobalFixed, newBytes));
+  if (!out) return false;
   const std::uint8_t* table = ColorTable();
   const std::size_t entries = ColorTableEntries();
   for (std::int32_t r = 0; r < height; ++r) {
     const std::uint8_t* src = pixels_ + static_cast<std::size_t>(r) * stride;
-    std::uint8_t* dst = packed.data() + static_cast<std::size_t>(r) * packedRow;
+    std::uint8_t* dst = out + static_cast<std::size_t>(r) * newStride;
+    std::memset(dst + 3 * static_cast<std::size_t>(width), 0, newStride - 3 * static_cast<std::size_t>(width));
     for (std::int32_t x = 0; x < width; ++x, dst += 3) {
       std::size_t index = 0;
       switch (from) {
@@ -204,19 +228,17 @@ bool DibStream::ConvertTo(std::int32_t bits) {
           dst[2] = static_cast<std::uint8_t>(((v >> 10) & 31) << 3);
           continue;
         }
-        case 24: std::memcpy(dst, src + 3 * x, 3); continue;
-        case 32: std::memcpy(dst, src + 4 * x, 3); continue;
       }
       // An index past the colour table (a damaged file) reads as black.
       if (index < entries) std::memcpy(dst, table + 4 * index, 3);
       else dst[0] = dst[1] = dst[2] = 0;
     }
   }
-  if (!Create(width, signedHeight, 24)) return false;
-  const std::uint32_t newStride = RowStride();
-  for (std::int32_t r = 0; r < height; ++r)
-    std::memcpy(pixels_ + static_cast<std::size_t>(r) * newStride, packed.data() + static_cast<std::size_t>(r) * packedRow,
-                packedRow);
+  FreeBlock(pixelKind_, pixels_);
+  pixels_ = out;
+  pixelKind_ = kGlobalFixed;
+  pixelBytes_ = newBytes;
+  WriteInfoHeader(header_, width, signedHeight, 24, newStride);
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "platform/memory.h"
+#include "plugins/picture_budget.h"
 
 namespace mw {
 
@@ -25,9 +26,6 @@ enum DepthMask : std::uint32_t {
   kAllDepths = 63,
 };
 
-// Largest pixel block a reader allocates for a compressed image, whose size the file's length
-// does not bound.
-inline constexpr std::size_t kMaxCompressedPixelBytes = 256u * 1024u * 1024u;
 
 class DibStream {
  public:
@@ -67,7 +65,8 @@ class DibStream {
   const std::uint8_t* Row(std::int32_t y) const;
 
   void SetGreyPalette();
-  // Only 24 is supported. The image is unchanged on failure.
+  // Only 24 is supported. The image is unchanged on failure. Costs no second copy of the picture:
+  // 24 bits are kept, 32 bits packed in place, smaller depths converted into a new block.
   bool ConvertTo(std::int32_t bits);
   // Smoothstep-weighted resize in place. Sources or destinations narrower or lower than 2 pixels
   // are handled by repeating the single column or row.

@@ -136,11 +136,14 @@ bool LoadIff(std::FILE* f, DibStream& image, ProgressCallback progress, void* us
         else if (planes <= 8) bits = 8;
         else if (planes <= 24) bits = 24;
         created = false;
-        if (bits) {
-          // ByteRun1 expands two bytes to at most 128; nothing larger than that can be filled.
-          const std::uint64_t pixels = RowStrideFor(width, bits) * static_cast<std::uint64_t>(height);
-          const std::uint64_t limit = compressed ? 64ull * static_cast<std::uint64_t>(size) + 65536 : static_cast<std::uint64_t>(size) * 8 + 65536;
-          if (pixels <= kMaxCompressedPixelBytes && pixels <= limit) created = image.Create(width, height, bits);
+        if (bits && MwPictureWithinBudget(width, height, bits)) {
+          // The body must be able to hold the plane rows the header asks for: raw, byte for byte;
+          // ByteRun1, two bytes for at most 128. Compared with the plane bytes, not with the image
+          // block, whose depth is rounded up (five planes are held in eight bits).
+          const std::uint64_t planeBytes = static_cast<std::uint64_t>((width + 15) / 16) * 2u *
+                                           static_cast<std::uint64_t>(planes) * static_cast<std::uint64_t>(height);
+          if (MwCompressedPlausible(planeBytes, static_cast<std::uint64_t>(size), compressed ? MW_BYTERUN1_MAX_EXPANSION : 1))
+            created = image.Create(width, height, bits);
         }
       } else if (std::memcmp(chunk, "CMAP", 4) == 0) {
         if (created) {

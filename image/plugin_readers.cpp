@@ -42,9 +42,7 @@ int OnJpgCreate(const JpgImageInfo* info, void* context) {
   if (!info || info->height <= 0) return 0;
   // More palette entries than an 8-bit table holds would write past it.
   if (info->bitCount == 8 && (info->paletteCount < 0 || info->paletteCount > 256)) return 0;
-  if (static_cast<std::uint64_t>(RowStrideFor(info->width, info->bitCount)) * static_cast<std::uint64_t>(info->height) >
-      MLIB_MAX_PIXEL_BYTES)
-    return 0;
+  if (!MwPictureWithinBudget(info->width, info->height, info->bitCount)) return 0;
   if (!c->image->Create(info->width, info->height, info->bitCount)) return 0;
   c->height = info->height;
   if (info->bitCount == 8 && info->paletteCount > 0 && info->palette)
@@ -74,15 +72,21 @@ int OnPngProgress(float fraction, void* context) {
 bool LoadJpg(const char* path, DibStream& image, ProgressCallback progress, void* user) {
   Plugin plugin("mlibjpg.so");
   auto load = reinterpret_cast<LoadJpgFn>(plugin.Symbol("LoadJPG"));
-  if (!load) return false;
-  JpgContext context{&image, 0, progress, user};
-  return load(path, OnJpgCreate, OnJpgRow, &context) != 0;
+  return load && LoadJpgThrough(load, path, image, progress, user);
 }
 
 bool LoadPng(const char* path, DibStream& image, ProgressCallback progress, void* user) {
   Plugin plugin("mlibpng.so");
   auto load = reinterpret_cast<LoadPngFn>(plugin.Symbol("LoadPNG"));
-  if (!load) return false;
+  return load && LoadPngThrough(load, path, image, progress, user);
+}
+
+bool LoadJpgThrough(LoadJpgFn load, const char* path, DibStream& image, ProgressCallback progress, void* user) {
+  JpgContext context{&image, 0, progress, user};
+  return load(path, OnJpgCreate, OnJpgRow, &context) != 0;
+}
+
+bool LoadPngThrough(LoadPngFn load, const char* path, DibStream& image, ProgressCallback progress, void* user) {
   unsigned char* header = nullptr;
   unsigned char* pixels = nullptr;
   PngContext context{progress, user};

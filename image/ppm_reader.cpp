@@ -82,9 +82,17 @@ bool LoadPpm(std::FILE* f, DibStream& image, ProgressCallback progress, void* us
   else if (std::strcmp(line, "P5\n") == 0) bits = 8, binary = true;
   else if (std::strcmp(line, "P2\n") == 0) bits = 8, binary = false;
   else return false;
-  do {
+  // Comment lines are skipped whatever their length: the part of a long one that does not fit the
+  // buffer is read to its line end, never taken for the size line.
+  for (;;) {
     if (!std::fgets(line, sizeof line, f)) return false;
-  } while (line[0] == '#');
+    if (line[0] != '#') break;
+    if (std::strchr(line, '\n')) continue;
+    int c;
+    while ((c = std::fgetc(f)) != EOF && c != '\n') {
+    }
+    if (c == EOF) return false;
+  }
   int width = 0, height = 0, maximum = 0;
   const int fields = std::sscanf(line, "%d %d %d", &width, &height, &maximum);
   if (fields < 2) return false;
@@ -101,7 +109,7 @@ bool LoadPpm(std::FILE* f, DibStream& image, ProgressCallback progress, void* us
   // Every sample takes at least one byte of the file.
   const long room = RemainingBytes(f);
   const std::uint64_t samples = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * (bits / 8);
-  if (room < 0 || samples > static_cast<std::uint64_t>(room)) return false;
+  if (room < 0 || samples > static_cast<std::uint64_t>(room) || !MwPictureWithinBudget(width, height, bits)) return false;
   if (!image.Create(width, height, bits)) return false;
   if (bits == 8) image.SetGreyPalette();
   const std::size_t rowBytes = static_cast<std::size_t>(width) * (bits / 8);

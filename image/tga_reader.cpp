@@ -34,9 +34,10 @@ bool LoadTga(std::FILE* f, DibStream& image, ProgressCallback, void*) {
   const long room = RemainingBytes(f);
   if (room < 0) return false;
   const std::uint64_t raw = static_cast<std::uint64_t>(width) * height * pixelBytes;
-  // Raw pixels must be in the file; a run-length packet of two bytes or more covers 128 pixels.
+  // Raw pixels must be in the file; run-length data must be long enough to describe the picture.
+  if (!MwPictureWithinBudget(width, height, depth)) return false;
   if (!rle && raw > static_cast<std::uint64_t>(room)) return false;
-  if (rle && (raw > kMaxCompressedPixelBytes || raw > 128ull * pixelBytes * static_cast<std::uint64_t>(room))) return false;
+  if (rle && !MwCompressedPlausible(raw, static_cast<std::uint64_t>(room), MW_TARGA_RLE_MAX_EXPANSION)) return false;
 
   const int signedHeight = (!rle && topOrigin) ? -height : height;
   if (!image.Create(width, signedHeight, depth)) return false;

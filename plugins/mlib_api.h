@@ -1,11 +1,16 @@
 /* The contract between the program and its two decoder plugins, mlibjpg.so and mlibpng.so.
  *
  * Both are loaded for one read and unloaded afterwards: from the program's folder first, by bare
- * name (the library search path) if that fails. Functions use the C calling
- * convention; a non-zero result means success. Blocks handed over are GlobalFixed: allocated with
- * malloc, freed by the program with free. */
+ * name when that fails. Functions use the C calling convention; a non-zero result means success.
+ * Blocks handed over are GlobalFixed: allocated with malloc, freed by the program with free.
+ *
+ * A plugin refuses (returns 0 for) a picture beyond the limits of picture_budget.h, before it
+ * allocates anything large, and a file that ends early or holds damaged data, unless every row of
+ * the picture was decoded from real data. */
 #ifndef MESHWRIGHT_MLIB_API_H
 #define MESHWRIGHT_MLIB_API_H
+
+#include "plugins/picture_budget.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -35,9 +40,6 @@ typedef int (*OnPngProgressFn)(float fraction, void* context);
  * *pixels the matching rows, padded to 4 bytes, bottom row first; both GlobalFixed. */
 typedef int (*LoadPngFn)(const char* path, unsigned char** header, unsigned char** pixels, OnPngProgressFn onProgress,
                          void* context);
-
-/* Largest pixel block a plugin will decode, so that no file can make it allocate without bound. */
-#define MLIB_MAX_PIXEL_BYTES (256u * 1024u * 1024u)
 
 #ifdef __cplusplus
 }

@@ -3,20 +3,31 @@
 // Greyscale images come as 8 bits with a grey palette, everything else as 24-bit blue-green-red:
 // YCbCr and RGB through the library, CMYK and YCCK converted here (Adobe files store CMYK
 // inverted). Rows are delivered top first into the rows the program hands out.
+//
+// libjpeg fills in what a damaged or short file lacks and only warns; here such warnings fail the
+// picture at once. A file that lacks nothing but its end marker (one scan, every block decoded
+// from real data) is whole and is kept. Pictures beyond picture_budget.h are refused before the
+// library allocates its buffers, and the library's own large buffers are held to the same budget.
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include <jpeglib.h>  // after <cstdio>: it uses FILE and size_t without including them
+#include <jerror.h>
 
 #include "plugins/mlib_api.h"
 
 namespace {
 
+// More scans than any encoder writes; a file with thousands of tiny scans only costs time.
+constexpr int kMaxScans = 500;
+
 struct ErrorManager {
   jpeg_error_mgr base;
   std::jmp_buf jump;
+  int warnings = 0;
+  bool endMissing = false;  // the data ran out and the library made up an end marker
 };
 
 void OnError(j_common_ptr cinfo) {
@@ -24,12 +35,45 @@ void OnError(j_common_ptr cinfo) {
   std::longjmp(err->jump, 1);
 }
 
-void OnMessage(j_common_ptr) {}  // warnings (a truncated file, say) are not printed
+void OnMessage(j_common_ptr) {}  // nothing is printed
+
+// Level -1 is a warning; higher levels are trace messages.
+void OnEmit(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  ++err->warnings;
+  switch (err->base.msg_code) {
+    case JWRN_JPEG_EOF:
+      // The end marker alone may be missing from a single-scan file; if blocks were missing too,
+      // the entropy decoder warns next (JWRN_HIT_MARKER). A progressive or multi-scan file may
+      // have lost whole scans without a further word, so it fails here.
+      err->endMissing = true;
+      if (cinfo->is_decompressor &&
+          jpeg_has_multiple_scans(reinterpret_cast<j_decompress_ptr>(cinfo)))
+        std::longjmp(err->jump, 1);
+      return;
+    case JWRN_EXTRANEOUS_DATA:  // junk between markers, skipped without loss
+    case JWRN_ADOBE_XFORM:
+    case JWRN_JFIF_MAJOR:
+    case JWRN_BOGUS_ICC:
+      return;
+    default:
+      // Everything else means pixels made up: corrupt entropy data, data cut short inside a
+      // scan, missing restart markers, an impossible progression.
+      std::longjmp(err->jump, 1);
+  }
+}
+
+void OnProgress(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
 
 // Everything that must be released whether decoding finishes or jumps out.
 struct Session {
   jpeg_decompress_struct cinfo;
   ErrorManager err;
+  jpeg_progress_mgr progress;
   std::FILE* file = nullptr;
   unsigned char* scratch = nullptr;
   bool created = false;
@@ -45,17 +89,17 @@ int Decode(Session* s, OnJpgCreateFn onCreate, OnJpgRowFn onRow, void* context) 
   jpeg_decompress_struct& cinfo = s->cinfo;
   jpeg_create_decompress(&cinfo);
   s->created = true;
+  cinfo.mem->max_memory_to_use = static_cast<long>(MW_PICTURE_MAX_BYTES);
+  s->progress.progress_monitor = OnProgress;
+  cinfo.progress = &s->progress;
   jpeg_stdio_src(&cinfo, s->file);
-  jpeg_read_header(&cinfo, TRUE);
+  if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) return 0;
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   const bool grey = cinfo.num_components == 1;
   cinfo.out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_calc_output_dimensions(&cinfo);
-  const unsigned long long rowBytes = ((static_cast<unsigned long long>(cinfo.output_width) * (grey ? 8 : 24) + 31) / 32) * 4;
-  if (cinfo.output_width == 0 || cinfo.output_height == 0 || cinfo.output_width > 0x7FFFFFFF ||
-      cinfo.output_height > 0x7FFFFFFF || rowBytes * cinfo.output_height > MLIB_MAX_PIXEL_BYTES)
-    return 0;
-  jpeg_start_decompress(&cinfo);
+  if (!MwPictureWithinBudget(cinfo.output_width, cinfo.output_height, grey ? 8 : 24)) return 0;
+  if (!jpeg_start_decompress(&cinfo)) return 0;
 
   unsigned char palette[256 * 4];
   for (int i = 0; i < 256; ++i) {
@@ -95,6 +139,7 @@ int Decode(Session* s, OnJpgCreateFn onCreate, OnJpgRowFn onRow, void* context) 
       }
     }
   }
+  // Reads to the end marker; a made-up one is all right for a single scan read whole.
   jpeg_finish_decompress(&cinfo);
   return 1;
 }
@@ -113,6 +158,7 @@ extern "C" __attribute__((visibility("default"))) int LoadJPG(const char* path, 
   s->cinfo.err = jpeg_std_error(&s->err.base);
   s->err.base.error_exit = OnError;
   s->err.base.output_message = OnMessage;
+  s->err.base.emit_message = OnEmit;
   int result = 0;
   if (setjmp(s->err.jump) == 0) result = Decode(s, onCreate, onRow, context);
   Finish(s);

@@ -4,6 +4,11 @@
 // or a transparency chunk: palettes and low bit depths are expanded, 16-bit samples reduced, grey
 // turned to colour, interlacing undone. Rows are stored bottom first, padded to 4 bytes, with a
 // bitmap information header, both blocks allocated with malloc.
+//
+// A file that ends early or holds damaged data fails, unless every row was already decoded (a
+// file cut after its image data is still a whole picture). Pictures beyond picture_budget.h, and
+// image data too short to decompress to the size the header announces, are refused before the
+// pixel block is allocated.
 #include <png.h>
 
 #include <csetjmp>
@@ -22,10 +27,17 @@ struct Session {
   unsigned char* header = nullptr;
   unsigned char* pixels = nullptr;
   png_bytep* rows = nullptr;
+  long long fileBytes = 0;
+  bool rowsDone = false;  // every row decoded: what follows the image data cannot spoil it
+  int warnings = 0;
 };
 
 void OnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void OnWarning(png_structp, png_const_charp) {}
+// Warnings are about ancillary chunks (colour profiles, text, extra data after the image); they
+// are counted for a debugger's sake and do not fail the picture.
+void OnWarning(png_structp png, png_const_charp) {
+  if (auto* s = static_cast<Session*>(png_get_error_ptr(png))) ++s->warnings;
+}
 
 void Put32(unsigned char* p, unsigned v) {
   p[0] = static_cast<unsigned char>(v);
@@ -37,6 +49,10 @@ void Put32(unsigned char* p, unsigned v) {
 int Decode(Session* s, OnPngProgressFn onProgress, void* context) {
   png_init_io(s->png, s->file);
   png_read_info(s->png, s->info);
+  // The compressed rows (one filter byte each) must fit, deflated, in the file.
+  const unsigned long long rawBytes =
+      static_cast<unsigned long long>(png_get_image_height(s->png, s->info)) * (png_get_rowbytes(s->png, s->info) + 1ull);
+  if (!MwCompressedPlausible(rawBytes, static_cast<unsigned long long>(s->fileBytes), MW_DEFLATE_MAX_EXPANSION)) return 0;
   png_set_expand(s->png);
   png_set_strip_16(s->png);
   png_set_gray_to_rgb(s->png);
@@ -47,9 +63,8 @@ int Decode(Session* s, OnPngProgressFn onProgress, void* context) {
   const png_uint_32 height = png_get_image_height(s->png, s->info);
   const int channels = png_get_channels(s->png, s->info);
   if (channels != 3 && channels != 4) return 0;
+  if (!MwPictureWithinBudget(width, height, channels * 8)) return 0;
   const unsigned long long stride = ((static_cast<unsigned long long>(width) * channels * 8 + 31) / 32) * 4;
-  if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF || stride * height > MLIB_MAX_PIXEL_BYTES)
-    return 0;
   s->header = static_cast<unsigned char*>(std::calloc(1, 40));
   s->pixels = static_cast<unsigned char*>(std::calloc(1, static_cast<std::size_t>(stride * height)));
   s->rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
@@ -62,7 +77,6 @@ int Decode(Session* s, OnPngProgressFn onProgress, void* context) {
       if (onProgress && !onProgress(static_cast<float>((pass * static_cast<double>(height) + y) / total), context)) return 0;
     }
   }
-  png_read_end(s->png, nullptr);
   unsigned char* h = s->header;
   Put32(h, 40);
   Put32(h + 4, width);
@@ -70,6 +84,9 @@ int Decode(Session* s, OnPngProgressFn onProgress, void* context) {
   h[12] = 1;
   h[14] = static_cast<unsigned char>(channels * 8);
   Put32(h + 20, static_cast<unsigned>(stride * height));
+  s->rowsDone = true;
+  // Reads the chunks after the image data; a failure there jumps out with the picture whole.
+  png_read_end(s->png, nullptr);
   return 1;
 }
 
@@ -84,12 +101,22 @@ extern "C" __attribute__((visibility("default"))) int LoadPNG(const char* path, 
   Session* s = new Session();
   s->file = std::fopen(path, "rb");
   int result = 0;
-  if (s->file) {
-    s->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+  if (s->file && std::fseek(s->file, 0, SEEK_END) == 0) {
+    s->fileBytes = std::ftell(s->file);
+    if (s->fileBytes < 0 || std::fseek(s->file, 0, SEEK_SET) != 0) s->fileBytes = -1;
+  }
+  if (s->file && s->fileBytes >= 0) {
+    s->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, s, OnError, OnWarning);
     if (s->png) s->info = png_create_info_struct(s->png);
     if (s->png && s->info) {
-      png_set_user_limits(s->png, 0x7FFFFFFF, 0x7FFFFFFF);
+      // libpng's own guards stay on, at the program's limits: IHDR beyond the side limit is
+      // refused before any row is allocated, and no ancillary chunk may make it allocate more
+      // than 8 MB or keep more than 1000 chunks.
+      png_set_user_limits(s->png, MW_PICTURE_MAX_SIDE, MW_PICTURE_MAX_SIDE);
+      png_set_chunk_malloc_max(s->png, 8u * 1000u * 1000u);
+      png_set_chunk_cache_max(s->png, 1000);
       if (setjmp(png_jmpbuf(s->png)) == 0) result = Decode(s, onProgress, context);
+      else result = s->rowsDone ? 1 : 0;
     }
   }
   if (s->png) png_destroy_read_struct(&s->png, s->info ? &s->info : nullptr, nullptr);
