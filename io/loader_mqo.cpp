@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace mw {
 namespace {
@@ -73,6 +74,8 @@ void LoaderMQO::ReadChunks() {
     if (n == 0) continue;
     if (l.IsCommand("Material", 2)) {
       if (!l.IsToken(n - 1, "{")) throw static_cast<int>(kMqoSyntaxError);
+      // Sized up front like the vertex and face lists: a material line has 2 bytes at least.
+      if (n >= 3) Reserve(scene_->materials, l.GetInt(1), 2);
       ReadMaterials();
     } else if (l.IsCommand("Object", 2)) {
       if (!l.IsToken(n - 1, "{")) throw static_cast<int>(kMqoSyntaxError);
@@ -186,7 +189,7 @@ void LoaderMQO::ReadMaterialLine() {
   m.id = scene_->nextMaterialId;
   scene_->nextMaterialId = static_cast<std::int32_t>(static_cast<std::uint32_t>(scene_->nextMaterialId) + 1u);
   m.UpdateMaterialColors();
-  scene_->materials.push_back(m);
+  scene_->materials.push_back(std::move(m));
 }
 
 template <typename List>

@@ -147,6 +147,23 @@ TEST_F(Hostile, RunLengthPicturesWithoutTheDataToFillThem) {
   });
 }
 
+TEST_F(Hostile, CountsAtTheirMaximum) {
+  Bytes colours = test::BmpFile(16, 16, 8, 0, Bytes(256, 0));
+  for (int i = 0; i < 4; ++i) colours[46 + i] = 0xFF;  // colours used: 4294967295
+  Bytes map = test::TgaHeader(1, 16, 16, 8);
+  map[1] = 1;  // a colour map of 65535 entries of 32 bits
+  map[5] = map[6] = 0xFF;
+  map[7] = 32;
+  map.resize(map.size() + 256, 0);
+  Bytes id = test::TgaHeader(2, 1, 1, 24);
+  id[0] = 255;  // the longest image ID, then nothing
+  RunTextures({
+      {"BMP colours used 4294967295", "colours.bmp", colours, false},
+      {"TGA colour map of 65535 entries", "map.tga", map, false},
+      {"TGA image ID of 255 bytes, file ends", "id.tga", id, false},
+  });
+}
+
 TEST_F(Hostile, TextHeadersWithTheLargestSizes) {
   auto text = [](const char* s) { return Bytes(s, s + std::strlen(s)); };
   RunTextures({
