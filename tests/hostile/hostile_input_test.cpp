@@ -30,8 +30,11 @@ constexpr std::int64_t kAddressBudget = 384 * kMiB;
 // reading, and the machine may be busy.
 constexpr double kTimeLimit = test::kSanitized ? 180.0 : 60.0;
 // Resident memory a refused file may cost: the decoders' tables and a few rows, nothing of the
-// picture it announced. Sanitized builds carry shadow memory and redzones on top.
-constexpr std::int64_t kRefusedPeak = (test::kSanitized ? 24 : 8) * kMiB;
+// picture it announced. Sanitized builds carry shadow memory on top, an eighth of every block
+// allocated however little of it is used (libjpeg sets up the frame it was promised before the
+// scan data runs out), and keep freed blocks in quarantine: there the figures only guard
+// against the gross, the program build checks them closely.
+constexpr std::int64_t kRefusedPeak = (test::kSanitized ? 40 : 8) * kMiB;
 
 struct Case {
   const char* name;
@@ -213,7 +216,10 @@ TEST_F(Hostile, MqoCountsAndMaterialLinesStayNearTheSceneTheyBuild) {
         kAddressBudget, kTimeLimit);
     ASSERT_TRUE(cost.finished) << c.name << ": " << cost.failure;
     // Beyond the scene, a reader holds at most a few bytes per byte of file.
-    const std::int64_t allowed = cost.held + cost.held / (test::kSanitized ? 2 : 8) + 4 * static_cast<std::int64_t>(c.text.size()) + kRefusedPeak;
+    // A list that grows keeps its old block until the new one is filled (and a sanitized build
+    // keeps it longer, in quarantine).
+    const std::int64_t growth = test::kSanitized ? cost.held * 3 / 2 : cost.held / 4;
+    const std::int64_t allowed = cost.held + growth + 4 * static_cast<std::int64_t>(c.text.size()) + kRefusedPeak;
     EXPECT_LE(cost.peak, allowed) << c.name << ": " << cost.peak / kMiB << " MiB for " << c.text.size() << " bytes";
     std::printf("  %-46s %9zu B  scene %7.1f MiB  peak %7.1f MiB  %6.1f B/B beyond the scene  %7.1f ms\n", c.name,
                 c.text.size(), static_cast<double>(cost.held) / kMiB, static_cast<double>(cost.peak) / kMiB,
