@@ -26,8 +26,7 @@ constexpr int kMaxScans = 500;
 struct ErrorManager {
   jpeg_error_mgr base;
   std::jmp_buf jump;
-  int warnings = 0;
-  bool endMissing = false;  // the data ran out and the library made up an end marker
+  int warnings = 0;  // every warning, the harmless ones too, for a debugger's sake
 };
 
 void OnError(j_common_ptr cinfo) {
@@ -47,7 +46,6 @@ void OnEmit(j_common_ptr cinfo, int level) {
       // The end marker alone may be missing from a single-scan file; if blocks were missing too,
       // the entropy decoder warns next (JWRN_HIT_MARKER). A progressive or multi-scan file may
       // have lost whole scans without a further word, so it fails here.
-      err->endMissing = true;
       if (cinfo->is_decompressor &&
           jpeg_has_multiple_scans(reinterpret_cast<j_decompress_ptr>(cinfo)))
         std::longjmp(err->jump, 1);

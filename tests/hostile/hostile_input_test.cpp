@@ -227,5 +227,44 @@ TEST_F(Hostile, MqoCountsAndMaterialLinesStayNearTheSceneTheyBuild) {
   }
 }
 
+// Inputs that once cost a reader seconds and gigabytes, kept for the fuzz harnesses: each is read
+// here the way its harness reads it, under the same limits as the cases above.
+TEST(FuzzRegressions, ImageInputsAreReadWithinTheLimits) {
+  int files = 0;
+  for (const std::string harness : {"fuzz_bmp", "fuzz_tga", "fuzz_ppm", "fuzz_iff", "fuzz_png", "fuzz_jpg"}) {
+    const std::filesystem::path folder = std::filesystem::path(MW_FUZZ_REGRESSIONS) / harness;
+    if (!std::filesystem::is_directory(folder)) continue;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      if (!entry.is_regular_file() || entry.path().filename().string()[0] == '.') continue;
+      const std::string path = entry.path().string();
+      const ChildCost cost = test::RunInChild(
+          [&](std::int64_t& held) {
+            DibStream image;
+            std::FILE* f = std::fopen(path.c_str(), "rb");
+            if (!f) return false;
+            bool ok = false;
+            if (harness == "fuzz_bmp") ok = image.LoadBmp(f, kAllDepths);
+            else if (harness == "fuzz_tga") ok = LoadTga(f, image);
+            else if (harness == "fuzz_ppm") ok = LoadPpm(f, image);
+            else if (harness == "fuzz_iff") ok = LoadIff(f, image);
+            std::fclose(f);
+            if (harness == "fuzz_png") ok = LoadPng(path.c_str(), image);
+            if (harness == "fuzz_jpg") ok = LoadJpg(path.c_str(), image);
+            if (!image.IsEmpty()) {
+              image.ConvertTo(24);
+              image.Resample(16, 16);
+            }
+            held = image.IsEmpty() ? 0 : static_cast<std::int64_t>(image.PixelBytes());
+            return ok;
+          },
+          kAddressBudget, kTimeLimit);
+      ASSERT_TRUE(cost.finished) << path << ": " << cost.failure;
+      EXPECT_LE(cost.peak, cost.held + kRefusedPeak) << path;
+      ++files;
+    }
+  }
+  EXPECT_GT(files, 0);
+}
+
 }  // namespace
 }  // namespace mw
