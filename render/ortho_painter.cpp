@@ -16,21 +16,13 @@ const QColor kLabel(128, 128, 128);
 const QColor kGreen(0, 255, 0);
 const QColor kBlue(0, 0, 255);
 
-// trunc(v * zoom / 100) as an int, kept well inside the range QPainter handles.
-int Scaled(double v, float zoom) {
-  const double s = v * static_cast<double>(zoom) / 100.0;
-  if (!(s > -1e8)) return s != s ? 0 : -100000000;  // NaN lands on the centre, -inf far left
-  if (s > 1e8) return 100000000;
-  return static_cast<int>(s);
-}
-
 QPen Pen(const QColor& c, Qt::PenStyle style = Qt::SolidLine) {
   QPen pen(c, 1, style);
   pen.setCosmetic(true);
   return pen;
 }
 
-QPoint Vertex(const CModel& m, std::int32_t index, std::int32_t plane, QPoint centre, float zoom, bool& ok) {
+QPoint Vertex(const CModel& m, std::int32_t index, Plane plane, QPoint centre, float zoom, bool& ok) {
   ok = m.HasVertex(index);
   return ok ? Project(plane, m.vertices[static_cast<std::size_t>(index)].position, centre, zoom) : QPoint();
 }
@@ -121,7 +113,7 @@ class Raster {
   int width_, height_;
 };
 
-void FaceEdges(Raster& raster, const CModel& m, const CFace& f, std::int32_t plane, QPoint centre, float zoom, QRgb colour) {
+void FaceEdges(Raster& raster, const CModel& m, const CFace& f, Plane plane, QPoint centre, float zoom, QRgb colour) {
   const std::size_t n = f.indices.size();
   if (n < 2) return;
   // Every corner is checked before anything is drawn: a face with a corner naming no vertex
@@ -147,20 +139,14 @@ void Marker(QPainter& painter, QPoint s, const QColor& c) { painter.fillRect(QRe
 
 }  // namespace
 
-QPoint PaneCentre(std::int32_t plane, int width, int height, const PanOffsets& pan) {
-  switch (plane) {
-    case kPlaneTop: return QPoint(width / 2 + pan.panX, height / 2 + pan.panZ);
-    case kPlaneFace: return QPoint(width / 2 + pan.panX, height / 2 + pan.panY);
-    default: return QPoint(width / 2 - pan.panZ, height / 2 + pan.panY);
-  }
+QPoint PaneCentre(Plane plane, int width, int height, const PanOffsets& pan) {
+  const PanePixel c = ShiftedBy(plane, width / 2, height / 2, pan);
+  return QPoint(c.x, c.y);
 }
 
-QPoint Project(std::int32_t plane, const CVector& p, QPoint c, float zoom) {
-  switch (plane) {
-    case kPlaneTop: return QPoint(c.x() + Scaled(p.x, zoom), c.y() + Scaled(p.z, zoom));
-    case kPlaneFace: return QPoint(c.x() + Scaled(p.x, zoom), c.y() - Scaled(p.y, zoom));
-    default: return QPoint(c.x() - Scaled(p.z, zoom), c.y() - Scaled(p.y, zoom));
-  }
+QPoint Project(Plane plane, const CVector& p, QPoint c, float zoom) {
+  const PanePixel q = ToPanePixel(plane, p, zoom, c.x(), c.y());
+  return QPoint(q.x, q.y);
 }
 
 void DrawGrid(QPainter& painter, const QRect& rect, QPoint c, float zoom) {
@@ -178,7 +164,7 @@ void DrawGrid(QPainter& painter, const QRect& rect, QPoint c, float zoom) {
   }
 }
 
-void DrawFaceEdges(QImage& image, const CMeshwright& scene, std::int32_t plane, QPoint centre) {
+void DrawFaceEdges(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre) {
   Raster raster(image);
   for (int selectedPass = 0; selectedPass < 2; ++selectedPass) {
     const QRgb colour = (selectedPass ? kRed : kBlack).rgb();
@@ -190,7 +176,7 @@ void DrawFaceEdges(QImage& image, const CMeshwright& scene, std::int32_t plane, 
   }
 }
 
-void DrawVertices(QImage& image, const CMeshwright& scene, std::int32_t plane, QPoint centre) {
+void DrawVertices(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre) {
   Raster raster(image);
   // Unselected first, so red squares are never covered by black ones.
   for (int selectedPass = 0; selectedPass < 2; ++selectedPass) {
@@ -209,14 +195,10 @@ void DrawSelectionRectangle(QPainter& painter, QPoint from, QPoint to) {
   painter.drawPolyline(corners, 5);
 }
 
-void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, std::int32_t plane, QPoint c, const QRect& rect) {
+void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, QPoint c, const QRect& rect) {
   const int right = rect.right() + 1, bottom = rect.bottom() + 1;
-  int x = 0, y = 0;
-  switch (plane) {
-    case kPlaneTop: x = c.x() + scene.cursor.x; y = c.y() + scene.cursor.z; break;
-    case kPlaneFace: x = c.x() + scene.cursor.x; y = c.y() + scene.cursor.y; break;
-    default: x = c.x() - scene.cursor.z; y = c.y() + scene.cursor.y; break;
-  }
+  const PanePixel cross = ShiftedBy(plane, c.x(), c.y(), scene.cursor);
+  const int x = cross.x, y = cross.y;
   painter.setPen(Pen(kBlue));
   painter.drawLine(x, 0, x, bottom);
   painter.drawLine(0, y, right, y);
@@ -245,7 +227,7 @@ void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, std::int32_t 
   for (const QPoint& p : points) Marker(painter, p, kBlue);
 }
 
-void DrawOrthoPane(QImage& image, const CMeshwright& scene, std::int32_t plane, const PanOffsets& pan,
+void DrawOrthoPane(QImage& image, const CMeshwright& scene, Plane plane, const PanOffsets& pan,
                    const OrthoOverlay& overlay) {
   const QRect rect = image.rect();
   const QPoint c = PaneCentre(plane, rect.width(), rect.height(), pan);

@@ -41,9 +41,7 @@ bool CornersAllSelected(const CModel& m, const CFace& f) {
 
 void CModel::AddPendingPoint(float px, float py, float pz, float zoom, std::int32_t materialId) {
   if (!IsEditable()) return;
-  const float x = static_cast<float>(static_cast<double>(px) / zoom * 100.0);
-  const float y = static_cast<float>(static_cast<double>(py) / zoom * 100.0);
-  const float z = static_cast<float>(static_cast<double>(pz) / zoom * 100.0);
+  const float x = UnitsFromPixels(px, zoom), y = UnitsFromPixels(py, zoom), z = UnitsFromPixels(pz, zoom);
   std::int64_t found = -1;
   for (std::size_t i = 0; i < vertices.size(); ++i) {
     const CVector& v = vertices[i].position;
@@ -140,30 +138,12 @@ std::int32_t CMeshwright::CurrentMaterialId() const {
   return HasCurrentMaterial() ? materials[static_cast<std::size_t>(currentMaterial)].id : kNoMaterial;
 }
 
-void CMeshwright::AddFacePoint(std::int32_t plane, int px, int py, int cx, int cy) {
-  if (!HasCurrentModel()) return;
-  double x, y, z;
-  switch (plane) {
-    case kPlaneTop:
-      x = static_cast<double>(px) - cx;
-      y = -static_cast<double>(cursor.y);
-      z = static_cast<double>(py) - cy;
-      break;
-    case kPlaneFace:
-      x = static_cast<double>(px) - cx;
-      y = static_cast<double>(cy) - py;
-      z = cursor.z;
-      break;
-    case kPlaneLeft:
-      x = cursor.x;
-      y = static_cast<double>(cy) - py;
-      z = static_cast<double>(cx) - px;
-      break;
-    default:
-      return;
-  }
+void CMeshwright::AddFacePoint(Plane plane, int px, int py, int cx, int cy) {
+  if (!HasCurrentModel() || !IsPlane(plane)) return;
+  // The cursor supplies the coordinate the pane does not show.
+  const ModelPixels p = FromPane(plane, px, py, cx, cy, HiddenOffset(plane, cursor));
   models[static_cast<std::size_t>(currentModel)].AddPendingPoint(
-      static_cast<float>(x), static_cast<float>(y), static_cast<float>(z), zoom, CurrentMaterialId());
+      static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z), zoom, CurrentMaterialId());
 }
 
 void CMeshwright::CommitFace() {

@@ -11,6 +11,7 @@
 #include "scene/animation.h"
 #include "scene/material.h"
 #include "scene/model.h"
+#include "scene/ortho_plane.h"
 
 namespace mw {
 
@@ -24,14 +25,7 @@ enum EditMode : std::int32_t {
   kModeCreateBox = 6,
 };
 
-// Orthographic planes: 0 Top (u = x, v = z), 1 Face (u = x, v = -y), 2 Left (u = -z, v = -y).
-enum Plane : std::int32_t { kPlaneTop = 0, kPlaneFace = 1, kPlaneLeft = 2 };
-
 inline constexpr std::uint32_t kDefaultBackground = 0x5A411E;  // red 30, green 65, blue 90
-
-struct Cursor3 {
-  std::int32_t x = 0, y = 0, z = 0;
-};
 
 class CMeshwright {
  public:
@@ -92,19 +86,19 @@ class CMeshwright {
   // selecting skip locked and hidden models, deselecting reaches every model. Pixel quantities
   // are converted to model units with zoom; pivots are in pixels relative to the pane centre.
   // A plane other than 0, 1 or 2 makes the plane-dependent operations do nothing.
-  void SelectInRect(int left, int top, int right, int bottom, std::int32_t plane, std::uint8_t value, int cx, int cy);
+  void SelectInRect(int left, int top, int right, int bottom, Plane plane, std::uint8_t value, int cx, int cy);
   void SetAllSelected(std::uint8_t value);
   void SetModelSelected(std::uint8_t value);
   void MoveSelected(float dx, float dy, float dz);
-  void RotateSelected(std::int32_t plane, float angle, int pivotU, int pivotV);
-  void SizeSelected(std::int32_t plane, float amount, int pivotU, int pivotV);
-  void StretchSelected(std::int32_t plane, float amountU, float amountV, int pivotU, int pivotV);
-  void RotateSelectedAbout(std::int32_t plane, float angle, const CVector& centre);
+  void RotateSelected(Plane plane, float angle, int pivotU, int pivotV);
+  void SizeSelected(Plane plane, float amount, int pivotU, int pivotV);
+  void StretchSelected(Plane plane, float amountU, float amountV, int pivotU, int pivotV);
+  void RotateSelectedAbout(Plane plane, float angle, const CVector& centre);
   void ScaleSelectedAbout(const CVector& centre, const CVector& factor);
 
   // Model and face editing. Operations on the current model or material do nothing when the
   // index is outside its list; none changes currentModel or currentMaterial.
-  void AddFacePoint(std::int32_t plane, int px, int py, int cx, int cy);
+  void AddFacePoint(Plane plane, int px, int py, int cx, int cy);
   void CommitFace();
   void DeleteSelection();
   void AssignCurrentMaterial();

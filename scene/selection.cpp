@@ -4,7 +4,6 @@
 // and sums in double, results stored as float32, pixel pivots truncated toward zero to whole model
 // units. Files can hold any float, so nothing here converts a float to an integer unchecked.
 #include <cmath>
-#include <limits>
 
 #include "scene/meshwright.h"
 
@@ -13,34 +12,11 @@ namespace {
 
 constexpr double kTwoPi = 6.2831854820251465;
 
-bool ValidPlane(std::int32_t plane) { return plane >= 0 && plane <= 2; }
-
-// std::trunc without the library call the x86-64 baseline makes of it. Doubles of magnitude 2^52
-// and above are whole already; NaN passes through.
-inline double Trunc(double x) {
-  return (x > -4.5e15 && x < 4.5e15) ? static_cast<double>(static_cast<std::int64_t>(x)) : x;
-}
-
-// (u, v) view coordinates of a position in a plane.
-void ViewCoordinates(std::int32_t plane, const CVector& p, double& u, double& v) {
-  switch (plane) {
-    case kPlaneTop: u = p.x; v = p.z; break;
-    case kPlaneFace: u = p.x; v = -static_cast<double>(p.y); break;
-    default: u = -static_cast<double>(p.z); v = -static_cast<double>(p.y); break;
-  }
-}
-
-// trunc(pixels * 100 / zoom) as an int32, saturating instead of overflowing.
-double PivotUnits(int pixels, float zoom) {
-  double units = std::trunc(static_cast<double>(pixels) * 100.0 / static_cast<double>(zoom));
-  constexpr double lo = std::numeric_limits<std::int32_t>::min();
-  constexpr double hi = std::numeric_limits<std::int32_t>::max();
-  if (!(units >= lo)) return units != units ? 0.0 : lo;  // NaN (zoom 0 on a blank scene) -> 0
-  return units > hi ? hi : units;
-}
-
+// Cosine and sine rounded to float32, as the program has always turned. Kept as floats so the
+// rounding is part of the type: with double members GCC 12 at -O2 passed the unrounded sincos
+// results on, and turns came out a few units in the last place off.
 struct Turn {
-  double c, s;
+  float c, s;
 };
 
 Turn AngleToTurn(float degrees) {
@@ -58,80 +34,69 @@ void ForEachSelectedEditable(std::vector<CModel>& models, Fn&& fn) {
   }
 }
 
-// The rotation shared by the mouse and the numeric dialog; (pu, pv) in model units.
-void Rotate(std::vector<CModel>& models, std::int32_t plane, Turn t, double pu, double pv) {
-  if (!ValidPlane(plane)) return;
+// A coordinate's distance from a pivot given along a screen direction, and back. A flipped
+// direction adds the pivot where an unflipped one subtracts it; the operands keep their order so
+// that even a NaN pivot comes out as it always has.
+double FromPivot(double coordinate, double pivot, bool flipped) {
+  return flipped ? coordinate + pivot : coordinate - pivot;
+}
+double ToPivot(double pivot, double delta, bool flipped) { return flipped ? delta - pivot : pivot + delta; }
+
+// The rotation shared by the mouse and the numeric dialog; (pu, pv) in model units along the
+// plane's screen directions.
+void Rotate(std::vector<CModel>& models, Plane plane, Turn t, double pu, double pv) {
+  if (!IsPlane(plane)) return;
+  const PlaneAxes a = AxesOf(plane);
+  const bool uFirst = a.turnFrom == a.u.axis;
+  const ScreenAxis first = uFirst ? a.u : a.v, second = uFirst ? a.v : a.u;
+  const double p1 = uFirst ? pu : pv, p2 = uFirst ? pv : pu;
   const double c = t.c, s = t.s;
   ForEachSelectedEditable(models, [&](CVector& p) {
-    switch (plane) {
-      case kPlaneTop: {
-        const double dx = static_cast<float>(p.x - pu), dz = static_cast<float>(p.z - pv);
-        p.x = static_cast<float>(pu + (c * dx + s * dz));
-        p.z = static_cast<float>(pv + (c * dz - s * dx));
-        break;
-      }
-      case kPlaneFace: {
-        const double dx = static_cast<float>(p.x - pu), dy = static_cast<float>(p.y + pv);
-        p.x = static_cast<float>(pu + (c * dx + s * dy));
-        p.y = static_cast<float>((c * dy - s * dx) - pv);
-        break;
-      }
-      default: {
-        const double dy = static_cast<float>(p.y + pv), dz = static_cast<float>(p.z + pu);
-        p.y = static_cast<float>((c * dy + s * dz) - pv);
-        p.z = static_cast<float>((c * dz - s * dy) - pu);
-        break;
-      }
-    }
+    float& f = Component(p, first.axis);
+    float& g = Component(p, second.axis);
+    const double d1 = static_cast<float>(FromPivot(f, p1, first.flipped));
+    const double d2 = static_cast<float>(FromPivot(g, p2, second.flipped));
+    f = static_cast<float>(ToPivot(p1, c * d1 + s * d2, first.flipped));
+    g = static_cast<float>(ToPivot(p2, c * d2 - s * d1, second.flipped));
   });
 }
 
-// Adds (ku * (u-part), kv * (v-part)) per plane, and kPerp times the coordinate along the axis the
-// plane hides unless `perpendicular` is false (stretching leaves that axis exactly as it is).
-void Scale(std::vector<CModel>& models, std::int32_t plane, double ku, double kv, bool perpendicular, double kPerp,
+// Adds ku and kv times the distances from the pivot along the plane's two axes, and kPerp times
+// the coordinate along the axis the plane hides unless `perpendicular` is false (stretching
+// leaves that axis exactly as it is).
+void Scale(std::vector<CModel>& models, Plane plane, double ku, double kv, bool perpendicular, double kPerp,
            double pu, double pv) {
-  if (!ValidPlane(plane)) return;
+  if (!IsPlane(plane)) return;
+  const PlaneAxes a = AxesOf(plane);
   ForEachSelectedEditable(models, [&](CVector& p) {
-    const double x = p.x, y = p.y, z = p.z;
-    switch (plane) {
-      case kPlaneTop:
-        p.x = static_cast<float>(x + ku * (x - pu));
-        if (perpendicular) p.y = static_cast<float>(y + kPerp * y);
-        p.z = static_cast<float>(z + kv * (z - pv));
-        break;
-      case kPlaneFace:
-        p.x = static_cast<float>(x + ku * (x - pu));
-        p.y = static_cast<float>(y + kv * (y + pv));
-        if (perpendicular) p.z = static_cast<float>(z + kPerp * z);
-        break;
-      default:
-        if (perpendicular) p.x = static_cast<float>(x + kPerp * x);
-        p.y = static_cast<float>(y + kv * (y + pv));
-        p.z = static_cast<float>(z + ku * (z + pu));
-        break;
+    float& u = Component(p, a.u.axis);
+    float& v = Component(p, a.v.axis);
+    const double u0 = u, v0 = v;
+    u = static_cast<float>(u0 + ku * FromPivot(u0, pu, a.u.flipped));
+    v = static_cast<float>(v0 + kv * FromPivot(v0, pv, a.v.flipped));
+    if (perpendicular) {
+      float& h = Component(p, a.hidden);
+      const double h0 = h;
+      h = static_cast<float>(h0 + kPerp * h0);
     }
   });
 }
 
 }  // namespace
 
-void CMeshwright::SelectInRect(int left, int top, int right, int bottom, std::int32_t plane, std::uint8_t value,
+void CMeshwright::SelectInRect(int left, int top, int right, int bottom, Plane plane, std::uint8_t value,
                                int cx, int cy) {
-  if (!ValidPlane(plane)) return;
+  if (!IsPlane(plane)) return;
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);
   for (CModel& m : models) {
     if (value && !m.IsEditable()) continue;
     for (CVertex& vx : m.vertices) {
-      double u, v;
-      ViewCoordinates(plane, vx.position, u, v);
-      // Compare in double: the same as the integer pixel test for every representable pixel, and
-      // no overflow for far-away or non-finite coordinates (which then never match).
-      const double pu = cx + Trunc(u * static_cast<double>(zoom) / 100.0);
-      if (!(left < pu && pu < right)) continue;
-      const double pv = cy + Trunc(v * static_cast<double>(zoom) / 100.0);
-      if (!(top < pv && pv < bottom)) continue;
-      vx.selected = value;
+      // The pixel the vertex is drawn at, compared in double: the same as the integer pixel test
+      // for every representable pixel, and no overflow for far-away or non-finite coordinates
+      // (which then never match).
+      const PanePoint p = ToPane(plane, vx.position, zoom, cx, cy);
+      if (left < p.x && p.x < right && top < p.y && p.y < bottom) vx.selected = value;
     }
     m.UpdateFaceSelection();
   }
@@ -152,36 +117,31 @@ void CMeshwright::SetModelSelected(std::uint8_t value) {
 }
 
 void CMeshwright::MoveSelected(float dx, float dy, float dz) {
-  const CVector delta(static_cast<float>(static_cast<double>(dx) / zoom * 100.0),
-                      static_cast<float>(static_cast<double>(dy) / zoom * 100.0),
-                      static_cast<float>(static_cast<double>(dz) / zoom * 100.0));
+  const CVector delta(UnitsFromPixels(dx, zoom), UnitsFromPixels(dy, zoom), UnitsFromPixels(dz, zoom));
   ForEachSelectedEditable(models, [&delta](CVector& p) { p += delta; });
 }
 
-void CMeshwright::RotateSelected(std::int32_t plane, float angle, int pivotU, int pivotV) {
-  Rotate(models, plane, AngleToTurn(angle), PivotUnits(pivotU, zoom), PivotUnits(pivotV, zoom));
+void CMeshwright::RotateSelected(Plane plane, float angle, int pivotU, int pivotV) {
+  Rotate(models, plane, AngleToTurn(angle), WholeUnitsFromPixels(pivotU, zoom), WholeUnitsFromPixels(pivotV, zoom));
 }
 
-void CMeshwright::RotateSelectedAbout(std::int32_t plane, float angle, const CVector& centre) {
-  double pu = 0, pv = 0;
-  switch (plane) {
-    case kPlaneTop: pu = centre.x; pv = centre.z; break;
-    case kPlaneFace: pu = centre.x; pv = centre.y; break;
-    case kPlaneLeft: pu = centre.z; pv = centre.y; break;
-    default: return;
-  }
-  Rotate(models, plane, AngleToTurn(angle), pu, pv);
+void CMeshwright::RotateSelectedAbout(Plane plane, float angle, const CVector& centre) {
+  // The dialog's centre is read along the plane's axes without their screen signs, so in Face and
+  // Left the turn goes about -y (and in Left about -z): long-standing behaviour.
+  if (!IsPlane(plane)) return;
+  const PlaneAxes a = AxesOf(plane);
+  Rotate(models, plane, AngleToTurn(angle), Component(centre, a.u.axis), Component(centre, a.v.axis));
 }
 
-void CMeshwright::SizeSelected(std::int32_t plane, float amount, int pivotU, int pivotV) {
+void CMeshwright::SizeSelected(Plane plane, float amount, int pivotU, int pivotV) {
   const double k = static_cast<float>(static_cast<double>(amount) / zoom);
-  Scale(models, plane, k, k, true, k, PivotUnits(pivotU, zoom), PivotUnits(pivotV, zoom));
+  Scale(models, plane, k, k, true, k, WholeUnitsFromPixels(pivotU, zoom), WholeUnitsFromPixels(pivotV, zoom));
 }
 
-void CMeshwright::StretchSelected(std::int32_t plane, float amountU, float amountV, int pivotU, int pivotV) {
+void CMeshwright::StretchSelected(Plane plane, float amountU, float amountV, int pivotU, int pivotV) {
   const double ku = static_cast<float>(static_cast<double>(amountU) / zoom);
   const double kv = static_cast<float>(static_cast<double>(amountV) / zoom);
-  Scale(models, plane, ku, kv, false, 0.0, PivotUnits(pivotU, zoom), PivotUnits(pivotV, zoom));
+  Scale(models, plane, ku, kv, false, 0.0, WholeUnitsFromPixels(pivotU, zoom), WholeUnitsFromPixels(pivotV, zoom));
 }
 
 void CMeshwright::ScaleSelectedAbout(const CVector& centre, const CVector& factor) {

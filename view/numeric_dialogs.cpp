@@ -128,7 +128,7 @@ CDlgStretch::CDlgStretch(QWidget* parent) : DluDialog(parent) {
   AddXYZ({&centerX, &centerY, &centerZ}, 163, 175, {33, 55, 79}, {30, 53, 76});
 }
 
-int AxisToPlane(int axis) { return axis == 0 ? kPlaneLeft : axis == 1 ? kPlaneTop : kPlaneFace; }
+Plane AxisToPlane(int axis) { return PlaneHiding(axis); }
 
 bool NumericInput(CMeshwright& scene, QWidget* parent, const std::function<int(QDialog&)>& run) {
   switch (scene.editMode) {

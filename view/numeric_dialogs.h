@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include "scene/ortho_plane.h"
 #include "view/dialog_units.h"
 #include <array>
 #include <functional>
@@ -87,6 +88,6 @@ class CDlgStretch : public DluDialog {
 bool NumericInput(CMeshwright& scene, QWidget* parent, const std::function<int(QDialog&)>& run);
 
 // The radio button index (X, Y, Z) to the plane whose turn it is: X -> 2, Y -> 0, Z -> 1.
-int AxisToPlane(int axis);
+Plane AxisToPlane(int axis);
 
 }  // namespace mw

@@ -7,12 +7,12 @@
 
 namespace mw {
 namespace {
-PaneRole RoleOf(int plane) {
+PaneRole RoleOf(Plane plane) {
   return plane == kPlaneTop ? PaneRole::kTop : plane == kPlaneFace ? PaneRole::kFace : PaneRole::kLeft;
 }
 }  // namespace
 
-OrthoPane::OrthoPane(CMeshwright& scene, OrthoShared& shared, PaneHost& host, int plane, QWidget* parent)
+OrthoPane::OrthoPane(CMeshwright& scene, OrthoShared& shared, PaneHost& host, Plane plane, QWidget* parent)
     : QWidget(parent), scene_(scene), shared_(shared), host_(host), plane_(plane), input_(scene, shared.pan, RoleOf(plane)) {
   setMinimumSize(1, 1);
   setAttribute(Qt::WA_OpaquePaintEvent);

@@ -22,8 +22,8 @@ struct OrthoShared {
 class OrthoPane : public QWidget {
   Q_OBJECT
  public:
-  OrthoPane(CMeshwright& scene, OrthoShared& shared, PaneHost& host, int plane, QWidget* parent = nullptr);
-  int plane() const { return plane_; }
+  OrthoPane(CMeshwright& scene, OrthoShared& shared, PaneHost& host, Plane plane, QWidget* parent = nullptr);
+  Plane plane() const { return plane_; }
   PaneInput& input() { return input_; }
 
  protected:
@@ -42,7 +42,7 @@ class OrthoPane : public QWidget {
   CMeshwright& scene_;
   OrthoShared& shared_;
   PaneHost& host_;
-  int plane_;
+  Plane plane_;
   PaneInput input_;
   QImage buffer_;  // the pane is drawn here, then shown
 };

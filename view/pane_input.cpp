@@ -22,21 +22,9 @@ PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
   if (b == MouseButton::kLeft) {
     scene_.AddFacePoint(PlaneOf(role_), p.x(), p.y(), c.x(), c.y());
   } else {
-    // The cursor supplies the coordinate the clicked pane does not show.
-    switch (role_) {
-      case PaneRole::kTop:
-        scene_.cursor.x = p.x() - c.x();
-        scene_.cursor.z = p.y() - c.y();
-        break;
-      case PaneRole::kFace:
-        scene_.cursor.x = p.x() - c.x();
-        scene_.cursor.y = p.y() - c.y();
-        break;
-      default:
-        scene_.cursor.z = c.x() - p.x();
-        scene_.cursor.y = p.y() - c.y();
-        break;
-    }
+    // The cursor supplies the coordinate the clicked pane does not show; a right click sets the
+    // two it does.
+    SetShown(PlaneOf(role_), scene_.cursor, p.x(), p.y(), c.x(), c.y());
   }
   r.refresh3D = true;
   return r;
@@ -62,7 +50,7 @@ PaneResult PaneInput::Move(QPoint p, QSize size) {
   PaneResult r;
   const int dx = p.x() - dragCurrent_.x(), dy = p.y() - dragCurrent_.y();
   if (IsOrtho(role_)) {
-    const std::int32_t plane = PlaneOf(role_);
+    const Plane plane = PlaneOf(role_);
     const QPoint c = Centre(size);
     if (leftDown_ && rightDown_) {
       r.refresh3D = true;
@@ -73,11 +61,11 @@ PaneResult PaneInput::Move(QPoint p, QSize size) {
         case kModeSelect:
           scene_.SelectInRect(dragStart_.x(), dragStart_.y(), dragCurrent_.x(), dragCurrent_.y(), plane, 1, c.x(), c.y());
           break;
-        case kModeMove:
-          if (role_ == PaneRole::kTop) scene_.MoveSelected(static_cast<float>(dx), 0.0f, static_cast<float>(dy));
-          else if (role_ == PaneRole::kFace) scene_.MoveSelected(static_cast<float>(dx), static_cast<float>(-dy), 0.0f);
-          else scene_.MoveSelected(0.0f, static_cast<float>(-dy), static_cast<float>(-dx));
+        case kModeMove: {
+          const ModelPixels d = FromPane(plane, dx, dy, 0, 0, 0.0);
+          scene_.MoveSelected(static_cast<float>(d.x), static_cast<float>(d.y), static_cast<float>(d.z));
           break;
+        }
         case kModeRotate: scene_.RotateSelected(plane, static_cast<float>(dx + dy), s.x(), s.y()); break;
         case kModeSize: scene_.SizeSelected(plane, static_cast<float>(dx + dy), s.x(), s.y()); break;
         case kModeStretch:
@@ -90,16 +78,7 @@ PaneResult PaneInput::Move(QPoint p, QSize size) {
       scene_.SelectInRect(dragStart_.x(), dragStart_.y(), dragCurrent_.x(), dragCurrent_.y(), plane, 0, c.x(), c.y());
       r.refresh3D = true;
     } else if (middleDown_) {
-      if (role_ == PaneRole::kTop) {
-        pan_.panX += dx;
-        pan_.panZ += dy;
-      } else if (role_ == PaneRole::kFace) {
-        pan_.panX += dx;
-        pan_.panY += dy;
-      } else {
-        pan_.panZ -= dx;
-        pan_.panY += dy;
-      }
+      ShiftShown(plane, pan_, dx, dy);
       r.refresh3D = true;
     }
   } else {
@@ -126,27 +105,13 @@ PaneResult PaneInput::Wheel(int delta) {
 }
 
 PaneResult PaneInput::KeyDown(Key k) {
-  switch (role_) {
-    case PaneRole::kTop:
-      if (k == Key::kLeft) pan_.panX += 10;
-      if (k == Key::kUp) pan_.panZ += 10;
-      if (k == Key::kRight) pan_.panX -= 10;
-      if (k == Key::kDown) pan_.panZ -= 10;
-      break;
-    case PaneRole::kFace:
-      if (k == Key::kLeft) pan_.panX += 10;
-      if (k == Key::kUp) pan_.panY += 10;
-      if (k == Key::kRight) pan_.panX -= 10;
-      if (k == Key::kDown) pan_.panY -= 10;
-      break;
-    case PaneRole::kLeft:
-      if (k == Key::kLeft) pan_.panZ += 10;
-      if (k == Key::kUp) pan_.panY -= 10;
-      if (k == Key::kRight) pan_.panZ -= 10;
-      if (k == Key::kDown) pan_.panY += 10;
-      break;
-    case PaneRole::kPerspective:
-      break;
+  if (IsOrtho(role_)) {
+    // Left and Up move the picture 10 pixels right and down (left and up in the Left pane),
+    // Right and Down move it back.
+    const int step = 10 * ArrowScrollSign(PlaneOf(role_));
+    const int du = k == Key::kLeft ? step : k == Key::kRight ? -step : 0;
+    const int dv = k == Key::kUp ? step : k == Key::kDown ? -step : 0;
+    ShiftShown(PlaneOf(role_), pan_, du, dv);
   }
   if (k == Key::kEnter) scene_.CommitFace();
   PaneResult r;

@@ -14,7 +14,7 @@ namespace mw {
 enum class PaneRole { kPerspective, kTop, kFace, kLeft };
 
 inline bool IsOrtho(PaneRole r) { return r != PaneRole::kPerspective; }
-inline std::int32_t PlaneOf(PaneRole r) {
+inline Plane PlaneOf(PaneRole r) {
   return r == PaneRole::kTop ? kPlaneTop : r == PaneRole::kFace ? kPlaneFace : kPlaneLeft;
 }
 

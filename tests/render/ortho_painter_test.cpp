@@ -12,7 +12,7 @@ namespace {
 
 const QRgb kWhite = qRgb(255, 255, 255);
 
-QImage Paint(const CMeshwright& scene, int plane, int w = 200, int h = 100, OrthoOverlay overlay = OrthoOverlay(),
+QImage Paint(const CMeshwright& scene, Plane plane, int w = 200, int h = 100, OrthoOverlay overlay = OrthoOverlay(),
              PanOffsets pan = PanOffsets()) {
   QImage image(w, h, QImage::Format_RGB32);
   image.fill(Qt::white);
@@ -20,7 +20,7 @@ QImage Paint(const CMeshwright& scene, int plane, int w = 200, int h = 100, Orth
   return image;
 }
 
-QImage PaintVerticesOnly(const CMeshwright& scene, int plane, int w = 200, int h = 100) {
+QImage PaintVerticesOnly(const CMeshwright& scene, Plane plane, int w = 200, int h = 100) {
   QImage image(w, h, QImage::Format_RGB32);
   image.fill(Qt::white);
   DrawVertices(image, scene, plane, PaneCentre(plane, w, h, PanOffsets()));
@@ -122,7 +122,7 @@ TEST(OrthoEdges, FacesDrawTheirEdgesAndSelectedOnesInRed) {
 
 // Midpoints of every edge of a face in a pane (the corners are placed so each midpoint is a
 // whole pixel on the line: edges run along the axes or at 45 degrees).
-std::vector<QPoint> EdgeMidpoints(const CModel& m, const CFace& f, int plane, QPoint centre) {
+std::vector<QPoint> EdgeMidpoints(const CModel& m, const CFace& f, Plane plane, QPoint centre) {
   std::vector<QPoint> out;
   const std::size_t n = f.indices.size();
   for (std::size_t k = 0; k < n; ++k) {
@@ -192,7 +192,7 @@ TEST(OrthoPane, HiddenModelsDrawNothingAnywhere) {
   m.faces = {tri};
   m.state = kStateHidden;
   CMeshwright empty = Scene();
-  for (int plane : {kPlaneTop, kPlaneFace, kPlaneLeft}) EXPECT_EQ(Paint(s, plane), Paint(empty, plane)) << plane;
+  for (Plane plane : {kPlaneTop, kPlaneFace, kPlaneLeft}) EXPECT_EQ(Paint(s, plane), Paint(empty, plane)) << plane;
 }
 
 TEST(OrthoPane, SelectionRectangleAndFaceCreationOverlays) {

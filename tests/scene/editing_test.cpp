@@ -93,7 +93,7 @@ TEST(FaceBuilding, LockedModelsAndInvalidCurrentModelAddNothing) {
   s.CommitFace();
   EXPECT_EQ(s.models[0].pendingFace.CornerCount(), 0u);
   s.currentModel = 0;
-  s.AddFacePoint(3, 0, 0, 0, 0);
+  s.AddFacePoint(static_cast<Plane>(3), 0, 0, 0, 0);
   EXPECT_EQ(s.models[0].pendingFace.CornerCount(), 0u);
 }
 

@@ -41,7 +41,7 @@ TEST(SelectInRect, BothDragDirectionsSelectTheSame) {
 TEST(SelectInRect, PlanesMapAxesAsThePanesShowThem) {
   // (10, 20, 30) at zoom 100 around (100, 50): Top (110, 80), Face (110, 30), Left (70, 30).
   CMeshwright s = SceneWith({CVector(10, 20, 30)});
-  auto hit = [&s](int plane, int x, int y) {
+  auto hit = [&s](Plane plane, int x, int y) {
     s.SetAllSelected(0);
     s.SelectInRect(x - 1, y - 1, x + 1, y + 1, plane, 1, 100, 50);
     return s.models[0].vertices[0].selected == 1;
@@ -50,7 +50,7 @@ TEST(SelectInRect, PlanesMapAxesAsThePanesShowThem) {
   EXPECT_TRUE(hit(kPlaneFace, 110, 30));
   EXPECT_TRUE(hit(kPlaneLeft, 70, 30));
   EXPECT_FALSE(hit(kPlaneLeft, 110, 30));
-  EXPECT_FALSE(hit(3, 110, 80));
+  EXPECT_FALSE(hit(static_cast<Plane>(3), 110, 80));
 }
 
 TEST(SelectInRect, ZoomScalesAndTruncatesTowardZero) {
@@ -158,7 +158,7 @@ TEST(RotateSelected, FaceAndLeftTurnTheOtherWay) {
   s.RotateSelected(kPlaneLeft, 90, 0, 0);  // (0, 0, 10): y' = s*10, z' = c*10
   EXPECT_FLOAT_EQ(s.models[0].vertices[1].position.y, 10.0f);
   EXPECT_NEAR(s.models[0].vertices[1].position.z, 0.0f, 1e-5);
-  s.RotateSelected(7, 90, 0, 0);
+  s.RotateSelected(static_cast<Plane>(7), 90, 0, 0);
   EXPECT_FLOAT_EQ(s.models[0].vertices[1].position.y, 10.0f);
 }
 
