@@ -1,5 +1,6 @@
 // Building faces, deleting the selection, materials of faces, and the model and material lists.
 #include <algorithm>
+#include <utility>
 
 #include "scene/meshwright.h"
 
@@ -62,8 +63,9 @@ void CModel::AddPendingPoint(float px, float py, float pz, float zoom, std::int3
 
 void CModel::CommitPendingFace(std::int32_t materialId) {
   if (!IsEditable() || pendingFace.CornerCount() == 0) return;
-  // A corner can point past the vertices if the model lost vertices while the face was being
-  // built (deleting the selection, for one). Such a face would index outside the list: drop it.
+  // A corner can point past the vertices if the face was started on another model's vertices
+  // (moving a model up or down leaves the face at its list position). Such a face would index
+  // outside the list: drop it.
   const std::size_t limit = vertices.size() + pendingVertices.size();
   const bool valid = std::all_of(pendingFace.indices.begin(), pendingFace.indices.end(), [limit](std::int32_t i) {
     return i >= 0 && static_cast<std::size_t>(i) < limit;
@@ -113,6 +115,17 @@ void CModel::DeleteSelectedFaces() {
       else if (i >= 0) i -= removed;  // past the end: every removed vertex lay below it
     }
   }
+  // The face under construction follows the renumbering: a corner on a removed vertex goes, and
+  // corners on pending vertices keep naming them, now that fewer committed vertices precede them.
+  IndexList corners;
+  for (std::int32_t i : pendingFace.indices) {
+    if (i >= 0 && static_cast<std::size_t>(i) < n) {
+      if (newIndex[static_cast<std::size_t>(i)] >= 0) corners.push_back(newIndex[static_cast<std::size_t>(i)]);
+    } else {
+      corners.push_back(i >= 0 ? i - removed : i);
+    }
+  }
+  pendingFace.indices = std::move(corners);
 }
 
 void CModel::AssignMaterialToSelected(std::int32_t materialId) {
@@ -130,6 +143,11 @@ void AppendModel(CModel& target, const CModel& source) {
   }
   target.vertices.insert(target.vertices.end(), source.vertices.begin(), source.vertices.end());
   target.RebuildFaceRefs();
+  // The target's face under construction keeps naming its pending vertices, which now come after
+  // the source's.
+  const auto added = static_cast<std::int32_t>(source.vertices.size());
+  for (std::int32_t& i : target.pendingFace.indices)
+    if (i >= base) i += added;
 }
 
 // ---- scene level ----

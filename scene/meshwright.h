@@ -121,6 +121,7 @@ class CMeshwright {
 };
 
 // Appends source's faces (corner indices offset past target's vertices) and vertices to target.
+// Target's face under construction keeps naming its own pending vertices; source's is not taken.
 void AppendModel(CModel& target, const CModel& source);
 
 }  // namespace mw

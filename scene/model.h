@@ -51,7 +51,8 @@ class CModel {
   void AddPendingPoint(float x, float y, float z, float zoom, std::int32_t materialId);
   void CommitPendingFace(std::int32_t materialId);
   // Removes the faces whose corners are all selected, then every vertex no face uses, renumbering
-  // the corners; linear in the model's size.
+  // the corners, those of the face under construction too (a corner on a removed vertex goes);
+  // linear in the model's size.
   void DeleteSelectedFaces();
   void AssignMaterialToSelected(std::int32_t materialId);
 

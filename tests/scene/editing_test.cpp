@@ -123,6 +123,73 @@ TEST(FaceBuilding, APendingCornerLeftDanglingByADeletionIsDropped) {
   EXPECT_EQ(s.models[0].pendingFace.CornerCount(), 0u);
 }
 
+// Starts a face in the current model: a corner on the committed vertex at (x, 0, z), then one on a
+// new pending vertex at (50, 0, 50).
+void StartFace(CMeshwright& s, int x, int z) {
+  ClickTop(s, x, z);
+  ClickTop(s, 50, 50);
+}
+
+TEST(FaceBuilding, APendingFaceKeepsItsVerticesThroughMergesIntoItsModel) {
+  for (bool up : {true, false}) {
+    CMeshwright s = NewDocument();
+    s.AddModel();
+    const std::size_t target = up ? 0 : 1, source = up ? 1 : 0;
+    s.models[target].vertices = {CVertex(-100, 0, -100), CVertex(100, 0, 100)};
+    s.models[source].vertices = {CVertex(7, 7, 7), CVertex(8, 8, 8), CVertex(9, 9, 9)};
+    s.currentModel = static_cast<std::int32_t>(target);
+    StartFace(s, 100, 100);  // snaps to committed vertex 1, then pending vertex 2
+    ASSERT_EQ(s.models[target].pendingFace.indices, (IndexList{1, 2}));
+    s.currentModel = static_cast<std::int32_t>(source);
+    if (up) s.MergeCurrentModelUp();
+    else s.MergeCurrentModelDown();
+    ASSERT_EQ(s.models.size(), 1u);
+    s.currentModel = 0;
+    s.CommitFace();
+    const CModel& m = s.models[0];
+    ASSERT_EQ(m.vertices.size(), 6u) << up;
+    ASSERT_EQ(m.faces.size(), 1u) << up;
+    EXPECT_EQ(m.faces[0].indices, (IndexList{1, 5})) << up;
+    EXPECT_EQ(m.vertices[5].position, CVector(50, 0, 50)) << up;
+    EXPECT_EQ(m.vertices[2].position, CVector(7, 7, 7)) << up;
+    EXPECT_EQ(m.vertices[5].faceRefs, (FaceRefList{0})) << up;
+  }
+}
+
+TEST(FaceBuilding, APendingFaceFollowsTheRenumberingOfADeletion) {
+  CMeshwright s = NewDocument();
+  CModel& m = s.models[0];
+  // 0 and 4 are stray (deleting the selection removes them), 1-2-3 a kept triangle.
+  m.vertices = {CVertex(-200, 0, 0), CVertex(0, 0, 0), CVertex(100, 0, 0), CVertex(0, 0, 100), CVertex(200, 0, 200)};
+  CFace tri;
+  tri.indices = {1, 2, 3};
+  m.faces = {tri};
+  ClickTop(s, 100, 0);    // vertex 2
+  ClickTop(s, -200, 0);   // vertex 0: removed by the deletion, so its corner goes
+  ClickTop(s, 50, 50);    // pending vertex, index 5
+  ASSERT_EQ(m.pendingFace.indices, (IndexList{2, 0, 5}));
+  s.DeleteSelection();
+  ASSERT_EQ(m.vertices.size(), 3u);
+  EXPECT_EQ(m.pendingFace.indices, (IndexList{1, 3}));
+  s.CommitFace();
+  ASSERT_EQ(m.faces.size(), 2u);
+  EXPECT_EQ(m.faces[1].indices, (IndexList{1, 3}));
+  EXPECT_EQ(m.vertices[1].position, CVector(100, 0, 0));
+  EXPECT_EQ(m.vertices[3].position, CVector(50, 0, 50));
+  EXPECT_EQ(m.faces[0].indices, (IndexList{0, 1, 2}));
+}
+
+TEST(FaceBuilding, ALockedModelsPendingFaceIsLeftAsItIsByADeletion) {
+  CMeshwright s = NewDocument();
+  CModel& m = s.models[0];
+  m.vertices = {CVertex(-200, 0, 0)};
+  ClickTop(s, 50, 50);
+  m.state = kStateLocked;
+  s.DeleteSelection();  // a locked model loses nothing, so nothing is renumbered
+  EXPECT_EQ(m.vertices.size(), 1u);
+  EXPECT_EQ(m.pendingFace.indices, (IndexList{1}));
+}
+
 CModel Strip() {
   // Two quads sharing an edge: 0-1-4-3 and 1-2-5-4, plus a stray vertex 6.
   CModel m;

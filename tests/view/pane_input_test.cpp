@@ -105,6 +105,23 @@ TEST_F(Input, FaceBuildingInTheFacePaneAndEnterAfterTwo) {
   EXPECT_EQ(scene.models[0].faces[1].CornerCount(), 2u);
 }
 
+TEST_F(Input, EnterAfterAMergeBuildsTheFaceOnTheClickedPoint) {
+  scene.editMode = kModeCreateFace;
+  scene.AddModel();
+  scene.models[1].vertices = {CVertex(1, 2, 3)};
+  PaneInput face = Pane(PaneRole::kFace);
+  face.ButtonDown(MouseButton::kLeft, QPoint(150, 20), kSize);  // (50, 30, 0): pending vertex 2
+  face.ButtonUp(MouseButton::kLeft, QPoint(150, 20), kSize);
+  scene.currentModel = 1;
+  scene.MergeCurrentModelUp();
+  scene.currentModel = 0;
+  face.KeyDown(Key::kEnter);
+  const CModel& m = scene.models[0];
+  ASSERT_EQ(m.faces.size(), 1u);
+  ASSERT_EQ(m.faces[0].indices, (IndexList{3}));
+  EXPECT_EQ(m.vertices[3].position, CVector(50, 30, 0));
+}
+
 TEST_F(Input, RightClickPlacesTheCursorInItsPaneAxes) {
   scene.editMode = kModeCreateFace;
   scene.cursor = Cursor3{1, 2, 3};
