@@ -124,6 +124,7 @@ inline PanePixel ToPanePixel(std::int32_t plane, const CVector& p, float zoom, i
 struct ModelPixels {
   double x, y, z;
   double& operator[](int axis) { return axis == 0 ? x : axis == 1 ? y : z; }
+  double operator[](int axis) const { return axis == 0 ? x : axis == 1 ? y : z; }
 };
 
 // A pane pixel as a model position in pixels from the centre (convert with UnitsFromPixels); the

@@ -5,6 +5,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace mw {
@@ -91,6 +93,45 @@ TEST(OrthoProjection, TheExampleVertexInEachPane) {
   // Absurd coordinates do not overflow.
   const QPoint far = Project(kPlaneTop, CVector(1e30f, std::numeric_limits<float>::quiet_NaN(), 0), QPoint(0, 0), 100.0f);
   EXPECT_GT(far.x(), 1000000);
+}
+
+TEST(OrthoVertices, SelectionReachesAVertexExactlyWhereItIsDrawn) {
+  // Values on and just beside pixel edges at awkward zooms, negatives truncating toward zero: the
+  // rectangle one pixel around the drawn square's centre selects the vertex, one beside it not.
+  for (float zoom : {37.0f, 100.0f, 123.4567f}) {
+    for (int k : {-29, -3, -1, 0, 1, 5, 29}) {
+      const float edge = static_cast<float>(k * 100.0 / zoom);
+      for (float value : {edge, std::nextafter(edge, -1e9f), std::nextafter(edge, 1e9f), edge * 0.5f}) {
+        for (Plane plane : {kPlaneTop, kPlaneFace, kPlaneLeft}) {
+          CMeshwright s = Scene();
+          s.zoom = zoom;
+          s.models[0].vertices = {CVertex(value, -value, value * 0.75f)};
+          const QImage image = PaintVerticesOnly(s, plane);
+          int left = 1000, top = 1000;
+          for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+              if (image.pixel(x, y) != kWhite) {
+                left = std::min(left, x);
+                top = std::min(top, y);
+              }
+          const QPoint drawn(left + 1, top + 1);
+          const QPoint c = PaneCentre(plane, 200, 100, PanOffsets());
+          auto selects = [&](int l, int t, int r, int b) {
+            s.SetAllSelected(0);
+            s.SelectInRect(l, t, r, b, plane, 1, c.x(), c.y());
+            return s.models[0].vertices[0].selected == 1;
+          };
+          const int x = drawn.x(), y = drawn.y();
+          SCOPED_TRACE(testing::Message() << zoom << " " << value << " plane " << plane);
+          EXPECT_TRUE(selects(x - 1, y - 1, x + 1, y + 1));
+          EXPECT_FALSE(selects(x, y - 1, x + 2, y + 1));
+          EXPECT_FALSE(selects(x - 2, y - 1, x, y + 1));
+          EXPECT_FALSE(selects(x - 1, y, x + 1, y + 2));
+          EXPECT_FALSE(selects(x - 1, y - 2, x + 1, y));
+        }
+      }
+    }
+  }
 }
 
 TEST(OrthoVertices, ThreeByThreeSquaresWithRedOnTop) {

@@ -162,6 +162,31 @@ TEST(RotateSelected, FaceAndLeftTurnTheOtherWay) {
   EXPECT_FLOAT_EQ(s.models[0].vertices[1].position.y, 10.0f);
 }
 
+TEST(RotateSelected, AwkwardAnglesRoundTheirCosineAndSineToFloat) {
+  // Pivot (7, -3) pixels at zoom 37 is (18, -8) whole units. Expected values worked through with
+  // float32 cosine and sine and double sums; unrounded ones differ in the last place.
+  struct Case {
+    Plane plane;
+    float angle;
+    CVector expected;
+  };
+  const Case cases[] = {
+      {kPlaneTop, 1, CVector(0x1.962b88p+3f, -7.25f, 0x1.8c1274p+1f)},
+      {kPlaneFace, 1, CVector(0x1.878292p+3f, -0x1.c9b548p+2f, 3.0f)},
+      {kPlaneLeft, 1, CVector(12.5f, -0x1.b86534p+2f, 0x1.a1a862p+1f)},
+      {kPlaneTop, 37, CVector(0x1.43a3b8p+4f, -7.25f, 0x1.06140ap+2f)},
+      {kPlaneFace, 37, CVector(0x1.1b8242p+2f, -0x1.bd08ep-1f, 3.0f)},
+      {kPlaneLeft, 37, CVector(12.5f, 0x1.0eaf84p+3f, 0x1.fcbcd2p+2f)},
+  };
+  for (const Case& c : cases) {
+    CMeshwright s = SceneWith({CVector(12.5f, -7.25f, 3.0f)});
+    s.zoom = 37.0f;
+    SelectAll(s);
+    s.RotateSelected(c.plane, c.angle, 7, -3);
+    EXPECT_EQ(s.models[0].vertices[0].position, c.expected) << c.plane << " " << c.angle;
+  }
+}
+
 TEST(RotateSelectedAbout, HalfTurnInFaceAboutMinusCentreY) {
   CMeshwright s = SceneWith({CVector(0, 100, 0)});
   SelectAll(s);
