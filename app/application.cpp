@@ -135,7 +135,7 @@ int RunApplication(int argc, char** argv) {
   scene.ResetScene();
   CMeshwrightDoc doc(scene);
   CMainFrame frame(scene, doc);
-  MaterialTextures textures(frame.perspectivePane()->uploader());
+  MaterialTextures textures(frame.perspectivePane()->uploader(), DefaultTextureFolder());
   SetTextureService(&textures);
   SetMessageSink([&frame](std::string_view text, MessageIcon icon) {
     Ui().Message(&frame, QString::fromUtf8(text.data(), static_cast<int>(text.size())),

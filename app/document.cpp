@@ -9,6 +9,7 @@
 #include "io/document_formats.h"
 #include "io/document_io.h"
 #include "scene/meshwright.h"
+#include "scene/texture_service.h"
 
 namespace mw {
 
@@ -32,6 +33,7 @@ QString CMeshwrightDoc::Title() const {
 
 void CMeshwrightDoc::SetPath(const QString& path) {
   path_ = path;
+  SetTextureDocument(path.toStdString());
   // Only what can be opened again is offered for opening again.
   const DocumentFormat* format = FindDocumentFormat(path.toStdString());
   if (format && format->CanOpen()) AddRecentFile(path);
@@ -42,6 +44,7 @@ void CMeshwrightDoc::NewDocument() {
   scene_.ReleaseTextures();
   scene_.ResetScene();
   path_.clear();
+  SetTextureDocument(std::string());
   modified_ = false;
   emit titleChanged();
   Refresh(kHintAll);

@@ -1,41 +1,131 @@
 #include "image/material_texture.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+
 #include "image/image_readers.h"
 #include "platform/encoding.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 
 namespace mw {
+namespace {
 
-std::string TexturePath(const std::string& cp932Name) {
-  return ProgramFolder() + "TEXTURE/" + Cp932ToUtf8(cp932Name);
+bool IsFile(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+std::string TextureFailureMessage(const std::vector<std::string>& cp932Names) {
+  std::string text = kTextureLoadFailedMessage;
+  for (const std::string& name : cp932Names) text += "\n" + Cp932ToUtf8(name);
+  return text;
+}
+
+bool DecodeTexture(const std::string& path, DecodedTexture& out, std::int32_t squareSize) {
+  auto image = std::make_shared<DibStream>();
+  if (!LoadTextureImage(path, *image)) return false;
+  if (squareSize > 0 && !image->Resample(squareSize, squareSize)) return false;
+  DecodedTexture decoded;
+  if (image->BitCount() == 32) {
+    decoded.components = 4;
+    decoded.format = kGlBgra;
+  } else {
+    if (!image->ConvertTo(24)) return false;
+    decoded.components = 3;
+    decoded.format = kGlBgr;
+  }
+  decoded.image = std::move(image);
+  out = std::move(decoded);
+  return true;
+}
+
+std::string DefaultTextureFolder() { return ProgramFolder() + "TEXTURE/"; }
+
+std::vector<std::string> TextureCandidates(const std::string& cp932Name, const std::string& documentFolder,
+                                           const std::string& textureFolder) {
+  std::vector<std::string> out;
+  if (cp932Name.empty()) return out;
+  // Converted before the slashes are turned: in CP932 the second byte of a character may be the
+  // byte of '\'.
+  std::string name = Cp932ToUtf8(cp932Name);
+  std::replace(name.begin(), name.end(), '\\', '/');
+  auto add = [&out](std::string path) {
+    if (std::find(out.begin(), out.end(), path) == out.end()) out.push_back(std::move(path));
+  };
+  if (name.front() == '/') {
+    add(name);
+  } else {
+    if (!documentFolder.empty()) add(documentFolder + name);
+    add(textureFolder + name);
+  }
+  const std::size_t slash = name.rfind('/');
+  if (slash != std::string::npos && slash + 1 < name.size()) {
+    const std::string base = name.substr(slash + 1);
+    if (!documentFolder.empty()) add(documentFolder + base);
+    add(textureFolder + base);
+  }
+  return out;
+}
+
+std::string DocumentFolderOf(const std::string& documentPath) {
+  if (documentPath.empty()) return std::string();
+  const std::size_t slash = documentPath.rfind('/');
+  return slash == std::string::npos ? std::string("./") : documentPath.substr(0, slash + 1);
 }
 
 MaterialTextures::MaterialTextures(TextureUploader* uploader, std::string textureFolder)
-    : uploader_(uploader), folder_(std::move(textureFolder)) {}
+    : uploader_(uploader), folder_(std::move(textureFolder)) {
+  if (!folder_.empty() && folder_.back() != '/') folder_ += '/';
+}
+
+std::string MaterialTextures::Find(const std::string& cp932Name) const {
+  for (const std::string& path : TextureCandidates(cp932Name, DocumentFolderOf(documentPath_), folder_))
+    if (IsFile(path)) return path;
+  return std::string();
+}
+
+std::string MaterialTextures::PathOf(const std::string& cp932Name) const {
+  std::string found = Find(cp932Name);
+  if (!found.empty()) return found;
+  std::string name = Cp932ToUtf8(cp932Name);
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return folder_ + name;
+}
+
+void MaterialTextures::BeginBatch() {
+  if (batchDepth_++ == 0) failed_.clear();
+}
+
+void MaterialTextures::EndBatch() {
+  if (batchDepth_ == 0 || --batchDepth_ > 0) return;
+  if (!failed_.empty()) ShowMessage(TextureFailureMessage(failed_), MessageIcon::Warning);
+  failed_.clear();
+}
+
+void MaterialTextures::Failed(const std::string& name) {
+  if (batchDepth_ == 0) {
+    ShowMessage(TextureFailureMessage({name}), MessageIcon::Warning);
+    return;
+  }
+  if (std::find(failed_.begin(), failed_.end(), name) == failed_.end()) failed_.push_back(name);
+}
 
 void MaterialTextures::Load(CMaterial& m) {
   if (m.texture.empty() || m.textureFailed || m.textureImage) return;
-  auto image = std::make_shared<DibStream>();
-  const std::string path = folder_.empty() ? TexturePath(m.texture) : folder_ + Cp932ToUtf8(m.texture);
-  if (!LoadTextureImage(path, *image)) {
+  m.textureFile = Find(m.texture);
+  DecodedTexture decoded;
+  if (m.textureFile.empty() || !DecodeTexture(m.textureFile, decoded)) {
     m.textureFailed = true;
-    ShowMessage(kTextureLoadFailedMessage, MessageIcon::Warning);
+    Failed(m.texture);
     return;
   }
-  if (image->BitCount() == 32) {
-    m.textureComponents = 4;
-    m.texturePixelFormat = kGlBgra;
-  } else {
-    if (!image->ConvertTo(24)) {
-      m.textureFailed = true;
-      ShowMessage(kTextureLoadFailedMessage, MessageIcon::Warning);
-      return;
-    }
-    m.textureComponents = 3;
-    m.texturePixelFormat = kGlBgr;
-  }
-  m.textureImage = std::move(image);
+  m.textureImage = std::move(decoded.image);
+  m.textureComponents = decoded.components;
+  m.texturePixelFormat = decoded.format;
   if (uploader_) m.textureObject = uploader_->Upload(*m.textureImage, m.textureComponents, m.texturePixelFormat);
 }
 
@@ -44,6 +134,23 @@ void MaterialTextures::Release(CMaterial& m) {
   m.textureObject = 0;
   m.textureImage.reset();
   m.textureFailed = false;
+  m.textureFile.clear();
+}
+
+std::string TexturePathFor(const std::string& cp932Name) {
+  if (const TextureService* s = GetTextureService()) {
+    std::string path = s->PathOf(cp932Name);
+    if (!path.empty()) return path;
+  }
+  return MaterialTextures(nullptr, DefaultTextureFolder()).PathOf(cp932Name);
+}
+
+std::string TextureFolderInUse() {
+  if (const TextureService* s = GetTextureService()) {
+    std::string folder = s->Folder();
+    if (!folder.empty()) return folder;
+  }
+  return DefaultTextureFolder();
 }
 
 }  // namespace mw

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "io/document_formats.h"
+#include "scene/texture_service.h"
 
 namespace mw {
 namespace {
@@ -81,6 +82,7 @@ std::string DocumentMessage(const DocumentResult& result, std::string_view fileN
 DocumentResult OpenDocumentFile(CMeshwright& scene, const std::string& path) {
   const DocumentFormat* format = FindDocumentFormat(path);
   if (!format || !format->CanOpen()) return DocumentFailure(DocumentError::kUnsupportedExtension);
+  DocumentTextureScope textures(path);
   DocumentResult result = format->read(scene, path);
   if (!result.ok()) result.formatName = format->name;
   return result;

@@ -61,6 +61,8 @@ const char* DocumentErrorName(DocumentError error);
 // Opens `path` into `scene` with the reader of its format. A format that replaces the scene leaves
 // it untouched on failure; one that appends keeps what was read before the error (the scene was
 // changed only when the error is not kCannotOpen). An unknown extension loads nothing.
+// Texture names are looked up beside `path` first, and the textures that fail are reported in one
+// message.
 DocumentResult OpenDocumentFile(CMeshwright& scene, const std::string& path);
 
 // Saves through the writer of the path's format, atomically: on failure the file is as it was.

@@ -22,7 +22,7 @@ class CMaterial {
   float emissive = 0.0f;
   float specular = 0.0f;
   float power = 5.0f;
-  std::string texture;     // file name relative to the TEXTURE folder (CP932)
+  std::string texture;     // file name beside the document or in the texture folder (CP932)
   std::string alphaPlane;  // stored only
   std::string bump;        // stored only
 
@@ -33,6 +33,8 @@ class CMaterial {
   // Set when loading the named texture failed: the name is kept (so saving loses nothing), the
   // material draws untextured and the load is not retried until the texture is released.
   bool textureFailed = false;
+  // The file the texture name was found as (UTF-8), empty when none was found; kept with the image.
+  std::string textureFile;
 
   float diffuseRGBA[4];
   float ambientRGBA[4];

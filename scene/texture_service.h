@@ -5,6 +5,8 @@
 // installed, loading and releasing do nothing.
 #pragma once
 
+#include <string>
+
 namespace mw {
 
 class CMaterial;
@@ -14,10 +16,54 @@ class TextureService {
   virtual ~TextureService() = default;
   virtual void Load(CMaterial& material) = 0;
   virtual void Release(CMaterial& material) = 0;
+
+  // The document whose folder texture names are looked up in first (a UTF-8 path; empty: none).
+  virtual void SetDocumentPath(const std::string& path) { (void)path; }
+  virtual std::string DocumentPath() const { return std::string(); }
+  // Between the two, loads that fail are gathered and reported in one message at EndBatch, so a
+  // document with many missing textures says so once.
+  virtual void BeginBatch() {}
+  virtual void EndBatch() {}
+  // The file a texture name stands for now (UTF-8), and the folder textures are picked from;
+  // empty when the service reads no files.
+  virtual std::string PathOf(const std::string& cp932Name) const {
+    (void)cp932Name;
+    return std::string();
+  }
+  virtual std::string Folder() const { return std::string(); }
 };
 
 // Installs `service` (not owned; may be null) and returns the previous one.
 TextureService* SetTextureService(TextureService* service);
 TextureService* GetTextureService();
+
+// Makes `path` the document of the installed service, if any.
+inline void SetTextureDocument(const std::string& path) {
+  if (TextureService* s = GetTextureService()) s->SetDocumentPath(path);
+}
+
+// For the length of one document load: names are looked up beside `documentPath` and the
+// textures that fail are reported together when the scope ends. The service's document is then
+// what it was before (the caller decides whether the file it read becomes the document).
+class DocumentTextureScope {
+ public:
+  explicit DocumentTextureScope(const std::string& documentPath) : service_(GetTextureService()) {
+    if (!service_) return;
+    previous_ = service_->DocumentPath();
+    service_->SetDocumentPath(documentPath);
+    service_->BeginBatch();
+  }
+  ~DocumentTextureScope() {
+    if (!service_) return;
+    service_->EndBatch();
+    service_->SetDocumentPath(previous_);
+  }
+  DocumentTextureScope(const DocumentTextureScope&) = delete;
+  DocumentTextureScope& operator=(const DocumentTextureScope&) = delete;
+
+ private:
+  TextureService* service_;
+  std::string previous_;
+};
 
 }  // namespace mw

@@ -3,6 +3,7 @@
 //   mwconv --new OUT.mwr
 //   mwconv IN... OUT          open each IN in turn as the program's open command does, save OUT
 //   mwconv --info [--summary] IN...
+//   --textures DIR before any of these: look for textures in DIR instead of TEXTURE beside mwconv
 //
 // Exit status: 0 success, 1 an input could not be read, 2 usage, 3 the output could not be written.
 #include <cstdio>
@@ -26,9 +27,9 @@ int Usage() {
     formats += "." + format.extensions.front();
   }
   std::fprintf(stderr,
-               "usage: mwconv --new OUT.%s\n"
-               "       mwconv IN [IN...] OUT        (%s by extension)\n"
-               "       mwconv --info [--summary] IN [IN...]\n",
+               "usage: mwconv [--textures DIR] --new OUT.%s\n"
+               "       mwconv [--textures DIR] IN [IN...] OUT        (%s by extension)\n"
+               "       mwconv [--textures DIR] --info [--summary] IN [IN...]\n",
                mw::NativeDocumentFormat().extensions.front().c_str(), formats.c_str());
   return 2;
 }
@@ -54,11 +55,17 @@ bool OpenAll(mw::CMeshwright& scene, const std::vector<std::string>& inputs, mw:
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  std::string textureFolder = mw::DefaultTextureFolder();
+  if (!args.empty() && args[0] == "--textures") {
+    if (args.size() < 2 || args[1].empty()) return Usage();
+    textureFolder = args[1];
+    args.erase(args.begin(), args.begin() + 2);
+  }
   if (args.empty()) return Usage();
 
   // Textures are decoded (so --info can tell which ones load) but never uploaded anywhere; a
   // texture that is missing is reported on stderr and keeps its name in what is written.
-  mw::MaterialTextures textures(nullptr);
+  mw::MaterialTextures textures(nullptr, textureFolder);
   mw::SetTextureService(&textures);
   mw::SetMessageSink([](std::string_view text, mw::MessageIcon) {
     std::fprintf(stderr, "mwconv: %.*s\n", static_cast<int>(text.size()), text.data());

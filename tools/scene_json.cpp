@@ -219,7 +219,12 @@ std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentRe
     j.Key("bump");
     j.Name(m.bump);
     j.out += ',';
-    // Whether the texture could be read from the TEXTURE folder beside the program, and what it is.
+    // The file the texture name was found as (beside the document or in the texture folder; null
+    // when none was found), whether it could be read, and what it is.
+    j.Key("texturePath");
+    if (m.textureFile.empty()) j.out += "null";
+    else j.Str(m.textureFile);
+    j.out += ',';
     const bool loaded = TextureLoaded(m);
     j.Key("textureLoaded");
     j.Bool(loaded);

@@ -65,7 +65,7 @@ class AppTest : public ::testing::Test {
     scene_.ResetScene();
     doc_ = std::make_unique<CMeshwrightDoc>(scene_);
     frame_ = std::make_unique<CMainFrame>(scene_, *doc_);
-    textures_ = std::make_unique<MaterialTextures>(frame_->perspectivePane()->uploader());
+    textures_ = std::make_unique<MaterialTextures>(frame_->perspectivePane()->uploader(), Path("TEXTURE/"));
     oldTextures_ = SetTextureService(textures_.get());
     oldSink_ = SetMessageSink([this](std::string_view t, MessageIcon) { ui_.messages << QString::fromUtf8(t.data(), int(t.size())); });
     frame_->runDialog = [this](QDialog& d) {

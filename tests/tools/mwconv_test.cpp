@@ -107,25 +107,61 @@ TEST(Mwconv, RefusedMetasequoiaDocumentsReportTheErrorAndWriteNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir / "x.mwr"));
 }
 
-TEST(Mwconv, InfoTellsWhichTexturesLoad) {
+TEST(Mwconv, InfoTellsWhereEachTextureWasFound) {
   MW_REQUIRE_TESTDATA();
-  // The converter looks for textures in the TEXTURE folder beside itself.
-  const std::filesystem::path folder = std::filesystem::path(MW_BIN_DIR) / "TEXTURE";
-  const bool made = std::filesystem::create_directory(folder);
-  std::filesystem::copy_file(test::TestData("jpg/mqo-texture/pymeshio_front.jpg"), folder / "front.jpg",
-                             std::filesystem::copy_options::overwrite_existing);
-  RunResult info = Mwconv("--info --summary " + Q(test::TestData("mqo/pymeshio_cube.mqo")));
-  std::filesystem::remove(folder / "front.jpg");
-  if (made) std::filesystem::remove(folder);
+  // Each run is given a texture folder of its own, so nothing is written beside the program.
+  test::TempDir textures, empty, doc;
+  const auto jpg = test::TestData("jpg/mqo-texture/pymeshio_front.jpg");
+  const auto cube = test::TestData("mqo/pymeshio_cube.mqo");
+  std::filesystem::copy_file(jpg, textures / "front.jpg");
+  const std::string fields = "\"texture\":\"front.jpg\",\"alphaPlane\":\"\",\"bump\":\"\",\"texturePath\":";
+  const std::string withTextures = "--textures " + Q(textures.path()) + " --info --summary " + Q(cube);
+  RunResult info = Mwconv(withTextures);
   EXPECT_EQ(info.status, 0);
-  EXPECT_NE(info.out.find("\"texture\":\"front.jpg\",\"alphaPlane\":\"\",\"bump\":\"\",\"textureLoaded\":true,"
-                          "\"width\":256,\"height\":256,\"bits\":24"),
+  EXPECT_NE(info.out.find(fields + "\"" + (textures / "front.jpg").string() +
+                          "\",\"textureLoaded\":true,\"width\":256,\"height\":256,\"bits\":24"),
             std::string::npos)
       << info.out;
-  // Without the file the name is kept and reported as not loaded.
-  RunResult missing = Mwconv("--info --summary " + Q(test::TestData("mqo/pymeshio_cube.mqo")));
-  EXPECT_NE(missing.out.find("\"texture\":\"front.jpg\",\"alphaPlane\":\"\",\"bump\":\"\",\"textureLoaded\":false"),
-            std::string::npos);
+  EXPECT_EQ(Mwconv(withTextures, true).out, "");
+  // A texture beside the document comes first.
+  std::filesystem::copy_file(cube, doc / "cube.mqo");
+  std::filesystem::copy_file(jpg, doc / "front.jpg");
+  RunResult beside = Mwconv("--textures " + Q(textures.path()) + " --info --summary " + Q(doc / "cube.mqo"));
+  EXPECT_NE(beside.out.find(fields + "\"" + (doc / "front.jpg").string() + "\",\"textureLoaded\":true"),
+            std::string::npos)
+      << beside.out;
+  // Found nowhere: the name is kept, reported as not found, and said once on stderr.
+  const std::string withoutTextures = "--textures " + Q(empty.path()) + " --info --summary " + Q(cube);
+  RunResult missing = Mwconv(withoutTextures);
+  EXPECT_EQ(missing.status, 0);
+  EXPECT_NE(missing.out.find(fields + "null,\"textureLoaded\":false}"), std::string::npos) << missing.out;
+  EXPECT_EQ(Mwconv(withoutTextures, true).out, "mwconv: テクスチャの読み込みに失敗しました\nfront.jpg\n");
+  // Written out, the name is unchanged.
+  EXPECT_EQ(Mwconv("--textures " + Q(empty.path()) + " " + Q(cube) + " " + Q(doc / "out.mwr")).status, 0);
+  EXPECT_NE(Mwconv("--info --summary " + Q(doc / "out.mwr")).out.find("\"texture\":\"front.jpg\""), std::string::npos);
+}
+
+TEST(Mwconv, ADocumentWithSeveralMissingTexturesSaysSoOnce) {
+  test::TempDir dir;
+  const std::string mqo =
+      "Metasequoia Document\r\nFormat Text Ver 1.0\r\n\r\nMaterial 4 {\r\n"
+      "\t\"a\" col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) tex(\"one.png\")\r\n"
+      "\t\"b\" col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) tex(\"maps\\two.bmp\")\r\n"
+      "\t\"c\" col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) tex(\"one.png\")\r\n"
+      "\t\"d\" col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) tex(\"C:\\t\\three.tga\")\r\n"
+      "}\r\nEof\r\n";
+  test::WriteBytes(dir / "m.mqo", std::vector<std::uint8_t>(mqo.begin(), mqo.end()));
+  RunResult r = Mwconv("--textures " + Q(dir.path()) + " --info --summary " + Q(dir / "m.mqo") + " " + Q(dir / "m.mqo"), true);
+  EXPECT_EQ(r.status, 0) << r.out;
+  // One message per document opened, each naming every missing texture once.
+  const std::string message = "mwconv: テクスチャの読み込みに失敗しました\none.png\nmaps\\two.bmp\nC:\\t\\three.tga\n";
+  EXPECT_EQ(r.out, message + message);
+}
+
+TEST(Mwconv, TexturesOptionNeedsAFolder) {
+  EXPECT_EQ(Mwconv("--textures").status, 2);
+  EXPECT_EQ(Mwconv("--textures ''  --new x.mwr").status, 2);
+  EXPECT_EQ(Mwconv("--textures /tmp").status, 2);
 }
 
 TEST(Mwconv, EachFailureNamesTheFileOnceInJapanese) {
