@@ -1,25 +1,14 @@
 #include "app/material_dialog.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
-
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QOpenGLContext>
 #include <QPushButton>
 #include <QSlider>
-#include <algorithm>
-#include <cmath>
 
-#include "app/settings.h"
 #include "app/ui_seam.h"
-#include "image/image_readers.h"
 #include "platform/encoding.h"
-#include "platform/message.h"
-#include "platform/paths.h"
-#include "render/gl_frame.h"
 #include "scene/meshwright.h"
 
 namespace mw {
@@ -45,76 +34,6 @@ int SliderPosition(MaterialValue which, float value) {
   if (!(scaled > -1e9)) return 0;
   if (scaled > 1e9) return 100;
   return static_cast<int>(scaled);
-}
-
-MaterialPreview::MaterialPreview(const MaterialFields& fields, const DibStream& image, const int& components,
-                                 const unsigned& format, QWidget* parent)
-    : QOpenGLWidget(parent), fields_(fields), image_(image), components_(components), format_(format) {}
-
-void MaterialPreview::initializeGL() {
-  QOpenGLContext* ctx = context();
-  const char* failure = nullptr;
-  if (!ctx || !ctx->isValid()) failure = "wglCreateLayerContext::Error";
-  else if (QOpenGLContext::currentContext() != ctx) failure = "wglMakeCurrent::Error";
-  if (failure) {
-    ShowMessage(failure, MessageIcon::Error);
-    return;
-  }
-  ready_ = true;
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  SetTextureParameters();
-  glClearColor(30.0f / 255.0f, 65.0f / 255.0f, 90.0f / 255.0f, 0.0f);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, 1.0, 2.0, 200.0);
-  glEnable(GL_DEPTH_TEST);
-  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
-  const GLfloat position[4] = {-10.0f, 10.0f, 10.0f, 1.0f};
-  const GLfloat ambient[4] = {0.5f, 0.5f, 0.5f, 1.0f};
-  const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glLightfv(GL_LIGHT0, GL_POSITION, position);
-  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
-  glLightfv(GL_LIGHT0, GL_SPECULAR, white);
-}
-
-void MaterialPreview::paintGL() {
-  if (!ready_) return;
-  const qreal ratio = devicePixelRatioF();
-  glViewport(0, 0, static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  gluLookAt(0, 0, -30, 0, 0, 0, 0, -1, 0);
-  const auto& v = fields_.values;
-  const float a = v[kOpacity];
-  const GLfloat diffuse[4] = {v[kRed] * v[kDiffuse], v[kGreen] * v[kDiffuse], v[kBlue] * v[kDiffuse], a};
-  const GLfloat emission[4] = {v[kRed] * v[kEmissive], v[kGreen] * v[kEmissive], v[kBlue] * v[kEmissive], a};
-  const GLfloat specular[4] = {v[kRed] * v[kSpecular], v[kGreen] * v[kSpecular], v[kBlue] * v[kSpecular], a};
-  const GLfloat ambient[4] = {v[kRed] * v[kAmbient], v[kGreen] * v[kAmbient], v[kBlue] * v[kAmbient], a};
-  glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
-  glMaterialfv(GL_FRONT, GL_EMISSION, emission);
-  glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
-  glMaterialf(GL_FRONT, GL_SHININESS, std::clamp(v[kPower], 0.0f, 128.0f));
-  glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
-  if (fields_.texture.empty() || image_.IsEmpty() || !image_.Pixels()) {
-    glDisable(GL_TEXTURE_2D);
-  } else {
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glEnable(GL_TEXTURE_2D);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, components_, image_.Width(), image_.Height(), 0, format_, GL_UNSIGNED_BYTE,
-                 image_.Pixels());
-  }
-  GLUquadric* sphere = gluNewQuadric();
-  gluQuadricTexture(sphere, GL_TRUE);
-  gluSphere(sphere, 10.0, 30, 30);
-  gluDeleteQuadric(sphere);
 }
 
 CDlgMaterial::CDlgMaterial(const CMaterial& m, QWidget* parent) : QDialog(parent), dlu_(font()) {
@@ -163,28 +82,48 @@ CDlgMaterial::CDlgMaterial(const CMaterial& m, QWidget* parent) : QDialog(parent
   cancel->setGeometry(dlu_(351, 24, 50, 14));
   connect(cancel, &QPushButton::clicked, this, &CDlgMaterial::reject);
 
-  preview_ = new MaterialPreview(fields_, previewImage_, previewComponents_, previewFormat_, this);
+  preview_ = new MaterialPreview(this);
   preview_->setGeometry(dlu_(56, 20, 76, 71));
 
   LoadPreviewTexture(fields_.texture);
+  UpdatePreview();
+}
+
+const DibStream& CDlgMaterial::previewImage() const {
+  static const DibStream kNone;
+  return previewTexture_.image ? *previewTexture_.image : kNone;
+}
+
+CMaterial CDlgMaterial::PreviewMaterial() const {
+  CMaterial m;
+  m.name = fields_.name;
+  const auto& v = fields_.values;
+  m.color[0] = v[kRed];
+  m.color[1] = v[kGreen];
+  m.color[2] = v[kBlue];
+  m.color[3] = v[kOpacity];
+  m.diffuse = v[kDiffuse];
+  m.emissive = v[kEmissive];
+  m.specular = v[kSpecular];
+  m.power = v[kPower];
+  m.ambient = v[kAmbient];
+  m.texture = fields_.texture;
+  m.textureImage = previewTexture_.image;
+  m.textureComponents = previewTexture_.components;
+  m.texturePixelFormat = previewTexture_.format;
+  m.UpdateMaterialColors();
+  return m;
+}
+
+void CDlgMaterial::UpdatePreview() {
+  if (preview_) preview_->SetMaterial(PreviewMaterial());
 }
 
 void CDlgMaterial::LoadPreviewTexture(const std::string& name) {
   if (name.empty()) return;
-  const std::string path = ProgramFolder() + "TEXTURE/" + Cp932ToUtf8(name);
-  previewImage_.Clear();
-  if (LoadTextureImage(path, previewImage_) && previewImage_.Resample(256, 256)) {
-    if (previewImage_.BitCount() == 32) {
-      previewComponents_ = 4;
-      previewFormat_ = 0x80E1;
-    } else {
-      previewImage_.ConvertTo(24);
-      previewComponents_ = 3;
-      previewFormat_ = 0x80E0;
-    }
-    return;
-  }
-  previewImage_.Clear();
+  const std::string path = TexturePathFor(name);
+  previewTexture_ = DecodedTexture();
+  if (DecodeTexture(path, previewTexture_, 256)) return;
   Ui().Message(this, QString::fromStdString(path) + QStringLiteral("の読み込みに失敗しました"), QMessageBox::Warning);
   if (textureEdit_) textureEdit_->clear();
 }
@@ -195,12 +134,12 @@ void CDlgMaterial::OnSlider(MaterialValue which, int position) {
   const double value = which == kPower ? position : position / 100.0;
   edits_[which]->setText(QString::asprintf("%f", value));
   fields_.values[which] = static_cast<float>(value);
-  if (preview_) preview_->update();
+  UpdatePreview();
 }
 
 void CDlgMaterial::OnBrowse() {
-  // The folder the textures are read from (file names are case-sensitive here: "TEXTURE").
-  const QString chosen = Ui().OpenFileName(this, QString::fromStdString(ProgramFolder()) + QStringLiteral("TEXTURE"),
+  // A file is taken by its name alone, and looked up as every texture name is.
+  const QString chosen = Ui().OpenFileName(this, QString::fromStdString(TextureFolderInUse()),
                                            QStringLiteral("全ての形式(*.bmp *.jpg *.tga *.png *.iff *.ppm)"),
                                            QStringLiteral("bmp"));
   if (chosen.isEmpty()) return;
@@ -209,7 +148,7 @@ void CDlgMaterial::OnBrowse() {
   fields_.texture = Utf8ToCp932(name.toStdString());
   LoadPreviewTexture(fields_.texture);
   TakeValues();
-  preview_->update();
+  UpdatePreview();
 }
 
 bool CDlgMaterial::TakeValues() {

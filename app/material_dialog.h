@@ -3,11 +3,11 @@
 #pragma once
 
 #include <QDialog>
-#include <QOpenGLWidget>
 #include <array>
 
-#include "image/dib_stream.h"
+#include "image/material_texture.h"
 #include "view/dialog_units.h"
+#include "view/material_preview.h"
 
 class QLineEdit;
 class QSlider;
@@ -30,24 +30,6 @@ struct MaterialFields {
 // Slider position for a value: value x 100 (power: x 1), computed in double and truncated.
 int SliderPosition(MaterialValue which, float value);
 
-class MaterialPreview : public QOpenGLWidget {
-  Q_OBJECT
- public:
-  MaterialPreview(const MaterialFields& fields, const DibStream& image, const int& components,
-                  const unsigned& format, QWidget* parent);
-
- protected:
-  void initializeGL() override;
-  void paintGL() override;
-
- private:
-  const MaterialFields& fields_;
-  const DibStream& image_;
-  const int& components_;
-  const unsigned& format_;
-  bool ready_ = false;
-};
-
 class CDlgMaterial : public QDialog {
   Q_OBJECT
  public:
@@ -60,11 +42,14 @@ class CDlgMaterial : public QDialog {
   QLineEdit* textureEdit() const { return textureEdit_; }
   QPushButton* browseButton() const { return browse_; }
   MaterialPreview* preview() const { return preview_; }
-  const DibStream& previewImage() const { return previewImage_; }
+  // The preview's texture image, 256 x 256 once loaded.
+  const DibStream& previewImage() const;
 
-  // Loads TEXTURE/name for the preview, resampled to 256 x 256; on failure says so and empties
-  // the texture edit.
+  // Loads the named texture (beside the document or in the texture folder) for the preview,
+  // resampled to 256 x 256; on failure says so and empties the texture edit.
   void LoadPreviewTexture(const std::string& cp932Name);
+  // The material the preview shows: the fields, with the preview's texture image.
+  CMaterial PreviewMaterial() const;
   // Takes the edits into the fields; on a text that is not a number says so, focuses that edit
   // and returns false.
   bool TakeValues();
@@ -77,11 +62,10 @@ class CDlgMaterial : public QDialog {
  private:
   void OnSlider(MaterialValue which, int position);
   void OnBrowse();
+  void UpdatePreview();
 
   MaterialFields fields_;
-  DibStream previewImage_;
-  int previewComponents_ = 3;
-  unsigned previewFormat_ = 0x80E0;
+  DecodedTexture previewTexture_;
   std::array<QLineEdit*, kValueCount> edits_{};
   std::array<QSlider*, kValueCount> sliders_{};
   QLineEdit* nameEdit_ = nullptr;

@@ -41,12 +41,11 @@ void SetViewport(CMeshwright& scene, int width, int height, int framebufferWidth
   glViewport(0, 0, framebufferWidth, framebufferHeight);
 }
 
-void SetLights() {
-  const GLfloat position[4] = {0.0f, 0.0f, 1.0f, 0.0f};
+void SetLights(const GlLight& light) {
   const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
   glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
-  glLightfv(GL_LIGHT0, GL_POSITION, position);
-  glLightfv(GL_LIGHT0, GL_AMBIENT, white);
+  glLightfv(GL_LIGHT0, GL_POSITION, light.position);
+  glLightfv(GL_LIGHT0, GL_AMBIENT, light.ambient);
   glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
   glLightfv(GL_LIGHT0, GL_SPECULAR, white);
 }

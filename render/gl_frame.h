@@ -28,7 +28,14 @@ void SetClearColor(const CMeshwright& scene);
 // Projection (field of view, near 100, far 10000) and viewport; a height of 0 leaves the
 // projection as it was.
 void SetViewport(CMeshwright& scene, int width, int height, int framebufferWidth, int framebufferHeight);
-void SetLights();
+// Light 0 (diffuse and specular white, local viewer off); the light's position is taken through
+// the current model-view matrix. By default a directional light from the eye.
+struct GlLight {
+  float position[4];  // w 0: directional
+  float ambient[4];
+};
+inline constexpr GlLight kEyeLight = {{0.0f, 0.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 1.0f, 1.0f}};
+void SetLights(const GlLight& light = kEyeLight);
 // Clears, lights, applies the camera (translation, rotation X then Y then Z, zoom) and draws
 // every model. The caller swaps buffers. Textures whose upload had to wait are uploaded here.
 void DrawPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader);

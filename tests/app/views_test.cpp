@@ -4,12 +4,16 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QSlider>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 
 #include "app/commands.h"
 #include "app/material_dialog.h"
 #include "app/material_view.h"
 #include "app/model_view.h"
 #include "image/dib_stream.h"
+#include "image/material_texture.h"
 #include "tests/app/app_fixture.h"
 #include "view/numeric_dialogs.h"
 
@@ -274,15 +278,20 @@ TEST(MaterialDialog, OkWritesBackCancelLeavesTheMaterialAlone) {
   f.material = 0;
   s.models[0].faces = {f};
   {
+    test::TempDir textures;
+    MaterialTextures service(nullptr, textures.path().string());
+    TextureService* old = SetTextureService(&service);
     test::ScriptedUi ui;
     ui.files = {QStringLiteral("/elsewhere/brick.bmp")};
     SetUiSeam(&ui);
     CDlgMaterial d(s.materials[0]);
     QTest::mouseClick(d.browseButton(), Qt::LeftButton);
-    EXPECT_EQ(d.textureEdit()->text(), QStringLiteral(""));  // not in TEXTURE: refused and emptied
+    EXPECT_EQ(d.textureEdit()->text(), QStringLiteral(""));  // not in the texture folder: refused and emptied
     ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_TRUE(ui.messages[0].endsWith(QStringLiteral("TEXTURE/brick.bmpの読み込みに失敗しました")));
+    EXPECT_EQ(ui.messages[0], QString::fromStdString((textures / "brick.bmp").string()) +
+                                  QStringLiteral("の読み込みに失敗しました"));
     SetUiSeam(nullptr);
+    SetTextureService(old);
     d.reject();
   }
   EXPECT_EQ(s.materials[0].texture, "");
@@ -307,47 +316,160 @@ TEST(MaterialDialog, OkWritesBackCancelLeavesTheMaterialAlone) {
 namespace mw {
 namespace {
 
-TEST(MaterialDialog, ThePreviewSphereShowsTheTexture) {
-  MW_REQUIRE_DISPLAY();
-  // A black and white checkerboard in the TEXTURE folder beside the program.
-  const std::filesystem::path folder = std::filesystem::path(MW_BIN_DIR) / "TEXTURE";
-  const bool made = std::filesystem::create_directory(folder);
-  {
-    DibStream checker;
-    ASSERT_TRUE(checker.Create(64, 64, 24));
-    for (int y = 0; y < 64; ++y)
-      for (int x = 0; x < 64; ++x) std::memset(checker.Row(y) + 3 * x, ((x / 8 + y / 8) % 2) ? 255 : 0, 3);
-    std::vector<std::uint8_t> file = {'B', 'M'};
-    auto le32 = [&file](std::uint32_t v) {
-      for (int i = 0; i < 4; ++i) file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    le32(static_cast<std::uint32_t>(54 + checker.PixelBytes()));
-    le32(0);
-    le32(54);
-    file.insert(file.end(), checker.Header(), checker.Header() + 40);
-    file.insert(file.end(), checker.Pixels(), checker.Pixels() + checker.PixelBytes());
-    test::WriteBytes(folder / "mw-test-checker.bmp", file);
-  }
-  CMaterial m(0);
-  m.color[0] = m.color[1] = m.color[2] = 1.0f;
-  m.texture = "mw-test-checker.bmp";
-  CDlgMaterial d(m);
-  std::filesystem::remove(folder / "mw-test-checker.bmp");
-  if (made) std::filesystem::remove(folder);
-  EXPECT_EQ(d.previewImage().Width(), 256);
-  d.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
-  const QImage image = d.preview()->grabFramebuffer();
+// A 64 x 64 checkerboard of 8-pixel squares, `dark` and `light` grey, as a 24-bit bitmap file.
+void WriteChecker(const std::filesystem::path& path, int dark = 0, int light = 255) {
+  DibStream checker;
+  ASSERT_TRUE(checker.Create(64, 64, 24));
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) std::memset(checker.Row(y) + 3 * x, ((x / 8 + y / 8) % 2) ? light : dark, 3);
+  std::vector<std::uint8_t> file = {'B', 'M'};
+  auto le32 = [&file](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  le32(static_cast<std::uint32_t>(54 + checker.PixelBytes()));
+  le32(0);
+  le32(54);
+  file.insert(file.end(), checker.Header(), checker.Header() + 40);
+  file.insert(file.end(), checker.Pixels(), checker.Pixels() + checker.PixelBytes());
+  test::WriteBytes(path, file);
+}
+
+// Counts of dark and light pixels in the middle of the preview.
+std::pair<int, int> DarkAndLight(const QImage& image, int below = 60, int above = 160) {
   int dark = 0, light = 0;
   const QRect sphere(image.width() / 4, image.height() / 4, image.width() / 2, image.height() / 2);
   for (int y = sphere.top(); y < sphere.bottom(); ++y)
     for (int x = sphere.left(); x < sphere.right(); ++x) {
       const int v = qGray(image.pixel(x, y));
-      dark += v < 60;
-      light += v > 160;
+      dark += v < below;
+      light += v > above;
     }
+  return {dark, light};
+}
+
+// The dialogs below read textures from a folder of their own.
+class TextureFolder {
+ public:
+  TextureFolder() : service_(nullptr, dir_.path().string()), old_(SetTextureService(&service_)) {}
+  ~TextureFolder() { SetTextureService(old_); }
+  std::filesystem::path operator/(const std::string& name) const { return dir_ / name; }
+
+ private:
+  test::TempDir dir_;
+  MaterialTextures service_;
+  TextureService* old_;
+};
+
+TEST(MaterialDialog, ThePreviewSphereShowsTheTextureUploadedOncePerChange) {
+  MW_REQUIRE_DISPLAY();
+  TextureFolder folder;
+  WriteChecker(folder / "mw-test-checker.bmp");
+  WriteChecker(folder / "mw-test-grey.bmp", 128, 128);
+  CMaterial m(0);
+  m.color[0] = m.color[1] = m.color[2] = 1.0f;
+  m.texture = "mw-test-checker.bmp";
+  CDlgMaterial d(m);
+  EXPECT_EQ(d.previewImage().Width(), 256);
+  EXPECT_EQ(d.preview()->material().texture, "mw-test-checker.bmp");
+  EXPECT_EQ(d.preview()->material().textureImage.get(), &d.previewImage());
+  d.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  const QImage image = d.preview()->grabFramebuffer();
+  const auto [dark, light] = DarkAndLight(image);
   EXPECT_GT(dark, 50);
   EXPECT_GT(light, 50);
+  const std::uint32_t object = d.preview()->textureObject();
+  EXPECT_NE(object, 0u);
+  EXPECT_EQ(d.preview()->uploads(), 1);
+  // Moving a slider repaints with the same texture object: the image is not sent again.
+  d.slider(kDiffuse)->setValue(37);
+  EXPECT_FLOAT_EQ(d.preview()->material().diffuse, 0.37f);
+  d.preview()->grabFramebuffer();
+  d.preview()->grabFramebuffer();
+  EXPECT_EQ(d.preview()->textureObject(), object);
+  EXPECT_EQ(d.preview()->uploads(), 1);
+  // Another texture replaces the image on the sphere.
+  test::ScriptedUi ui;
+  ui.files = {QString::fromStdString((folder / "mw-test-grey.bmp").string())};
+  SetUiSeam(&ui);
+  QTest::mouseClick(d.browseButton(), Qt::LeftButton);
+  SetUiSeam(nullptr);
+  EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join(QStringLiteral("|")).toStdString();
+  d.slider(kDiffuse)->setValue(100);
+  // Mid grey, lit at most fully plus the ambient eighth: no light squares any more.
+  EXPECT_EQ(DarkAndLight(d.preview()->grabFramebuffer()).second, 0);
+  EXPECT_EQ(d.preview()->uploads(), 2);
+}
+
+TEST(MaterialDialog, ThePreviewSphereIsRound) {
+  MW_REQUIRE_DISPLAY();
+  TextureFolder folder;
+  CMaterial m(0);
+  m.color[0] = 1.0f;
+  m.color[1] = 0.9f;
+  m.color[2] = 0.2f;
+  m.ambient = 1.0f;  // the unlit side stands out from the background too
+  m.UpdateMaterialColors();
+  CDlgMaterial d(m);
+  d.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  const QImage image = d.preview()->grabFramebuffer();
+  const qreal ratio = d.preview()->devicePixelRatioF();
+  ASSERT_GT(image.width(), image.height()) << "the frame is wider than high";
+  const QRgb background = qRgb(30, 65, 90);
+  int left = image.width(), right = -1, top = image.height(), bottom = -1;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      if ((image.pixel(x, y) & 0xFFFFFF) == (background & 0xFFFFFF)) continue;
+      left = std::min(left, x);
+      right = std::max(right, x);
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
+    }
+  ASSERT_GE(right, 0) << "no sphere drawn";
+  const int width = right - left + 1, height = bottom - top + 1;
+  // The outline is a 30-sided polygon with corners at the top and bottom, and it is rasterised:
+  // a few per cent apart at most, where a sphere stretched across the frame is 13 % wider.
+  EXPECT_LE(std::abs(width - height), 0.03 * height) << width << " x " << height;
+  EXPECT_GT(width, 80 * ratio);  // radius 10 seen from 30 with a 45 degree field: about 97 of 114
+  // Drawn in the 114 x 114 square at the lower left of the frame.
+  const int side = static_cast<int>(MaterialPreview::kSphereViewport * ratio);
+  EXPECT_LE(right, side);
+  EXPECT_GE(top, image.height() - side);
+  EXPECT_LE(std::abs((left + right) - side), 2) << "centred across the square";
+  EXPECT_LE(std::abs((top + bottom) - (2 * image.height() - side)), 2) << "centred down the square";
+}
+
+TEST_F(AppTest, TexturesBesideTheDocumentAndOneMessageForTheMissingOnes) {
+  MW_REQUIRE_DISPLAY();
+  const std::string material =
+      " col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) tex(\"";
+  const std::string mqo = "Metasequoia Document\r\nFormat Text Ver 1.0\r\n\r\nMaterial 3 {\r\n\t\"a\"" + material +
+                          "maps\\checker.bmp\")\r\n\t\"b\"" + material + "gone.bmp\")\r\n\t\"c\"" + material +
+                          "\x96\xD8.bmp\")\r\n}\r\nEof\r\n";
+  std::filesystem::create_directories(dir_ / "doc" / "maps");
+  WriteChecker(dir_ / "doc" / "maps" / "checker.bmp");
+  test::WriteBytes(dir_ / "doc" / "m.mqo", std::vector<std::uint8_t>(mqo.begin(), mqo.end()));
+  ASSERT_TRUE(doc_->OpenDocument(QPath("doc/m.mqo"), true));
+  ASSERT_EQ(scene_.materials.size(), 3u);
+  EXPECT_EQ(scene_.materials[0].textureFile, Path("doc/maps/checker.bmp"));
+  EXPECT_NE(scene_.materials[0].textureObject, 0u);
+  EXPECT_EQ(ui_.messages, QStringList{QStringLiteral("テクスチャの読み込みに失敗しました\ngone.bmp\n木.bmp")});
+  EXPECT_EQ(scene_.materials[2].texture, "\x96\xD8.bmp");  // kept as CP932
+  // The material dialog finds the texture beside the open document too.
+  ui_.messages.clear();
+  {
+    CDlgMaterial d(scene_.materials[0]);
+    EXPECT_EQ(d.previewImage().Width(), 256);
+    EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(QStringLiteral("|")).toStdString();
+  }
+  // A new document forgets the folder.
+  doc_->NewDocument();
+  CMaterial again(0);
+  again.texture = "maps\\checker.bmp";
+  again.LoadTexture();
+  EXPECT_FALSE(TextureLoaded(again));
+  EXPECT_EQ(ui_.messages, QStringList{QStringLiteral("テクスチャの読み込みに失敗しました\nmaps\\checker.bmp")});
 }
 
 }  // namespace
