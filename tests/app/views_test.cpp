@@ -450,7 +450,7 @@ TEST_F(AppTest, TexturesBesideTheDocumentAndOneMessageForTheMissingOnes) {
   std::filesystem::create_directories(dir_ / "doc" / "maps");
   WriteChecker(dir_ / "doc" / "maps" / "checker.bmp");
   test::WriteBytes(dir_ / "doc" / "m.mqo", std::vector<std::uint8_t>(mqo.begin(), mqo.end()));
-  ASSERT_TRUE(doc_->OpenDocument(QPath("doc/m.mqo"), true));
+  ASSERT_TRUE(doc_->OpenDocument(QPath("doc/m.mqo"), OpenedFrom::kShell));
   ASSERT_EQ(scene_.materials.size(), 3u);
   EXPECT_EQ(scene_.materials[0].textureFile, Path("doc/maps/checker.bmp"));
   EXPECT_NE(scene_.materials[0].textureObject, 0u);
