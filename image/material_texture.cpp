@@ -93,7 +93,7 @@ std::string MaterialTextures::PathOf(const std::string& cp932Name) const {
   if (!found.empty()) return found;
   std::string name = Cp932ToUtf8(cp932Name);
   std::replace(name.begin(), name.end(), '\\', '/');
-  return folder_ + name;
+  return !name.empty() && name.front() == '/' ? name : folder_ + name;
 }
 
 void MaterialTextures::BeginBatch() {

@@ -71,7 +71,8 @@ class MaterialTextures : public TextureService {
   std::string DocumentPath() const override { return documentPath_; }
   void BeginBatch() override;
   void EndBatch() override;
-  // The first candidate that exists, else the name in the texture folder.
+  // The first candidate that exists, else the name in the texture folder (an absolute name as it
+  // stands).
   std::string PathOf(const std::string& cp932Name) const override;
   std::string Folder() const override { return folder_; }
 

@@ -224,6 +224,7 @@ TEST_F(Textures, BesideTheDocumentComesBeforeTheTextureFolder) {
   EXPECT_EQ(onlyInFolder.textureFile, docFolder + "w.bmp");
   EXPECT_EQ(textures.PathOf("w.bmp"), docFolder + "w.bmp");
   EXPECT_EQ(textures.PathOf("none\\x.bmp"), folder_ + "none/x.bmp");  // not found: where it belongs
+  EXPECT_EQ(textures.PathOf("/none/x.bmp"), "/none/x.bmp");
   // Without a document only the texture folder is searched.
   textures.SetDocumentPath("");
   CMaterial plain(3);
