@@ -34,7 +34,8 @@ enum Command : int {
   kCmdPreviousPane = 57681,
 };
 
-// Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is.
-enum UpdateHint : int { kHintAll = 0, kHintSelection = 1 };
+// Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints
+// the 3D panes and leaves both lists as they are.
+enum UpdateHint : int { kHintAll = 0, kHintSelection = 1, kHint3D = 2 };
 
 }  // namespace mw

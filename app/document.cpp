@@ -118,21 +118,56 @@ void CMeshwrightDoc::AddRecentFile(const QString& path) {
   emit recentFilesChanged();
 }
 
+int CMeshwrightDoc::HintOf(EditKind kind) {
+  switch (kind) {
+    case EditKind::kMove:
+    case EditKind::kRotate:
+    case EditKind::kSize:
+    case EditKind::kStretch:
+    case EditKind::kSelect:
+    case EditKind::kDeselect:
+    case EditKind::kFaceBuild:
+    case EditKind::kOtherDrag:
+    case EditKind::kCamera:
+    case EditKind::kNumericMove:
+    case EditKind::kNumericRotate:
+    case EditKind::kNumericSize:
+    case EditKind::kNumericStretch:
+    case EditKind::kCommitFace:
+    case EditKind::kModelRename: return kHint3D;  // the panes repaint themselves; the list shows the new name
+    case EditKind::kSelectAll:
+    case EditKind::kDeselectAll:
+    case EditKind::kModelState: return kHintSelection;
+    default: return kHintAll;
+  }
+}
+
+void CMeshwrightDoc::Edit(EditKind kind, const std::function<void()>& change) {
+  BeginEdit(kind);
+  change();
+  EndEdit();
+}
+
+void CMeshwrightDoc::BeginEdit(EditKind kind) {
+  if (editDepth_++ == 0) editKind_ = kind;
+}
+
+void CMeshwrightDoc::EndEdit() {
+  if (editDepth_ == 0 || --editDepth_ > 0) return;
+  if (ChangesDocument(editKind_)) modified_ = true;
+  Refresh(HintOf(editKind_));
+}
+
 void CMeshwrightDoc::Cut() {
-  scene_.DeleteSelection();
-  modified_ = true;
-  Refresh(kHintAll);
+  Edit(EditKind::kDelete, [this]() { scene_.DeleteSelection(); });
 }
 
 void CMeshwrightDoc::SelectAll(bool select) {
-  scene_.SetAllSelected(select ? 1 : 0);
-  Refresh(kHintSelection);
+  Edit(select ? EditKind::kSelectAll : EditKind::kDeselectAll, [this, select]() { scene_.SetAllSelected(select ? 1 : 0); });
 }
 
 void CMeshwrightDoc::AssignCurrentMaterial() {
-  scene_.AssignCurrentMaterial();
-  modified_ = true;
-  Refresh(kHintAll);
+  Edit(EditKind::kAssignMaterial, [this]() { scene_.AssignCurrentMaterial(); });
 }
 
 void CMeshwrightDoc::ToggleSmoothing() {

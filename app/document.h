@@ -5,6 +5,9 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
+
+#include "scene/edit_kind.h"
 
 namespace mw {
 
@@ -49,6 +52,16 @@ class CMeshwrightDoc : public QObject {
   // Recent files, newest first, at most four, kept in the settings.
   QStringList RecentFiles() const;
 
+  // The one way the scene changes. `change` runs as one edit of `kind`; afterwards the document
+  // is marked modified when the edit can change what a save writes (never for selection), and
+  // the views refresh as the kind needs.
+  void Edit(EditKind kind, const std::function<void()>& change);
+  // A drag: opened before its first change, closed after its last. Edits made while one is open
+  // belong to it; the refresh and the flag come when it closes.
+  void BeginEdit(EditKind kind);
+  void EndEdit();
+  bool editing() const { return editDepth_ > 0; }
+
   // Scene commands.
   void Cut();
   void SelectAll(bool select);
@@ -65,10 +78,13 @@ class CMeshwrightDoc : public QObject {
   void SetPath(const QString& path);
   void AddRecentFile(const QString& path);
   void Refresh(int hint) { emit updateAllViews(hint); }
+  static int HintOf(EditKind kind);
 
   CMeshwright& scene_;
   QString path_;
   bool modified_ = false;
+  int editDepth_ = 0;
+  EditKind editKind_ = EditKind::kMove;
 };
 
 }  // namespace mw

@@ -88,7 +88,9 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   setAcceptDrops(true);
   runDialog = [](QDialog& d) { return d.exec(); };
   host_.refresh3D = [this]() { Refresh3D(); };
-  host_.markModified = [this]() { doc_.SetModified(true); };
+  host_.dragBegan = [this](EditKind kind) { doc_.BeginEdit(kind); };
+  host_.dragEnded = [this]() { doc_.EndEdit(); };
+  host_.edit = [this](EditKind kind, const std::function<void()>& change) { doc_.Edit(kind, change); };
   host_.paneResized = [this]() { KeepListColumn(); };
   BuildActions();
   BuildMenus();
@@ -327,8 +329,9 @@ void CMainFrame::Execute(int command) {
     case kCmdAssignMaterial: doc_.AssignCurrentMaterial(); break;
     case kCmdSmoothing: doc_.ToggleSmoothing(); break;
     case kCmdNumericInput:
-      if (NumericInput(scene_, this, runDialog)) doc_.SetModified(true);
-      Refresh3D();
+      if (const auto t = AskNumericTransform(scene_.editMode, this, runDialog))
+        doc_.Edit(t->kind, [this, &t]() { ApplyNumericTransform(scene_, *t); });
+      else Refresh3D();
       break;
     case kCmdToolBar:
       if (QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar"))) bar->setVisible(bar->isHidden());

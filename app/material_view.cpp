@@ -72,7 +72,8 @@ CMaterialView::CMaterialView(CMeshwrightDoc& doc, QWidget* parent) : QTreeWidget
   showMenu = [](QMenu* menu) { menu->exec(QCursor::pos()); };
 }
 
-void CMaterialView::OnUpdate(int) {
+void CMaterialView::OnUpdate(int hint) {
+  if (hint == kHint3D) return;
   CMeshwright& scene = doc_.scene();
   QSignalBlocker block(this);
   clear();
@@ -124,15 +125,8 @@ void CMaterialView::mouseDoubleClickEvent(QMouseEvent* event) {
 void CMaterialView::OnMaterialCommand(int id) {
   setFocus();
   CMeshwright& scene = doc_.scene();
-  if (id == kCmdMaterialAdd) {
-    scene.AddMaterial();
-  } else if (id == kCmdMaterialDelete) {
-    scene.DeleteCurrentMaterial();
-  } else {
-    return;
-  }
-  emit doc_.updateAllViews(kHintAll);
-  doc_.SetModified(true);
+  if (id == kCmdMaterialAdd) doc_.Edit(EditKind::kMaterialAdd, [&scene]() { scene.AddMaterial(); });
+  else if (id == kCmdMaterialDelete) doc_.Edit(EditKind::kMaterialDelete, [&scene]() { scene.DeleteCurrentMaterial(); });
 }
 
 void CMaterialView::EditMaterial(int index) {
@@ -140,9 +134,7 @@ void CMaterialView::EditMaterial(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= scene.materials.size()) return;
   CDlgMaterial dialog(scene.materials[static_cast<std::size_t>(index)], this);
   if (dialog.exec() != QDialog::Accepted) return;
-  dialog.WriteBack(scene, static_cast<std::size_t>(index));
-  emit doc_.updateAllViews(kHintAll);
-  doc_.SetModified(true);
+  doc_.Edit(EditKind::kMaterialEdit, [&]() { dialog.WriteBack(scene, static_cast<std::size_t>(index)); });
 }
 
 }  // namespace mw

@@ -46,7 +46,8 @@ CModelView::CModelView(CMeshwrightDoc& doc, QWidget* parent) : QListWidget(paren
       item->setText(nameBeforeEdit_);
       return;
     }
-    doc_.scene().RenameCurrentModel(Utf8ToCp932(text.toStdString()));
+    const std::string name = Utf8ToCp932(text.toStdString());
+    doc_.Edit(EditKind::kModelRename, [this, &name]() { doc_.scene().RenameCurrentModel(name); });
   });
   connect(itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this](QWidget*) {
     renameAllowed_ = false;
@@ -88,10 +89,10 @@ void CModelView::mousePressEvent(QMouseEvent* event) {
   scene.currentModel = hit;
   if (event->button() == Qt::LeftButton) {
     if (hit >= 0 && pos.x() < 20) {
-      const int state = scene.CycleModelState(hit);
+      int state = 0;
+      doc_.Edit(EditKind::kModelState, [&scene, hit, &state]() { state = scene.CycleModelState(hit); });
       QSignalBlocker block(this);
       item(hit)->setIcon(QIcon(StatePicture(state)));
-      emit doc_.updateAllViews(kHintSelection);
     }
     QListWidget::mousePressEvent(event);
     return;
@@ -120,18 +121,16 @@ void CModelView::OnModelCommand(int id) {
         editItem(it);
       }
       break;
-    case kCmdModelSelect: scene.SetModelSelected(1); break;
-    case kCmdModelDeselect: scene.SetModelSelected(0); break;
-    case kCmdModelAdd: scene.AddModel(); break;
-    case kCmdModelDelete: scene.DeleteCurrentModel(); break;
-    case kCmdModelUp: scene.MoveCurrentModelUp(); break;
-    case kCmdModelDown: scene.MoveCurrentModelDown(); break;
-    case kCmdModelMergeUp: scene.MergeCurrentModelUp(); break;
-    case kCmdModelMergeDown: scene.MergeCurrentModelDown(); break;
+    case kCmdModelSelect: doc_.Edit(EditKind::kModelSelect, [&scene]() { scene.SetModelSelected(1); }); break;
+    case kCmdModelDeselect: doc_.Edit(EditKind::kModelDeselect, [&scene]() { scene.SetModelSelected(0); }); break;
+    case kCmdModelAdd: doc_.Edit(EditKind::kModelAdd, [&scene]() { scene.AddModel(); }); break;
+    case kCmdModelDelete: doc_.Edit(EditKind::kModelDelete, [&scene]() { scene.DeleteCurrentModel(); }); break;
+    case kCmdModelUp: doc_.Edit(EditKind::kModelUp, [&scene]() { scene.MoveCurrentModelUp(); }); break;
+    case kCmdModelDown: doc_.Edit(EditKind::kModelDown, [&scene]() { scene.MoveCurrentModelDown(); }); break;
+    case kCmdModelMergeUp: doc_.Edit(EditKind::kModelMergeUp, [&scene]() { scene.MergeCurrentModelUp(); }); break;
+    case kCmdModelMergeDown: doc_.Edit(EditKind::kModelMergeDown, [&scene]() { scene.MergeCurrentModelDown(); }); break;
     default: return;
   }
-  if (id != kCmdModelRename) emit doc_.updateAllViews(kHintAll);
-  doc_.SetModified(true);
 }
 
 }  // namespace mw

@@ -130,37 +130,57 @@ CDlgStretch::CDlgStretch(QWidget* parent) : DluDialog(parent) {
 
 Plane AxisToPlane(int axis) { return PlaneHiding(axis); }
 
-bool NumericInput(CMeshwright& scene, QWidget* parent, const std::function<int(QDialog&)>& run) {
-  switch (scene.editMode) {
+std::optional<NumericTransform> AskNumericTransform(std::int32_t mode, QWidget* parent,
+                                                   const std::function<int(QDialog&)>& run) {
+  NumericTransform t;
+  switch (mode) {
     case kModeMove: {
       CDlgMove d(parent);
-      if (run(d) != QDialog::Accepted) return false;
-      scene.MoveSelected(d.amountX, d.amountY, d.amountZ);
+      if (run(d) != QDialog::Accepted) return std::nullopt;
+      t.kind = EditKind::kNumericMove;
+      t.amount = CVector(d.amountX, d.amountY, d.amountZ);
       break;
     }
     case kModeRotate: {
       CDlgRotate d(parent);
-      if (run(d) != QDialog::Accepted) return false;
-      scene.RotateSelectedAbout(AxisToPlane(d.axis), d.angle, CVector(d.centerX, d.centerY, d.centerZ));
+      if (run(d) != QDialog::Accepted) return std::nullopt;
+      t.kind = EditKind::kNumericRotate;
+      t.plane = AxisToPlane(d.axis);
+      t.angle = d.angle;
+      t.centre = CVector(d.centerX, d.centerY, d.centerZ);
       break;
     }
     case kModeSize: {
       CDlgSize d(parent);
-      if (run(d) != QDialog::Accepted) return false;
-      scene.ScaleSelectedAbout(CVector(d.centerX, d.centerY, d.centerZ), CVector(d.factor, d.factor, d.factor));
+      if (run(d) != QDialog::Accepted) return std::nullopt;
+      t.kind = EditKind::kNumericSize;
+      t.centre = CVector(d.centerX, d.centerY, d.centerZ);
+      t.amount = CVector(d.factor, d.factor, d.factor);
       break;
     }
     case kModeStretch: {
       CDlgStretch d(parent);
-      if (run(d) != QDialog::Accepted) return false;
-      scene.ScaleSelectedAbout(CVector(d.centerX, d.centerY, d.centerZ), CVector(d.factorX, d.factorY, d.factorZ));
+      if (run(d) != QDialog::Accepted) return std::nullopt;
+      t.kind = EditKind::kNumericStretch;
+      t.centre = CVector(d.centerX, d.centerY, d.centerZ);
+      t.amount = CVector(d.factorX, d.factorY, d.factorZ);
       break;
     }
     default:
-      return false;
+      return std::nullopt;
+  }
+  return t;
+}
+
+void ApplyNumericTransform(CMeshwright& scene, const NumericTransform& t) {
+  switch (t.kind) {
+    case EditKind::kNumericMove: scene.MoveSelected(t.amount.x, t.amount.y, t.amount.z); break;
+    case EditKind::kNumericRotate: scene.RotateSelectedAbout(t.plane, t.angle, t.centre); break;
+    case EditKind::kNumericSize:
+    case EditKind::kNumericStretch: scene.ScaleSelectedAbout(t.centre, t.amount); break;
+    default: return;
   }
   scene.ComputeNormals();
-  return true;
 }
 
 }  // namespace mw

@@ -8,8 +8,13 @@
 #include "scene/ortho_plane.h"
 #include "view/dialog_units.h"
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
+
+#include "scene/edit_kind.h"
+#include "scene/vector.h"
 
 class QLineEdit;
 class QRadioButton;
@@ -82,10 +87,23 @@ class CDlgStretch : public DluDialog {
   float factorX = 1.0f, factorY = 1.0f, factorZ = 1.0f, centerX = 0, centerY = 0, centerZ = 0;
 };
 
-// The numeric input command: the dialog of the current mode; on OK the transform of the
-// selection, normals and the modified flag. Returns whether a transform was applied. `run`
-// shows a dialog modally (tests answer it themselves).
-bool NumericInput(CMeshwright& scene, QWidget* parent, const std::function<int(QDialog&)>& run);
+// A transform typed into one of the dialogs: a move by `amount`, a turn by `angle` degrees in
+// `plane` about `centre`, or a scaling by the factors in `amount` about `centre`.
+struct NumericTransform {
+  EditKind kind = EditKind::kNumericMove;
+  std::int32_t plane = 0;
+  float angle = 0.0f;
+  CVector centre;
+  CVector amount;
+};
+
+// The numeric input command's question: the dialog of `mode` (move, rotate, size, stretch); the
+// transform on OK, nothing on cancel or in any other mode. `run` shows a dialog modally (tests
+// answer it themselves).
+std::optional<NumericTransform> AskNumericTransform(std::int32_t mode, QWidget* parent,
+                                                   const std::function<int(QDialog&)>& run);
+// Transforms the selection and recomputes the normals.
+void ApplyNumericTransform(CMeshwright& scene, const NumericTransform& t);
 
 // The radio button index (X, Y, Z) to the plane whose turn it is: X -> 2, Y -> 0, Z -> 1.
 Plane AxisToPlane(int axis);

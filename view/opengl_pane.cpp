@@ -13,14 +13,13 @@ PerspectivePane::PerspectivePane(CMeshwright& scene, PanOffsets& pan, PaneHost& 
     : QOpenGLWidget(parent),
       scene_(scene),
       host_(host),
-      input_(scene, pan, PaneRole::kPerspective),
+      input_(scene, pan, PaneRole::kPerspective, &host),
       uploader_(&PerspectivePane::MakeCurrentFor, this) {
   setMinimumSize(1, 1);
   setFocusPolicy(Qt::StrongFocus);
 }
 
 void PerspectivePane::Apply(const PaneResult& r) {
-  if (r.markModified && host_.markModified) host_.markModified();
   if (r.refresh3D && host_.refresh3D) host_.refresh3D();
   if (r.repaintSelf) update();
 }

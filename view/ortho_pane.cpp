@@ -13,7 +13,7 @@ PaneRole RoleOf(Plane plane) {
 }  // namespace
 
 OrthoPane::OrthoPane(CMeshwright& scene, OrthoShared& shared, PaneHost& host, Plane plane, QWidget* parent)
-    : QWidget(parent), scene_(scene), shared_(shared), host_(host), plane_(plane), input_(scene, shared.pan, RoleOf(plane)) {
+    : QWidget(parent), scene_(scene), shared_(shared), host_(host), plane_(plane), input_(scene, shared.pan, RoleOf(plane), &host) {
   setMinimumSize(1, 1);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::StrongFocus);
@@ -31,7 +31,6 @@ void OrthoPane::paintEvent(QPaintEvent*) {
 }
 
 void OrthoPane::Apply(const PaneResult& r) {
-  if (r.markModified && host_.markModified) host_.markModified();
   if (r.refresh3D && host_.refresh3D) host_.refresh3D();
   if (r.repaintSelf) update();
 }

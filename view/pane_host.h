@@ -3,12 +3,19 @@
 
 #include <functional>
 
+#include "scene/edit_kind.h"
+
 namespace mw {
 
 struct PaneHost {
-  std::function<void()> refresh3D;     // repaint the four 3D panes
-  std::function<void()> markModified;  // set the document's modified flag
-  std::function<void()> paneResized;   // a 3D pane changed size (the list column keeps its width)
+  std::function<void()> refresh3D;    // repaint the four 3D panes
+  std::function<void()> paneResized;  // a 3D pane changed size (the list column keeps its width)
+  // A press that may change the scene opens an edit before its first change; the release of the
+  // last button closes it after the last. Everything in between is one edit.
+  std::function<void(EditKind)> dragBegan;
+  std::function<void()> dragEnded;
+  // A change made at once (Enter commits the face being built).
+  std::function<void(EditKind, const std::function<void()>&)> edit;
 };
 
 }  // namespace mw

@@ -4,8 +4,30 @@ namespace mw {
 
 QPoint PaneInput::Centre(QSize size) const { return PaneCentre(PlaneOf(role_), size.width(), size.height(), pan_); }
 
+EditKind PaneInput::DragKind(MouseButton b) const {
+  if (!IsOrtho(role_)) return EditKind::kCamera;
+  switch (scene_.editMode) {
+    case kModeSelect: return b == MouseButton::kLeft ? EditKind::kSelect : EditKind::kDeselect;
+    case kModeMove: return EditKind::kMove;
+    case kModeRotate: return EditKind::kRotate;
+    case kModeSize: return EditKind::kSize;
+    case kModeStretch: return EditKind::kStretch;
+    case kModeCreateFace: return EditKind::kFaceBuild;
+    default: return EditKind::kOtherDrag;
+  }
+}
+
+void PaneInput::Change(EditKind kind, const std::function<void()>& change) {
+  if (host_ && host_->edit) host_->edit(kind, change);
+  else change();
+}
+
 PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
   PaneResult r;
+  if (!editing_ && (b != MouseButton::kMiddle || !IsOrtho(role_))) {
+    editing_ = r.dragBegan = true;
+    if (host_ && host_->dragBegan) host_->dragBegan(DragKind(b));
+  }
   if (b == MouseButton::kMiddle) {
     middleDown_ = true;
     dragCurrent_ = p;
@@ -32,16 +54,20 @@ PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
 
 PaneResult PaneInput::ButtonUp(MouseButton b, QPoint, QSize) {
   PaneResult r;
-  r.markModified = true;
   if (b == MouseButton::kMiddle) {
     middleDown_ = false;
     r.refresh3D = IsOrtho(role_);
-    return r;
+  } else {
+    (b == MouseButton::kLeft ? leftDown_ : rightDown_) = false;
+    if (IsOrtho(role_)) {
+      r.refresh3D = true;
+      if (scene_.editMode != kModeSelect) scene_.ComputeNormals();
+    }
   }
-  (b == MouseButton::kLeft ? leftDown_ : rightDown_) = false;
-  if (IsOrtho(role_)) {
-    r.refresh3D = true;
-    if (scene_.editMode != kModeSelect) scene_.ComputeNormals();
+  if (editing_ && !EditingButtonDown()) {
+    editing_ = false;
+    r.dragEnded = true;
+    if (host_ && host_->dragEnded) host_->dragEnded();
   }
   return r;
 }
@@ -113,7 +139,7 @@ PaneResult PaneInput::KeyDown(Key k) {
     const int dv = k == Key::kUp ? step : k == Key::kDown ? -step : 0;
     ShiftShown(PlaneOf(role_), pan_, du, dv);
   }
-  if (k == Key::kEnter) scene_.CommitFace();
+  if (k == Key::kEnter) Change(EditKind::kCommitFace, [this]() { scene_.CommitFace(); });
   PaneResult r;
   r.refresh3D = true;
   return r;

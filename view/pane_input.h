@@ -8,6 +8,7 @@
 
 #include "render/ortho_painter.h"
 #include "scene/meshwright.h"
+#include "view/pane_host.h"
 
 namespace mw {
 
@@ -23,14 +24,18 @@ enum class Key { kLeft, kUp, kRight, kDown, kEnter, kOther };
 
 // What a handler asks the caller to do afterwards.
 struct PaneResult {
-  bool refresh3D = false;      // repaint the four 3D panes
-  bool repaintSelf = false;    // repaint only this pane (perspective camera moves)
-  bool markModified = false;   // set the document's modified flag
+  bool refresh3D = false;    // repaint the four 3D panes
+  bool repaintSelf = false;  // repaint only this pane (perspective camera moves)
+  bool dragBegan = false;    // this press opened an edit (the host heard of it before any change)
+  bool dragEnded = false;    // this release closed it (the host heard of it after the last change)
 };
 
 class PaneInput {
  public:
-  PaneInput(CMeshwright& scene, PanOffsets& pan, PaneRole role) : scene_(scene), pan_(pan), role_(role) {}
+  // `host`, when given, hears of every change to the scene: the drags that begin and end and the
+  // changes made at once. Without one the changes are simply made.
+  PaneInput(CMeshwright& scene, PanOffsets& pan, PaneRole role, PaneHost* host = nullptr)
+      : scene_(scene), pan_(pan), role_(role), host_(host) {}
 
   PaneRole role() const { return role_; }
   bool leftDown() const { return leftDown_; }
@@ -52,10 +57,17 @@ class PaneInput {
 
  private:
   QPoint Centre(QSize size) const;
+  // Buttons whose drags change the scene: left and right in the orthographic panes (the middle
+  // one only pans), every button in the perspective pane (the camera is saved with the document).
+  bool EditingButtonDown() const { return leftDown_ || rightDown_ || (middleDown_ && !IsOrtho(role_)); }
+  EditKind DragKind(MouseButton b) const;
+  void Change(EditKind kind, const std::function<void()>& change);
 
   CMeshwright& scene_;
   PanOffsets& pan_;
   PaneRole role_;
+  PaneHost* host_;
+  bool editing_ = false;
   QPoint dragCurrent_, dragStart_;
   bool leftDown_ = false, rightDown_ = false, middleDown_ = false;
 };

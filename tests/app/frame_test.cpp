@@ -118,6 +118,33 @@ TEST_F(AppTest, ModifiedFlagFollowsTheCommandsThatChangeTheScene) {
   EXPECT_TRUE(doc_->modified());
 }
 
+TEST_F(AppTest, TheDocumentsEditDoorMarksAllButSelectionAndRefreshesOncePerEdit) {
+  MW_REQUIRE_DISPLAY();
+  QList<int> hints;
+  QObject::connect(doc_.get(), &CMeshwrightDoc::updateAllViews, [&hints](int h) { hints << h; });
+  int runs = 0;
+  doc_->Edit(EditKind::kModelSelect, [&runs]() { ++runs; });
+  doc_->Edit(EditKind::kModelState, [&runs]() { ++runs; });
+  EXPECT_FALSE(doc_->modified());
+  EXPECT_EQ(hints, (QList<int>{kHintAll, kHintSelection}));
+  // A drag with an edit made inside it: one edit, one refresh when it closes.
+  hints.clear();
+  doc_->BeginEdit(EditKind::kSelect);
+  doc_->Edit(EditKind::kCommitFace, [&runs]() { ++runs; });
+  EXPECT_TRUE(hints.isEmpty());
+  EXPECT_TRUE(doc_->editing());
+  doc_->EndEdit();
+  EXPECT_FALSE(doc_->editing());
+  EXPECT_EQ(hints, QList<int>{kHint3D});
+  EXPECT_FALSE(doc_->modified());  // the drag was a rubber band; its kind decides
+  EXPECT_EQ(runs, 3);
+  doc_->EndEdit();  // a stray end changes nothing
+  EXPECT_EQ(hints.size(), 1);
+  doc_->Edit(EditKind::kMaterialAdd, []() {});
+  EXPECT_TRUE(doc_->modified());
+  EXPECT_EQ(hints.last(), int(kHintAll));
+}
+
 TEST_F(AppTest, SaveOnAnUntitledDocumentAsksWhereAndTakesThePath) {
   MW_REQUIRE_DISPLAY();
   ui_.files = {QPath("first.mwr")};

@@ -35,11 +35,15 @@ TEST_F(AppTest, MouseDragInTheTopPaneSelectsAndMovesVertices) {
   QTest::mouseRelease(top, Qt::LeftButton, Qt::NoModifier, c + QPoint(31, 31));
   EXPECT_EQ(scene_.models[0].vertices[0].selected, 1);
   EXPECT_EQ(scene_.models[0].vertices[1].selected, 0);
-  EXPECT_TRUE(doc_->modified());
+  EXPECT_FALSE(doc_->modified());  // selecting changes nothing a save writes
   frame_->Execute(kCmdModeMove);
   QTest::mousePress(top, Qt::LeftButton, Qt::NoModifier, c);
   QTest::mouseMove(top, c + QPoint(20, 0));
+  EXPECT_FALSE(doc_->modified());  // the flag comes when the drag ends
+  EXPECT_TRUE(doc_->editing());
   QTest::mouseRelease(top, Qt::LeftButton, Qt::NoModifier, c + QPoint(20, 0));
+  EXPECT_FALSE(doc_->editing());
+  EXPECT_TRUE(doc_->modified());
   EXPECT_EQ(scene_.models[0].vertices[0].position, CVector(30, 0, 10));
   EXPECT_EQ(scene_.models[0].vertices[1].position, CVector(-60, 0, 0));
 }

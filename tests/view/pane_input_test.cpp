@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace mw {
 namespace {
 
@@ -28,7 +31,7 @@ TEST_F(Input, WheelNotchesChangeZoomByATenthOfTheDelta) {
   EXPECT_EQ(scene.zoom, 1.0f);
 }
 
-TEST_F(Input, ClickWithoutMotionInMoveModeMovesNothingButMarksModifiedAndRebuildsNormals) {
+TEST_F(Input, ClickWithoutMotionInMoveModeIsAnEditThatMovesNothingButRebuildsNormals) {
   scene.editMode = kModeMove;
   scene.SetAllSelected(1);
   CFace f;
@@ -38,7 +41,7 @@ TEST_F(Input, ClickWithoutMotionInMoveModeMovesNothingButMarksModifiedAndRebuild
   PaneInput p = Pane(PaneRole::kTop);
   p.ButtonDown(MouseButton::kLeft, QPoint(50, 50), kSize);
   const PaneResult up = p.ButtonUp(MouseButton::kLeft, QPoint(50, 50), kSize);
-  EXPECT_TRUE(up.markModified);
+  EXPECT_TRUE(up.dragEnded);
   EXPECT_TRUE(up.refresh3D);
   EXPECT_EQ(scene.models[0].vertices[0].position, CVector(10, 0, 20));
   EXPECT_EQ(scene.models[0].faces[0].normal, CVector(0, 0, 0));  // recomputed (degenerate triangle)
@@ -163,6 +166,71 @@ TEST_F(Input, PerspectiveDragsOrbitPanAndZoom) {
   EXPECT_EQ(scene.zoom, 102.0f);
 }
 
+// What a host hears, in order, with the scene state at each moment.
+struct RecordingHost {
+  PaneHost host;
+  std::vector<std::string> events;
+  explicit RecordingHost(CMeshwright& scene) {
+    auto describe = [&scene]() {
+      return std::to_string(scene.models[0].faces.size()) + "f" + std::to_string(scene.models[0].pendingVertices.size()) + "p";
+    };
+    host.dragBegan = [this, describe](EditKind k) { events.push_back("begin " + std::to_string(int(k)) + " " + describe()); };
+    host.dragEnded = [this, describe]() { events.push_back("end " + describe()); };
+    host.edit = [this, describe](EditKind k, const std::function<void()>& change) {
+      events.push_back("edit " + std::to_string(int(k)) + " " + describe());
+      change();
+      events.push_back("done " + describe());
+    };
+  }
+};
+
+TEST_F(Input, EveryChangeIsReportedBeforeItHappensAndEachDragIsOneBracket) {
+  RecordingHost rec(scene);
+  scene.editMode = kModeCreateFace;
+  PaneInput face(scene, pan, PaneRole::kFace, &rec.host);
+  // The corner is added after the host heard of the press; a second button inside the drag
+  // opens nothing new; the bracket closes with the last button.
+  PaneResult down = face.ButtonDown(MouseButton::kLeft, QPoint(100, 50), kSize);
+  EXPECT_TRUE(down.dragBegan);
+  EXPECT_FALSE(face.ButtonDown(MouseButton::kRight, QPoint(100, 50), kSize).dragBegan);
+  EXPECT_FALSE(face.ButtonUp(MouseButton::kLeft, QPoint(100, 50), kSize).dragEnded);
+  EXPECT_TRUE(face.ButtonUp(MouseButton::kRight, QPoint(100, 50), kSize).dragEnded);
+  face.KeyDown(Key::kEnter);
+  const std::string faceBuild = std::to_string(int(EditKind::kFaceBuild));
+  const std::string commit = std::to_string(int(EditKind::kCommitFace));
+  EXPECT_EQ(rec.events, (std::vector<std::string>{"begin " + faceBuild + " 0f0p", "end 0f1p", "edit " + commit + " 0f1p",
+                                                   "done 1f0p"}));
+
+  // Middle drags pan the orthographic panes (no edit) but move the saved camera in perspective.
+  rec.events.clear();
+  face.ButtonDown(MouseButton::kMiddle, QPoint(0, 0), kSize);
+  face.ButtonUp(MouseButton::kMiddle, QPoint(0, 0), kSize);
+  EXPECT_TRUE(rec.events.empty());
+  PaneInput persp(scene, pan, PaneRole::kPerspective, &rec.host);
+  EXPECT_TRUE(persp.ButtonDown(MouseButton::kMiddle, QPoint(0, 0), kSize).dragBegan);
+  EXPECT_TRUE(persp.ButtonUp(MouseButton::kMiddle, QPoint(0, 0), kSize).dragEnded);
+  ASSERT_EQ(rec.events.size(), 2u);
+  EXPECT_EQ(rec.events[0].rfind("begin " + std::to_string(int(EditKind::kCamera)), 0), 0u);
+
+  // The drag's kind comes from the mode and, when selecting, the button.
+  const std::pair<std::int32_t, EditKind> kinds[] = {{kModeSelect, EditKind::kSelect}, {kModeMove, EditKind::kMove},
+                                                     {kModeRotate, EditKind::kRotate}, {kModeSize, EditKind::kSize},
+                                                     {kModeStretch, EditKind::kStretch}, {kModeCreateBox, EditKind::kOtherDrag}};
+  PaneInput top(scene, pan, PaneRole::kTop, &rec.host);
+  for (const auto& [mode, kind] : kinds) {
+    scene.editMode = mode;
+    rec.events.clear();
+    top.ButtonDown(MouseButton::kLeft, QPoint(0, 0), kSize);
+    top.ButtonUp(MouseButton::kLeft, QPoint(0, 0), kSize);
+    ASSERT_EQ(rec.events.size(), 2u);
+    EXPECT_EQ(rec.events[0].substr(0, rec.events[0].rfind(' ')), "begin " + std::to_string(int(kind)));
+  }
+  scene.editMode = kModeSelect;
+  rec.events.clear();
+  top.ButtonDown(MouseButton::kRight, QPoint(0, 0), kSize);
+  EXPECT_EQ(rec.events.at(0).substr(0, rec.events[0].rfind(' ')), "begin " + std::to_string(int(EditKind::kDeselect)));
+}
+
 TEST_F(Input, MiddleDragPansAndBothButtonsZoomInOrthoPanes) {
   PaneInput p = Pane(PaneRole::kLeft);
   p.ButtonDown(MouseButton::kMiddle, QPoint(10, 10), kSize);
@@ -170,7 +238,7 @@ TEST_F(Input, MiddleDragPansAndBothButtonsZoomInOrthoPanes) {
   EXPECT_EQ(pan.panZ, -4);
   EXPECT_EQ(pan.panY, 3);
   const PaneResult up = p.ButtonUp(MouseButton::kMiddle, QPoint(14, 13), kSize);
-  EXPECT_TRUE(up.markModified);
+  EXPECT_FALSE(up.dragEnded);  // panning is no edit: the view offsets are not saved
   p.ButtonDown(MouseButton::kLeft, QPoint(0, 0), kSize);
   p.ButtonDown(MouseButton::kRight, QPoint(0, 0), kSize);
   p.Move(QPoint(10, 10), kSize);

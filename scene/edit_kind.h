@@ -1,0 +1,86 @@
+// What kind of change an edit of the scene is. Every change the user makes is one of these, so
+// the document can tell whether it alters the saved document, what to refresh, and what to keep
+// to take it back.
+#pragma once
+
+#include <cstdint>
+
+namespace mw {
+
+enum class EditKind : std::uint8_t {
+  // Drags in the orthographic panes, from button down to the last button up.
+  kMove,
+  kRotate,
+  kSize,
+  kStretch,
+  kSelect,     // rubber band that selects
+  kDeselect,   // rubber band that deselects
+  kFaceBuild,  // clicks of the face mode: corners, the cursor, and the face they complete
+  kOtherDrag,  // a press in a mode that changes nothing but the normals at release
+  kCamera,     // drags in the perspective pane
+  // The numeric input dialogs.
+  kNumericMove,
+  kNumericRotate,
+  kNumericSize,
+  kNumericStretch,
+  // Commands.
+  kCommitFace,
+  kDelete,
+  kAssignMaterial,
+  kSelectAll,
+  kDeselectAll,
+  // The model list.
+  kModelSelect,
+  kModelDeselect,
+  kModelState,
+  kModelRename,
+  kModelAdd,
+  kModelDelete,
+  kModelUp,
+  kModelDown,
+  kModelMergeUp,
+  kModelMergeDown,
+  // The material list and dialog.
+  kMaterialAdd,
+  kMaterialDelete,
+  kMaterialEdit,
+  // Reading a Metasequoia document into the open one.
+  kImport,
+};
+
+// Edits that change only which vertices are selected: they can be taken back, but they leave the
+// saved document as it was.
+inline bool IsSelectionOnly(EditKind k) {
+  switch (k) {
+    case EditKind::kSelect:
+    case EditKind::kDeselect:
+    case EditKind::kSelectAll:
+    case EditKind::kDeselectAll:
+    case EditKind::kModelSelect:
+    case EditKind::kModelDeselect: return true;
+    default: return false;
+  }
+}
+
+// Whether the edit can change what a save writes. Selection and the display state of a model
+// (normal, locked, hidden) are not saved.
+inline bool ChangesDocument(EditKind k) { return !IsSelectionOnly(k) && k != EditKind::kModelState; }
+
+// Edits that recompute every normal when they end.
+inline bool RecomputesNormals(EditKind k) {
+  switch (k) {
+    case EditKind::kMove:
+    case EditKind::kRotate:
+    case EditKind::kSize:
+    case EditKind::kStretch:
+    case EditKind::kFaceBuild:
+    case EditKind::kOtherDrag:
+    case EditKind::kNumericMove:
+    case EditKind::kNumericRotate:
+    case EditKind::kNumericSize:
+    case EditKind::kNumericStretch: return true;
+    default: return false;
+  }
+}
+
+}  // namespace mw
