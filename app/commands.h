@@ -11,6 +11,7 @@ enum Command : int {
   kCmdRecentFile = 57616,
   kCmdExit = 57665,
   kCmdUndo = 57643,
+  kCmdRedo = 57644,
   kCmdCut = 57635,
   kCmdCopy = 57634,
   kCmdPaste = 57637,

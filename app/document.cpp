@@ -4,6 +4,7 @@
 #include <QSettings>
 
 #include "app/commands.h"
+#include "app/edit_command.h"
 #include "app/settings.h"
 #include "app/ui_seam.h"
 #include "io/document_formats.h"
@@ -23,9 +24,32 @@ void ShowFailure(const DocumentResult& result, const QString& path) {
 
 }  // namespace
 
-CMeshwrightDoc::CMeshwrightDoc(CMeshwright& scene, QObject* parent) : QObject(parent), scene_(scene) {}
+CMeshwrightDoc::CMeshwrightDoc(CMeshwright& scene, QObject* parent) : QObject(parent), scene_(scene) {
+  undo_.setUndoLimit(LoadUndoLimits().steps);
+  connect(&undo_, &QUndoStack::indexChanged, this, &CMeshwrightDoc::UpdateModified);
+  connect(&undo_, &QUndoStack::cleanChanged, this, &CMeshwrightDoc::UpdateModified);
+}
 
-void CMeshwrightDoc::SetModified(bool modified) { modified_ = modified; }
+void CMeshwrightDoc::SetModified(bool modified) {
+  forcedModified_ = modified;
+  if (!modified) undo_.setClean();
+  UpdateModified();
+}
+
+void CMeshwrightDoc::UpdateModified() {
+  if (rebuilding_) return;
+  bool changed = forcedModified_;
+  const int clean = undo_.cleanIndex(), index = undo_.index();
+  if (!changed && clean < 0) changed = true;
+  // Selection steps between the saved state and now leave the document as saved.
+  for (int i = std::min(clean, index); !changed && i < std::max(clean, index); ++i) {
+    const auto* c = static_cast<const SceneEditCommand*>(undo_.command(i));
+    changed = c && ChangesDocument(c->delta()->kind());
+  }
+  if (changed == modified_) return;
+  modified_ = changed;
+  emit modifiedChanged(modified_);
+}
 
 QString CMeshwrightDoc::Title() const {
   return path_.isEmpty() ? QStringLiteral("無題") : QFileInfo(path_).fileName();
@@ -45,7 +69,8 @@ void CMeshwrightDoc::NewDocument() {
   scene_.ResetScene();
   path_.clear();
   SetTextureDocument(std::string());
-  modified_ = false;
+  undo_.clear();
+  SetModified(false);
   emit titleChanged();
   Refresh(kHintAll);
 }
@@ -54,22 +79,24 @@ bool CMeshwrightDoc::OpenDocument(const QString& path, OpenedFrom from) {
   const std::string file = path.toStdString();
   const DocumentFormat* format = FindDocumentFormat(file);
   const bool appends = format && format->opening == OpenEffect::kAppends;
+  // Reading into the open document is a step like any edit, even when it stopped part-way.
+  const bool imports = appends && from != OpenedFrom::kShell;
+  if (imports) BeginEdit(EditKind::kImport);
   const DocumentResult r = OpenDocumentFile(scene_, file);
+  if (imports) EndEdit();
   if (!r.ok()) {
     ShowFailure(r, path);
-    // An import that stopped part-way keeps what it read: closing must not lose that silently.
-    if (appends && r.error != DocumentError::kCannotOpen) {
-      modified_ = true;
+    // An open that stopped part-way keeps what it read: closing must not lose that silently.
+    if (appends && !imports && r.error != DocumentError::kCannotOpen) {
+      SetModified(true);
       Refresh(kHintAll);
     }
     return false;
   }
-  if (from == OpenedFrom::kShell || !appends) {
-    modified_ = false;
+  if (!imports) {
+    undo_.clear();
+    SetModified(false);
     SetPath(path);
-  } else {
-    // The import added to the document: closing it must not lose that silently.
-    modified_ = true;
   }
   Refresh(kHintAll);
   return true;
@@ -83,7 +110,7 @@ bool CMeshwrightDoc::SaveDocument(const QString& path) {
     return false;
   }
   if (IsDocumentFile(file)) {
-    modified_ = false;
+    SetModified(false);
     SetPath(path);
   }
   return true;
@@ -143,19 +170,96 @@ int CMeshwrightDoc::HintOf(EditKind kind) {
 }
 
 void CMeshwrightDoc::Edit(EditKind kind, const std::function<void()>& change) {
+  if (editDepth_ > 0 && !dragOpen_) {  // an edit made by an edit's own change belongs to it
+    change();
+    return;
+  }
+  if (dragOpen_) {
+    // A change made at once during a drag (Enter while a button is held) is a step of its own
+    // between the two halves of the drag.
+    const EditKind drag = editKind_;
+    EndEdit();
+    Edit(kind, change);
+    BeginEdit(drag);
+    return;
+  }
   BeginEdit(kind);
+  dragOpen_ = false;
   change();
   EndEdit();
 }
 
 void CMeshwrightDoc::BeginEdit(EditKind kind) {
-  if (editDepth_++ == 0) editKind_ = kind;
+  if (editDepth_++ > 0) return;
+  editKind_ = kind;
+  dragOpen_ = true;
+  open_ = std::make_unique<SceneDelta>(SceneDelta::Capture(kind, scene_));
 }
 
 void CMeshwrightDoc::EndEdit() {
   if (editDepth_ == 0 || --editDepth_ > 0) return;
-  if (ChangesDocument(editKind_)) modified_ = true;
+  dragOpen_ = false;
+  std::unique_ptr<SceneDelta> delta = std::move(open_);
+  delta->Finish(scene_);
+  if (!delta->Empty()) Push(std::move(delta));
   Refresh(HintOf(editKind_));
+}
+
+void CMeshwrightDoc::Push(std::unique_ptr<SceneDelta> delta) {
+  auto* command = new SceneEditCommand(scene_, std::shared_ptr<SceneDelta>(std::move(delta)), [this]() { Refresh(kHintAll); });
+  undo_.push(command);
+  TrimHistory();
+}
+
+void CMeshwrightDoc::Undo() {
+  if (editDepth_ == 0) undo_.undo();
+}
+
+void CMeshwrightDoc::Redo() {
+  if (editDepth_ == 0) undo_.redo();
+}
+
+// QUndoStack drops its oldest steps by count only. Past the memory bound the history is rebuilt
+// without its oldest steps: the kept steps' data moves to new commands, and the stack is brought
+// back to where it was without touching the scene.
+void CMeshwrightDoc::TrimHistory() {
+  const qint64 limit = LoadUndoLimits().bytes;
+  const int count = undo_.count(), index = undo_.index(), clean = undo_.cleanIndex();
+  std::vector<qint64> sizes;
+  qint64 total = 0;
+  for (int i = 0; i < count; ++i) {
+    sizes.push_back(static_cast<qint64>(static_cast<const SceneEditCommand*>(undo_.command(i))->bytes()));
+    total += sizes.back();
+  }
+  int drop = 0;
+  while (total > limit && drop < index - 1) total -= sizes[static_cast<std::size_t>(drop++)];
+  undoBytes_ = total;
+  if (drop == 0) return;
+  std::vector<std::shared_ptr<SceneDelta>> kept;
+  for (int i = drop; i < count; ++i) kept.push_back(static_cast<const SceneEditCommand*>(undo_.command(i))->delta());
+  rebuilding_ = true;
+  undo_.clear();
+  if (clean == drop) undo_.setClean();
+  for (int i = drop; i < count; ++i) {
+    undo_.push(new SceneEditCommand(scene_, kept[static_cast<std::size_t>(i - drop)], [this]() { Refresh(kHintAll); }));
+    if (i + 1 == clean) undo_.setClean();
+  }
+  if (clean < drop) undo_.resetClean();
+  for (int i = index; i < count; ++i)
+    const_cast<SceneEditCommand*>(static_cast<const SceneEditCommand*>(undo_.command(i - drop)))->SkipNextUndo();
+  undo_.setIndex(index - drop);
+  rebuilding_ = false;
+  UpdateModified();
+}
+
+bool CMeshwrightDoc::Recover(const QString& path) {
+  if (!OpenDocumentFile(scene_, path.toStdString()).ok()) return false;
+  undo_.clear();
+  path_.clear();
+  SetModified(true);
+  emit titleChanged();
+  Refresh(kHintAll);
+  return true;
 }
 
 void CMeshwrightDoc::Cut() {

@@ -5,9 +5,12 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QUndoStack>
 #include <functional>
+#include <memory>
 
 #include "scene/edit_kind.h"
+#include "scene/scene_delta.h"
 
 namespace mw {
 
@@ -30,8 +33,16 @@ class CMeshwrightDoc : public QObject {
 
   CMeshwright& scene() { return scene_; }
   const QString& path() const { return path_; }
+  // Unsaved changes: a step that changes the document lies between the last save and now (or
+  // something was marked modified outright, as a recovered document is).
   bool modified() const { return modified_; }
+  // False: the present state is the saved one. True: modified whatever the history says.
   void SetModified(bool modified = true);
+  QUndoStack& undoStack() { return undo_; }
+  void Undo();
+  void Redo();
+  // Reads a recovery file into the scene as an untitled, modified document.
+  bool Recover(const QString& path);
   // "無題" for an untitled document, else the file name.
   QString Title() const;
 
@@ -72,6 +83,7 @@ class CMeshwrightDoc : public QObject {
  signals:
   void updateAllViews(int hint);
   void titleChanged();
+  void modifiedChanged(bool modified);
   void recentFilesChanged();
 
  private:
@@ -79,12 +91,21 @@ class CMeshwrightDoc : public QObject {
   void AddRecentFile(const QString& path);
   void Refresh(int hint) { emit updateAllViews(hint); }
   static int HintOf(EditKind kind);
+  void Push(std::unique_ptr<SceneDelta> delta);
+  void UpdateModified();
+  void TrimHistory();
 
   CMeshwright& scene_;
   QString path_;
   bool modified_ = false;
+  bool forcedModified_ = false;
   int editDepth_ = 0;
+  bool dragOpen_ = false;  // the open edit is a drag (BeginEdit), not a change made at once
   EditKind editKind_ = EditKind::kMove;
+  std::unique_ptr<SceneDelta> open_;  // what the open edit may change
+  QUndoStack undo_;
+  qint64 undoBytes_ = 0;
+  bool rebuilding_ = false;
 };
 
 }  // namespace mw

@@ -163,6 +163,23 @@ QIcon ToolbarIcon(int command) {
       p.drawRect(5, 1, 5, 5);
       p.fillRect(10, 3, 2, 3, QColor(220, 80, 60));
       break;
+    case kCmdUndo:  // an arrow turning back to the left
+    case kCmdRedo: {  // and to the right
+      p.setRenderHint(QPainter::Antialiasing, true);
+      p.setPen(QPen(blue, 1.6));
+      p.setBrush(Qt::NoBrush);
+      QPainterPath turn;
+      turn.moveTo(3, 7);
+      turn.cubicTo(5, 1, 13, 2, 12, 9);
+      turn.lineTo(10, 12);
+      if (command == kCmdRedo) p.setTransform(QTransform(-1, 0, 0, 1, 16, 0));
+      p.drawPath(turn);
+      p.setBrush(blue);
+      p.setPen(Qt::NoPen);
+      const QPointF head[3] = {{0.5, 5}, {6, 5}, {3, 10}};
+      p.drawPolygon(head, 3);
+      break;
+    }
     case kCmdAbout: {  // a question mark
       p.setRenderHint(QPainter::Antialiasing, true);
       p.setPen(Qt::NoPen);

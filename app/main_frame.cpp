@@ -12,6 +12,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUndoStack>
 #include <QWindowStateChangeEvent>
 
 #include "app/about_dialog.h"
@@ -46,6 +47,7 @@ const CommandText kCommands[] = {
     {kCmdSaveAs, "名前を付けて保存(&A)...", "ファイルに名前を付けて保存", "名前を付けて保存"},
     {kCmdExit, "アプリケーションの終了(&X)", "アプリケーションを終了し、ファイルの保存を指示", "終了"},
     {kCmdUndo, "元に戻す\tCtrl+Z(&U)", "直前に行った動作を元に戻す", "元に戻す"},
+    {kCmdRedo, "やり直し\tCtrl+Y(&R)", "直前に元に戻した動作をやり直す", "やり直し"},
     {kCmdCut, "切り取り\tCtrl+X(&T)", "選択範囲の面を切り取り", "切り取り"},
     {kCmdCopy, "コピー\tCtrl+C(&C)", "選択範囲をコピーしてクリップボードに保存", "コピー"},
     {kCmdPaste, "貼り付け\tCtrl+V(&P)", "クリップボードの内容を貼り付け", "貼り付け"},
@@ -99,6 +101,7 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   BuildPanes();
   connect(&doc_, &CMeshwrightDoc::updateAllViews, this, &CMainFrame::OnUpdateAllViews);
   connect(&doc_, &CMeshwrightDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+  connect(&doc_, &CMeshwrightDoc::modifiedChanged, this, &QWidget::setWindowModified);
   connect(&doc_, &CMeshwrightDoc::recentFilesChanged, this, &CMainFrame::RebuildRecentMenu);
   resize(1024, 768);
   ResetSplitter();
@@ -132,10 +135,27 @@ void CMainFrame::BuildActions() {
   keys(kCmdOpen, {QKeySequence(Qt::CTRL | Qt::Key_O)});
   keys(kCmdSave, {QKeySequence(Qt::CTRL | Qt::Key_S)});
   keys(kCmdUndo, {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+  keys(kCmdRedo, {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   keys(kCmdCut, {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
   keys(kCmdCopy, {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
   keys(kCmdPaste, {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-  for (int id : {kCmdUndo, kCmdCopy, kCmdPaste}) actions_[id]->setEnabled(false);
+  for (int id : {kCmdUndo, kCmdRedo, kCmdCopy, kCmdPaste}) actions_[id]->setEnabled(false);
+  // The history says what can be taken back or made again, and names the step.
+  QUndoStack& history = doc_.undoStack();
+  connect(&history, &QUndoStack::canUndoChanged, actions_[kCmdUndo], &QAction::setEnabled);
+  connect(&history, &QUndoStack::canRedoChanged, actions_[kCmdRedo], &QAction::setEnabled);
+  connect(&history, &QUndoStack::undoTextChanged, this, [this](const QString& name) {
+    QAction* a = actions_[kCmdUndo];
+    a->setText(name.isEmpty() ? QStringLiteral("元に戻す\tCtrl+Z(&U)") : QStringLiteral("元に戻す: %1\tCtrl+Z(&U)").arg(name));
+    a->setToolTip(name.isEmpty() ? QStringLiteral("元に戻す") : QStringLiteral("元に戻す: %1").arg(name));
+    a->setStatusTip(name.isEmpty() ? QStringLiteral("直前に行った動作を元に戻す") : QStringLiteral("直前に行った「%1」を元に戻す").arg(name));
+  });
+  connect(&history, &QUndoStack::redoTextChanged, this, [this](const QString& name) {
+    QAction* a = actions_[kCmdRedo];
+    a->setText(name.isEmpty() ? QStringLiteral("やり直し\tCtrl+Y(&R)") : QStringLiteral("やり直し: %1\tCtrl+Y(&R)").arg(name));
+    a->setToolTip(name.isEmpty() ? QStringLiteral("やり直し") : QStringLiteral("やり直し: %1").arg(name));
+    a->setStatusTip(name.isEmpty() ? QStringLiteral("直前に元に戻した動作をやり直す") : QStringLiteral("元に戻した「%1」をやり直す").arg(name));
+  });
   Make(kCmdNextPane, QString())->setShortcut(QKeySequence(Qt::Key_F6));
   Make(kCmdPreviousPane, QString())->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
 }
@@ -153,6 +173,7 @@ void CMainFrame::BuildMenus() {
   add(file, kCmdExit);
   QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
   add(edit, kCmdUndo);
+  add(edit, kCmdRedo);
   edit->addSeparator();
   for (int id : {kCmdCut, kCmdCopy, kCmdPaste}) add(edit, id);
   edit->addSeparator();
@@ -182,7 +203,7 @@ void CMainFrame::BuildToolBar() {
   bar->setIconSize(QSize(16, 15));
   bar->setMovable(true);
   bar->setAllowedAreas(Qt::AllToolBarAreas);
-  const int layout[] = {kCmdNew, kCmdOpen, kCmdSave, 0, kCmdCut, kCmdCopy, kCmdPaste, kCmdSelectAll, kCmdDeselectAll, 0,
+  const int layout[] = {kCmdNew, kCmdOpen, kCmdSave, 0, kCmdCut, kCmdCopy, kCmdPaste, kCmdUndo, kCmdRedo, kCmdSelectAll, kCmdDeselectAll, 0,
                         kCmdModeSelect, kCmdModeMove, kCmdModeRotate, kCmdModeSize, kCmdModeStretch, kCmdNumericInput, 0,
                         kCmdModeCreateFace, 0, kCmdAssignMaterial, 0, kCmdAbout};
   for (int id : layout) {
@@ -323,6 +344,8 @@ void CMainFrame::Execute(int command) {
     case kCmdSave: FileSave(); break;
     case kCmdSaveAs: FileSaveAs(); break;
     case kCmdExit: close(); break;
+    case kCmdUndo: doc_.Undo(); break;
+    case kCmdRedo: doc_.Redo(); break;
     case kCmdCut: doc_.Cut(); break;
     case kCmdSelectAll: doc_.SelectAll(true); break;
     case kCmdDeselectAll: doc_.SelectAll(false); break;

@@ -34,4 +34,22 @@ void StoreRecentFiles(const QStringList& files) {
 
 QString DialogFolder() { return QString::fromStdString(ProgramFolder()); }
 
+UndoLimits LoadUndoLimits() {
+  QSettings s = Store();
+  UndoLimits limits;
+  bool ok = false;
+  const int steps = s.value(QStringLiteral("Undo/Steps"), limits.steps).toInt(&ok);
+  if (ok && steps >= 1) limits.steps = steps;
+  const qint64 megabytes = s.value(QStringLiteral("Undo/Megabytes"), 512).toLongLong(&ok);
+  if (ok && megabytes >= 1) limits.bytes = megabytes * 1024 * 1024;
+  return limits;
+}
+
+int LoadAutosaveSeconds() {
+  QSettings s = Store();
+  bool ok = false;
+  const int seconds = s.value(QStringLiteral("Autosave/IntervalSeconds"), 120).toInt(&ok);
+  return ok && seconds >= 0 ? seconds : 120;
+}
+
 }  // namespace mw

@@ -12,4 +12,13 @@ void StoreRecentFiles(const QStringList& files);
 // Folder the file dialogs open in: the program's folder.
 QString DialogFolder();
 
+// Group "Undo": how many steps and how many megabytes the undo history keeps at most (the oldest
+// steps go first). Group "Autosave": seconds between recovery saves, 0 for none.
+struct UndoLimits {
+  int steps = 100;
+  qint64 bytes = 512LL * 1024 * 1024;
+};
+UndoLimits LoadUndoLimits();
+int LoadAutosaveSeconds();
+
 }  // namespace mw

@@ -66,7 +66,7 @@ inline bool IsSelectionOnly(EditKind k) {
 // (normal, locked, hidden) are not saved.
 inline bool ChangesDocument(EditKind k) { return !IsSelectionOnly(k) && k != EditKind::kModelState; }
 
-// Edits that recompute every normal when they end.
+// Edits that recompute every normal as their last change.
 inline bool RecomputesNormals(EditKind k) {
   switch (k) {
     case EditKind::kMove:
@@ -78,7 +78,8 @@ inline bool RecomputesNormals(EditKind k) {
     case EditKind::kNumericMove:
     case EditKind::kNumericRotate:
     case EditKind::kNumericSize:
-    case EditKind::kNumericStretch: return true;
+    case EditKind::kNumericStretch:
+    case EditKind::kImport: return true;
     default: return false;
   }
 }

@@ -180,12 +180,13 @@ TEST_F(AppTest, ModelListMenuOnEmptySpaceAndItsCommands) {
   EXPECT_EQ(menus, QStringList{QStringLiteral("モデル")});
   EXPECT_EQ(scene_.currentModel, -1);
   EXPECT_EQ(list->contextMenu()->actions().size(), 9);
-  list->OnModelCommand(kCmdModelDelete);
+  list->OnModelCommand(kCmdModelDelete);  // no current model: nothing to delete, nothing changes
   EXPECT_EQ(scene_.models.size(), 1u);
-  EXPECT_TRUE(doc_->modified());
+  EXPECT_FALSE(doc_->modified());
   list->OnModelCommand(kCmdModelAdd);
   EXPECT_EQ(scene_.models.size(), 2u);
   EXPECT_EQ(list->count(), 2);
+  EXPECT_TRUE(doc_->modified());
   scene_.currentModel = 0;
   scene_.models[0].name = "A";
   list->OnModelCommand(kCmdModelUp);  // at the top: nothing moves, the list is rebuilt

@@ -1,0 +1,65 @@
+#include "app/edit_command.h"
+
+namespace mw {
+
+QString EditName(EditKind kind) {
+  switch (kind) {
+    case EditKind::kMove: return QStringLiteral("移動");
+    case EditKind::kRotate: return QStringLiteral("回転");
+    case EditKind::kSize: return QStringLiteral("サイズ");
+    case EditKind::kStretch: return QStringLiteral("ストレッチ");
+    case EditKind::kSelect: return QStringLiteral("選択");
+    case EditKind::kDeselect: return QStringLiteral("選択解除");
+    case EditKind::kFaceBuild: return QStringLiteral("面作成");
+    case EditKind::kOtherDrag: return QStringLiteral("法線の更新");
+    case EditKind::kCamera: return QStringLiteral("視点");
+    case EditKind::kNumericMove: return QStringLiteral("数値入力で移動");
+    case EditKind::kNumericRotate: return QStringLiteral("数値入力で回転");
+    case EditKind::kNumericSize: return QStringLiteral("数値入力でサイズ");
+    case EditKind::kNumericStretch: return QStringLiteral("数値入力でストレッチ");
+    case EditKind::kCommitFace: return QStringLiteral("面作成");
+    case EditKind::kDelete: return QStringLiteral("切り取り");
+    case EditKind::kAssignMaterial: return QStringLiteral("材質の指定");
+    case EditKind::kSelectAll: return QStringLiteral("頂点全選択");
+    case EditKind::kDeselectAll: return QStringLiteral("頂点全非選択");
+    case EditKind::kModelSelect: return QStringLiteral("モデルの頂点を全選択");
+    case EditKind::kModelDeselect: return QStringLiteral("モデルの頂点を選択解除");
+    case EditKind::kModelState: return QStringLiteral("モデルの表示状態");
+    case EditKind::kModelRename: return QStringLiteral("モデルの名前変更");
+    case EditKind::kModelAdd: return QStringLiteral("モデルの追加");
+    case EditKind::kModelDelete: return QStringLiteral("モデルの削除");
+    case EditKind::kModelUp: return QStringLiteral("モデルを一つ上に移動");
+    case EditKind::kModelDown: return QStringLiteral("モデルを一つ下に移動");
+    case EditKind::kModelMergeUp: return QStringLiteral("一つ上と合成");
+    case EditKind::kModelMergeDown: return QStringLiteral("一つ下と合成");
+    case EditKind::kMaterialAdd: return QStringLiteral("マテリアルの追加");
+    case EditKind::kMaterialDelete: return QStringLiteral("マテリアルの削除");
+    case EditKind::kMaterialEdit: return QStringLiteral("マテリアルの変更");
+    case EditKind::kImport: return QStringLiteral("読み込み");
+  }
+  return QString();
+}
+
+SceneEditCommand::SceneEditCommand(CMeshwright& scene, std::shared_ptr<SceneDelta> delta, std::function<void()> changed)
+    : QUndoCommand(EditName(delta->kind())), scene_(scene), delta_(std::move(delta)), changed_(std::move(changed)),
+      bytes_(delta_->Bytes()) {}
+
+void SceneEditCommand::undo() {
+  if (skipUndo_) {
+    skipUndo_ = false;
+    return;
+  }
+  delta_->Undo(scene_);
+  if (changed_) changed_();
+}
+
+void SceneEditCommand::redo() {
+  if (skipRedo_) {
+    skipRedo_ = false;
+    return;
+  }
+  delta_->Redo(scene_);
+  if (changed_) changed_();
+}
+
+}  // namespace mw

@@ -1,0 +1,518 @@
+#include "scene/scene_delta.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace mw {
+
+namespace {
+
+bool SameBits(const CVector& a, const CVector& b) { return std::memcmp(&a, &b, sizeof(CVector)) == 0; }
+
+std::size_t ModelBytes(const CModel& m) {
+  std::size_t n = sizeof(CModel) + m.name.capacity() + m.secondName.capacity();
+  n += m.vertices.capacity() * sizeof(CVertex) + m.faces.capacity() * sizeof(CFace);
+  for (const CVertex& v : m.vertices)
+    if (v.faceRefs.size() > 4) n += v.faceRefs.size() * sizeof(std::int32_t);
+  return n;
+}
+
+bool CornersAllSelected(const CModel& m, const CFace& f) {
+  for (std::int32_t i : f.indices)
+    if (!m.HasVertex(i) || !m.vertices[static_cast<std::size_t>(i)].selected) return false;
+  return true;
+}
+
+bool HasFaceWithoutUVs(const CModel& m, std::int32_t materialId) {
+  return std::any_of(m.faces.begin(), m.faces.end(),
+                     [materialId](const CFace& f) { return f.material == materialId && f.uvs.empty(); });
+}
+
+// What deleting the selection can change in `m`: its faces and vertices when it is editable and
+// has a selected face or a vertex no face uses, and its face references when they are not current.
+bool DeleteMayChange(const CModel& m) {
+  if (!FaceRefsCurrent(m)) return true;
+  if (!m.IsEditable()) return false;
+  if (std::any_of(m.faces.begin(), m.faces.end(), [](const CFace& f) { return f.allSelected != 0; })) return true;
+  return std::any_of(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.faceRefs.empty(); });
+}
+
+}  // namespace
+
+struct SceneDelta::Part {
+  virtual ~Part() = default;
+  virtual void Finish(const CMeshwright&) {}
+  virtual bool Empty() const = 0;
+  virtual void Undo(CMeshwright& scene) = 0;
+  virtual void Redo(CMeshwright& scene) = 0;
+  virtual std::size_t Bytes() const = 0;
+};
+
+namespace {
+
+using Part = SceneDelta::Part;
+
+// Positions of the selected vertices of the editable models, in list order: the vertices every
+// transform moves. The set is the same before and after the edit, so exchanging in the same order
+// restores either side.
+struct PositionPart : Part {
+  std::vector<CVector> positions;
+  bool changed = true;
+
+  template <typename Models, typename Fn>
+  static void ForEach(Models& models, Fn&& fn) {
+    for (auto& m : models) {
+      if (!m.IsEditable()) continue;
+      for (auto& v : m.vertices)
+        if (v.selected) fn(v.position);
+    }
+  }
+  explicit PositionPart(const CMeshwright& scene) {
+    std::size_t n = 0;
+    ForEach(scene.models, [&n](const CVector&) { ++n; });
+    positions.reserve(n);
+    ForEach(scene.models, [this](const CVector& p) { positions.push_back(p); });
+  }
+  void Finish(const CMeshwright& scene) override {
+    std::size_t k = 0;
+    changed = false;
+    ForEach(scene.models, [&](const CVector& p) {
+      if (k >= positions.size() || !SameBits(p, positions[k])) changed = true;
+      ++k;
+    });
+    if (k != positions.size()) changed = true;
+    if (!changed) positions = {};
+  }
+  bool Empty() const override { return !changed; }
+  void Swap(CMeshwright& scene) {
+    std::size_t k = 0;
+    ForEach(scene.models, [&](CVector& p) {
+      if (k < positions.size()) std::swap(p, positions[k]);
+      ++k;
+    });
+  }
+  void Undo(CMeshwright& scene) override { Swap(scene); }
+  void Redo(CMeshwright& scene) override { Swap(scene); }
+  std::size_t Bytes() const override { return sizeof(*this) + positions.capacity() * sizeof(CVector); }
+};
+
+// Vertex and face selection of every model.
+struct SelectionPart : Part {
+  std::vector<std::vector<std::uint8_t>> vertices, faces;
+  bool changed = true;
+
+  explicit SelectionPart(const CMeshwright& scene) {
+    for (const CModel& m : scene.models) {
+      std::vector<std::uint8_t>& v = vertices.emplace_back(m.vertices.size());
+      for (std::size_t i = 0; i < m.vertices.size(); ++i) v[i] = m.vertices[i].selected;
+      std::vector<std::uint8_t>& f = faces.emplace_back(m.faces.size());
+      for (std::size_t i = 0; i < m.faces.size(); ++i) f[i] = m.faces[i].allSelected;
+    }
+  }
+  void Finish(const CMeshwright& scene) override {
+    changed = scene.models.size() != vertices.size();
+    for (std::size_t j = 0; !changed && j < scene.models.size(); ++j) {
+      const CModel& m = scene.models[j];
+      if (m.vertices.size() != vertices[j].size() || m.faces.size() != faces[j].size()) changed = true;
+      for (std::size_t i = 0; !changed && i < m.vertices.size(); ++i) changed = m.vertices[i].selected != vertices[j][i];
+      for (std::size_t i = 0; !changed && i < m.faces.size(); ++i) changed = m.faces[i].allSelected != faces[j][i];
+    }
+    if (!changed) vertices = faces = {};
+  }
+  bool Empty() const override { return !changed; }
+  void Swap(CMeshwright& scene) {
+    for (std::size_t j = 0; j < scene.models.size() && j < vertices.size(); ++j) {
+      CModel& m = scene.models[j];
+      for (std::size_t i = 0; i < m.vertices.size() && i < vertices[j].size(); ++i) std::swap(m.vertices[i].selected, vertices[j][i]);
+      for (std::size_t i = 0; i < m.faces.size() && i < faces[j].size(); ++i) std::swap(m.faces[i].allSelected, faces[j][i]);
+    }
+  }
+  void Undo(CMeshwright& scene) override { Swap(scene); }
+  void Redo(CMeshwright& scene) override { Swap(scene); }
+  std::size_t Bytes() const override {
+    std::size_t n = sizeof(*this);
+    for (const auto& v : vertices) n += v.capacity() + sizeof(v);
+    for (const auto& f : faces) n += f.capacity() + sizeof(f);
+    return n;
+  }
+};
+
+struct CameraPart : Part {
+  CAnimation camera;
+  bool changed = true;
+  explicit CameraPart(const CMeshwright& scene) : camera(scene.camera) {}
+  void Finish(const CMeshwright& scene) override {
+    const CAnimation& c = scene.camera;
+    changed = !SameBits(c.translation, camera.translation) || !SameBits(c.rotation, camera.rotation) ||
+              !SameBits(c.scale, camera.scale) || c.frame != camera.frame;
+  }
+  bool Empty() const override { return !changed; }
+  void Undo(CMeshwright& scene) override { std::swap(scene.camera, camera); }
+  void Redo(CMeshwright& scene) override { std::swap(scene.camera, camera); }
+  std::size_t Bytes() const override { return sizeof(*this); }
+};
+
+// Committing a face adds one face and the new vertices at the ends of one model's lists and
+// rebuilds its face references.
+struct FacePart : Part {
+  std::size_t model;
+  std::size_t oldVertices, oldFaces;
+  bool refsCurrent;
+  std::vector<FaceRefList> oldRefs;  // only when they were not current
+  std::vector<CVertex> addedVertices;
+  std::vector<CFace> addedFaces;
+  bool changed = true;
+
+  FacePart(const CMeshwright& scene, std::size_t m) : model(m) {
+    const CModel& md = scene.models[m];
+    oldVertices = md.vertices.size();
+    oldFaces = md.faces.size();
+    refsCurrent = FaceRefsCurrent(md);
+    if (!refsCurrent)
+      for (const CVertex& v : md.vertices) oldRefs.push_back(v.faceRefs);
+  }
+  void Finish(const CMeshwright& scene) override {
+    const CModel& md = scene.models[model];
+    changed = md.vertices.size() != oldVertices || md.faces.size() != oldFaces;
+    for (std::size_t i = 0; !changed && i < oldRefs.size(); ++i) {
+      const FaceRefList& now = md.vertices[i].faceRefs;
+      changed = now.size() != oldRefs[i].size() || !std::equal(now.begin(), now.end(), oldRefs[i].begin());
+    }
+    if (!changed) oldRefs = {};
+  }
+  bool Empty() const override { return !changed; }
+  void Undo(CMeshwright& scene) override {
+    CModel& md = scene.models[model];
+    addedVertices.assign(std::make_move_iterator(md.vertices.begin() + static_cast<std::ptrdiff_t>(oldVertices)),
+                         std::make_move_iterator(md.vertices.end()));
+    addedFaces.assign(std::make_move_iterator(md.faces.begin() + static_cast<std::ptrdiff_t>(oldFaces)),
+                      std::make_move_iterator(md.faces.end()));
+    md.vertices.resize(oldVertices);
+    md.faces.resize(oldFaces);
+    if (refsCurrent) {
+      md.RebuildFaceRefs();
+    } else {
+      for (std::size_t i = 0; i < oldRefs.size() && i < md.vertices.size(); ++i) md.vertices[i].faceRefs = oldRefs[i];
+    }
+  }
+  void Redo(CMeshwright& scene) override {
+    CModel& md = scene.models[model];
+    md.vertices.insert(md.vertices.end(), std::make_move_iterator(addedVertices.begin()),
+                       std::make_move_iterator(addedVertices.end()));
+    md.faces.insert(md.faces.end(), std::make_move_iterator(addedFaces.begin()), std::make_move_iterator(addedFaces.end()));
+    addedVertices.clear();
+    addedFaces.clear();
+    md.RebuildFaceRefs();
+  }
+  std::size_t Bytes() const override {
+    return sizeof(*this) + oldRefs.capacity() * sizeof(FaceRefList) + addedVertices.capacity() * sizeof(CVertex) +
+           addedFaces.capacity() * sizeof(CFace);
+  }
+};
+
+// Whole model records replaced in place (deleting the selection, assigning a material).
+struct RecordsPart : Part {
+  std::vector<std::pair<std::size_t, CModel>> records;
+  void Swap(CMeshwright& scene) {
+    for (auto& [slot, record] : records) SwapModelRecord(scene.models[slot], record);
+  }
+  bool Empty() const override { return records.empty(); }
+  void Undo(CMeshwright& scene) override { Swap(scene); }
+  void Redo(CMeshwright& scene) override { Swap(scene); }
+  std::size_t Bytes() const override {
+    std::size_t n = sizeof(*this);
+    for (const auto& r : records) n += ModelBytes(r.second);
+    return n;
+  }
+};
+
+// The name and display state of one model.
+struct ModelFieldsPart : Part {
+  std::size_t model;
+  std::string name;
+  std::int32_t state;
+  bool changed = true;
+  ModelFieldsPart(const CMeshwright& scene, std::size_t m) : model(m), name(scene.models[m].name), state(scene.models[m].state) {}
+  void Finish(const CMeshwright& scene) override {
+    changed = scene.models[model].name != name || scene.models[model].state != state;
+  }
+  bool Empty() const override { return !changed; }
+  void Swap(CMeshwright& scene) {
+    std::swap(scene.models[model].name, name);
+    std::swap(scene.models[model].state, state);
+  }
+  void Undo(CMeshwright& scene) override { Swap(scene); }
+  void Redo(CMeshwright& scene) override { Swap(scene); }
+  std::size_t Bytes() const override { return sizeof(*this) + name.capacity(); }
+};
+
+// A stretch of the model list replaced by another: [first, first + records.size()) on one side,
+// `inScene` records starting at `first` on the other. Adding, deleting, moving and merging models
+// and importing are all such splices. Where both sides have a record the records are exchanged
+// in place (so each list position keeps its face under construction, as moving a model does).
+struct ListPart : Part {
+  std::size_t first;
+  std::vector<CModel> records;
+  std::size_t inScene = 0;
+  std::size_t sizeBefore;
+
+  ListPart(const CMeshwright& scene, std::size_t from, std::size_t count)
+      : first(from), records(scene.models.begin() + static_cast<std::ptrdiff_t>(from),
+                             scene.models.begin() + static_cast<std::ptrdiff_t>(from + count)),
+        sizeBefore(scene.models.size()) {}
+  void Finish(const CMeshwright& scene) override { inScene = scene.models.size() + records.size() - sizeBefore; }
+  bool Empty() const override { return false; }
+  void Swap(CMeshwright& scene) {
+    std::vector<CModel>& models = scene.models;
+    const std::size_t kept = records.size();
+    const std::size_t common = std::min(kept, inScene);
+    for (std::size_t k = 0; k < common; ++k) SwapModelRecord(models[first + k], records[k]);
+    const auto at = models.begin() + static_cast<std::ptrdiff_t>(first + common);
+    if (kept > common) {
+      models.insert(at, std::make_move_iterator(records.begin() + static_cast<std::ptrdiff_t>(common)),
+                    std::make_move_iterator(records.end()));
+      records.resize(common);
+    } else if (inScene > common) {
+      const auto end = at + static_cast<std::ptrdiff_t>(inScene - common);
+      records.insert(records.end(), std::make_move_iterator(at), std::make_move_iterator(end));
+      models.erase(models.begin() + static_cast<std::ptrdiff_t>(first + common), models.begin() + static_cast<std::ptrdiff_t>(first + inScene));
+    }
+    inScene = kept;
+  }
+  void Undo(CMeshwright& scene) override { Swap(scene); }
+  void Redo(CMeshwright& scene) override { Swap(scene); }
+  std::size_t Bytes() const override {
+    std::size_t n = sizeof(*this);
+    for (const CModel& m : records) n += ModelBytes(m);
+    return n;
+  }
+};
+
+// The material list and the identifier counter. Textures are loaded by whoever holds the
+// material in the scene: the side going out lets go of its textures, the side coming in loads
+// its own (copies share the GL name, which the release deletes).
+struct MaterialsPart : Part {
+  std::vector<CMaterial> materials;
+  std::int32_t nextMaterialId;
+  explicit MaterialsPart(const CMeshwright& scene) : materials(scene.materials), nextMaterialId(scene.nextMaterialId) {
+    for (CMaterial& m : materials) {
+      m.textureObject = 0;
+      m.textureImage.reset();
+    }
+  }
+  bool Empty() const override { return false; }
+  void Swap(CMeshwright& scene) {
+    for (CMaterial& m : scene.materials) m.ReleaseTexture();
+    std::swap(scene.materials, materials);
+    std::swap(scene.nextMaterialId, nextMaterialId);
+    for (CMaterial& m : scene.materials) {
+      m.textureObject = 0;
+      m.textureImage.reset();
+      m.textureFailed = false;
+      m.LoadTexture();
+    }
+    for (CMaterial& m : materials) {
+      m.textureObject = 0;
+      m.textureImage.reset();
+    }
+  }
+  void Undo(CMeshwright& scene) override { Swap(scene); }
+  void Redo(CMeshwright& scene) override { Swap(scene); }
+  std::size_t Bytes() const override { return sizeof(*this) + materials.capacity() * sizeof(CMaterial); }
+};
+
+}  // namespace
+
+void SwapModelRecord(CModel& a, CModel& b) {
+  using std::swap;
+  swap(a.name, b.name);
+  swap(a.reservedInt, b.reservedInt);
+  swap(a.secondName, b.secondName);
+  swap(a.mirrorAxis, b.mirrorAxis);
+  swap(a.facet, b.facet);
+  swap(a.vertices, b.vertices);
+  swap(a.faces, b.faces);
+  swap(a.state, b.state);
+}
+
+bool FaceNormalsCurrent(const CModel& m) {
+  const std::size_t vertexCount = m.vertices.size();
+  for (const CFace& f : m.faces) {
+    if (f.indices.size() <= 2) continue;
+    const std::int32_t i0 = f.indices[0], i1 = f.indices[1], i2 = f.indices[2];
+    if (i0 < 0 || i1 < 0 || i2 < 0 || static_cast<std::size_t>(i0) >= vertexCount ||
+        static_cast<std::size_t>(i1) >= vertexCount || static_cast<std::size_t>(i2) >= vertexCount)
+      continue;
+    const CVector& p0 = m.vertices[static_cast<std::size_t>(i0)].position;
+    const CVector n = Cross(p0 - m.vertices[static_cast<std::size_t>(i1)].position,
+                            p0 - m.vertices[static_cast<std::size_t>(i2)].position);
+    if (!SameBits(n, f.normal)) return false;
+  }
+  return true;
+}
+
+bool VertexNormalsCurrent(const CModel& m) {
+  const std::size_t faceCount = m.faces.size();
+  for (const CVertex& v : m.vertices) {
+    CVector sum;
+    for (std::int32_t ref : v.faceRefs) {
+      if (ref < 0 || static_cast<std::size_t>(ref) >= faceCount) continue;
+      sum += m.faces[static_cast<std::size_t>(ref)].normal;
+    }
+    if (!SameBits(sum, v.normal)) return false;
+  }
+  return true;
+}
+
+bool FaceRefsCurrent(const CModel& m) {
+  const std::size_t vertexCount = m.vertices.size();
+  std::vector<std::uint32_t> next(vertexCount, 0);
+  for (std::size_t i = 0; i < m.faces.size(); ++i) {
+    for (std::int32_t index : m.faces[i].indices) {
+      if (index < 0 || static_cast<std::size_t>(index) >= vertexCount) continue;
+      const auto v = static_cast<std::size_t>(index);
+      const FaceRefList& refs = m.vertices[v].faceRefs;
+      if (next[v] >= refs.size() || refs[next[v]] != static_cast<std::int32_t>(i)) return false;
+      ++next[v];
+    }
+  }
+  for (std::size_t v = 0; v < vertexCount; ++v)
+    if (next[v] != m.vertices[v].faceRefs.size()) return false;
+  return true;
+}
+
+SceneDelta::SceneDelta(SceneDelta&&) noexcept = default;
+SceneDelta& SceneDelta::operator=(SceneDelta&&) noexcept = default;
+SceneDelta::~SceneDelta() = default;
+
+SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
+  SceneDelta d;
+  d.kind_ = kind;
+  auto& parts = d.parts_;
+  const bool hasModel = scene.HasCurrentModel();
+  const auto current = static_cast<std::size_t>(scene.currentModel);
+  const std::size_t count = scene.models.size();
+  switch (kind) {
+    case EditKind::kMove:
+    case EditKind::kRotate:
+    case EditKind::kSize:
+    case EditKind::kStretch:
+    case EditKind::kNumericMove:
+    case EditKind::kNumericRotate:
+    case EditKind::kNumericSize:
+    case EditKind::kNumericStretch: parts.push_back(std::make_unique<PositionPart>(scene)); break;
+    case EditKind::kSelect:
+    case EditKind::kDeselect:
+    case EditKind::kSelectAll:
+    case EditKind::kDeselectAll:
+    case EditKind::kModelSelect:
+    case EditKind::kModelDeselect: parts.push_back(std::make_unique<SelectionPart>(scene)); break;
+    case EditKind::kCamera: parts.push_back(std::make_unique<CameraPart>(scene)); break;
+    case EditKind::kFaceBuild:
+    case EditKind::kCommitFace:
+      if (hasModel) parts.push_back(std::make_unique<FacePart>(scene, current));
+      break;
+    case EditKind::kOtherDrag: break;
+    case EditKind::kDelete: {
+      auto p = std::make_unique<RecordsPart>();
+      for (std::size_t i = 0; i < count; ++i)
+        if (DeleteMayChange(scene.models[i])) p->records.emplace_back(i, scene.models[i]);
+      parts.push_back(std::move(p));
+      break;
+    }
+    case EditKind::kAssignMaterial:
+    case EditKind::kMaterialEdit: {
+      if (kind == EditKind::kMaterialEdit) parts.push_back(std::make_unique<MaterialsPart>(scene));
+      if (kind == EditKind::kAssignMaterial && !scene.HasCurrentMaterial()) break;
+      const std::int32_t id = scene.CurrentMaterialId();
+      auto p = std::make_unique<RecordsPart>();
+      for (std::size_t i = 0; i < count; ++i) {
+        const CModel& m = scene.models[i];
+        bool may = HasFaceWithoutUVs(m, id);
+        if (!scene.HasCurrentMaterial())  // the edited material is not known: any face without UVs
+          may = std::any_of(m.faces.begin(), m.faces.end(), [](const CFace& f) { return f.uvs.empty(); });
+        if (!may && kind == EditKind::kAssignMaterial && m.IsEditable())
+          may = std::any_of(m.faces.begin(), m.faces.end(), [&m](const CFace& f) { return CornersAllSelected(m, f); });
+        if (may) p->records.emplace_back(i, m);
+      }
+      parts.push_back(std::move(p));
+      break;
+    }
+    case EditKind::kModelState:
+    case EditKind::kModelRename:
+      if (hasModel) parts.push_back(std::make_unique<ModelFieldsPart>(scene, current));
+      break;
+    case EditKind::kModelAdd: parts.push_back(std::make_unique<ListPart>(scene, count, 0)); break;
+    case EditKind::kModelDelete:
+      if (hasModel) parts.push_back(std::make_unique<ListPart>(scene, current, 1));
+      break;
+    case EditKind::kModelUp:
+    case EditKind::kModelMergeUp:
+      if (scene.currentModel >= 1 && current < count) parts.push_back(std::make_unique<ListPart>(scene, current - 1, 2));
+      break;
+    case EditKind::kModelDown:
+    case EditKind::kModelMergeDown:
+      if (scene.currentModel >= 0 && current + 1 < count) parts.push_back(std::make_unique<ListPart>(scene, current, 2));
+      break;
+    case EditKind::kMaterialAdd: parts.push_back(std::make_unique<MaterialsPart>(scene)); break;
+    case EditKind::kMaterialDelete:
+      if (scene.HasCurrentMaterial()) parts.push_back(std::make_unique<MaterialsPart>(scene));
+      break;
+    case EditKind::kImport:
+      parts.push_back(std::make_unique<ListPart>(scene, count, 0));
+      parts.push_back(std::make_unique<MaterialsPart>(scene));
+      break;
+  }
+  if (RecomputesNormals(kind)) {
+    d.normals_ = true;
+    for (std::size_t i = 0; i < count; ++i) {
+      const CModel& m = scene.models[i];
+      const bool facesCurrent = FaceNormalsCurrent(m);
+      if (facesCurrent && (!scene.smoothing || VertexNormalsCurrent(m))) continue;
+      StaleNormals s{i, {}, {}};
+      s.faceNormals.reserve(m.faces.size());
+      for (const CFace& f : m.faces) s.faceNormals.push_back(f.normal);
+      s.vertexNormals.reserve(m.vertices.size());
+      for (const CVertex& v : m.vertices) s.vertexNormals.push_back(v.normal);
+      d.staleNormals_.push_back(std::move(s));
+    }
+  }
+  return d;
+}
+
+void SceneDelta::Finish(const CMeshwright& scene) {
+  for (auto& p : parts_) p->Finish(scene);
+}
+
+bool SceneDelta::Empty() const {
+  if (!staleNormals_.empty()) return false;
+  return std::all_of(parts_.begin(), parts_.end(), [](const auto& p) { return p->Empty(); });
+}
+
+void SceneDelta::Undo(CMeshwright& scene) {
+  for (auto it = parts_.rbegin(); it != parts_.rend(); ++it) (*it)->Undo(scene);
+  if (!normals_) return;
+  scene.ComputeNormals();
+  for (const StaleNormals& s : staleNormals_) {
+    if (s.model >= scene.models.size()) continue;
+    CModel& m = scene.models[s.model];
+    for (std::size_t i = 0; i < m.faces.size() && i < s.faceNormals.size(); ++i) m.faces[i].normal = s.faceNormals[i];
+    for (std::size_t i = 0; i < m.vertices.size() && i < s.vertexNormals.size(); ++i) m.vertices[i].normal = s.vertexNormals[i];
+  }
+}
+
+void SceneDelta::Redo(CMeshwright& scene) {
+  for (auto& p : parts_) p->Redo(scene);
+  if (normals_) scene.ComputeNormals();
+}
+
+std::size_t SceneDelta::Bytes() const {
+  std::size_t n = sizeof(*this);
+  for (const auto& p : parts_) n += p->Bytes();
+  for (const StaleNormals& s : staleNormals_)
+    n += (s.faceNormals.capacity() + s.vertexNormals.capacity()) * sizeof(CVector);
+  return n;
+}
+
+}  // namespace mw

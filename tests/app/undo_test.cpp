@@ -1,0 +1,102 @@
+// Undo and redo in the real window: steps from drags, dialogs and commands, the menu captions,
+// keys and buttons, and the modified flag following the saved state.
+#include <QLineEdit>
+#include <QToolBar>
+#include <QUndoStack>
+#include <cstring>
+
+#include "app/commands.h"
+#include "tests/app/app_fixture.h"
+
+namespace mw {
+namespace {
+
+using test::AppTest;
+
+QPoint CentreOf(QWidget* w) { return QPoint(w->width() / 2, w->height() / 2); }
+
+TEST_F(AppTest, ADragOfManyMotionsIsOneStepUndoneAndRedoneFromKeysMenuAndToolbar) {
+  MW_REQUIRE_DISPLAY();
+  scene_.models[0].vertices = {CVertex(10.3f, 0, 10.7f), CVertex(-60, 0, 0)};
+  scene_.models[0].vertices[0].selected = 1;
+  const CVector before = scene_.models[0].vertices[0].position;
+  frame_->Execute(kCmdModeMove);
+  OrthoPane* top = frame_->orthoPane(kPlaneTop);
+  const QPoint c = CentreOf(top);
+  QTest::mousePress(top, Qt::LeftButton, Qt::NoModifier, c);
+  for (int i = 1; i <= 25; ++i) QTest::mouseMove(top, c + QPoint(i, i / 3));
+  QTest::mouseRelease(top, Qt::LeftButton, Qt::NoModifier, c + QPoint(25, 8));
+  const CVector after = scene_.models[0].vertices[0].position;
+  ASSERT_NE(after, before);
+  EXPECT_EQ(doc_->undoStack().count(), 1);
+  QAction* undo = frame_->action(kCmdUndo);
+  QAction* redo = frame_->action(kCmdRedo);
+  EXPECT_TRUE(undo->isEnabled());
+  EXPECT_FALSE(redo->isEnabled());
+  EXPECT_EQ(undo->text(), QStringLiteral("元に戻す: 移動\tCtrl+Z(&U)"));
+  EXPECT_EQ(undo->toolTip(), QStringLiteral("元に戻す: 移動"));
+  EXPECT_TRUE(doc_->modified());
+
+  frame_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
+  QTest::keyClick(top, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(std::memcmp(&scene_.models[0].vertices[0].position, &before, sizeof before), 0);
+  EXPECT_FALSE(doc_->modified());  // back to the state of the new document
+  EXPECT_FALSE(undo->isEnabled());
+  EXPECT_EQ(redo->text(), QStringLiteral("やり直し: 移動\tCtrl+Y(&R)"));
+  QTest::keyClick(top, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(std::memcmp(&scene_.models[0].vertices[0].position, &after, sizeof after), 0);
+  QTest::keyClick(top, Qt::Key_Backspace, Qt::AltModifier);
+  EXPECT_EQ(scene_.models[0].vertices[0].position, before);
+  QTest::keyClick(top, Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(scene_.models[0].vertices[0].position, after);
+  // The toolbar's buttons are the same actions.
+  QToolBar* bar = frame_->findChild<QToolBar*>(QStringLiteral("toolbar"));
+  ASSERT_NE(bar, nullptr);
+  QWidget* button = bar->widgetForAction(undo);
+  ASSERT_NE(button, nullptr);
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_EQ(scene_.models[0].vertices[0].position, before);
+  QTest::mouseClick(bar->widgetForAction(redo), Qt::LeftButton);
+  EXPECT_EQ(scene_.models[0].vertices[0].position, after);
+}
+
+TEST_F(AppTest, SelectionStepsLeaveTheDocumentSavedAndUndoingToTheSaveClearsTheFlag) {
+  MW_REQUIRE_DISPLAY();
+  scene_.models[0].vertices = {CVertex(10, 0, 10), CVertex(-60, 0, 0)};
+  ui_.files = {QPath("saved.mwr")};
+  frame_->Execute(kCmdSave);
+  ASSERT_FALSE(doc_->modified());
+  frame_->Execute(kCmdSelectAll);
+  EXPECT_EQ(frame_->action(kCmdUndo)->text(), QStringLiteral("元に戻す: 頂点全選択\tCtrl+Z(&U)"));
+  EXPECT_FALSE(doc_->modified());
+  EXPECT_FALSE(frame_->isWindowModified());
+  frame_->Execute(kCmdModeSize);
+  frame_->runDialog = [](QDialog& d) {
+    for (QLineEdit* e : d.findChildren<QLineEdit*>()) e->setText(QStringLiteral("2"));
+    d.accept();
+    return int(QDialog::Accepted);
+  };
+  frame_->Execute(kCmdNumericInput);
+  EXPECT_TRUE(doc_->modified());
+  EXPECT_TRUE(frame_->isWindowModified());
+  EXPECT_EQ(frame_->action(kCmdUndo)->text(), QStringLiteral("元に戻す: 数値入力でサイズ\tCtrl+Z(&U)"));
+  frame_->Execute(kCmdUndo);
+  EXPECT_FALSE(doc_->modified());  // the selection step between does not count
+  EXPECT_FALSE(frame_->isWindowModified());
+  EXPECT_TRUE(frame_->close());
+  EXPECT_TRUE(ui_.asked.isEmpty());  // no save question
+  frame_->show();
+  frame_->Execute(kCmdRedo);
+  EXPECT_TRUE(doc_->modified());
+  ui_.answers = {QMessageBox::Cancel};
+  EXPECT_FALSE(frame_->close());
+  EXPECT_EQ(ui_.asked.size(), 1);
+  // A new document starts a new history.
+  doc_->NewDocument();
+  EXPECT_EQ(doc_->undoStack().count(), 0);
+  EXPECT_FALSE(frame_->action(kCmdUndo)->isEnabled());
+}
+
+}  // namespace
+}  // namespace mw
