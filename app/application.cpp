@@ -12,8 +12,10 @@
 #include <cstdio>
 
 #include "app/app_scene.h"
+#include "app/autosave.h"
 #include "app/document.h"
 #include "app/main_frame.h"
+#include "app/settings.h"
 #include "app/startup.h"
 #include "app/ui_seam.h"
 #include "image/material_texture.h"
@@ -142,7 +144,9 @@ int RunApplication(int argc, char** argv) {
                  icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning);
   });
   doc.NewDocument();
+  Autosaver autosave(doc, LoadAutosaveSeconds());
   frame.show();
+  OfferRecovery(&frame, doc, autosave.path());
   if (!cl.file.isEmpty()) frame.OpenFromShell(cl.file);
   const int result = app.exec();
   SetMessageSink(nullptr);
