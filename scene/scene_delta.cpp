@@ -382,6 +382,7 @@ bool FaceRefsCurrent(const CModel& m) {
   return true;
 }
 
+SceneDelta::SceneDelta() = default;
 SceneDelta::SceneDelta(SceneDelta&&) noexcept = default;
 SceneDelta& SceneDelta::operator=(SceneDelta&&) noexcept = default;
 SceneDelta::~SceneDelta() = default;

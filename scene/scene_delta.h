@@ -26,7 +26,7 @@ class SceneDelta {
   // Takes what an edit of `kind` can change, before the change.
   static SceneDelta Capture(EditKind kind, const CMeshwright& scene);
 
-  SceneDelta() = default;
+  SceneDelta();
   SceneDelta(SceneDelta&&) noexcept;
   SceneDelta& operator=(SceneDelta&&) noexcept;
   ~SceneDelta();

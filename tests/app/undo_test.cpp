@@ -1,6 +1,7 @@
 // Undo and redo in the real window: steps from drags, dialogs and commands, the menu captions,
 // keys and buttons, and the modified flag following the saved state.
 #include <QLineEdit>
+#include <QSettings>
 #include <QToolBar>
 #include <QUndoStack>
 #include <cstring>
@@ -96,6 +97,42 @@ TEST_F(AppTest, SelectionStepsLeaveTheDocumentSavedAndUndoingToTheSaveClearsTheF
   doc_->NewDocument();
   EXPECT_EQ(doc_->undoStack().count(), 0);
   EXPECT_FALSE(frame_->action(kCmdUndo)->isEnabled());
+}
+
+TEST_F(AppTest, PastTheMemoryBoundTheOldestStepsGoAndTheRestStillUndoExactly) {
+  MW_REQUIRE_DISPLAY();
+  QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Orlux Meshwright アプリケーション"),
+                     QStringLiteral("Meshwright"));
+  settings.setValue(QStringLiteral("Undo/Megabytes"), 5);
+  settings.sync();
+  // 200,000 selected vertices: each move keeps 2.4 MB, so two fit and the third pushes one out.
+  scene_.models[0].vertices.assign(200000, CVertex(1.25f, -3.5f, 7.0f));
+  scene_.SetAllSelected(1);
+  std::vector<CVector> states{scene_.models[0].vertices[0].position};
+  for (int i = 0; i < 4; ++i) {
+    doc_->Edit(EditKind::kNumericMove, [this]() { scene_.MoveSelected(10.0f, 0.0f, 0.0f); });
+    states.push_back(scene_.models[0].vertices[0].position);
+    if (i == 0) doc_->SetModified(false);  // saved after the first move
+  }
+  settings.remove(QStringLiteral("Undo/Megabytes"));
+  EXPECT_EQ(doc_->undoStack().count(), 2);
+  EXPECT_TRUE(doc_->modified());
+  doc_->Undo();
+  EXPECT_EQ(scene_.models[0].vertices[199999].position, states[3]);
+  doc_->Undo();
+  EXPECT_EQ(scene_.models[0].vertices[0].position, states[2]);
+  EXPECT_FALSE(doc_->undoStack().canUndo());
+  // The saved state went with the dropped steps: the document stays modified.
+  EXPECT_TRUE(doc_->modified());
+  doc_->Redo();
+  doc_->Redo();
+  EXPECT_EQ(scene_.models[0].vertices[0].position, states[4]);
+  // Undo once, then a new step: the redo side goes and the bound still holds.
+  doc_->Undo();
+  doc_->Edit(EditKind::kNumericMove, [this]() { scene_.MoveSelected(0.0f, 5.0f, 0.0f); });
+  EXPECT_LE(doc_->undoStack().count(), 2);
+  doc_->Undo();
+  EXPECT_EQ(scene_.models[0].vertices[0].position, states[3]);
 }
 
 }  // namespace

@@ -1,0 +1,211 @@
+// Undo and redo against the edits they take back, on a model of a million vertices and a million
+// quadrilaterals: a move of every vertex, deleting half of the model, merging two half models.
+// "Edit" is what the program does without a history; "Step" adds capturing the delta; "UndoRedo"
+// takes the step back and makes it again (two operations per iteration). The recovery snapshot
+// (the only part of an autosave the interface waits for) is measured on the same scene.
+#include <benchmark/benchmark.h>
+
+#include "bench/bench_scene.h"
+#include "scene/archive.h"
+#include "scene/scene_delta.h"
+
+namespace {
+
+constexpr int kSide = 1001;
+
+const mw::CMeshwright& Grid() {
+  static const mw::CMeshwright scene = [] {
+    mw::CMeshwright s = mw::bench::GridScene(kSide);
+    s.ComputeNormals();
+    return s;
+  }();
+  return scene;
+}
+
+void Move(mw::CMeshwright& s) {
+  s.MoveSelected(3.0f, 0.0f, -1.0f);
+  s.ComputeNormals();
+}
+
+void BM_MoveEdit(benchmark::State& state) {
+  mw::CMeshwright s = Grid();
+  s.SetAllSelected(1);
+  for (auto _ : state) {
+    Move(s);
+    benchmark::ClobberMemory();
+  }
+}
+
+void BM_MoveStep(benchmark::State& state) {
+  mw::CMeshwright s = Grid();
+  s.SetAllSelected(1);
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    mw::SceneDelta d = mw::SceneDelta::Capture(mw::EditKind::kMove, s);
+    Move(s);
+    d.Finish(s);
+    bytes = d.Bytes();
+    benchmark::DoNotOptimize(bytes);
+  }
+  state.counters["step_bytes_per_vertex"] = static_cast<double>(bytes) / static_cast<double>(s.models[0].vertices.size());
+}
+
+void BM_MoveUndoRedo(benchmark::State& state) {
+  mw::CMeshwright s = Grid();
+  s.SetAllSelected(1);
+  mw::SceneDelta d = mw::SceneDelta::Capture(mw::EditKind::kMove, s);
+  Move(s);
+  d.Finish(s);
+  for (auto _ : state) {
+    d.Undo(s);
+    d.Redo(s);
+    benchmark::ClobberMemory();
+  }
+}
+
+// Half of the grid selected: every face in the left half goes, with the vertices only it used.
+mw::CMeshwright HalfSelected() {
+  mw::CMeshwright s = Grid();
+  for (mw::CVertex& v : s.models[0].vertices) v.selected = v.position.x < kSide / 2 ? 1 : 0;
+  s.models[0].UpdateFaceSelection();
+  return s;
+}
+
+void BM_DeleteHalfEdit(benchmark::State& state) {
+  const mw::CMeshwright start = HalfSelected();
+  for (auto _ : state) {
+    state.PauseTiming();
+    mw::CMeshwright s = start;
+    state.ResumeTiming();
+    s.DeleteSelection();
+    benchmark::ClobberMemory();
+    state.PauseTiming();
+    s = mw::CMeshwright();
+    state.ResumeTiming();
+  }
+}
+
+void BM_DeleteHalfStep(benchmark::State& state) {
+  const mw::CMeshwright start = HalfSelected();
+  for (auto _ : state) {
+    state.PauseTiming();
+    mw::CMeshwright s = start;
+    state.ResumeTiming();
+    mw::SceneDelta d = mw::SceneDelta::Capture(mw::EditKind::kDelete, s);
+    s.DeleteSelection();
+    d.Finish(s);
+    benchmark::ClobberMemory();
+    state.PauseTiming();
+    s = mw::CMeshwright();
+    d = mw::SceneDelta();
+    state.ResumeTiming();
+  }
+}
+
+void BM_DeleteHalfUndoRedo(benchmark::State& state) {
+  mw::CMeshwright s = HalfSelected();
+  mw::SceneDelta d = mw::SceneDelta::Capture(mw::EditKind::kDelete, s);
+  s.DeleteSelection();
+  d.Finish(s);
+  for (auto _ : state) {
+    d.Undo(s);
+    d.Redo(s);
+    benchmark::ClobberMemory();
+  }
+}
+
+// Two models of half a million vertices each; the second is merged up into the first.
+mw::CMeshwright TwoHalves() {
+  mw::CMeshwright s = mw::bench::GridScene(kSide);
+  s.models.push_back(mw::bench::GridModel(kSide));
+  for (mw::CModel& m : s.models) {
+    m.vertices.resize(m.vertices.size() / 2);
+    std::erase_if(m.faces, [&m](const mw::CFace& f) {
+      for (std::int32_t i : f.indices)
+        if (!m.HasVertex(i)) return true;
+      return false;
+    });
+    m.RebuildFaceRefs();
+  }
+  s.currentModel = 1;
+  return s;
+}
+
+void BM_MergeEdit(benchmark::State& state) {
+  const mw::CMeshwright start = TwoHalves();
+  for (auto _ : state) {
+    state.PauseTiming();
+    mw::CMeshwright s = start;
+    state.ResumeTiming();
+    s.MergeCurrentModelUp();
+    benchmark::ClobberMemory();
+    state.PauseTiming();
+    s = mw::CMeshwright();
+    state.ResumeTiming();
+  }
+}
+
+void BM_MergeStep(benchmark::State& state) {
+  const mw::CMeshwright start = TwoHalves();
+  for (auto _ : state) {
+    state.PauseTiming();
+    mw::CMeshwright s = start;
+    state.ResumeTiming();
+    mw::SceneDelta d = mw::SceneDelta::Capture(mw::EditKind::kModelMergeUp, s);
+    s.MergeCurrentModelUp();
+    d.Finish(s);
+    benchmark::ClobberMemory();
+    state.PauseTiming();
+    s = mw::CMeshwright();
+    d = mw::SceneDelta();
+    state.ResumeTiming();
+  }
+}
+
+void BM_MergeUndoRedo(benchmark::State& state) {
+  mw::CMeshwright s = TwoHalves();
+  mw::SceneDelta d = mw::SceneDelta::Capture(mw::EditKind::kModelMergeUp, s);
+  s.MergeCurrentModelUp();
+  d.Finish(s);
+  for (auto _ : state) {
+    d.Undo(s);
+    d.Redo(s);
+    benchmark::ClobberMemory();
+  }
+}
+
+// What the interface waits for when an autosave starts: copying the scene.
+void BM_AutosaveSnapshot(benchmark::State& state) {
+  const mw::CMeshwright& s = Grid();
+  for (auto _ : state) {
+    mw::CMeshwright copy = s;
+    benchmark::DoNotOptimize(copy.models.data());
+  }
+}
+
+// What the worker then does with the copy (without the disk).
+void BM_AutosaveWrite(benchmark::State& state) {
+  const mw::CMeshwright& s = Grid();
+  std::vector<std::uint8_t> out;
+  for (auto _ : state) {
+    out.clear();
+    mw::WriteScene(s, out);
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+
+BENCHMARK(BM_MoveEdit)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MoveStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MoveUndoRedo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeleteHalfEdit)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeleteHalfStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeleteHalfUndoRedo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MergeEdit)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MergeStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MergeUndoRedo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AutosaveSnapshot)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AutosaveWrite)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
