@@ -262,7 +262,7 @@ struct ListPart : Part {
                              scene.models.begin() + static_cast<std::ptrdiff_t>(from + count)),
         sizeBefore(scene.models.size()) {}
   void Finish(const CMeshwright& scene) override { inScene = scene.models.size() + records.size() - sizeBefore; }
-  bool Empty() const override { return false; }
+  bool Empty() const override { return records.empty() && inScene == 0; }
   void Swap(CMeshwright& scene) {
     std::vector<CModel>& models = scene.models;
     const std::size_t kept = records.size();
@@ -295,13 +295,19 @@ struct ListPart : Part {
 struct MaterialsPart : Part {
   std::vector<CMaterial> materials;
   std::int32_t nextMaterialId;
+  bool changed = true;
+  // An import only adds materials (and counts them): it changed the list when the count moved.
+  bool onlyAdds = false;
   explicit MaterialsPart(const CMeshwright& scene) : materials(scene.materials), nextMaterialId(scene.nextMaterialId) {
     for (CMaterial& m : materials) {
       m.textureObject = 0;
       m.textureImage.reset();
     }
   }
-  bool Empty() const override { return false; }
+  void Finish(const CMeshwright& scene) override {
+    if (onlyAdds) changed = scene.materials.size() != materials.size() || scene.nextMaterialId != nextMaterialId;
+  }
+  bool Empty() const override { return !changed; }
   void Swap(CMeshwright& scene) {
     for (CMaterial& m : scene.materials) m.ReleaseTexture();
     std::swap(scene.materials, materials);
@@ -460,10 +466,13 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
     case EditKind::kMaterialDelete:
       if (scene.HasCurrentMaterial()) parts.push_back(std::make_unique<MaterialsPart>(scene));
       break;
-    case EditKind::kImport:
+    case EditKind::kImport: {
       parts.push_back(std::make_unique<ListPart>(scene, count, 0));
-      parts.push_back(std::make_unique<MaterialsPart>(scene));
+      auto materials = std::make_unique<MaterialsPart>(scene);
+      materials->onlyAdds = true;
+      parts.push_back(std::move(materials));
       break;
+    }
   }
   if (RecomputesNormals(kind)) {
     d.normals_ = true;

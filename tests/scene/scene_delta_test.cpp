@@ -270,6 +270,26 @@ TEST(SceneDelta, AMoveKeepsTwelveBytesPerMovedVertexAndAClickThatMovesNothingIsN
   EXPECT_EQ(s.models[0].vertices[5].position, CVector(5.0f, 0.1f, -3.7f));
 }
 
+TEST(SceneDelta, ListEditsThatChangeNothingAreNoSteps) {
+  CMeshwright s;
+  s.ResetScene();
+  s.ComputeNormals();
+  SceneDelta import = SceneDelta::Capture(EditKind::kImport, s);
+  s.ComputeNormals();  // an import that could not read anything still recomputes
+  import.Finish(s);
+  EXPECT_TRUE(import.Empty());
+  s.currentModel = 0;  // the only model: nothing above or below it
+  for (EditKind k : {EditKind::kModelUp, EditKind::kModelDown, EditKind::kModelMergeUp, EditKind::kModelMergeDown}) {
+    SceneDelta d = SceneDelta::Capture(k, s);
+    d.Finish(s);
+    EXPECT_TRUE(d.Empty()) << int(k);
+  }
+  s.currentMaterial = -1;
+  SceneDelta del = SceneDelta::Capture(EditKind::kMaterialDelete, s);
+  del.Finish(s);
+  EXPECT_TRUE(del.Empty());
+}
+
 TEST(SceneDelta, CurrentChecksAgreeWithRecomputing) {
   std::mt19937 rng(7);
   CMeshwright s = RandomScene(rng);
