@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "scene/polygon_triangles.h"
+
 namespace mw {
 
 namespace {
@@ -342,10 +344,20 @@ void SwapModelRecord(CModel& a, CModel& b) {
   swap(a.state, b.state);
 }
 
+// The same rules as CModel::ComputeNormals, face by face; the property test of the undo history
+// compares the two over faces of every corner count.
 bool FaceNormalsCurrent(const CModel& m) {
   const std::size_t vertexCount = m.vertices.size();
+  std::vector<CVector> outline;
   for (const CFace& f : m.faces) {
     if (f.indices.size() <= 2) continue;
+    if (f.indices.size() > 4) {
+      outline.clear();
+      for (std::int32_t i : f.indices)
+        if (m.HasVertex(i)) outline.push_back(m.vertices[static_cast<std::size_t>(i)].position);
+      if (outline.size() == f.indices.size() && !SameBits(PolygonNormal(outline), f.normal)) return false;
+      continue;
+    }
     const std::int32_t i0 = f.indices[0], i1 = f.indices[1], i2 = f.indices[2];
     if (i0 < 0 || i1 < 0 || i2 < 0 || static_cast<std::size_t>(i0) >= vertexCount ||
         static_cast<std::size_t>(i1) >= vertexCount || static_cast<std::size_t>(i2) >= vertexCount)

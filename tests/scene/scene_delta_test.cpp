@@ -62,7 +62,7 @@ CModel RandomModel(std::mt19937& rng, int vertices, int faces) {
   }
   for (int i = 0; i < faces && vertices > 0; ++i) {
     CFace f;
-    const int corners = 2 + static_cast<int>(rng() % 3);
+    const int corners = 2 + static_cast<int>(rng() % 5);  // up to six, as files may have
     for (int c = 0; c < corners; ++c) f.AddIndex(static_cast<std::int32_t>(rng() % static_cast<unsigned>(vertices)));
     f.material = static_cast<std::int32_t>(rng() % 4) - 1;
     if (rng() % 2)
