@@ -2,11 +2,110 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <strings.h>
+
 #include <cstring>
 #include <utility>
 
+#include "platform/encoding.h"
+
 namespace mw {
 namespace {
+
+// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+// `nonAscii` is set when a byte of 0x80 or more was seen.
+bool ValidUtf8(const unsigned char* p, std::size_t n, bool& nonAscii) {
+  std::size_t i = 0;
+  while (i < n) {
+    // Plain ASCII goes eight bytes at a time.
+    while (i + 8 <= n) {
+      std::uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      if (w & 0x8080808080808080ull) break;
+      i += 8;
+    }
+    if (i >= n) break;
+    const unsigned c = p[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    nonAscii = true;
+    unsigned need, cp, min;
+    if ((c & 0xE0) == 0xC0) need = 1, cp = c & 0x1F, min = 0x80;
+    else if ((c & 0xF0) == 0xE0) need = 2, cp = c & 0x0F, min = 0x800;
+    else if ((c & 0xF8) == 0xF0) need = 3, cp = c & 0x07, min = 0x10000;
+    else return false;
+    if (n - i <= need) return false;
+    for (unsigned k = 1; k <= need; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += need + 1;
+  }
+  return true;
+}
+
+// The first word of a line (after tabs and spaces) compared with `word`, ASCII case ignored.
+bool FirstWordIs(const char* line, std::size_t n, const char* word, std::size_t* end = nullptr) {
+  std::size_t i = 0;
+  while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
+  const std::size_t w = std::strlen(word);
+  if (n - i < w || strncasecmp(line + i, word, w) != 0) return false;
+  i += w;
+  if (i < n && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '\n') return false;
+  if (end) *end = i;
+  return true;
+}
+
+// For a line ending in "[ N ]", N (at least 0); else -1.
+long BinaryBlockLength(const char* line, std::size_t n) {
+  while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r' || line[n - 1] == ' ' || line[n - 1] == '\t')) --n;
+  if (n == 0 || line[n - 1] != ']') return -1;
+  std::size_t open = n - 1;
+  while (open > 0 && line[open - 1] != '[') --open;
+  if (open == 0) return -1;
+  const std::string inside(line + open, n - 1 - open);
+  const long v = std::strtol(inside.c_str(), nullptr, 10);
+  return v < 0 ? -1 : v;
+}
+
+// A connected mirror: each pass copies the geometry across the plane, but a vertex on the plane
+// (within `distance`, or exactly on it when no distance was given) is shared with its original,
+// so the two halves form one surface. Every face is copied, as for separate halves.
+void MirrorConnected(CModel& model, int axes, float distance) {
+  for (int axis = 0; axis < 3; ++axis) {
+    if (!(axes & (1 << axis))) continue;
+    const std::size_t v = model.vertices.size();
+    const std::size_t f = model.faces.size();
+    std::vector<std::int32_t> map(v);
+    for (std::size_t i = 0; i < v; ++i) {
+      CVector p = model.vertices[i].position;
+      float& c = axis == 0 ? p.x : (axis == 1 ? p.y : p.z);
+      const bool onPlane = distance >= 0 ? std::fabs(c) <= distance : c == 0.0f;
+      if (onPlane) {
+        map[i] = static_cast<std::int32_t>(i);
+        continue;
+      }
+      c = -c;
+      map[i] = static_cast<std::int32_t>(model.vertices.size());
+      model.vertices.emplace_back(p.x, p.y, p.z);
+    }
+    for (std::size_t j = 0; j < f; ++j) {
+      const CFace& src = model.faces[j];
+      CFace copy;
+      for (std::size_t k = src.indices.size(); k-- > 0;)
+        copy.indices.push_back(map[static_cast<std::size_t>(src.indices[k])]);
+      for (std::size_t k = src.uvs.size(); k-- > 0;) copy.uvs.push_back(src.uvs[k]);
+      copy.material = src.material;
+      copy.normal = src.normal;
+      model.faces.push_back(std::move(copy));
+    }
+  }
+}
 
 // Keeps only the faces whose corners all name vertices of the model.
 void DropFacesWithoutVertices(CModel& model) {
@@ -42,13 +141,86 @@ int LoaderMQO::Load() {
     fileSize_ = std::ftell(file_);
     if (std::fseek(file_, start, SEEK_SET) != 0) fileSize_ = -1;
   }
+  info.code = kMqoOk;
   try {
     ReadHeader();
+    DetectEncoding();
     ReadChunks();
   } catch (int code) {
-    return code;
+    info.code = code;
   }
-  return kMqoOk;
+  AddWarnings();
+  return info.code;
+}
+
+void LoaderMQO::AddWarnings() {
+  char text[256];
+  if (unmappable_) {
+    std::snprintf(text, sizeof text, "名前の %zu 文字は CP932 で表せないため「?」に置き換えました。", unmappable_);
+    info.warnings.emplace_back(text);
+  }
+  if (nonFinite_) {
+    std::snprintf(text, sizeof text, "数値でない値 (nan, inf など) %zu 個を 0 として読みました (最初は %ld 行目)。",
+                  nonFinite_, firstNonFiniteLine_);
+    info.warnings.emplace_back(text);
+  }
+}
+
+void LoaderMQO::DetectEncoding() {
+  // A CodePage line before the first material or object decides; otherwise the document is UTF-8
+  // when all its text (binary blocks aside) is valid UTF-8 and some of it is not ASCII. The text
+  // is scanned once up front because the two encodings split lines into different tokens.
+  const long here = lines_->Tell();
+  if (here < 0 || !lines_->Seek(here)) return;
+  char* line = nullptr;
+  std::size_t capacity = 0;
+  bool chunkSeen = false, nonAscii = false, valid = true;
+  for (;;) {
+    const ssize_t got = getline(&line, &capacity, file_);
+    if (got <= 0) break;
+    const auto n = static_cast<std::size_t>(got);
+    std::size_t end = 0;
+    if (!chunkSeen && FirstWordIs(line, n, "CodePage", &end)) {
+      std::size_t b = end;
+      while (b < n && (line[b] == ' ' || line[b] == '\t')) ++b;
+      std::size_t e = b;
+      while (e < n && line[e] != ' ' && line[e] != '\t' && line[e] != '\r' && line[e] != '\n') ++e;
+      const std::string value(line + b, e - b);
+      info.codePageDeclared = true;
+      info.encoding = (strcasecmp(value.c_str(), "utf8") == 0 || strcasecmp(value.c_str(), "utf-8") == 0 ||
+                       value == "65001")
+                          ? MqoEncoding::kUtf8
+                          : MqoEncoding::kCp932;
+      break;
+    }
+    if (!chunkSeen && (FirstWordIs(line, n, "Material") || FirstWordIs(line, n, "Object"))) chunkSeen = true;
+    if (valid) valid = ValidUtf8(reinterpret_cast<const unsigned char*>(line), n, nonAscii);
+    if (!valid && chunkSeen) break;
+    const long block = BinaryBlockLength(line, n);
+    if (block > 0 && std::fseek(file_, block, SEEK_CUR) != 0) break;
+  }
+  std::free(line);
+  if (!info.codePageDeclared && valid && nonAscii) info.encoding = MqoEncoding::kUtf8;
+  if (!lines_->Seek(here)) throw static_cast<int>(kMqoSyntaxError);
+  lines_->SetCp932(info.encoding == MqoEncoding::kCp932);
+}
+
+float LoaderMQO::Real(int token) {
+  const float v = lines_->GetFloat(token);
+  if (std::isfinite(v)) return v;
+  if (nonFinite_++ == 0) firstNonFiniteLine_ = lines_->LineNumber();
+  return 0.0f;
+}
+
+std::string LoaderMQO::Name(int token) {
+  if (info.encoding == MqoEncoding::kCp932) return lines_->Token(token);
+  const std::string utf8 = lines_->Token(token);
+  std::string cp932 = Utf8ToCp932(utf8);
+  // Every character CP932 cannot hold (and every malformed sequence) became one '?'.
+  const auto before = std::count(utf8.begin(), utf8.end(), '?');
+  const auto after = std::count(cp932.begin(), cp932.end(), '?');
+  if (after > before) unmappable_ += static_cast<std::size_t>(after - before);
+  return cp932;
 }
 
 int LoaderMQO::Next() {
@@ -61,9 +233,12 @@ void LoaderMQO::ReadHeader() {
   AsciiFileString& l = *lines_;
   if (l.ReadLine() < 2 || !l.IsToken(0, "Metasequoia") || !l.IsToken(1, "Document"))
     throw static_cast<int>(kMqoNotMetasequoia);
-  if (l.ReadLine() < 4 || !l.IsToken(0, "Format") || !l.IsToken(1, "Text") || !l.IsToken(2, "Ver") ||
-      l.GetDouble(3) != 1.0)
+  if (l.ReadLine() < 4 || !l.IsToken(0, "Format") || !l.IsToken(1, "Text") || !l.IsToken(2, "Ver"))
     throw static_cast<int>(kMqoUnsupportedFormat);
+  const double version = l.GetDouble(3);
+  if (version == 1.0) info.version = 10;
+  else if (version == 1.1) info.version = 11;
+  else throw static_cast<int>(kMqoUnsupportedFormat);
 }
 
 void LoaderMQO::ReadChunks() {
@@ -90,8 +265,13 @@ void LoaderMQO::ReadObjectChunk() {
   AsciiFileString& l = *lines_;
   scene_->models.emplace_back();
   const std::size_t index = scene_->models.size() - 1;
+  mirror_ = 0;
+  mirrorAxis_ = -1;
+  mirrorDistance_ = -1.0f;
+  visible_ = 15;
+  locking_ = 0;
   try {
-    if (l.Count() >= 3) scene_->models[index].name = l.Token(1);
+    if (l.Count() >= 3) scene_->models[index].name = Name(1);
     if (!ReadObject(scene_->models[index])) throw static_cast<int>(kMqoSyntaxError);
   } catch (int) {
     // The partly read model stays, but never with a face that indexes outside it.
@@ -100,11 +280,23 @@ void LoaderMQO::ReadObjectChunk() {
   }
   CModel& model = scene_->models[index];
   DropFacesWithoutVertices(model);
-  if (!model.ApplyMirror()) {
+  FinishObject(model);
+  if (model.faces.empty()) {
     scene_->models.pop_back();
     return;
   }
   model.RebuildFaceRefs();
+}
+
+void LoaderMQO::FinishObject(CModel& model) {
+  // "mirror" says whether (0 none, 1 separate halves, 2 connected) and "mirror_axis" over which
+  // axes; a mirror without axes is over X, and axes without a mirror mean nothing.
+  const int axes = (mirror_ == 1 || mirror_ == 2) ? (mirrorAxis_ < 0 ? 1 : mirrorAxis_) : 0;
+  model.mirrorAxis = axes;
+  if (mirror_ == 2 && axes >= 1 && axes <= 7) MirrorConnected(model, axes, mirrorDistance_);
+  else model.ApplyMirror();
+  if (visible_ == 0) model.state = kStateHidden;
+  else if (locking_ != 0) model.state = kStateLocked;
 }
 
 void LoaderMQO::ReadMaterials() {
@@ -121,7 +313,7 @@ void LoaderMQO::ReadMaterialLine() {
   AsciiFileString& l = *lines_;
   const int n = l.Count();
   CMaterial m;
-  m.name = l.Token(0);
+  m.name = Name(0);
   int i = 1;
   // A keyword counts only with enough tokens after it; "(" and ")" must then stand where its
   // value's parentheses belong, or reading attributes stops for this line.
@@ -130,7 +322,7 @@ void LoaderMQO::ReadMaterialLine() {
   while (i < n) {
     if (keyword("col", 7)) {
       if (!closed(7)) break;
-      for (int k = 0; k < 4; ++k) m.color[k] = l.GetFloat(i + 2 + k);
+      for (int k = 0; k < 4; ++k) m.color[k] = Real(i + 2 + k);
       i += 7;
       continue;
     }
@@ -154,7 +346,7 @@ void LoaderMQO::ReadMaterialLine() {
         stop = true;
         break;
       }
-      *a.value = l.GetFloat(i + 2);
+      *a.value = Real(i + 2);
       i += 4;
       break;
     }
@@ -172,7 +364,7 @@ void LoaderMQO::ReadMaterialLine() {
         stop = true;
         break;
       }
-      *a.value = l.Token(i + 2);
+      *a.value = Name(i + 2);
       if (a.value == &m.texture) m.LoadTexture();
       i += 4;
       break;
@@ -207,9 +399,19 @@ bool LoaderMQO::ReadObject(CModel& model) {
     const int n = Next();
     if (n >= 1 && l.IsToken(0, "}")) return true;
     if (l.IsCommand("facet", 2)) {
-      model.facet = l.GetFloat(1);
+      model.facet = Real(1);
+    } else if (l.IsCommand("mirror", 2)) {
+      mirror_ = l.GetInt(1);
     } else if (l.IsCommand("mirror_axis", 2)) {
-      model.mirrorAxis = l.GetInt(1);
+      mirrorAxis_ = l.GetInt(1);
+    } else if (l.IsCommand("mirror_dis", 2)) {
+      mirrorDistance_ = std::fabs(Real(1));
+    } else if (l.IsCommand("visible", 2)) {
+      visible_ = l.GetInt(1);
+    } else if (l.IsCommand("locking", 2)) {
+      locking_ = l.GetInt(1);
+    } else if (l.IsCommand("BVertex", 2) && l.IsToken(n - 1, "{")) {
+      ReadBinaryVertices(model);
     } else if (l.IsCommand("vertex", 3)) {
       if (!l.IsToken(n - 1, "{")) return false;
       // The announced count only sizes the list up front (a vertex line has 6 bytes at least, so
@@ -231,7 +433,54 @@ void LoaderMQO::ReadVertices(CModel& model) {
   for (;;) {
     const int n = Next();
     if (n >= 1 && l.IsToken(0, "}")) return;
-    if (n >= 3) model.vertices.emplace_back(l.GetFloat(0), l.GetFloat(1), l.GetFloat(2));
+    if (n >= 3) {
+      const float x = Real(0), y = Real(1), z = Real(2);
+      model.vertices.emplace_back(x, y, z);
+    }
+  }
+}
+
+void LoaderMQO::ReadBinaryVertices(CModel& model) {
+  // "BVertex N {" holds "Vector N [B]" followed by B bytes: N little-endian float32 triples.
+  AsciiFileString& l = *lines_;
+  for (;;) {
+    const int n = Next();
+    if (n == 0) continue;
+    if (l.IsToken(0, "}")) return;
+    const bool block = n >= 3 && l.IsToken(n - 3, "[") && l.IsToken(n - 1, "]");
+    if (!(l.IsCommand("Vector", 5) && block && static_cast<long long>(l.GetInt(1)) * 12 == l.GetInt(n - 2))) {
+      SkipChunk(n);
+      continue;
+    }
+    const int count = l.GetInt(1);
+    const long before = l.Tell();
+    if (count < 0 || before < 0 || !l.Seek(before)) throw static_cast<int>(kMqoSyntaxError);
+    // Reserved only as far as the file can fill; the bytes are read in slices.
+    if (fileSize_ > before) {
+      const long most = (fileSize_ - before) / 12;
+      model.vertices.reserve(model.vertices.size() + static_cast<std::size_t>(std::min<long>(count, most)));
+    }
+    unsigned char slice[12 * 256];
+    for (int done = 0; done < count;) {
+      const int take = std::min(count - done, 256);
+      if (std::fread(slice, 12, static_cast<std::size_t>(take), file_) != static_cast<std::size_t>(take))
+        throw static_cast<int>(kMqoUnexpectedEnd);
+      for (int k = 0; k < take; ++k) {
+        float xyz[3];
+        for (int c = 0; c < 3; ++c) {
+          const unsigned char* b = slice + 12 * k + 4 * c;
+          const std::uint32_t bits = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+                                     static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+          std::memcpy(&xyz[c], &bits, 4);
+          if (!std::isfinite(xyz[c])) {
+            if (nonFinite_++ == 0) firstNonFiniteLine_ = l.LineNumber();
+            xyz[c] = 0.0f;
+          }
+        }
+        model.vertices.emplace_back(xyz[0], xyz[1], xyz[2]);
+      }
+      done += take;
+    }
   }
 }
 
@@ -244,23 +493,54 @@ void LoaderMQO::ReadFaces(CModel& model) {
     const int n = l.GetInt(0);
     if (!l.IsToken(1, "V") || static_cast<long long>(count) < static_cast<long long>(n) + 4)
       throw static_cast<int>(kMqoSyntaxError);
-    // A negative n passes the count test but never has its "(" and ")" in place: dropped below.
-    if (!l.IsToken(2, "(") || !l.IsToken(n + 3, ")")) continue;
+    // A face without corners (or a negative count, which passes the test above) is no face.
+    if (n <= 0 || !l.IsToken(2, "(") || !l.IsToken(n + 3, ")")) continue;
     // The optional groups are checked before the face is made: a malformed one drops the line.
-    const int m = n + 4;
-    const bool hasMaterial = l.IsToken(m, "M") && count >= m + 4;
-    if (hasMaterial && (!l.IsToken(m + 1, "(") || !l.IsToken(m + 3, ")"))) continue;
-    const int uv = hasMaterial ? m + 4 : m;
-    const bool hasUVs = l.IsToken(uv, "UV") && static_cast<long long>(count) >= uv + 3LL + 2LL * n;
-    if (hasUVs && (!l.IsToken(uv + 1, "(") || !l.IsToken(uv + 2 + 2 * n, ")"))) continue;
+    int material = -1, uv = -1;  // the tokens holding the material number and the first u
+    if (info.version == 11) {
+      // Groups in any order; unknown ones (UID, COL, CRS, ...) passed over.
+      bool bad = false;
+      for (int p = n + 4; p + 1 < count && l.IsToken(p + 1, "(");) {
+        int close = p + 2;
+        while (close < count && !l.IsToken(close, ")")) ++close;
+        if (close >= count) break;
+        if (l.IsToken(p, "M")) {
+          bad = close != p + 3;
+          material = p + 2;
+        } else if (l.IsToken(p, "UV")) {
+          bad = static_cast<long long>(close) != p + 2LL + 2LL * n;
+          uv = p + 2;
+        }
+        if (bad) break;
+        p = close + 1;
+      }
+      if (bad) continue;
+    } else {
+      const int m = n + 4;
+      const bool hasMaterial = l.IsToken(m, "M") && count >= m + 4;
+      if (hasMaterial && (!l.IsToken(m + 1, "(") || !l.IsToken(m + 3, ")"))) continue;
+      const int u = hasMaterial ? m + 4 : m;
+      const bool hasUVs = l.IsToken(u, "UV") && static_cast<long long>(count) >= u + 3LL + 2LL * n;
+      if (hasUVs && (!l.IsToken(u + 1, "(") || !l.IsToken(u + 2 + 2 * n, ")"))) continue;
+      if (hasMaterial) material = m + 2;
+      if (hasUVs) uv = u + 2;
+    }
     CFace& face = model.faces.emplace_back();
-    const int corners = n < 0 ? 0 : (n < 4 ? n : 4);
-    for (int k = 0; k < corners; ++k) face.indices.push_back(l.GetInt(3 + k));
-    face.material = hasMaterial ? static_cast<std::int32_t>(static_cast<std::uint32_t>(materialBase) +
-                                                             static_cast<std::uint32_t>(l.GetInt(m + 2)))
-                                : materialBase;
-    if (hasUVs)
-      for (int k = 0; k < corners; ++k) face.uvs.push_back(CUV(l.GetFloat(uv + 2 + 2 * k), l.GetFloat(uv + 3 + 2 * k)));
+    if (n > 4) {
+      ++info.ngonFaces;
+      face.indices.reserve(static_cast<std::size_t>(n));
+    }
+    for (int k = 0; k < n; ++k) face.indices.push_back(l.GetInt(3 + k));
+    face.material = material >= 0 ? static_cast<std::int32_t>(static_cast<std::uint32_t>(materialBase) +
+                                                                static_cast<std::uint32_t>(l.GetInt(material)))
+                                  : materialBase;
+    if (uv >= 0) {
+      if (n > 4) face.uvs.reserve(static_cast<std::size_t>(n));
+      for (int k = 0; k < n; ++k) {
+        const float u = Real(uv + 2 * k), v = Real(uv + 1 + 2 * k);
+        face.uvs.push_back(CUV(u, v));
+      }
+    }
   }
 }
 
@@ -293,11 +573,19 @@ void LoaderMQO::SkipBinary(int byteCountToken) {
 }
 
 bool ImportMetasequoia(CMeshwright& scene, std::FILE* file, int* errorCode) {
+  MqoReadInfo info;
+  const bool ok = ImportMetasequoia(scene, file, &info);
+  if (errorCode) *errorCode = info.code;
+  return ok;
+}
+
+bool ImportMetasequoia(CMeshwright& scene, std::FILE* file, MqoReadInfo* info) {
   int result;
   {
     LoaderMQO loader(&scene, file);
     loader.materialBase = scene.nextMaterialId;
     result = loader.Load();
+    if (info) *info = std::move(loader.info);
   }
   if (scene.materials.empty()) {
     scene.materials.emplace_back(scene.nextMaterialId);
@@ -305,17 +593,23 @@ bool ImportMetasequoia(CMeshwright& scene, std::FILE* file, int* errorCode) {
   }
   scene.UpdateMaterialColors();
   scene.ComputeNormals();
-  if (errorCode) *errorCode = result;
   return result == kMqoOk;
 }
 
 bool ImportMetasequoia(CMeshwright& scene, const std::string& path, int* errorCode) {
+  MqoReadInfo info;
+  const bool ok = ImportMetasequoia(scene, path, &info);
+  if (errorCode) *errorCode = info.code;
+  return ok;
+}
+
+bool ImportMetasequoia(CMeshwright& scene, const std::string& path, MqoReadInfo* info) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
-    if (errorCode) *errorCode = kMqoCannotOpen;
+    if (info) info->code = kMqoCannotOpen;
     return false;
   }
-  bool ok = ImportMetasequoia(scene, f, errorCode);
+  bool ok = ImportMetasequoia(scene, f, info);
   std::fclose(f);
   return ok;
 }

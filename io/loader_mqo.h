@@ -1,10 +1,19 @@
-// Reading Metasequoia text documents into the scene.
+// Reading Metasequoia text documents (Format Text Ver 1.0 and 1.1) into the scene.
 //
 // The import appends: models after the scene's models, materials after its materials, with
 // identifiers from nextMaterialId; a face's material number is offset by the identifier the
 // first material of this document gets. Only the header, material lines, and in objects facet,
-// mirror_axis, vertex and face chunks are read; every other chunk is skipped by counting braces,
-// binary blocks by their byte count.
+// visible, locking, mirror, mirror_axis, mirror_dis, vertex, BVertex and face chunks are read;
+// every other chunk is skipped by counting braces, binary blocks by their byte count.
+//
+// Faces keep every corner they have in the file. In version 1.1 the groups after a face's V(...)
+// may come in any order and unknown ones (UID, COL, CRS, ...) are passed over; version 1.0 reads
+// M(...) then UV(...) as it always has.
+//
+// Names arrive as CP932 bytes: a document with "CodePage utf8", or without a CodePage line whose
+// text is valid UTF-8 with non-ASCII characters, is read as UTF-8 and its names converted, a
+// character CP932 cannot hold becoming '?' (reported as a warning). A number that is not finite
+// (nan, inf, out of range) becomes 0 and is reported as a warning too.
 //
 // Faces naming a vertex their object does not have are dropped when the object is complete (or
 // when reading stops inside it), before anything indexes with them.
@@ -13,6 +22,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "io/string_separator.h"
 #include "scene/meshwright.h"
@@ -31,6 +41,18 @@ enum MqoError : int {
 // "SyntaxError", "UnexpectedEnd", "NotMetasequoia", "UnsupportedFormat", "CannotOpen", or "".
 const char* MqoErrorName(int code);
 
+enum class MqoEncoding { kCp932, kUtf8 };
+
+// What one import found besides the scene's contents.
+struct MqoReadInfo {
+  int code = kMqoOk;
+  int version = 0;  // 10 or 11 once the header was read, else 0
+  MqoEncoding encoding = MqoEncoding::kCp932;
+  bool codePageDeclared = false;  // a CodePage line chose the encoding (else it was detected)
+  std::size_t ngonFaces = 0;      // faces of more than four corners read (before mirroring)
+  std::vector<std::string> warnings;  // UTF-8, each kind at most once per document
+};
+
 class LoaderMQO {
  public:
   LoaderMQO(CMeshwright* scene, std::FILE* file);
@@ -39,6 +61,7 @@ class LoaderMQO {
   int Load();  // 0, or the error code that stopped reading
 
   std::int32_t materialBase = 0;
+  MqoReadInfo info;  // filled by Load (its code too)
 
  private:
   void ReadHeader();
@@ -51,6 +74,12 @@ class LoaderMQO {
   void SkipChunk(int tokenCount);
   void SkipBinary(int byteCountToken);
   void ReadMaterialLine();
+  void ReadBinaryVertices(CModel& model);
+  void DetectEncoding();
+  void FinishObject(CModel& model);
+  float Real(int token);  // GetFloat, non-finite values becoming 0 (counted)
+  std::string Name(int token);  // the token as CP932 bytes
+  void AddWarnings();
   int Next();  // reads a line, raising UnexpectedEnd at the end of input
   template <typename List>
   void Reserve(List& list, int announced, long bytesEach);
@@ -59,6 +88,16 @@ class LoaderMQO {
   std::FILE* file_;
   std::unique_ptr<AsciiFileString> lines_;
   long fileSize_ = -1;
+  long startLine_ = 0;  // line number of the line read last, for the non-finite warning
+  std::size_t nonFinite_ = 0;
+  long firstNonFiniteLine_ = 0;
+  std::size_t unmappable_ = 0;
+  // The object attributes being read.
+  int mirror_ = 0;
+  int mirrorAxis_ = -1;  // -1: none given
+  float mirrorDistance_ = -1.0f;  // < 0: none given
+  int visible_ = 15;
+  int locking_ = 0;
 };
 
 // Imports the document at `path` (UTF-8 file name) into `scene`. Returns true when the whole
@@ -66,13 +105,24 @@ class LoaderMQO {
 // the scene has none, then material colours and normals are updated. `errorCode` receives the
 // MqoError. A file that cannot be opened changes nothing.
 bool ImportMetasequoia(CMeshwright& scene, const std::string& path, int* errorCode = nullptr);
+bool ImportMetasequoia(CMeshwright& scene, const std::string& path, MqoReadInfo* info);
 // The same from an open stream (fuzzing and tests read from memory).
 bool ImportMetasequoia(CMeshwright& scene, std::FILE* file, int* errorCode = nullptr);
+bool ImportMetasequoia(CMeshwright& scene, std::FILE* file, MqoReadInfo* info);
+
+// What an export wrote.
+struct MqoWriteInfo {
+  int version = 10;  // 10, or 11 when a face has more than four corners
+  std::size_t droppedFaces = 0;  // faces of fewer than two corners, which the format cannot hold
+  std::vector<std::string> warnings;  // UTF-8
+};
 
 // Writes the scene as a Metasequoia document with CR LF line ends, atomically: the target is
 // replaced only when every byte was written. Returns false (and sets `error`) otherwise.
-bool ExportMetasequoia(const CMeshwright& scene, const std::string& path, std::string* error = nullptr);
+// Version 1.0 when every face has at most four corners, else 1.1.
+bool ExportMetasequoia(const CMeshwright& scene, const std::string& path, std::string* error = nullptr,
+                       MqoWriteInfo* info = nullptr);
 // The document text itself.
-std::string MetasequoiaText(const CMeshwright& scene);
+std::string MetasequoiaText(const CMeshwright& scene, MqoWriteInfo* info = nullptr);
 
 }  // namespace mw

@@ -107,7 +107,7 @@ void StringSeparator::BuildClasses() {
   // separators.
   for (int c = 0; c < 256; ++c) {
     unsigned char k = kPlain;
-    if (IsCp932LeadByte(static_cast<unsigned char>(c))) k = kLead;
+    if (cp932_ && IsCp932LeadByte(static_cast<unsigned char>(c))) k = kLead;
     else if (c == 0 || c == '\n' || c == '\r') k = kEnd;
     else if (c == '\t' || c == ' ') k = kSpace;
     else if (c == static_cast<unsigned char>(quote_)) k = kQuote;
@@ -280,6 +280,7 @@ int AsciiFileString::ReadLine() {
     }
     length_ = static_cast<std::size_t>(n);
     offset_ = 0;
+    ++lineNumber_;
   }
   const std::size_t piece = std::min<std::size_t>(8190, length_ - offset_);
   const char* start = line_ + offset_;

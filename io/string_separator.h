@@ -51,6 +51,12 @@ class StringSeparator {
     quote_ = q;
     BuildClasses();
   }
+  // Whether bytes are read as CP932 (a lead byte takes the next byte with it; the default) or as
+  // UTF-8 (every byte stands for itself: no UTF-8 byte can look like a separator or a quote).
+  void SetCp932(bool cp932) {
+    cp932_ = cp932;
+    BuildClasses();
+  }
 
  protected:
   int count_ = 0;
@@ -62,6 +68,7 @@ class StringSeparator {
   std::vector<std::size_t> offsets_{0};
   char separators_[128];
   char quote_ = '"';
+  bool cp932_ = true;
   unsigned char classes_[256];  // what each byte does to the scan, from separators_ and quote_
   void BuildClasses();
 };
@@ -93,6 +100,9 @@ class AsciiFileString : public FileStringSeparator {
   long Tell() const;
   // Moves the stream to `position`, dropping any pieces not yet delivered. False on failure.
   bool Seek(long position);
+  // The number of the physical line the last piece came from, counting from 1 (binary blocks
+  // passed over by Seek are not counted).
+  long LineNumber() const { return lineNumber_; }
 
  private:
   // The physical line read last, handed out in pieces of at most 8190 bytes from `offset_`.
@@ -100,6 +110,7 @@ class AsciiFileString : public FileStringSeparator {
   std::size_t capacity_ = 0;
   std::size_t length_ = 0;
   std::size_t offset_ = 0;
+  long lineNumber_ = 0;
 };
 
 // The character-by-character reader under its own name, for files with CR line ends.

@@ -26,7 +26,7 @@ const char* kNewDocument =
     "\tvisible 15\r\n"
     "\tlocking 0\r\n"
     "\tshading 1\r\n"
-    "\tfacet 89.5\r\n"
+    "\tfacet 0\r\n"
     "\tcolor 0.898 0.498 0.698\r\n"
     "\tcolor_type 0\r\n"
     "\tvertex 0 {\r\n"
@@ -80,7 +80,7 @@ TEST(MqoExport, MaterialLinesAndFaceForms) {
                       "emi(0.000000) spc(0.000000) power(5.000000) tex(\"wood.bmp\")\r\n}\r\n"),
             std::string::npos);
   EXPECT_NE(text.find("\t\t1.500000 -2.000000 3.000000\r\n"), std::string::npos);
-  EXPECT_NE(text.find("\tface 5 {\r\n"
+  EXPECT_NE(text.find("\tface 4 {\r\n"
                       "\t\t2 V(0 1) M(1)\r\n"
                       "\t\t3 V(2 1 0) M(0) UV(0.250000 0.500000 1.000000 0.000000 0.000000 1.000000)\r\n"
                       "\t\t4 V(0 1 2 3) M(-1) UV(0.000000 0.000000 0.000000 1.000000 1.000000 1.000000 1.000000 "

@@ -60,7 +60,11 @@ TEST(MqoHeader, Variants) {
                  Case{"\xEF\xBB\xBFMetasequoia Document\nFormat Text Ver 1.0\n", kMqoNotMetasequoia},
                  Case{"\nMetasequoia Document\nFormat Text Ver 1.0\n", kMqoNotMetasequoia},
                  Case{"Metasequoia\n", kMqoNotMetasequoia}, Case{"", kMqoNotMetasequoia},
-                 Case{"Metasequoia Document\nFormat Text Ver 1.1\n", kMqoUnsupportedFormat},
+                 Case{"Metasequoia Document\nFormat Text Ver 1.1\n", kMqoOk},
+                 Case{"Metasequoia Document\nFormat Text Ver 1.10\n", kMqoOk},
+                 Case{"Metasequoia Document\nFormat Text Ver 2.0\n", kMqoUnsupportedFormat},
+                 Case{"Metasequoia Document\nFormat Text Ver 1.2\n", kMqoUnsupportedFormat},
+                 Case{"Metasequoia Document\nFormat Binary Ver 1.1\n", kMqoUnsupportedFormat},
                  Case{"Metasequoia Document\nFormat Text Ver\n", kMqoUnsupportedFormat},
                  Case{"Metasequoia Document\n", kMqoUnsupportedFormat}}) {
     CMeshwright s = Empty();
@@ -193,7 +197,7 @@ TEST(MqoFaces, LineForms) {
                   .ok);
   const CModel& m = s.models[0];
   ASSERT_EQ(m.faces.size(), 3u);
-  EXPECT_EQ(m.faces[0].indices, (IndexList{0, 1, 2, 3}));
+  EXPECT_EQ(m.faces[0].indices, (IndexList{0, 1, 2, 3, 4}));  // every corner, in version 1.0 too
   EXPECT_EQ(m.faces[1].indices, (IndexList{0, 4}));
   EXPECT_EQ(m.faces[1].uvs.size(), 2u);
   EXPECT_EQ(m.faces[2].material, 0);  // "M 0" is not an M group: materialBase
