@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cmath>
+#include <cstdio>
+#include <sstream>
 
 #include "io/loader_mqo.h"
 #include "tests/support/test_support.h"
@@ -139,6 +143,195 @@ TEST(MqoExport, FailedWritesAreReportedAndLeaveTheOldFile) {
   std::filesystem::create_directory(target);
   EXPECT_FALSE(ExportMetasequoia(s, target.string(), &error));
   EXPECT_TRUE(std::filesystem::is_directory(target));
+}
+
+// For each "face N {" line, N and the number of face lines up to its "}", counted on the text.
+std::vector<std::pair<long, long>> FaceCounts(const std::string& text) {
+  std::vector<std::pair<long, long>> out;
+  std::istringstream in(text);
+  std::string line;
+  bool inside = false;
+  while (std::getline(in, line)) {
+    const std::size_t b = line.find_first_not_of('\t');
+    const std::string t = b == std::string::npos ? "" : line.substr(b);
+    if (!inside && t.rfind("face ", 0) == 0) {
+      out.emplace_back(std::stol(t.substr(5)), 0);
+      inside = true;
+    } else if (inside && t.rfind("}", 0) == 0) {
+      inside = false;
+    } else if (inside && !t.empty() && t != "\r") {
+      ++out.back().second;
+    }
+  }
+  return out;
+}
+
+TEST(MqoExport, OneCornerFacesAreLeftOutOfLinesAndCountAndReported) {
+  // A face made with one click and Enter, between two real ones.
+  CMeshwright s;
+  s.ResetScene();
+  CModel& m = s.models[0];
+  m.vertices = {CVertex(0, 0, 0), CVertex(1, 0, 0), CVertex(0, 1, 0)};
+  CFace tri, one, line, none;
+  tri.indices = {0, 1, 2};
+  one.indices = {2};
+  line.indices = {0, 1};
+  m.faces = {tri, one, line, none, one};
+  MqoWriteInfo info;
+  const std::string text = MetasequoiaText(s, &info);
+  EXPECT_EQ(FaceCounts(text), (std::vector<std::pair<long, long>>{{2, 2}}));
+  EXPECT_EQ(info.droppedFaces, 3u);
+  ASSERT_EQ(info.warnings.size(), 1u);
+  EXPECT_NE(info.warnings[0].find("3 個"), std::string::npos);
+  std::FILE* f = fmemopen(const_cast<char*>(text.data()), text.size(), "rb");
+  CMeshwright t;
+  t.ResetScene();
+  t.models.clear();
+  ASSERT_TRUE(ImportMetasequoia(t, f));
+  std::fclose(f);
+  ASSERT_EQ(t.models.size(), 1u);
+  EXPECT_EQ(t.models[0].faces.size(), 2u);
+}
+
+TEST(MqoExport, ObjectStateFacetAndShadingAreTheModelsOwn) {
+  CMeshwright s;
+  s.ResetScene();
+  s.smoothing = 0;
+  s.models.resize(4);
+  const float facets[4] = {37.3f, 1.0f, 89.5f, 0.017452406f};
+  const std::int32_t states[4] = {kStateHidden, kStateLocked, kStateNormal, kStateHidden};
+  for (std::size_t i = 0; i < 4; ++i) {
+    CModel& m = s.models[i];
+    m.name = "m" + std::to_string(i);
+    m.state = states[i];
+    m.facet = facets[i];
+    m.vertices = {CVertex(0, 0, 0), CVertex(1, 0, 0)};
+    CFace f;
+    f.indices = {0, 1};
+    m.faces = {f};
+  }
+  const std::string text = MetasequoiaText(s);
+  EXPECT_NE(text.find("Object \"m0\" {\r\n\tvisible 0\r\n\tlocking 0\r\n\tshading 0\r\n\tfacet 37.3\r\n\tcolor "),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Object \"m1\" {\r\n\tvisible 15\r\n\tlocking 1\r\n\tshading 0\r\n\tfacet 1\r\n"), std::string::npos);
+  EXPECT_NE(text.find("Object \"m2\" {\r\n\tvisible 15\r\n\tlocking 0\r\n\tshading 0\r\n\tfacet 89.5\r\n"),
+            std::string::npos);
+  s.smoothing = 1;
+  test::TempDir dir;
+  const std::string path = (dir / "state.mqo").string();
+  ASSERT_TRUE(ExportMetasequoia(s, path));
+  EXPECT_NE(MetasequoiaText(s).find("\tshading 1\r\n"), std::string::npos);
+  CMeshwright t;
+  t.ResetScene();
+  t.models.clear();
+  ASSERT_TRUE(ImportMetasequoia(t, path));
+  ASSERT_EQ(t.models.size(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(t.models[i].state, states[i]) << i;
+    EXPECT_EQ(t.models[i].facet, facets[i]) << i;  // the shortest text reads back exactly
+  }
+  // Written as a new file is: readable by everyone, writable by its owner (umask permitting).
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  const mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+}
+
+TEST(MqoExport, FacesOfMoreThanFourCornersWriteVersionOnePointOne) {
+  CMeshwright s;
+  s.ResetScene();
+  s.AddMaterial();
+  CModel& m = s.models[0];
+  m.name = "\x83\x65";  // CP932
+  for (int i = 0; i < 7; ++i)
+    m.vertices.emplace_back(std::cos(0.9f * static_cast<float>(i)) * 1234.5f, std::sin(0.9f * static_cast<float>(i)), 0.0f);
+  CFace hexagon, pentagon, quad;
+  hexagon.indices = {0, 1, 2, 3, 4, 5};
+  for (int i = 0; i < 6; ++i) hexagon.uvs.push_back(CUV(0.1f * static_cast<float>(i), 1.0f / 3.0f));
+  pentagon.indices = {6, 5, 4, 3, 2};
+  pentagon.material = 0;
+  quad.indices = {0, 1, 2, 3};
+  m.faces = {hexagon, pentagon, quad};
+  MqoWriteInfo info;
+  const std::string text = MetasequoiaText(s, &info);
+  EXPECT_EQ(info.version, 11);
+  EXPECT_EQ(text.rfind("Metasequoia Document\r\nFormat Text Ver 1.1\r\nCodePage 932\r\n\r\nScene {\r\n", 0), 0u);
+  EXPECT_NE(text.find("\t\t6 V(0 1 2 3 4 5) M(0) UV(0.000000 0.333333 0.100000 0.333333 "), std::string::npos);
+  EXPECT_NE(text.find("\t\t5 V(6 5 4 3 2) M(0)\r\n"), std::string::npos);
+  test::TempDir dir;
+  const std::string path = (dir / "ngon.mqo").string();
+  ASSERT_TRUE(ExportMetasequoia(s, path));
+  CMeshwright t;
+  t.ResetScene();
+  t.models.clear();
+  MqoReadInfo read;
+  ASSERT_TRUE(ImportMetasequoia(t, path, &read));
+  EXPECT_EQ(read.version, 11);
+  EXPECT_EQ(read.ngonFaces, 2u);
+  ASSERT_EQ(t.models.size(), 1u);
+  EXPECT_EQ(t.models[0].name, m.name);
+  ASSERT_EQ(t.models[0].faces.size(), 3u);
+  for (std::size_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(t.models[0].faces[k].indices, m.faces[k].indices);
+    EXPECT_EQ(t.models[0].faces[k].material, m.faces[k].material);
+  }
+  ASSERT_EQ(t.models[0].faces[0].uvs.size(), 6u);
+  EXPECT_NEAR(t.models[0].faces[0].uvs[5].u, 0.5f, 1e-6);
+  EXPECT_NEAR(t.models[0].faces[0].uvs[5].v, 1.0f / 3.0f, 1e-6);
+  EXPECT_NEAR(t.models[0].vertices[6].position.x, m.vertices[6].position.x, 1e-3);
+}
+
+TEST(MqoExport, NonFiniteNumbersAreWrittenAsZeroAndReported) {
+  CMeshwright s;
+  s.ResetScene();
+  s.AddMaterial();
+  s.materials[0].diffuse = NAN;
+  s.models[0].facet = INFINITY;
+  s.models[0].vertices = {CVertex(-INFINITY, 1, 0)};
+  MqoWriteInfo info;
+  const std::string text = MetasequoiaText(s, &info);
+  EXPECT_EQ(text.find("nan"), std::string::npos);
+  EXPECT_EQ(text.find("inf"), std::string::npos);
+  EXPECT_NE(text.find("dif(0.000000)"), std::string::npos);
+  EXPECT_NE(text.find("\tfacet 0\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\t\t0.000000 1.000000 0.000000\r\n"), std::string::npos);
+  ASSERT_EQ(info.warnings.size(), 1u);
+  EXPECT_NE(info.warnings[0].find("3 個"), std::string::npos);
+}
+
+// A reader written apart from ours (tests/io/mqo_counts.py) counts the objects, vertices and
+// faces of our exports, one-corner faces, n-gons and mirrors' absence included.
+TEST(MqoExport, AnIndependentReaderCountsWhatWeWrote) {
+  if (std::system("python3 -c 'import struct' 2>/dev/null") != 0) {
+    if (std::getenv("CI")) FAIL() << "python3 missing";
+    GTEST_SKIP() << "python3 missing";
+  }
+  CMeshwright s;
+  s.ResetScene();
+  s.models.resize(2);
+  s.models[0].vertices = {CVertex(0, 0, 0), CVertex(1, 0, 0), CVertex(0, 1, 0), CVertex(1, 1, 0), CVertex(2, 2, 0)};
+  CFace one, tri, penta;
+  one.indices = {4};
+  tri.indices = {0, 1, 2};
+  penta.indices = {0, 1, 3, 4, 2};
+  s.models[0].faces = {one, tri, penta, one};
+  s.models[1].vertices = {CVertex(0, 0, 0), CVertex(1, 0, 0)};
+  CFace line;
+  line.indices = {0, 1};
+  s.models[1].faces = {line};
+  test::TempDir dir;
+  const std::string path = (dir / "counted.mqo").string();
+  ASSERT_TRUE(ExportMetasequoia(s, path));
+  const std::string command = "python3 " MW_SOURCE_DIR "/tests/io/mqo_counts.py " + path;
+  std::FILE* p = popen(command.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  char buf[512] = {};
+  const std::size_t n = std::fread(buf, 1, sizeof buf - 1, p);
+  ASSERT_EQ(pclose(p), 0);
+  // version, encoding, models, vertices, faces, faces of 2, 3, 4, more corners, materials
+  EXPECT_EQ(std::string(buf, n), "    {\"counted.mqo\", 11, MqoEncoding::kCp932, 2, 7, 3, 1, 1, 0, 1, 1},\n");
 }
 
 }  // namespace
