@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "io/loader_mqo.h"
+#include "platform/message.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "scene/archive.h"
@@ -50,6 +51,26 @@ DocumentResult FromMqoCode(int code) {
   return DocumentFailure(DocumentError::kSyntaxError);
 }
 
+// One message for all the warnings about one file.
+void ShowWarnings(const std::string& path, const std::vector<std::string>& warnings) {
+  if (warnings.empty()) return;
+  std::string text = path + ":";
+  for (const std::string& w : warnings) text += "\n" + w;
+  ShowMessage(text, MessageIcon::Warning);
+}
+
+// The result of a Metasequoia import: its code, how the document was read, what to tell.
+DocumentResult FromMqoImport(const std::string& path, MqoReadInfo& info) {
+  DocumentResult r = FromMqoCode(info.code);
+  if (info.version) {
+    r.version = info.version == 11 ? "1.1" : "1.0";
+    r.encoding = info.encoding == MqoEncoding::kUtf8 ? "utf8" : "cp932";
+  }
+  r.warnings = std::move(info.warnings);
+  ShowWarnings(path, r.warnings);
+  return r;
+}
+
 DocumentResult ReadMetasequoia(CMeshwright& scene, const std::string& path) {
   // Opened here rather than by the importer so that the system's reason is kept.
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -59,17 +80,24 @@ DocumentResult ReadMetasequoia(CMeshwright& scene, const std::string& path) {
     std::fclose(f);
     return DocumentFailure(DocumentError::kCannotOpen, EISDIR);
   }
-  int code = kMqoOk;
-  ImportMetasequoia(scene, f, &code);
+  MqoReadInfo read;
+  ImportMetasequoia(scene, f, &read);
   std::fclose(f);
-  return FromMqoCode(code);
+  return FromMqoImport(path, read);
 }
 
 DocumentResult WriteMetasequoia(const CMeshwright& scene, const std::string& path) {
   AtomicFileWriter out(path);
-  const std::string text = MetasequoiaText(scene);
-  if (out.Write(text.data(), text.size()) && out.Commit()) return DocumentResult{};
-  return DocumentFailure(DocumentError::kWriteFailed, out.errorNumber());
+  MqoWriteInfo info;
+  const std::string text = MetasequoiaText(scene, &info);
+  if (!out.Write(text.data(), text.size()) || !out.Commit())
+    return DocumentFailure(DocumentError::kWriteFailed, out.errorNumber());
+  DocumentResult r;
+  r.version = info.version == 11 ? "1.1" : "1.0";
+  r.encoding = "cp932";
+  r.warnings = std::move(info.warnings);
+  ShowWarnings(path, r.warnings);
+  return r;
 }
 
 const std::vector<DocumentFormat>& Rows() {

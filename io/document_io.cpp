@@ -22,7 +22,7 @@ constexpr ErrorRow kErrors[] = {
     {DocumentError::kUnexpectedFormat, "UnexpectedFormat", "予期しないファイル形式です。"},
     {DocumentError::kNotThisFormat, "NotThisFormat", "%1 の文書ではありません。"},
     {DocumentError::kUnsupportedVersion, "UnsupportedVersion",
-     "この版の形式には対応していません (Format Text Ver 1.0 のみ)。"},
+     "この版の形式には対応していません (Format Text Ver 1.0 と 1.1 のみ)。"},
     {DocumentError::kTruncated, "Truncated", "文書が途中で終わっています。"},
     {DocumentError::kSyntaxError, "SyntaxError", "文書の書式に誤りがあります。"},
     {DocumentError::kTooLarge, "TooLarge", "ドキュメントを開くことに失敗しました。"},

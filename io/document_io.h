@@ -11,6 +11,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scene/meshwright.h"
 
@@ -34,12 +35,23 @@ struct DocumentResult {
   DocumentError error = DocumentError::kNone;
   int systemError = 0;     // errno for kCannotOpen and kWriteFailed; 0 when the system gave no reason
   std::string formatName;  // the format the file was taken for ("Metasequoia"), for the texts that name it
+  // What a text document was read or written as ("1.0"/"1.1", "cp932"/"utf8"); empty when the
+  // format has no such choice.
+  std::string version;
+  std::string encoding;
+  // What the user should know although the file was read or written (UTF-8), such as characters
+  // that had to be replaced. The reader or writer has already shown them, together, through the
+  // message sink.
+  std::vector<std::string> warnings;
   bool ok() const { return error == DocumentError::kNone; }
 };
 
 // A failure as the readers and writers report it (the format's name is filled in above them).
 inline DocumentResult DocumentFailure(DocumentError error, int systemError = 0) {
-  return DocumentResult{error, systemError, std::string()};
+  DocumentResult r;
+  r.error = error;
+  r.systemError = systemError;
+  return r;
 }
 
 // What went wrong, in the program's words (UTF-8): the kind's sentence, followed for a file-system

@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
   // texture that is missing is reported on stderr and keeps its name in what is written.
   mw::MaterialTextures textures(nullptr, textureFolder);
   mw::SetTextureService(&textures);
-  mw::SetMessageSink([](std::string_view text, mw::MessageIcon) {
-    std::fprintf(stderr, "mwconv: %.*s\n", static_cast<int>(text.size()), text.data());
+  mw::SetMessageSink([](std::string_view text, mw::MessageIcon icon) {
+    std::fprintf(stderr, "mwconv: %s%.*s\n", icon == mw::MessageIcon::Warning ? "warning: " : "",
+                 static_cast<int>(text.size()), text.data());
   });
   mw::CMeshwright scene;
   scene.ResetScene();

@@ -80,6 +80,13 @@ std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentRe
   j.Key("nextMaterialId");
   j.Int(scene.nextMaterialId);
   j.out += ',';
+  // Faces of more than four corners in the whole scene.
+  long long ngons = 0;
+  for (const CModel& m : scene.models)
+    for (const CFace& f : m.faces) ngons += f.indices.size() > 4;
+  j.Key("ngonFaces");
+  j.Int(ngons);
+  j.out += ',';
   j.Key("reservedWord");
   j.Int(scene.reservedWord);
   j.out += ",\n";
@@ -250,6 +257,25 @@ std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentRe
   j.Key("error");
   if (open.ok()) j.out += "null";
   else j.Str(DocumentErrorName(open.error));
+  // How the last document was read, when it says (a Metasequoia document's version and encoding).
+  if (!open.version.empty()) {
+    j.out += ',';
+    j.Key("version");
+    j.Str(open.version);
+    j.out += ',';
+    j.Key("encoding");
+    j.Str(open.encoding);
+  }
+  if (!open.warnings.empty()) {
+    j.out += ',';
+    j.Key("warnings");
+    j.out += '[';
+    for (std::size_t i = 0; i < open.warnings.size(); ++i) {
+      if (i) j.out += ',';
+      j.Str(open.warnings[i]);
+    }
+    j.out += ']';
+  }
   j.out += "}}\n";
   return j.out;
 }

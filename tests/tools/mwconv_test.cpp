@@ -97,14 +97,44 @@ TEST(Mwconv, MetasequoiaBothWaysAndSeveralInputs) {
 }
 
 TEST(Mwconv, RefusedMetasequoiaDocumentsReportTheErrorAndWriteNothing) {
-  MW_REQUIRE_TESTDATA();
   test::TempDir dir;
-  const auto v11 = test::TestData("mqo/blendermqo_simple.mqo");
-  RunResult info = Mwconv("--info " + Q(v11));
+  const std::string text = "Metasequoia Document\r\nFormat Text Ver 2.0\r\nEof\r\n";
+  test::WriteBytes(dir / "v2.mqo", std::vector<std::uint8_t>(text.begin(), text.end()));
+  RunResult info = Mwconv("--info " + Q(dir / "v2.mqo"));
   EXPECT_EQ(info.status, 1);
   EXPECT_NE(info.out.find("\"open\":{\"ok\":false,\"error\":\"UnsupportedVersion\"}"), std::string::npos) << info.out;
-  EXPECT_EQ(Mwconv(Q(v11) + " " + Q(dir / "x.mwr")).status, 1);
+  EXPECT_EQ(Mwconv(Q(dir / "v2.mqo") + " " + Q(dir / "x.mwr")).status, 1);
   EXPECT_FALSE(std::filesystem::exists(dir / "x.mwr"));
+}
+
+TEST(Mwconv, InfoTellsTheVersionEncodingLargeFacesAndWarnings) {
+  test::TempDir dir;
+  // UTF-8 without a CodePage line, a pentagon and a hexagon, a name CP932 cannot hold, a nan.
+  const std::string text =
+      "Metasequoia Document\nFormat Text Ver 1.1\nMaterial 1 {\n\"\xC3\xA9t\xC3\xA9\" col(1 1 1 1)\n}\n"
+      "Object \"\xE7\xAE\xB1\" {\n\tvertex 6 {\n\t\t0 0 0\n\t\t1 0 0\n\t\t2 1 nan\n\t\t1 2 0\n\t\t0 2 0\n\t\t-1 1 0\n\t}\n"
+      "\tface 3 {\n\t\t6 V(0 1 2 3 4 5)\n\t\t5 V(0 1 2 3 4)\n\t\t3 V(0 1 2)\n\t}\n}\nEof\n";
+  test::WriteBytes(dir / "u.mqo", std::vector<std::uint8_t>(text.begin(), text.end()));
+  const std::string err = (dir / "err.txt").string();
+  RunResult info = Mwconv("--info --summary " + Q(dir / "u.mqo") + " 2>" + Q(err) + " #");
+  EXPECT_EQ(info.status, 0);
+  EXPECT_NE(info.out.find("\"ngonFaces\":2,"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\"name\":\"\xE7\xAE\xB1\""), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\"open\":{\"ok\":true,\"error\":null,\"version\":\"1.1\",\"encoding\":\"utf8\","
+                          "\"warnings\":["),
+            std::string::npos)
+      << info.out;
+  const auto bytes = test::ReadBytes(err);
+  const std::string stderrText(bytes.begin(), bytes.end());
+  // Both warnings in one message, printed once.
+  EXPECT_EQ(stderrText.find("mwconv: warning: "), stderrText.rfind("mwconv: warning: ")) << stderrText;
+  EXPECT_NE(stderrText.find("「?」"), std::string::npos) << stderrText;
+  EXPECT_NE(stderrText.find("nan"), std::string::npos) << stderrText;
+  // Converted to .mqo, the large faces make a version 1.1 document; a 1.0 file stays 1.0.
+  EXPECT_EQ(Mwconv(Q(dir / "u.mqo") + " " + Q(dir / "out.mqo")).status, 0);
+  RunResult again = Mwconv("--info --summary " + Q(dir / "out.mqo"));
+  EXPECT_NE(again.out.find("\"version\":\"1.1\",\"encoding\":\"cp932\"}"), std::string::npos) << again.out;
+  EXPECT_NE(again.out.find("\"ngonFaces\":2,"), std::string::npos) << again.out;
 }
 
 TEST(Mwconv, InfoTellsWhereEachTextureWasFound) {
