@@ -1,5 +1,7 @@
 // Importing and exporting a Metasequoia document of about a million vertices and a million
-// textured quadrilaterals, beside tinyobjloader loading the same mesh as a Wavefront OBJ.
+// textured quadrilaterals, beside tinyobjloader loading the same mesh as a Wavefront OBJ; and a
+// version 1.1 document of a million faces mixing hexagons and quadrilaterals beside the same
+// geometry written as version 1.0 (each hexagon as two quadrilaterals).
 #include <benchmark/benchmark.h>
 #include <tiny_obj_loader.h>
 #include <unistd.h>
@@ -47,6 +49,55 @@ const std::string& ObjPath() {
   return path;
 }
 
+// Rows of cells; in each row a hexagon over two cells, then a quadrilateral, and again: a
+// thousand rows of a thousand faces. With `split`, each hexagon becomes two quadrilaterals.
+mw::CMeshwright HexagonScene(bool split) {
+  constexpr int kRows = 1000, kCells = 1500, kRowLength = kCells + 1;
+  mw::CMeshwright s;
+  s.ResetScene();
+  s.materials.emplace_back(0);
+  mw::CModel& m = s.models[0];
+  for (int z = 0; z <= kRows; ++z)
+    for (int x = 0; x < kRowLength; ++x) m.vertices.emplace_back(static_cast<float>(x), 0.0f, static_cast<float>(z) * 1.25f);
+  for (int z = 0; z < kRows; ++z)
+    for (int x = 0; x + 3 <= kCells; x += 3) {
+      const int i = z * kRowLength + x;
+      mw::CFace hex;
+      hex.indices = {i, i + 1, i + 2, i + 2 + kRowLength, i + 1 + kRowLength, i + kRowLength};
+      hex.uvs = {mw::CUV(0, 0), mw::CUV(0.5f, 0), mw::CUV(1, 0), mw::CUV(1, 1), mw::CUV(0.5f, 1), mw::CUV(0, 1)};
+      if (split) {
+        mw::CFace a, b;
+        a.indices = {i, i + 1, i + 1 + kRowLength, i + kRowLength};
+        a.uvs = {mw::CUV(0, 0), mw::CUV(0.5f, 0), mw::CUV(0.5f, 1), mw::CUV(0, 1)};
+        b.indices = {i + 1, i + 2, i + 2 + kRowLength, i + 1 + kRowLength};
+        b.uvs = {mw::CUV(0.5f, 0), mw::CUV(1, 0), mw::CUV(1, 1), mw::CUV(0.5f, 1)};
+        m.faces.push_back(a);
+        m.faces.push_back(b);
+      } else {
+        m.faces.push_back(hex);
+      }
+      mw::CFace quad;
+      quad.indices = {i + 2, i + 3, i + 3 + kRowLength, i + 2 + kRowLength};
+      quad.uvs = {mw::CUV(0, 0), mw::CUV(1, 0), mw::CUV(1, 1), mw::CUV(0, 1)};
+      m.faces.push_back(quad);
+    }
+  return s;
+}
+
+const std::string& HexagonPath(bool split) {
+  static const std::string paths[2] = {[] {
+                                         std::string p = TempPath("hexagons-1.1.mqo");
+                                         mw::ExportMetasequoia(HexagonScene(false), p);
+                                         return p;
+                                       }(),
+                                       [] {
+                                         std::string p = TempPath("hexagons-1.0.mqo");
+                                         mw::ExportMetasequoia(HexagonScene(true), p);
+                                         return p;
+                                       }()};
+  return paths[split ? 1 : 0];
+}
+
 long FileSize(const std::string& p) {
   std::ifstream in(p, std::ios::binary | std::ios::ate);
   return static_cast<long>(in.tellg());
@@ -60,6 +111,18 @@ void BM_ImportMqo(benchmark::State& state) {
     benchmark::DoNotOptimize(s.models.back().faces.size());
   }
   state.SetBytesProcessed(state.iterations() * FileSize(MqoPath()));
+}
+
+// Arg 0: version 1.1 with hexagons; arg 1: version 1.0 with the hexagons split.
+void BM_ImportHexagons(benchmark::State& state) {
+  const std::string& path = HexagonPath(state.range(0) != 0);
+  for (auto _ : state) {
+    mw::CMeshwright s;
+    s.ResetScene();
+    if (!mw::ImportMetasequoia(s, path)) state.SkipWithError("import failed");
+    benchmark::DoNotOptimize(s.models.back().faces.size());
+  }
+  state.SetBytesProcessed(state.iterations() * FileSize(path));
 }
 
 void BM_TinyObjLoader(benchmark::State& state) {
@@ -84,6 +147,7 @@ void BM_ExportMqo(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ImportMqo)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ImportHexagons)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_TinyObjLoader)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportMqo)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -94,9 +158,12 @@ int main(int argc, char** argv) {
   // Make both files before anything is timed.
   MqoPath();
   ObjPath();
+  HexagonPath(false);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   std::remove(MqoPath().c_str());
   std::remove(ObjPath().c_str());
+  std::remove(HexagonPath(false).c_str());
+  std::remove(HexagonPath(true).c_str());
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "io/loader_mqo.h"
+#include "io/loader_mqoz.h"
 #include "platform/message.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
@@ -46,6 +47,8 @@ DocumentResult FromMqoCode(int code) {
     case kMqoUnexpectedEnd: return DocumentFailure(DocumentError::kTruncated);
     case kMqoNotMetasequoia: return DocumentFailure(DocumentError::kNotThisFormat);
     case kMqoUnsupportedFormat: return DocumentFailure(DocumentError::kUnsupportedVersion);
+    case kMqoDamagedArchive: return DocumentFailure(DocumentError::kUnexpectedFormat);
+    case kMqoArchiveTooLarge: return DocumentFailure(DocumentError::kTooLarge);
     case kMqoCannotOpen: return DocumentFailure(DocumentError::kCannotOpen);
   }
   return DocumentFailure(DocumentError::kSyntaxError);
@@ -86,6 +89,16 @@ DocumentResult ReadMetasequoia(CMeshwright& scene, const std::string& path) {
   return FromMqoImport(path, read);
 }
 
+DocumentResult ReadCompressedMetasequoia(CMeshwright& scene, const std::string& path) {
+  // The system's reason for a file that cannot be read, as for a plain document.
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return DocumentFailure(DocumentError::kCannotOpen, errno);
+  std::fclose(f);
+  MqoReadInfo info;
+  ImportCompressedMetasequoia(scene, path, &info);
+  return FromMqoImport(path, info);
+}
+
 DocumentResult WriteMetasequoia(const CMeshwright& scene, const std::string& path) {
   AtomicFileWriter out(path);
   MqoWriteInfo info;
@@ -104,6 +117,8 @@ const std::vector<DocumentFormat>& Rows() {
   static const std::vector<DocumentFormat> rows = {
       {{"mwr"}, "Meshwright", OpenEffect::kReplaces, SaveEffect::kDocument, ReadArchive, WriteArchive},
       {{"mqo"}, "Metasequoia", OpenEffect::kAppends, SaveEffect::kExport, ReadMetasequoia, WriteMetasequoia},
+      // A zip archive of a .mqo document and its textures; opening only.
+      {{"mqoz"}, "Metasequoia 圧縮", OpenEffect::kAppends, SaveEffect::kExport, ReadCompressedMetasequoia, nullptr},
   };
   return rows;
 }

@@ -14,8 +14,8 @@
 namespace mw {
 namespace {
 
-// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-// `nonAscii` is set when a byte of 0x80 or more was seen.
+}  // namespace
+
 bool ValidUtf8(const unsigned char* p, std::size_t n, bool& nonAscii) {
   std::size_t i = 0;
   while (i < n) {
@@ -48,6 +48,8 @@ bool ValidUtf8(const unsigned char* p, std::size_t n, bool& nonAscii) {
   }
   return true;
 }
+
+namespace {
 
 // The first word of a line (after tabs and spaces) compared with `word`, ASCII case ignored.
 bool FirstWordIs(const char* line, std::size_t n, const char* word, std::size_t* end = nullptr) {
@@ -127,6 +129,8 @@ const char* MqoErrorName(int code) {
     case kMqoUnexpectedEnd: return "UnexpectedEnd";
     case kMqoNotMetasequoia: return "NotMetasequoia";
     case kMqoUnsupportedFormat: return "UnsupportedFormat";
+    case kMqoDamagedArchive: return "DamagedArchive";
+    case kMqoArchiveTooLarge: return "ArchiveTooLarge";
     case kMqoCannotOpen: return "CannotOpen";
   }
   return "Unknown";

@@ -35,13 +35,20 @@ enum MqoError : int {
   kMqoUnexpectedEnd = -2,
   kMqoNotMetasequoia = -3,
   kMqoUnsupportedFormat = -4,
+  kMqoDamagedArchive = -5,   // a compressed document whose contents cannot be extracted
+  kMqoArchiveTooLarge = -6,  // a compressed document of too many entries or bytes
   kMqoCannotOpen = -100,  // the file could not be opened; nothing was read
 };
 
-// "SyntaxError", "UnexpectedEnd", "NotMetasequoia", "UnsupportedFormat", "CannotOpen", or "".
+// "SyntaxError", "UnexpectedEnd", "NotMetasequoia", "UnsupportedFormat", "DamagedArchive",
+// "ArchiveTooLarge", "CannotOpen", or "".
 const char* MqoErrorName(int code);
 
 enum class MqoEncoding { kCp932, kUtf8 };
+
+// True when the n bytes at `p` are well-formed UTF-8 (no overlong forms, surrogates or values
+// past U+10FFFF); `nonAscii` is set when a byte of 0x80 or more was seen.
+bool ValidUtf8(const unsigned char* p, std::size_t n, bool& nonAscii);
 
 // What one import found besides the scene's contents.
 struct MqoReadInfo {
