@@ -150,7 +150,7 @@ std::string MetasequoiaText(const CMeshwright& scene, MqoWriteInfo* info) {
   t << "Eof\r\n";
   char text[256];
   if (written.droppedFaces) {
-    std::snprintf(text, sizeof text, "1 頂点の面 %zu 個は Metasequoia 形式で表せないため書き出していません。",
+    std::snprintf(text, sizeof text, "頂点が 1 つ以下の面 %zu 個は Metasequoia 形式で表せないため書き出していません。",
                   written.droppedFaces);
     written.warnings.emplace_back(text);
   }

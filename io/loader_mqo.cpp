@@ -173,37 +173,60 @@ void LoaderMQO::AddWarnings() {
 void LoaderMQO::DetectEncoding() {
   // A CodePage line before the first material or object decides; otherwise the document is UTF-8
   // when all its text (binary blocks aside) is valid UTF-8 and some of it is not ASCII. The text
-  // is scanned once up front because the two encodings split lines into different tokens.
+  // is scanned once up front because the two encodings split lines into different tokens; the
+  // scan goes through a buffer of its own, line by line, without copying lines.
   const long here = lines_->Tell();
   if (here < 0 || !lines_->Seek(here)) return;
-  char* line = nullptr;
-  std::size_t capacity = 0;
-  bool chunkSeen = false, nonAscii = false, valid = true;
+  std::vector<char> buffer(1 << 16);
+  std::size_t have = 0, pos = 0;
+  bool end = false, chunkSeen = false, nonAscii = false, valid = true;
   for (;;) {
-    const ssize_t got = getline(&line, &capacity, file_);
-    if (got <= 0) break;
-    const auto n = static_cast<std::size_t>(got);
-    std::size_t end = 0;
-    if (!chunkSeen && FirstWordIs(line, n, "CodePage", &end)) {
-      std::size_t b = end;
-      while (b < n && (line[b] == ' ' || line[b] == '\t')) ++b;
-      std::size_t e = b;
-      while (e < n && line[e] != ' ' && line[e] != '\t' && line[e] != '\r' && line[e] != '\n') ++e;
-      const std::string value(line + b, e - b);
-      info.codePageDeclared = true;
-      info.encoding = (strcasecmp(value.c_str(), "utf8") == 0 || strcasecmp(value.c_str(), "utf-8") == 0 ||
-                       value == "65001")
-                          ? MqoEncoding::kUtf8
-                          : MqoEncoding::kCp932;
-      break;
+    const char* start = buffer.data() + pos;
+    const char* newline = static_cast<const char*>(std::memchr(start, '\n', have - pos));
+    if (!newline && !end) {
+      // Keep the unfinished line, make room (a line longer than the buffer doubles it), refill.
+      std::memmove(buffer.data(), start, have - pos);
+      have -= pos;
+      pos = 0;
+      if (have == buffer.size()) buffer.resize(2 * buffer.size());
+      const std::size_t got = std::fread(buffer.data() + have, 1, buffer.size() - have, file_);
+      have += got;
+      end = got == 0;
+      continue;
     }
-    if (!chunkSeen && (FirstWordIs(line, n, "Material") || FirstWordIs(line, n, "Object"))) chunkSeen = true;
-    if (valid) valid = ValidUtf8(reinterpret_cast<const unsigned char*>(line), n, nonAscii);
+    const std::size_t n = newline ? static_cast<std::size_t>(newline + 1 - start) : have - pos;
+    if (n == 0) break;
+    pos += n;
+    if (!chunkSeen) {
+      std::size_t after = 0;
+      if (FirstWordIs(start, n, "CodePage", &after)) {
+        std::size_t b = after;
+        while (b < n && (start[b] == ' ' || start[b] == '\t')) ++b;
+        std::size_t e = b;
+        while (e < n && start[e] != ' ' && start[e] != '\t' && start[e] != '\r' && start[e] != '\n') ++e;
+        const std::string value(start + b, e - b);
+        info.codePageDeclared = true;
+        info.encoding = (strcasecmp(value.c_str(), "utf8") == 0 || strcasecmp(value.c_str(), "utf-8") == 0 ||
+                         value == "65001")
+                            ? MqoEncoding::kUtf8
+                            : MqoEncoding::kCp932;
+        break;
+      }
+      chunkSeen = FirstWordIs(start, n, "Material") || FirstWordIs(start, n, "Object");
+    }
+    if (valid) valid = ValidUtf8(reinterpret_cast<const unsigned char*>(start), n, nonAscii);
     if (!valid && chunkSeen) break;
-    const long block = BinaryBlockLength(line, n);
-    if (block > 0 && std::fseek(file_, block, SEEK_CUR) != 0) break;
+    long block = BinaryBlockLength(start, n);
+    if (block > 0) {
+      const auto inBuffer = static_cast<long>(have - pos);
+      if (block <= inBuffer) {
+        pos += static_cast<std::size_t>(block);
+      } else {
+        pos = have;
+        if (std::fseek(file_, block - inBuffer, SEEK_CUR) != 0) break;
+      }
+    }
   }
-  std::free(line);
   if (!info.codePageDeclared && valid && nonAscii) info.encoding = MqoEncoding::kUtf8;
   if (!lines_->Seek(here)) throw static_cast<int>(kMqoSyntaxError);
   lines_->SetCp932(info.encoding == MqoEncoding::kCp932);

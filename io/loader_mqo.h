@@ -95,7 +95,6 @@ class LoaderMQO {
   std::FILE* file_;
   std::unique_ptr<AsciiFileString> lines_;
   long fileSize_ = -1;
-  long startLine_ = 0;  // line number of the line read last, for the non-finite warning
   std::size_t nonFinite_ = 0;
   long firstNonFiniteLine_ = 0;
   std::size_t unmappable_ = 0;

@@ -53,6 +53,19 @@ TEST(Split, ShiftJisTrailBytesThatLookLikeSeparatorsStayInTheToken) {
   EXPECT_EQ(Tokens("\xB1\xB2 c"), (V{"\xB1\xB2", "c"}));
 }
 
+TEST(Split, Utf8LinesTakeEveryByteForItself) {
+  // "接続" ends in 0x9A, a CP932 lead byte: read as CP932 it swallows the closing quote.
+  const char line[] = "Object \"\xE6\x8E\xA5\xE7\xB6\x9A\" {";
+  StringSeparator s;
+  ASSERT_EQ(s.Split(line), 2);
+  s.SetCp932(false);
+  ASSERT_EQ(s.Split(line), 3);
+  EXPECT_EQ(s.Token(1), "\xE6\x8E\xA5\xE7\xB6\x9A");
+  EXPECT_TRUE(s.IsToken(2, "{"));
+  s.SetCp932(true);
+  EXPECT_EQ(s.Split(line), 2);
+}
+
 TEST(Split, SlotsKeepWorkingAcrossShorterAndLongerLines) {
   StringSeparator s;
   EXPECT_EQ(s.Split("a b c d e"), 5);
@@ -170,6 +183,16 @@ TEST(AsciiFileString, BlankLinesHaveNoTokensAndLongLinesComeInPieces) {
   EXPECT_EQ(lines[3][0].size(), 8190u);
   EXPECT_EQ(lines[4][0].size(), 10000u - 8190u);
   EXPECT_EQ(lines[5], V{"end"});
+}
+
+TEST(AsciiFileString, LineNumbersCountPhysicalLines) {
+  std::string text = "a\n\n" + std::string(9000, 'q') + "\r\nb\n";
+  std::FILE* f = Memory(text);
+  AsciiFileString src(f);
+  std::vector<long> numbers;
+  while (src.ReadLine() >= 0) numbers.push_back(src.LineNumber());
+  std::fclose(f);
+  EXPECT_EQ(numbers, (std::vector<long>{1, 2, 3, 3, 4}));  // the long line comes in two pieces
 }
 
 TEST(AsciiFileString, TextAfterALoneCrIsIgnored) {
