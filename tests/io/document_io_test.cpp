@@ -9,6 +9,7 @@
 #include <set>
 
 #include "io/document_formats.h"
+#include "platform/message.h"
 #include "tests/support/test_support.h"
 
 namespace mw {
@@ -39,6 +40,13 @@ TEST(DocumentFormats, EachRowSaysWhatItIsAndHowItOpensAndSaves) {
   EXPECT_EQ(mqo->saving, SaveEffect::kExport);
   EXPECT_TRUE(mqo->CanOpen());
   EXPECT_TRUE(mqo->CanSave());
+
+  const DocumentFormat* mqoz = FindDocumentFormat("scene.MQOZ");
+  ASSERT_NE(mqoz, nullptr);
+  EXPECT_EQ(mqoz->extensions, std::vector<std::string>{"mqoz"});
+  EXPECT_EQ(mqoz->opening, OpenEffect::kAppends);
+  EXPECT_TRUE(mqoz->CanOpen());
+  EXPECT_FALSE(mqoz->CanSave());  // opening only
 }
 
 TEST(DocumentFormats, EveryExtensionIsFoundInAnyCaseAndBelongsToOneRow) {
@@ -67,7 +75,8 @@ TEST(DocumentFormats, EveryExtensionIsFoundInAnyCaseAndBelongsToOneRow) {
 }
 
 TEST(DocumentFormats, DialogFiltersAreBuiltFromTheRows) {
-  EXPECT_EQ(OpenDialogFilter(), "全ての形式(*.mwr *.mqo);;Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo)");
+  EXPECT_EQ(OpenDialogFilter(), "全ての形式(*.mwr *.mqo *.mqoz);;Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo);;"
+                                "Metasequoia 圧縮ファイル(*.mqoz)");
   EXPECT_EQ(SaveDialogFilter(), "Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo)");
   // Whatever rows come later: each openable one is offered on its own and inside "all", each
   // savable one in the save dialog.
@@ -100,7 +109,7 @@ TEST(DocumentErrors, EachKindHasItsTextAndName) {
       {DocumentError::kUnexpectedFormat, "UnexpectedFormat", "予期しないファイル形式です。"},
       {DocumentError::kNotThisFormat, "NotThisFormat", "Metasequoia の文書ではありません。"},
       {DocumentError::kUnsupportedVersion, "UnsupportedVersion",
-       "この版の形式には対応していません (Format Text Ver 1.0 のみ)。"},
+       "この版の形式には対応していません (Format Text Ver 1.0 と 1.1 のみ)。"},
       {DocumentError::kTruncated, "Truncated", "文書が途中で終わっています。"},
       {DocumentError::kSyntaxError, "SyntaxError", "文書の書式に誤りがあります。"},
       {DocumentError::kTooLarge, "TooLarge", "ドキュメントを開くことに失敗しました。"},
@@ -187,6 +196,7 @@ TEST(DocumentFiles, FilesThatCannotBeReadKeepTheSystemsReason) {
     int error;
   };
   for (const Case& c : {Case{(dir / "missing.mwr").string(), ENOENT}, Case{(dir / "missing.mqo").string(), ENOENT},
+                        Case{(dir / "missing.mqoz").string(), ENOENT},
                         Case{(dir / "folder.mwr").string(), EISDIR}, Case{(dir / "folder.mqo").string(), EISDIR},
                         Case{longName, ENAMETOOLONG}}) {
     CMeshwright s = Scene("Kept");
@@ -228,6 +238,45 @@ TEST(DocumentFiles, FailedSavesSayWhyAndLeaveNothingBehind) {
   EXPECT_FALSE(std::filesystem::exists(dir / "x"));
 }
 
+// Reading and writing tell how a Metasequoia document was taken, and show their warnings as one
+// message per file.
+TEST(DocumentFiles, MetasequoiaVersionEncodingAndWarnings) {
+  std::vector<std::string> shown;
+  MessageSink old = SetMessageSink([&shown](std::string_view text, MessageIcon) { shown.emplace_back(text); });
+  test::TempDir dir;
+  const std::string text =
+      "Metasequoia Document\nFormat Text Ver 1.1\nCodePage utf8\nMaterial 1 {\n\"\xF0\x9F\x98\x80\" dif(nan)\n}\n"
+      "Object \"o\" {\nvertex 2 {\n0 0 inf\n1 0 0\n}\nface 1 {\n2 V(0 1)\n}\n}\n";
+  test::WriteBytes(dir / "w.mqo", std::vector<std::uint8_t>(text.begin(), text.end()));
+  CMeshwright s = Scene("S");
+  DocumentResult r = OpenDocumentFile(s, (dir / "w.mqo").string());
+  EXPECT_TRUE(r.ok());
+  EXPECT_EQ(r.version, "1.1");
+  EXPECT_EQ(r.encoding, "utf8");
+  EXPECT_EQ(r.warnings.size(), 2u);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind((dir / "w.mqo").string() + ":\n", 0), 0u) << shown[0];
+  EXPECT_NE(shown[0].find("2 個"), std::string::npos) << shown[0];
+
+  // Saving: a one-corner face is left out and said so; a plain document says nothing.
+  shown.clear();
+  CFace one;
+  one.indices = {0};
+  s.models[0].faces.push_back(one);
+  r = SaveDocumentFile(s, (dir / "out.mqo").string());
+  EXPECT_TRUE(r.ok());
+  EXPECT_EQ(r.version, "1.0");
+  ASSERT_EQ(r.warnings.size(), 1u);
+  EXPECT_EQ(shown.size(), 1u);
+  shown.clear();
+  r = SaveDocumentFile(Scene("T"), (dir / "plain.mqo").string());
+  EXPECT_TRUE(r.warnings.empty());
+  r = SaveDocumentFile(Scene("T"), (dir / "plain.mwr").string());
+  EXPECT_TRUE(r.version.empty());
+  EXPECT_TRUE(shown.empty());
+  SetMessageSink(old);
+}
+
 TEST(DocumentFiles, EachReadersFailuresBecomeTheirKinds) {
   test::TempDir dir;
   auto write = [&dir](const std::string& name, const std::string& text) {
@@ -242,6 +291,7 @@ TEST(DocumentFiles, EachReadersFailuresBecomeTheirKinds) {
   for (const Case& c : {
            Case{write("short.mwr", std::string("\x01\x00\x00\x00\x00\x00", 6)), DocumentError::kUnexpectedFormat},
            Case{write("other.mqo", "ply\nformat ascii 1.0\n"), DocumentError::kNotThisFormat},
+           Case{write("plain.mqoz", header), DocumentError::kNotThisFormat},
            Case{write("v2.mqo", "Metasequoia Document\r\nFormat Text Ver 2.0\r\n"), DocumentError::kUnsupportedVersion},
            Case{write("cut.mqo", header + "Object \"o\" {\n"), DocumentError::kTruncated},
            Case{write("bad.mqo", header + "Object \"o\"\n"), DocumentError::kSyntaxError},

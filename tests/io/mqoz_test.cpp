@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "io/document_io.h"
 #include "io/loader_mqoz.h"
 #include "scene/texture_service.h"
 #include "tests/support/test_support.h"
@@ -107,6 +108,23 @@ TEST_F(Mqoz, DocumentAndTextureInsideTheArchive) {
   ASSERT_EQ(recorder_.names, std::vector<std::string>{"tex\\wood.bmp"});
   EXPECT_TRUE(recorder_.present.at(0)) << "the texture was extracted before the document was read";
   EXPECT_TRUE(TempIsEmpty()) << "the extracted files are removed afterwards";
+}
+
+TEST_F(Mqoz, OpensThroughTheTableOfFormats) {
+  MakeZip(dir_ / "b.mqoz", {{"box.mqo", kDocument}, {"tex/wood.bmp", "BM"}});
+  CMeshwright s = Empty();
+  const DocumentResult r = OpenDocumentFile(s, (dir_ / "b.mqoz").string());
+  EXPECT_TRUE(r.ok()) << DocumentErrorName(r.error);
+  EXPECT_EQ(r.version, "1.1");
+  EXPECT_EQ(s.models.size(), 1u);
+  // Appends, as a plain document does.
+  EXPECT_TRUE(OpenDocumentFile(s, (dir_ / "b.mqoz").string()).ok());
+  EXPECT_EQ(s.models.size(), 2u);
+  // Opening only.
+  EXPECT_EQ(SaveDocumentFile(s, (dir_ / "c.mqoz").string()).error, DocumentError::kUnsupportedExtension);
+  EXPECT_FALSE(fs::exists(dir_ / "c.mqoz"));
+  MakeZip(dir_ / "big.mqoz", {{"box.mqo", kDocument}});
+  EXPECT_TRUE(TempIsEmpty());
 }
 
 TEST_F(Mqoz, EntriesLeavingTheFolderAreNotExtracted) {
