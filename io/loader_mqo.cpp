@@ -1,20 +1,17 @@
 #include "io/loader_mqo.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <strings.h>
-
 #include <cstring>
 #include <utility>
 
 #include "platform/encoding.h"
 
 namespace mw {
-namespace {
-
-}  // namespace
 
 bool ValidUtf8(const unsigned char* p, std::size_t n, bool& nonAscii) {
   std::size_t i = 0;
@@ -84,6 +81,8 @@ void MirrorConnected(CModel& model, int axes, float distance) {
     const std::size_t v = model.vertices.size();
     const std::size_t f = model.faces.size();
     std::vector<std::int32_t> map(v);
+    model.vertices.reserve(2 * v);
+    model.faces.reserve(2 * f);
     for (std::size_t i = 0; i < v; ++i) {
       CVector p = model.vertices[i].position;
       float& c = axis == 0 ? p.x : (axis == 1 ? p.y : p.z);
