@@ -1,7 +1,5 @@
 #include "io/loader_mqo.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -47,18 +45,6 @@ bool ValidUtf8(const unsigned char* p, std::size_t n, bool& nonAscii) {
 }
 
 namespace {
-
-// The first word of a line (after tabs and spaces) compared with `word`, ASCII case ignored.
-bool FirstWordIs(const char* line, std::size_t n, const char* word, std::size_t* end = nullptr) {
-  std::size_t i = 0;
-  while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
-  const std::size_t w = std::strlen(word);
-  if (n - i < w || strncasecmp(line + i, word, w) != 0) return false;
-  i += w;
-  if (i < n && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '\n') return false;
-  if (end) *end = i;
-  return true;
-}
 
 // For a line ending in "[ N ]", N (at least 0); else -1.
 long BinaryBlockLength(const char* line, std::size_t n) {
@@ -145,9 +131,11 @@ int LoaderMQO::Load() {
     if (std::fseek(file_, start, SEEK_SET) != 0) fileSize_ = -1;
   }
   info.code = kMqoOk;
+  // Until a CodePage line says otherwise, the encoding is decided when the first byte beyond ASCII
+  // turns up: documents without any (most) are never scanned.
+  lines_->beforeFirstHighByte = [this] { DetectEncoding(); };
   try {
     ReadHeader();
-    DetectEncoding();
     ReadChunks();
   } catch (int code) {
     info.code = code;
@@ -169,17 +157,22 @@ void LoaderMQO::AddWarnings() {
   }
 }
 
+void LoaderMQO::SetEncoding(MqoEncoding encoding) {
+  info.encoding = encoding;
+  lines_->SetCp932(encoding == MqoEncoding::kCp932);
+}
+
 void LoaderMQO::DetectEncoding() {
-  // A CodePage line before the first material or object decides; otherwise the document is UTF-8
-  // when all its text (binary blocks aside) is valid UTF-8 and some of it is not ASCII. The text
-  // is scanned once up front because the two encodings split lines into different tokens; the
-  // scan goes through a buffer of its own, line by line, without copying lines.
-  const long here = lines_->Tell();
-  if (here < 0 || !lines_->Seek(here)) return;
+  // Every line so far was ASCII. From the start of this one, the document is UTF-8 when all its
+  // text (binary blocks aside) is valid UTF-8, else CP932. The rest of the text is scanned once,
+  // through a buffer of its own, line by line without copying lines, and the stream is put back.
+  const long resume = std::ftell(file_);
+  const long from = lines_->LineStart();
+  if (resume < 0 || from < 0 || std::fseek(file_, from, SEEK_SET) != 0) return;
   std::vector<char> buffer(1 << 16);
   std::size_t have = 0, pos = 0;
-  bool end = false, chunkSeen = false, nonAscii = false, valid = true;
-  for (;;) {
+  bool end = false, nonAscii = false, valid = true;
+  while (valid) {
     const char* start = buffer.data() + pos;
     const char* newline = static_cast<const char*>(std::memchr(start, '\n', have - pos));
     if (!newline && !end) {
@@ -196,26 +189,8 @@ void LoaderMQO::DetectEncoding() {
     const std::size_t n = newline ? static_cast<std::size_t>(newline + 1 - start) : have - pos;
     if (n == 0) break;
     pos += n;
-    if (!chunkSeen) {
-      std::size_t after = 0;
-      if (FirstWordIs(start, n, "CodePage", &after)) {
-        std::size_t b = after;
-        while (b < n && (start[b] == ' ' || start[b] == '\t')) ++b;
-        std::size_t e = b;
-        while (e < n && start[e] != ' ' && start[e] != '\t' && start[e] != '\r' && start[e] != '\n') ++e;
-        const std::string value(start + b, e - b);
-        info.codePageDeclared = true;
-        info.encoding = (strcasecmp(value.c_str(), "utf8") == 0 || strcasecmp(value.c_str(), "utf-8") == 0 ||
-                         value == "65001")
-                            ? MqoEncoding::kUtf8
-                            : MqoEncoding::kCp932;
-        break;
-      }
-      chunkSeen = FirstWordIs(start, n, "Material") || FirstWordIs(start, n, "Object");
-    }
-    if (valid) valid = ValidUtf8(reinterpret_cast<const unsigned char*>(start), n, nonAscii);
-    if (!valid && chunkSeen) break;
-    long block = BinaryBlockLength(start, n);
+    valid = ValidUtf8(reinterpret_cast<const unsigned char*>(start), n, nonAscii);
+    const long block = BinaryBlockLength(start, n);
     if (block > 0) {
       const auto inBuffer = static_cast<long>(have - pos);
       if (block <= inBuffer) {
@@ -226,9 +201,8 @@ void LoaderMQO::DetectEncoding() {
       }
     }
   }
-  if (!info.codePageDeclared && valid && nonAscii) info.encoding = MqoEncoding::kUtf8;
-  if (!lines_->Seek(here)) throw static_cast<int>(kMqoSyntaxError);
-  lines_->SetCp932(info.encoding == MqoEncoding::kCp932);
+  if (std::fseek(file_, resume, SEEK_SET) != 0) throw static_cast<int>(kMqoSyntaxError);
+  SetEncoding(valid && nonAscii ? MqoEncoding::kUtf8 : MqoEncoding::kCp932);
 }
 
 float LoaderMQO::Real(int token) {
@@ -281,6 +255,13 @@ void LoaderMQO::ReadChunks() {
     } else if (l.IsCommand("Object", 2)) {
       if (!l.IsToken(n - 1, "{")) throw static_cast<int>(kMqoSyntaxError);
       ReadObjectChunk();
+    } else if (l.IsCommand("CodePage", 2)) {
+      // "CodePage 932" or "CodePage utf8": names from here on (the line comes before any).
+      const std::string value = l.Token(1);
+      lines_->beforeFirstHighByte = nullptr;
+      info.codePageDeclared = true;
+      SetEncoding(l.IsToken(1, "utf8") || l.IsToken(1, "utf-8") || value == "65001" ? MqoEncoding::kUtf8
+                                                                                   : MqoEncoding::kCp932);
     } else {
       SkipChunk(n);
     }

@@ -83,6 +83,7 @@ class LoaderMQO {
   void ReadMaterialLine();
   void ReadBinaryVertices(CModel& model);
   void DetectEncoding();
+  void SetEncoding(MqoEncoding encoding);
   void FinishObject(CModel& model);
   float Real(int token);  // GetFloat, non-finite values becoming 0 (counted)
   std::string Name(int token);  // the token as CP932 bytes

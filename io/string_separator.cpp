@@ -285,7 +285,28 @@ int AsciiFileString::ReadLine() {
   const std::size_t piece = std::min<std::size_t>(8190, length_ - offset_);
   const char* start = line_ + offset_;
   offset_ += piece;
+  if (beforeFirstHighByte) {
+    // Eight bytes at a time: this runs over every line of a plain ASCII document.
+    std::uint64_t bits = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= piece; i += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, start + i, 8);
+      bits |= w;
+    }
+    for (; i < piece; ++i) bits |= static_cast<unsigned char>(start[i]);
+    if (bits & 0x8080808080808080ull) {
+      const std::function<void()> call = std::move(beforeFirstHighByte);
+      beforeFirstHighByte = nullptr;
+      call();
+    }
+  }
   return Split(start, piece);
+}
+
+long AsciiFileString::LineStart() const {
+  const long position = std::ftell(file_);
+  return position < 0 ? position : position - static_cast<long>(length_);
 }
 
 long AsciiFileString::Tell() const {

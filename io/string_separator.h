@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,13 @@ class AsciiFileString : public FileStringSeparator {
   // The number of the physical line the last piece came from, counting from 1 (binary blocks
   // passed over by Seek are not counted).
   long LineNumber() const { return lineNumber_; }
+  // Where the physical line being handed out starts in the stream.
+  long LineStart() const;
+
+  // Called once, just before the first piece holding a byte of 0x80 or more is split, so that its
+  // owner can decide how such bytes are read (SetCp932) while every line before was plain ASCII.
+  // The callback may read the stream if it puts the position back. Cleared when called.
+  std::function<void()> beforeFirstHighByte;
 
  private:
   // The physical line read last, handed out in pieces of at most 8190 bytes from `offset_`.

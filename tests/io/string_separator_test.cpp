@@ -195,6 +195,31 @@ TEST(AsciiFileString, LineNumbersCountPhysicalLines) {
   EXPECT_EQ(numbers, (std::vector<long>{1, 2, 3, 3, 4}));  // the long line comes in two pieces
 }
 
+TEST(AsciiFileString, TheFirstHighByteIsAnnouncedOnceBeforeItsLineIsSplit) {
+  // Announced in the second piece of a long line; the callback's choice already splits it, and
+  // it may read the stream as long as it puts the position back.
+  std::string text = "plain\n" + std::string(8190, 'a') + " \"\xE7\xB6\x9A\" {\n\x83\x65\n";
+  std::FILE* f = Memory(text);
+  AsciiFileString src(f);
+  int calls = 0;
+  long start = -1;
+  src.beforeFirstHighByte = [&] {
+    ++calls;
+    start = src.LineStart();
+    const long here = std::ftell(f);
+    std::fseek(f, 0, SEEK_SET);
+    std::fgetc(f);
+    std::fseek(f, here, SEEK_SET);
+    src.SetCp932(false);
+  };
+  std::vector<int> counts;
+  for (int n; (n = src.ReadLine()) >= 0;) counts.push_back(n);
+  std::fclose(f);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(start, 6);
+  EXPECT_EQ(counts, (std::vector<int>{1, 1, 2, 1}));  // the quote after 0x9A still closes the name
+}
+
 TEST(AsciiFileString, TextAfterALoneCrIsIgnored) {
   std::FILE* f = Memory("a\rb\nc\n");
   AsciiFileString src(f);
