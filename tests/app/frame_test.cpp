@@ -249,11 +249,13 @@ TEST_F(AppTest, ABrokenArchiveSaysSoAndLeavesTheSceneAsItWas) {
 
 TEST_F(AppTest, ABrokenMetasequoiaDocumentSaysWhatWentWrong) {
   MW_REQUIRE_DISPLAY();
-  MW_REQUIRE_TESTDATA();
-  ui_.files = {QString::fromStdString(test::TestData("mqo/blendermqo_simple.mqo").string())};
+  const std::string text = "Metasequoia Document\r\nFormat Text Ver 2.0\r\nEof\r\n";
+  test::WriteBytes(Path("v2.mqo"), std::vector<std::uint8_t>(text.begin(), text.end()));
+  ui_.files = {QPath("v2.mqo")};
   frame_->Execute(kCmdOpen);
   ASSERT_EQ(ui_.messages.size(), 1);
-  EXPECT_TRUE(ui_.messages[0].contains(QStringLiteral("blendermqo_simple.mqo")));
+  EXPECT_TRUE(ui_.messages[0].contains(QStringLiteral("v2.mqo")));
+  EXPECT_TRUE(ui_.messages[0].contains(QStringLiteral("1.0 と 1.1 のみ"))) << ui_.messages[0].toStdString();
 }
 
 TEST_F(AppTest, FileDialogsOfferTheFormatsOfTheTable) {
@@ -264,7 +266,8 @@ TEST_F(AppTest, FileDialogsOfferTheFormatsOfTheTable) {
   ui_.answers = {QMessageBox::Yes};
   frame_->Execute(kCmdNew);  // the save-changes question offers the program's own format only
   EXPECT_EQ(ui_.filters,
-            QStringList({QStringLiteral("全ての形式(*.mwr *.mqo);;Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo) | mwr"),
+            QStringList({QStringLiteral("全ての形式(*.mwr *.mqo *.mqoz);;Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo);;"
+                                        "Metasequoia 圧縮ファイル(*.mqoz) | mwr"),
                          QStringLiteral("Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo) | mwr"),
                          QStringLiteral("Meshwrightファイル(*.mwr) | mwr")}));
 }
@@ -494,7 +497,7 @@ TEST_F(AppTest, EveryMetasequoiaDocumentOpensAndDrawsInTheProgram) {
     frame_->Refresh3D();
     QCoreApplication::processEvents();
   }
-  EXPECT_EQ(opened, 16);  // the known-good and questionable ones; version 1.1 documents are refused
+  EXPECT_EQ(opened, 32);  // every one, version 1.1 documents included
 }
 
 }  // namespace
