@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/encoding.h"
+#include "scene/texture_service.h"
 
 namespace mw {
 namespace {
@@ -159,7 +160,14 @@ bool ImportCompressedMetasequoia(CMeshwright& scene, const std::string& path, Mq
     if (!Extract(zip.get(), e.index, e.size, target)) return fail(kMqoDamagedArchive);
   }
   const fs::path mqo = folder.path() / files[static_cast<std::size_t>(document)].relative;
-  return ImportMetasequoia(scene, mqo.string(), &result);
+  // Texture names are looked up beside the extracted document while it is read (the pictures are
+  // decoded then, before the folder goes); afterwards the document is the archive again.
+  TextureService* textures = GetTextureService();
+  const std::string previous = textures ? textures->DocumentPath() : std::string();
+  SetTextureDocument(mqo.string());
+  const bool ok = ImportMetasequoia(scene, mqo.string(), &result);
+  SetTextureDocument(previous);
+  return ok;
 }
 
 }  // namespace mw

@@ -46,8 +46,13 @@ struct Recorder : TextureService {
   fs::path temp;
   std::vector<std::string> names;
   std::vector<bool> present;
+  std::string document;
+  std::vector<std::string> documentsAtLoad;
+  void SetDocumentPath(const std::string& path) override { document = path; }
+  std::string DocumentPath() const override { return document; }
   void Load(CMaterial& m) override {
     names.push_back(m.texture);
+    documentsAtLoad.push_back(document);
     bool found = false;
     for (const auto& e : fs::recursive_directory_iterator(temp)) {
       const std::string p = e.path().generic_string();
@@ -107,6 +112,11 @@ TEST_F(Mqoz, DocumentAndTextureInsideTheArchive) {
   EXPECT_EQ(s.models[0].faces.at(0).CornerCount(), 5u);
   ASSERT_EQ(recorder_.names, std::vector<std::string>{"tex\\wood.bmp"});
   EXPECT_TRUE(recorder_.present.at(0)) << "the texture was extracted before the document was read";
+  // Names are looked up beside the extracted document, and the service's document is then restored.
+  const std::string atLoad = fs::path(recorder_.documentsAtLoad.at(0)).generic_string();
+  EXPECT_EQ(atLoad.compare(0, (dir_ / "tmp").generic_string().size(), (dir_ / "tmp").generic_string()), 0) << atLoad;
+  EXPECT_TRUE(atLoad.ends_with("/doc/box.MQO")) << atLoad;
+  EXPECT_EQ(recorder_.document, "");
   EXPECT_TRUE(TempIsEmpty()) << "the extracted files are removed afterwards";
 }
 
