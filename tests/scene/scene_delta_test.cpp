@@ -99,7 +99,7 @@ CMeshwright RandomScene(std::mt19937& rng) {
 
 // One random edit: the kind and the change, as the program's commands make them.
 std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& rng) {
-  const auto plane = static_cast<std::int32_t>(rng() % 3);
+  const auto plane = static_cast<Plane>(rng() % 3);
   const auto r = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   const float a = Awkward(rng) / 10.0f, b = Awkward(rng) / 10.0f;
   const int px = r(200) - 100, py = r(200) - 100;
