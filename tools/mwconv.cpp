@@ -68,6 +68,8 @@ int main(int argc, char** argv) {
   mw::MaterialTextures textures(nullptr, textureFolder);
   mw::SetTextureService(&textures);
   mw::SetMessageSink([](std::string_view text, mw::MessageIcon icon) {
+    // One line ending per message, whether or not the text brings its own.
+    while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
     std::fprintf(stderr, "mwconv: %s%.*s\n", icon == mw::MessageIcon::Warning ? "warning: " : "",
                  static_cast<int>(text.size()), text.data());
   });

@@ -165,7 +165,7 @@ TEST(Mwconv, InfoTellsWhereEachTextureWasFound) {
   RunResult missing = Mwconv(withoutTextures);
   EXPECT_EQ(missing.status, 0);
   EXPECT_NE(missing.out.find(fields + "null,\"textureLoaded\":false}"), std::string::npos) << missing.out;
-  EXPECT_EQ(Mwconv(withoutTextures, true).out, "mwconv: テクスチャの読み込みに失敗しました\nfront.jpg\n");
+  EXPECT_EQ(Mwconv(withoutTextures, true).out, "mwconv: warning: テクスチャの読み込みに失敗しました\nfront.jpg\n");
   // Written out, the name is unchanged.
   EXPECT_EQ(Mwconv("--textures " + Q(empty.path()) + " " + Q(cube) + " " + Q(doc / "out.mwr")).status, 0);
   EXPECT_NE(Mwconv("--info --summary " + Q(doc / "out.mwr")).out.find("\"texture\":\"front.jpg\""), std::string::npos);
@@ -184,7 +184,7 @@ TEST(Mwconv, ADocumentWithSeveralMissingTexturesSaysSoOnce) {
   RunResult r = Mwconv("--textures " + Q(dir.path()) + " --info --summary " + Q(dir / "m.mqo") + " " + Q(dir / "m.mqo"), true);
   EXPECT_EQ(r.status, 0) << r.out;
   // One message per document opened, each naming every missing texture once.
-  const std::string message = "mwconv: テクスチャの読み込みに失敗しました\none.png\nmaps\\two.bmp\nC:\\t\\three.tga\n";
+  const std::string message = "mwconv: warning: テクスチャの読み込みに失敗しました\none.png\nmaps\\two.bmp\nC:\\t\\three.tga\n";
   EXPECT_EQ(r.out, message + message);
 }
 
