@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "io/assimp_io.h"
 #include "io/loader_mqo.h"
 #include "io/loader_mqoz.h"
-#include "platform/message.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "scene/archive.h"
@@ -54,23 +54,14 @@ DocumentResult FromMqoCode(int code) {
   return DocumentFailure(DocumentError::kSyntaxError);
 }
 
-// One message for all the warnings about one file.
-void ShowWarnings(const std::string& path, const std::vector<std::string>& warnings) {
-  if (warnings.empty()) return;
-  std::string text = path + ":";
-  for (const std::string& w : warnings) text += "\n" + w;
-  ShowMessage(text, MessageIcon::Warning);
-}
-
 // The result of a Metasequoia import: its code, how the document was read, what to tell.
-DocumentResult FromMqoImport(const std::string& path, MqoReadInfo& info) {
+DocumentResult FromMqoImport(MqoReadInfo& info) {
   DocumentResult r = FromMqoCode(info.code);
   if (info.version) {
     r.version = info.version == 11 ? "1.1" : "1.0";
     r.encoding = info.encoding == MqoEncoding::kUtf8 ? "utf8" : "cp932";
   }
   r.warnings = std::move(info.warnings);
-  ShowWarnings(path, r.warnings);
   return r;
 }
 
@@ -86,7 +77,7 @@ DocumentResult ReadMetasequoia(CMeshwright& scene, const std::string& path) {
   MqoReadInfo read;
   ImportMetasequoia(scene, f, &read);
   std::fclose(f);
-  return FromMqoImport(path, read);
+  return FromMqoImport(read);
 }
 
 DocumentResult ReadCompressedMetasequoia(CMeshwright& scene, const std::string& path) {
@@ -96,7 +87,7 @@ DocumentResult ReadCompressedMetasequoia(CMeshwright& scene, const std::string& 
   std::fclose(f);
   MqoReadInfo info;
   ImportCompressedMetasequoia(scene, path, &info);
-  return FromMqoImport(path, info);
+  return FromMqoImport(info);
 }
 
 DocumentResult WriteMetasequoia(const CMeshwright& scene, const std::string& path) {
@@ -109,7 +100,6 @@ DocumentResult WriteMetasequoia(const CMeshwright& scene, const std::string& pat
   r.version = info.version == 11 ? "1.1" : "1.0";
   r.encoding = "cp932";
   r.warnings = std::move(info.warnings);
-  ShowWarnings(path, r.warnings);
   return r;
 }
 
@@ -119,6 +109,16 @@ const std::vector<DocumentFormat>& Rows() {
       {{"mqo"}, "Metasequoia", OpenEffect::kAppends, SaveEffect::kExport, ReadMetasequoia, WriteMetasequoia},
       // A zip archive of a .mqo document and its textures; opening only.
       {{"mqoz"}, "Metasequoia 圧縮", OpenEffect::kAppends, SaveEffect::kExport, ReadCompressedMetasequoia, nullptr},
+      // Other programs' formats, through Assimp (io/assimp_io.h).
+      {{"obj"}, "Wavefront OBJ", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, ExportObj},
+      {{"ply"}, "PLY", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, ExportPly},
+      {{"stl"}, "STL", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, ExportStl},
+      {{"glb", "gltf"}, "glTF 2.0", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, ExportGltf},
+      {{"fbx"}, "FBX", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, nullptr},
+      {{"3ds"}, "3DS", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, nullptr},
+      {{"dae"}, "COLLADA", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, nullptr},
+      {{"off"}, "OFF", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, nullptr},
+      {{"lwo"}, "LightWave", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, nullptr},
   };
   return rows;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "io/document_formats.h"
+#include "platform/message.h"
 #include "scene/texture_service.h"
 
 namespace mw {
@@ -28,12 +29,22 @@ constexpr ErrorRow kErrors[] = {
     {DocumentError::kTooLarge, "TooLarge", "ドキュメントを開くことに失敗しました。"},
     {DocumentError::kWriteFailed, "WriteFailed", "保存できませんでした。"},
     {DocumentError::kUnsupportedExtension, "UnsupportedExtension", "対応していない種類のファイルです。"},
+    {DocumentError::kReadFailed, "ReadFailed", "%1 ファイルとして読み込めませんでした。"},
+    {DocumentError::kNoPolygonMesh, "NoPolygonMesh", "ポリゴンメッシュが含まれていません。"},
 };
 
 const ErrorRow& RowOf(DocumentError error) {
   for (const ErrorRow& row : kErrors)
     if (row.error == error) return row;
   return kErrors[0];
+}
+
+// One message for all the warnings about one file.
+void ShowWarnings(const std::string& path, const std::vector<std::string>& warnings) {
+  if (warnings.empty()) return;
+  std::string text = path + ":";
+  for (const std::string& w : warnings) text += "\n" + w;
+  ShowMessage(text, MessageIcon::Warning);
 }
 
 }  // namespace
@@ -69,6 +80,7 @@ std::string DocumentErrorText(const DocumentResult& result) {
   std::string text = RowOf(result.error).text;
   if (const std::size_t at = text.find("%1"); at != std::string::npos) text.replace(at, 2, result.formatName);
   if (!result.ok()) text += SystemErrorText(result.systemError);
+  if (!result.ok() && !result.detail.empty()) text += "(" + result.detail + ")";
   return text;
 }
 
@@ -85,6 +97,7 @@ DocumentResult OpenDocumentFile(CMeshwright& scene, const std::string& path) {
   DocumentTextureScope textures(path);
   DocumentResult result = format->read(scene, path);
   if (!result.ok()) result.formatName = format->name;
+  ShowWarnings(path, result.warnings);
   return result;
 }
 
@@ -93,6 +106,7 @@ DocumentResult SaveDocumentFile(const CMeshwright& scene, const std::string& pat
   if (!format || !format->CanSave()) return DocumentFailure(DocumentError::kUnsupportedExtension);
   DocumentResult result = format->write(scene, path);
   if (!result.ok()) result.formatName = format->name;
+  ShowWarnings(path, result.warnings);
   return result;
 }
 

@@ -29,6 +29,8 @@ enum class DocumentError {
   kTooLarge,            // a part of the document is larger than the program can hold
   kWriteFailed,         // the file could not be written (systemError says why); what was there stays
   kUnsupportedExtension,  // no document format has this file name's extension
+  kReadFailed,          // a reader of another program's format refused the file (detail says why)
+  kNoPolygonMesh,       // the file was read but holds nothing that becomes a face
 };
 
 struct DocumentResult {
@@ -39,9 +41,10 @@ struct DocumentResult {
   // format has no such choice.
   std::string version;
   std::string encoding;
+  std::string detail;      // a library's own reason (one line, English), added to the text in parentheses
   // What the user should know although the file was read or written (UTF-8), such as characters
-  // that had to be replaced. The reader or writer has already shown them, together, through the
-  // message sink.
+  // that had to be replaced: OpenDocumentFile and SaveDocumentFile show them once, together,
+  // through the message sink.
   std::vector<std::string> warnings;
   bool ok() const { return error == DocumentError::kNone; }
 };
@@ -55,7 +58,7 @@ inline DocumentResult DocumentFailure(DocumentError error, int systemError = 0) 
 }
 
 // What went wrong, in the program's words (UTF-8): the kind's sentence, followed for a file-system
-// failure by the reason. Empty on success.
+// failure by the reason and for a library's refusal by its detail. Empty on success.
 std::string DocumentErrorText(const DocumentResult& result);
 
 // The message the user sees: the file's name, `separator`, then DocumentErrorText. The application

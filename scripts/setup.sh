@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libgl1-mesa-dri
           libgl-dev xvfb xauth fonts-ipafont-gothic libjpeg-dev libpng-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libstb-dev libtinyobjloader-dev clang libclang-rt-14-dev libzip-dev)
+          libbenchmark-dev libstb-dev libtinyobjloader-dev libassimp-dev python3-meshio clang libclang-rt-14-dev libzip-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -75,9 +75,15 @@ TEST(DocumentFormats, EveryExtensionIsFoundInAnyCaseAndBelongsToOneRow) {
 }
 
 TEST(DocumentFormats, DialogFiltersAreBuiltFromTheRows) {
-  EXPECT_EQ(OpenDialogFilter(), "全ての形式(*.mwr *.mqo *.mqoz);;Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo);;"
-                                "Metasequoia 圧縮ファイル(*.mqoz)");
-  EXPECT_EQ(SaveDialogFilter(), "Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo)");
+  EXPECT_EQ(OpenDialogFilter(),
+            "全ての形式(*.mwr *.mqo *.mqoz *.obj *.ply *.stl *.glb *.gltf *.fbx *.3ds *.dae *.off *.lwo);;"
+            "Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo);;Metasequoia 圧縮ファイル(*.mqoz);;"
+            "Wavefront OBJファイル(*.obj);;PLYファイル(*.ply);;"
+            "STLファイル(*.stl);;glTF 2.0ファイル(*.glb *.gltf);;FBXファイル(*.fbx);;3DSファイル(*.3ds);;"
+            "COLLADAファイル(*.dae);;OFFファイル(*.off);;LightWaveファイル(*.lwo)");
+  EXPECT_EQ(SaveDialogFilter(),
+            "Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo);;Wavefront OBJファイル(*.obj);;PLYファイル(*.ply);;"
+            "STLファイル(*.stl);;glTF 2.0ファイル(*.glb *.gltf)");
   // Whatever rows come later: each openable one is offered on its own and inside "all", each
   // savable one in the save dialog.
   const std::string open = OpenDialogFilter(), save = SaveDialogFilter();
@@ -295,7 +301,7 @@ TEST(DocumentFiles, EachReadersFailuresBecomeTheirKinds) {
            Case{write("v2.mqo", "Metasequoia Document\r\nFormat Text Ver 2.0\r\n"), DocumentError::kUnsupportedVersion},
            Case{write("cut.mqo", header + "Object \"o\" {\n"), DocumentError::kTruncated},
            Case{write("bad.mqo", header + "Object \"o\"\n"), DocumentError::kSyntaxError},
-           Case{write("x.obj", "v 0 0 0\n"), DocumentError::kUnsupportedExtension},
+           Case{write("x.xyz", "v 0 0 0\n"), DocumentError::kUnsupportedExtension},
        }) {
     CMeshwright s = Scene("S");
     const DocumentResult r = OpenDocumentFile(s, c.path);

@@ -1,0 +1,784 @@
+#include "io/assimp_io.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <assimp/Exporter.hpp>
+#include <assimp/IOStream.hpp>
+#include <assimp/IOSystem.hpp>
+#include <assimp/Importer.hpp>
+#include <assimp/config.h>
+#include <assimp/material.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <new>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/atomic_file.h"
+#include "platform/encoding.h"
+
+namespace mw {
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Materials, both ways. Assimp speaks in colours (diffuse Kd, ambient Ka, emissive Ke, specular
+// Ks); a CMaterial holds one base colour and factors of it. Exporting writes the colours the
+// program draws with; importing picks a base colour and expresses the others as factors of it,
+// so a material that went out and came back draws the same.
+//
+//   CMaterial    from Assimp (import)                              to Assimp (export)
+//   ----------   ------------------------------------------------  -------------------------------
+//   name         AI_MATKEY_NAME, UTF-8 -> CP932 ('?' for the rest)  AI_MATKEY_NAME, CP932 -> UTF-8
+//   color rgb    base B: Kd, else Ke, else Ka (the first not black)  -
+//   diffuse      max(Kd) / max(B), clamped to 0..1                  COLOR_DIFFUSE  = color * diffuse
+//   ambient      max(Ka) / max(B), clamped to 0..1                  COLOR_AMBIENT  = color * ambient
+//   emissive     max(Ke) / max(B), clamped to 0..1                  COLOR_EMISSIVE = color * emissive
+//   specular     mean of Ks                                         COLOR_SPECULAR = (s, s, s)
+//   power        SHININESS                                          SHININESS
+//   color alpha  OPACITY, else the diffuse colour's alpha           OPACITY (the diffuse alpha is 1)
+//   texture      DIFFUSE texture 0, else BASE_COLOR texture 0       DIFFUSE texture 0
+//   alphaPlane   OPACITY texture 0                                  OPACITY texture 0
+//   bump         HEIGHT texture 0, else NORMALS texture 0           HEIGHT texture 0
+//
+// A material without any colour keeps CMaterial's defaults for the colour and factors. Texture
+// names are kept as the file gives them (converted to CP932); an embedded texture ("*0") has no
+// file name and is dropped (counted in the warning).
+// ---------------------------------------------------------------------------------------------
+
+float MaxOf(const aiColor4D& c) { return std::max({c.r, c.g, c.b}); }
+
+float Clamp01(double v) { return static_cast<float>(std::clamp(v, 0.0, 1.0)); }
+
+bool GetColor(const aiMaterial& m, const char* key, unsigned type, unsigned index, aiColor4D& out) {
+  out = aiColor4D(0.0f, 0.0f, 0.0f, 1.0f);
+  return m.Get(key, type, index, out) == AI_SUCCESS;
+}
+
+// The texture file name of `type`, or "" (also for an embedded texture, which sets `embedded`).
+std::string TextureName(const aiMaterial& m, aiTextureType type, bool& embedded) {
+  aiString path;
+  if (m.GetTextureCount(type) == 0 || m.GetTexture(type, 0, &path) != AI_SUCCESS) return std::string();
+  if (path.length == 0) return std::string();
+  if (path.data[0] == '*') {
+    embedded = true;
+    return std::string();
+  }
+  return Utf8ToCp932(std::string_view(path.data, path.length));
+}
+
+CMaterial ImportMaterial(const aiMaterial& m, std::int32_t id, int& embeddedTextures) {
+  CMaterial out(id);
+  aiString name;
+  if (m.Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0)
+    out.name = Utf8ToCp932(std::string_view(name.data, name.length));
+
+  aiColor4D kd, ka, ke, ks;
+  const bool hasKd = GetColor(m, AI_MATKEY_COLOR_DIFFUSE, kd) || GetColor(m, AI_MATKEY_BASE_COLOR, kd);
+  const bool hasKa = GetColor(m, AI_MATKEY_COLOR_AMBIENT, ka);
+  const bool hasKe = GetColor(m, AI_MATKEY_COLOR_EMISSIVE, ke);
+  const bool hasKs = GetColor(m, AI_MATKEY_COLOR_SPECULAR, ks);
+  const aiColor4D* base = nullptr;
+  for (const aiColor4D* c : {&kd, &ke, &ka})
+    if (MaxOf(*c) > 0.0f) {
+      base = c;
+      break;
+    }
+  if (base) {
+    const double top = MaxOf(*base);
+    for (int k = 0; k < 3; ++k) out.color[k] = (&base->r)[k];
+    out.diffuse = Clamp01(MaxOf(kd) / top);
+    out.ambient = Clamp01(MaxOf(ka) / top);
+    out.emissive = Clamp01(MaxOf(ke) / top);
+  } else if (hasKd || hasKa || hasKe) {
+    // Every colour given is black.
+    for (int k = 0; k < 3; ++k) out.color[k] = 0.0f;
+  }
+  if (hasKs) out.specular = static_cast<float>((static_cast<double>(ks.r) + ks.g + ks.b) / 3.0);
+  float value = 0.0f;
+  if (m.Get(AI_MATKEY_SHININESS, value) == AI_SUCCESS) out.power = value;
+  if (m.Get(AI_MATKEY_OPACITY, value) == AI_SUCCESS) out.color[3] = value;
+  else if (hasKd) out.color[3] = kd.a;
+
+  bool embedded = false;
+  out.texture = TextureName(m, aiTextureType_DIFFUSE, embedded);
+  if (out.texture.empty()) out.texture = TextureName(m, aiTextureType_BASE_COLOR, embedded);
+  out.alphaPlane = TextureName(m, aiTextureType_OPACITY, embedded);
+  out.bump = TextureName(m, aiTextureType_HEIGHT, embedded);
+  if (out.bump.empty()) out.bump = TextureName(m, aiTextureType_NORMALS, embedded);
+  if (embedded) ++embeddedTextures;
+  return out;
+}
+
+aiMaterial* ExportMaterial(const CMaterial& m) {
+  auto* out = new aiMaterial;
+  const std::string utf8 = Cp932ToUtf8(m.name);
+  const aiString name(utf8);
+  out->AddProperty(&name, AI_MATKEY_NAME);
+  auto scaled = [&m](float f) {
+    return aiColor4D(m.color[0] * f, m.color[1] * f, m.color[2] * f, 1.0f);
+  };
+  // The alpha goes as OPACITY only: glTF's writer multiplies the two.
+  const aiColor4D kd = scaled(m.diffuse);
+  const aiColor4D ka = scaled(m.ambient), ke = scaled(m.emissive);
+  const aiColor4D ks(m.specular, m.specular, m.specular, 1.0f);
+  out->AddProperty(&kd, 1, AI_MATKEY_COLOR_DIFFUSE);
+  out->AddProperty(&ka, 1, AI_MATKEY_COLOR_AMBIENT);
+  out->AddProperty(&ke, 1, AI_MATKEY_COLOR_EMISSIVE);
+  out->AddProperty(&ks, 1, AI_MATKEY_COLOR_SPECULAR);
+  out->AddProperty(&m.power, 1, AI_MATKEY_SHININESS);
+  out->AddProperty(&m.color[3], 1, AI_MATKEY_OPACITY);
+  auto texture = [out](const std::string& cp932, aiTextureType type) {
+    if (cp932.empty()) return;
+    const aiString path(Cp932ToUtf8(cp932));
+    out->AddProperty(&path, AI_MATKEY_TEXTURE(type, 0));
+  };
+  texture(m.texture, aiTextureType_DIFFUSE);
+  texture(m.alphaPlane, aiTextureType_OPACITY);
+  texture(m.bump, aiTextureType_HEIGHT);
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Import.
+// ---------------------------------------------------------------------------------------------
+
+// A library's reason as one line of text.
+std::string OneLine(const char* text) {
+  std::string line;
+  for (const char* p = text; p && *p; ++p) {
+    const char c = (*p == '\n' || *p == '\r' || *p == '\t') ? ' ' : *p;
+    if (c == ' ' && (line.empty() || line.back() == ' ')) continue;
+    line += c;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  if (line.size() > 300) line = line.substr(0, 300) + "...";
+  return line;
+}
+
+struct Matrix {
+  double m[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
+
+  static Matrix From(const aiMatrix4x4& a) {
+    Matrix r;
+    const ai_real* row[3] = {&a.a1, &a.b1, &a.c1};
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 4; ++j) r.m[i][j] = row[i][j];
+    return r;
+  }
+  Matrix operator*(const Matrix& b) const {
+    Matrix r;
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 4; ++j) {
+        double v = m[i][0] * b.m[0][j] + m[i][1] * b.m[1][j] + m[i][2] * b.m[2][j];
+        if (j == 3) v += m[i][3];
+        r.m[i][j] = v;
+      }
+    }
+    return r;
+  }
+  CVector Apply(const aiVector3D& p) const {
+    double out[3];
+    for (int i = 0; i < 3; ++i) out[i] = m[i][0] * p.x + m[i][1] * p.y + m[i][2] * p.z + m[i][3];
+    return CVector(static_cast<float>(out[0]), static_cast<float>(out[1]), static_cast<float>(out[2]));
+  }
+  // A mirroring transform turns faces inside out unless their corners are reversed.
+  bool Mirrors() const {
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    return det < 0.0;
+  }
+};
+
+struct PositionKey {
+  std::array<std::uint32_t, 3> bits;
+  bool operator==(const PositionKey& o) const { return bits == o.bits; }
+};
+
+struct PositionHash {
+  std::size_t operator()(const PositionKey& k) const {
+    std::uint64_t h = 1469598103934665603ull;
+    for (std::uint32_t b : k.bits) h = (h ^ b) * 1099511628211ull;
+    return static_cast<std::size_t>(h ^ (h >> 29));
+  }
+};
+
+PositionKey KeyOf(const CVector& v) {
+  PositionKey k;
+  const float f[3] = {v.x == 0.0f ? 0.0f : v.x, v.y == 0.0f ? 0.0f : v.y, v.z == 0.0f ? 0.0f : v.z};  // -0 is 0
+  std::memcpy(k.bits.data(), f, sizeof f);
+  return k;
+}
+
+// What the document cannot hold, counted while reading and told once.
+struct Dropped {
+  unsigned points = 0, animations = 0, cameras = 0, lights = 0, bones = 0, morphs = 0;
+  unsigned colourMeshes = 0, extraUvMeshes = 0, embeddedTextures = 0;
+
+  std::string Text() const {
+    std::string list;
+    auto add = [&list](unsigned n, const char* what) {
+      if (n == 0) return;
+      if (!list.empty()) list += "、";
+      list += what;
+      list += ' ';
+      list += std::to_string(n);
+    };
+    add(points, "点");
+    add(animations, "アニメーション");
+    add(bones, "ボーン");
+    add(morphs, "モーフ");
+    add(cameras, "カメラ");
+    add(lights, "ライト");
+    add(colourMeshes, "頂点カラーのあるメッシュ");
+    add(extraUvMeshes, "2組目以降のUVのあるメッシュ");
+    add(embeddedTextures, "埋め込みテクスチャ");
+    return list.empty() ? list : "読み込まなかったもの: " + list;
+  }
+};
+
+class SceneReader {
+ public:
+  SceneReader(const aiScene& scene, std::string fallbackName, std::int32_t firstMaterialId)
+      : scene_(scene), fallbackName_(std::move(fallbackName)), nextMaterialId_(firstMaterialId),
+        materialIds_(scene.mNumMaterials, -1) {}
+
+  // False with `result` set when the scene cannot be taken.
+  bool Read(DocumentResult& result);
+
+  std::vector<CModel> models;
+  std::vector<CMaterial> materials;
+  Dropped dropped;
+
+ private:
+  bool ReadNode(const aiNode& node, const Matrix& transform, DocumentResult& result);
+  std::int32_t MaterialId(unsigned index);
+
+  const aiScene& scene_;
+  std::string fallbackName_;
+  std::int32_t nextMaterialId_;
+  std::vector<std::int32_t> materialIds_;  // Assimp's material index -> identifier, -1 until used
+};
+
+bool SceneReader::Read(DocumentResult& result) {
+  dropped.animations = scene_.mNumAnimations;
+  dropped.cameras = scene_.mNumCameras;
+  dropped.lights = scene_.mNumLights;
+  dropped.embeddedTextures = 0;
+  for (unsigned i = 0; i < scene_.mNumMeshes; ++i) {
+    const aiMesh* mesh = scene_.mMeshes[i];
+    if (!mesh) continue;
+    dropped.bones += mesh->mNumBones;
+    dropped.morphs += mesh->mNumAnimMeshes;
+    if (mesh->HasVertexColors(0)) ++dropped.colourMeshes;
+    if (mesh->HasTextureCoords(1)) ++dropped.extraUvMeshes;
+  }
+  if (!scene_.mRootNode) return true;
+  // Nodes are visited with an explicit stack: a hostile file's hierarchy can be deeper than the
+  // call stack. An importer's own root ("<3DSRoot>", "<STL_BINARY>": Assimp's names start with
+  // '<') carries the importer's turn to its Y-up convention, not the file's: it is not applied,
+  // so coordinates come in as the file stores them.
+  const aiNode* root = scene_.mRootNode;
+  const bool synthetic = root->mName.length > 0 && root->mName.data[0] == '<';
+  std::vector<std::pair<const aiNode*, Matrix>> stack;
+  stack.emplace_back(root, synthetic ? Matrix() : Matrix::From(root->mTransformation));
+  std::size_t visited = 0;
+  while (!stack.empty()) {
+    const auto [node, transform] = stack.back();
+    stack.pop_back();
+    if (++visited > 10'000'000) {
+      result = DocumentFailure(DocumentError::kTooLarge);
+      return false;
+    }
+    if (!ReadNode(*node, transform, result)) return false;
+    // Children are pushed last to first so that models come out in the file's order.
+    for (unsigned c = node->mNumChildren; c-- > 0;) {
+      const aiNode* child = node->mChildren[c];
+      if (child) stack.emplace_back(child, transform * Matrix::From(child->mTransformation));
+    }
+  }
+  return true;
+}
+
+std::int32_t SceneReader::MaterialId(unsigned index) {
+  if (materialIds_[index] < 0) {
+    int embedded = 0;
+    materials.push_back(ImportMaterial(*scene_.mMaterials[index], nextMaterialId_, embedded));
+    dropped.embeddedTextures += static_cast<unsigned>(embedded);
+    materialIds_[index] = nextMaterialId_;
+    nextMaterialId_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(nextMaterialId_) + 1u);
+  }
+  return materialIds_[index];
+}
+
+bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, DocumentResult& result) {
+  if (node.mNumMeshes == 0) return true;
+  auto damaged = [&result](const char* why) {
+    result = DocumentFailure(DocumentError::kUnexpectedFormat);
+    result.detail = why;
+    return false;
+  };
+  CModel model;
+  const aiString& nodeName = node.mName;
+  const bool ownName = nodeName.length > 0 && nodeName.data[0] != '<';
+  std::string name = ownName ? std::string(nodeName.data, nodeName.length) : std::string();
+  const bool mirrors = transform.Mirrors();
+  std::unordered_map<PositionKey, std::int32_t, PositionHash> welded;
+  std::vector<std::int32_t> vertexOf;
+  for (unsigned i = 0; i < node.mNumMeshes; ++i) {
+    if (node.mMeshes[i] >= scene_.mNumMeshes || !scene_.mMeshes[node.mMeshes[i]]) return damaged("mesh index out of range");
+    const aiMesh& mesh = *scene_.mMeshes[node.mMeshes[i]];
+    if (name.empty() && mesh.mName.length > 0) name.assign(mesh.mName.data, mesh.mName.length);
+    if (mesh.mMaterialIndex >= scene_.mNumMaterials) return damaged("material index out of range");
+    if (mesh.mNumVertices > 0 && !mesh.mVertices) return damaged("mesh without positions");
+
+    // Corners at one position become one vertex of the model.
+    vertexOf.assign(mesh.mNumVertices, -1);
+    std::int32_t materialId = 0;
+    bool materialTaken = false;
+    const aiVector3D* uvs = mesh.HasTextureCoords(0) ? mesh.mTextureCoords[0] : nullptr;
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+      const aiFace& face = mesh.mFaces[f];
+      if (face.mNumIndices == 0) continue;
+      if (face.mNumIndices == 1) {
+        ++dropped.points;
+        continue;
+      }
+      if (!face.mIndices) return damaged("face without indices");
+      if (!materialTaken) {
+        materialId = MaterialId(mesh.mMaterialIndex);
+        materialTaken = true;
+      }
+      CFace& out = model.faces.emplace_back();
+      out.material = materialId;
+      out.indices.reserve(face.mNumIndices);
+      if (uvs) out.uvs.reserve(face.mNumIndices);
+      for (unsigned k = 0; k < face.mNumIndices; ++k) {
+        const unsigned index = face.mIndices[mirrors ? face.mNumIndices - 1 - k : k];
+        if (index >= mesh.mNumVertices) return damaged("face index out of range");
+        std::int32_t& v = vertexOf[index];
+        if (v < 0) {
+          const CVector p = transform.Apply(mesh.mVertices[index]);
+          const auto [it, added] = welded.try_emplace(KeyOf(p), static_cast<std::int32_t>(model.vertices.size()));
+          if (added) {
+            if (model.vertices.size() >= static_cast<std::size_t>(INT32_MAX)) {
+              result = DocumentFailure(DocumentError::kTooLarge);
+              return false;
+            }
+            model.vertices.emplace_back(p.x, p.y, p.z);
+          }
+          v = it->second;
+        }
+        out.indices.push_back(v);
+        // Assimp's V grows upwards, the document's downwards, as Metasequoia's does.
+        if (uvs) out.uvs.push_back(CUV(uvs[index].x, 1.0f - uvs[index].y));
+      }
+    }
+  }
+  if (model.faces.empty()) return true;
+  model.name = Utf8ToCp932(name.empty() ? fallbackName_ : name);
+  model.RebuildFaceRefs();
+  models.push_back(std::move(model));
+  return true;
+}
+
+// Damage that makes this Assimp (5.2) crash rather than refuse, found by fuzzing and in real
+// files: such files are refused here, before Assimp sees them. Returns the reason, or "".
+std::string RefuseBeforeAssimp(std::string_view head, std::uint64_t fileSize, std::string_view extension) {
+  auto is = [&extension](const char* e) { return extension.size() == std::strlen(e) && std::equal(extension.begin(), extension.end(), e, [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }); };
+  if (is("lwo") && head.size() >= 12 && head.substr(0, 4) == "FORM" && head.substr(8, 4) == "LWO3")
+    return "LWO3 objects (LightWave 2018 and later) are not supported";
+  if (is("ply") || head.substr(0, 4) == "ply\n" || head.substr(0, 5) == "ply\r\n") {
+    // The header must end, and every line of it must be one Assimp's header reader knows.
+    const std::size_t end = head.find("end_header");
+    if (end == std::string_view::npos) return "PLY header without end_header";
+    std::size_t at = 0;
+    while (at < end) {
+      std::size_t eol = head.find('\n', at);
+      if (eol == std::string_view::npos || eol > end) eol = end;
+      std::string_view line = head.substr(at, eol - at);
+      at = eol + 1;
+      while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+      if (line.empty()) continue;
+      bool known = false;
+      for (const char* word : {"ply", "format ", "comment", "obj_info", "element ", "property "})
+        known = known || line.substr(0, std::strlen(word)) == word;
+      for (char c : line) known = known && (c == '\t' || (c >= ' ' && c < 127));
+      if (!known) return "damaged PLY header";
+      // Assimp sizes its lists by the announced counts: a count the file cannot hold (every
+      // element takes a byte at least) would allocate without bound.
+      if (line.substr(0, 8) == "element ") {
+        const std::size_t space = line.rfind(' ');
+        const std::string count(line.substr(space + 1));
+        char* stop = nullptr;
+        const unsigned long long n = std::strtoull(count.c_str(), &stop, 10);
+        if (count.empty() || *stop != '\0' || n > fileSize) return "PLY element count larger than the file";
+      }
+    }
+  }
+  return std::string();
+}
+
+// The import flags. No triangulation: polygons keep their corners. Validation checks every index
+// Assimp hands over before anything here uses it (and this code checks them again).
+constexpr unsigned kImportSteps = aiProcess_JoinIdenticalVertices | aiProcess_ValidateDataStructure;
+
+void Configure(Assimp::Importer& importer) {
+  // The file's coordinates as they are: no turn to Y up.
+  importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_IGNORE_UP_DIRECTION, true);
+}
+
+std::string FileStem(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name.empty() ? "Model" : name;
+}
+
+// Takes Assimp's scene into `scene`, or leaves `scene` as it was.
+DocumentResult Take(CMeshwright& scene, const aiScene* imported, const Assimp::Importer& importer,
+                    const std::string& fallbackName) {
+  if (!imported) {
+    DocumentResult r = DocumentFailure(DocumentError::kReadFailed);
+    r.detail = OneLine(importer.GetErrorString());
+    return r;
+  }
+  DocumentResult result;
+  SceneReader reader(*imported, fallbackName, scene.nextMaterialId);
+  if (!reader.Read(result)) return result;
+  if (reader.models.empty()) return DocumentFailure(DocumentError::kNoPolygonMesh);
+
+  const auto added = static_cast<std::int32_t>(reader.materials.size());
+  for (CMaterial& m : reader.materials) {
+    m.UpdateMaterialColors();
+    if (!m.texture.empty()) m.LoadTexture();
+    scene.materials.push_back(std::move(m));
+  }
+  scene.nextMaterialId = static_cast<std::int32_t>(static_cast<std::uint32_t>(scene.nextMaterialId) +
+                                                   static_cast<std::uint32_t>(added));
+  for (CModel& m : reader.models) {
+    m.ComputeNormals(scene.smoothing);
+    scene.models.push_back(std::move(m));
+  }
+  if (std::string text = reader.dropped.Text(); !text.empty()) result.warnings.push_back(std::move(text));
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Export.
+// ---------------------------------------------------------------------------------------------
+
+// Assimp's writers write through this: every file stays in memory until the export succeeded.
+class MemoryStream : public Assimp::IOStream {
+ public:
+  explicit MemoryStream(std::string* bytes) : bytes_(bytes) {}
+  size_t Read(void*, size_t, size_t) override { return 0; }
+  size_t Write(const void* data, size_t size, size_t count) override {
+    if (size == 0 || count == 0) return 0;
+    const std::size_t n = size * count;
+    if (position_ + n > bytes_->size()) bytes_->resize(position_ + n);
+    std::memcpy(bytes_->data() + position_, data, n);
+    position_ += n;
+    return count;
+  }
+  aiReturn Seek(size_t offset, aiOrigin origin) override {
+    std::size_t to = offset;
+    if (origin == aiOrigin_CUR) to = position_ + offset;
+    else if (origin == aiOrigin_END) to = bytes_->size() + offset;
+    // Writers may seek past the end to leave room for a header they write last (glb does).
+    position_ = to;
+    return aiReturn_SUCCESS;
+  }
+  size_t Tell() const override { return position_; }
+  size_t FileSize() const override { return bytes_->size(); }
+  void Flush() override {}
+
+ private:
+  std::string* bytes_;
+  std::size_t position_ = 0;
+};
+
+class MemoryFiles : public Assimp::IOSystem {
+ public:
+  struct File {
+    std::string path;
+    std::string bytes;
+  };
+  // In the order first opened; each file keeps its address, so open streams stay valid.
+  std::vector<std::unique_ptr<File>> files;
+
+  bool Exists(const char*) const override { return false; }
+  char getOsSeparator() const override { return '/'; }
+  Assimp::IOStream* Open(const char* path, const char* mode) override {
+    if (!path || !mode || !std::strchr(mode, 'w')) return nullptr;  // nothing is read back
+    for (auto& f : files)
+      if (f->path == path) {
+        f->bytes.clear();
+        return new MemoryStream(&f->bytes);
+      }
+    files.push_back(std::make_unique<File>(File{path, std::string()}));
+    return new MemoryStream(&files.back()->bytes);
+  }
+  void Close(Assimp::IOStream* stream) override { delete stream; }
+};
+
+struct ExportOptions {
+  const char* formatId;  // Assimp's exporter
+  unsigned steps;        // post-processing before writing
+  bool keepsLines;       // the format holds two-corner faces as lines
+};
+
+// The scene as Assimp's, faces grouped by model, material and kind (polygon or line); the corners
+// of a group share Assimp vertices where position and texture coordinate agree.
+std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, bool keepLines, unsigned& droppedLines,
+                                    unsigned& droppedPoints) {
+  auto out = std::make_unique<aiScene>();
+  std::map<std::int32_t, unsigned> materialIndex;
+  std::vector<aiMaterial*> materials;
+  for (const CMaterial& m : scene.materials) {
+    if (materialIndex.count(m.id)) continue;
+    materialIndex[m.id] = static_cast<unsigned>(materials.size());
+    materials.push_back(ExportMaterial(m));
+  }
+  unsigned fallbackMaterial = UINT32_MAX;  // for faces naming no material
+  auto materialOf = [&](std::int32_t id) {
+    if (auto it = materialIndex.find(id); it != materialIndex.end()) return it->second;
+    if (fallbackMaterial == UINT32_MAX) {
+      fallbackMaterial = static_cast<unsigned>(materials.size());
+      materials.push_back(ExportMaterial(CMaterial()));
+    }
+    return fallbackMaterial;
+  };
+
+  std::vector<aiMesh*> meshes;
+  std::vector<aiNode*> nodes;
+  for (const CModel& model : scene.models) {
+    std::map<std::pair<unsigned, bool>, std::vector<const CFace*>> groups;
+    for (const CFace& face : model.faces) {
+      bool valid = true;
+      for (std::int32_t i : face.indices) valid = valid && model.HasVertex(i);
+      if (!valid) continue;
+      const std::size_t n = face.CornerCount();
+      if (n < 2) {
+        ++droppedPoints;
+        continue;
+      }
+      if (n == 2 && !keepLines) {
+        ++droppedLines;
+        continue;
+      }
+      groups[{materialOf(face.material), n == 2}].push_back(&face);
+    }
+    if (groups.empty()) continue;
+    const std::string name = Cp932ToUtf8(model.name);
+    auto* node = new aiNode(name);
+    std::vector<unsigned> nodeMeshes;
+    for (const auto& [key, faces] : groups) {
+      struct CornerHash {
+        std::size_t operator()(const std::array<std::uint32_t, 3>& k) const {
+          return (static_cast<std::size_t>(k[0]) * 0x9E3779B97F4A7C15ull) ^ (k[1] * 0x85EBCA6Bu) ^ (k[2] * 0xC2B2AE35u);
+        }
+      };
+      std::unordered_map<std::array<std::uint32_t, 3>, unsigned, CornerHash> cornerIndex;
+      std::vector<std::pair<std::int32_t, CUV>> corners;
+      bool hasUVs = false;
+      for (const CFace* f : faces) hasUVs = hasUVs || (f->uvs.size() == f->indices.size() && !f->uvs.empty());
+      auto* mesh = new aiMesh;
+      mesh->mName = aiString(name);
+      mesh->mMaterialIndex = key.first;
+      mesh->mNumFaces = static_cast<unsigned>(faces.size());
+      mesh->mFaces = new aiFace[faces.size()];
+      unsigned types = 0;
+      for (std::size_t fi = 0; fi < faces.size(); ++fi) {
+        const CFace& f = *faces[fi];
+        const bool faceUVs = f.uvs.size() == f.indices.size();
+        aiFace& face = mesh->mFaces[fi];
+        face.mNumIndices = static_cast<unsigned>(f.indices.size());
+        face.mIndices = new unsigned[f.indices.size()];
+        types |= f.indices.size() == 2 ? aiPrimitiveType_LINE
+                 : f.indices.size() == 3 ? aiPrimitiveType_TRIANGLE
+                                         : aiPrimitiveType_POLYGON;
+        for (std::size_t k = 0; k < f.indices.size(); ++k) {
+          const CUV uv = faceUVs ? f.uvs[k] : CUV();
+          std::array<std::uint32_t, 3> id{static_cast<std::uint32_t>(f.indices[k]), 0, 0};
+          std::memcpy(&id[1], &uv.u, 4);
+          std::memcpy(&id[2], &uv.v, 4);
+          const auto [it, added] = cornerIndex.try_emplace(id, static_cast<unsigned>(corners.size()));
+          if (added) corners.emplace_back(f.indices[k], uv);
+          face.mIndices[k] = it->second;
+        }
+      }
+      mesh->mPrimitiveTypes = types;
+      mesh->mNumVertices = static_cast<unsigned>(corners.size());
+      mesh->mVertices = new aiVector3D[corners.size()];
+      if (hasUVs) {
+        mesh->mTextureCoords[0] = new aiVector3D[corners.size()];
+        mesh->mNumUVComponents[0] = 2;
+      }
+      for (std::size_t c = 0; c < corners.size(); ++c) {
+        const CVector& p = model.vertices[static_cast<std::size_t>(corners[c].first)].position;
+        mesh->mVertices[c] = aiVector3D(p.x, p.y, p.z);
+        if (hasUVs) mesh->mTextureCoords[0][c] = aiVector3D(corners[c].second.u, 1.0f - corners[c].second.v, 0.0f);
+      }
+      nodeMeshes.push_back(static_cast<unsigned>(meshes.size()));
+      meshes.push_back(mesh);
+    }
+    node->mNumMeshes = static_cast<unsigned>(nodeMeshes.size());
+    node->mMeshes = new unsigned[nodeMeshes.size()];
+    std::copy(nodeMeshes.begin(), nodeMeshes.end(), node->mMeshes);
+    nodes.push_back(node);
+  }
+  if (materials.empty()) materials.push_back(ExportMaterial(CMaterial()));
+
+  out->mRootNode = new aiNode("Meshwright");
+  out->mRootNode->mNumChildren = static_cast<unsigned>(nodes.size());
+  out->mRootNode->mChildren = new aiNode*[std::max<std::size_t>(nodes.size(), 1)];
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    nodes[i]->mParent = out->mRootNode;
+    out->mRootNode->mChildren[i] = nodes[i];
+  }
+  out->mNumMaterials = static_cast<unsigned>(materials.size());
+  out->mMaterials = new aiMaterial*[materials.size()];
+  std::copy(materials.begin(), materials.end(), out->mMaterials);
+  out->mNumMeshes = static_cast<unsigned>(meshes.size());
+  out->mMeshes = new aiMesh*[std::max<std::size_t>(meshes.size(), 1)];
+  std::copy(meshes.begin(), meshes.end(), out->mMeshes);
+  return out;
+}
+
+DocumentResult RunExport(const CMeshwright& scene, const std::string& path, const ExportOptions& options) {
+  unsigned droppedLines = 0, droppedPoints = 0;
+  std::unique_ptr<aiScene> built;
+  try {
+    built = BuildScene(scene, options.keepsLines, droppedLines, droppedPoints);
+  } catch (const std::bad_alloc&) {
+    return DocumentFailure(DocumentError::kWriteFailed, ENOMEM);
+  }
+  if (built->mNumMeshes == 0) {
+    DocumentResult r = DocumentFailure(DocumentError::kWriteFailed);
+    r.detail = "no faces to write";
+    return r;
+  }
+  auto* files = new MemoryFiles;  // owned by the exporter
+  Assimp::Exporter exporter;
+  exporter.SetIOHandler(files);
+  aiReturn status = aiReturn_FAILURE;
+  try {
+    status = exporter.Export(built.get(), options.formatId, path, options.steps);
+  } catch (const std::exception& e) {
+    DocumentResult r = DocumentFailure(DocumentError::kWriteFailed);
+    r.detail = OneLine(e.what());
+    return r;
+  }
+  if (status != aiReturn_SUCCESS) {
+    DocumentResult r = DocumentFailure(DocumentError::kWriteFailed);
+    r.detail = OneLine(exporter.GetErrorString());
+    return r;
+  }
+  // Every file is written to its temporary first; the targets are replaced only when all are
+  // complete, companions (.mtl, .bin) before the file that names them.
+  std::vector<std::unique_ptr<AtomicFileWriter>> writers;
+  for (std::size_t i = files->files.size(); i-- > 0;) {
+    const MemoryFiles::File& file = *files->files[i];
+    auto& w = writers.emplace_back(std::make_unique<AtomicFileWriter>(file.path));
+    if (!w->Write(file.bytes.data(), file.bytes.size())) return DocumentFailure(DocumentError::kWriteFailed, w->errorNumber());
+  }
+  for (auto& w : writers)
+    if (!w->Commit()) return DocumentFailure(DocumentError::kWriteFailed, w->errorNumber());
+
+  DocumentResult result;
+  std::string list;
+  if (droppedLines) list += "線 (2頂点の面) " + std::to_string(droppedLines);
+  if (droppedPoints) list += std::string(list.empty() ? "" : "、") + "1頂点の面 " + std::to_string(droppedPoints);
+  if (!list.empty()) result.warnings.push_back("この形式に書き出せなかったもの: " + list);
+  return result;
+}
+
+bool EndsWithIgnoreCase(const std::string& s, const char* suffix) {
+  const std::size_t n = std::strlen(suffix);
+  if (s.size() < n) return false;
+  for (std::size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != suffix[i]) return false;
+  return true;
+}
+
+}  // namespace
+
+DocumentResult ImportAssimp(CMeshwright& scene, const std::string& path) {
+  // Opened here first so that the system's reason is kept; Assimp only says it could not.
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return DocumentFailure(DocumentError::kCannotOpen, errno);
+  struct stat info;
+  const bool directory = fstat(fileno(f), &info) == 0 && S_ISDIR(info.st_mode);
+  std::string head(directory ? 0 : 65536, '\0');
+  head.resize(std::fread(head.data(), 1, head.size(), f));
+  std::fclose(f);
+  if (directory) return DocumentFailure(DocumentError::kCannotOpen, EISDIR);
+  const std::size_t dot = path.find_last_of("./");
+  const std::string extension = dot != std::string::npos && path[dot] == '.' ? path.substr(dot + 1) : std::string();
+  const auto fileSize = static_cast<std::uint64_t>(info.st_size);
+  if (std::string why = RefuseBeforeAssimp(head, fileSize, extension); !why.empty()) {
+    DocumentResult r = DocumentFailure(DocumentError::kReadFailed);
+    r.detail = std::move(why);
+    return r;
+  }
+  try {
+    Assimp::Importer importer;
+    Configure(importer);
+    const aiScene* imported = importer.ReadFile(path, kImportSteps);
+    return Take(scene, imported, importer, FileStem(path));
+  } catch (const std::bad_alloc&) {
+    return DocumentFailure(DocumentError::kTooLarge);
+  }
+}
+
+DocumentResult ImportAssimpMemory(CMeshwright& scene, const void* data, std::size_t size, const char* extensionHint) {
+  const std::string_view bytes(static_cast<const char*>(data), size);
+  if (std::string why = RefuseBeforeAssimp(bytes.substr(0, 65536), size, extensionHint ? extensionHint : ""); !why.empty()) {
+    DocumentResult r = DocumentFailure(DocumentError::kReadFailed);
+    r.detail = std::move(why);
+    return r;
+  }
+  try {
+    Assimp::Importer importer;
+    Configure(importer);
+    const aiScene* imported = importer.ReadFileFromMemory(data, size, kImportSteps, extensionHint);
+    return Take(scene, imported, importer, "Model");
+  } catch (const std::bad_alloc&) {
+    return DocumentFailure(DocumentError::kTooLarge);
+  }
+}
+
+DocumentResult ExportObj(const CMeshwright& scene, const std::string& path) {
+  return RunExport(scene, path, {"obj", 0, true});
+}
+
+DocumentResult ExportPly(const CMeshwright& scene, const std::string& path) {
+  // Assimp's PLY writer has no edge element: lines would come out as two-corner faces.
+  return RunExport(scene, path, {"plyb", 0, false});
+}
+
+DocumentResult ExportStl(const CMeshwright& scene, const std::string& path) {
+  return RunExport(scene, path, {"stlb", aiProcess_Triangulate, false});
+}
+
+DocumentResult ExportGltf(const CMeshwright& scene, const std::string& path) {
+  // glTF holds triangles and lines only.
+  const bool text = EndsWithIgnoreCase(path, ".gltf");
+  return RunExport(scene, path, {text ? "gltf2" : "glb2", aiProcess_Triangulate, true});
+}
+
+}  // namespace mw

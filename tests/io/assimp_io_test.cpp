@@ -1,0 +1,705 @@
+// Other programs' formats through Assimp: our exports read back, files written by other programs,
+// transforms, names, warnings, and damaged or hostile input.
+#include "io/assimp_io.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <assimp/Exporter.hpp>
+#include <assimp/scene.h>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string_view>
+
+#include "io/document_formats.h"
+#include "platform/encoding.h"
+#include "platform/message.h"
+#include "tests/support/test_support.h"
+
+// Assimp 5.2's LightWave reader leaks the layers it built when it then gives up on a file ("Unable
+// to build a valid node graph"); that is the library's, not ours to report here.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libassimp.so\n"; }
+
+namespace mw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+const fs::path kOwnData = fs::path(MW_SOURCE_DIR) / "tests/data/assimp";
+
+// Collects what the io layer tells the user.
+class MessageRecorder {
+ public:
+  MessageRecorder() {
+    previous_ = SetMessageSink([this](std::string_view text, MessageIcon) { texts.emplace_back(text); });
+  }
+  ~MessageRecorder() { SetMessageSink(previous_); }
+  std::vector<std::string> texts;
+
+ private:
+  MessageSink previous_;
+};
+
+CFace Face(std::initializer_list<std::int32_t> corners, std::int32_t material, std::initializer_list<CUV> uvs = {}) {
+  CFace f;
+  for (std::int32_t c : corners) f.AddIndex(c);
+  for (const CUV& uv : uvs) f.AddUV(uv);
+  f.material = material;
+  return f;
+}
+
+// Two quads, a triangle, a concave hexagon and a line, two materials with texture names, UVs at
+// awkward values, and a second model with a Japanese name.
+CMeshwright SampleScene() {
+  CMeshwright s;
+  CMaterial red(7);
+  red.name = Utf8ToCp932("赤い材質");
+  red.color[0] = 0.83f, red.color[1] = 0.137f, red.color[2] = 0.29f, red.color[3] = 0.61f;
+  red.diffuse = 0.8f, red.ambient = 0.37f, red.emissive = 0.11f, red.specular = 0.43f, red.power = 37.0f;
+  red.texture = "brick wall.png";
+  red.alphaPlane = "mask.png";
+  red.bump = "bumps.png";
+  CMaterial blue(9);
+  blue.name = "Blue";
+  blue.color[0] = 0.1f, blue.color[1] = 0.27f, blue.color[2] = 0.93f, blue.color[3] = 1.0f;
+  blue.diffuse = 1.0f, blue.ambient = 0.25f, blue.emissive = 0.0f, blue.specular = 0.0f, blue.power = 5.0f;
+  s.materials = {red, blue};
+  s.nextMaterialId = 10;
+
+  CModel a;
+  a.name = "Panel";
+  const float pts[][3] = {{0, 0, 0}, {1.37f, 0, 0}, {2.74f, 0, 0.5f}, {0, 1.1f, 0}, {1.37f, 1.1f, 0}, {2.74f, 1.1f, 0.5f},
+                          {4, 0, -0.25f}};
+  for (const auto& p : pts) a.vertices.emplace_back(p[0], p[1], p[2]);
+  a.faces.push_back(Face({0, 1, 4, 3}, 7, {{0.0f, 1.0f}, {0.37f, 1.0f}, {0.37f, 0.23f}, {0.0f, 0.23f}}));
+  a.faces.push_back(Face({1, 2, 5, 4}, 7, {{0.37f, 1.0f}, {0.91f, 1.0f}, {0.91f, 0.23f}, {0.37f, 0.23f}}));
+  a.faces.push_back(Face({2, 6, 5}, 9, {{0.5f, 0.5f}, {0.75f, 0.125f}, {0.25f, 0.125f}}));
+  a.faces.push_back(Face({0, 6}, 9));  // a line
+  CModel b;
+  b.name = Utf8ToCp932("六角形");
+  // A concave hexagon (an arrow head) in the z = -1.5 plane.
+  const float hex[][2] = {{0, 0}, {2, 0}, {3, 1}, {2, 2}, {0, 2}, {1, 1}};
+  for (const auto& p : hex) b.vertices.emplace_back(p[0] + 10.0f, p[1], -1.5f);
+  b.faces.push_back(Face({0, 1, 2, 3, 4, 5}, 9,
+                         {{0.1f, 0.9f}, {0.3f, 0.9f}, {0.4f, 0.7f}, {0.3f, 0.5f}, {0.1f, 0.5f}, {0.2f, 0.7f}}));
+  s.models = {a, b};
+  for (CModel& m : s.models) m.RebuildFaceRefs();
+  s.UpdateMaterialColors();
+  return s;
+}
+
+// A corner as position and texture coordinate, rounded so that text formats compare.
+using Corner = std::array<long, 5>;
+Corner CornerOf(const CModel& m, const CFace& f, std::size_t k) {
+  const CVector& p = m.vertices.at(static_cast<std::size_t>(f.indices[k])).position;
+  const CUV uv = f.uvs.size() == f.indices.size() ? f.uvs[k] : CUV();
+  auto q = [](float v) { return std::lround(static_cast<double>(v) * 1e4); };
+  return {q(p.x), q(p.y), q(p.z), q(uv.u), q(uv.v)};
+}
+
+// A face as its corners, rotated to start at the smallest: equal for the same face whatever corner
+// a format starts with, different when the order (the facing) changed.
+std::vector<Corner> Canonical(const CModel& m, const CFace& f, bool withUVs) {
+  std::vector<Corner> c;
+  for (std::size_t k = 0; k < f.CornerCount(); ++k) {
+    Corner x = CornerOf(m, f, k);
+    if (!withUVs) x[3] = x[4] = 0;
+    c.push_back(x);
+  }
+  std::rotate(c.begin(), std::min_element(c.begin(), c.end()), c.end());
+  return c;
+}
+
+std::multiset<std::vector<Corner>> Faces(const CMeshwright& s, std::size_t minCorners, bool withUVs) {
+  std::multiset<std::vector<Corner>> out;
+  for (const CModel& m : s.models)
+    for (const CFace& f : m.faces)
+      if (f.CornerCount() >= minCorners) out.insert(Canonical(m, f, withUVs));
+  return out;
+}
+
+std::size_t CountFaces(const CMeshwright& s, std::size_t corners) {
+  std::size_t n = 0;
+  for (const CModel& m : s.models)
+    for (const CFace& f : m.faces) n += f.CornerCount() == corners;
+  return n;
+}
+
+double Area(const CModel& m, const CFace& f) {
+  // Newell's method: the length of the summed cross products is twice the polygon's area.
+  double nx = 0, ny = 0, nz = 0;
+  for (std::size_t k = 0; k < f.CornerCount(); ++k) {
+    const CVector& a = m.vertices[static_cast<std::size_t>(f.indices[k])].position;
+    const CVector& b = m.vertices[static_cast<std::size_t>(f.indices[(k + 1) % f.CornerCount()])].position;
+    nx += (static_cast<double>(a.y) - b.y) * (static_cast<double>(a.z) + b.z);
+    ny += (static_cast<double>(a.z) - b.z) * (static_cast<double>(a.x) + b.x);
+    nz += (static_cast<double>(a.x) - b.x) * (static_cast<double>(a.y) + b.y);
+  }
+  return 0.5 * std::sqrt(nx * nx + ny * ny + nz * nz);
+}
+
+double TotalArea(const CMeshwright& s) {
+  double a = 0;
+  for (const CModel& m : s.models)
+    for (const CFace& f : m.faces)
+      if (f.CornerCount() >= 3) a += Area(m, f);
+  return a;
+}
+
+const CMaterial* MaterialById(const CMeshwright& s, std::int32_t id) {
+  for (const CMaterial& m : s.materials)
+    if (m.id == id) return &m;
+  return nullptr;
+}
+
+void ExpectRgbaNear(const float* a, const float* b, float tolerance, const char* what) {
+  for (int k = 0; k < 4; ++k) EXPECT_NEAR(a[k], b[k], tolerance) << what << " component " << k;
+}
+
+struct Snapshot {
+  std::size_t models, materials;
+  std::int32_t nextMaterialId;
+  explicit Snapshot(const CMeshwright& s) : models(s.models.size()), materials(s.materials.size()), nextMaterialId(s.nextMaterialId) {}
+  bool operator==(const Snapshot& o) const {
+    return models == o.models && materials == o.materials && nextMaterialId == o.nextMaterialId;
+  }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Our own exports, read back.
+
+TEST(AssimpRoundTrip, ObjKeepsPolygonsCornerOrderUVsLinesNamesAndEveryMaterialField) {
+  TempDir dir;
+  const CMeshwright original = SampleScene();
+  MessageRecorder messages;
+  ASSERT_TRUE(SaveDocumentFile(original, (dir / "scene.obj").string()).ok());
+  ASSERT_TRUE(fs::exists(dir / "scene.mtl")) << "the materials go beside the OBJ";
+  EXPECT_TRUE(messages.texts.empty()) << "nothing is dropped: OBJ holds lines";
+
+  CMeshwright back;
+  const DocumentResult r = OpenDocumentFile(back, (dir / "scene.obj").string());
+  ASSERT_TRUE(r.ok()) << DocumentErrorText(r);
+  EXPECT_EQ(Faces(back, 3, true), Faces(original, 3, true));
+  EXPECT_EQ(CountFaces(back, 2), 1u);
+  EXPECT_EQ(CountFaces(back, 6), 1u);
+  ASSERT_EQ(back.models.size(), 2u);
+  EXPECT_EQ(back.models[0].name, "Panel");
+  EXPECT_EQ(back.models[1].name, Utf8ToCp932("六角形"));
+  EXPECT_EQ(back.models[0].vertices.size(), 7u) << "corners at one position share a vertex";
+
+  // Every mapped field of each material: the colours drawn with, and the names.
+  for (const CMaterial& want : original.materials) {
+    const CMaterial* got = nullptr;
+    for (const CMaterial& m : back.materials)
+      if (m.name == want.name) got = &m;
+    ASSERT_NE(got, nullptr) << Cp932ToUtf8(want.name);
+    ExpectRgbaNear(got->diffuseRGBA, want.diffuseRGBA, 1e-4f, "diffuse");
+    ExpectRgbaNear(got->ambientRGBA, want.ambientRGBA, 1e-4f, "ambient");
+    ExpectRgbaNear(got->emissionRGBA, want.emissionRGBA, 1e-4f, "emission");
+    ExpectRgbaNear(got->specularRGBA, want.specularRGBA, 1e-4f, "specular");
+    EXPECT_NEAR(got->color[3], want.color[3], 1e-4f);
+    EXPECT_NEAR(got->power, want.power, 1e-4f);
+    EXPECT_EQ(got->texture, want.texture);
+    EXPECT_EQ(got->alphaPlane, want.alphaPlane);
+    EXPECT_EQ(got->bump, want.bump);
+  }
+  // Faces keep their materials.
+  for (const CModel& m : back.models)
+    for (const CFace& f : m.faces) {
+      const CMaterial* mat = MaterialById(back, f.material);
+      ASSERT_NE(mat, nullptr);
+      EXPECT_EQ(mat->name, f.CornerCount() == 4 ? original.materials[0].name : original.materials[1].name);
+    }
+}
+
+TEST(AssimpRoundTrip, PlyKeepsPolygonsAndUVsAndDropsLinesWithACount) {
+  TempDir dir;
+  const CMeshwright original = SampleScene();
+  MessageRecorder messages;
+  const std::string path = (dir / "scene.ply").string();
+  ASSERT_TRUE(SaveDocumentFile(original, path).ok());
+  ASSERT_EQ(messages.texts.size(), 1u);
+  EXPECT_NE(messages.texts[0].find("線 (2頂点の面) 1"), std::string::npos) << messages.texts[0];
+  // Binary, as asked for.
+  const auto bytes = test::ReadBytes(path);
+  const std::string head(bytes.begin(), bytes.begin() + std::min<std::size_t>(bytes.size(), 60));
+  EXPECT_NE(head.find("format binary_little_endian"), std::string::npos) << head;
+
+  CMeshwright back;
+  ASSERT_TRUE(OpenDocumentFile(back, path).ok());
+  EXPECT_EQ(Faces(back, 3, true), Faces(original, 3, true));
+  EXPECT_EQ(CountFaces(back, 2), 0u);
+}
+
+TEST(AssimpRoundTrip, StlAndGlbHoldTrianglesOfTheSameSurface) {
+  const CMeshwright original = SampleScene();
+  // Each polygon of n corners becomes n - 2 triangles over its own corners.
+  std::size_t triangles = 0;
+  for (const CModel& m : original.models)
+    for (const CFace& f : m.faces)
+      if (f.CornerCount() >= 3) triangles += f.CornerCount() - 2;
+  std::set<Corner> corners, cornersWithUV;
+  for (const CModel& m : original.models)
+    for (const CFace& f : m.faces)
+      for (std::size_t k = 0; k < f.CornerCount(); ++k) {
+        Corner c = CornerOf(m, f, k);
+        cornersWithUV.insert(c);
+        c[3] = c[4] = 0;
+        corners.insert(c);
+      }
+  for (const char* name : {"scene.stl", "scene.glb", "scene.gltf"}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    MessageRecorder messages;
+    ASSERT_TRUE(SaveDocumentFile(original, (dir / name).string()).ok());
+    CMeshwright back;
+    const DocumentResult r = OpenDocumentFile(back, (dir / name).string());
+    ASSERT_TRUE(r.ok()) << DocumentErrorText(r);
+    EXPECT_EQ(CountFaces(back, 3), triangles);
+    EXPECT_NEAR(TotalArea(back), TotalArea(original), 1e-4);
+    const bool stl = std::string_view(name).ends_with(".stl");
+    for (const CModel& m : back.models)
+      for (const CFace& f : m.faces)
+        for (std::size_t k = 0; k < f.CornerCount(); ++k) {
+          Corner c = CornerOf(m, f, k);
+          if (stl) {
+            c[3] = c[4] = 0;
+            EXPECT_TRUE(corners.count(c)) << "a corner that was not there";
+          } else {
+            EXPECT_TRUE(cornersWithUV.count(c)) << "a corner or UV that was not there";
+          }
+        }
+    if (stl) {
+      EXPECT_EQ(CountFaces(back, 2), 0u);
+      ASSERT_EQ(messages.texts.size(), 1u);
+      EXPECT_NE(messages.texts[0].find("線 (2頂点の面) 1"), std::string::npos);
+    } else {
+      EXPECT_EQ(CountFaces(back, 2), 1u) << "glTF holds lines";
+      ASSERT_EQ(back.models.size(), 2u);
+      EXPECT_EQ(back.models[1].name, Utf8ToCp932("六角形"));
+      // glTF carries the diffuse colour with its alpha, the emission and the texture.
+      const CMaterial* red = nullptr;
+      for (const CMaterial& m : back.materials)
+        if (m.name == original.materials[0].name) red = &m;
+      ASSERT_NE(red, nullptr);
+      ExpectRgbaNear(red->diffuseRGBA, original.materials[0].diffuseRGBA, 1e-4f, "diffuse");
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(red->emissionRGBA[k], original.materials[0].emissionRGBA[k], 1e-4f);
+      EXPECT_EQ(red->texture, original.materials[0].texture);
+    }
+  }
+}
+
+TEST(AssimpExport, LeavesTheDocumentAloneAndWritesFilesWithTheUsualMode) {
+  const DocumentFormat* obj = FindDocumentFormat("a.obj");
+  ASSERT_NE(obj, nullptr);
+  EXPECT_EQ(obj->saving, SaveEffect::kExport);
+  EXPECT_EQ(obj->opening, OpenEffect::kAppends);
+  TempDir dir;
+  const mode_t mask = umask(022);
+  const CMeshwright scene = SampleScene();
+  for (const char* name : {"m.obj", "m.mtl", "m.ply", "m.stl", "m.glb"}) {
+    if (std::string_view(name).ends_with(".mtl")) continue;
+    ASSERT_TRUE(SaveDocumentFile(scene, (dir / name).string()).ok()) << name;
+  }
+  for (const char* name : {"m.obj", "m.mtl", "m.ply", "m.stl", "m.glb"}) {
+    struct stat st;
+    ASSERT_EQ(stat((dir / name).c_str(), &st), 0) << name;
+    EXPECT_EQ(st.st_mode & 0777, 0644u) << name;
+  }
+  umask(mask);
+  // Nothing else is left in the folder (no temporary files).
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 5);
+}
+
+TEST(AssimpExport, AFailedExportLeavesTheTargetAsItWas) {
+  TempDir dir;
+  const fs::path target = dir / "keep.obj";
+  test::WriteBytes(target, {'o', 'l', 'd'});
+  CMeshwright empty;
+  const DocumentResult r = SaveDocumentFile(empty, target.string());
+  EXPECT_EQ(r.error, DocumentError::kWriteFailed);
+  EXPECT_EQ(test::ReadBytes(target), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+  const DocumentResult missing = SaveDocumentFile(SampleScene(), (dir / "no/such/folder/x.stl").string());
+  EXPECT_EQ(missing.error, DocumentError::kWriteFailed);
+  EXPECT_EQ(missing.systemError, ENOENT);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scenes built with Assimp itself: transforms, names, what is dropped.
+
+aiMesh* Triangle(unsigned material) {
+  auto* mesh = new aiMesh;
+  mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+  mesh->mNumVertices = 3;
+  mesh->mVertices = new aiVector3D[3]{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  mesh->mNumFaces = 1;
+  mesh->mFaces = new aiFace[1];
+  mesh->mFaces[0].mNumIndices = 3;
+  mesh->mFaces[0].mIndices = new unsigned[3]{0, 1, 2};
+  mesh->mMaterialIndex = material;
+  return mesh;
+}
+
+// Writes `scene` (taken over) with Assimp's own glTF writer.
+void WriteGlb(aiScene* scene, const fs::path& path) {
+  if (!scene->mMaterials) {
+    scene->mNumMaterials = 1;
+    scene->mMaterials = new aiMaterial*[1]{new aiMaterial};
+  }
+  Assimp::Exporter exporter;
+  ASSERT_EQ(exporter.Export(scene, "glb2", path.string()), aiReturn_SUCCESS) << exporter.GetErrorString();
+  delete scene;
+}
+
+aiNode* NodeWith(const char* name, unsigned mesh, const aiMatrix4x4& transform, aiNode* parent) {
+  auto* node = new aiNode(name);
+  node->mTransformation = transform;
+  node->mNumMeshes = 1;
+  node->mMeshes = new unsigned[1]{mesh};
+  node->mParent = parent;
+  return node;
+}
+
+TEST(AssimpImport, NodeTransformsAreAppliedAndAMirrorKeepsFacesFacingOut) {
+  TempDir dir;
+  auto* scene = new aiScene;
+  scene->mNumMeshes = 1;
+  scene->mMeshes = new aiMesh*[1]{Triangle(0)};
+  scene->mRootNode = new aiNode("root");
+  // 37 degrees about Z, scaled by 1.5, moved; below it a child mirrored in X.
+  aiMatrix4x4 rotate, scale, move, mirror;
+  aiMatrix4x4::RotationZ(37.0f * static_cast<float>(M_PI) / 180.0f, rotate);
+  aiMatrix4x4::Scaling(aiVector3D(1.5f, 1.5f, 1.5f), scale);
+  aiMatrix4x4::Translation(aiVector3D(3.25f, -1.0f, 0.5f), move);
+  aiMatrix4x4::Scaling(aiVector3D(-1.0f, 1.0f, 1.0f), mirror);
+  aiNode* turned = NodeWith("Turned", 0, move * rotate * scale, scene->mRootNode);
+  aiNode* mirrored = NodeWith("Mirrored", 0, mirror, turned);
+  turned->mNumChildren = 1;
+  turned->mChildren = new aiNode*[1]{mirrored};
+  scene->mRootNode->mNumChildren = 1;
+  scene->mRootNode->mChildren = new aiNode*[1]{turned};
+  WriteGlb(scene, dir / "t.glb");
+
+  CMeshwright s;
+  ASSERT_TRUE(ImportAssimp(s, (dir / "t.glb").string()).ok());
+  ASSERT_EQ(s.models.size(), 2u);
+  const double c = std::cos(37.0 * M_PI / 180.0), sn = std::sin(37.0 * M_PI / 180.0);
+  auto expectAt = [](const CModel& m, double x, double y, double z) {
+    bool found = false;
+    for (const CVertex& v : m.vertices)
+      found = found || (std::abs(v.X() - x) < 1e-5 && std::abs(v.Y() - y) < 1e-5 && std::abs(v.Z() - z) < 1e-5);
+    EXPECT_TRUE(found) << m.name << " has no vertex at " << x << ", " << y << ", " << z;
+  };
+  const CModel& t = s.models[0];
+  EXPECT_EQ(t.name, "Turned");
+  expectAt(t, 3.25, -1.0, 0.5);
+  expectAt(t, 3.25 + 1.5 * c, -1.0 + 1.5 * sn, 0.5);
+  expectAt(t, 3.25 - 1.5 * sn, -1.0 + 1.5 * c, 0.5);
+  const CModel& m = s.models[1];
+  EXPECT_EQ(m.name, "Mirrored");
+  expectAt(m, 3.25 - 1.5 * c, -1.0 - 1.5 * sn, 0.5);
+  // Both triangles face +Z as the original did: the mirrored one had its corners reversed.
+  for (const CModel& model : s.models) {
+    ASSERT_EQ(model.faces.size(), 1u);
+    const CFace& f = model.faces[0];
+    const CVector n = Cross(model.vertices[static_cast<std::size_t>(f.indices[1])].position -
+                                model.vertices[static_cast<std::size_t>(f.indices[0])].position,
+                            model.vertices[static_cast<std::size_t>(f.indices[2])].position -
+                                model.vertices[static_cast<std::size_t>(f.indices[0])].position);
+    EXPECT_GT(n.z, 0.0f) << model.name;
+  }
+}
+
+TEST(AssimpImport, Utf8NamesBecomeCp932WithAQuestionMarkForWhatItCannotHold) {
+  TempDir dir;
+  auto* scene = new aiScene;
+  scene->mNumMeshes = 1;
+  scene->mMeshes = new aiMesh*[1]{Triangle(0)};
+  scene->mRootNode = new aiNode("root");
+  aiNode* node = NodeWith("立方体\xF0\x9F\x98\x80", 0, aiMatrix4x4(), scene->mRootNode);
+  scene->mRootNode->mNumChildren = 1;
+  scene->mRootNode->mChildren = new aiNode*[1]{node};
+  scene->mNumMaterials = 1;
+  scene->mMaterials = new aiMaterial*[1]{new aiMaterial};
+  const aiString matName("材質①");
+  scene->mMaterials[0]->AddProperty(&matName, AI_MATKEY_NAME);
+  WriteGlb(scene, dir / "n.glb");
+  CMeshwright s;
+  ASSERT_TRUE(ImportAssimp(s, (dir / "n.glb").string()).ok());
+  ASSERT_EQ(s.models.size(), 1u);
+  EXPECT_EQ(s.models[0].name, Utf8ToCp932("立方体") + "?");
+  ASSERT_EQ(s.materials.size(), 1u);
+  EXPECT_EQ(s.materials[0].name, Utf8ToCp932("材質①"));
+}
+
+TEST(AssimpImport, PointsAndWhatTheDocumentCannotHoldAreListedInOneWarning) {
+  TempDir dir;
+  auto* scene = new aiScene;
+  aiMesh* tri = Triangle(0);
+  tri->mColors[0] = new aiColor4D[3]{{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}};
+  tri->mTextureCoords[0] = new aiVector3D[3]{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  tri->mTextureCoords[1] = new aiVector3D[3]{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  tri->mNumUVComponents[0] = tri->mNumUVComponents[1] = 2;
+  auto* points = new aiMesh;
+  points->mPrimitiveTypes = aiPrimitiveType_POINT;
+  points->mNumVertices = 3;
+  points->mVertices = new aiVector3D[3]{{5, 0, 0}, {6, 0, 0}, {7, 0, 0}};
+  points->mNumFaces = 3;
+  points->mFaces = new aiFace[3];
+  for (unsigned i = 0; i < 3; ++i) {
+    points->mFaces[i].mNumIndices = 1;
+    points->mFaces[i].mIndices = new unsigned[1]{i};
+  }
+  scene->mNumMeshes = 2;
+  scene->mMeshes = new aiMesh*[2]{tri, points};
+  scene->mRootNode = new aiNode("root");
+  aiNode* a = NodeWith("Tri", 0, aiMatrix4x4(), scene->mRootNode);
+  aiNode* b = NodeWith("Cloud", 1, aiMatrix4x4(), scene->mRootNode);
+  scene->mRootNode->mNumChildren = 2;
+  scene->mRootNode->mChildren = new aiNode*[2]{a, b};
+  WriteGlb(scene, dir / "w.glb");
+
+  MessageRecorder messages;
+  CMeshwright s;
+  const DocumentResult r = OpenDocumentFile(s, (dir / "w.glb").string());
+  ASSERT_TRUE(r.ok()) << DocumentErrorText(r);
+  ASSERT_EQ(s.models.size(), 1u) << "a node of points only makes no model";
+  ASSERT_EQ(r.warnings.size(), 1u);
+  const std::string& w = r.warnings[0];
+  for (const char* item : {"点 3", "頂点カラーのあるメッシュ 1", "2組目以降のUVのあるメッシュ 1"})
+    EXPECT_NE(w.find(item), std::string::npos) << item << " missing from: " << w;
+  ASSERT_EQ(messages.texts.size(), 1u) << "told once";
+  EXPECT_NE(messages.texts[0].find(w), std::string::npos);
+
+  // A camera and a light, from a file another program wrote.
+  MW_REQUIRE_TESTDATA();
+  const DocumentResult dae = OpenDocumentFile(s, test::TestData("dae/trimesh_blue_cube.dae").string());
+  ASSERT_TRUE(dae.ok());
+  ASSERT_EQ(dae.warnings.size(), 1u);
+  EXPECT_EQ(dae.warnings[0], "読み込まなかったもの: カメラ 1、ライト 1");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files from other writers.
+
+TEST(AssimpImport, AppendsAfterTheSceneWithNewMaterialIdentifiers) {
+  CMeshwright s = SampleScene();
+  const std::size_t models = s.models.size(), materials = s.materials.size();
+  const std::int32_t next = s.nextMaterialId;
+  const DocumentResult r = OpenDocumentFile(s, (kOwnData / "meshio_grid.obj").string());
+  ASSERT_TRUE(r.ok()) << DocumentErrorText(r);
+  ASSERT_EQ(s.models.size(), models + 1);
+  ASSERT_EQ(s.materials.size(), materials + 1);
+  EXPECT_EQ(s.materials.back().id, next);
+  EXPECT_EQ(s.nextMaterialId, next + 1);
+  for (const CFace& f : s.models.back().faces) EXPECT_EQ(f.material, next);
+  // What was there is untouched.
+  EXPECT_EQ(Faces(s, 2, true).size(), Faces(SampleScene(), 2, true).size() + 9);
+}
+
+struct Counts {
+  const char* file;
+  std::size_t models, vertices, faces;
+  std::map<std::size_t, std::size_t> byCorners;
+};
+
+// Counts taken without Assimp: from the generator's design (tests/data/assimp/make_files.py), from
+// meshio's reading, or by counting the files' lines.
+const Counts kOwnCounts[] = {
+    {"meshio_grid.obj", 1, 21, 9, {{3, 2}, {4, 6}, {6, 1}}},
+    {"meshio_grid_ascii.ply", 1, 21, 9, {{3, 2}, {4, 6}, {6, 1}}},
+    {"meshio_grid_binary.ply", 1, 21, 9, {{3, 2}, {4, 6}, {6, 1}}},
+    {"meshio_grid_binary.stl", 1, 15, 14, {{3, 14}}},
+    {"meshio_grid_ascii.stl", 1, 15, 14, {{3, 14}}},
+};
+
+const Counts kSharedCounts[] = {
+    {"obj/assimp-spider/spider.obj", 19, 0, 1368, {{3, 1368}}},
+    {"obj/tinyobj_issue-319-002.obj", 1, 19, 3, {{5, 1}, {7, 1}, {8, 1}}},
+    {"obj/trimesh_negative_indices.obj", 1, 8, 6, {{4, 6}}},
+    {"obj/tinyobj_catmark_torus_creases0.obj", 1, 32, 32, {{4, 32}}},
+    {"ply/trimesh_cube_blender_uv.ply", 1, 8, 6, {{4, 6}}},
+    {"ply/happly_platonic_shelf_big_endian.ply", 1, 50, 50, {{3, 32}, {4, 6}, {5, 12}}},
+    {"ply/trimesh_bunny_zipper.ply", 1, 8146, 16301, {{3, 16301}}},
+    {"stl/trimesh_angle_block.STL", 1, 398, 704, {{3, 704}}},
+    {"stl/o3dv_sketchup_binary.stl", 1, 378, 728, {{3, 728}}},
+    {"stl/assimp_3DSMaxExport.STL", 1, 1042, 2000, {{3, 2000}}},
+    {"stl/assimp_triangle_with_two_solids.stl", 2, 6, 2, {{3, 2}}},
+    {"off/pmp_L.off", 1, 6, 1, {{6, 1}}},
+    {"off/pmp_fandisk_quads.off", 1, 766, 764, {{4, 764}}},
+};
+
+void ExpectCounts(const fs::path& path, const Counts& want) {
+  SCOPED_TRACE(path.string());
+  CMeshwright s;
+  const DocumentResult r = OpenDocumentFile(s, path.string());
+  ASSERT_TRUE(r.ok()) << DocumentErrorText(r);
+  EXPECT_EQ(s.models.size(), want.models);
+  std::size_t vertices = 0, faces = 0;
+  std::map<std::size_t, std::size_t> byCorners;
+  for (const CModel& m : s.models) {
+    vertices += m.vertices.size();
+    faces += m.faces.size();
+    for (const CFace& f : m.faces) ++byCorners[f.CornerCount()];
+  }
+  if (want.vertices) {
+    EXPECT_EQ(vertices, want.vertices);
+  }
+  EXPECT_EQ(faces, want.faces);
+  EXPECT_EQ(byCorners, want.byCorners);
+}
+
+TEST(AssimpImport, FilesWrittenByOtherProgramsHaveTheirCounts) {
+  for (const Counts& c : kOwnCounts) ExpectCounts(kOwnData / c.file, c);
+  MW_REQUIRE_TESTDATA();
+  for (const Counts& c : kSharedCounts) ExpectCounts(test::TestData(c.file), c);
+}
+
+TEST(AssimpImport, EverySharedModelOpensOrIsRefusedCleanly) {
+  MW_REQUIRE_TESTDATA();
+  MessageRecorder quiet;  // missing textures are told through the sink
+  std::size_t opened = 0, refused = 0;
+  for (const char* folder : {"obj", "ply", "stl", "gltf", "fbx", "3ds", "dae", "off", "lwo"}) {
+    for (const auto& entry : fs::recursive_directory_iterator(test::TestData(folder))) {
+      if (!entry.is_regular_file()) continue;
+      const std::string path = entry.path().string();
+      const DocumentFormat* format = FindDocumentFormat(path);
+      if (!format || !format->CanOpen() || format->read != ImportAssimp) continue;
+      SCOPED_TRACE(path);
+      CMeshwright s = SampleScene();
+      const Snapshot before(s);
+      const DocumentResult r = OpenDocumentFile(s, path);
+      if (r.ok()) {
+        ++opened;
+        EXPECT_GT(s.models.size(), before.models);
+        for (std::size_t i = before.models; i < s.models.size(); ++i) {
+          const CModel& m = s.models[i];
+          EXPECT_FALSE(m.faces.empty());
+          for (const CFace& f : m.faces) {
+            EXPECT_GE(f.CornerCount(), 2u);
+            for (std::int32_t v : f.indices) ASSERT_TRUE(m.HasVertex(v));
+            EXPECT_TRUE(f.uvs.empty() || f.uvs.size() == f.indices.size());
+            EXPECT_NE(MaterialById(s, f.material), nullptr);
+          }
+        }
+      } else {
+        ++refused;
+        EXPECT_TRUE(Snapshot(s) == before) << "a refused file changed the document";
+        const std::string text = DocumentErrorText(r);
+        EXPECT_FALSE(text.empty());
+        EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+      }
+    }
+  }
+  EXPECT_GE(opened, 40u);
+  // The files INDEX.tsv calls bad, at least, are refused.
+  for (const char* bad : {"3ds/o3dv_wrong.3ds", "ply/assimp_crash-30d6d0f7.ply", "obj/assimp_malformed.obj"}) {
+    CMeshwright s;
+    EXPECT_FALSE(OpenDocumentFile(s, test::TestData(bad).string()).ok()) << bad;
+  }
+  std::printf("shared 3D files: %zu opened, %zu refused\n", opened, refused);
+}
+
+TEST(AssimpImport, ThreeDsCoordinatesStayAsTheFileStoresThem) {
+  MW_REQUIRE_TESTDATA();
+  // The cube is +-1 around its node; "Node 02" moves its instances 3 along the file's Z. Assimp
+  // turns 3DS scenes to Y up in its own root node, which is not applied.
+  CMeshwright s;
+  ASSERT_TRUE(OpenDocumentFile(s, test::TestData("3ds/o3dv-cube_hierarchy/cube_hierarchy.3ds").string()).ok());
+  const CModel* inst5 = nullptr;
+  for (const CModel& m : s.models)
+    if (m.name == "Cube_inst_5") inst5 = &m;
+  ASSERT_NE(inst5, nullptr);
+  for (const CVertex& v : inst5->vertices) {
+    EXPECT_NEAR(std::abs(v.Z() - 3.0f), 1.0f, 1e-5f);
+    EXPECT_NEAR(std::abs(v.Y()), 1.0f, 1e-5f);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Damaged and hostile input: a clear message, the document as it was.
+
+void ExpectRefused(const std::string& name, const std::string& content, DocumentError want = DocumentError::kNone) {
+  SCOPED_TRACE(name);
+  TempDir dir;
+  const fs::path path = dir / name;
+  test::WriteBytes(path, std::vector<std::uint8_t>(content.begin(), content.end()));
+  CMeshwright s = SampleScene();
+  const Snapshot before(s);
+  const DocumentResult r = OpenDocumentFile(s, path.string());
+  ASSERT_FALSE(r.ok());
+  if (want != DocumentError::kNone) {
+    EXPECT_EQ(r.error, want) << DocumentErrorText(r);
+  }
+  EXPECT_TRUE(Snapshot(s) == before);
+  const std::string message = DocumentMessage(r, name);
+  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+}
+
+TEST(AssimpImport, EmptyTruncatedAndOutOfRangeFilesAreRefusedWithTheReason) {
+  for (const char* ext : {"obj", "ply", "stl", "glb", "gltf", "fbx", "3ds", "dae", "off", "lwo"})
+    ExpectRefused(std::string("empty.") + ext, "");
+  ExpectRefused("range.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 99\n");
+  ExpectRefused("zero.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 0 1 2\n");
+  ExpectRefused("range.ply",
+                "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+                "element face 1\nproperty list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 7\n");
+  ExpectRefused("points.obj", "v 0 0 0\nv 1 0 0\np 1\np 2\n", DocumentError::kNoPolygonMesh);
+  ExpectRefused("huge.ply",
+                "ply\nformat binary_little_endian 1.0\nelement vertex 4000000000\nproperty float x\nproperty float y\n"
+                "property float z\nelement face 4000000000\nproperty list uchar int vertex_indices\nend_header\n"
+                "\x01\x02\x03");
+  ExpectRefused("text.3ds", "invalid 3ds file");
+
+  // Every prefix of our own exports: refused or read, never a crash; a refusal changes nothing.
+  TempDir dir;
+  const CMeshwright scene = SampleScene();
+  for (const char* name : {"p.ply", "p.stl", "p.glb", "p.obj"}) {
+    ASSERT_TRUE(SaveDocumentFile(scene, (dir / name).string()).ok());
+    const auto bytes = test::ReadBytes(dir / name);
+    const std::size_t step = std::max<std::size_t>(1, bytes.size() / 23);
+    for (std::size_t n = 0; n < bytes.size(); n += step) {
+      SCOPED_TRACE(std::string(name) + " cut at " + std::to_string(n));
+      const fs::path cut = dir / (std::string("cut_") + name);
+      test::WriteBytes(cut, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(n)));
+      CMeshwright s = SampleScene();
+      const Snapshot before(s);
+      const DocumentResult r = OpenDocumentFile(s, cut.string());
+      if (!r.ok()) {
+        EXPECT_TRUE(Snapshot(s) == before);
+      }
+    }
+  }
+}
+
+TEST(AssimpImport, FailuresTellTheFormatAndAssimpsReasonOnOneLine) {
+  TempDir dir;
+  CMeshwright s;
+  const DocumentResult missing = OpenDocumentFile(s, (dir / "none.obj").string());
+  EXPECT_EQ(missing.error, DocumentError::kCannotOpen);
+  EXPECT_EQ(missing.systemError, ENOENT);
+  fs::create_directory(dir / "folder.ply");
+  EXPECT_EQ(OpenDocumentFile(s, (dir / "folder.ply").string()).systemError, EISDIR);
+
+  test::WriteBytes(dir / "bad.stl", {'s', 'o', 'l', 'i', 'd', ' ', 'x', '\n', 'f', 'a', 'c', 'e', 't'});
+  const DocumentResult r = OpenDocumentFile(s, (dir / "bad.stl").string());
+  ASSERT_FALSE(r.ok());
+  if (r.error == DocumentError::kReadFailed) {
+    EXPECT_FALSE(r.detail.empty());
+    const std::string text = DocumentErrorText(r);
+    EXPECT_EQ(text.rfind("STL ファイルとして読み込めませんでした。(", 0), 0u) << text;
+    EXPECT_NE(text.find(r.detail), std::string::npos);
+    EXPECT_EQ(text.find('\n'), std::string::npos);
+  }
+  EXPECT_TRUE(s.models.empty());
+  DocumentResult none = DocumentFailure(DocumentError::kNoPolygonMesh);
+  EXPECT_EQ(DocumentErrorText(none), "ポリゴンメッシュが含まれていません。");
+}
+
+}  // namespace
+}  // namespace mw
