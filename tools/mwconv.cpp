@@ -3,6 +3,7 @@
 //   mwconv --new OUT.mwr
 //   mwconv IN... OUT          open each IN in turn as the program's open command does, save OUT
 //   mwconv --info [--summary] IN...
+//   mwconv --formats           the formats it reads and writes, one line each
 //   --textures DIR before any of these: look for textures in DIR instead of TEXTURE beside mwconv
 //
 // Exit status: 0 success, 1 an input could not be read, 2 usage, 3 the output could not be written.
@@ -29,9 +30,22 @@ int Usage() {
   std::fprintf(stderr,
                "usage: mwconv [--textures DIR] --new OUT.%s\n"
                "       mwconv [--textures DIR] IN [IN...] OUT        (%s by extension)\n"
-               "       mwconv [--textures DIR] --info [--summary] IN [IN...]\n",
+               "       mwconv [--textures DIR] --info [--summary] IN [IN...]\n"
+               "       mwconv --formats\n",
                mw::NativeDocumentFormat().extensions.front().c_str(), formats.c_str());
   return 2;
+}
+
+// One line per row of the format table: whether it reads and writes, its extensions, its name.
+int ListFormats() {
+  std::printf("read write extensions        format\n");
+  for (const mw::DocumentFormat& format : mw::DocumentFormats()) {
+    std::string extensions;
+    for (const std::string& e : format.extensions) extensions += (extensions.empty() ? "." : " .") + e;
+    std::printf("%-4s %-5s %-16s %s\n", format.CanOpen() ? "yes" : "no", format.CanSave() ? "yes" : "no",
+                extensions.c_str(), format.name.c_str());
+  }
+  return 0;
 }
 
 // Every failure is told here, once: "mwconv: FILE: what went wrong".
@@ -75,6 +89,8 @@ int main(int argc, char** argv) {
   });
   mw::CMeshwright scene;
   scene.ResetScene();
+
+  if (args[0] == "--formats") return args.size() == 1 ? ListFormats() : Usage();
 
   if (args[0] == "--new") {
     if (args.size() != 2) return Usage();

@@ -44,6 +44,36 @@ TEST(Mwconv, NewWritesTheEmptyDocument) {
   EXPECT_EQ(Mwconv("--new " + Q(dir / "a.MWR")).status, 0);
 }
 
+TEST(Mwconv, FormatsListsWhatItReadsAndWritesAndConvertsAmongThem) {
+  RunResult r = Mwconv("--formats");
+  EXPECT_EQ(r.status, 0);
+  for (const char* line : {"yes  yes   .mwr             Meshwright\n", "yes  yes   .obj             Wavefront OBJ\n",
+                           "yes  yes   .glb .gltf       glTF 2.0\n", "yes  no    .fbx             FBX\n"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << " not in\n" << r.out;
+  EXPECT_EQ(Mwconv("--formats extra").status, 2);
+
+  // OBJ -> MQO -> STL -> PLY + OBJ into one -> GLB, each step read back by the next.
+  test::TempDir dir;
+  const std::string obj = Q(std::filesystem::path(MW_SOURCE_DIR) / "tests/data/assimp/meshio_grid.obj");
+  EXPECT_EQ(Mwconv(obj + " " + Q(dir / "a.mqo")).status, 0);
+  EXPECT_EQ(Mwconv(Q(dir / "a.mqo") + " " + Q(dir / "b.stl")).status, 0);
+  EXPECT_EQ(Mwconv(Q(dir / "b.stl") + " " + obj + " " + Q(dir / "c.ply")).status, 0);
+  EXPECT_EQ(Mwconv(Q(dir / "c.ply") + " " + Q(dir / "d.glb")).status, 0);
+  RunResult info = Mwconv("--info --summary " + Q(dir / "d.glb"));
+  EXPECT_EQ(info.status, 0);
+  // 14 triangles from the STL and the OBJ's 9 faces triangulated (2 + 6 x 2 + 4).
+  EXPECT_NE(info.out.find("\"faceCount\":32"), std::string::npos) << info.out;
+  // An input Assimp refuses: exit 1, the reason on stderr, no output file.
+  test::WriteBytes(dir / "bad.ply", {'p', 'l', 'y', '\n', 'x'});
+  RunResult bad = Mwconv(Q(dir / "bad.ply") + " " + Q(dir / "e.obj"), true);
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.out.find("PLY ファイルとして読み込めませんでした。("), std::string::npos) << bad.out;
+  EXPECT_FALSE(std::filesystem::exists(dir / "e.obj"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "e.mtl"));
+  // FBX is read only: writing it is a usage error.
+  EXPECT_EQ(Mwconv(Q(dir / "a.mqo") + " " + Q(dir / "f.fbx")).status, 2);
+}
+
 TEST(Mwconv, InfoPrintsTheSceneAsJson) {
   test::TempDir dir;
   ASSERT_EQ(Mwconv("--new " + Q(dir / "a.mwr")).status, 0);
