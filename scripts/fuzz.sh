@@ -11,7 +11,8 @@ shift || true
 rss=${MW_FUZZ_RSS_MB:-1024}
 data=../shared/testdata
 declare -A seeds=([fuzz_mwr]="" [fuzz_mqo]="$data/mqo" [fuzz_bmp]="$data/bmp" [fuzz_tga]="$data/tga"
-                  [fuzz_ppm]="$data/pnm" [fuzz_iff]="$data/iff" [fuzz_jpg]="$data/jpg" [fuzz_png]="$data/png")
+                  [fuzz_ppm]="$data/pnm" [fuzz_iff]="$data/iff" [fuzz_jpg]="$data/jpg" [fuzz_png]="$data/png"
+                  [fuzz_assimp]="$data/obj $data/ply $data/stl tests/data/assimp")
 harnesses=("$@")
 ((${#harnesses[@]})) || harnesses=("${!seeds[@]}")
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
@@ -23,7 +24,11 @@ for h in "${harnesses[@]}"; do
   mkdir -p "$corpus"
   # libFuzzer reads seed folders one level deep: copy the test files in flat.
   if [ -n "${seeds[$h]}" ]; then
-    find "${seeds[$h]}" -type f -exec cp -n {} "$corpus/" \; 2>/dev/null || true
+    # The model harness takes no pictures or scripts from the model folders.
+    skip=()
+    [ "$h" = fuzz_assimp ] && skip=(! -name '*.jpg' ! -name '*.png' ! -name '*.py')
+    # shellcheck disable=SC2086 # a harness may have several seed folders
+    find ${seeds[$h]} -type f "${skip[@]}" -exec cp -n {} "$corpus/" \; 2>/dev/null || true
   fi
   echo "== $h for ${seconds}s"
   build/fuzz/bin/$h -max_total_time="$seconds" -max_len=65536 -rss_limit_mb="$rss" -print_final_stats=1 \
