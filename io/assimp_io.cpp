@@ -331,16 +331,19 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
     return false;
   };
   CModel model;
-  const aiString& nodeName = node.mName;
-  const bool ownName = nodeName.length > 0 && nodeName.data[0] != '<';
-  std::string name = ownName ? std::string(nodeName.data, nodeName.length) : std::string();
+  // Names Assimp makes up ("<STL_BINARY>", "defaultobject" for an OBJ without o or g) are not the
+  // file's: the mesh's name or the file's is better.
+  const std::string_view nodeName(node.mName.data, node.mName.length);
+  const bool ownName = !nodeName.empty() && nodeName[0] != '<' && nodeName != "defaultobject";
+  std::string name = ownName ? std::string(nodeName) : std::string();
   const bool mirrors = transform.Mirrors();
   std::unordered_map<PositionKey, std::int32_t, PositionHash> welded;
   std::vector<std::int32_t> vertexOf;
   for (unsigned i = 0; i < node.mNumMeshes; ++i) {
     if (node.mMeshes[i] >= scene_.mNumMeshes || !scene_.mMeshes[node.mMeshes[i]]) return damaged("mesh index out of range");
     const aiMesh& mesh = *scene_.mMeshes[node.mMeshes[i]];
-    if (name.empty() && mesh.mName.length > 0) name.assign(mesh.mName.data, mesh.mName.length);
+    const std::string_view meshName(mesh.mName.data, mesh.mName.length);
+    if (name.empty() && meshName != "defaultobject") name = meshName;
     if (mesh.mMaterialIndex >= scene_.mNumMaterials) return damaged("material index out of range");
     if (mesh.mNumVertices > 0 && !mesh.mVertices) return damaged("mesh without positions");
 

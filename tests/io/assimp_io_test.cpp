@@ -498,6 +498,7 @@ TEST(AssimpImport, AppendsAfterTheSceneWithNewMaterialIdentifiers) {
   EXPECT_EQ(s.materials.back().id, next);
   EXPECT_EQ(s.nextMaterialId, next + 1);
   for (const CFace& f : s.models.back().faces) EXPECT_EQ(f.material, next);
+  EXPECT_EQ(s.models.back().name, "meshio_grid") << "a file without object names names its model";
   // What was there is untouched.
   EXPECT_EQ(Faces(s, 2, true).size(), Faces(SampleScene(), 2, true).size() + 9);
 }
