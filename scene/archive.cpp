@@ -1,11 +1,15 @@
 #include "scene/archive.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "platform/atomic_file.h"
 #include "platform/encoding.h"
@@ -23,58 +27,57 @@ constexpr std::uint64_t kMinMaterialBytes = 4 + 1 + 16 + 20 + 1 + 1 + 1;
 struct FormatError {
   ArchiveError error;
   const char* what;
+  int systemError = 0;
 };
 
+// Reads the stream either from one block in memory or from a file through a small window, so
+// opening a document costs no copy of the whole file. Every count is still checked against the
+// bytes left in the stream (the file's size, taken when it was opened), never against the window.
 class Reader {
  public:
   Reader(const std::uint8_t* data, std::size_t size) : p_(data), end_(data + size) {}
+  // `size` bytes are read from `fd`'s current position through `window` (kWindow bytes).
+  Reader(int fd, std::uint64_t size, std::uint8_t* window)
+      : p_(window), end_(window), fd_(fd), window_(window), rest_(size) {}
 
-  std::size_t Left() const { return static_cast<std::size_t>(end_ - p_); }
+  static constexpr std::size_t kWindow = 256 * 1024;
+
+  std::uint64_t Left() const { return static_cast<std::uint64_t>(end_ - p_) + rest_; }
 
   void Need(std::uint64_t n, const char* what) {
     if (n > Left()) throw FormatError{ArchiveError::kUnexpectedFormat, what};
   }
   std::uint8_t U8() {
-    Need(1, "unexpected end of file");
-    return *p_++;
-  }
-  std::uint16_t U16() {
-    Need(2, "unexpected end of file");
-    std::uint16_t v = static_cast<std::uint16_t>(p_[0] | (p_[1] << 8));
-    p_ += 2;
+    std::uint8_t v;
+    Copy(&v, 1);
     return v;
   }
+  std::uint16_t U16() {
+    std::uint8_t b[2];
+    Copy(b, 2);
+    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+  }
   std::uint32_t U32() {
-    Need(4, "unexpected end of file");
     std::uint32_t v;
-    std::memcpy(&v, p_, 4);  // the formats here are little-endian, as is every target we build for
-    p_ += 4;
+    Copy(&v, 4);  // the formats here are little-endian, as is every target we build for
     return v;
   }
   std::uint64_t U64() {
-    Need(8, "unexpected end of file");
     std::uint64_t v;
-    std::memcpy(&v, p_, 8);
-    p_ += 8;
+    Copy(&v, 8);
     return v;
   }
   std::int32_t I32() { return static_cast<std::int32_t>(U32()); }
+  // The next n bytes when the window holds them all, else null; Skip(k <= n) then consumes them.
+  const std::uint8_t* Window(std::size_t n) const { return static_cast<std::size_t>(end_ - p_) >= n ? p_ : nullptr; }
+  void Skip(std::size_t n) { p_ += n; }
   float F32() {
-    std::uint32_t bits = U32();
     float f;
-    std::memcpy(&f, &bits, 4);
+    Copy(&f, 4);
     return f;
   }
-  void Floats(float* out, std::size_t n) {
-    Need(4 * n, "unexpected end of file");
-    std::memcpy(out, p_, 4 * n);
-    p_ += 4 * n;
-  }
-  void Ints(std::int32_t* out, std::size_t n) {
-    Need(4 * static_cast<std::uint64_t>(n), "unexpected end of file");
-    std::memcpy(out, p_, 4 * n);
-    p_ += 4 * n;
-  }
+  void Floats(float* out, std::size_t n) { Copy(out, 4 * static_cast<std::uint64_t>(n)); }
+  void Ints(std::int32_t* out, std::size_t n) { Copy(out, 4 * static_cast<std::uint64_t>(n)); }
   // A count that must be non-negative and leave room for `minEach` bytes per element.
   std::int32_t Count(std::uint64_t minEach, const char* what) {
     std::int32_t n = I32();
@@ -116,18 +119,133 @@ class Reader {
   }
 
  private:
+  // Copies the next n bytes out, refilling the window as often as it takes.
+  void Copy(void* out, std::uint64_t n) {
+    if (n <= static_cast<std::uint64_t>(end_ - p_)) {
+      if (n) std::memcpy(out, p_, static_cast<std::size_t>(n));
+      p_ += n;
+      return;
+    }
+    Need(n, "unexpected end of file");
+    auto* o = static_cast<std::uint8_t*>(out);
+    while (n) {
+      if (p_ == end_) Refill();
+      const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(n, static_cast<std::uint64_t>(end_ - p_)));
+      std::memcpy(o, p_, chunk);
+      o += chunk;
+      p_ += chunk;
+      n -= chunk;
+    }
+  }
+
+  // Only called with the window used up and bytes left in the file (Need came first).
+  void Refill() {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(rest_, kWindow));
+    std::size_t got = 0;
+    while (got < want) {
+      const ssize_t n = ::read(fd_, window_ + got, want - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw FormatError{ArchiveError::kFileError, std::strerror(errno), errno};
+      // The file became shorter than it was when it was opened.
+      if (n == 0) throw FormatError{ArchiveError::kFileError, "the file changed while it was read", EIO};
+      got += static_cast<std::size_t>(n);
+    }
+    p_ = window_;
+    end_ = window_ + got;
+    rest_ -= got;
+  }
+
   std::string Finish(std::uint64_t length, bool wide) {
-    std::uint64_t bytes = wide ? 2 * length : length;
+    const std::uint64_t bytes = wide ? 2 * length : length;
     Need(bytes, "text runs past the end of the file");
-    const std::uint8_t* start = p_;
-    p_ += bytes;
-    if (wide) return Utf16leToCp932(start, static_cast<std::size_t>(length));
-    return std::string(reinterpret_cast<const char*>(start), static_cast<std::size_t>(length));
+    if (wide) {
+      std::vector<std::uint8_t> units(static_cast<std::size_t>(bytes));
+      Copy(units.data(), bytes);
+      return Utf16leToCp932(units.data(), static_cast<std::size_t>(length));
+    }
+    std::string text(static_cast<std::size_t>(length), '\0');
+    Copy(text.data(), bytes);
+    return text;
   }
 
   const std::uint8_t* p_;
   const std::uint8_t* end_;
+  int fd_ = -1;
+  std::uint8_t* window_ = nullptr;
+  std::uint64_t rest_ = 0;  // bytes of the file not yet in the window
 };
+
+// Large arrays are filled front to back right away: huge pages spare the kernel most of the faults.
+void AdviseLargeArray(void* data, std::size_t bytes) {
+  constexpr std::uintptr_t kHuge = 2u << 20;
+  if (bytes < 4 * kHuge) return;
+  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+[[noreturn]] void BadIndex(const char* what) { throw FormatError{ArchiveError::kUnexpectedFormat, what}; }
+
+// Everything that indexes with these numbers later trusts them.
+template <typename List>
+void CheckIndices(const List& list, std::int32_t count, const char* what) {
+  for (std::int32_t i : list)
+    if (i < 0 || i >= count) BadIndex(what);
+}
+
+// Records of up to four corners (all the program builds) are taken straight from the window when
+// it holds them; anything else, or a record split across two windows, goes field by field.
+void ReadVertex(Reader& r, CVertex& vx, std::int32_t faceCount) {
+  constexpr std::size_t kShort = 16 + 4 * 4;
+  if (const std::uint8_t* q = r.Window(kShort)) {
+    std::int32_t refs;
+    std::memcpy(&refs, q + 12, 4);
+    if (refs >= 0 && refs <= 4) {
+      std::memcpy(&vx.position.x, q, 12);
+      vx.faceRefs.resize(static_cast<std::size_t>(refs));
+      std::memcpy(vx.faceRefs.data(), q + 16, 4 * static_cast<std::size_t>(refs));
+      r.Skip(16 + 4 * static_cast<std::size_t>(refs));
+      CheckIndices(vx.faceRefs, faceCount, "face reference names no face");
+      return;
+    }
+  }
+  r.Floats(&vx.position.x, 3);
+  const std::int32_t refs = r.Count(4, "face reference count");
+  vx.faceRefs.resize(static_cast<std::size_t>(refs));
+  r.Ints(vx.faceRefs.data(), static_cast<std::size_t>(refs));
+  CheckIndices(vx.faceRefs, faceCount, "face reference names no face");
+}
+
+void ReadFace(Reader& r, CFace& fc, std::int32_t vertexCount) {
+  constexpr std::size_t kShort = 24 + 4 * 4 + 8 * 4;
+  if (const std::uint8_t* q = r.Window(kShort)) {
+    std::int32_t corners, uvCount;
+    std::memcpy(&corners, q + 16, 4);
+    if (corners >= 0 && corners <= 4) {
+      std::memcpy(&uvCount, q + 20 + 4 * corners, 4);
+      if (uvCount >= 0 && uvCount <= 4) {
+        std::memcpy(&fc.normal.x, q, 12);
+        std::memcpy(&fc.material, q + 12, 4);
+        fc.indices.resize(static_cast<std::size_t>(corners));
+        std::memcpy(fc.indices.data(), q + 20, 4 * static_cast<std::size_t>(corners));
+        fc.uvs.resize(static_cast<std::size_t>(uvCount));
+        std::memcpy(&fc.uvs.data()->u, q + 24 + 4 * corners, 8 * static_cast<std::size_t>(uvCount));
+        r.Skip(24 + 4 * static_cast<std::size_t>(corners) + 8 * static_cast<std::size_t>(uvCount));
+        CheckIndices(fc.indices, vertexCount, "face corner names no vertex");
+        return;
+      }
+    }
+  }
+  r.Floats(&fc.normal.x, 3);
+  fc.material = r.I32();
+  const std::int32_t corners = r.Count(4, "corner count");
+  fc.indices.resize(static_cast<std::size_t>(corners));
+  r.Ints(fc.indices.data(), static_cast<std::size_t>(corners));
+  const std::int32_t uvCount = r.Count(8, "texture coordinate count");
+  fc.uvs.resize(static_cast<std::size_t>(uvCount));
+  r.Floats(&fc.uvs.data()->u, 2 * static_cast<std::size_t>(uvCount));
+  CheckIndices(fc.indices, vertexCount, "face corner names no vertex");
+}
 
 void ReadModel(Reader& r, CModel& m) {
   m.name = r.Text();
@@ -139,33 +257,13 @@ void ReadModel(Reader& r, CModel& m) {
   r.Need(4 + static_cast<std::uint64_t>(v) * kMinVertexBytes + static_cast<std::uint64_t>(f) * kMinFaceBytes,
          "vertex or face count larger than the file");
   m.facet = r.F32();
-  m.vertices.resize(static_cast<std::size_t>(v));
-  m.faces.resize(static_cast<std::size_t>(f));
-  for (CVertex& vx : m.vertices) {
-    r.Floats(&vx.position.x, 3);
-    const std::int32_t refs = r.Count(4, "face reference count");
-    vx.faceRefs.resize(static_cast<std::size_t>(refs));
-    r.Ints(vx.faceRefs.data(), static_cast<std::size_t>(refs));
-  }
-  for (CFace& fc : m.faces) {
-    r.Floats(&fc.normal.x, 3);
-    fc.material = r.I32();
-    const std::int32_t corners = r.Count(4, "corner count");
-    fc.indices.resize(static_cast<std::size_t>(corners));
-    r.Ints(fc.indices.data(), static_cast<std::size_t>(corners));
-    const std::int32_t uvCount = r.Count(8, "texture coordinate count");
-    fc.uvs.resize(static_cast<std::size_t>(uvCount));
-    r.Floats(&fc.uvs.data()->u, 2 * static_cast<std::size_t>(uvCount));
-  }
-  // Everything that indexes with these numbers later trusts them.
-  const auto vertexCount = static_cast<std::int64_t>(m.vertices.size());
-  const auto faceCount = static_cast<std::int64_t>(m.faces.size());
-  for (const CFace& fc : m.faces)
-    for (std::int32_t i : fc.indices)
-      if (i < 0 || i >= vertexCount) throw FormatError{ArchiveError::kUnexpectedFormat, "face corner names no vertex"};
-  for (const CVertex& vx : m.vertices)
-    for (std::int32_t i : vx.faceRefs)
-      if (i < 0 || i >= faceCount) throw FormatError{ArchiveError::kUnexpectedFormat, "face reference names no face"};
+  // Built record by record: each element is written once, while its record is at hand.
+  m.vertices.reserve(static_cast<std::size_t>(v));
+  m.faces.reserve(static_cast<std::size_t>(f));
+  AdviseLargeArray(m.vertices.data(), m.vertices.capacity() * sizeof(CVertex));
+  AdviseLargeArray(m.faces.data(), m.faces.capacity() * sizeof(CFace));
+  for (std::int32_t i = 0; i < v; ++i) ReadVertex(r, m.vertices.emplace_back(), f);
+  for (std::int32_t i = 0; i < f; ++i) ReadFace(r, m.faces.emplace_back(), v);
 }
 
 void ReadMaterial(Reader& r, CMaterial& m) {
@@ -252,8 +350,10 @@ void AppendTextPrefix(std::vector<std::uint8_t>& out, std::uint64_t length) {
   for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
 }
 
-ArchiveResult ReadScene(CMeshwright& scene, const std::uint8_t* data, std::size_t size) {
-  Reader r(data, size);
+namespace {
+
+// Decodes everything into locals first, so a failure anywhere leaves the scene as it was.
+ArchiveResult Decode(CMeshwright& scene, Reader& r) {
   std::vector<CModel> models;
   std::vector<CMaterial> materials;
   CAnimation camera;
@@ -277,7 +377,7 @@ ArchiveResult ReadScene(CMeshwright& scene, const std::uint8_t* data, std::size_
     camera.frame = r.I32();
     for (CMaterial& material : materials) ReadMaterial(r, material);
   } catch (const FormatError& e) {
-    return ArchiveResult{e.error, e.what};
+    return ArchiveResult{e.error, e.what, e.systemError};
   } catch (const std::bad_alloc&) {
     return ArchiveResult{ArchiveError::kUnexpectedFormat, "not enough memory for the document"};
   }
@@ -290,6 +390,13 @@ ArchiveResult ReadScene(CMeshwright& scene, const std::uint8_t* data, std::size_
   scene.nextMaterialId = nextMaterialId;
   scene.smoothing = smoothing;
   return ArchiveResult{};
+}
+
+}  // namespace
+
+ArchiveResult ReadScene(CMeshwright& scene, const std::uint8_t* data, std::size_t size) {
+  Reader r(data, size);
+  return Decode(scene, r);
 }
 
 bool WriteScene(const CMeshwright& scene, const std::function<bool(const void*, std::size_t)>& sink) {
@@ -362,38 +469,30 @@ ArchiveResult OpenSceneFile(CMeshwright& scene, const std::string& path) {
   auto fileError = [&path](int err, const char* what) {
     return ArchiveResult{ArchiveError::kFileError, path + ": " + what, err};
   };
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return fileError(errno, std::strerror(errno));
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fileError(errno, std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
   // A folder opens for reading here; say so rather than reading its nonsense size.
   struct stat info;
-  if (fstat(fileno(f), &info) == 0 && S_ISDIR(info.st_mode)) {
-    std::fclose(f);
-    return fileError(EISDIR, std::strerror(EISDIR));
+  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) return fileError(EISDIR, std::strerror(EISDIR));
+  // The size by seeking, as for any file that can seek; a pipe cannot and is refused.
+  const off_t size = ::lseek(fd, 0, SEEK_END);
+  if (size < 0 || ::lseek(fd, 0, SEEK_SET) != 0) return fileError(errno, std::strerror(errno));
+  if (size == 0) return ArchiveResult{};
+  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  std::unique_ptr<std::uint8_t[]> window;
+  try {
+    window.reset(new std::uint8_t[Reader::kWindow]);
+  } catch (const std::bad_alloc&) {
+    return fileError(ENOMEM, std::strerror(ENOMEM));
   }
-  std::vector<std::uint8_t> data;
-  bool readOk = true;
-  if (std::fseek(f, 0, SEEK_END) == 0) {
-    long size = std::ftell(f);
-    if (size > 0) {
-      std::rewind(f);
-      try {
-        data.resize(static_cast<std::size_t>(size));
-      } catch (const std::bad_alloc&) {
-        std::fclose(f);
-        return fileError(ENOMEM, "file too large");
-      }
-      readOk = std::fread(data.data(), 1, data.size(), f) == data.size();
-    } else if (size < 0) {
-      readOk = false;
-    }
-  } else {
-    readOk = false;
-  }
-  int err = errno;
-  std::fclose(f);
-  if (!readOk) return fileError(err ? err : EIO, std::strerror(err ? err : EIO));
-  if (data.empty()) return ArchiveResult{};
-  return ReadScene(scene, data.data(), data.size());
+  Reader r(fd, static_cast<std::uint64_t>(size), window.get());
+  ArchiveResult result = Decode(scene, r);
+  if (result.error == ArchiveError::kFileError) result.detail = path + ": " + result.detail;
+  return result;
 }
 
 ArchiveResult SaveSceneFile(const CMeshwright& scene, const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -405,6 +406,94 @@ TEST(ArchiveFile, SaveThenOpenAndMissingFiles) {
   ArchiveResult folder = OpenSceneFile(loaded, dir.path().string());
   EXPECT_EQ(folder.error, ArchiveError::kFileError);
   EXPECT_EQ(folder.systemError, EISDIR);
+}
+
+// A file several times the reader's window, whose records come in every size: vertices with 0 to
+// 9 face references, faces of 1 to 11 corners with and without texture coordinates, a name longer
+// than the window and a wide name, so records and texts straddle window edges at many offsets.
+Bytes StraddlingFile() {
+  CMeshwright s = RichScene();
+  CModel& m = s.models[0];
+  m.name = std::string(700 * 1024 + 3, 'w');
+  const int n = 30011;
+  m.vertices.clear();
+  m.faces.clear();
+  for (int i = 0; i < n; ++i) m.vertices.emplace_back(0.5f * static_cast<float>(i), -1.0f / static_cast<float>(i + 3), 7e-3f);
+  for (int i = 0; i < n; ++i) {
+    CFace f;
+    const int corners = 1 + (i * 7) % 11;
+    for (int c = 0; c < corners; ++c) {
+      f.AddIndex((i + c * 13) % n);
+      if (i % 3 != 0) f.AddUV(CUV(static_cast<float>(c) / 3.0f, -static_cast<float>(i)));
+    }
+    f.material = i % 5 - 1;
+    f.normal = CVector(static_cast<float>(i), 1.25f, -3);
+    m.faces.push_back(f);
+  }
+  m.RebuildFaceRefs();
+  Bytes bytes = Write(s);
+  // The second model's name as another writer stores it: UTF-16, here "テスト".
+  const Bytes plain = {0xFF, 0x2C, 0x01};  // the 300-byte name's prefix
+  const auto at = std::search(bytes.begin(), bytes.end(), plain.begin(), plain.end());
+  EXPECT_NE(at, bytes.end());
+  const Bytes wide = {0xFF, 0xFE, 0xFF, 3, 0xC6, 0x30, 0xB9, 0x30, 0xC8, 0x30};
+  const auto offset = at - bytes.begin();
+  bytes.erase(bytes.begin() + offset, bytes.begin() + offset + 3 + 300);
+  bytes.insert(bytes.begin() + offset, wide.begin(), wide.end());
+  return bytes;
+}
+
+TEST(ArchiveFile, LargeFileReadsExactlyAsFromMemory) {
+  test::TempDir dir;
+  const auto path = dir / "large.mwr";
+  const Bytes bytes = StraddlingFile();
+  ASSERT_GT(bytes.size(), 3u * 256 * 1024);
+  test::WriteBytes(path, bytes);
+  CMeshwright fromMemory = NewDocument();
+  ASSERT_TRUE(ReadScene(fromMemory, bytes.data(), bytes.size()).ok());
+  CMeshwright fromFile = NewDocument();
+  ASSERT_TRUE(OpenSceneFile(fromFile, path.string()).ok());
+  ExpectSameArchivedContent(fromMemory, fromFile);
+  EXPECT_EQ(fromFile.models[1].name, "\x83\x65\x83\x58\x83\x67");
+  EXPECT_EQ(Write(fromFile), Write(fromMemory));
+}
+
+TEST(ArchiveFile, FilesCutShortAroundWindowEdgesFailAndLeaveTheScene) {
+  test::TempDir dir;
+  const Bytes bytes = StraddlingFile();
+  const CMeshwright rich = RichScene();
+  const Bytes before = Write(rich);
+  constexpr std::size_t kWindow = 256 * 1024;
+  for (std::size_t n : {std::size_t{5}, kWindow - 1, kWindow, kWindow + 1, 2 * kWindow + 17, 3 * kWindow,
+                        bytes.size() - 40, bytes.size() - 1}) {
+    const auto path = dir / ("cut" + std::to_string(n) + ".mwr");
+    test::WriteBytes(path, Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)));
+    CMeshwright s = rich;
+    EXPECT_EQ(OpenSceneFile(s, path.string()).error, ArchiveError::kUnexpectedFormat) << n;
+    EXPECT_EQ(Write(s), before) << n;
+  }
+  // A bad index far into the file, after several windows were decoded, still leaves the scene.
+  Bytes bad = bytes;
+  CMeshwright probe = NewDocument();
+  ASSERT_TRUE(ReadScene(probe, bad.data(), bad.size()).ok());
+  const auto path = dir / "bad.mwr";
+  const CFace& last = probe.models[0].faces.back();
+  // Find the last face's record by its normal, then point its first corner past the vertices.
+  float normal[3] = {last.normal.x, last.normal.y, last.normal.z};
+  std::int32_t material = last.material;
+  Bytes key(16);
+  std::memcpy(key.data(), normal, 12);
+  std::memcpy(key.data() + 12, &material, 4);
+  const auto at = std::search(bad.begin(), bad.end(), key.begin(), key.end());
+  ASSERT_NE(at, bad.end());
+  const std::int32_t outside = static_cast<std::int32_t>(probe.models[0].vertices.size());
+  std::memcpy(&*(at + 20), &outside, 4);
+  test::WriteBytes(path, bad);
+  CMeshwright s = rich;
+  ArchiveResult r = OpenSceneFile(s, path.string());
+  EXPECT_EQ(r.error, ArchiveError::kUnexpectedFormat);
+  EXPECT_EQ(r.detail, "face corner names no vertex");
+  EXPECT_EQ(Write(s), before);
 }
 
 TEST(ArchiveFile, FailedSaveLeavesWhatWasThereAndNoTemporaryFile) {
