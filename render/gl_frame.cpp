@@ -77,13 +77,6 @@ void Corner(const CModel& model, const CFace& f, std::size_t k) {
   glVertex3f(v.position.x, v.position.y, v.position.z);
 }
 
-// Triangles of the faces of more than four corners, one cache per model position, kept between
-// frames. Each use checks the face against what is kept, so whatever scene is drawn is right.
-std::vector<PolygonTriangleCache>& FrameTriangleCaches() {
-  static std::vector<PolygonTriangleCache> caches;
-  return caches;
-}
-
 }  // namespace
 
 void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials,
@@ -141,7 +134,7 @@ void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<
   if (!anyPolygon) cache.Clear();
 }
 
-void DrawPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader) {
+void BeginPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader) {
   // Textures decoded before there was a context to upload them to.
   if (uploader) {
     for (CMaterial& m : scene.materials)
@@ -158,10 +151,13 @@ void DrawPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader) {
   glRotatef(cam.rotation.z, 0.0f, 0.0f, 1.0f);
   const float s = scene.zoom / 100.0f;
   glScalef(s, s, s);
-  std::vector<PolygonTriangleCache>& caches = FrameTriangleCaches();
-  caches.resize(scene.models.size());
+}
+
+void DrawPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader, std::vector<PolygonTriangleCache>* caches) {
+  BeginPerspectiveFrame(scene, uploader);
+  if (caches) caches->resize(scene.models.size());
   for (std::size_t i = 0; i < scene.models.size(); ++i)
-    DrawModelGl(scene.models[i], scene.smoothing, scene.materials, &caches[i]);
+    DrawModelGl(scene.models[i], scene.smoothing, scene.materials, caches ? &(*caches)[i] : nullptr);
 }
 
 std::uint32_t UploadTexture(const DibStream& image, std::int32_t components, std::uint32_t format) {

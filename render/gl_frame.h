@@ -1,7 +1,9 @@
 // The perspective pane's OpenGL: fixed state, projection, light, and the frame.
 //
 // Every function here expects the perspective pane's context to be current. The drawing model is
-// fixed-function OpenGL 1.1: immediate mode, one directional light fixed to the eye, materials.
+// fixed-function OpenGL: one directional light fixed to the eye, materials. The frame here is
+// drawn in immediate mode and is the reference the pane's buffer renderer (perspective_renderer.h)
+// must match pixel for pixel.
 #pragma once
 
 #include <cstdint>
@@ -36,9 +38,13 @@ struct GlLight {
 };
 inline constexpr GlLight kEyeLight = {{0.0f, 0.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 1.0f, 1.0f}};
 void SetLights(const GlLight& light = kEyeLight);
-// Clears, lights, applies the camera (translation, rotation X then Y then Z, zoom) and draws
-// every model. The caller swaps buffers. Textures whose upload had to wait are uploaded here.
-void DrawPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader);
+// Uploads textures whose upload had to wait, clears, lights and applies the camera (translation,
+// rotation X then Y then Z, zoom): everything of a frame before the models.
+void BeginPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader);
+// BeginPerspectiveFrame, then every model in immediate mode. The caller swaps buffers. `caches`
+// (resized to one per model) keeps triangles of faces of more than four corners between frames.
+void DrawPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader,
+                          std::vector<PolygonTriangleCache>* caches = nullptr);
 // One model, material by material; hidden models and faces whose material is unknown draw nothing.
 // Faces of more than four corners are drawn as the triangles `triangles` keeps for them (without
 // a cache they are split for this call only).

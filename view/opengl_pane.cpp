@@ -2,9 +2,11 @@
 
 #include <QOpenGLContext>
 #include <QSurfaceFormat>
+#include <GL/gl.h>
 
 #include "platform/message.h"
 #include "scene/meshwright.h"
+#include "view/frame_timer.h"
 #include "view/pane_events.h"
 
 namespace mw {
@@ -52,6 +54,7 @@ PerspectivePane::~PerspectivePane() {
   // The textures go before the context does, with the context current.
   if (ready_) {
     makeCurrent();
+    renderer_.Release();
     scene_.ReleaseTextures();
     doneCurrent();
   }
@@ -79,6 +82,12 @@ void PerspectivePane::initializeGL() {
     return;
   }
   ready_ = true;
+  // A new context (the pane moved to another window, say) starts without our buffers.
+  connect(ctx, &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+    makeCurrent();
+    renderer_.Release();
+    doneCurrent();
+  });
   SetupGlState();
   SetClearColor(scene_);
 }
@@ -95,7 +104,9 @@ void PerspectivePane::paintGL() {
   // Qt may rebind its own framebuffer state between frames; the projection is ours to keep.
   const qreal ratio = devicePixelRatioF();
   SetViewport(scene_, width(), height(), static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
-  DrawPerspectiveFrame(scene_, &uploader_);
+  const FrameTimer timer("perspective");
+  renderer_.DrawFrame(scene_, &uploader_);
+  if (timer.on()) glFinish();
 }
 
 }  // namespace mw

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "render/gl_frame.h"
+#include "render/perspective_renderer.h"
 #include "view/pane_host.h"
 #include "view/pane_input.h"
 
@@ -42,6 +43,7 @@ class PerspectivePane : public QOpenGLWidget {
   PaneHost& host_;
   PaneInput input_;
   GlTextureUploader uploader_;
+  PerspectiveRenderer renderer_;
   bool ready_ = false;
   bool reported_ = false;
 };

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "scene/meshwright.h"
+#include "view/frame_timer.h"
 #include "view/pane_events.h"
 
 namespace mw {
@@ -21,6 +22,7 @@ OrthoPane::OrthoPane(CMeshwright& scene, OrthoShared& shared, PaneHost& host, Pl
 }
 
 void OrthoPane::paintEvent(QPaintEvent*) {
+  const FrameTimer timer(plane_ == kPlaneTop ? "top" : (plane_ == kPlaneFace ? "front" : "left"));
   if (buffer_.size() != size()) buffer_ = QImage(size(), QImage::Format_RGB32);
   buffer_.fill(Qt::white);
   OrthoOverlay overlay = input_.Overlay();

@@ -1,0 +1,250 @@
+#include "render/perspective_renderer.h"
+
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstdio>
+#include <cstring>
+#include <span>
+
+#include "render/gl_frame.h"
+#include "scene/polygon_triangles.h"
+
+namespace mw {
+namespace {
+
+// Interleaved as glInterleavedArrays' GL_T2F_N3F_V3F would have it.
+struct Corner {
+  float t[2];
+  float n[3];
+  float p[3];
+};
+
+class KeyHasher {
+ public:
+  void Add(std::uint64_t w) { h_ = ((h_ << 5 | h_ >> 59) ^ w) * 0x9E3779B97F4A7C15ull; }
+  void Add2(std::uint32_t a, std::uint32_t b) { Add(static_cast<std::uint64_t>(a) | static_cast<std::uint64_t>(b) << 32); }
+  void Floats(const float* f, std::size_t n) {
+    std::uint32_t bits[2] = {0, 0};
+    for (std::size_t i = 0; i < n; i += 2) {
+      std::memcpy(&bits[0], f + i, 4);
+      bits[1] = 0;
+      if (i + 1 < n) std::memcpy(&bits[1], f + i + 1, 4);
+      Add2(bits[0], bits[1]);
+    }
+  }
+  std::uint64_t Value() const { return h_; }
+
+ private:
+  std::uint64_t h_ = 0x243F6A8885A308D3ull;
+};
+
+}  // namespace
+
+std::uint64_t PerspectiveKey(const CModel& model, const std::vector<CMaterial>& materials) {
+  KeyHasher h;
+  h.Add(materials.size());
+  for (const CMaterial& m : materials) h.Add(static_cast<std::uint32_t>(m.id));
+  h.Add(model.vertices.size());
+  for (const CVertex& v : model.vertices) {
+    const float f[6] = {v.position.x, v.position.y, v.position.z, v.normal.x, v.normal.y, v.normal.z};
+    h.Floats(f, 6);
+  }
+  h.Add(model.faces.size());
+  for (const CFace& f : model.faces) {
+    h.Add2(static_cast<std::uint32_t>(f.material), static_cast<std::uint32_t>(f.indices.size()) |
+                                                       static_cast<std::uint32_t>(f.uvs.size()) << 16);
+    const std::int32_t* idx = f.indices.data();
+    for (std::size_t i = 0; i < f.indices.size(); i += 2)
+      h.Add2(static_cast<std::uint32_t>(idx[i]), i + 1 < f.indices.size() ? static_cast<std::uint32_t>(idx[i + 1]) : 0u);
+    if (!f.uvs.empty()) h.Floats(&f.uvs.data()->u, 2 * f.uvs.size());
+  }
+  return h.Value();
+}
+
+// One model laid out for drawing.
+struct PerspectiveRenderer::ModelArrays {
+  // A run of corners drawn with one call. `material` >= 0: that material is applied first.
+  struct Step {
+    std::int32_t material;
+    GLenum mode;
+    GLint first;
+    GLsizei count;
+    bool normalFromBefore;    // the corners take the normal current when the model starts
+    bool texCoordFromBefore;  // the same for the texture coordinate
+  };
+  bool built = false;
+  std::uint64_t key = 0;
+  std::vector<Step> steps;
+  std::vector<Corner> corners;  // kept only when the context has no buffer objects
+  GLuint buffer = 0;
+  // What the model leaves current, when it sets it at all.
+  bool setsNormal = false, setsTexCoord = false;
+  float lastNormal[3] = {0, 0, 0};
+  float lastTexCoord[2] = {0, 0};
+  PolygonTriangleCache triangles;
+
+  // Follows DrawModelGl face by face, so that the arrays hold exactly what it would send.
+  void Build(const CModel& model, const std::vector<CMaterial>& materials) {
+    steps.clear();
+    corners.clear();
+    setsNormal = setsTexCoord = false;
+    const std::size_t vertexCount = model.vertices.size();
+    const std::size_t faceCount = model.faces.size();
+    bool anyPolygon = false;
+    float normal[3] = {0, 0, 0}, tex[2] = {0, 0};
+    for (std::size_t mi = 0; mi < materials.size(); ++mi) {
+      const CMaterial& material = materials[mi];
+      bool applied = false;
+      for (std::size_t fi = 0; fi < faceCount; ++fi) {
+        const CFace& f = model.faces[fi];
+        if (f.material != material.id) continue;
+        const std::size_t n = f.indices.size();
+        if (n < 2) continue;
+        bool valid = true;
+        for (std::int32_t i : f.indices) valid = valid && i >= 0 && static_cast<std::size_t>(i) < vertexCount;
+        if (!valid) continue;
+        std::span<const std::uint32_t> split;
+        if (n > 4) {
+          anyPolygon = true;
+          split = triangles.Triangles(model, fi);
+          if (split.empty()) continue;
+        }
+        const GLenum mode = n == 2 ? GL_LINES : (n == 4 ? GL_QUADS : GL_TRIANGLES);
+        auto corner = [&](std::size_t k) {
+          const CVertex& v = model.vertices[static_cast<std::size_t>(f.indices[k])];
+          if (n > 2) {
+            if (f.uvs.size() > k) {
+              tex[0] = f.uvs[k].u;
+              tex[1] = -f.uvs[k].v;
+              setsTexCoord = true;
+            }
+            normal[0] = -v.normal.x;
+            normal[1] = -v.normal.y;
+            normal[2] = -v.normal.z;
+            setsNormal = true;
+          }
+          corners.push_back(Corner{{tex[0], tex[1]}, {normal[0], normal[1], normal[2]},
+                                   {v.position.x, v.position.y, v.position.z}});
+        };
+        // A face sets its normal and texture coordinate (if any) at its first corner, so whether
+        // it inherits them from before the model is one question per face.
+        const bool normalBefore = !setsNormal && n == 2;
+        const bool texBefore = !setsTexCoord && (n == 2 || f.uvs.empty());
+        const auto first = static_cast<GLint>(corners.size());
+        if (n > 4) {
+          for (std::uint32_t k : split) corner(k);
+        } else {
+          for (std::size_t k = 0; k < n; ++k) corner(k);
+        }
+        const auto count = static_cast<GLsizei>(corners.size()) - first;
+        Step* last = steps.empty() ? nullptr : &steps.back();
+        if (!applied || !last || last->mode != mode || last->normalFromBefore != normalBefore ||
+            last->texCoordFromBefore != texBefore) {
+          steps.push_back(Step{applied ? -1 : static_cast<std::int32_t>(mi), mode, first, count, normalBefore, texBefore});
+        } else {
+          last->count += count;
+        }
+        applied = true;
+      }
+    }
+    std::memcpy(lastNormal, normal, sizeof normal);
+    std::memcpy(lastTexCoord, tex, sizeof tex);
+    // A model that no longer draws such faces (another document in its place, say) lets go of them.
+    if (!anyPolygon) triangles.Clear();
+  }
+};
+
+PerspectiveRenderer::PerspectiveRenderer() = default;
+PerspectiveRenderer::~PerspectiveRenderer() = default;
+
+void PerspectiveRenderer::Release() {
+  for (auto& m : models_)
+    if (m->buffer) glDeleteBuffers(1, &m->buffer);
+  models_.clear();
+}
+
+void PerspectiveRenderer::DrawFrame(CMeshwright& scene, TextureUploader* uploader) {
+  if (buffers_ < 0) {
+    // Buffer objects came with OpenGL 1.5; without them the arrays stay in our memory.
+    int major = 0, minor = 0;
+    const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    buffers_ = version && std::sscanf(version, "%d.%d", &major, &minor) == 2 && (major > 1 || minor >= 5) ? 1 : 0;
+  }
+  BeginPerspectiveFrame(scene, uploader);
+  while (models_.size() > scene.models.size()) {
+    if (models_.back()->buffer) glDeleteBuffers(1, &models_.back()->buffer);
+    models_.pop_back();
+  }
+  while (models_.size() < scene.models.size()) models_.push_back(std::make_unique<ModelArrays>());
+  for (std::size_t i = 0; i < scene.models.size(); ++i)
+    DrawModel(scene.models[i], scene.smoothing, scene.materials, *models_[i]);
+}
+
+void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials,
+                                    ModelArrays& a) {
+  if (model.state == kStateHidden) return;
+  const std::uint64_t key = PerspectiveKey(model, materials);
+  if (!a.built || a.key != key) {
+    a.Build(model, materials);
+    a.key = key;
+    a.built = true;
+    ++builds_;
+    if (buffers_ == 1) {
+      if (!a.buffer) glGenBuffers(1, &a.buffer);
+      glBindBuffer(GL_ARRAY_BUFFER, a.buffer);
+      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(a.corners.size() * sizeof(Corner)), a.corners.data(),
+                   GL_STATIC_DRAW);
+      glBindBuffer(GL_ARRAY_BUFFER, 0);
+      std::vector<Corner>().swap(a.corners);
+    }
+  }
+  glShadeModel(smoothing ? GL_SMOOTH : GL_FLAT);
+  glEnable(GL_LIGHTING);
+  glPolygonMode(GL_FRONT, GL_FILL);
+  if (a.steps.empty()) return;
+  const char* base = nullptr;
+  if (buffers_ == 1) {
+    glBindBuffer(GL_ARRAY_BUFFER, a.buffer);
+  } else {
+    base = reinterpret_cast<const char*>(a.corners.data());
+  }
+  glTexCoordPointer(2, GL_FLOAT, sizeof(Corner), base + offsetof(Corner, t));
+  glNormalPointer(GL_FLOAT, sizeof(Corner), base + offsetof(Corner, n));
+  glVertexPointer(3, GL_FLOAT, sizeof(Corner), base + offsetof(Corner, p));
+  glEnableClientState(GL_VERTEX_ARRAY);
+  bool normals = false, texCoords = false;
+  for (const ModelArrays::Step& s : a.steps) {
+    if (s.material >= 0) ApplyMaterial(materials[static_cast<std::size_t>(s.material)]);
+    // Corners that inherit take what the model found current, as the immediate path's would.
+    if (s.normalFromBefore) {
+      if (normals) glDisableClientState(GL_NORMAL_ARRAY);
+      normals = false;
+      glNormal3fv(normal_);
+    } else if (!normals) {
+      glEnableClientState(GL_NORMAL_ARRAY);
+      normals = true;
+    }
+    if (s.texCoordFromBefore) {
+      if (texCoords) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+      texCoords = false;
+      glTexCoord2fv(texCoord_);
+    } else if (!texCoords) {
+      glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+      texCoords = true;
+    }
+    glDrawArrays(s.mode, s.first, s.count);
+  }
+  if (normals) glDisableClientState(GL_NORMAL_ARRAY);
+  if (texCoords) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  if (buffers_ == 1) glBindBuffer(GL_ARRAY_BUFFER, 0);
+  if (a.setsNormal) std::memcpy(normal_, a.lastNormal, sizeof normal_);
+  if (a.setsTexCoord) std::memcpy(texCoord_, a.lastTexCoord, sizeof texCoord_);
+  // The arrays left the current values undefined; make them what the immediate path leaves.
+  glNormal3fv(normal_);
+  glTexCoord2fv(texCoord_);
+}
+
+}  // namespace mw

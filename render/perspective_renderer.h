@@ -1,0 +1,59 @@
+// The perspective frame drawn from buffer objects.
+//
+// Each model's faces are laid out once, material by material in the order the frame draws them,
+// as corners of lines, triangles and quadrilaterals, and kept in a buffer object until the model's
+// geometry or the list of materials changes. A frame then costs one draw call per run of faces of
+// one material and kind instead of one primitive per face, and gives exactly the pixels of
+// DrawPerspectiveFrame (the immediate-mode reference): same primitives, same order, same values,
+// down to the normal and texture coordinate a line or a face without coordinates inherits from
+// whatever was drawn before it.
+//
+// A model is rebuilt when a 64-bit key over everything its arrays are made of differs from the
+// kept one: positions, vertex normals, corners, texture coordinates, face materials, and the
+// material identifiers in their order. Colours, textures, smoothing and visibility are applied
+// at draw time and cost no rebuild.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "image/material_texture.h"
+#include "scene/meshwright.h"
+
+namespace mw {
+
+class PerspectiveRenderer {
+ public:
+  PerspectiveRenderer();
+  ~PerspectiveRenderer();
+  PerspectiveRenderer(const PerspectiveRenderer&) = delete;
+  PerspectiveRenderer& operator=(const PerspectiveRenderer&) = delete;
+
+  // Everything DrawPerspectiveFrame does, with the models drawn from their buffers. The context
+  // must be current, and the same one on every call.
+  void DrawFrame(CMeshwright& scene, TextureUploader* uploader);
+  // Deletes the buffers (the context must be current); the next frame builds them again.
+  void Release();
+  // Models laid out since construction: tells tests and benchmarks whether the buffers held.
+  std::size_t Builds() const { return builds_; }
+
+ private:
+  struct ModelArrays;
+  void DrawModel(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials,
+                 ModelArrays& arrays);
+
+  std::vector<std::unique_ptr<ModelArrays>> models_;
+  // What the immediate path would leave as the current normal and texture coordinate, carried from
+  // model to model and frame to frame as the context carries them.
+  float normal_[3] = {0.0f, 0.0f, 1.0f};
+  float texCoord_[2] = {0.0f, 0.0f};
+  int buffers_ = -1;  // whether the context has buffer objects: -1 not asked yet, 0 no, 1 yes
+  std::size_t builds_ = 0;
+};
+
+// The rebuild key of one model drawn with `materials` (exposed for tests).
+std::uint64_t PerspectiveKey(const CModel& model, const std::vector<CMaterial>& materials);
+
+}  // namespace mw

@@ -1,0 +1,289 @@
+// The buffer renderer against the immediate-mode frame, pixel for pixel.
+#include "render/perspective_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "render/gl_frame.h"
+#include "tests/support/gui_test.h"
+
+namespace mw {
+namespace {
+
+class BufferedPerspective : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::HaveDisplay()) return;
+    surface_ = std::make_unique<QOffscreenSurface>();
+    surface_->setFormat(QSurfaceFormat::defaultFormat());
+    surface_->create();
+    context_ = std::make_unique<QOpenGLContext>();
+    context_->setFormat(QSurfaceFormat::defaultFormat());
+    ASSERT_TRUE(context_->create());
+    ASSERT_TRUE(context_->makeCurrent(surface_.get()));
+    QOpenGLFramebufferObjectFormat format;
+    format.setAttachment(QOpenGLFramebufferObject::Depth);
+    fbo_ = std::make_unique<QOpenGLFramebufferObject>(240, 200, format);
+    ASSERT_TRUE(fbo_->bind());
+    SetupGlState();
+    scene_.ResetScene();
+    BuildScene();
+  }
+  void TearDown() override {
+    if (!context_) return;
+    renderer_.Release();
+    scene_.ReleaseTextures();
+    context_->doneCurrent();
+  }
+
+  QImage Reference() {
+    SetViewport(scene_, 240, 200, 240, 200);
+    DrawPerspectiveFrame(scene_, nullptr, &caches_);
+    return fbo_->toImage();
+  }
+  QImage Buffered() {
+    SetViewport(scene_, 240, 200, 240, 200);
+    renderer_.DrawFrame(scene_, nullptr);
+    return fbo_->toImage();
+  }
+
+  // Counts the pixels that differ; both ways in turn, as often as `frames` says, so that what one
+  // frame leaves current for the next is compared too.
+  void ExpectSamePixels(const char* what, int frames = 2) {
+    SCOPED_TRACE(what);
+    for (int i = 0; i < frames; ++i) {
+      const QImage reference = Reference();
+      const QImage buffered = Buffered();
+      ASSERT_EQ(reference.size(), buffered.size());
+      int differ = 0, drawn = 0;
+      const QRgb background = reference.pixel(0, 0);
+      for (int y = 0; y < reference.height(); ++y)
+        for (int x = 0; x < reference.width(); ++x) {
+          differ += reference.pixel(x, y) != buffered.pixel(x, y);
+          drawn += reference.pixel(x, y) != background;
+        }
+      EXPECT_EQ(differ, 0) << "frame " << i;
+      EXPECT_GT(drawn, 2000) << "frame " << i << ": the scene is in view";
+    }
+  }
+
+  static CFace Face(std::initializer_list<std::int32_t> corners, std::int32_t material,
+                    std::initializer_list<CUV> uvs = {}) {
+    CFace f;
+    for (std::int32_t i : corners) f.AddIndex(i);
+    for (const CUV& uv : uvs) f.AddUV(uv);
+    f.material = material;
+    return f;
+  }
+
+  // Every kind of face the frame treats apart, in several models, with a texture whose texels
+  // differ so that any texture coordinate out of place changes pixels, and lines and faces
+  // without coordinates that take what was current before them.
+  void BuildScene() {
+    scene_.camera.rotation = CVector(25, 35, 0);
+    scene_.zoom = 90.0f;
+    auto image = std::make_shared<DibStream>();
+    ASSERT_TRUE(image->Create(4, 4, 24));
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 4; ++x) {
+        const std::uint8_t px[3] = {static_cast<std::uint8_t>(60 * x), static_cast<std::uint8_t>(80 * y),
+                                    static_cast<std::uint8_t>((x + y) % 2 ? 255 : 30)};
+        std::memcpy(image->Row(y) + 3 * x, px, 3);
+      }
+    CMaterial textured(1);
+    textured.color[0] = textured.color[1] = textured.color[2] = 0.9f;
+    textured.texture = "t.bmp";
+    textured.textureImage = image;
+    textured.UpdateMaterialColors();
+    textured.textureObject = UploadTexture(*image, 3, kGlBgr);
+    CMaterial plain(2);
+    plain.color[0] = 0.2f;
+    plain.color[1] = 0.7f;
+    plain.color[2] = 0.4f;
+    plain.specular = 0.8f;
+    plain.power = 37.0f;
+    plain.UpdateMaterialColors();
+    CMaterial unused(3);
+    // The textured material twice: its faces are drawn once for each.
+    scene_.materials = {plain, textured, unused, textured};
+    scene_.materials[3].diffuse = 0.3f;
+    scene_.materials[3].UpdateMaterialColors();
+
+    // Model 0: a strip whose first faces are a line and a quadrilateral without coordinates.
+    CModel& a = scene_.models[0];
+    for (int i = 0; i < 8; ++i) {
+      a.vertices.emplace_back(-120.0f + 30.0f * static_cast<float>(i), -60.0f, 7.0f * static_cast<float>(i % 3));
+      a.vertices.emplace_back(-120.0f + 30.0f * static_cast<float>(i), 10.0f, -11.0f * static_cast<float>(i % 2));
+    }
+    a.faces = {
+        Face({0, 3}, 1),                                                   // a line before anything set a normal
+        Face({0, 1, 3, 2}, 1),                                             // no coordinates: the initial ones
+        Face({2, 3, 5, 4}, 1, {CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)}),
+        Face({4, 5, 7}, 1, {CUV(0.3f, 0.7f), CUV(0.9f, 0.1f)}),            // fewer coordinates than corners
+        Face({4, 7, 6}, 1),                                                // takes the last coordinate drawn
+        Face({6, 9}, 1),                                                   // a line after faces
+        Face({6, 7, 9, 8}, 2),
+        Face({8, 9, 11, 10}, 2, {CUV(0.2f, 0.2f), CUV(0.2f, 0.9f), CUV(0.8f, 0.9f), CUV(0.8f, 0.2f)}),
+        Face({10, 11, 13, 15, 14, 12}, 1, {CUV(0, 0), CUV(0, 1), CUV(0.5f, 1), CUV(1, 1), CUV(1, 0), CUV(0.5f, 0)}),
+        Face({10, 11, 99, 12}, 1),  // a corner naming no vertex: not drawn
+        Face({5}, 1),               // one corner: not drawn
+        Face({12, 13, 15}, 7),      // an unknown material: not drawn
+        Face({2, 3, 5, 4}, 3),      // the material without faces elsewhere
+    };
+    a.RebuildFaceRefs();
+    // Model 1: hidden.
+    CModel hidden;
+    hidden.vertices = {CVertex(-50, -50, 0), CVertex(-50, 50, 0), CVertex(50, 50, 0)};
+    hidden.faces = {Face({0, 1, 2}, 2)};
+    hidden.state = kStateHidden;
+    hidden.RebuildFaceRefs();
+    scene_.models.push_back(hidden);
+    // Model 2: a curved, textured grid, and concave hexagons of the plain material.
+    CModel grid;
+    const int side = 9;
+    for (int z = 0; z < side; ++z)
+      for (int x = 0; x < side; ++x) {
+        const float fx = static_cast<float>(x), fz = static_cast<float>(z);
+        grid.vertices.emplace_back(20.0f * fx - 40.0f, 40.0f + 6.0f * std::sin(fx * 0.9f + fz * 0.4f), 18.0f * fz - 80.0f);
+      }
+    for (int z = 0; z + 1 < side; ++z)
+      for (int x = 0; x + 1 < side; ++x) {
+        const std::int32_t i = z * side + x;
+        if ((x + z) % 5 == 0 && x + 2 < side) {
+          grid.faces.push_back(Face({i, i + 1, i + 2, i + side + 2, i + side + 1, i + side}, 2));
+          continue;
+        }
+        grid.faces.push_back(Face({i, i + 1, i + side + 1, i + side}, 1,
+                                  {CUV(0.1f * x, 0.13f * z), CUV(0.1f * x + 0.1f, 0.13f * z),
+                                   CUV(0.1f * x + 0.1f, 0.13f * z + 0.13f), CUV(0.1f * x, 0.13f * z + 0.13f)}));
+      }
+    grid.RebuildFaceRefs();
+    scene_.models.push_back(grid);
+    // Model 3: lines only, which take what model 2 left (and, in the next frame, model 3 itself).
+    CModel lines;
+    lines.vertices = {CVertex(-150, -100, 0), CVertex(150, 90, 20), CVertex(140, -100, -10),
+                      CVertex(-20, -20, 0), CVertex(-20, 20, 0), CVertex(20, 20, 0)};
+    lines.faces = {Face({0, 1}, 1), Face({1, 2}, 2), Face({3, 4, 5}, 1)};
+    lines.RebuildFaceRefs();
+    scene_.models.push_back(lines);
+    scene_.ComputeNormals();
+    // The triangle's normals face the light through this camera, so the line drawn first in the
+    // next frame, which takes the triangle's last normal, is lit fully, not left dark.
+    for (int i = 3; i < 6; ++i) scene_.models[3].vertices[static_cast<std::size_t>(i)].normal = CVector(-0.5198f, 0.4226f, 0.7424f);
+  }
+
+  CMeshwright scene_;
+  PerspectiveRenderer renderer_;
+  std::vector<PolygonTriangleCache> caches_;
+  std::unique_ptr<QOffscreenSurface> surface_;
+  std::unique_ptr<QOpenGLContext> context_;
+  std::unique_ptr<QOpenGLFramebufferObject> fbo_;
+};
+
+TEST_F(BufferedPerspective, EveryKindOfFaceGivesTheSamePixelsSmoothAndFlat) {
+  MW_REQUIRE_DISPLAY();
+  scene_.smoothing = 1;
+  ExpectSamePixels("smooth", 3);
+  scene_.smoothing = 0;
+  ExpectSamePixels("flat");
+}
+
+TEST_F(BufferedPerspective, EditsAreDrawnAsTheReferenceDrawsThem) {
+  MW_REQUIRE_DISPLAY();
+  ExpectSamePixels("before");
+  scene_.models[2].vertices[20].position.y += 30.0f;
+  scene_.ComputeNormals();
+  ExpectSamePixels("a moved vertex");
+  scene_.models[0].faces[1].uvs = {CUV(0.5f, 0.5f)};
+  ExpectSamePixels("coordinates given to a face that had none");
+  scene_.models[2].faces[3].material = 2;
+  ExpectSamePixels("a face given another material");
+  scene_.models[0].faces.erase(scene_.models[0].faces.begin());
+  scene_.models[0].RebuildFaceRefs();
+  ExpectSamePixels("the first line deleted");
+  std::swap(scene_.materials[0], scene_.materials[1]);
+  ExpectSamePixels("materials reordered");
+  scene_.materials[0].color[1] = 0.1f;
+  scene_.materials[0].UpdateMaterialColors();
+  ExpectSamePixels("a colour changed");
+  scene_.models[3].state = kStateHidden;
+  scene_.models[1].state = kStateNormal;
+  ExpectSamePixels("one model hidden, another shown");
+  scene_.models.erase(scene_.models.begin() + 2);
+  ExpectSamePixels("a model deleted");
+}
+
+TEST_F(BufferedPerspective, OnlyModelsWhoseGeometryChangedAreLaidOutAgain) {
+  MW_REQUIRE_DISPLAY();
+  Buffered();
+  const std::size_t first = renderer_.Builds();
+  EXPECT_EQ(first, 3u) << "three visible models";
+  Buffered();
+  scene_.camera.rotation.y += 37.0f;
+  scene_.zoom = 77.0f;
+  scene_.materials[0].color[2] = 0.9f;
+  scene_.materials[0].UpdateMaterialColors();
+  scene_.smoothing = 0;
+  Buffered();
+  EXPECT_EQ(renderer_.Builds(), first) << "camera, colours and shading cost no rebuild";
+  scene_.models[2].vertices[5].position.x += 1e-3f;
+  Buffered();
+  EXPECT_EQ(renderer_.Builds(), first + 1) << "one vertex moved by a thousandth";
+  scene_.models[0].faces[2].uvs[3].v = 0.25f;
+  Buffered();
+  EXPECT_EQ(renderer_.Builds(), first + 2) << "one texture coordinate";
+  scene_.materials[2].id = 4;
+  Buffered();
+  EXPECT_EQ(renderer_.Builds(), first + 5) << "a material identifier concerns every model";
+}
+
+TEST(PerspectiveKey, EveryFieldTheArraysAreMadeOfChangesTheKey) {
+  CModel m;
+  m.vertices = {CVertex(1, 2, 3), CVertex(4, 5, 6), CVertex(7, 8, 9)};
+  CFace f;
+  f.indices = {0, 1, 2};
+  f.uvs = {CUV(0.1f, 0.2f), CUV(0.3f, 0.4f), CUV(0.5f, 0.6f)};
+  f.material = 1;
+  m.faces = {f};
+  m.RebuildFaceRefs();
+  const std::vector<CMaterial> materials = {CMaterial(1), CMaterial(2)};
+  const std::uint64_t key = PerspectiveKey(m, materials);
+  auto changed = [&](auto edit) {
+    CModel copy = m;
+    std::vector<CMaterial> mats = materials;
+    edit(copy, mats);
+    return PerspectiveKey(copy, mats) != key;
+  };
+  EXPECT_TRUE(changed([](CModel& c, auto&) { c.vertices[2].position.z = -9; }));
+  EXPECT_TRUE(changed([](CModel& c, auto&) { c.vertices[1].normal.x = 1e-20f; }));
+  EXPECT_TRUE(changed([](CModel& c, auto&) { c.faces[0].indices[1] = 2; }));
+  EXPECT_TRUE(changed([](CModel& c, auto&) { c.faces[0].indices = {0, 1, 2, 2}; }));
+  EXPECT_TRUE(changed([](CModel& c, auto&) { c.faces[0].uvs[2].u = 0.51f; }));
+  EXPECT_TRUE(changed([](CModel& c, auto&) { c.faces[0].uvs = {CUV(0.1f, 0.2f), CUV(0.3f, 0.4f)}; }));
+  EXPECT_TRUE(changed([](CModel& c, auto&) { c.faces[0].material = 2; }));
+  EXPECT_TRUE(changed([](CModel& c, auto&) { c.faces.push_back(c.faces[0]); }));
+  EXPECT_TRUE(changed([](CModel& c, auto&) { c.vertices.emplace_back(0, 0, 0); }));
+  EXPECT_TRUE(changed([](CModel&, auto& mats) { std::swap(mats[0], mats[1]); }));
+  EXPECT_TRUE(changed([](CModel&, auto& mats) { mats.pop_back(); }));
+  EXPECT_TRUE(changed([](CModel& c, auto&) { std::swap(c.vertices[0], c.vertices[1]); }));
+  // What is applied while drawing does not matter.
+  EXPECT_FALSE(changed([](CModel& c, auto& mats) {
+    c.state = kStateLocked;
+    c.vertices[0].selected = 1;
+    mats[0].color[0] = 0.5f;
+    mats[1].texture = "x.bmp";
+  }));
+}
+
+}  // namespace
+}  // namespace mw
