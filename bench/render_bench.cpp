@@ -18,6 +18,7 @@
 #include "render/gl_frame.h"
 #include "render/ortho_painter.h"
 #include "render/perspective_renderer.h"
+#include "view/pane_input.h"
 
 namespace {
 
@@ -119,6 +120,61 @@ void BM_OrthoPane(benchmark::State& state) {
   state.counters["quads"] = static_cast<double>(s.models[0].faces.size());
 }
 
+// A select drag in the Top pane (400 x 300) over the middle of the grid: 30 pointer motions, each
+// handled as the window handles it today, with the selection run over the rectangle and the three
+// orthographic panes and the perspective frame (the pane's buffers) painted again.
+// range(1): 1 paints the orthographic panes only, the least a rubber band needs.
+void BM_SelectDrag(benchmark::State& state) {
+  const int side = static_cast<int>(state.range(0));
+  const bool orthoOnly = state.range(1) != 0;
+  QOffscreenSurface surface;
+  surface.setFormat(QSurfaceFormat::defaultFormat());
+  surface.create();
+  QOpenGLContext context;
+  context.setFormat(QSurfaceFormat::defaultFormat());
+  if (!context.create() || !context.makeCurrent(&surface)) {
+    state.SkipWithError("no OpenGL context");
+    return;
+  }
+  QOpenGLFramebufferObjectFormat format;
+  format.setAttachment(QOpenGLFramebufferObject::Depth);
+  QOpenGLFramebufferObject fbo(400, 300, format);
+  fbo.bind();
+  mw::SetupGlState();
+  mw::CMeshwright& s = SceneOf(side);
+  Frame(s, side);
+  s.editMode = mw::kModeSelect;
+  mw::SetViewport(s, 400, 300, 400, 300);
+  mw::PerspectiveRenderer renderer;
+  renderer.DrawFrame(s, nullptr);
+  mw::PanOffsets pan{-200, 0, -150};
+  mw::PaneInput input(s, pan, mw::PaneRole::kTop);
+  QImage panes[3] = {QImage(400, 300, QImage::Format_RGB32), QImage(400, 300, QImage::Format_RGB32),
+                     QImage(400, 300, QImage::Format_RGB32)};
+  const QSize size(400, 300);
+  for (auto _ : state) {
+    input.ButtonDown(mw::MouseButton::kLeft, QPoint(150, 100), size);
+    for (int step = 1; step <= 30; ++step) {
+      const mw::PaneResult r = input.Move(QPoint(150 + 3 * step, 100 + 2 * step), size);
+      if (!r.refresh3D) continue;
+      const std::int32_t planes[3] = {mw::kPlaneTop, mw::kPlaneFace, mw::kPlaneLeft};
+      for (int i = 0; i < 3; ++i) {
+        panes[i].fill(Qt::white);
+        mw::OrthoOverlay overlay = i == 0 ? input.Overlay() : mw::OrthoOverlay();
+        overlay.edgesVisible = false;  // a button is held
+        mw::DrawOrthoPane(panes[i], s, planes[i], pan, overlay);
+      }
+      if (!orthoOnly) {
+        renderer.DrawFrame(s, nullptr);
+        glFinish();
+      }
+    }
+    input.ButtonUp(mw::MouseButton::kLeft, QPoint(240, 160), size);
+  }
+  state.counters["quads"] = static_cast<double>(s.models[0].faces.size());
+  renderer.Release();
+}
+
 BENCHMARK(BM_PerspectiveFrame)
     ->ArgsProduct({{317, 1001}, {0, 1}, {0, 1}})
     ->ArgNames({"side", "hexagons", "buffered"})
@@ -126,6 +182,11 @@ BENCHMARK(BM_PerspectiveFrame)
     ->UseRealTime();
 BENCHMARK(BM_SplitHexagons)->Arg(317)->Arg(1001)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OrthoPane)->Arg(317)->Arg(1001)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SelectDrag)
+    ->ArgsProduct({{317, 1001}, {0, 1}})
+    ->ArgNames({"side", "orthoOnly"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 
