@@ -1,6 +1,7 @@
-// One perspective frame (the immediate-mode reference and the pane's buffers) and one orthographic pane (800 x 600) of a grid model of 100,000 and of
-// 1,000,000 quadrilaterals, and the frame of the same areas in concave hexagons, on whatever
-// OpenGL the display offers (software here). Run under a display:
+// One perspective frame (the immediate-mode reference and the pane's buffers) and one
+// orthographic pane (800 x 600) of a grid model of 100,000, 1,000,000 and 4,000,000
+// quadrilaterals, the frame of the same areas in concave hexagons, and a select drag, on
+// whatever OpenGL the display offers (software here). Run under a display:
 // xvfb-run -a build/release/bin/bench_render
 #include <benchmark/benchmark.h>
 
@@ -33,6 +34,14 @@ mw::CMeshwright& SceneOf(int side) {
     s.ComputeNormals();
     return s;
   }();
+  if (side == 2001) {
+    static mw::CMeshwright huge = [] {
+      mw::CMeshwright s = mw::bench::GridScene(2001);
+      s.ComputeNormals();
+      return s;
+    }();
+    return huge;
+  }
   return side == 1001 ? large : small;
 }
 
@@ -53,7 +62,7 @@ mw::CMeshwright& HexagonSceneOf(int side) {
 }
 
 // The grid lies in the XZ plane, 316 or 1000 units wide: zoom so it fills the views.
-void Frame(mw::CMeshwright& s, int side) { s.zoom = side == 1001 ? 20.0f : 60.0f; }
+void Frame(mw::CMeshwright& s, int side) { s.zoom = side == 2001 ? 10.0f : side == 1001 ? 20.0f : 60.0f; }
 
 // range(1): 0 quadrilaterals, 1 the same area in hexagons (their triangles kept from the first
 // frame on, as in the program). range(2): 0 the immediate-mode reference, 1 the pane's buffer
@@ -78,7 +87,7 @@ void BM_PerspectiveFrame(benchmark::State& state) {
   mw::SetupGlState();
   mw::CMeshwright& s = hexagons ? HexagonSceneOf(side) : SceneOf(side);
   Frame(s, side);
-  s.camera.translation = mw::CVector(-150.0f * (side == 1001 ? 1 : 0.3f), 0, -2000);
+  s.camera.translation = mw::CVector(-150.0f * (side == 317 ? 0.3f : 1.0f), 0, -2000);
   mw::SetViewport(s, 800, 600, 800, 600);
   std::vector<mw::PolygonTriangleCache> caches;
   mw::PerspectiveRenderer renderer;
@@ -177,13 +186,15 @@ void BM_SelectDrag(benchmark::State& state) {
 
 BENCHMARK(BM_PerspectiveFrame)
     ->ArgsProduct({{317, 1001}, {0, 1}, {0, 1}})
+    ->Args({2001, 0, 0})
+    ->Args({2001, 0, 1})
     ->ArgNames({"side", "hexagons", "buffered"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_SplitHexagons)->Arg(317)->Arg(1001)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_OrthoPane)->Arg(317)->Arg(1001)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OrthoPane)->Arg(317)->Arg(1001)->Arg(2001)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SelectDrag)
-    ->ArgsProduct({{317, 1001}, {0, 1}})
+    ->ArgsProduct({{317, 1001, 2001}, {0, 1}})
     ->ArgNames({"side", "orthoOnly"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
