@@ -166,7 +166,7 @@ void BM_SelectDrag(benchmark::State& state) {
     for (int step = 1; step <= 30; ++step) {
       const mw::PaneResult r = input.Move(QPoint(150 + 3 * step, 100 + 2 * step), size);
       if (!r.refresh3D) continue;
-      const std::int32_t planes[3] = {mw::kPlaneTop, mw::kPlaneFace, mw::kPlaneLeft};
+      const mw::Plane planes[3] = {mw::kPlaneTop, mw::kPlaneFace, mw::kPlaneLeft};
       for (int i = 0; i < 3; ++i) {
         panes[i].fill(Qt::white);
         mw::OrthoOverlay overlay = i == 0 ? input.Overlay() : mw::OrthoOverlay();

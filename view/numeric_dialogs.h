@@ -91,7 +91,7 @@ class CDlgStretch : public DluDialog {
 // `plane` about `centre`, or a scaling by the factors in `amount` about `centre`.
 struct NumericTransform {
   EditKind kind = EditKind::kNumericMove;
-  std::int32_t plane = 0;
+  Plane plane = kPlaneTop;
   float angle = 0.0f;
   CVector centre;
   CVector amount;
