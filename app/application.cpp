@@ -72,7 +72,9 @@ QString RegisterFileTypes(const QString& executable) {
       "Type=Application\n"
       "Name=Meshwright\n"
       "Comment=3D polygon modeller\n"
-      "Exec=\"" + executable.toUtf8() + "\" %f\n"
+      "Exec=\"" +
+      executable.toUtf8() +
+      "\" %f\n"
       "MimeType=application/x-meshwright;\n"
       "Categories=Graphics;3DGraphics;\n"
       "Terminal=false\n";

@@ -89,18 +89,19 @@ void Autosaver::Tick() {
 bool OfferRecovery(QWidget* parent, CMeshwrightDoc& doc, const QString& ownPath) {
   for (const QString& file : OrphanRecoveryFiles()) {
     const QString when = QFileInfo(file).lastModified().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
-    const QMessageBox::StandardButton answer = Ui().Ask(
-        parent, QStringLiteral("Meshwright が正常に終了しなかったため、保存されていない変更が残っています"
-                               "(%1 に自動保存)。\n復元しますか?\n\n"
-                               "[いいえ] を選ぶと自動保存されたファイルを削除します。")
-                    .arg(when));
+    const QMessageBox::StandardButton answer =
+        Ui().Ask(parent, QStringLiteral("Meshwright が正常に終了しなかったため、保存されていない変更が残っています"
+                                        "(%1 に自動保存)。\n復元しますか?\n\n"
+                                        "[いいえ] を選ぶと自動保存されたファイルを削除します。")
+                             .arg(when));
     if (answer == QMessageBox::Cancel) continue;
     if (answer == QMessageBox::No) {
       QFile::remove(file);
       continue;
     }
     if (!doc.Recover(file)) {
-      Ui().Message(parent, QStringLiteral("自動保存されたファイルを読み込めませんでした。\n") + file, QMessageBox::Warning);
+      Ui().Message(parent, QStringLiteral("自動保存されたファイルを読み込めませんでした。\n") + file,
+                   QMessageBox::Warning);
       continue;
     }
     // Until this process saves its own, the restored file stays as its recovery file.

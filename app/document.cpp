@@ -51,9 +51,7 @@ void CMeshwrightDoc::UpdateModified() {
   emit modifiedChanged(modified_);
 }
 
-QString CMeshwrightDoc::Title() const {
-  return path_.isEmpty() ? QStringLiteral("無題") : QFileInfo(path_).fileName();
-}
+QString CMeshwrightDoc::Title() const { return path_.isEmpty() ? QStringLiteral("無題") : QFileInfo(path_).fileName(); }
 
 void CMeshwrightDoc::SetPath(const QString& path) {
   path_ = path;
@@ -118,7 +116,8 @@ bool CMeshwrightDoc::SaveDocument(const QString& path) {
 
 bool CMeshwrightDoc::SaveModified(QWidget* parent) {
   if (!modified_) return true;
-  const QMessageBox::StandardButton answer = Ui().Ask(parent, QStringLiteral("%1 への変更を保存しますか?").arg(Title()));
+  const QMessageBox::StandardButton answer =
+      Ui().Ask(parent, QStringLiteral("%1 への変更を保存しますか?").arg(Title()));
   if (answer == QMessageBox::Cancel) return false;
   if (answer == QMessageBox::No) return true;
   // Yes: save where the document lives, or ask where when it has no file of its own format.
@@ -206,7 +205,8 @@ void CMeshwrightDoc::EndEdit() {
 }
 
 void CMeshwrightDoc::Push(std::unique_ptr<SceneDelta> delta) {
-  auto* command = new SceneEditCommand(scene_, std::shared_ptr<SceneDelta>(std::move(delta)), [this]() { Refresh(kHintAll); });
+  auto* command =
+      new SceneEditCommand(scene_, std::shared_ptr<SceneDelta>(std::move(delta)), [this]() { Refresh(kHintAll); });
   undo_.push(command);
   TrimHistory();
 }
@@ -267,7 +267,8 @@ void CMeshwrightDoc::Cut() {
 }
 
 void CMeshwrightDoc::SelectAll(bool select) {
-  Edit(select ? EditKind::kSelectAll : EditKind::kDeselectAll, [this, select]() { scene_.SetAllSelected(select ? 1 : 0); });
+  Edit(select ? EditKind::kSelectAll : EditKind::kDeselectAll,
+       [this, select]() { scene_.SetAllSelected(select ? 1 : 0); });
 }
 
 void CMeshwrightDoc::AssignCurrentMaterial() {

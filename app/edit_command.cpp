@@ -41,7 +41,10 @@ QString EditName(EditKind kind) {
 }
 
 SceneEditCommand::SceneEditCommand(CMeshwright& scene, std::shared_ptr<SceneDelta> delta, std::function<void()> changed)
-    : QUndoCommand(EditName(delta->kind())), scene_(scene), delta_(std::move(delta)), changed_(std::move(changed)),
+    : QUndoCommand(EditName(delta->kind())),
+      scene_(scene),
+      delta_(std::move(delta)),
+      changed_(std::move(changed)),
       bytes_(delta_->Bytes()) {}
 
 void SceneEditCommand::undo() {

@@ -1,9 +1,9 @@
 #include "app/icons.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
-#include <QPainterPath>
 
 #include "app/commands.h"
 
@@ -27,7 +27,8 @@ void Page(QPainter& p) {
 
 void Arrow(QPainter& p, QPoint from, QPoint to) {
   p.drawLine(from, to);
-  const QPointF d = QPointF(to - from) / std::max(1.0, std::hypot(double(to.x() - from.x()), double(to.y() - from.y())));
+  const QPointF d =
+      QPointF(to - from) / std::max(1.0, std::hypot(double(to.x() - from.x()), double(to.y() - from.y())));
   const QPointF n(-d.y(), d.x());
   const QPointF tip(to);
   p.drawLine(tip, tip - 3 * d + 2 * n);
@@ -42,9 +43,7 @@ QIcon ToolbarIcon(int command) {
   p.setRenderHint(QPainter::Antialiasing, false);
   const QColor blue(0, 0, 160), red(200, 0, 0), green(0, 128, 0);
   switch (command) {
-    case kCmdNew:
-      Page(p);
-      break;
+    case kCmdNew: Page(p); break;
     case kCmdOpen:  // an open folder
       p.setPen(Qt::black);
       p.setBrush(QColor(230, 200, 80));
@@ -163,7 +162,7 @@ QIcon ToolbarIcon(int command) {
       p.drawRect(5, 1, 5, 5);
       p.fillRect(10, 3, 2, 3, QColor(220, 80, 60));
       break;
-    case kCmdUndo:  // an arrow turning back to the left
+    case kCmdUndo:    // an arrow turning back to the left
     case kCmdRedo: {  // and to the right
       p.setRenderHint(QPainter::Antialiasing, true);
       p.setPen(QPen(blue, 1.6));
@@ -193,8 +192,7 @@ QIcon ToolbarIcon(int command) {
       p.drawText(QRect(1, 0, 14, 14), Qt::AlignCenter, QStringLiteral("?"));
       break;
     }
-    default:
-      break;
+    default: break;
   }
   return QIcon(pm);
 }

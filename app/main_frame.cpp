@@ -127,10 +127,14 @@ void CMainFrame::BuildActions() {
     // Menus show the text after the tab as the shortcut text, as written.
     QAction* a = Make(c.id, QString::fromUtf8(c.caption), QString::fromUtf8(c.tip));
     a->setStatusTip(QString::fromUtf8(c.prompt));
-    if (ModeOf(c.id) >= 0 || c.id == kCmdSmoothing || c.id == kCmdToolBar || c.id == kCmdStatusBar) a->setCheckable(true);
-    if (c.id != kCmdToolBar && c.id != kCmdStatusBar && c.id != kCmdExit && c.id != kCmdSaveAs) a->setIcon(ToolbarIcon(c.id));
+    if (ModeOf(c.id) >= 0 || c.id == kCmdSmoothing || c.id == kCmdToolBar || c.id == kCmdStatusBar)
+      a->setCheckable(true);
+    if (c.id != kCmdToolBar && c.id != kCmdStatusBar && c.id != kCmdExit && c.id != kCmdSaveAs)
+      a->setIcon(ToolbarIcon(c.id));
   }
-  auto keys = [this](int id, std::initializer_list<QKeySequence> seqs) { actions_[id]->setShortcuts(QList<QKeySequence>(seqs)); };
+  auto keys = [this](int id, std::initializer_list<QKeySequence> seqs) {
+    actions_[id]->setShortcuts(QList<QKeySequence>(seqs));
+  };
   keys(kCmdNew, {QKeySequence(Qt::CTRL | Qt::Key_N)});
   keys(kCmdOpen, {QKeySequence(Qt::CTRL | Qt::Key_O)});
   keys(kCmdSave, {QKeySequence(Qt::CTRL | Qt::Key_S)});
@@ -146,15 +150,19 @@ void CMainFrame::BuildActions() {
   connect(&history, &QUndoStack::canRedoChanged, actions_[kCmdRedo], &QAction::setEnabled);
   connect(&history, &QUndoStack::undoTextChanged, this, [this](const QString& name) {
     QAction* a = actions_[kCmdUndo];
-    a->setText(name.isEmpty() ? QStringLiteral("元に戻す\tCtrl+Z(&U)") : QStringLiteral("元に戻す: %1\tCtrl+Z(&U)").arg(name));
+    a->setText(name.isEmpty() ? QStringLiteral("元に戻す\tCtrl+Z(&U)")
+                              : QStringLiteral("元に戻す: %1\tCtrl+Z(&U)").arg(name));
     a->setToolTip(name.isEmpty() ? QStringLiteral("元に戻す") : QStringLiteral("元に戻す: %1").arg(name));
-    a->setStatusTip(name.isEmpty() ? QStringLiteral("直前に行った動作を元に戻す") : QStringLiteral("直前に行った「%1」を元に戻す").arg(name));
+    a->setStatusTip(name.isEmpty() ? QStringLiteral("直前に行った動作を元に戻す")
+                                   : QStringLiteral("直前に行った「%1」を元に戻す").arg(name));
   });
   connect(&history, &QUndoStack::redoTextChanged, this, [this](const QString& name) {
     QAction* a = actions_[kCmdRedo];
-    a->setText(name.isEmpty() ? QStringLiteral("やり直し\tCtrl+Y(&R)") : QStringLiteral("やり直し: %1\tCtrl+Y(&R)").arg(name));
+    a->setText(name.isEmpty() ? QStringLiteral("やり直し\tCtrl+Y(&R)")
+                              : QStringLiteral("やり直し: %1\tCtrl+Y(&R)").arg(name));
     a->setToolTip(name.isEmpty() ? QStringLiteral("やり直し") : QStringLiteral("やり直し: %1").arg(name));
-    a->setStatusTip(name.isEmpty() ? QStringLiteral("直前に元に戻した動作をやり直す") : QStringLiteral("元に戻した「%1」をやり直す").arg(name));
+    a->setStatusTip(name.isEmpty() ? QStringLiteral("直前に元に戻した動作をやり直す")
+                                   : QStringLiteral("元に戻した「%1」をやり直す").arg(name));
   });
   Make(kCmdNextPane, QString())->setShortcut(QKeySequence(Qt::Key_F6));
   Make(kCmdPreviousPane, QString())->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
@@ -203,9 +211,30 @@ void CMainFrame::BuildToolBar() {
   bar->setIconSize(QSize(16, 15));
   bar->setMovable(true);
   bar->setAllowedAreas(Qt::AllToolBarAreas);
-  const int layout[] = {kCmdNew, kCmdOpen, kCmdSave, 0, kCmdCut, kCmdCopy, kCmdPaste, kCmdUndo, kCmdRedo, kCmdSelectAll, kCmdDeselectAll, 0,
-                        kCmdModeSelect, kCmdModeMove, kCmdModeRotate, kCmdModeSize, kCmdModeStretch, kCmdNumericInput, 0,
-                        kCmdModeCreateFace, 0, kCmdAssignMaterial, 0, kCmdAbout};
+  const int layout[] = {kCmdNew,
+                        kCmdOpen,
+                        kCmdSave,
+                        0,
+                        kCmdCut,
+                        kCmdCopy,
+                        kCmdPaste,
+                        kCmdUndo,
+                        kCmdRedo,
+                        kCmdSelectAll,
+                        kCmdDeselectAll,
+                        0,
+                        kCmdModeSelect,
+                        kCmdModeMove,
+                        kCmdModeRotate,
+                        kCmdModeSize,
+                        kCmdModeStretch,
+                        kCmdNumericInput,
+                        0,
+                        kCmdModeCreateFace,
+                        0,
+                        kCmdAssignMaterial,
+                        0,
+                        kCmdAbout};
   for (int id : layout) {
     if (id == 0) bar->addSeparator();
     else bar->addAction(actions_[id]);
@@ -286,7 +315,8 @@ void CMainFrame::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::WindowStateChange && isMaximized()) {
     // Once the maximised size is laid out, the panes are reset to the opening proportions.
-    QMetaObject::invokeMethod(this, [this]() { ResetSplitter(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this]() { ResetSplitter(); }, Qt::QueuedConnection);
   }
 }
 
@@ -326,7 +356,8 @@ void CMainFrame::UpdateCommandStates() {
                  kCmdModeCreateBox})
     actions_[id]->setChecked(scene_.editMode == ModeOf(id));
   actions_[kCmdSmoothing]->setChecked(scene_.smoothing != 0);
-  if (QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar"))) actions_[kCmdToolBar]->setChecked(!bar->isHidden());
+  if (QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar")))
+    actions_[kCmdToolBar]->setChecked(!bar->isHidden());
   actions_[kCmdStatusBar]->setChecked(!statusBar()->isHidden());
 }
 
@@ -374,7 +405,8 @@ void CMainFrame::Execute(int command) {
 }
 
 void CMainFrame::CyclePane(int step) {
-  QWidget* panes[6] = {modelList_, ortho_[kPlaneTop], perspective_, materialList_, ortho_[kPlaneFace], ortho_[kPlaneLeft]};
+  QWidget* panes[6] = {modelList_,    ortho_[kPlaneTop],  perspective_,
+                       materialList_, ortho_[kPlaneFace], ortho_[kPlaneLeft]};
   int current = -1;
   for (int i = 0; i < 6; ++i)
     if (panes[i]->hasFocus()) current = i;

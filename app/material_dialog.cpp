@@ -16,7 +16,8 @@ namespace {
 
 QString Shortest(float v) { return QString::asprintf("%.6g", static_cast<double>(v)); }
 
-const char* kLabels[kValueCount] = {"赤", "緑", "青", "不透明度", "拡散光", "自己照明", "反射光", "反射の強さ", "周囲光"};
+const char* kLabels[kValueCount] = {"赤",       "緑",     "青",         "不透明度", "拡散光",
+                                    "自己照明", "反射光", "反射の強さ", "周囲光"};
 
 struct Place {
   int lx, ly, lw, sx, sy, ex, ey;
@@ -39,7 +40,8 @@ int SliderPosition(MaterialValue which, float value) {
 CDlgMaterial::CDlgMaterial(const CMaterial& m, QWidget* parent) : QDialog(parent), dlu_(font()) {
   fields_.name = m.name;
   fields_.texture = m.texture;
-  fields_.values = {m.color[0], m.color[1], m.color[2], m.color[3], m.diffuse, m.emissive, m.specular, m.power, m.ambient};
+  fields_.values = {m.color[0], m.color[1], m.color[2], m.color[3], m.diffuse,
+                    m.emissive, m.specular, m.power,    m.ambient};
 
   setWindowTitle(QStringLiteral("材質設定"));
   setFixedSize(dlu_(0, 0, 409, 217).size());
@@ -139,9 +141,9 @@ void CDlgMaterial::OnSlider(MaterialValue which, int position) {
 
 void CDlgMaterial::OnBrowse() {
   // A file is taken by its name alone, and looked up as every texture name is.
-  const QString chosen = Ui().OpenFileName(this, QString::fromStdString(TextureFolderInUse()),
-                                           QStringLiteral("全ての形式(*.bmp *.jpg *.tga *.png *.iff *.ppm)"),
-                                           QStringLiteral("bmp"));
+  const QString chosen =
+      Ui().OpenFileName(this, QString::fromStdString(TextureFolderInUse()),
+                        QStringLiteral("全ての形式(*.bmp *.jpg *.tga *.png *.iff *.ppm)"), QStringLiteral("bmp"));
   if (chosen.isEmpty()) return;
   const QString name = QFileInfo(chosen).fileName();
   textureEdit_->setText(name);

@@ -126,7 +126,8 @@ void CMaterialView::OnMaterialCommand(int id) {
   setFocus();
   CMeshwright& scene = doc_.scene();
   if (id == kCmdMaterialAdd) doc_.Edit(EditKind::kMaterialAdd, [&scene]() { scene.AddMaterial(); });
-  else if (id == kCmdMaterialDelete) doc_.Edit(EditKind::kMaterialDelete, [&scene]() { scene.DeleteCurrentMaterial(); });
+  else if (id == kCmdMaterialDelete)
+    doc_.Edit(EditKind::kMaterialDelete, [&scene]() { scene.DeleteCurrentMaterial(); });
 }
 
 void CMaterialView::EditMaterial(int index) {

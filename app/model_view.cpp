@@ -22,12 +22,15 @@ CModelView::CModelView(CMeshwrightDoc& doc, QWidget* parent) : QListWidget(paren
   setIconSize(QSize(19, 19));
 
   menu_ = new QMenu(QStringLiteral("モデル"), this);
-  const std::pair<int, const char*> items[] = {
-      {kCmdModelRename, "名前変更(&R)"},          {kCmdModelSelect, "このモデルの頂点を全選択(&E)"},
-      {kCmdModelDeselect, "このモデルの頂点を選択解除(&L)"}, {kCmdModelAdd, "追加(&A)"},
-      {kCmdModelDelete, "削除(&D)"},             {kCmdModelUp, "一つ上に移動(&U)"},
-      {kCmdModelDown, "一つ下に移動(&D)"},        {kCmdModelMergeUp, "一つ上と合成(&S)"},
-      {kCmdModelMergeDown, "一つ下と合成(&C)"}};
+  const std::pair<int, const char*> items[] = {{kCmdModelRename, "名前変更(&R)"},
+                                               {kCmdModelSelect, "このモデルの頂点を全選択(&E)"},
+                                               {kCmdModelDeselect, "このモデルの頂点を選択解除(&L)"},
+                                               {kCmdModelAdd, "追加(&A)"},
+                                               {kCmdModelDelete, "削除(&D)"},
+                                               {kCmdModelUp, "一つ上に移動(&U)"},
+                                               {kCmdModelDown, "一つ下に移動(&D)"},
+                                               {kCmdModelMergeUp, "一つ上と合成(&S)"},
+                                               {kCmdModelMergeDown, "一つ下と合成(&C)"}};
   for (const auto& [id, text] : items) {
     QAction* a = menu_->addAction(QString::fromUtf8(text));
     a->setData(id);

@@ -22,7 +22,7 @@ QString UiSeam::OpenFileName(QWidget* parent, const QString& folder, const QStri
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setDefaultSuffix(defaultSuffix);
   return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
-                                                                                  : QString();
+                                                                                 : QString();
 }
 
 QString UiSeam::SaveFileName(QWidget* parent, const QString& folder, const QString& filter,
@@ -32,7 +32,7 @@ QString UiSeam::SaveFileName(QWidget* parent, const QString& folder, const QStri
   dialog.setDefaultSuffix(defaultSuffix);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
   return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
-                                                                                  : QString();
+                                                                                 : QString();
 }
 
 QMessageBox::StandardButton UiSeam::Ask(QWidget* parent, const QString& text) {

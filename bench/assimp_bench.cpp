@@ -5,13 +5,13 @@
 //
 // Peak memory is the process's (getrusage): run one benchmark per process to read it, e.g.
 //   bench_assimp --benchmark_filter=AssimpObj$
-#include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <tiny_obj_loader.h>
 #include <unistd.h>
+#include <assimp/Importer.hpp>
 
 #include <cstdint>
 #include <cstdio>

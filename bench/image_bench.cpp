@@ -84,7 +84,8 @@ Bytes BmpFile(int bits, bool rle) {
   Le32(b, 0);
   Le32(b, bits == 8 ? 256 : 0);
   Le32(b, 0);
-  for (std::uint32_t i = 0; i < table / 4; ++i) b.insert(b.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), 0});
+  for (std::uint32_t i = 0; i < table / 4; ++i)
+    b.insert(b.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), 0});
   b.insert(b.end(), pixels.begin(), pixels.end());
   return b;
 }
@@ -103,8 +104,8 @@ Bytes TgaFile(bool rle) {
         continue;
       }
       int n = 1;
-      while (x + n < kSide && n < 128 && Sample(x + n, y, 0) == Sample(x, y, 0) && Sample(x + n, y, 1) == Sample(x, y, 1) &&
-             Sample(x + n, y, 2) == Sample(x, y, 2))
+      while (x + n < kSide && n < 128 && Sample(x + n, y, 0) == Sample(x, y, 0) &&
+             Sample(x + n, y, 1) == Sample(x, y, 1) && Sample(x + n, y, 2) == Sample(x, y, 2))
         ++n;
       if (n > 1) {
         b.push_back(static_cast<std::uint8_t>(0x80 | (n - 1)));
@@ -137,10 +138,13 @@ Bytes IffFile() {
     for (int p = 0; p < planes; ++p) {
       std::fill(plane.begin(), plane.end(), 0);
       for (int x = 0; x < kSide; ++x)
-        if ((Sample(x, y, 0) >> p) & 1) plane[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
+        if ((Sample(x, y, 0) >> p) & 1)
+          plane[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
       for (int i = 0; i < rowBytes;) {  // ByteRun1: runs where they pay, literals elsewhere
         int n = 1;
-        while (i + n < rowBytes && n < 128 && plane[static_cast<std::size_t>(i + n)] == plane[static_cast<std::size_t>(i)]) ++n;
+        while (i + n < rowBytes && n < 128 &&
+               plane[static_cast<std::size_t>(i + n)] == plane[static_cast<std::size_t>(i)])
+          ++n;
         if (n >= 3) {
           body.push_back(static_cast<std::uint8_t>(257 - n));
           body.push_back(plane[static_cast<std::size_t>(i)]);
@@ -234,11 +238,15 @@ const char* kNames[] = {"bmp24", "bmp8rle", "tga", "tgarle", "ppm", "iff"};
 
 int main(int argc, char** argv) {
   Paths() = {Write("a.bmp", BmpFile(24, false)), Write("b.bmp", BmpFile(8, true)), Write("a.tga", TgaFile(false)),
-             Write("b.tga", TgaFile(true)),       Write("a.ppm", PpmFile()),         Write("a.iff", IffFile())};
+             Write("b.tga", TgaFile(true)),      Write("a.ppm", PpmFile()),        Write("a.iff", IffFile())};
   for (int i = 0; i < 6; ++i) {
-    benchmark::RegisterBenchmark((std::string("Ours/") + kNames[i]).c_str(), BM_Ours)->Arg(i)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string("Ours/") + kNames[i]).c_str(), BM_Ours)
+        ->Arg(i)
+        ->Unit(benchmark::kMillisecond);
     if (i != kIff && i != kBmp8Rle)
-      benchmark::RegisterBenchmark((std::string("Stb/") + kNames[i]).c_str(), BM_Stb)->Arg(i)->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark((std::string("Stb/") + kNames[i]).c_str(), BM_Stb)
+          ->Arg(i)
+          ->Unit(benchmark::kMillisecond);
   }
   benchmark::RegisterBenchmark("Resample/2048to256", BM_Resample)->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);

@@ -58,7 +58,8 @@ mw::CMeshwright HexagonScene(bool split) {
   s.materials.emplace_back(0);
   mw::CModel& m = s.models[0];
   for (int z = 0; z <= kRows; ++z)
-    for (int x = 0; x < kRowLength; ++x) m.vertices.emplace_back(static_cast<float>(x), 0.0f, static_cast<float>(z) * 1.25f);
+    for (int x = 0; x < kRowLength; ++x)
+      m.vertices.emplace_back(static_cast<float>(x), 0.0f, static_cast<float>(z) * 1.25f);
   for (int z = 0; z < kRows; ++z)
     for (int x = 0; x + 3 <= kCells; x += 3) {
       const int i = z * kRowLength + x;

@@ -5,20 +5,20 @@
 // xvfb-run -a build/release/bin/bench_render
 #include <benchmark/benchmark.h>
 
+#include <GL/gl.h>
 #include <QGuiApplication>
 #include <QImage>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QPainter>
-#include <GL/gl.h>
 #include <memory>
 
-#include "render/surface_format.h"
 #include "bench/bench_scene.h"
 #include "render/gl_frame.h"
 #include "render/ortho_painter.h"
 #include "render/perspective_renderer.h"
+#include "render/surface_format.h"
 #include "view/pane_input.h"
 
 namespace {

@@ -47,7 +47,8 @@ void BM_MoveStep(benchmark::State& state) {
     bytes = d.Bytes();
     benchmark::DoNotOptimize(bytes);
   }
-  state.counters["step_bytes_per_vertex"] = static_cast<double>(bytes) / static_cast<double>(s.models[0].vertices.size());
+  state.counters["step_bytes_per_vertex"] =
+      static_cast<double>(bytes) / static_cast<double>(s.models[0].vertices.size());
 }
 
 void BM_MoveUndoRedo(benchmark::State& state) {

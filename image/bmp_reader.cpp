@@ -107,9 +107,9 @@ bool DibStream::LoadBmp(std::FILE* f, std::uint32_t depthMask) {
   // the rest of the file).
   const std::uint64_t room = static_cast<std::uint64_t>(fileSize);
   if (compression == 0 && pixelSize > room) return false;
-  if (compression == 1 && (compressedLength > room ||
-                           !MwCompressedPlausible(pixelSize, compressedLength ? compressedLength : room,
-                                                  MW_RLE8_MAX_EXPANSION)))
+  if (compression == 1 &&
+      (compressedLength > room ||
+       !MwCompressedPlausible(pixelSize, compressedLength ? compressedLength : room, MW_RLE8_MAX_EXPANSION)))
     return false;
   if (4ull * colors > room) return false;
   // Pixel data that starts inside the colour table cannot be a consistent file.

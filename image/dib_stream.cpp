@@ -26,7 +26,8 @@ bool SupportedBits(std::int32_t bits) {
 std::uint32_t ColorsUsedFor(std::int32_t bits) { return bits == 1 ? 2u : bits == 4 ? 16u : bits == 8 ? 256u : 0u; }
 
 // The 40-byte information header of a new image.
-void WriteInfoHeader(std::uint8_t* h, std::int32_t width, std::int32_t height, std::int32_t bits, std::uint32_t stride) {
+void WriteInfoHeader(std::uint8_t* h, std::int32_t width, std::int32_t height, std::int32_t bits,
+                     std::uint32_t stride) {
   std::memset(h, 0, 40);
   Put32(h, 40);
   Put32(h + 4, static_cast<std::uint32_t>(width));
@@ -307,7 +308,8 @@ bool DibStream::Resample(std::int32_t newWidth, std::int32_t newHeight) {
         for (int k = 0; k < channels; ++k) {
           const std::uint32_t top = row0[j0 + k] * c.w0 + row0[j1 + k] * c.w1;
           const std::uint32_t bottom = row1[j0 + k] * c.w0 + row1[j1 + k] * c.w1;
-          dst[static_cast<std::size_t>(x) * channels + k] = static_cast<std::uint8_t>((top * r.w0 + bottom * r.w1) >> 16);
+          dst[static_cast<std::size_t>(x) * channels + k] =
+              static_cast<std::uint8_t>((top * r.w0 + bottom * r.w1) >> 16);
         }
       }
       continue;

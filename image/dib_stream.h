@@ -26,7 +26,6 @@ enum DepthMask : std::uint32_t {
   kAllDepths = 63,
 };
 
-
 class DibStream {
  public:
   DibStream() = default;

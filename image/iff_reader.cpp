@@ -76,12 +76,8 @@ void DecodeBody(std::FILE* f, DibStream& image, int planes, bool compressed, Pro
         case 1:
           if (value) row[x >> 3] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
           break;
-        case 4:
-          row[x >> 1] |= static_cast<std::uint8_t>((x & 1) ? (value & 0x0F) : ((value & 0x0F) << 4));
-          break;
-        case 8:
-          row[x] = static_cast<std::uint8_t>(value);
-          break;
+        case 4: row[x >> 1] |= static_cast<std::uint8_t>((x & 1) ? (value & 0x0F) : ((value & 0x0F) << 4)); break;
+        case 8: row[x] = static_cast<std::uint8_t>(value); break;
         default:
           row[3 * x] = static_cast<std::uint8_t>(value >> 16);
           row[3 * x + 1] = static_cast<std::uint8_t>(value >> 8);
@@ -142,12 +138,14 @@ bool LoadIff(std::FILE* f, DibStream& image, ProgressCallback progress, void* us
           // block, whose depth is rounded up (five planes are held in eight bits).
           const std::uint64_t planeBytes = static_cast<std::uint64_t>((width + 15) / 16) * 2u *
                                            static_cast<std::uint64_t>(planes) * static_cast<std::uint64_t>(height);
-          if (MwCompressedPlausible(planeBytes, static_cast<std::uint64_t>(size), compressed ? MW_BYTERUN1_MAX_EXPANSION : 1))
+          if (MwCompressedPlausible(planeBytes, static_cast<std::uint64_t>(size),
+                                    compressed ? MW_BYTERUN1_MAX_EXPANSION : 1))
             created = image.Create(width, height, bits);
         }
       } else if (std::memcmp(chunk, "CMAP", 4) == 0) {
         if (created) {
-          const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(subSize / 3), static_cast<std::size_t>(image.ColorCount()));
+          const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(subSize / 3),
+                                                      static_cast<std::size_t>(image.ColorCount()));
           std::vector<std::uint8_t> rgb(n * 3);
           if (std::fread(rgb.data(), 1, rgb.size(), f) != rgb.size()) return false;
           std::uint8_t* table = image.ColorTable();

@@ -98,6 +98,8 @@ std::string TexturePathFor(const std::string& cp932Name);
 std::string TextureFolderInUse();
 
 // True when the material's texture is decoded and usable.
-inline bool TextureLoaded(const CMaterial& m) { return m.textureImage && !m.textureImage->IsEmpty() && !m.textureFailed; }
+inline bool TextureLoaded(const CMaterial& m) {
+  return m.textureImage && !m.textureImage->IsEmpty() && !m.textureFailed;
+}
 
 }  // namespace mw

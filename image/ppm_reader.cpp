@@ -109,7 +109,8 @@ bool LoadPpm(std::FILE* f, DibStream& image, ProgressCallback progress, void* us
   // Every sample takes at least one byte of the file.
   const long room = RemainingBytes(f);
   const std::uint64_t samples = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * (bits / 8);
-  if (room < 0 || samples > static_cast<std::uint64_t>(room) || !MwPictureWithinBudget(width, height, bits)) return false;
+  if (room < 0 || samples > static_cast<std::uint64_t>(room) || !MwPictureWithinBudget(width, height, bits))
+    return false;
   if (!image.Create(width, height, bits)) return false;
   if (bits == 8) image.SetGreyPalette();
   const std::size_t rowBytes = static_cast<std::size_t>(width) * (bits / 8);

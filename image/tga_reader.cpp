@@ -21,7 +21,11 @@ bool LoadTga(std::FILE* f, DibStream& image, ProgressCallback, void*) {
   const bool topOrigin = (h[17] & 0x20) != 0;
   if (std::fseek(f, idLength, SEEK_CUR) != 0) return false;
   // 15-bit entries take two bytes like 16-bit ones; skipping none would misread every pixel.
-  const int entryBytes = mapEntryBits == 8 ? 1 : (mapEntryBits == 15 || mapEntryBits == 16) ? 2 : mapEntryBits == 24 ? 3 : mapEntryBits == 32 ? 4 : 0;
+  const int entryBytes = mapEntryBits == 8                            ? 1
+                         : (mapEntryBits == 15 || mapEntryBits == 16) ? 2
+                         : mapEntryBits == 24                         ? 3
+                         : mapEntryBits == 32                         ? 4
+                                                                      : 0;
   const bool mapped = type == 1 || type == 9;
   const bool rle = type == 9 || type == 10;
   if (type != 1 && type != 2 && type != 3 && type != 9 && type != 10) return false;

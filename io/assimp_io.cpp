@@ -2,16 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <assimp/config.h>
+#include <assimp/material.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
 #include <algorithm>
 #include <array>
 #include <assimp/Exporter.hpp>
 #include <assimp/IOStream.hpp>
 #include <assimp/IOSystem.hpp>
 #include <assimp/Importer.hpp>
-#include <assimp/config.h>
-#include <assimp/material.h>
-#include <assimp/postprocess.h>
-#include <assimp/scene.h>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -126,9 +126,7 @@ aiMaterial* ExportMaterial(const CMaterial& m) {
   const std::string utf8 = Cp932ToUtf8(m.name);
   const aiString name(utf8);
   out->AddProperty(&name, AI_MATKEY_NAME);
-  auto scaled = [&m](float f) {
-    return aiColor4D(m.color[0] * f, m.color[1] * f, m.color[2] * f, 1.0f);
-  };
+  auto scaled = [&m](float f) { return aiColor4D(m.color[0] * f, m.color[1] * f, m.color[2] * f, 1.0f); };
   // The alpha goes as OPACITY only: glTF's writer multiplies the two.
   const aiColor4D kd = scaled(m.diffuse);
   const aiColor4D ka = scaled(m.ambient), ke = scaled(m.emissive);
@@ -252,7 +250,9 @@ struct Dropped {
 class SceneReader {
  public:
   SceneReader(const aiScene& scene, std::string fallbackName, std::int32_t firstMaterialId)
-      : scene_(scene), fallbackName_(std::move(fallbackName)), nextMaterialId_(firstMaterialId),
+      : scene_(scene),
+        fallbackName_(std::move(fallbackName)),
+        nextMaterialId_(firstMaterialId),
         materialIds_(scene.mNumMaterials, -1) {}
 
   // False with `result` set when the scene cannot be taken.
@@ -340,7 +340,8 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
   std::unordered_map<PositionKey, std::int32_t, PositionHash> welded;
   std::vector<std::int32_t> vertexOf;
   for (unsigned i = 0; i < node.mNumMeshes; ++i) {
-    if (node.mMeshes[i] >= scene_.mNumMeshes || !scene_.mMeshes[node.mMeshes[i]]) return damaged("mesh index out of range");
+    if (node.mMeshes[i] >= scene_.mNumMeshes || !scene_.mMeshes[node.mMeshes[i]])
+      return damaged("mesh index out of range");
     const aiMesh& mesh = *scene_.mMeshes[node.mMeshes[i]];
     const std::string_view meshName(mesh.mName.data, mesh.mName.length);
     if (name.empty() && meshName != "defaultobject") name = meshName;
@@ -400,7 +401,11 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
 // Damage that makes this Assimp (5.2) crash rather than refuse, found by fuzzing and in real
 // files: such files are refused here, before Assimp sees them. Returns the reason, or "".
 std::string RefuseBeforeAssimp(std::string_view head, std::uint64_t fileSize, std::string_view extension) {
-  auto is = [&extension](const char* e) { return extension.size() == std::strlen(e) && std::equal(extension.begin(), extension.end(), e, [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }); };
+  auto is = [&extension](const char* e) {
+    return extension.size() == std::strlen(e) && std::equal(extension.begin(), extension.end(), e, [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
+  };
   if (is("lwo") && head.size() >= 12 && head.substr(0, 4) == "FORM" && head.substr(8, 4) == "LWO3")
     return "LWO3 objects (LightWave 2018 and later) are not supported";
   if (is("ply") || head.substr(0, 4) == "ply\n" || head.substr(0, 5) == "ply\r\n") {
@@ -470,8 +475,8 @@ DocumentResult Take(CMeshwright& scene, const aiScene* imported, const Assimp::I
     if (!m.texture.empty()) m.LoadTexture();
     scene.materials.push_back(std::move(m));
   }
-  scene.nextMaterialId = static_cast<std::int32_t>(static_cast<std::uint32_t>(scene.nextMaterialId) +
-                                                   static_cast<std::uint32_t>(added));
+  scene.nextMaterialId =
+      static_cast<std::int32_t>(static_cast<std::uint32_t>(scene.nextMaterialId) + static_cast<std::uint32_t>(added));
   for (CModel& m : reader.models) {
     m.ComputeNormals(scene.smoothing);
     scene.models.push_back(std::move(m));
@@ -611,7 +616,7 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, bool keepLines, un
         aiFace& face = mesh->mFaces[fi];
         face.mNumIndices = static_cast<unsigned>(f.indices.size());
         face.mIndices = new unsigned[f.indices.size()];
-        types |= f.indices.size() == 2 ? aiPrimitiveType_LINE
+        types |= f.indices.size() == 2   ? aiPrimitiveType_LINE
                  : f.indices.size() == 3 ? aiPrimitiveType_TRIANGLE
                                          : aiPrimitiveType_POLYGON;
         for (std::size_t k = 0; k < f.indices.size(); ++k) {
@@ -697,7 +702,8 @@ DocumentResult RunExport(const CMeshwright& scene, const std::string& path, cons
   for (std::size_t i = files->files.size(); i-- > 0;) {
     const MemoryFiles::File& file = *files->files[i];
     auto& w = writers.emplace_back(std::make_unique<AtomicFileWriter>(file.path));
-    if (!w->Write(file.bytes.data(), file.bytes.size())) return DocumentFailure(DocumentError::kWriteFailed, w->errorNumber());
+    if (!w->Write(file.bytes.data(), file.bytes.size()))
+      return DocumentFailure(DocumentError::kWriteFailed, w->errorNumber());
   }
   for (auto& w : writers)
     if (!w->Commit()) return DocumentFailure(DocumentError::kWriteFailed, w->errorNumber());
@@ -750,7 +756,8 @@ DocumentResult ImportAssimp(CMeshwright& scene, const std::string& path) {
 
 DocumentResult ImportAssimpMemory(CMeshwright& scene, const void* data, std::size_t size, const char* extensionHint) {
   const std::string_view bytes(static_cast<const char*>(data), size);
-  if (std::string why = RefuseBeforeAssimp(bytes.substr(0, 65536), size, extensionHint ? extensionHint : ""); !why.empty()) {
+  if (std::string why = RefuseBeforeAssimp(bytes.substr(0, 65536), size, extensionHint ? extensionHint : "");
+      !why.empty()) {
     DocumentResult r = DocumentFailure(DocumentError::kReadFailed);
     r.detail = std::move(why);
     return r;

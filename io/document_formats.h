@@ -30,7 +30,7 @@ struct DocumentFormat {
   std::string name;                     // "Meshwright": the dialogs call it "Meshwrightファイル"
   OpenEffect opening = OpenEffect::kReplaces;
   SaveEffect saving = SaveEffect::kDocument;
-  DocumentResult (*read)(CMeshwright& scene, const std::string& path) = nullptr;        // null: cannot open
+  DocumentResult (*read)(CMeshwright& scene, const std::string& path) = nullptr;         // null: cannot open
   DocumentResult (*write)(const CMeshwright& scene, const std::string& path) = nullptr;  // null: cannot save
 
   bool CanOpen() const { return read != nullptr; }

@@ -19,18 +19,18 @@ namespace mw {
 
 enum class DocumentError {
   kNone,
-  kCannotOpen,          // the file could not be opened or read (systemError says why)
-  kUnexpectedFormat,    // the content does not follow the layout: damaged, or (in a format without a
-                        // header, where the two look alike) some other kind of file
-  kNotThisFormat,       // the header says it is some other kind of file
-  kUnsupportedVersion,  // the header names a version this program does not read
-  kTruncated,           // the file ends before the document does
-  kSyntaxError,         // a line of a text format cannot be read
-  kTooLarge,            // a part of the document is larger than the program can hold
-  kWriteFailed,         // the file could not be written (systemError says why); what was there stays
+  kCannotOpen,            // the file could not be opened or read (systemError says why)
+  kUnexpectedFormat,      // the content does not follow the layout: damaged, or (in a format without a
+                          // header, where the two look alike) some other kind of file
+  kNotThisFormat,         // the header says it is some other kind of file
+  kUnsupportedVersion,    // the header names a version this program does not read
+  kTruncated,             // the file ends before the document does
+  kSyntaxError,           // a line of a text format cannot be read
+  kTooLarge,              // a part of the document is larger than the program can hold
+  kWriteFailed,           // the file could not be written (systemError says why); what was there stays
   kUnsupportedExtension,  // no document format has this file name's extension
-  kReadFailed,          // a reader of another program's format refused the file (detail says why)
-  kNoPolygonMesh,       // the file was read but holds nothing that becomes a face
+  kReadFailed,            // a reader of another program's format refused the file (detail says why)
+  kNoPolygonMesh,         // the file was read but holds nothing that becomes a face
 };
 
 struct DocumentResult {
@@ -41,7 +41,7 @@ struct DocumentResult {
   // format has no such choice.
   std::string version;
   std::string encoding;
-  std::string detail;      // a library's own reason (one line, English), added to the text in parentheses
+  std::string detail;  // a library's own reason (one line, English), added to the text in parentheses
   // What the user should know although the file was read or written (UTF-8), such as characters
   // that had to be replaced: OpenDocumentFile and SaveDocumentFile show them once, together,
   // through the message sink.
@@ -63,8 +63,7 @@ std::string DocumentErrorText(const DocumentResult& result);
 
 // The message the user sees: the file's name, `separator`, then DocumentErrorText. The application
 // passes the name without its folder and a line break, the converter the path as given and ": ".
-std::string DocumentMessage(const DocumentResult& result, std::string_view fileName,
-                            std::string_view separator = "\n");
+std::string DocumentMessage(const DocumentResult& result, std::string_view fileName, std::string_view separator = "\n");
 
 // A system error number's reason in Japanese for the ones users meet (a missing file, no
 // permission, a full disk, ...); the C library's text in parentheses for the rare rest; empty for 0.

@@ -75,13 +75,17 @@ std::string MetasequoiaText(const CMeshwright& scene, MqoWriteInfo* info) {
       else if (f.indices.size() > 4) written.version = 11;
     }
   Text t;
-  t << "Metasequoia Document" << "\r\n";
+  t << "Metasequoia Document"
+    << "\r\n";
   // Names are CP932; version 1.1 says so, so that no reader takes them for UTF-8.
   if (written.version == 11) t << "Format Text Ver 1.1\r\nCodePage 932\r\n\r\n";
-  else t << "Format Text Ver 1.0" << "\r\n" << "\r\n";
+  else
+    t << "Format Text Ver 1.0"
+      << "\r\n"
+      << "\r\n";
   t << "Scene {\r\n";
-  for (const char* line : {"pos 0.0000 0.0000 1500.0000", "lookat 0.0000 0.0000 0.0000", "head -0.3800",
-                           "pich 0.2300", "ortho 0", "zoom2 5.0000", "amb 0.250 0.250 0.250"})
+  for (const char* line : {"pos 0.0000 0.0000 1500.0000", "lookat 0.0000 0.0000 0.0000", "head -0.3800", "pich 0.2300",
+                           "ortho 0", "zoom2 5.0000", "amb 0.250 0.250 0.250"})
     t << "\t" << line << "\r\n";
   t << "}\r\n";
 

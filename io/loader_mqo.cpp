@@ -261,7 +261,7 @@ void LoaderMQO::ReadChunks() {
       lines_->beforeFirstHighByte = nullptr;
       info.codePageDeclared = true;
       SetEncoding(l.IsToken(1, "utf8") || l.IsToken(1, "utf-8") || value == "65001" ? MqoEncoding::kUtf8
-                                                                                   : MqoEncoding::kCp932);
+                                                                                    : MqoEncoding::kCp932);
     } else {
       SkipChunk(n);
     }
@@ -337,8 +337,8 @@ void LoaderMQO::ReadMaterialLine() {
       const char* word;
       float* value;
     };
-    const Attr floats[] = {{"dif", &m.diffuse}, {"amb", &m.ambient}, {"spc", &m.specular},
-                           {"emi", &m.emissive}, {"power", &m.power}};
+    const Attr floats[] = {
+        {"dif", &m.diffuse}, {"amb", &m.ambient}, {"spc", &m.specular}, {"emi", &m.emissive}, {"power", &m.power}};
     if (keyword("shader", 4)) {
       if (!closed(4)) break;
       (void)l.GetInt(i + 2);
@@ -539,7 +539,7 @@ void LoaderMQO::ReadFaces(CModel& model) {
     }
     for (int k = 0; k < n; ++k) face.indices.push_back(l.GetInt(3 + k));
     face.material = material >= 0 ? static_cast<std::int32_t>(static_cast<std::uint32_t>(materialBase) +
-                                                                static_cast<std::uint32_t>(l.GetInt(material)))
+                                                              static_cast<std::uint32_t>(l.GetInt(material)))
                                   : materialBase;
     if (uv >= 0) {
       if (n > 4) face.uvs.reserve(static_cast<std::size_t>(n));
@@ -553,9 +553,7 @@ void LoaderMQO::ReadFaces(CModel& model) {
 
 void LoaderMQO::SkipChunk(int t) {
   AsciiFileString& l = *lines_;
-  auto binaryBlock = [&l](int count) {
-    return count >= 3 && l.IsToken(count - 3, "[") && l.IsToken(count - 1, "]");
-  };
+  auto binaryBlock = [&l](int count) { return count >= 3 && l.IsToken(count - 3, "[") && l.IsToken(count - 1, "]"); };
   if (t >= 1 && l.IsToken(t - 1, "{")) {
     int depth = 1;
     while (depth > 0) {

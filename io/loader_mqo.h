@@ -37,7 +37,7 @@ enum MqoError : int {
   kMqoUnsupportedFormat = -4,
   kMqoDamagedArchive = -5,   // a compressed document whose contents cannot be extracted
   kMqoArchiveTooLarge = -6,  // a compressed document of too many entries or bytes
-  kMqoCannotOpen = -100,  // the file could not be opened; nothing was read
+  kMqoCannotOpen = -100,     // the file could not be opened; nothing was read
 };
 
 // "SyntaxError", "UnexpectedEnd", "NotMetasequoia", "UnsupportedFormat", "DamagedArchive",
@@ -55,8 +55,8 @@ struct MqoReadInfo {
   int code = kMqoOk;
   int version = 0;  // 10 or 11 once the header was read, else 0
   MqoEncoding encoding = MqoEncoding::kCp932;
-  bool codePageDeclared = false;  // a CodePage line chose the encoding (else it was detected)
-  std::size_t ngonFaces = 0;      // faces of more than four corners read (before mirroring)
+  bool codePageDeclared = false;      // a CodePage line chose the encoding (else it was detected)
+  std::size_t ngonFaces = 0;          // faces of more than four corners read (before mirroring)
   std::vector<std::string> warnings;  // UTF-8, each kind at most once per document
 };
 
@@ -85,7 +85,7 @@ class LoaderMQO {
   void DetectEncoding();
   void SetEncoding(MqoEncoding encoding);
   void FinishObject(CModel& model);
-  float Real(int token);  // GetFloat, non-finite values becoming 0 (counted)
+  float Real(int token);        // GetFloat, non-finite values becoming 0 (counted)
   std::string Name(int token);  // the token as CP932 bytes
   void AddWarnings();
   int Next();  // reads a line, raising UnexpectedEnd at the end of input
@@ -101,7 +101,7 @@ class LoaderMQO {
   std::size_t unmappable_ = 0;
   // The object attributes being read.
   int mirror_ = 0;
-  int mirrorAxis_ = -1;  // -1: none given
+  int mirrorAxis_ = -1;           // -1: none given
   float mirrorDistance_ = -1.0f;  // < 0: none given
   int visible_ = 15;
   int locking_ = 0;
@@ -119,8 +119,8 @@ bool ImportMetasequoia(CMeshwright& scene, std::FILE* file, MqoReadInfo* info);
 
 // What an export wrote.
 struct MqoWriteInfo {
-  int version = 10;  // 10, or 11 when a face has more than four corners
-  std::size_t droppedFaces = 0;  // faces of fewer than two corners, which the format cannot hold
+  int version = 10;                   // 10, or 11 when a face has more than four corners
+  std::size_t droppedFaces = 0;       // faces of fewer than two corners, which the format cannot hold
   std::vector<std::string> warnings;  // UTF-8
 };
 

@@ -93,7 +93,8 @@ bool Extract(zip_t* zip, zip_uint64_t index, std::uint64_t size, const fs::path&
     }
     if (n == 0) break;
     total += static_cast<std::uint64_t>(n);
-    if (total > size || std::fwrite(buffer.data(), 1, static_cast<std::size_t>(n), out) != static_cast<std::size_t>(n)) {
+    if (total > size ||
+        std::fwrite(buffer.data(), 1, static_cast<std::size_t>(n), out) != static_cast<std::size_t>(n)) {
       ok = false;
       break;
     }

@@ -69,8 +69,7 @@ double ParseDouble(const char* text, std::size_t length) {
       }
     }
     // What could still extend the number for strtod: more digits, an exponent, a hexadecimal "0x".
-    if (any && digits <= 15 && !IsDigit(*p) && *p != 'e' && *p != 'E' && *p != '.' && *p != 'x' &&
-        *p != 'X') {
+    if (any && digits <= 15 && !IsDigit(*p) && *p != 'e' && *p != 'E' && *p != '.' && *p != 'x' && *p != 'X') {
       const double value = static_cast<double>(mantissa) / kPow10[fraction];
       return negative ? -value : value;
     }

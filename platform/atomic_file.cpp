@@ -184,7 +184,8 @@ bool AtomicFileWriter::Commit() {
   errno = 0;
   if (kind_ == AtomicFileError::kNone && (std::ferror(file_) || std::fflush(file_) != 0))
     Fail(AtomicFileError::kWrite, errno);
-  if (kind_ == AtomicFileError::kNone && fsync(fileno(file_)) != 0 && errno != EINVAL) Fail(AtomicFileError::kWrite, errno);
+  if (kind_ == AtomicFileError::kNone && fsync(fileno(file_)) != 0 && errno != EINVAL)
+    Fail(AtomicFileError::kWrite, errno);
   // Renamed while still open and locked, so that no other save takes it for a stale one.
   if (kind_ == AtomicFileError::kNone && std::rename(temp_.c_str(), real_.c_str()) != 0)
     Fail(AtomicFileError::kReplace, errno, "the file cannot be replaced here");

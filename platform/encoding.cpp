@@ -71,11 +71,25 @@ std::string Utf8ToCp932(std::string_view utf8) {
   while (i < n) {
     unsigned c = p[i];
     unsigned need = 0, cp = 0, min = 0;
-    if (c < 0x80) { cp = c; }
-    else if ((c & 0xE0) == 0xC0) { need = 1; cp = c & 0x1F; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { need = 2; cp = c & 0x0F; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { need = 3; cp = c & 0x07; min = 0x10000; }
-    else { put('?'); ++i; continue; }
+    if (c < 0x80) {
+      cp = c;
+    } else if ((c & 0xE0) == 0xC0) {
+      need = 1;
+      cp = c & 0x1F;
+      min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+      need = 2;
+      cp = c & 0x0F;
+      min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+      need = 3;
+      cp = c & 0x07;
+      min = 0x10000;
+    } else {
+      put('?');
+      ++i;
+      continue;
+    }
     std::size_t j = 1;
     for (; j <= need; ++j) {
       if (i + j >= n || (p[i + j] & 0xC0) != 0x80) break;

@@ -7,18 +7,15 @@ namespace mw {
 
 void* AllocateBlock(MemoryKind kind, std::size_t bytes) {
   switch (kind) {
-    case kHeapMemory:
-      return ::operator new(bytes, std::nothrow);
+    case kHeapMemory: return ::operator new(bytes, std::nothrow);
     case kLocalMovable:
     case kGlobalMovable:
       // Movable blocks are locked for their whole life here; calloc keeps them apart from the
       // fixed kinds so that a mismatched release shows up under the sanitizers.
       return std::calloc(1, bytes);
     case kLocalFixed:
-    case kGlobalFixed:
-      return std::malloc(bytes);
-    case kNoMemory:
-      break;
+    case kGlobalFixed: return std::malloc(bytes);
+    case kNoMemory: break;
   }
   return nullptr;
 }
@@ -26,17 +23,12 @@ void* AllocateBlock(MemoryKind kind, std::size_t bytes) {
 void FreeBlock(MemoryKind kind, void* block) {
   if (!block) return;
   switch (kind) {
-    case kHeapMemory:
-      ::operator delete(block);
-      return;
+    case kHeapMemory: ::operator delete(block); return;
     case kLocalMovable:
     case kGlobalMovable:
     case kLocalFixed:
-    case kGlobalFixed:
-      std::free(block);
-      return;
-    case kNoMemory:
-      return;
+    case kGlobalFixed: std::free(block); return;
+    case kNoMemory: return;
   }
 }
 

@@ -5,7 +5,6 @@
 #include <climits>
 #include <vector>
 
-
 namespace mw {
 
 std::string ProgramFolder() {

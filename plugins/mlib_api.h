@@ -19,9 +19,9 @@ extern "C" {
 /* What the JPEG plugin tells the program before it decodes. */
 typedef struct JpgImageInfo {
   int width;
-  int height;        /* positive: rows are delivered top first */
-  int bitCount;      /* 8 (palette or grey) or 24 (blue, green, red) */
-  int paletteCount;  /* entries at palette for 8 bits, at most 256 */
+  int height;                   /* positive: rows are delivered top first */
+  int bitCount;                 /* 8 (palette or grey) or 24 (blue, green, red) */
+  int paletteCount;             /* entries at palette for 8 bits, at most 256 */
   const unsigned char* palette; /* blue, green, red, reserved per entry */
 } JpgImageInfo;
 

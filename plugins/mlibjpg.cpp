@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <jpeglib.h>  // after <cstdio>: it uses FILE and size_t without including them
 #include <jerror.h>
+#include <jpeglib.h>  // after <cstdio>: it uses FILE and size_t without including them
 
 #include "plugins/mlib_api.h"
 
@@ -46,15 +46,13 @@ void OnEmit(j_common_ptr cinfo, int level) {
       // The end marker alone may be missing from a single-scan file; if blocks were missing too,
       // the entropy decoder warns next (JWRN_HIT_MARKER). A progressive or multi-scan file may
       // have lost whole scans without a further word, so it fails here.
-      if (cinfo->is_decompressor &&
-          jpeg_has_multiple_scans(reinterpret_cast<j_decompress_ptr>(cinfo)))
+      if (cinfo->is_decompressor && jpeg_has_multiple_scans(reinterpret_cast<j_decompress_ptr>(cinfo)))
         std::longjmp(err->jump, 1);
       return;
     case JWRN_EXTRANEOUS_DATA:  // junk between markers, skipped without loss
     case JWRN_ADOBE_XFORM:
     case JWRN_JFIF_MAJOR:
-    case JWRN_BOGUS_ICC:
-      return;
+    case JWRN_BOGUS_ICC: return;
     default:
       // Everything else means pixels made up: corrupt entropy data, data cut short inside a
       // scan, missing restart markers, an impossible progression.

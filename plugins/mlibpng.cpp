@@ -50,9 +50,10 @@ int Decode(Session* s, OnPngProgressFn onProgress, void* context) {
   png_init_io(s->png, s->file);
   png_read_info(s->png, s->info);
   // The compressed rows (one filter byte each) must fit, deflated, in the file.
-  const unsigned long long rawBytes =
-      static_cast<unsigned long long>(png_get_image_height(s->png, s->info)) * (png_get_rowbytes(s->png, s->info) + 1ull);
-  if (!MwCompressedPlausible(rawBytes, static_cast<unsigned long long>(s->fileBytes), MW_DEFLATE_MAX_EXPANSION)) return 0;
+  const unsigned long long rawBytes = static_cast<unsigned long long>(png_get_image_height(s->png, s->info)) *
+                                      (png_get_rowbytes(s->png, s->info) + 1ull);
+  if (!MwCompressedPlausible(rawBytes, static_cast<unsigned long long>(s->fileBytes), MW_DEFLATE_MAX_EXPANSION))
+    return 0;
   png_set_expand(s->png);
   png_set_strip_16(s->png);
   png_set_gray_to_rgb(s->png);
@@ -74,7 +75,8 @@ int Decode(Session* s, OnPngProgressFn onProgress, void* context) {
   for (int pass = 0; pass < passes; ++pass) {
     for (png_uint_32 y = 0; y < height; ++y) {
       png_read_row(s->png, s->rows[y], nullptr);
-      if (onProgress && !onProgress(static_cast<float>((pass * static_cast<double>(height) + y) / total), context)) return 0;
+      if (onProgress && !onProgress(static_cast<float>((pass * static_cast<double>(height) + y) / total), context))
+        return 0;
     }
   }
   unsigned char* h = s->header;

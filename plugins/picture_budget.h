@@ -21,10 +21,10 @@
 #define MW_PICTURE_MAX_BYTES (256ull * 1024u * 1024u)
 
 /* Most bytes one byte of compressed data can decode to, per encoding. */
-#define MW_RLE8_MAX_EXPANSION 128ull     /* a two-byte run writes up to 255 pixels */
+#define MW_RLE8_MAX_EXPANSION 128ull      /* a two-byte run writes up to 255 pixels */
 #define MW_TARGA_RLE_MAX_EXPANSION 128ull /* one packet of 1 + n bytes writes 128 pixels of n bytes */
-#define MW_BYTERUN1_MAX_EXPANSION 64ull  /* a two-byte run writes up to 128 bytes */
-#define MW_DEFLATE_MAX_EXPANSION 1032ull /* a 258-byte match in two bits */
+#define MW_BYTERUN1_MAX_EXPANSION 64ull   /* a two-byte run writes up to 128 bytes */
+#define MW_DEFLATE_MAX_EXPANSION 1032ull  /* a 258-byte match in two bits */
 #define MW_COMPRESSED_SLACK_BYTES (64ull * 1024u)
 
 /* Non-zero when a width x height picture decoded at `bits` per pixel stays within the budget. All

@@ -138,7 +138,8 @@ void BeginPerspectiveFrame(CMeshwright& scene, TextureUploader* uploader) {
   // Textures decoded before there was a context to upload them to.
   if (uploader) {
     for (CMaterial& m : scene.materials)
-      if (m.textureObject == 0 && TextureLoaded(m)) m.textureObject = UploadTexture(*m.textureImage, m.textureComponents, m.texturePixelFormat);
+      if (m.textureObject == 0 && TextureLoaded(m))
+        m.textureObject = UploadTexture(*m.textureImage, m.textureComponents, m.texturePixelFormat);
   }
   SetClearColor(scene);
   glMatrixMode(GL_MODELVIEW);

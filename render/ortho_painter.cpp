@@ -74,7 +74,8 @@ class Raster {
 
  private:
   void Plot(int x, int y, QRgb colour) {
-    if (static_cast<unsigned>(x) < static_cast<unsigned>(width_) && static_cast<unsigned>(y) < static_cast<unsigned>(height_))
+    if (static_cast<unsigned>(x) < static_cast<unsigned>(width_) &&
+        static_cast<unsigned>(y) < static_cast<unsigned>(height_))
       bits_[static_cast<std::ptrdiff_t>(y) * stride_ + x] = colour;
   }
 
@@ -184,7 +185,8 @@ void DrawVertices(QImage& image, const CMeshwright& scene, Plane plane, QPoint c
     for (const CModel& m : scene.models) {
       if (m.state == kStateHidden) continue;
       for (const CVertex& v : m.vertices)
-        if ((v.selected != 0) == (selectedPass != 0)) raster.Square(Project(plane, v.position, centre, scene.zoom), colour);
+        if ((v.selected != 0) == (selectedPass != 0))
+          raster.Square(Project(plane, v.position, centre, scene.zoom), colour);
     }
   }
 }

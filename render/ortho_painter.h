@@ -13,8 +13,8 @@ namespace mw {
 
 // What the pane's own input state adds to a paint.
 struct OrthoOverlay {
-  bool edgesVisible = true;      // false while any button is held in any orthographic pane
-  bool selecting = false;        // a rubber band is being dragged in this pane
+  bool edgesVisible = true;  // false while any button is held in any orthographic pane
+  bool selecting = false;    // a rubber band is being dragged in this pane
   QPoint dragStart, dragCurrent;
 };
 

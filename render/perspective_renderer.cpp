@@ -24,7 +24,9 @@ struct Corner {
 class KeyHasher {
  public:
   void Add(std::uint64_t w) { h_ = ((h_ << 5 | h_ >> 59) ^ w) * 0x9E3779B97F4A7C15ull; }
-  void Add2(std::uint32_t a, std::uint32_t b) { Add(static_cast<std::uint64_t>(a) | static_cast<std::uint64_t>(b) << 32); }
+  void Add2(std::uint32_t a, std::uint32_t b) {
+    Add(static_cast<std::uint64_t>(a) | static_cast<std::uint64_t>(b) << 32);
+  }
   void Floats(const float* f, std::size_t n) {
     std::uint32_t bits[2] = {0, 0};
     for (std::size_t i = 0; i < n; i += 2) {
@@ -53,11 +55,12 @@ std::uint64_t PerspectiveKey(const CModel& model, const std::vector<CMaterial>& 
   }
   h.Add(model.faces.size());
   for (const CFace& f : model.faces) {
-    h.Add2(static_cast<std::uint32_t>(f.material), static_cast<std::uint32_t>(f.indices.size()) |
-                                                       static_cast<std::uint32_t>(f.uvs.size()) << 16);
+    h.Add2(static_cast<std::uint32_t>(f.material),
+           static_cast<std::uint32_t>(f.indices.size()) | static_cast<std::uint32_t>(f.uvs.size()) << 16);
     const std::int32_t* idx = f.indices.data();
     for (std::size_t i = 0; i < f.indices.size(); i += 2)
-      h.Add2(static_cast<std::uint32_t>(idx[i]), i + 1 < f.indices.size() ? static_cast<std::uint32_t>(idx[i + 1]) : 0u);
+      h.Add2(static_cast<std::uint32_t>(idx[i]),
+             i + 1 < f.indices.size() ? static_cast<std::uint32_t>(idx[i + 1]) : 0u);
     if (!f.uvs.empty()) h.Floats(&f.uvs.data()->u, 2 * f.uvs.size());
   }
   return h.Value();
@@ -125,8 +128,8 @@ struct PerspectiveRenderer::ModelArrays {
             normal[2] = -v.normal.z;
             setsNormal = true;
           }
-          corners.push_back(Corner{{tex[0], tex[1]}, {normal[0], normal[1], normal[2]},
-                                   {v.position.x, v.position.y, v.position.z}});
+          corners.push_back(
+              Corner{{tex[0], tex[1]}, {normal[0], normal[1], normal[2]}, {v.position.x, v.position.y, v.position.z}});
         };
         // A face sets its normal and texture coordinate (if any) at its first corner, so whether
         // it inherits them from before the model is one question per face.
@@ -142,7 +145,8 @@ struct PerspectiveRenderer::ModelArrays {
         Step* last = steps.empty() ? nullptr : &steps.back();
         if (!applied || !last || last->mode != mode || last->normalFromBefore != normalBefore ||
             last->texCoordFromBefore != texBefore) {
-          steps.push_back(Step{applied ? -1 : static_cast<std::int32_t>(mi), mode, first, count, normalBefore, texBefore});
+          steps.push_back(
+              Step{applied ? -1 : static_cast<std::int32_t>(mi), mode, first, count, normalBefore, texBefore});
         } else {
           last->count += count;
         }
@@ -182,8 +186,8 @@ void PerspectiveRenderer::DrawFrame(CMeshwright& scene, TextureUploader* uploade
     DrawModel(scene.models[i], scene.smoothing, scene.materials, *models_[i]);
 }
 
-void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials,
-                                    ModelArrays& a) {
+void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing,
+                                    const std::vector<CMaterial>& materials, ModelArrays& a) {
   if (model.state == kStateHidden) return;
   const std::uint64_t key = PerspectiveKey(model, materials);
   if (!a.built || a.key != key) {

@@ -130,7 +130,8 @@ class Reader {
     auto* o = static_cast<std::uint8_t*>(out);
     while (n) {
       if (p_ == end_) Refill();
-      const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(n, static_cast<std::uint64_t>(end_ - p_)));
+      const std::size_t chunk =
+          static_cast<std::size_t>(std::min<std::uint64_t>(n, static_cast<std::uint64_t>(end_ - p_)));
       std::memcpy(o, p_, chunk);
       o += chunk;
       p_ += chunk;
@@ -321,8 +322,9 @@ class Writer {
 
 std::int32_t Count32(std::size_t n) {
   // Lists this large cannot be built in memory anyway; the archive cannot express them.
-  return n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) ? std::numeric_limits<std::int32_t>::max()
-                                                                                : static_cast<std::int32_t>(n);
+  return n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())
+             ? std::numeric_limits<std::int32_t>::max()
+             : static_cast<std::int32_t>(n);
 }
 
 }  // namespace

@@ -67,9 +67,8 @@ void CModel::CommitPendingFace(std::int32_t materialId) {
   // (moving a model up or down leaves the face at its list position). Such a face would index
   // outside the list: drop it.
   const std::size_t limit = vertices.size() + pendingVertices.size();
-  const bool valid = std::all_of(pendingFace.indices.begin(), pendingFace.indices.end(), [limit](std::int32_t i) {
-    return i >= 0 && static_cast<std::size_t>(i) < limit;
-  });
+  const bool valid = std::all_of(pendingFace.indices.begin(), pendingFace.indices.end(),
+                                 [limit](std::int32_t i) { return i >= 0 && static_cast<std::size_t>(i) < limit; });
   if (valid) {
     pendingFace.material = materialId;
     CFace face;
@@ -160,8 +159,8 @@ void CMeshwright::AddFacePoint(Plane plane, int px, int py, int cx, int cy) {
   if (!HasCurrentModel() || !IsPlane(plane)) return;
   // The cursor supplies the coordinate the pane does not show.
   const ModelPixels p = FromPane(plane, px, py, cx, cy, HiddenOffset(plane, cursor));
-  models[static_cast<std::size_t>(currentModel)].AddPendingPoint(
-      static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z), zoom, CurrentMaterialId());
+  models[static_cast<std::size_t>(currentModel)].AddPendingPoint(static_cast<float>(p.x), static_cast<float>(p.y),
+                                                                 static_cast<float>(p.z), zoom, CurrentMaterialId());
 }
 
 void CMeshwright::CommitFace() {

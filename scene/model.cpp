@@ -104,7 +104,9 @@ bool CModel::ApplyMirror() {
       for (std::size_t j = 0; j < f; ++j) {
         CFace copy;
         const CFace& src = faces[j];
-        for (std::size_t k = src.indices.size(); k-- > 0;) copy.indices.push_back(static_cast<std::int32_t>(static_cast<std::uint32_t>(src.indices[k]) + static_cast<std::uint32_t>(offset)));
+        for (std::size_t k = src.indices.size(); k-- > 0;)
+          copy.indices.push_back(static_cast<std::int32_t>(static_cast<std::uint32_t>(src.indices[k]) +
+                                                           static_cast<std::uint32_t>(offset)));
         for (std::size_t k = src.uvs.size(); k-- > 0;) copy.uvs.push_back(src.uvs[k]);
         copy.material = src.material;
         copy.normal = src.normal;

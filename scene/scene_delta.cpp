@@ -117,7 +117,8 @@ struct SelectionPart : Part {
     for (std::size_t j = 0; !changed && j < scene.models.size(); ++j) {
       const CModel& m = scene.models[j];
       if (m.vertices.size() != vertices[j].size() || m.faces.size() != faces[j].size()) changed = true;
-      for (std::size_t i = 0; !changed && i < m.vertices.size(); ++i) changed = m.vertices[i].selected != vertices[j][i];
+      for (std::size_t i = 0; !changed && i < m.vertices.size(); ++i)
+        changed = m.vertices[i].selected != vertices[j][i];
       for (std::size_t i = 0; !changed && i < m.faces.size(); ++i) changed = m.faces[i].allSelected != faces[j][i];
     }
     if (!changed) vertices = faces = {};
@@ -126,8 +127,10 @@ struct SelectionPart : Part {
   void Swap(CMeshwright& scene) {
     for (std::size_t j = 0; j < scene.models.size() && j < vertices.size(); ++j) {
       CModel& m = scene.models[j];
-      for (std::size_t i = 0; i < m.vertices.size() && i < vertices[j].size(); ++i) std::swap(m.vertices[i].selected, vertices[j][i]);
-      for (std::size_t i = 0; i < m.faces.size() && i < faces[j].size(); ++i) std::swap(m.faces[i].allSelected, faces[j][i]);
+      for (std::size_t i = 0; i < m.vertices.size() && i < vertices[j].size(); ++i)
+        std::swap(m.vertices[i].selected, vertices[j][i]);
+      for (std::size_t i = 0; i < m.faces.size() && i < faces[j].size(); ++i)
+        std::swap(m.faces[i].allSelected, faces[j][i]);
     }
   }
   void Undo(CMeshwright& scene) override { Swap(scene); }
@@ -202,7 +205,8 @@ struct FacePart : Part {
     CModel& md = scene.models[model];
     md.vertices.insert(md.vertices.end(), std::make_move_iterator(addedVertices.begin()),
                        std::make_move_iterator(addedVertices.end()));
-    md.faces.insert(md.faces.end(), std::make_move_iterator(addedFaces.begin()), std::make_move_iterator(addedFaces.end()));
+    md.faces.insert(md.faces.end(), std::make_move_iterator(addedFaces.begin()),
+                    std::make_move_iterator(addedFaces.end()));
     addedVertices.clear();
     addedFaces.clear();
     md.RebuildFaceRefs();
@@ -235,7 +239,8 @@ struct ModelFieldsPart : Part {
   std::string name;
   std::int32_t state;
   bool changed = true;
-  ModelFieldsPart(const CMeshwright& scene, std::size_t m) : model(m), name(scene.models[m].name), state(scene.models[m].state) {}
+  ModelFieldsPart(const CMeshwright& scene, std::size_t m)
+      : model(m), name(scene.models[m].name), state(scene.models[m].state) {}
   void Finish(const CMeshwright& scene) override {
     changed = scene.models[model].name != name || scene.models[model].state != state;
   }
@@ -260,8 +265,9 @@ struct ListPart : Part {
   std::size_t sizeBefore;
 
   ListPart(const CMeshwright& scene, std::size_t from, std::size_t count)
-      : first(from), records(scene.models.begin() + static_cast<std::ptrdiff_t>(from),
-                             scene.models.begin() + static_cast<std::ptrdiff_t>(from + count)),
+      : first(from),
+        records(scene.models.begin() + static_cast<std::ptrdiff_t>(from),
+                scene.models.begin() + static_cast<std::ptrdiff_t>(from + count)),
         sizeBefore(scene.models.size()) {}
   void Finish(const CMeshwright& scene) override { inScene = scene.models.size() + records.size() - sizeBefore; }
   bool Empty() const override { return records.empty() && inScene == 0; }
@@ -278,7 +284,8 @@ struct ListPart : Part {
     } else if (inScene > common) {
       const auto end = at + static_cast<std::ptrdiff_t>(inScene - common);
       records.insert(records.end(), std::make_move_iterator(at), std::make_move_iterator(end));
-      models.erase(models.begin() + static_cast<std::ptrdiff_t>(first + common), models.begin() + static_cast<std::ptrdiff_t>(first + inScene));
+      models.erase(models.begin() + static_cast<std::ptrdiff_t>(first + common),
+                   models.begin() + static_cast<std::ptrdiff_t>(first + inScene));
     }
     inScene = kept;
   }
@@ -468,11 +475,13 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       break;
     case EditKind::kModelUp:
     case EditKind::kModelMergeUp:
-      if (scene.currentModel >= 1 && current < count) parts.push_back(std::make_unique<ListPart>(scene, current - 1, 2));
+      if (scene.currentModel >= 1 && current < count)
+        parts.push_back(std::make_unique<ListPart>(scene, current - 1, 2));
       break;
     case EditKind::kModelDown:
     case EditKind::kModelMergeDown:
-      if (scene.currentModel >= 0 && current + 1 < count) parts.push_back(std::make_unique<ListPart>(scene, current, 2));
+      if (scene.currentModel >= 0 && current + 1 < count)
+        parts.push_back(std::make_unique<ListPart>(scene, current, 2));
       break;
     case EditKind::kMaterialAdd: parts.push_back(std::make_unique<MaterialsPart>(scene)); break;
     case EditKind::kMaterialDelete:
@@ -520,7 +529,8 @@ void SceneDelta::Undo(CMeshwright& scene) {
     if (s.model >= scene.models.size()) continue;
     CModel& m = scene.models[s.model];
     for (std::size_t i = 0; i < m.faces.size() && i < s.faceNormals.size(); ++i) m.faces[i].normal = s.faceNormals[i];
-    for (std::size_t i = 0; i < m.vertices.size() && i < s.vertexNormals.size(); ++i) m.vertices[i].normal = s.vertexNormals[i];
+    for (std::size_t i = 0; i < m.vertices.size() && i < s.vertexNormals.size(); ++i)
+      m.vertices[i].normal = s.vertexNormals[i];
   }
 }
 

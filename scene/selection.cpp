@@ -64,8 +64,8 @@ void Rotate(std::vector<CModel>& models, Plane plane, Turn t, double pu, double 
 // Adds ku and kv times the distances from the pivot along the plane's two axes, and kPerp times
 // the coordinate along the axis the plane hides unless `perpendicular` is false (stretching
 // leaves that axis exactly as it is).
-void Scale(std::vector<CModel>& models, Plane plane, double ku, double kv, bool perpendicular, double kPerp,
-           double pu, double pv) {
+void Scale(std::vector<CModel>& models, Plane plane, double ku, double kv, bool perpendicular, double kPerp, double pu,
+           double pv) {
   if (!IsPlane(plane)) return;
   const PlaneAxes a = AxesOf(plane);
   ForEachSelectedEditable(models, [&](CVector& p) {
@@ -84,8 +84,8 @@ void Scale(std::vector<CModel>& models, Plane plane, double ku, double kv, bool 
 
 }  // namespace
 
-void CMeshwright::SelectInRect(int left, int top, int right, int bottom, Plane plane, std::uint8_t value,
-                               int cx, int cy) {
+void CMeshwright::SelectInRect(int left, int top, int right, int bottom, Plane plane, std::uint8_t value, int cx,
+                               int cy) {
   if (!IsPlane(plane)) return;
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);

@@ -14,8 +14,8 @@ using FaceRefList = SmallVector<std::int32_t, 4>;
 class CVertex {
  public:
   CVector position;
-  CVector normal;          // sum of the normals of the faces using this vertex (not normalised)
-  FaceRefList faceRefs;    // indices of the faces using this vertex, one entry per corner
+  CVector normal;        // sum of the normals of the faces using this vertex (not normalised)
+  FaceRefList faceRefs;  // indices of the faces using this vertex, one entry per corner
   std::uint8_t selected = 0;
   std::uint8_t inUse = 0;  // scratch mark of the deletion pass; never copied or archived
 

@@ -92,7 +92,8 @@ void MaterialPreview::paintGL() {
   if (HasPixels(material_)) {
     if (uploaded_ != material_.textureImage) {
       DeleteTexture();
-      textureObject_ = UploadTexture(*material_.textureImage, material_.textureComponents, material_.texturePixelFormat);
+      textureObject_ =
+          UploadTexture(*material_.textureImage, material_.textureComponents, material_.texturePixelFormat);
       uploaded_ = material_.textureImage;
       ++uploads_;
     }

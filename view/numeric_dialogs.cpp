@@ -131,7 +131,7 @@ CDlgStretch::CDlgStretch(QWidget* parent) : DluDialog(parent) {
 Plane AxisToPlane(int axis) { return PlaneHiding(axis); }
 
 std::optional<NumericTransform> AskNumericTransform(std::int32_t mode, QWidget* parent,
-                                                   const std::function<int(QDialog&)>& run) {
+                                                    const std::function<int(QDialog&)>& run) {
   NumericTransform t;
   switch (mode) {
     case kModeMove: {
@@ -166,8 +166,7 @@ std::optional<NumericTransform> AskNumericTransform(std::int32_t mode, QWidget* 
       t.amount = CVector(d.factorX, d.factorY, d.factorZ);
       break;
     }
-    default:
-      return std::nullopt;
+    default: return std::nullopt;
   }
   return t;
 }

@@ -5,13 +5,13 @@
 
 #include <QDialog>
 
-#include "scene/ortho_plane.h"
-#include "view/dialog_units.h"
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
+#include "scene/ortho_plane.h"
+#include "view/dialog_units.h"
 
 #include "scene/edit_kind.h"
 #include "scene/vector.h"
@@ -36,7 +36,8 @@ class DluDialog : public QDialog {
   QLineEdit* AddEdit(float value, int x, int y);
   void AddLabel(const QString& text, int x, int y, int w = 10, int h = 11);
   // Labels "X", "Y", "Z" and their edits, one row each.
-  void AddXYZ(std::array<float*, 3> targets, int labelX, int editX, std::array<int, 3> labelY, std::array<int, 3> editY);
+  void AddXYZ(std::array<float*, 3> targets, int labelX, int editX, std::array<int, 3> labelY,
+              std::array<int, 3> editY);
   void AddGroup(const QString& text, int x, int y, int w, int h);
   void AddButtons(int x);
   // Parses every edit into its float; false (and the message) on the first that is not a number.
@@ -46,7 +47,6 @@ class DluDialog : public QDialog {
   void accept() override;
 
  protected:
-
   std::vector<std::pair<QLineEdit*, float*>> floats_;
 
  private:
@@ -101,7 +101,7 @@ struct NumericTransform {
 // transform on OK, nothing on cancel or in any other mode. `run` shows a dialog modally (tests
 // answer it themselves).
 std::optional<NumericTransform> AskNumericTransform(std::int32_t mode, QWidget* parent,
-                                                   const std::function<int(QDialog&)>& run);
+                                                    const std::function<int(QDialog&)>& run);
 // Transforms the selection and recomputes the normals.
 void ApplyNumericTransform(CMeshwright& scene, const NumericTransform& t);
 

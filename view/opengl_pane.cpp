@@ -1,8 +1,8 @@
 #include "view/opengl_pane.h"
 
+#include <GL/gl.h>
 #include <QOpenGLContext>
 #include <QSurfaceFormat>
-#include <GL/gl.h>
 
 #include "platform/message.h"
 #include "scene/meshwright.h"

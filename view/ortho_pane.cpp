@@ -14,7 +14,12 @@ PaneRole RoleOf(Plane plane) {
 }  // namespace
 
 OrthoPane::OrthoPane(CMeshwright& scene, OrthoShared& shared, PaneHost& host, Plane plane, QWidget* parent)
-    : QWidget(parent), scene_(scene), shared_(shared), host_(host), plane_(plane), input_(scene, shared.pan, RoleOf(plane), &host) {
+    : QWidget(parent),
+      scene_(scene),
+      shared_(shared),
+      host_(host),
+      plane_(plane),
+      input_(scene, shared.pan, RoleOf(plane), &host) {
   setMinimumSize(1, 1);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::StrongFocus);

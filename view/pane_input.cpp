@@ -85,7 +85,8 @@ PaneResult PaneInput::Move(QPoint p, QSize size) {
       const QPoint s = dragStart_ - c;
       switch (scene_.editMode) {
         case kModeSelect:
-          scene_.SelectInRect(dragStart_.x(), dragStart_.y(), dragCurrent_.x(), dragCurrent_.y(), plane, 1, c.x(), c.y());
+          scene_.SelectInRect(dragStart_.x(), dragStart_.y(), dragCurrent_.x(), dragCurrent_.y(), plane, 1, c.x(),
+                              c.y());
           break;
         case kModeMove: {
           const ModelPixels d = FromPane(plane, dx, dy, 0, 0, 0.0);

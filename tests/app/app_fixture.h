@@ -67,7 +67,8 @@ class AppTest : public ::testing::Test {
     frame_ = std::make_unique<CMainFrame>(scene_, *doc_);
     textures_ = std::make_unique<MaterialTextures>(frame_->perspectivePane()->uploader(), Path("TEXTURE/"));
     oldTextures_ = SetTextureService(textures_.get());
-    oldSink_ = SetMessageSink([this](std::string_view t, MessageIcon) { ui_.messages << QString::fromUtf8(t.data(), int(t.size())); });
+    oldSink_ = SetMessageSink(
+        [this](std::string_view t, MessageIcon) { ui_.messages << QString::fromUtf8(t.data(), int(t.size())); });
     frame_->runDialog = [this](QDialog& d) {
       dialogs_ << d.windowTitle();
       return answerDialog_ ? answerDialog_(d) : int(QDialog::Rejected);

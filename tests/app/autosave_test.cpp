@@ -1,8 +1,8 @@
 // Recovery saves: what they write and leave alone, and a real crash (SIGKILL) recovered at start.
 #include <signal.h>
 
-#include <QProcess>
 #include <QDir>
+#include <QProcess>
 #include <filesystem>
 
 #include "app/autosave.h"
@@ -77,7 +77,8 @@ TEST_F(AutosaveTest, AfterSigkillTheNextStartOffersTheEditBackOrDiscardsIt) {
   MW_REQUIRE_DISPLAY();
   // A short interval in the child's settings file (written directly: this process's QSettings
   // keeps the folder of the first test that used it).
-  const QString ini = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/Orlux Meshwright アプリケーション");
+  const QString ini =
+      QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/Orlux Meshwright アプリケーション");
   ASSERT_TRUE(QDir().mkpath(ini));
   {
     QFile f(ini + QStringLiteral("/Meshwright.ini"));

@@ -66,10 +66,11 @@ TEST_F(AppTest, MenusHoldTheCommandTable) {
   MW_REQUIRE_DISPLAY();
   QMenu* file = TopMenu(*frame_, QStringLiteral("ファイル(&F)"));
   ASSERT_NE(file, nullptr);
-  EXPECT_EQ(MenuTexts(file), (QStringList{QStringLiteral("新規作成\tCtrl+N(&N)"), QStringLiteral("開く...\tCtrl+O(&O)"),
-                                          QStringLiteral("上書き保存\tCtrl+S(&S)"), QStringLiteral("名前を付けて保存(&A)..."),
-                                          QStringLiteral("-"), QStringLiteral("最近使ったファイル"), QStringLiteral("-"),
-                                          QStringLiteral("アプリケーションの終了(&X)")}));
+  EXPECT_EQ(MenuTexts(file),
+            (QStringList{QStringLiteral("新規作成\tCtrl+N(&N)"), QStringLiteral("開く...\tCtrl+O(&O)"),
+                         QStringLiteral("上書き保存\tCtrl+S(&S)"), QStringLiteral("名前を付けて保存(&A)..."),
+                         QStringLiteral("-"), QStringLiteral("最近使ったファイル"), QStringLiteral("-"),
+                         QStringLiteral("アプリケーションの終了(&X)")}));
   QMenu* edit = TopMenu(*frame_, QStringLiteral("編集(&E)"));
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(MenuTexts(edit).size(), 9) << MenuTexts(edit).join(QLatin1Char('|')).toStdString();
@@ -79,7 +80,8 @@ TEST_F(AppTest, MenusHoldTheCommandTable) {
   for (const char* title : {"変形(&T)", "作成(&M)", "選択部処理(&S)", "表示(&V)", "ヘルプ(&H)"})
     EXPECT_NE(TopMenu(*frame_, QString::fromUtf8(title)), nullptr) << title;
   EXPECT_EQ(MenuTexts(TopMenu(*frame_, QStringLiteral("ヘルプ(&H)"))),
-            (QStringList{QStringLiteral("目次(&H)"), QStringLiteral("-"), QStringLiteral("バージョン情報 Meshwright(&A)...")}));
+            (QStringList{QStringLiteral("目次(&H)"), QStringLiteral("-"),
+                         QStringLiteral("バージョン情報 Meshwright(&A)...")}));
   EXPECT_EQ(frame_->action(kCmdModeMove)->statusTip(), QStringLiteral("頂点を移動"));
   EXPECT_EQ(frame_->action(kCmdSelectAll)->toolTip(), QStringLiteral("頂点全選択"));
   // The toolbar: 19 buttons and 5 separators in the listed order.
@@ -243,7 +245,8 @@ TEST_F(AppTest, ABrokenArchiveSaysSoAndLeavesTheSceneAsItWas) {
   ui_.files = {QPath("broken.mwr")};
   frame_->Execute(kCmdOpen);
   ASSERT_EQ(ui_.messages.size(), 1);
-  EXPECT_TRUE(ui_.messages[0].contains(QStringLiteral("予期しないファイル形式です。"))) << ui_.messages[0].toStdString();
+  EXPECT_TRUE(ui_.messages[0].contains(QStringLiteral("予期しないファイル形式です。")))
+      << ui_.messages[0].toStdString();
   EXPECT_EQ(scene_.models[0].name, "Kept");
   EXPECT_EQ(frame_->windowTitle(), QStringLiteral("無題 - Meshwright"));
 }
@@ -266,10 +269,9 @@ TEST_F(AppTest, FileDialogsOfferTheFormatsOfTheTable) {
   doc_->SetModified(true);
   ui_.answers = {QMessageBox::Yes};
   frame_->Execute(kCmdNew);  // the save-changes question offers the program's own format only
-  EXPECT_EQ(ui_.filters,
-            QStringList({QString::fromStdString(OpenDialogFilter()) + QStringLiteral(" | mwr"),
-                         QString::fromStdString(SaveDialogFilter()) + QStringLiteral(" | mwr"),
-                         QStringLiteral("Meshwrightファイル(*.mwr) | mwr")}));
+  EXPECT_EQ(ui_.filters, QStringList({QString::fromStdString(OpenDialogFilter()) + QStringLiteral(" | mwr"),
+                                      QString::fromStdString(SaveDialogFilter()) + QStringLiteral(" | mwr"),
+                                      QStringLiteral("Meshwrightファイル(*.mwr) | mwr")}));
   // The filters' own texts are pinned by the format table's tests; the .mwr and .mqo entries open them.
   EXPECT_TRUE(ui_.filters[0].startsWith(QStringLiteral("全ての形式(*.mwr *.mqo *.mqoz *.obj ")));
   EXPECT_TRUE(ui_.filters[1].startsWith(QStringLiteral("Meshwrightファイル(*.mwr);;Metasequoiaファイル(*.mqo);;")));
@@ -292,15 +294,16 @@ TEST_F(AppTest, AFileThatCannotBeOpenedNeverBecomesTheDocumentNorARecentFile) {
   // The command line and the recent list both open through the shell path; so does a drop.
   QMimeData dropped;
   dropped.setUrls({QUrl::fromLocalFile(QPath("missing.mqo"))});
-  const QStringList names = {QStringLiteral("missing.mqo"), QStringLiteral("missing.mwr"),
-                             QStringLiteral("gone.mwr"), QStringLiteral("missing.mqo")};
+  const QStringList names = {QStringLiteral("missing.mqo"), QStringLiteral("missing.mwr"), QStringLiteral("gone.mwr"),
+                             QStringLiteral("missing.mqo")};
   EXPECT_FALSE(frame_->OpenFromShell(QPath("missing.mqo")));
   EXPECT_FALSE(frame_->OpenFromShell(QPath("missing.mwr")));
   frame_->recentMenu()->actions()[1]->trigger();  // gone.mwr
   frame_->OpenDropped(dropped);
   ASSERT_EQ(ui_.messages.size(), names.size());
   for (int i = 0; i < names.size(); ++i)
-    EXPECT_EQ(ui_.messages[i], names[i] + QStringLiteral("\nファイルを開けません。ファイルまたはフォルダーが見つかりません。"));
+    EXPECT_EQ(ui_.messages[i],
+              names[i] + QStringLiteral("\nファイルを開けません。ファイルまたはフォルダーが見つかりません。"));
   EXPECT_EQ(frame_->windowTitle(), title);
   EXPECT_EQ(doc_->path(), QPath("other.mwr"));
   EXPECT_EQ(doc_->RecentFiles(), recent);
@@ -311,8 +314,9 @@ TEST_F(AppTest, AFileThatCannotBeOpenedNeverBecomesTheDocumentNorARecentFile) {
 
 TEST_F(AppTest, AnImportThatStopsPartWayKeepsWhatItReadButNotThePath) {
   MW_REQUIRE_DISPLAY();
-  const std::string text = "Metasequoia Document\nFormat Text Ver 1.0\nObject \"cut\" {\nvertex 3 {\n0 0 0\n1 0 0\n"
-                           "0 1 0\n}\nface 1 {\n3 V(0 1 2)\n";
+  const std::string text =
+      "Metasequoia Document\nFormat Text Ver 1.0\nObject \"cut\" {\nvertex 3 {\n0 0 0\n1 0 0\n"
+      "0 1 0\n}\nface 1 {\n3 V(0 1 2)\n";
   test::WriteBytes(Path("cut.mqo"), std::vector<std::uint8_t>(text.begin(), text.end()));
   const QStringList recent = doc_->RecentFiles();
   EXPECT_FALSE(frame_->OpenFromShell(QPath("cut.mqo")));

@@ -1,7 +1,7 @@
 // Working in the panes and the lists with real mouse and key events, and the dialogs.
 #include <QLineEdit>
-#include <QPushButton>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <algorithm>
@@ -53,7 +53,8 @@ TEST_F(AppTest, FourClicksInTheFacePaneBuildAQuadrilateral) {
   frame_->Execute(kCmdModeCreateFace);
   OrthoPane* face = frame_->orthoPane(kPlaneFace);
   const QPoint c = CentreOf(face);
-  for (QPoint d : {QPoint(0, 0), QPoint(50, 0), QPoint(50, -40), QPoint(0, -40)}) QTest::mouseClick(face, Qt::LeftButton, Qt::NoModifier, c + d);
+  for (QPoint d : {QPoint(0, 0), QPoint(50, 0), QPoint(50, -40), QPoint(0, -40)})
+    QTest::mouseClick(face, Qt::LeftButton, Qt::NoModifier, c + d);
   ASSERT_EQ(scene_.models[0].faces.size(), 1u);
   EXPECT_EQ(scene_.models[0].vertices.size(), 4u);
   EXPECT_EQ(scene_.models[0].vertices[2].position, CVector(50, 40, 0));
@@ -261,7 +262,7 @@ TEST(MaterialDialog, SlidersEditsAndTheMendedSliderRule) {
   d.slider(kRed)->setValue(37);
   EXPECT_EQ(d.edit(kRed)->text(), QStringLiteral("0.370000"));
   EXPECT_EQ(d.edit(kPower)->text(), QStringLiteral("128"));  // only the moved slider's edit changes
-  EXPECT_FLOAT_EQ(d.fields().values[kRed], 0.37f);            // and the preview follows it now
+  EXPECT_FLOAT_EQ(d.fields().values[kRed], 0.37f);           // and the preview follows it now
   d.edit(kDiffuse)->setText(QStringLiteral("x"));
   QStringList messages;
   test::ScriptedUi ui;
@@ -293,8 +294,8 @@ TEST(MaterialDialog, OkWritesBackCancelLeavesTheMaterialAlone) {
     QTest::mouseClick(d.browseButton(), Qt::LeftButton);
     EXPECT_EQ(d.textureEdit()->text(), QStringLiteral(""));  // not in the texture folder: refused and emptied
     ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_EQ(ui.messages[0], QString::fromStdString((textures / "brick.bmp").string()) +
-                                  QStringLiteral("の読み込みに失敗しました"));
+    EXPECT_EQ(ui.messages[0],
+              QString::fromStdString((textures / "brick.bmp").string()) + QStringLiteral("の読み込みに失敗しました"));
     SetUiSeam(nullptr);
     SetTextureService(old);
     d.reject();

@@ -12,9 +12,9 @@ namespace mw::test {
 struct ChildCost {
   bool finished = false;  // the work returned and reported; otherwise `failure` says what happened
   std::string failure;
-  bool result = false;     // what the work returned
-  std::int64_t held = 0;   // bytes the work says it kept at the end (an image, a scene)
-  std::int64_t peak = 0;   // highest resident memory above the child's own at the start, in bytes
+  bool result = false;    // what the work returned
+  std::int64_t held = 0;  // bytes the work says it kept at the end (an image, a scene)
+  std::int64_t peak = 0;  // highest resident memory above the child's own at the start, in bytes
   double seconds = 0;
 };
 

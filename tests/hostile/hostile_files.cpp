@@ -139,8 +139,8 @@ Bytes BmpFile(std::int32_t width, std::int32_t height, int bits, std::uint32_t c
   Le32(b, compression);
   Le32(b, compression ? static_cast<std::uint32_t>(data.size()) : 0);
   for (int i = 0; i < 4; ++i) Le32(b, 0);
-  for (std::uint32_t i = 0; i < table / 4; ++i) b.insert(b.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i),
-                                                                   static_cast<std::uint8_t>(i), 0});
+  for (std::uint32_t i = 0; i < table / 4; ++i)
+    b.insert(b.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), 0});
   b.insert(b.end(), data.begin(), data.end());
   return b;
 }

@@ -59,8 +59,8 @@ void Check(const Case& c, const ChildCost& cost, std::int64_t peakAllowed) {
   ASSERT_TRUE(cost.finished) << c.name << ": " << cost.failure;
   EXPECT_EQ(cost.result, c.read) << c.name;
   EXPECT_LE(cost.peak, peakAllowed) << c.name << " took " << cost.peak / kMiB << " MiB";
-  std::printf("  %-46s %9zu B  %-7s peak %7.1f MiB  %7.1f ms\n", c.name, c.bytes.size(), cost.result ? "read" : "refused",
-              static_cast<double>(cost.peak) / kMiB, cost.seconds * 1000);
+  std::printf("  %-46s %9zu B  %-7s peak %7.1f MiB  %7.1f ms\n", c.name, c.bytes.size(),
+              cost.result ? "read" : "refused", static_cast<double>(cost.peak) / kMiB, cost.seconds * 1000);
 }
 
 class Hostile : public ::testing::Test {
@@ -74,8 +74,8 @@ class Hostile : public ::testing::Test {
     for (const Case& c : cases) {
       const std::string name = Write(c);
       const std::string folder = Folder();
-      const ChildCost cost = test::RunInChild(
-          [&](std::int64_t& held) { return LoadAsTexture(folder, name, held); }, kAddressBudget, kTimeLimit);
+      const ChildCost cost = test::RunInChild([&](std::int64_t& held) { return LoadAsTexture(folder, name, held); },
+                                              kAddressBudget, kTimeLimit);
       // A picture that is read may take its own size once, plus a quarter for the decoder.
       const std::int64_t allowed = c.read ? cost.held + cost.held / 4 + kRefusedPeak : kRefusedPeak;
       Check(c, cost, allowed);
@@ -93,7 +93,8 @@ TEST_F(Hostile, PngHeadersThatPromiseMoreThanTheFileHolds) {
       {"PNG 400000000 x 1", "long.png", test::PngFile(400000000, 1, 8, 2, oneRow), false},
       {"PNG 1 x 2147483647", "tall.png", test::PngFile(1, 0x7FFFFFFF, 8, 2, oneRow), false},
       {"PNG 16384 x 16384 RGBA 16-bit, one row", "big.png", test::PngFile(16384, 16384, 16, 6, oneRow), false},
-      {"PNG 9000 x 9000 within budget, one row", "short.png", test::PngFile(9000, 9000, 8, 2, Deflated(27000, 1)), false},
+      {"PNG 9000 x 9000 within budget, one row", "short.png", test::PngFile(9000, 9000, 8, 2, Deflated(27000, 1)),
+       false},
       {"PNG 9000 x 9000 palette 1-bit, 10 rows", "pal.png", test::PngFile(9000, 9000, 1, 0, Deflated(1125, 10)), false},
       {"PNG 4096 x 4096 cut inside its image data", "cut.png",
        [] {

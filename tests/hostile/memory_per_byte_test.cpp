@@ -24,8 +24,8 @@ constexpr std::int64_t kFixedAllowance = (test::kSanitized ? 32 : 12) * kMiB;
 
 struct Figures {
   int files = 0;
-  std::int64_t worstBeyond = 0;     // largest peak minus what was built
-  double worstPerByte = 0;          // the same per byte of file, for files of 64 KiB and more
+  std::int64_t worstBeyond = 0;  // largest peak minus what was built
+  double worstPerByte = 0;       // the same per byte of file, for files of 64 KiB and more
 };
 
 bool ReadImage(const std::string& folder, const std::string& path, std::int64_t& held) {
@@ -61,18 +61,22 @@ TEST(MemoryPerByte, EveryReaderOverTheSharedTestFiles) {
       if (folder == "mqo" && entry.path().extension() != ".mqo") continue;
       const auto size = static_cast<std::int64_t>(entry.file_size());
       const test::ChildCost cost = test::RunInChild(
-          [&](std::int64_t& held) { return folder == "mqo" ? ReadDocument(path, held) : ReadImage(folder, path, held); },
+          [&](std::int64_t& held) {
+            return folder == "mqo" ? ReadDocument(path, held) : ReadImage(folder, path, held);
+          },
           512 * kMiB, test::kSanitized ? 60.0 : 20.0);
       ASSERT_TRUE(cost.finished) << path << ": " << cost.failure;
       ++f.files;
       const std::int64_t beyond = cost.peak - cost.held;
       f.worstBeyond = std::max(f.worstBeyond, beyond);
-      if (size >= 65536) f.worstPerByte = std::max(f.worstPerByte, static_cast<double>(beyond) / static_cast<double>(size));
+      if (size >= 65536)
+        f.worstPerByte = std::max(f.worstPerByte, static_cast<double>(beyond) / static_cast<double>(size));
       EXPECT_LE(beyond, kBytesPerByte * size + kFixedAllowance)
           << path << ": " << beyond << " bytes beyond what it built, for " << size << " bytes of file";
     }
-    std::printf("  %-4s %3d files: at most %6.2f MiB beyond what was built; %5.2f B per byte of file (files >= 64 KiB)\n",
-                folder.c_str(), f.files, static_cast<double>(f.worstBeyond) / kMiB, f.worstPerByte);
+    std::printf(
+        "  %-4s %3d files: at most %6.2f MiB beyond what was built; %5.2f B per byte of file (files >= 64 KiB)\n",
+        folder.c_str(), f.files, static_cast<double>(f.worstBeyond) / kMiB, f.worstPerByte);
   }
 }
 

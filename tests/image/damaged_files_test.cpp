@@ -38,12 +38,18 @@ Bytes StripedPng() {
   Bytes raw;
   for (int y = 0; y < 16; ++y) {
     raw.push_back(0);
-    for (int x = 0; x < 16; ++x) raw.insert(raw.end(), {static_cast<std::uint8_t>(x * 16), static_cast<std::uint8_t>(y * 13), 7});
+    for (int x = 0; x < 16; ++x)
+      raw.insert(raw.end(), {static_cast<std::uint8_t>(x * 16), static_cast<std::uint8_t>(y * 13), 7});
   }
   // Stored (uncompressed) deflate blocks keep every row's bytes at a known place in the file.
   Bytes z(7 + raw.size() + 4);
-  const std::uint8_t head[7] = {0x78, 0x01, 0x01, static_cast<std::uint8_t>(raw.size()), static_cast<std::uint8_t>(raw.size() >> 8),
-                                static_cast<std::uint8_t>(~raw.size()), static_cast<std::uint8_t>(~raw.size() >> 8)};
+  const std::uint8_t head[7] = {0x78,
+                                0x01,
+                                0x01,
+                                static_cast<std::uint8_t>(raw.size()),
+                                static_cast<std::uint8_t>(raw.size() >> 8),
+                                static_cast<std::uint8_t>(~raw.size()),
+                                static_cast<std::uint8_t>(~raw.size() >> 8)};
   std::memcpy(z.data(), head, 7);
   std::memcpy(z.data() + 7, raw.data(), raw.size());
   z.resize(7 + raw.size());
@@ -95,7 +101,8 @@ TEST_F(Damaged, JpegWithDataMissingFailsButOneLackingOnlyItsEndMarkerIsWhole) {
   // Cut inside the scan, from near its start to its last bytes.
   for (std::size_t back : {std::size_t{4}, std::size_t{20}, std::size_t{60}, baseline.size() / 3}) {
     DibStream d;
-    EXPECT_FALSE(LoadJpg(Write("cut.jpg", Bytes(baseline.begin(), baseline.end() - static_cast<long>(back))).c_str(), d))
+    EXPECT_FALSE(
+        LoadJpg(Write("cut.jpg", Bytes(baseline.begin(), baseline.end() - static_cast<long>(back))).c_str(), d))
         << back << " bytes short";
   }
   // Junk between two header segments loses nothing and is passed over.
@@ -115,7 +122,8 @@ TEST_F(Damaged, ProgressiveJpegMissingAnyOfItsEndFails) {
   // the end marker there is no telling, so it fails.
   for (std::size_t back : {std::size_t{2}, std::size_t{30}, progressive.size() / 2}) {
     DibStream cut;
-    EXPECT_FALSE(LoadJpg(Write("cut.jpg", Bytes(progressive.begin(), progressive.end() - static_cast<long>(back))).c_str(), cut))
+    EXPECT_FALSE(
+        LoadJpg(Write("cut.jpg", Bytes(progressive.begin(), progressive.end() - static_cast<long>(back))).c_str(), cut))
         << back << " bytes short";
   }
 }
@@ -169,12 +177,14 @@ TEST_F(Damaged, IlbmCompressedAtTheMostByteRun1CanDoIsRead) {
   ASSERT_TRUE(LoadIff(Write("eight.iff", test::IlbmFile(4096, 4096, 8, 1, big)).c_str(), d));
   EXPECT_EQ(d.Row(4095)[4088], 255);
   DibStream e;
-  EXPECT_FALSE(LoadIff(Write("short.iff", test::IlbmFile(4096, 4096, 8, 1, Bytes(big.begin(), big.begin() + 60000))).c_str(), e));
+  EXPECT_FALSE(LoadIff(
+      Write("short.iff", test::IlbmFile(4096, 4096, 8, 1, Bytes(big.begin(), big.begin() + 60000))).c_str(), e));
   EXPECT_TRUE(e.IsEmpty());
 }
 
 TEST_F(Damaged, PpmCommentsOfAnyLengthAreSkipped) {
-  for (std::size_t length : {std::size_t{125}, std::size_t{126}, std::size_t{127}, std::size_t{128}, std::size_t{600}}) {
+  for (std::size_t length :
+       {std::size_t{125}, std::size_t{126}, std::size_t{127}, std::size_t{128}, std::size_t{600}}) {
     std::string header = "P5\n#" + std::string(length - 1, 'c') + "\n# 9 9\n2 1\n255\n";
     Bytes file(header.begin(), header.end());
     file.insert(file.end(), {40, 50});
@@ -212,7 +222,8 @@ TEST(ConvertTo, TwentyFourBitsStayPutAndThirtyTwoPackInPlaceRowByRow) {
     for (int y = 0; y < 3; ++y) {
       for (int x = 0; x < 5; ++x)
         for (int k = 0; k < 3; ++k)
-          EXPECT_EQ(d.Row(y)[3 * x + k], static_cast<std::uint8_t>(37 * y + 11 * x + 3 * k + 1)) << y << "," << x << "," << k;
+          EXPECT_EQ(d.Row(y)[3 * x + k], static_cast<std::uint8_t>(37 * y + 11 * x + 3 * k + 1))
+              << y << "," << x << "," << k;
       EXPECT_EQ(d.Row(y)[15], 0);  // padding cleared
     }
   }

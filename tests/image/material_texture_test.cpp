@@ -243,8 +243,8 @@ TEST_F(Textures, ADocumentReportsAllItsMissingTexturesInOneMessage) {
   materials[0].texture = "a.bmp";
   materials[1].texture = "ok.bmp";
   materials[2].texture = "\x96\xD8\\b.png";  // 木\b.png
-  materials[3].texture = "a.bmp";           // the same name twice is listed once
-  materials[4].texture = "broken.tga";      // found, but not an image
+  materials[3].texture = "a.bmp";            // the same name twice is listed once
+  materials[4].texture = "broken.tga";       // found, but not an image
   test::WriteBytes(dir_ / "broken.tga", std::vector<std::uint8_t>{1, 2, 3});
   {
     DocumentTextureScope scope((dir_ / "doc.mqo").string());

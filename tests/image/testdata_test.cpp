@@ -41,31 +41,31 @@ const std::set<std::string> kRefusedByDesign = {
     "tga/pillow-common/1x1_l_tl_rle.tga", "tga/pillow-common/200x32_la_bl_raw.tga",
     "tga/pillow-common/200x32_la_tl_rle.tga", "tga/pillow-common/200x32_la_tl_raw.tga",
     "tga/ftrvxmtrx/monochrome8_bottom_left_rle.tga", "tga/ftrvxmtrx/rgb32_top_left_rle_colormap.tga",
-    "tga/ftrvxmtrx/monochrome16_top_left_rle.tga", "tga/ftrvxmtrx/monochrome16_top_left.tga", "tga/image-rs/b5-cmap.tga",
-    "iff/serenity/serenity.lbm", "bmp/pillow/hopper.bmp", "bmp/pillow/hopper_rle8_grayscale.bmp",
-    "bmp/bmpsuite/g/pal8os2.bmp", "bmp/bmpsuite/g/rgb16-565.bmp", "bmp/bmpsuite/g/rgb32bf.bmp",
-    "bmp/bmpsuite/g/rgb24calibr.bmp", "bmp/bmpsuite/g/rgb32bfdef.bmp", "bmp/bmpsuite/g/rgb16-565pal.bmp",
-    "bmp/bmpsuite/g/pal4rle.bmp", "bmp/bmpsuite/g/pal8v4.bmp", "bmp/bmpsuite/g/rgb16bfdef.bmp",
-    "bmp/image-rs/V5_A1_R5_G5_B5.bmp", "bmp/image-rs/V4_R5_G6_B5.bmp", "bmp/image-rs/V3_X4_R4_G4_B4.bmp",
-    "bmp/image-rs/imagemagick_invalid_run_length_issue_2321.bmp", "bmp/image-rs/V3_X8_R8_G8_B8.bmp",
-    "bmp/image-rs/V4_A8_R8_G8_B8.bmp", "bmp/image-rs/V3_R5_G6_B5.bmp", "bmp/image-rs/Core_4_Bit.bmp",
-    "bmp/image-rs/V3_A4_R4_G4_B4.bmp", "bmp/image-rs/V3_X8_R8_G8_B8_Top_Down.bmp",
+    "tga/ftrvxmtrx/monochrome16_top_left_rle.tga", "tga/ftrvxmtrx/monochrome16_top_left.tga",
+    "tga/image-rs/b5-cmap.tga", "iff/serenity/serenity.lbm", "bmp/pillow/hopper.bmp",
+    "bmp/pillow/hopper_rle8_grayscale.bmp", "bmp/bmpsuite/g/pal8os2.bmp", "bmp/bmpsuite/g/rgb16-565.bmp",
+    "bmp/bmpsuite/g/rgb32bf.bmp", "bmp/bmpsuite/g/rgb24calibr.bmp", "bmp/bmpsuite/g/rgb32bfdef.bmp",
+    "bmp/bmpsuite/g/rgb16-565pal.bmp", "bmp/bmpsuite/g/pal4rle.bmp", "bmp/bmpsuite/g/pal8v4.bmp",
+    "bmp/bmpsuite/g/rgb16bfdef.bmp", "bmp/image-rs/V5_A1_R5_G5_B5.bmp", "bmp/image-rs/V4_R5_G6_B5.bmp",
+    "bmp/image-rs/V3_X4_R4_G4_B4.bmp", "bmp/image-rs/imagemagick_invalid_run_length_issue_2321.bmp",
+    "bmp/image-rs/V3_X8_R8_G8_B8.bmp", "bmp/image-rs/V4_A8_R8_G8_B8.bmp", "bmp/image-rs/V3_R5_G6_B5.bmp",
+    "bmp/image-rs/Core_4_Bit.bmp", "bmp/image-rs/V3_A4_R4_G4_B4.bmp", "bmp/image-rs/V3_X8_R8_G8_B8_Top_Down.bmp",
     "bmp/image-rs/V5_A8_R8_G8_B8_Rgb.bmp", "jpg/serenity/12-bit.jpg", "pnm/pillow/hopper_1bit_plain.pbm",
     "pnm/ppmdecodersharp/P5-65535-chart.pgm", "pnm/ppmdecodersharp/P6-255-pbmlib.ppm",
     "pnm/ppmdecodersharp/P4-comment-feep.pbm", "pnm/ppmdecodersharp/P6-65535-chart-red.ppm",
-    "pnm/ppmdecodersharp/P5-15-feep_crlf.pgm", "pnm/ppmdecodersharp/P1-comment-feep.ascii.pbm",
-    "pnm/image-rs/l8a.pgm", "pnm/image-rs/l16b.pnm",
+    "pnm/ppmdecodersharp/P5-15-feep_crlf.pgm", "pnm/ppmdecodersharp/P1-comment-feep.ascii.pbm", "pnm/image-rs/l8a.pgm",
+    "pnm/image-rs/l16b.pnm",
     // Binary PNM with two bytes per sample.
     "pnm/pillow/16_bit_binary.pgm", "pnm/pillow/hopper_16bit.pgm", "pnm/image-rs/r16b.ppm",
     "pnm/libjpeg-turbo/monkey16.pgm"};
 
 // Broken bitmaps whose headers would make a careless reader allocate, overrun or misread.
 const std::set<std::string> kMustRefuse = {
-    "bmp/bmpsuite/b/badbitcount.bmp", "bmp/bmpsuite/b/badheadersize.bmp", "bmp/bmpsuite/b/badpalettesize.bmp",
-    "bmp/bmpsuite/b/badplanes.bmp",   "bmp/bmpsuite/b/badrle.bmp",        "bmp/bmpsuite/b/badrle4.bmp",
-    "bmp/bmpsuite/b/badrle4bis.bmp",  "bmp/bmpsuite/b/badrlebis.bmp",     "bmp/bmpsuite/b/badrleter.bmp",
-    "bmp/bmpsuite/b/badwidth.bmp",    "bmp/bmpsuite/b/nopalette.bmp",     "bmp/bmpsuite/b/reallybig.bmp",
-    "bmp/bmpsuite/b/rgb16-880.bmp",   "bmp/bmpsuite/b/rgb24bf.bmp",       "bmp/bmpsuite/b/shortfile.bmp",
+    "bmp/bmpsuite/b/badbitcount.bmp",        "bmp/bmpsuite/b/badheadersize.bmp", "bmp/bmpsuite/b/badpalettesize.bmp",
+    "bmp/bmpsuite/b/badplanes.bmp",          "bmp/bmpsuite/b/badrle.bmp",        "bmp/bmpsuite/b/badrle4.bmp",
+    "bmp/bmpsuite/b/badrle4bis.bmp",         "bmp/bmpsuite/b/badrlebis.bmp",     "bmp/bmpsuite/b/badrleter.bmp",
+    "bmp/bmpsuite/b/badwidth.bmp",           "bmp/bmpsuite/b/nopalette.bmp",     "bmp/bmpsuite/b/reallybig.bmp",
+    "bmp/bmpsuite/b/rgb16-880.bmp",          "bmp/bmpsuite/b/rgb24bf.bmp",       "bmp/bmpsuite/b/shortfile.bmp",
     "bmp/image-rs/lenient_rle_overflow.bmp", "bmp/pillow/l2rgb_read.bmp"};
 
 bool ReadWithFolderReader(const std::string& folder, const std::string& path, DibStream& image) {

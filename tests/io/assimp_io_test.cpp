@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <assimp/scene.h>
 #include <algorithm>
 #include <assimp/Exporter.hpp>
-#include <assimp/scene.h>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -73,8 +73,8 @@ CMeshwright SampleScene() {
 
   CModel a;
   a.name = "Panel";
-  const float pts[][3] = {{0, 0, 0}, {1.37f, 0, 0}, {2.74f, 0, 0.5f}, {0, 1.1f, 0}, {1.37f, 1.1f, 0}, {2.74f, 1.1f, 0.5f},
-                          {4, 0, -0.25f}};
+  const float pts[][3] = {{0, 0, 0},        {1.37f, 0, 0},       {2.74f, 0, 0.5f}, {0, 1.1f, 0},
+                          {1.37f, 1.1f, 0}, {2.74f, 1.1f, 0.5f}, {4, 0, -0.25f}};
   for (const auto& p : pts) a.vertices.emplace_back(p[0], p[1], p[2]);
   a.faces.push_back(Face({0, 1, 4, 3}, 7, {{0.0f, 1.0f}, {0.37f, 1.0f}, {0.37f, 0.23f}, {0.0f, 0.23f}}));
   a.faces.push_back(Face({1, 2, 5, 4}, 7, {{0.37f, 1.0f}, {0.91f, 1.0f}, {0.91f, 0.23f}, {0.37f, 0.23f}}));
@@ -164,7 +164,8 @@ void ExpectRgbaNear(const float* a, const float* b, float tolerance, const char*
 struct Snapshot {
   std::size_t models, materials;
   std::int32_t nextMaterialId;
-  explicit Snapshot(const CMeshwright& s) : models(s.models.size()), materials(s.materials.size()), nextMaterialId(s.nextMaterialId) {}
+  explicit Snapshot(const CMeshwright& s)
+      : models(s.models.size()), materials(s.materials.size()), nextMaterialId(s.nextMaterialId) {}
   bool operator==(const Snapshot& o) const {
     return models == o.models && materials == o.materials && nextMaterialId == o.nextMaterialId;
   }
@@ -349,7 +350,7 @@ aiMesh* Triangle(unsigned material) {
 void WriteGlb(aiScene* scene, const fs::path& path) {
   if (!scene->mMaterials) {
     scene->mNumMaterials = 1;
-    scene->mMaterials = new aiMaterial*[1]{new aiMaterial};
+    scene->mMaterials = new aiMaterial* [1] { new aiMaterial };
   }
   Assimp::Exporter exporter;
   ASSERT_EQ(exporter.Export(scene, "glb2", path.string()), aiReturn_SUCCESS) << exporter.GetErrorString();
@@ -369,7 +370,7 @@ TEST(AssimpImport, NodeTransformsAreAppliedAndAMirrorKeepsFacesFacingOut) {
   TempDir dir;
   auto* scene = new aiScene;
   scene->mNumMeshes = 1;
-  scene->mMeshes = new aiMesh*[1]{Triangle(0)};
+  scene->mMeshes = new aiMesh* [1] { Triangle(0) };
   scene->mRootNode = new aiNode("root");
   // 37 degrees about Z, scaled by 1.5, moved; below it a child mirrored in X.
   aiMatrix4x4 rotate, scale, move, mirror;
@@ -380,9 +381,9 @@ TEST(AssimpImport, NodeTransformsAreAppliedAndAMirrorKeepsFacesFacingOut) {
   aiNode* turned = NodeWith("Turned", 0, move * rotate * scale, scene->mRootNode);
   aiNode* mirrored = NodeWith("Mirrored", 0, mirror, turned);
   turned->mNumChildren = 1;
-  turned->mChildren = new aiNode*[1]{mirrored};
+  turned->mChildren = new aiNode* [1] { mirrored };
   scene->mRootNode->mNumChildren = 1;
-  scene->mRootNode->mChildren = new aiNode*[1]{turned};
+  scene->mRootNode->mChildren = new aiNode* [1] { turned };
   WriteGlb(scene, dir / "t.glb");
 
   CMeshwright s;
@@ -419,13 +420,13 @@ TEST(AssimpImport, Utf8NamesBecomeCp932WithAQuestionMarkForWhatItCannotHold) {
   TempDir dir;
   auto* scene = new aiScene;
   scene->mNumMeshes = 1;
-  scene->mMeshes = new aiMesh*[1]{Triangle(0)};
+  scene->mMeshes = new aiMesh* [1] { Triangle(0) };
   scene->mRootNode = new aiNode("root");
   aiNode* node = NodeWith("立方体\xF0\x9F\x98\x80", 0, aiMatrix4x4(), scene->mRootNode);
   scene->mRootNode->mNumChildren = 1;
-  scene->mRootNode->mChildren = new aiNode*[1]{node};
+  scene->mRootNode->mChildren = new aiNode* [1] { node };
   scene->mNumMaterials = 1;
-  scene->mMaterials = new aiMaterial*[1]{new aiMaterial};
+  scene->mMaterials = new aiMaterial* [1] { new aiMaterial };
   const aiString matName("材質①");
   scene->mMaterials[0]->AddProperty(&matName, AI_MATKEY_NAME);
   WriteGlb(scene, dir / "n.glb");
@@ -456,12 +457,12 @@ TEST(AssimpImport, PointsAndWhatTheDocumentCannotHoldAreListedInOneWarning) {
     points->mFaces[i].mIndices = new unsigned[1]{i};
   }
   scene->mNumMeshes = 2;
-  scene->mMeshes = new aiMesh*[2]{tri, points};
+  scene->mMeshes = new aiMesh* [2] { tri, points };
   scene->mRootNode = new aiNode("root");
   aiNode* a = NodeWith("Tri", 0, aiMatrix4x4(), scene->mRootNode);
   aiNode* b = NodeWith("Cloud", 1, aiMatrix4x4(), scene->mRootNode);
   scene->mRootNode->mNumChildren = 2;
-  scene->mRootNode->mChildren = new aiNode*[2]{a, b};
+  scene->mRootNode->mChildren = new aiNode* [2] { a, b };
   WriteGlb(scene, dir / "w.glb");
 
   MessageRecorder messages;

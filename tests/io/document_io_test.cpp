@@ -71,7 +71,8 @@ TEST(DocumentFormats, EveryExtensionIsFoundInAnyCaseAndBelongsToOneRow) {
     }
   }
   EXPECT_EQ(FindDocumentFormat("a.MwR"), FindDocumentFormat("a.mwr"));
-  for (const char* path : {"", "a", "a.", ".", "a.txt", "a.mw", "a.mwrx", "/x.mqo/"}) EXPECT_EQ(FindDocumentFormat(path), nullptr) << path;
+  for (const char* path : {"", "a", "a.", ".", "a.txt", "a.mw", "a.mwrx", "/x.mqo/"})
+    EXPECT_EQ(FindDocumentFormat(path), nullptr) << path;
 }
 
 TEST(DocumentFormats, DialogFiltersAreBuiltFromTheRows) {
@@ -100,7 +101,7 @@ TEST(DocumentFormats, OnlyTheDocumentFormatIsSavedWhereItStands) {
   EXPECT_TRUE(IsDocumentFile("/home/u/a.mwr"));
   EXPECT_TRUE(IsDocumentFile("/home/u/a.MWR"));
   EXPECT_FALSE(IsDocumentFile("/home/u/a.mqo"));  // an export: Save asks where
-  EXPECT_FALSE(IsDocumentFile(""));              // untitled
+  EXPECT_FALSE(IsDocumentFile(""));               // untitled
   EXPECT_FALSE(IsDocumentFile("/home/u/a.txt"));
 }
 
@@ -174,7 +175,7 @@ TEST(DocumentFiles, EachFormatSavesAndOpensThroughItsRow) {
   const CMeshwright saved = Scene("Saved");
   for (const char* name : {"a.mwr", "a.MQO"}) {
     ASSERT_TRUE(SaveDocumentFile(saved, (dir / name).string()).ok()) << name;
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(stat((dir / name).c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u) << name << ": an ordinary new file, not the temporary file's 0600";
   }
@@ -202,9 +203,8 @@ TEST(DocumentFiles, FilesThatCannotBeReadKeepTheSystemsReason) {
     int error;
   };
   for (const Case& c : {Case{(dir / "missing.mwr").string(), ENOENT}, Case{(dir / "missing.mqo").string(), ENOENT},
-                        Case{(dir / "missing.mqoz").string(), ENOENT},
-                        Case{(dir / "folder.mwr").string(), EISDIR}, Case{(dir / "folder.mqo").string(), EISDIR},
-                        Case{longName, ENAMETOOLONG}}) {
+                        Case{(dir / "missing.mqoz").string(), ENOENT}, Case{(dir / "folder.mwr").string(), EISDIR},
+                        Case{(dir / "folder.mqo").string(), EISDIR}, Case{longName, ENAMETOOLONG}}) {
     CMeshwright s = Scene("Kept");
     const DocumentResult r = OpenDocumentFile(s, c.path);
     EXPECT_EQ(r.error, DocumentError::kCannotOpen) << c.path;

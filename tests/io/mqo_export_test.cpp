@@ -214,7 +214,8 @@ TEST(MqoExport, ObjectStateFacetAndShadingAreTheModelsOwn) {
   EXPECT_NE(text.find("Object \"m0\" {\r\n\tvisible 0\r\n\tlocking 0\r\n\tshading 0\r\n\tfacet 37.3\r\n\tcolor "),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("Object \"m1\" {\r\n\tvisible 15\r\n\tlocking 1\r\n\tshading 0\r\n\tfacet 1\r\n"), std::string::npos);
+  EXPECT_NE(text.find("Object \"m1\" {\r\n\tvisible 15\r\n\tlocking 1\r\n\tshading 0\r\n\tfacet 1\r\n"),
+            std::string::npos);
   EXPECT_NE(text.find("Object \"m2\" {\r\n\tvisible 15\r\n\tlocking 0\r\n\tshading 0\r\n\tfacet 89.5\r\n"),
             std::string::npos);
   s.smoothing = 1;
@@ -246,7 +247,8 @@ TEST(MqoExport, FacesOfMoreThanFourCornersWriteVersionOnePointOne) {
   CModel& m = s.models[0];
   m.name = "\x83\x65";  // CP932
   for (int i = 0; i < 7; ++i)
-    m.vertices.emplace_back(std::cos(0.9f * static_cast<float>(i)) * 1234.5f, std::sin(0.9f * static_cast<float>(i)), 0.0f);
+    m.vertices.emplace_back(std::cos(0.9f * static_cast<float>(i)) * 1234.5f, std::sin(0.9f * static_cast<float>(i)),
+                            0.0f);
   CFace hexagon, pentagon, quad;
   hexagon.indices = {0, 1, 2, 3, 4, 5};
   for (int i = 0; i < 6; ++i) hexagon.uvs.push_back(CUV(0.1f * static_cast<float>(i), 1.0f / 3.0f));

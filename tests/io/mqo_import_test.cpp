@@ -125,8 +125,7 @@ TEST(MqoMaterials, TexturesLoadWhileTheLineIsRead) {
 }
 
 TEST(MqoMaterials, BasesAcrossTwoImports) {
-  const std::string doc =
-      std::string(kHeader) + "Material 2 {\n\"a\"\n\"b\"\n}\n" + Quad(" M(1)");
+  const std::string doc = std::string(kHeader) + "Material 2 {\n\"a\"\n\"b\"\n}\n" + Quad(" M(1)");
   CMeshwright s = Empty();
   ASSERT_TRUE(Import(s, doc).ok);
   ASSERT_TRUE(Import(s, doc).ok);
@@ -176,9 +175,8 @@ TEST(MqoObjects, WithoutFacesNotAddedAndTwoTokenObjectIsCalledModel) {
 
 TEST(MqoObjects, VertexChunkWithoutCountIsSkipped) {
   CMeshwright s = Empty();
-  ASSERT_TRUE(Import(s, std::string(kHeader) +
-                            "Object \"o\" {\n\tvertex {\n0 0 0\n1 0 0\n}\n\tface 1 {\n2 V(0 1)\n}\n}\n")
-                  .ok);
+  ASSERT_TRUE(
+      Import(s, std::string(kHeader) + "Object \"o\" {\n\tvertex {\n0 0 0\n1 0 0\n}\n\tface 1 {\n2 V(0 1)\n}\n}\n").ok);
   // The face names vertices the object does not have: it is dropped, so is the faceless object.
   EXPECT_TRUE(s.models.empty());
 }
@@ -206,8 +204,10 @@ TEST(MqoFaces, LineForms) {
 TEST(MqoFaces, ShortVGroupAndLoneWordsAreSyntaxErrors) {
   for (const char* line : {"3 V(0 1)", "word", "3 X(0 1 2)"}) {
     CMeshwright s = Empty();
-    Imported r = Import(s, std::string(kHeader) + "Object \"o\" {\nvertex 3 {\n0 0 0\n1 0 0\n0 1 0\n}\nface 2 {\n"
-                                                  "3 V(0 1 2)\n" + line + "\n}\n}\n");
+    Imported r = Import(s, std::string(kHeader) +
+                               "Object \"o\" {\nvertex 3 {\n0 0 0\n1 0 0\n0 1 0\n}\nface 2 {\n"
+                               "3 V(0 1 2)\n" +
+                               line + "\n}\n}\n");
     EXPECT_EQ(r.code, kMqoSyntaxError) << line;
     ASSERT_EQ(s.models.size(), 1u) << "the partly read model stays";
     EXPECT_EQ(s.models[0].faces.size(), 1u);
@@ -296,8 +296,9 @@ TEST(MqoSkipping, BinaryCountsThatCannotBeSkipped) {
 
 TEST(MqoErrors, UnexpectedEndKeepsThePartialModel) {
   CMeshwright s = Empty();
-  Imported r = Import(s, std::string(kHeader) + "Material 1 {\n\"m\"\n}\nObject \"o\" {\nvertex 3 {\n0 0 0\n1 0 0\n"
-                                                "0 1 0\n}\nface 2 {\n3 V(0 1 2)\n3 V(0 1 7)\n");
+  Imported r = Import(s, std::string(kHeader) +
+                             "Material 1 {\n\"m\"\n}\nObject \"o\" {\nvertex 3 {\n0 0 0\n1 0 0\n"
+                             "0 1 0\n}\nface 2 {\n3 V(0 1 2)\n3 V(0 1 7)\n");
   EXPECT_EQ(r.code, kMqoUnexpectedEnd);
   ASSERT_EQ(s.models.size(), 1u);
   EXPECT_EQ(s.models[0].vertices.size(), 3u);
@@ -311,8 +312,8 @@ TEST(MqoErrors, UnexpectedEndKeepsThePartialModel) {
 }
 
 TEST(MqoErrors, ChunkHeadersWithoutBraces) {
-  for (const char* doc : {"Material 1\n", "Object \"o\"\n", "Object \"o\" {\nvertex 3 x\n}\n",
-                          "Object \"o\" {\nface 3 x\n}\n"}) {
+  for (const char* doc :
+       {"Material 1\n", "Object \"o\"\n", "Object \"o\" {\nvertex 3 x\n}\n", "Object \"o\" {\nface 3 x\n}\n"}) {
     CMeshwright s = Empty();
     EXPECT_EQ(Import(s, std::string(kHeader) + doc).code, kMqoSyntaxError) << doc;
   }

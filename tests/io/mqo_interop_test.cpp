@@ -35,7 +35,8 @@ CMeshwright Empty() {
 std::string Hexagon(const std::string& faceLine, const std::string& objectExtra = "") {
   return "Object \"h\" {\n" + objectExtra +
          "\tvertex 6 {\n\t\t2 0 0\n\t\t1 2 0\n\t\t-1 2 0\n\t\t-2 0 0\n\t\t-1 -2 0\n\t\t1 -2 0\n\t}\n"
-         "\tface 1 {\n\t\t" + faceLine + "\n\t}\n}\n";
+         "\tface 1 {\n\t\t" +
+         faceLine + "\n\t}\n}\n";
 }
 
 std::string Floats(std::initializer_list<float> values) {
@@ -97,8 +98,9 @@ TEST(MqoVersion11, VersionOnePointZeroKeepsItsGroupOrder) {
 
 TEST(MqoVersion11, BinaryVertexBlocks) {
   const std::string block = Floats({1.0f, -2.5f, 0.017452406f, -1234.5678f, 1e-40f, 3.4e38f, 0, 0, 1});
-  const std::string doc = std::string(kV11) + "Object \"b\" {\r\n\tBVertex 3 {\r\n\t\tVector 3 [36]\r\n" + block +
-                          "\r\n\t\tweit 1 {\r\n\t\t\t0 1\r\n\t\t}\r\n\t}\r\n\tface 1 {\r\n\t\t3 V(0 1 2)\r\n\t}\r\n}\r\nEof\r\n";
+  const std::string doc =
+      std::string(kV11) + "Object \"b\" {\r\n\tBVertex 3 {\r\n\t\tVector 3 [36]\r\n" + block +
+      "\r\n\t\tweit 1 {\r\n\t\t\t0 1\r\n\t\t}\r\n\t}\r\n\tface 1 {\r\n\t\t3 V(0 1 2)\r\n\t}\r\n}\r\nEof\r\n";
   CMeshwright s = Empty();
   MqoReadInfo info = Import(s, doc);
   ASSERT_EQ(info.code, kMqoOk);
@@ -119,8 +121,8 @@ TEST(MqoVersion11, BinaryVertexBlocks) {
 
   // Non-finite coordinates become 0 and are reported.
   CMeshwright u = Empty();
-  info = Import(u, std::string(kV11) + "Object \"b\" {\nBVertex 1 {\nVector 1 [12]\n" +
-                       Floats({NAN, INFINITY, 5}) + "\n}\nface 1 {\n2 V(0 0)\n}\n}\n");
+  info = Import(u, std::string(kV11) + "Object \"b\" {\nBVertex 1 {\nVector 1 [12]\n" + Floats({NAN, INFINITY, 5}) +
+                       "\n}\nface 1 {\n2 V(0 0)\n}\n}\n");
   ASSERT_EQ(u.models.size(), 1u);
   EXPECT_EQ(u.models[0].vertices.at(0).position, CVector(0, 0, 5));
   ASSERT_EQ(info.warnings.size(), 1u);
@@ -168,14 +170,16 @@ TEST(MqoVersion11, ChunksCarryingNothingShownArePassedOver) {
       "CodePage 932\r\n"
       "Thumbnail 4 2 24 rgb raw {\r\n\t0000FF0000FF0000FF0000FF\r\n\t00FF0000FF0000FF0000FF00\r\n}\r\n"
       "IncludeXml \"doc.mqx\"\r\n"
-      "Scene {\r\n\tpos 0 0 1500\r\n\tdirlights 1 {\r\n\t\tlight {\r\n\t\t\tdir 0.408 0.408 0.816\r\n\t\t}\r\n\t}\r\n}\r\n"
+      "Scene {\r\n\tpos 0 0 1500\r\n\tdirlights 1 {\r\n\t\tlight {\r\n\t\t\tdir 0.408 0.408 "
+      "0.816\r\n\t\t}\r\n\t}\r\n}\r\n"
       "BackImage {\r\n\tpers \"C:\\\\img\\\\a.bmp\" 0 0 100 100\r\n}\r\n"
       "Material 1 {\r\n\t\"m\" shader(3) vcol(1) col(1 0 0 1) reflect(0.188) refract(1.3) proj_type(1)\r\n}\r\n"
       "MaterialEx2 1 {\r\n\tmaterial 0 {\r\n\t\tshaderparam 1 {\r\n\t\t\tMetallic float 0.25\r\n\t\t}\r\n\t}\r\n}\r\n"
       "Blob 1 [5]\r\n}}{{\n\r\n" +
       Hexagon("6 V(0 1 2 3 4 5) M(0)",
               "\tdepth 0\n\tfolding 1\n\tscale 1 1 1\n\trotation 0 0 0\n\ttranslation 0 0 0\n\tnormal_weight 1\n"
-              "\tpatch 3\n\tsegment 1\n\tlathe 0\n\tvertexattr {\n\t\tweit {\n\t\t\t0 0.5\n\t\t}\n\t\tuid {\n\t\t\t0 1\n\t\t}\n\t}\n"
+              "\tpatch 3\n\tsegment 1\n\tlathe 0\n\tvertexattr {\n\t\tweit {\n\t\t\t0 0.5\n\t\t}\n\t\tuid {\n\t\t\t0 "
+              "1\n\t\t}\n\t}\n"
               "\tfuture_attribute { nested { } }\n") +
       "Eof\r\n";
   CMeshwright s = Empty();
@@ -195,9 +199,11 @@ TEST(MqoEncodings, Utf8NamesBecomeCp932) {
   // "モデル", "接続" (its last byte, 0x9A, is a CP932 lead byte that would swallow the quote),
   // "木目.png".
   const std::string names = "Material 1 {\n\"\xE6\x8E\xA5\xE7\xB6\x9A\" tex(\"\xE6\x9C\xA8\xE7\x9B\xAE.png\")\n}\n";
-  const std::string object = "Object \"\xE3\x83\xA2\xE3\x83\x87\xE3\x83\xAB\" {\nvertex 2 {\n0 0 0\n1 0 0\n}\n"
-                             "face 1 {\n2 V(0 1)\n}\n}\n";
-  for (const std::string& declaration : {std::string(), std::string("CodePage utf8\n"), std::string("codepage UTF-8\n")}) {
+  const std::string object =
+      "Object \"\xE3\x83\xA2\xE3\x83\x87\xE3\x83\xAB\" {\nvertex 2 {\n0 0 0\n1 0 0\n}\n"
+      "face 1 {\n2 V(0 1)\n}\n}\n";
+  for (const std::string& declaration :
+       {std::string(), std::string("CodePage utf8\n"), std::string("codepage UTF-8\n")}) {
     CMeshwright s = Empty();
     MqoReadInfo info = Import(s, std::string(kV11) + declaration + names + object);
     ASSERT_EQ(info.code, kMqoOk) << declaration;
@@ -219,7 +225,8 @@ TEST(MqoEncodings, Utf8NamesBecomeCp932) {
 
 TEST(MqoEncodings, DetectionWithoutCodePage) {
   // CP932 text is not valid UTF-8: read as before. ASCII only: CP932 (nothing to decide).
-  const std::string cp932 = "Object \"\x83\x82\x83\x66\x83\x8B\" {\nvertex 2 {\n0 0 0\n1 0 0\n}\nface 1 {\n2 V(0 1)\n}\n}\n";
+  const std::string cp932 =
+      "Object \"\x83\x82\x83\x66\x83\x8B\" {\nvertex 2 {\n0 0 0\n1 0 0\n}\nface 1 {\n2 V(0 1)\n}\n}\n";
   CMeshwright s = Empty();
   MqoReadInfo info = Import(s, std::string(kV10) + cp932);
   EXPECT_EQ(info.encoding, MqoEncoding::kCp932);
@@ -241,8 +248,9 @@ TEST(MqoEncodings, DetectionWithoutCodePage) {
 TEST(MqoEncodings, UnmappableCharactersAreReplacedVisiblyAndReportedOnce) {
   // "é" and an emoji have no CP932 form; a real '?' in a name is not counted.
   CMeshwright s = Empty();
-  MqoReadInfo info = Import(s, std::string(kV11) + "CodePage utf8\nMaterial 3 {\n\"caf\xC3\xA9?\"\n\"\xF0\x9F\x98\x80\"\n"
-                                                   "\"\xC3\xA9\xC3\xA9\"\n}\n");
+  MqoReadInfo info = Import(s, std::string(kV11) +
+                                   "CodePage utf8\nMaterial 3 {\n\"caf\xC3\xA9?\"\n\"\xF0\x9F\x98\x80\"\n"
+                                   "\"\xC3\xA9\xC3\xA9\"\n}\n");
   ASSERT_EQ(s.materials.size(), 3u);
   EXPECT_EQ(s.materials[0].name, "caf??");
   EXPECT_EQ(s.materials[1].name, "?");
@@ -296,14 +304,16 @@ TEST(MqoMirror, MirrorAndAxisCombinations) {
   }
   // Without an axis the mirror is over X.
   CMeshwright s = Empty();
-  Import(s, std::string(kV10) + "Object \"o\" {\nmirror 1\nvertex 3 {\n1 1 1\n2 1 1\n1 2 1\n}\nface 1 {\n3 V(0 1 2)\n}\n}\n");
+  Import(s, std::string(kV10) +
+                "Object \"o\" {\nmirror 1\nvertex 3 {\n1 1 1\n2 1 1\n1 2 1\n}\nface 1 {\n3 V(0 1 2)\n}\n}\n");
   EXPECT_EQ(s.models.at(0).vertices.at(4).position, CVector(-2, 1, 1));
   EXPECT_EQ(s.models[0].mirrorAxis, 1);
 }
 
 TEST(MqoMirror, ConnectedMirrorSharesTheVerticesOnThePlane) {
   // A quad with two corners on the X plane (one at -0) and one at 0.3 from it.
-  const std::string quad = "vertex 4 {\n0 0 0\n-0 1 0\n0.3 1 0\n2 0 0\n}\nface 1 {\n4 V(0 1 2 3) UV(0 0 0 1 1 1 1 0)\n}\n}\n";
+  const std::string quad =
+      "vertex 4 {\n0 0 0\n-0 1 0\n0.3 1 0\n2 0 0\n}\nface 1 {\n4 V(0 1 2 3) UV(0 0 0 1 1 1 1 0)\n}\n}\n";
   CMeshwright s = Empty();
   Import(s, std::string(kV10) + "Object \"o\" {\nmirror 2\nmirror_axis 1\n" + quad);
   const CModel& m = s.models.at(0);
@@ -340,9 +350,9 @@ TEST(MqoObjects, VisibleAndLockingGiveTheState) {
     const char* attributes;
     std::int32_t state;
   };
-  for (Case c : {Case{"visible 15\nlocking 0\n", kStateNormal}, Case{"visible 0\n", kStateHidden},
-                 Case{"locking 1\n", kStateLocked}, Case{"visible 0\nlocking 1\n", kStateHidden},
-                 Case{"", kStateNormal}}) {
+  for (Case c :
+       {Case{"visible 15\nlocking 0\n", kStateNormal}, Case{"visible 0\n", kStateHidden},
+        Case{"locking 1\n", kStateLocked}, Case{"visible 0\nlocking 1\n", kStateHidden}, Case{"", kStateNormal}}) {
     CMeshwright s = Empty();
     Import(s, std::string(kV10) + Hexagon("3 V(0 1 2)", c.attributes));
     ASSERT_EQ(s.models.size(), 1u);

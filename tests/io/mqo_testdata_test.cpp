@@ -151,8 +151,10 @@ TEST(MqoTestData, RoundTripsKeepGeometryMaterialsAndUVs) {
       EXPECT_EQ(x.facet, y.facet);
       ASSERT_EQ(x.vertices.size(), y.vertices.size()) << g.file;
       for (std::size_t k = 0; k < x.vertices.size(); ++k) {
-        EXPECT_NEAR(x.vertices[k].position.x, y.vertices[k].position.x, 1e-6 * (1 + std::fabs(x.vertices[k].position.x)));
-        EXPECT_NEAR(x.vertices[k].position.z, y.vertices[k].position.z, 1e-6 * (1 + std::fabs(x.vertices[k].position.z)));
+        EXPECT_NEAR(x.vertices[k].position.x, y.vertices[k].position.x,
+                    1e-6 * (1 + std::fabs(x.vertices[k].position.x)));
+        EXPECT_NEAR(x.vertices[k].position.z, y.vertices[k].position.z,
+                    1e-6 * (1 + std::fabs(x.vertices[k].position.z)));
       }
       ASSERT_EQ(x.faces.size(), y.faces.size()) << g.file;
       for (std::size_t k = 0; k < x.faces.size(); ++k) {

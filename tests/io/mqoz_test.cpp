@@ -16,7 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kDocument =
-    "Metasequoia Document\r\nFormat Text Ver 1.1\r\nMaterial 1 {\r\n\t\"wood\" col(1 1 1 1) tex(\"tex\\wood.bmp\")\r\n}\r\n"
+    "Metasequoia Document\r\nFormat Text Ver 1.1\r\nMaterial 1 {\r\n\t\"wood\" col(1 1 1 1) "
+    "tex(\"tex\\wood.bmp\")\r\n}\r\n"
     "Object \"box\" {\r\n\tvertex 5 {\r\n\t\t0 0 0\r\n\t\t1 0 0\r\n\t\t1 1 0\r\n\t\t0.5 1.5 0\r\n\t\t0 1 0\r\n\t}\r\n"
     "\tface 1 {\r\n\t\t5 V(0 1 2 3 4) M(0)\r\n\t}\r\n}\r\nEof\r\n";
 
@@ -102,7 +103,9 @@ CMeshwright Empty() {
 
 TEST_F(Mqoz, DocumentAndTextureInsideTheArchive) {
   CMeshwright s = Empty();
-  MqoReadInfo info = Open({{"readme.txt", "hello"}, {"doc/", ""}, {"doc/box.MQO", kDocument},
+  MqoReadInfo info = Open({{"readme.txt", "hello"},
+                           {"doc/", ""},
+                           {"doc/box.MQO", kDocument},
                            {"doc/tex/wood.bmp", std::string("BM\0\0", 4)}},
                           s);
   ASSERT_EQ(info.code, kMqoOk) << MqoErrorName(info.code);
@@ -139,8 +142,11 @@ TEST_F(Mqoz, OpensThroughTheTableOfFormats) {
 
 TEST_F(Mqoz, EntriesLeavingTheFolderAreNotExtracted) {
   CMeshwright s = Empty();
-  MqoReadInfo info = Open({{"../escaped.txt", "x"}, {"/abs.txt", "x"}, {"a/../../up.txt", "x"},
-                           {"C:\\win.txt", "x"}, {"box.mqo", kDocument}},
+  MqoReadInfo info = Open({{"../escaped.txt", "x"},
+                           {"/abs.txt", "x"},
+                           {"a/../../up.txt", "x"},
+                           {"C:\\win.txt", "x"},
+                           {"box.mqo", kDocument}},
                           s);
   EXPECT_EQ(info.code, kMqoOk);
   EXPECT_EQ(s.models.size(), 1u);
@@ -164,10 +170,10 @@ TEST_F(Mqoz, RefusalsLeaveTheSceneAlone) {
               kMqoArchiveTooLarge);
     EXPECT_EQ(Open({{"box.mqo", kDocument}, {"big", std::string(5000, 'z')}}, s, MqozLimits{10, 5000}).code,
               kMqoArchiveTooLarge);
-    EXPECT_EQ(Open({{"box.mqo", kDocument}, {"big", std::string(5000, 'z')}}, s,
-                   MqozLimits{10, 5000 + kDocument.size()})
-                  .code,
-              kMqoOk);
+    EXPECT_EQ(
+        Open({{"box.mqo", kDocument}, {"big", std::string(5000, 'z')}}, s, MqozLimits{10, 5000 + kDocument.size()})
+            .code,
+        kMqoOk);
     EXPECT_EQ(s.models.size(), 1u);
   }
   CMeshwright s = Empty();

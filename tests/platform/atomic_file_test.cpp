@@ -70,7 +70,6 @@ TEST(AtomicFileWriter, FullDeviceIsReportedAtCommit) {
   EXPECT_FALSE(std::filesystem::exists(dir / "a.bin"));
 }
 
-
 // Names in the folder, sorted.
 std::set<std::string> Listing(const std::filesystem::path& folder) {
   std::set<std::string> names;

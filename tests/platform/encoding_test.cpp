@@ -19,7 +19,7 @@ TEST(Encoding, Cp932KeepsBackslashAndTrailBytesThatLookLikeAscii) {
 }
 
 TEST(Encoding, UnmappableCharactersBecomeOneQuestionMarkEach) {
-  EXPECT_EQ(Utf8ToCp932("a\xF0\x9F\x98\x80z"), "a?z");   // emoji
+  EXPECT_EQ(Utf8ToCp932("a\xF0\x9F\x98\x80z"), "a?z");  // emoji
   EXPECT_EQ(Utf8ToCp932("a\xC3\xA9z"), "a?z");          // é has no CP932 form
   EXPECT_EQ(Utf8ToCp932("a\xFFz"), "a?z");              // not UTF-8 at all
   EXPECT_EQ(Utf8ToCp932("a\xE3\x81"), "a?");            // cut-off sequence

@@ -1,12 +1,12 @@
 // The perspective frame rendered into an offscreen framebuffer and read back.
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
 #include <QColor>
 #include <QImage>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
-#include <GL/gl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,8 +16,8 @@
 
 #include "io/loader_mqo.h"
 #include "render/gl_frame.h"
-#include "tests/support/test_support.h"
 #include "tests/support/gui_test.h"
+#include "tests/support/test_support.h"
 
 namespace mw {
 namespace {
@@ -193,8 +193,7 @@ class PerspectivePolygons : public Perspective {
       const double t = std::clamp(QPointF::dotProduct(pixel - a, d) / (len * len), 0.0, 1.0);
       const QPointF q = a + t * d - pixel;
       if (std::hypot(q.x(), q.y()) < 2.0) return 0;
-      if ((a.y() > pixel.y()) != (b.y() > pixel.y()) &&
-          pixel.x() < a.x() + (pixel.y() - a.y()) * d.x() / d.y())
+      if ((a.y() > pixel.y()) != (b.y() > pixel.y()) && pixel.x() < a.x() + (pixel.y() - a.y()) * d.x() / d.y())
         inside = !inside;
     }
     return inside ? 1 : -1;

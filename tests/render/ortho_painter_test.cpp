@@ -79,8 +79,10 @@ TEST(OrthoProjection, TheExampleVertexInEachPane) {
   CMeshwright s = Scene();
   const QPoint c0 = PaneCentre(kPlaneTop, 200, 100, PanOffsets());
   EXPECT_EQ(Project(kPlaneTop, CVector(10, 20, 30), c0, 100.0f), QPoint(110, 80));
-  EXPECT_EQ(Project(kPlaneFace, CVector(10, 20, 30), PaneCentre(kPlaneFace, 200, 100, PanOffsets()), 100.0f), QPoint(110, 30));
-  EXPECT_EQ(Project(kPlaneLeft, CVector(10, 20, 30), PaneCentre(kPlaneLeft, 200, 100, PanOffsets()), 100.0f), QPoint(70, 30));
+  EXPECT_EQ(Project(kPlaneFace, CVector(10, 20, 30), PaneCentre(kPlaneFace, 200, 100, PanOffsets()), 100.0f),
+            QPoint(110, 30));
+  EXPECT_EQ(Project(kPlaneLeft, CVector(10, 20, 30), PaneCentre(kPlaneLeft, 200, 100, PanOffsets()), 100.0f),
+            QPoint(70, 30));
   // Truncation toward zero, sign after truncation.
   EXPECT_EQ(Project(kPlaneTop, CVector(-1.5f, 0, 1.5f), QPoint(0, 0), 100.0f), QPoint(-1, 1));
   EXPECT_EQ(Project(kPlaneFace, CVector(0, 1.5f, 0), QPoint(0, 0), 100.0f), QPoint(0, -1));
@@ -91,7 +93,8 @@ TEST(OrthoProjection, TheExampleVertexInEachPane) {
   EXPECT_EQ(PaneCentre(kPlaneFace, 200, 100, pan), QPoint(105, 56));
   EXPECT_EQ(PaneCentre(kPlaneLeft, 200, 100, pan), QPoint(93, 56));
   // Absurd coordinates do not overflow.
-  const QPoint far = Project(kPlaneTop, CVector(1e30f, std::numeric_limits<float>::quiet_NaN(), 0), QPoint(0, 0), 100.0f);
+  const QPoint far =
+      Project(kPlaneTop, CVector(1e30f, std::numeric_limits<float>::quiet_NaN(), 0), QPoint(0, 0), 100.0f);
   EXPECT_GT(far.x(), 1000000);
 }
 
@@ -168,7 +171,8 @@ std::vector<QPoint> EdgeMidpoints(const CModel& m, const CFace& f, Plane plane, 
   const std::size_t n = f.indices.size();
   for (std::size_t k = 0; k < n; ++k) {
     const QPoint a = Project(plane, m.vertices[static_cast<std::size_t>(f.indices[k])].position, centre, 100.0f);
-    const QPoint b = Project(plane, m.vertices[static_cast<std::size_t>(f.indices[(k + 1) % n])].position, centre, 100.0f);
+    const QPoint b =
+        Project(plane, m.vertices[static_cast<std::size_t>(f.indices[(k + 1) % n])].position, centre, 100.0f);
     out.push_back((a + b) / 2);
   }
   return out;
@@ -179,8 +183,8 @@ TEST(OrthoEdges, FacesOfFiveAndMoreCornersDrawEveryEdge) {
   CModel& m = s.models[0];
   // A concave hexagon in the Top pane (notch at corner 0) and a pentagon (a house) in the Face
   // pane, each flat in the other pane's view.
-  m.vertices = {CVertex(0, 0, 10),  CVertex(20, 0, 30),  CVertex(60, 0, 30),   CVertex(60, 0, -30),
-                CVertex(-20, 0, -30), CVertex(-20, 0, 30), CVertex(0, 40, 50),  CVertex(30, 10, 50),
+  m.vertices = {CVertex(0, 0, 10),    CVertex(20, 0, 30),    CVertex(60, 0, 30),  CVertex(60, 0, -30),
+                CVertex(-20, 0, -30), CVertex(-20, 0, 30),   CVertex(0, 40, 50),  CVertex(30, 10, 50),
                 CVertex(30, -30, 50), CVertex(-30, -30, 50), CVertex(-30, 10, 50)};
   CFace hexagon, pentagon;
   hexagon.indices = {0, 1, 2, 3, 4, 5};
@@ -189,17 +193,20 @@ TEST(OrthoEdges, FacesOfFiveAndMoreCornersDrawEveryEdge) {
   const QPoint top = PaneCentre(kPlaneTop, 200, 100, PanOffsets());
   const QPoint face = PaneCentre(kPlaneFace, 200, 100, PanOffsets());
   QImage image = Paint(s, kPlaneTop);
-  for (QPoint p : EdgeMidpoints(m, hexagon, kPlaneTop, top)) EXPECT_EQ(image.pixel(p), qRgb(0, 0, 0)) << p.x() << "," << p.y();
+  for (QPoint p : EdgeMidpoints(m, hexagon, kPlaneTop, top))
+    EXPECT_EQ(image.pixel(p), qRgb(0, 0, 0)) << p.x() << "," << p.y();
   EXPECT_EQ(image.pixel(top + QPoint(3, 25)), kWhite) << "inside the notch, between its two edges";
   EXPECT_EQ(image.pixel(top + QPoint(25, -7)), kWhite) << "inside the face: edges only";
   image = Paint(s, kPlaneFace);
-  for (QPoint p : EdgeMidpoints(m, pentagon, kPlaneFace, face)) EXPECT_EQ(image.pixel(p), qRgb(0, 0, 0)) << p.x() << "," << p.y();
+  for (QPoint p : EdgeMidpoints(m, pentagon, kPlaneFace, face))
+    EXPECT_EQ(image.pixel(p), qRgb(0, 0, 0)) << p.x() << "," << p.y();
 
   // Selected: the same edges in red.
   for (CVertex& v : m.vertices) v.selected = 1;
   m.UpdateFaceSelection();
   image = Paint(s, kPlaneTop);
-  for (QPoint p : EdgeMidpoints(m, hexagon, kPlaneTop, top)) EXPECT_EQ(image.pixel(p), qRgb(255, 0, 0)) << p.x() << "," << p.y();
+  for (QPoint p : EdgeMidpoints(m, hexagon, kPlaneTop, top))
+    EXPECT_EQ(image.pixel(p), qRgb(255, 0, 0)) << p.x() << "," << p.y();
 
   // One corner naming no vertex: the face draws nothing at all, its vertices still show.
   for (CVertex& v : m.vertices) v.selected = 0;

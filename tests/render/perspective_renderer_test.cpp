@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
 #include <QImage>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
-#include <GL/gl.h>
 
 #include <cmath>
 #include <cstring>
@@ -126,12 +126,12 @@ class BufferedPerspective : public ::testing::Test {
       a.vertices.emplace_back(-120.0f + 30.0f * static_cast<float>(i), 10.0f, -11.0f * static_cast<float>(i % 2));
     }
     a.faces = {
-        Face({0, 3}, 1),                                                   // a line before anything set a normal
-        Face({0, 1, 3, 2}, 1),                                             // no coordinates: the initial ones
+        Face({0, 3}, 1),        // a line before anything set a normal
+        Face({0, 1, 3, 2}, 1),  // no coordinates: the initial ones
         Face({2, 3, 5, 4}, 1, {CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)}),
-        Face({4, 5, 7}, 1, {CUV(0.3f, 0.7f), CUV(0.9f, 0.1f)}),            // fewer coordinates than corners
-        Face({4, 7, 6}, 1),                                                // takes the last coordinate drawn
-        Face({6, 9}, 1),                                                   // a line after faces
+        Face({4, 5, 7}, 1, {CUV(0.3f, 0.7f), CUV(0.9f, 0.1f)}),  // fewer coordinates than corners
+        Face({4, 7, 6}, 1),                                      // takes the last coordinate drawn
+        Face({6, 9}, 1),                                         // a line after faces
         Face({6, 7, 9, 8}, 2),
         Face({8, 9, 11, 10}, 2, {CUV(0.2f, 0.2f), CUV(0.2f, 0.9f), CUV(0.8f, 0.9f), CUV(0.8f, 0.2f)}),
         Face({10, 11, 13, 15, 14, 12}, 1, {CUV(0, 0), CUV(0, 1), CUV(0.5f, 1), CUV(1, 1), CUV(1, 0), CUV(0.5f, 0)}),
@@ -154,7 +154,8 @@ class BufferedPerspective : public ::testing::Test {
     for (int z = 0; z < side; ++z)
       for (int x = 0; x < side; ++x) {
         const float fx = static_cast<float>(x), fz = static_cast<float>(z);
-        grid.vertices.emplace_back(20.0f * fx - 40.0f, 40.0f + 6.0f * std::sin(fx * 0.9f + fz * 0.4f), 18.0f * fz - 80.0f);
+        grid.vertices.emplace_back(20.0f * fx - 40.0f, 40.0f + 6.0f * std::sin(fx * 0.9f + fz * 0.4f),
+                                   18.0f * fz - 80.0f);
       }
     for (int z = 0; z + 1 < side; ++z)
       for (int x = 0; x + 1 < side; ++x) {
@@ -172,14 +173,15 @@ class BufferedPerspective : public ::testing::Test {
     // Model 3: lines only, which take what model 2 left (and, in the next frame, model 3 itself).
     CModel lines;
     lines.vertices = {CVertex(-150, -100, 0), CVertex(150, 90, 20), CVertex(140, -100, -10),
-                      CVertex(-20, -20, 0), CVertex(-20, 20, 0), CVertex(20, 20, 0)};
+                      CVertex(-20, -20, 0),   CVertex(-20, 20, 0),  CVertex(20, 20, 0)};
     lines.faces = {Face({0, 1}, 1), Face({1, 2}, 2), Face({3, 4, 5}, 1)};
     lines.RebuildFaceRefs();
     scene_.models.push_back(lines);
     scene_.ComputeNormals();
     // The triangle's normals face the light through this camera, so the line drawn first in the
     // next frame, which takes the triangle's last normal, is lit fully, not left dark.
-    for (int i = 3; i < 6; ++i) scene_.models[3].vertices[static_cast<std::size_t>(i)].normal = CVector(-0.5198f, 0.4226f, 0.7424f);
+    for (int i = 3; i < 6; ++i)
+      scene_.models[3].vertices[static_cast<std::size_t>(i)].normal = CVector(-0.5198f, 0.4226f, 0.7424f);
   }
 
   CMeshwright scene_;

@@ -128,14 +128,15 @@ void ExpectSameArchivedContent(const CMeshwright& a, const CMeshwright& b) {
 
 TEST(ArchiveWrite, NewDocumentIsExactlyTheseBytes) {
   const Bytes got = Write(NewDocument());
-  const Bytes want = {
-      1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0,        // counts, reserved, next id, smoothing
-      5, 'M', 'o', 'd', 'e', 'l', 0, 0, 0, 0,                            // name, reservedInt (0 here)
-      6, '<', 'N', 'U', 'L', 'L', '>', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // second name, V, F, facet
-      0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x00, 0xFA, 0xC4,                    // translation
-      0x00, 0x00, 0xA0, 0x41, 0x00, 0x00, 0x20, 0x41, 0, 0, 0, 0,        // rotation
-      0, 0, 0x80, 0x3F, 0, 0, 0x80, 0x3F, 0, 0, 0x80, 0x3F,              // scale
-      0, 0, 0, 0};                                                       // frame
+  const Bytes want = {1,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                      0,    0,    0,    0,    1,    0,    0,    0,              // counts, reserved, next id, smoothing
+                      5,    'M',  'o',  'd',  'e',  'l',  0,    0,    0,    0,  // name, reservedInt (0 here)
+                      6,    '<',  'N',  'U',  'L',  'L',  '>',  0,    0,    0,    0,    0,
+                      0,    0,    0,    0,    0,    0,    0,  // second name, V, F, facet
+                      0,    0,    0,    0,    0,    0,    0,    0,    0x00, 0x00, 0xFA, 0xC4,  // translation
+                      0x00, 0x00, 0xA0, 0x41, 0x00, 0x00, 0x20, 0x41, 0,    0,    0,    0,     // rotation
+                      0,    0,    0x80, 0x3F, 0,    0,    0x80, 0x3F, 0,    0,    0x80, 0x3F,  // scale
+                      0,    0,    0,    0};                                                    // frame
   ASSERT_EQ(got.size(), 89u);
   EXPECT_EQ(got, want);
 }
@@ -151,7 +152,8 @@ TEST(ArchiveWrite, TextPrefixesAtTheirBoundaries) {
   EXPECT_EQ(prefix(255), (Bytes{0xFF, 0xFF, 0x00}));
   EXPECT_EQ(prefix(65533), (Bytes{0xFF, 0xFD, 0xFF}));
   EXPECT_EQ(prefix(65534), (Bytes{0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00}));
-  EXPECT_EQ(prefix(0xFFFFFFFFull), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}));
+  EXPECT_EQ(prefix(0xFFFFFFFFull),
+            (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}));
 }
 
 TEST(ArchiveRead, LongNamesAtEveryPrefixFormRoundTrip) {
@@ -222,10 +224,12 @@ CMeshwright ManyCornerScene(int size = 300) {
   CMeshwright s = NewDocument();
   CModel& m = s.models[0];
   for (int i = 0; i < size; ++i)
-    m.vertices.emplace_back(static_cast<float>(std::cos(i / 47.7)) * 1234.567f, -0.1f * i, 1e-3f * static_cast<float>(i * i));
+    m.vertices.emplace_back(static_cast<float>(std::cos(i / 47.7)) * 1234.567f, -0.1f * i,
+                            1e-3f * static_cast<float>(i * i));
   CFace hexagon;
   hexagon.indices = {0, 7, 3, size - 1, 19, 8};
-  hexagon.uvs = {CUV(0.1f, -0.2f), CUV(1.0f / 3, 2.5f), CUV(-7.75f, 0), CUV(1e-8f, 1e8f), CUV(0.5f, 0.5f), CUV(-0.0f, 9)};
+  hexagon.uvs = {CUV(0.1f, -0.2f), CUV(1.0f / 3, 2.5f), CUV(-7.75f, 0),
+                 CUV(1e-8f, 1e8f), CUV(0.5f, 0.5f),     CUV(-0.0f, 9)};
   hexagon.material = 0x7FFFFFFF;
   hexagon.normal = CVector(-0.37f, 1e-30f, 6.02e23f);
   CFace pentagon;
@@ -307,8 +311,8 @@ TEST(ArchiveRead, NegativeAndOversizedCountsFailBeforeAllocating) {
     std::int32_t value;
   };
   // 0: models, 4: materials, 37: vertex count, 41: face count of the one model.
-  for (Case c : {Case{0, -1}, Case{4, -1}, Case{0, 0x7FFFFFFF}, Case{4, 0x7FFFFFFF}, Case{37, -3},
-                 Case{41, -3}, Case{37, 0x7FFFFFFF}, Case{41, 0x40000000}}) {
+  for (Case c : {Case{0, -1}, Case{4, -1}, Case{0, 0x7FFFFFFF}, Case{4, 0x7FFFFFFF}, Case{37, -3}, Case{41, -3},
+                 Case{37, 0x7FFFFFFF}, Case{41, 0x40000000}}) {
     Bytes b = good;
     Poke32(b, c.offset, c.value);
     CMeshwright s = NewDocument();
@@ -418,7 +422,8 @@ Bytes StraddlingFile() {
   const int n = 30011;
   m.vertices.clear();
   m.faces.clear();
-  for (int i = 0; i < n; ++i) m.vertices.emplace_back(0.5f * static_cast<float>(i), -1.0f / static_cast<float>(i + 3), 7e-3f);
+  for (int i = 0; i < n; ++i)
+    m.vertices.emplace_back(0.5f * static_cast<float>(i), -1.0f / static_cast<float>(i + 3), 7e-3f);
   for (int i = 0; i < n; ++i) {
     CFace f;
     const int corners = 1 + (i * 7) % 11;

@@ -115,7 +115,7 @@ TEST(FaceBuilding, WithoutACurrentMaterialFacesGetNoMaterialThatALaterAddCouldNa
 TEST(FaceBuilding, APendingCornerLeftDanglingByADeletionIsDropped) {
   CMeshwright s = NewDocument();
   s.models[0].vertices.emplace_back(0.0f, 0.0f, 0.0f);  // unused: deleting the selection removes it
-  ClickTop(s, 0, 0);                                     // snaps to vertex 0
+  ClickTop(s, 0, 0);                                    // snaps to vertex 0
   s.DeleteSelection();
   ASSERT_TRUE(s.models[0].vertices.empty());
   s.CommitFace();
@@ -164,9 +164,9 @@ TEST(FaceBuilding, APendingFaceFollowsTheRenumberingOfADeletion) {
   CFace tri;
   tri.indices = {1, 2, 3};
   m.faces = {tri};
-  ClickTop(s, 100, 0);    // vertex 2
-  ClickTop(s, -200, 0);   // vertex 0: removed by the deletion, so its corner goes
-  ClickTop(s, 50, 50);    // pending vertex, index 5
+  ClickTop(s, 100, 0);   // vertex 2
+  ClickTop(s, -200, 0);  // vertex 0: removed by the deletion, so its corner goes
+  ClickTop(s, 50, 50);   // pending vertex, index 5
   ASSERT_EQ(m.pendingFace.indices, (IndexList{2, 0, 5}));
   s.DeleteSelection();
   ASSERT_EQ(m.vertices.size(), 3u);
@@ -439,7 +439,8 @@ CModel Polygons() {
       }
       const double t = 2 * M_PI * k / corners;
       f.AddIndex(static_cast<std::int32_t>(m.vertices.size()));
-      m.vertices.emplace_back(static_cast<float>(cx + radius * std::cos(t)), 0.0f, static_cast<float>(radius * std::sin(t)));
+      m.vertices.emplace_back(static_cast<float>(cx + radius * std::cos(t)), 0.0f,
+                              static_cast<float>(radius * std::sin(t)));
     }
     m.faces.push_back(f);
   };
@@ -463,8 +464,10 @@ TEST(ManyCorners, SelectingEveryCornerSelectsTheFaceAndTransformsMoveThemAll) {
   EXPECT_EQ(m.faces[1].allSelected, 0);
   const CModel before = m;
   s.MoveSelected(7, 0, -3);
-  for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(m.vertices[i].position.x, static_cast<float>(before.vertices[i].position.x + 7.0)) << i;
-  for (std::size_t i = 6; i < m.vertices.size(); ++i) EXPECT_EQ(m.vertices[i].position, before.vertices[i].position) << i;
+  for (std::size_t i = 0; i < 6; ++i)
+    EXPECT_EQ(m.vertices[i].position.x, static_cast<float>(before.vertices[i].position.x + 7.0)) << i;
+  for (std::size_t i = 6; i < m.vertices.size(); ++i)
+    EXPECT_EQ(m.vertices[i].position, before.vertices[i].position) << i;
   EXPECT_EQ(m.faces[1].indices, before.faces[1].indices);
 }
 
@@ -481,8 +484,10 @@ TEST(ManyCorners, DeletionTakesWholeFacesOnlyAndRenumbersTheRest) {
   // Every corner of the hexagon: it goes, with the four vertices only it used; the heptagon keeps
   // the two it shared, and every corner after them moves down by four.
   std::vector<CVector> heptagon, quad;
-  for (std::int32_t i : s.models[0].faces[1].indices) heptagon.push_back(s.models[0].vertices[static_cast<std::size_t>(i)].position);
-  for (std::int32_t i : s.models[0].faces[2].indices) quad.push_back(s.models[0].vertices[static_cast<std::size_t>(i)].position);
+  for (std::int32_t i : s.models[0].faces[1].indices)
+    heptagon.push_back(s.models[0].vertices[static_cast<std::size_t>(i)].position);
+  for (std::int32_t i : s.models[0].faces[2].indices)
+    quad.push_back(s.models[0].vertices[static_cast<std::size_t>(i)].position);
   for (std::size_t i = 0; i < 6; ++i) s.models[0].vertices[i].selected = 1;
   s.models[0].UpdateFaceSelection();
   s.DeleteSelection();
@@ -492,8 +497,10 @@ TEST(ManyCorners, DeletionTakesWholeFacesOnlyAndRenumbersTheRest) {
   EXPECT_EQ(m.faces[0].indices, (IndexList{1, 2, 3, 4, 5, 6, 0}));
   EXPECT_EQ(m.faces[0].material, 4);
   EXPECT_EQ(m.faces[1].indices, (IndexList{7, 8, 9, 10}));
-  for (std::size_t k = 0; k < 7; ++k) EXPECT_EQ(m.vertices[static_cast<std::size_t>(m.faces[0].indices[k])].position, heptagon[k]) << k;
-  for (std::size_t k = 0; k < 4; ++k) EXPECT_EQ(m.vertices[static_cast<std::size_t>(m.faces[1].indices[k])].position, quad[k]) << k;
+  for (std::size_t k = 0; k < 7; ++k)
+    EXPECT_EQ(m.vertices[static_cast<std::size_t>(m.faces[0].indices[k])].position, heptagon[k]) << k;
+  for (std::size_t k = 0; k < 4; ++k)
+    EXPECT_EQ(m.vertices[static_cast<std::size_t>(m.faces[1].indices[k])].position, quad[k]) << k;
   EXPECT_EQ(m.vertices[0].faceRefs, (FaceRefList{0}));
 }
 
@@ -514,7 +521,8 @@ TEST(ManyCorners, MergingOffsetsEveryCornerAndKeepsEveryField) {
   ASSERT_EQ(m.faces.size(), 3u);
   for (std::size_t f = 0; f < 3; ++f) {
     ASSERT_EQ(m.faces[f].indices.size(), source.faces[f].indices.size());
-    for (std::size_t k = 0; k < source.faces[f].indices.size(); ++k) EXPECT_EQ(m.faces[f].indices[k], source.faces[f].indices[k] + 2);
+    for (std::size_t k = 0; k < source.faces[f].indices.size(); ++k)
+      EXPECT_EQ(m.faces[f].indices[k], source.faces[f].indices[k] + 2);
     EXPECT_EQ(m.faces[f].uvs, source.faces[f].uvs);
     EXPECT_EQ(m.faces[f].material, source.faces[f].material);
     EXPECT_EQ(m.faces[f].normal, source.faces[f].normal);

@@ -20,8 +20,7 @@ TEST(OrthoPlane, ModelToPixelsToUnitsRoundTripsTowardZero) {
     for (float zoom : kZooms) {
       for (const CVector& p : points) {
         const PanePoint onPane = ToPane(plane, p, zoom, 100, 50);
-        const ModelPixels back =
-            FromPane(plane, static_cast<int>(onPane.x), static_cast<int>(onPane.y), 100, 50, 42.0);
+        const ModelPixels back = FromPane(plane, static_cast<int>(onPane.x), static_cast<int>(onPane.y), 100, 50, 42.0);
         for (const ScreenAxis s : {a.u, a.v}) {
           const double units = UnitsFromPixels(back[s.axis], zoom);
           const double original = Component(p, s.axis);

@@ -72,7 +72,8 @@ void ExpectExactCover(const std::vector<CVector>& poly, const V3& u, const V3& v
     EXPECT_GE(signedArea, -1e-9 * area) << "triangle " << t / 3 << " wound against the face";
     sum += signedArea;
     if (signedArea > 1e-6 * area) {
-      const V3 centroid{(double(poly[a].x) + poly[b].x + poly[c].x) / 3, (double(poly[a].y) + poly[b].y + poly[c].y) / 3,
+      const V3 centroid{(double(poly[a].x) + poly[b].x + poly[c].x) / 3,
+                        (double(poly[a].y) + poly[b].y + poly[c].y) / 3,
                         (double(poly[a].z) + poly[b].z + poly[c].z) / 3};
       EXPECT_NE(Winding(poly, centroid, u, v), 0) << "triangle " << t / 3 << " lies outside the face";
     }
@@ -121,8 +122,12 @@ std::vector<Frame> Frames() {
   const double c = std::cos(37 * M_PI / 180), s = std::sin(37 * M_PI / 180);
   const double n = std::sqrt(3.0);
   return {
-      {"XY", {1, 0, 0}, {0, 1, 0}},     {"YX", {0, 1, 0}, {1, 0, 0}},      {"YZ", {0, 1, 0}, {0, 0, 1}},
-      {"ZY", {0, 0, 1}, {0, 1, 0}},     {"ZX", {0, 0, 1}, {1, 0, 0}},      {"XZ", {1, 0, 0}, {0, 0, 1}},
+      {"XY", {1, 0, 0}, {0, 1, 0}},
+      {"YX", {0, 1, 0}, {1, 0, 0}},
+      {"YZ", {0, 1, 0}, {0, 0, 1}},
+      {"ZY", {0, 0, 1}, {0, 1, 0}},
+      {"ZX", {0, 0, 1}, {1, 0, 0}},
+      {"XZ", {1, 0, 0}, {0, 0, 1}},
       {"tilted", {c, s, 0}, {-s / n, c / n, (n - 1) / n}},
       {"diagonal", {M_SQRT1_2, -M_SQRT1_2, 0}, {0, 0, 1}},
   };
@@ -165,9 +170,10 @@ TEST(Triangulate, TrianglesKeepTheFaceWinding) {
 TEST(Triangulate, CollinearAndRepeatedCornersStillCoverTheArea) {
   const V3 u{1, 0, 0}, v{0, 0, 1};
   // Extra corners along the edges of a rectangle, one of them at a reflex notch's side.
-  ExpectExactCover(Place({{0, 0}, {10, 0}, {20, 0}, {30, 0}, {30, 10}, {15, 10}, {15, 5}, {15, 2}, {10, 2}, {10, 10}, {0, 10}},
-                         {0, 0, 0}, u, v),
-                   u, v, "collinear corners");
+  ExpectExactCover(
+      Place({{0, 0}, {10, 0}, {20, 0}, {30, 0}, {30, 10}, {15, 10}, {15, 5}, {15, 2}, {10, 2}, {10, 10}, {0, 10}},
+            {0, 0, 0}, u, v),
+      u, v, "collinear corners");
   // The same corner twice in a row, and the first corner repeated at the end.
   ExpectExactCover(Place({{0, 0}, {10, 0}, {10, 0}, {10, 10}, {5, 3}, {0, 10}, {0, 10}, {0, 0}}, {0, 0, 0}, u, v), u, v,
                    "repeated corners");
@@ -190,10 +196,12 @@ TEST(Triangulate, DegenerateAndBrokenFacesGiveAFanAndNeverFail) {
   const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
   check({CVector(0, 0, 0), CVector(1, 0, 0), CVector(nan, 1, 0), CVector(0, 1, 0), CVector(0, 0.5f, 0)}, "NaN");
   check({CVector(0, 0, 0), CVector(inf, 0, 0), CVector(1, 1, 0), CVector(0, 1, 0), CVector(0, 0.5f, 0)}, "infinity");
-  check({CVector(-3e38f, 0, 0), CVector(3e38f, 0, 0), CVector(3e38f, 3e38f, 0), CVector(0, 3e38f, 0), CVector(-3e38f, 3e38f, 0)},
+  check({CVector(-3e38f, 0, 0), CVector(3e38f, 0, 0), CVector(3e38f, 3e38f, 0), CVector(0, 3e38f, 0),
+         CVector(-3e38f, 3e38f, 0)},
         "near the float limit");
   // Crossing itself: a figure eight and a pentagram.
-  check(Place({{0, 0}, {10, 10}, {20, 0}, {20, 10}, {10, 0}, {0, 10}}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}), "figure eight");
+  check(Place({{0, 0}, {10, 10}, {20, 0}, {20, 10}, {10, 0}, {0, 10}}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
+        "figure eight");
   std::vector<std::pair<double, double>> pentagram;
   for (int i = 0; i < 5; ++i) pentagram.emplace_back(std::cos(i * 4 * M_PI / 5), std::sin(i * 4 * M_PI / 5));
   check(Place(pentagram, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}), "pentagram");

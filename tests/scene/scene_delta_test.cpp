@@ -80,7 +80,8 @@ CMeshwright RandomScene(std::mt19937& rng) {
   s.smoothing = static_cast<std::int32_t>(rng() % 2);
   s.models.clear();
   const int models = 2 + static_cast<int>(rng() % 3);
-  for (int j = 0; j < models; ++j) s.models.push_back(RandomModel(rng, 5 + static_cast<int>(rng() % 30), static_cast<int>(rng() % 25)));
+  for (int j = 0; j < models; ++j)
+    s.models.push_back(RandomModel(rng, 5 + static_cast<int>(rng() % 30), static_cast<int>(rng() % 25)));
   s.models[1].state = kStateLocked;
   for (int i = 0; i < 3; ++i) s.AddMaterial();
   s.ComputeNormals();
@@ -109,9 +110,21 @@ std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& 
                 for (int i = 0; i < 5; ++i) sc.MoveSelected(a, b, 1.0f);
                 sc.ComputeNormals();
               }};
-    case 1: return {EditKind::kRotate, [=](CMeshwright& sc) { sc.RotateSelected(plane, 37.0f, px, py); sc.ComputeNormals(); }};
-    case 2: return {EditKind::kSize, [=](CMeshwright& sc) { sc.SizeSelected(plane, a, px, py); sc.ComputeNormals(); }};
-    case 3: return {EditKind::kStretch, [=](CMeshwright& sc) { sc.StretchSelected(plane, a, b, px, py); sc.ComputeNormals(); }};
+    case 1:
+      return {EditKind::kRotate, [=](CMeshwright& sc) {
+                sc.RotateSelected(plane, 37.0f, px, py);
+                sc.ComputeNormals();
+              }};
+    case 2:
+      return {EditKind::kSize, [=](CMeshwright& sc) {
+                sc.SizeSelected(plane, a, px, py);
+                sc.ComputeNormals();
+              }};
+    case 3:
+      return {EditKind::kStretch, [=](CMeshwright& sc) {
+                sc.StretchSelected(plane, a, b, px, py);
+                sc.ComputeNormals();
+              }};
     case 4:
       return {EditKind::kNumericRotate, [=](CMeshwright& sc) {
                 sc.RotateSelectedAbout(plane, 1.0f, CVector(a, b, 0.3f));
@@ -122,8 +135,12 @@ std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& 
                 sc.ScaleSelectedAbout(CVector(a, 0, b), CVector(1.1f, -0.7f, 3.0f));
                 sc.ComputeNormals();
               }};
-    case 6: return {EditKind::kSelect, [=](CMeshwright& sc) { sc.SelectInRect(px - 50, py - 50, px + 60, py + 70, plane, 1, 0, 0); }};
-    case 7: return {EditKind::kDeselect, [=](CMeshwright& sc) { sc.SelectInRect(px - 80, py - 50, px + 60, py + 90, plane, 0, 0, 0); }};
+    case 6:
+      return {EditKind::kSelect,
+              [=](CMeshwright& sc) { sc.SelectInRect(px - 50, py - 50, px + 60, py + 70, plane, 1, 0, 0); }};
+    case 7:
+      return {EditKind::kDeselect,
+              [=](CMeshwright& sc) { sc.SelectInRect(px - 80, py - 50, px + 60, py + 90, plane, 0, 0, 0); }};
     case 8: return {EditKind::kSelectAll, [](CMeshwright& sc) { sc.SetAllSelected(1); }};
     case 9: return {EditKind::kModelDeselect, [](CMeshwright& sc) { sc.SetModelSelected(0); }};
     case 10:  // clicks of the face mode, some completing a face, then the release's normals

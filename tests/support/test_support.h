@@ -18,12 +18,12 @@ inline std::filesystem::path TestData(const std::string& relative) {
 }
 
 // Skips when the shared test files are absent on a user's machine; fails in CI.
-#define MW_REQUIRE_TESTDATA()                                                                 \
-  do {                                                                                        \
-    if (!std::filesystem::is_directory(MW_TESTDATA_DIR)) {                                    \
-      if (std::getenv("CI")) FAIL() << "test data folder missing: " << MW_TESTDATA_DIR;      \
-      GTEST_SKIP() << "test data folder missing: " << MW_TESTDATA_DIR;                        \
-    }                                                                                         \
+#define MW_REQUIRE_TESTDATA()                                                           \
+  do {                                                                                  \
+    if (!std::filesystem::is_directory(MW_TESTDATA_DIR)) {                              \
+      if (std::getenv("CI")) FAIL() << "test data folder missing: " << MW_TESTDATA_DIR; \
+      GTEST_SKIP() << "test data folder missing: " << MW_TESTDATA_DIR;                  \
+    }                                                                                   \
   } while (0)
 
 inline std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& p) {

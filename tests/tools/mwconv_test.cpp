@@ -143,7 +143,8 @@ TEST(Mwconv, InfoTellsTheVersionEncodingLargeFacesAndWarnings) {
   // UTF-8 without a CodePage line, a pentagon and a hexagon, a name CP932 cannot hold, a nan.
   const std::string text =
       "Metasequoia Document\nFormat Text Ver 1.1\nMaterial 1 {\n\"\xC3\xA9t\xC3\xA9\" col(1 1 1 1)\n}\n"
-      "Object \"\xE7\xAE\xB1\" {\n\tvertex 6 {\n\t\t0 0 0\n\t\t1 0 0\n\t\t2 1 nan\n\t\t1 2 0\n\t\t0 2 0\n\t\t-1 1 0\n\t}\n"
+      "Object \"\xE7\xAE\xB1\" {\n\tvertex 6 {\n\t\t0 0 0\n\t\t1 0 0\n\t\t2 1 nan\n\t\t1 2 0\n\t\t0 2 0\n\t\t-1 1 "
+      "0\n\t}\n"
       "\tface 3 {\n\t\t6 V(0 1 2 3 4 5)\n\t\t5 V(0 1 2 3 4)\n\t\t3 V(0 1 2)\n\t}\n}\nEof\n";
   test::WriteBytes(dir / "u.mqo", std::vector<std::uint8_t>(text.begin(), text.end()));
   const std::string err = (dir / "err.txt").string();
@@ -206,16 +207,22 @@ TEST(Mwconv, ADocumentWithSeveralMissingTexturesSaysSoOnce) {
   test::TempDir dir;
   const std::string mqo =
       "Metasequoia Document\r\nFormat Text Ver 1.0\r\n\r\nMaterial 4 {\r\n"
-      "\t\"a\" col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) tex(\"one.png\")\r\n"
-      "\t\"b\" col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) tex(\"maps\\two.bmp\")\r\n"
-      "\t\"c\" col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) tex(\"one.png\")\r\n"
-      "\t\"d\" col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) tex(\"C:\\t\\three.tga\")\r\n"
+      "\t\"a\" col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) "
+      "tex(\"one.png\")\r\n"
+      "\t\"b\" col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) "
+      "tex(\"maps\\two.bmp\")\r\n"
+      "\t\"c\" col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) "
+      "tex(\"one.png\")\r\n"
+      "\t\"d\" col(1.000 1.000 1.000 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00) "
+      "tex(\"C:\\t\\three.tga\")\r\n"
       "}\r\nEof\r\n";
   test::WriteBytes(dir / "m.mqo", std::vector<std::uint8_t>(mqo.begin(), mqo.end()));
-  RunResult r = Mwconv("--textures " + Q(dir.path()) + " --info --summary " + Q(dir / "m.mqo") + " " + Q(dir / "m.mqo"), true);
+  RunResult r =
+      Mwconv("--textures " + Q(dir.path()) + " --info --summary " + Q(dir / "m.mqo") + " " + Q(dir / "m.mqo"), true);
   EXPECT_EQ(r.status, 0) << r.out;
   // One message per document opened, each naming every missing texture once.
-  const std::string message = "mwconv: warning: テクスチャの読み込みに失敗しました\none.png\nmaps\\two.bmp\nC:\\t\\three.tga\n";
+  const std::string message =
+      "mwconv: warning: テクスチャの読み込みに失敗しました\none.png\nmaps\\two.bmp\nC:\\t\\three.tga\n";
   EXPECT_EQ(r.out, message + message);
 }
 

@@ -172,9 +172,12 @@ struct RecordingHost {
   std::vector<std::string> events;
   explicit RecordingHost(CMeshwright& scene) {
     auto describe = [&scene]() {
-      return std::to_string(scene.models[0].faces.size()) + "f" + std::to_string(scene.models[0].pendingVertices.size()) + "p";
+      return std::to_string(scene.models[0].faces.size()) + "f" +
+             std::to_string(scene.models[0].pendingVertices.size()) + "p";
     };
-    host.dragBegan = [this, describe](EditKind k) { events.push_back("begin " + std::to_string(int(k)) + " " + describe()); };
+    host.dragBegan = [this, describe](EditKind k) {
+      events.push_back("begin " + std::to_string(int(k)) + " " + describe());
+    };
     host.dragEnded = [this, describe]() { events.push_back("end " + describe()); };
     host.edit = [this, describe](EditKind k, const std::function<void()>& change) {
       events.push_back("edit " + std::to_string(int(k)) + " " + describe());
@@ -198,8 +201,8 @@ TEST_F(Input, EveryChangeIsReportedBeforeItHappensAndEachDragIsOneBracket) {
   face.KeyDown(Key::kEnter);
   const std::string faceBuild = std::to_string(int(EditKind::kFaceBuild));
   const std::string commit = std::to_string(int(EditKind::kCommitFace));
-  EXPECT_EQ(rec.events, (std::vector<std::string>{"begin " + faceBuild + " 0f0p", "end 0f1p", "edit " + commit + " 0f1p",
-                                                   "done 1f0p"}));
+  EXPECT_EQ(rec.events, (std::vector<std::string>{"begin " + faceBuild + " 0f0p", "end 0f1p",
+                                                  "edit " + commit + " 0f1p", "done 1f0p"}));
 
   // Middle drags pan the orthographic panes (no edit) but move the saved camera in perspective.
   rec.events.clear();
@@ -213,9 +216,9 @@ TEST_F(Input, EveryChangeIsReportedBeforeItHappensAndEachDragIsOneBracket) {
   EXPECT_EQ(rec.events[0].rfind("begin " + std::to_string(int(EditKind::kCamera)), 0), 0u);
 
   // The drag's kind comes from the mode and, when selecting, the button.
-  const std::pair<std::int32_t, EditKind> kinds[] = {{kModeSelect, EditKind::kSelect}, {kModeMove, EditKind::kMove},
-                                                     {kModeRotate, EditKind::kRotate}, {kModeSize, EditKind::kSize},
-                                                     {kModeStretch, EditKind::kStretch}, {kModeCreateBox, EditKind::kOtherDrag}};
+  const std::pair<std::int32_t, EditKind> kinds[] = {
+      {kModeSelect, EditKind::kSelect}, {kModeMove, EditKind::kMove},       {kModeRotate, EditKind::kRotate},
+      {kModeSize, EditKind::kSize},     {kModeStretch, EditKind::kStretch}, {kModeCreateBox, EditKind::kOtherDrag}};
   PaneInput top(scene, pan, PaneRole::kTop, &rec.host);
   for (const auto& [mode, kind] : kinds) {
     scene.editMode = mode;
@@ -252,7 +255,7 @@ TEST_F(Input, RotateSizeAndStretchUseTheDragStartAsPivot) {
   scene.editMode = kModeSize;
   PaneInput p = Pane(PaneRole::kTop);
   p.ButtonDown(MouseButton::kLeft, QPoint(100, 50), kSize);  // pivot at the centre
-  p.Move(QPoint(150, 100), kSize);                            // amount 100: doubles
+  p.Move(QPoint(150, 100), kSize);                           // amount 100: doubles
   EXPECT_EQ(scene.models[0].vertices[0].position, CVector(20, 0, 0));
 }
 
