@@ -96,8 +96,7 @@ const DibStream& CDlgMaterial::previewImage() const {
   return previewTexture_.image ? *previewTexture_.image : kNone;
 }
 
-CMaterial CDlgMaterial::PreviewMaterial() const {
-  CMaterial m;
+void CDlgMaterial::CopyFieldsTo(CMaterial& m) const {
   m.name = fields_.name;
   const auto& v = fields_.values;
   m.color[0] = v[kRed];
@@ -110,6 +109,11 @@ CMaterial CDlgMaterial::PreviewMaterial() const {
   m.power = v[kPower];
   m.ambient = v[kAmbient];
   m.texture = fields_.texture;
+}
+
+CMaterial CDlgMaterial::PreviewMaterial() const {
+  CMaterial m;
+  CopyFieldsTo(m);
   m.textureImage = previewTexture_.image;
   m.textureComponents = previewTexture_.components;
   m.texturePixelFormat = previewTexture_.format;
@@ -178,18 +182,7 @@ void CDlgMaterial::accept() {
 void CDlgMaterial::WriteBack(CMeshwright& scene, std::size_t index) const {
   CMaterial& m = scene.materials[index];
   m.ReleaseTexture();
-  m.name = fields_.name;
-  const auto& v = fields_.values;
-  m.color[0] = v[kRed];
-  m.color[1] = v[kGreen];
-  m.color[2] = v[kBlue];
-  m.color[3] = v[kOpacity];
-  m.diffuse = v[kDiffuse];
-  m.emissive = v[kEmissive];
-  m.specular = v[kSpecular];
-  m.power = v[kPower];
-  m.ambient = v[kAmbient];
-  m.texture = fields_.texture;
+  CopyFieldsTo(m);
   m.UpdateMaterialColors();
   m.LoadTexture();  // the texture service makes the perspective pane's context current
   scene.ApplyDefaultUVs(m.id);

@@ -63,6 +63,8 @@ class CDlgMaterial : public QDialog {
   void OnSlider(MaterialValue which, int position);
   void OnBrowse();
   void UpdatePreview();
+  // The name, values and texture name of the fields into `m`; nothing else of it changes.
+  void CopyFieldsTo(CMaterial& m) const;
 
   MaterialFields fields_;
   DecodedTexture previewTexture_;
