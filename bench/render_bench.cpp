@@ -17,7 +17,7 @@
 #include "bench/bench_scene.h"
 #include "render/gl_frame.h"
 #include "render/ortho_painter.h"
-#include "render/perspective_renderer.h"
+#include "render/frame_arrays.h"
 #include "render/surface_format.h"
 #include "view/pane_input.h"
 

@@ -2,7 +2,7 @@
 //
 // Every function here expects the perspective pane's context to be current. The drawing model is
 // fixed-function OpenGL: one directional light fixed to the eye, materials. The frame here is
-// drawn in immediate mode and is the reference the pane's buffer renderer (perspective_renderer.h)
+// drawn in immediate mode and is the reference the pane's buffer renderer (frame_arrays.h)
 // must match pixel for pixel.
 #pragma once
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "render/gl_frame.h"
-#include "render/perspective_renderer.h"
+#include "render/frame_arrays.h"
 #include "view/pane_host.h"
 #include "view/pane_input.h"
 

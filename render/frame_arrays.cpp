@@ -1,4 +1,4 @@
-#include "render/perspective_renderer.h"
+#include "render/frame_arrays.h"
 
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>

@@ -1,5 +1,5 @@
 // The buffer renderer against the immediate-mode frame, pixel for pixel.
-#include "render/perspective_renderer.h"
+#include "render/frame_arrays.h"
 
 #include <gtest/gtest.h>
 
