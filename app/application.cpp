@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDir>
@@ -8,12 +9,17 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/app_scene.h"
 #include "app/autosave.h"
 #include "app/document.h"
+#include "app/document_picture.h"
+#include "app/icons.h"
 #include "app/main_frame.h"
 #include "app/settings.h"
 #include "app/startup.h"
@@ -21,6 +27,7 @@
 #include "image/material_texture.h"
 #include "io/document_formats.h"
 #include "platform/message.h"
+#include "render/offscreen_frame.h"
 #include "scene/meshwright.h"
 #include "view/opengl_pane.h"
 
@@ -34,6 +41,22 @@ QString DataHome() {
 
 QString DesktopFile() { return DataHome() + QStringLiteral("/applications/meshwright.desktop"); }
 QString MimeFile() { return DataHome() + QStringLiteral("/mime/packages/meshwright.xml"); }
+QString ThumbnailerFile() { return DataHome() + QStringLiteral("/thumbnailers/meshwright.thumbnailer"); }
+QString IconFile(int size) {
+  return DataHome() + QStringLiteral("/icons/hicolor/%1x%1/apps/meshwright.png").arg(size);
+}
+
+// The Metasequoia documents the thumbnailer draws have no type of their own in the desktop's
+// database, so the program names one.
+constexpr const char* kMetasequoiaMimeType = "model/x-mqo";
+
+QByteArray Globs(const std::string& examplePath) {
+  QByteArray globs;
+  if (const DocumentFormat* format = FindDocumentFormat(examplePath))
+    for (const std::string& ext : format->extensions)
+      globs += "    <glob pattern=\"*." + QByteArray::fromStdString(ext) + "\"/>\n";
+  return globs;
+}
 
 bool WriteText(const QString& path, const QByteArray& text) {
   QDir().mkpath(QFileInfo(path).absolutePath());
@@ -75,23 +98,49 @@ QString RegisterFileTypes(const QString& executable) {
       "Exec=\"" +
       executable.toUtf8() +
       "\" %f\n"
+      "Icon=meshwright\n"
       "MimeType=application/x-meshwright;\n"
       "Categories=Graphics;3DGraphics;\n"
       "Terminal=false\n";
-  // The desktop learns the program's own format; the others belong to their own programs.
-  QByteArray globs;
-  for (const std::string& ext : NativeDocumentFormat().extensions)
-    globs += "    <glob pattern=\"*." + QByteArray::fromStdString(ext) + "\"/>\n";
+  // The program opens its own format from the desktop; Metasequoia documents are only described
+  // (and given thumbnails), the program that made them keeps them.
   const QByteArray mime =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
       "  <mime-type type=\"application/x-meshwright\">\n"
       "    <comment>Meshwright.Document</comment>\n" +
-      globs +
+      Globs("." + NativeDocumentFormat().extensions.front()) +
+      "  </mime-type>\n"
+      "  <mime-type type=\"" +
+      QByteArray(kMetasequoiaMimeType) +
+      "\">\n"
+      "    <comment>Metasequoia Document</comment>\n"
+      "    <sub-class-of type=\"text/plain\"/>\n"
+      "    <magic><match type=\"string\" offset=\"0\" value=\"Metasequoia Document\"/></magic>\n" +
+      Globs(".mqo") +
       "  </mime-type>\n"
       "</mime-info>\n";
+  const QString thumbnailer =
+      QFileInfo(executable).absolutePath() + QStringLiteral("/") + QString::fromUtf8(kThumbnailerName);
+  const QByteArray thumbnailerEntry = "[Thumbnailer Entry]\n"
+                                      "TryExec=" +
+                                      thumbnailer.toUtf8() +
+                                      "\n"
+                                      "Exec=\"" +
+                                      thumbnailer.toUtf8() +
+                                      "\" -s %s %u %o\n"
+                                      "MimeType=application/x-meshwright;" +
+                                      QByteArray(kMetasequoiaMimeType) + ";\n";
   if (!WriteText(DesktopFile(), desktop)) return QStringLiteral("cannot write ") + DesktopFile();
   if (!WriteText(MimeFile(), mime)) return QStringLiteral("cannot write ") + MimeFile();
+  if (!WriteText(ThumbnailerFile(), thumbnailerEntry)) return QStringLiteral("cannot write ") + ThumbnailerFile();
+  for (int size : kProgramIconSizes) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!ProgramIconImage(size).save(&buffer, "PNG") || !WriteText(IconFile(size), png))
+      return QStringLiteral("cannot write ") + IconFile(size);
+  }
   // Let the desktop know, where the tool is installed; its absence changes nothing here.
   const QString updater = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
   if (!updater.isEmpty()) QProcess::execute(updater, {DataHome() + QStringLiteral("/mime")});
@@ -101,12 +150,48 @@ QString RegisterFileTypes(const QString& executable) {
 QString UnregisterFileTypes() {
   QFile::remove(DesktopFile());
   QFile::remove(MimeFile());
+  QFile::remove(ThumbnailerFile());
+  for (int size : kProgramIconSizes) QFile::remove(IconFile(size));
   const QString updater = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
   if (!updater.isEmpty()) QProcess::execute(updater, {DataHome() + QStringLiteral("/mime")});
   return QString();
 }
 
+std::optional<int> RunRenderCommand(int argc, char** argv) {
+  const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+  if (std::find(args.begin(), args.end(), "--render") == args.end()) return std::nullopt;
+  auto usage = [] {
+    std::fprintf(stderr, "usage: meshwright --render OUT.png [--size WxH] FILE\n");
+    return 2;
+  };
+  std::string out, size = "640x480", file;
+  bool sizeGiven = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--render" || args[i] == "--size") {
+      std::string& value = args[i] == "--render" ? out : size;
+      if (i + 1 >= args.size() || (args[i] == "--render" ? !out.empty() : sizeGiven)) return usage();
+      sizeGiven = sizeGiven || args[i] == "--size";
+      value = args[++i];
+      if (value.empty()) return usage();
+    } else if (args[i].starts_with("--") || !file.empty()) {
+      return usage();
+    } else {
+      file = args[i];
+    }
+  }
+  if (file.empty()) return usage();
+  const auto picture = ParsePictureSize(size);
+  if (!picture) {
+    std::fprintf(stderr, "meshwright: the size must be WIDTHxHEIGHT, each from 1 to %d pixels: %s\n",
+                 kMaxPictureSide, size.c_str());
+    return 2;
+  }
+  return WriteDocumentPicture("meshwright", file, out, *picture);
+}
+
 int RunApplication(int argc, char** argv) {
+  // Pictures for scripts need neither a window nor a display, and leave the desktop alone.
+  if (const auto status = RunRenderCommand(argc, argv)) return *status;
   PrepareEnvironment();
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Meshwright"));

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace mw {
 
@@ -21,6 +22,15 @@ CommandLine ParseCommandLine(const QStringList& arguments);
 // ~/.local/share). Returns an empty string on success, else what went wrong.
 QString RegisterFileTypes(const QString& executable);
 QString UnregisterFileTypes();
+
+// The thumbnailer's file name; it is installed beside the program.
+inline constexpr const char* kThumbnailerName = "meshwright-thumbnailer";
+
+// `meshwright --render OUT.png [--size W×H] FILE` (x also separates the sides; 640×480 unless
+// given): draws FILE as the perspective pane would, fitted to the picture, into OUT.png, with no
+// window and no display. Returns the exit status (0 written, 1 FILE could not be read, 2 usage,
+// 3 OUT could not be drawn or written), or nothing when the arguments hold no --render.
+std::optional<int> RunRenderCommand(int argc, char** argv);
 
 // Runs the program; returns the process exit code.
 int RunApplication(int argc, char** argv);

@@ -226,10 +226,13 @@ QPixmap StatePicture(int state) {
   return pm;
 }
 
-QIcon ProgramIcon() {
-  QPixmap pm = Canvas(32, 32);
-  QPainter p(&pm);
+QImage ProgramIconImage(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing, true);
+  // Drawn on a 32-unit square, whatever the size.
+  p.scale(size / 32.0, size / 32.0);
   p.setPen(QPen(QColor(20, 40, 80), 1.5));
   p.setBrush(QColor(90, 150, 220));
   const QPointF front[4] = {{6, 12}, {20, 12}, {20, 27}, {6, 27}};
@@ -240,7 +243,13 @@ QIcon ProgramIcon() {
   p.drawPolygon(top, 4);
   p.setBrush(QColor(50, 100, 170));
   p.drawPolygon(side, 4);
-  return QIcon(pm);
+  return image;
+}
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (int size : kProgramIconSizes) icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
+  return icon;
 }
 
 }  // namespace mw
