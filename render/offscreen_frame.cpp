@@ -190,8 +190,8 @@ bool OffscreenContext::Create(std::string* error) {
   return true;
 }
 
-QImage DrawOffscreenFrame(CMeshwright& scene, int width, int height, TextureUploader* uploader,
-                          std::string* error) {
+QImage DrawOffscreenFrame(CMeshwright& scene, int width, int height, TextureUploader* uploader, std::string* error,
+                          bool smooth) {
   if (width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide) {
     if (error) *error = "the picture size must be 1 to " + std::to_string(kMaxPictureSide) + " pixels each side";
     return QImage();
@@ -205,7 +205,7 @@ QImage DrawOffscreenFrame(CMeshwright& scene, int width, int height, TextureUplo
     if (error) *error = "OpenGL draws at most " + std::to_string(limit) + " pixels each side";
     return QImage();
   }
-  const int factor = 2 * side <= std::min(limit, kSupersampledSideLimit) ? 2 : 1;
+  const int factor = smooth && 2 * side <= std::min(limit, kSupersampledSideLimit) ? 2 : 1;
   const int fw = width * factor, fh = height * factor;
 
   GLuint framebuffer = 0, renderbuffers[2] = {0, 0};

@@ -54,11 +54,13 @@ class OffscreenContext {
 };
 
 // Draws `scene` as the perspective pane draws it (background, light, materials, textures, the
-// scene's camera as it stands) into a width x height picture. The edges are smoothed by drawing
-// at twice the size and scaling down where the context allows. The context must be current;
-// `uploader` uploads the textures that were decoded before it was. A null image, with `error`
-// set, when the framebuffer cannot be made (a size of 0, or larger than the context takes).
-QImage DrawOffscreenFrame(CMeshwright& scene, int width, int height, TextureUploader* uploader, std::string* error);
+// scene's camera as it stands) into a width x height picture. With `smooth` the edges are
+// smoothed by drawing at twice the size and scaling down, where the context allows; without,
+// the pixels are the pane's own. The context must be current; `uploader` uploads the textures
+// that were decoded before it was. A null image, with `error` set, when the framebuffer cannot
+// be made (a size of 0, or larger than the context takes).
+QImage DrawOffscreenFrame(CMeshwright& scene, int width, int height, TextureUploader* uploader, std::string* error,
+                          bool smooth = true);
 
 // Sizes a picture may have, each side.
 inline constexpr int kMaxPictureSide = 8192;

@@ -2,7 +2,7 @@
 # Installs the Debian packages Meshwright needs, only those that are missing.
 set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libgl1-mesa-dri
-          libgl-dev xvfb xauth fonts-ipafont-gothic libjpeg-dev libpng-dev libgtest-dev libgmock-dev
+          libgl-dev libegl-dev libegl-mesa0 xvfb xauth fonts-ipafont-gothic libjpeg-dev libpng-dev libgtest-dev libgmock-dev
           libbenchmark-dev libstb-dev libtinyobjloader-dev libassimp-dev python3-meshio clang libclang-rt-14-dev libzip-dev)
 missing=()
 for p in "${packages[@]}"; do
