@@ -62,7 +62,8 @@ class OffscreenContext {
 QImage DrawOffscreenFrame(CMeshwright& scene, int width, int height, TextureUploader* uploader, std::string* error,
                           bool smooth = true);
 
-// Sizes a picture may have, each side.
-inline constexpr int kMaxPictureSide = 8192;
+// The largest picture, each side: a 4096 x 4096 picture already takes some 300 MB on its way to
+// the file.
+inline constexpr int kMaxPictureSide = 4096;
 
 }  // namespace mw

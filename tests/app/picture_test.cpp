@@ -20,6 +20,7 @@
 #include "app/document_picture.h"
 #include "app/icons.h"
 #include "io/document_io.h"
+#include "render/offscreen_frame.h"
 #include "scene/meshwright.h"
 #include "tests/support/test_support.h"
 
@@ -228,7 +229,7 @@ TEST(Thumbnailer, UsageErrorsAndAnUnwritablePictureHaveTheirOwnStatus) {
   const std::string doc = (dir / "a.mwr").string(), out = (dir / "o.png").string();
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{}, {doc, out}, {"-s", "64", doc}, {"-s", "0", doc, out}, {"-s", "-5", doc, out},
-        {"-s", "64x64", doc, out}, {"-s", "99999999999", doc, out}, {"-s", "8193", doc, out},
+        {"-s", "64x64", doc, out}, {"-s", "99999999999", doc, out}, {"-s", std::to_string(kMaxPictureSide + 1), doc, out},
         {"-s", "64", doc, out, "extra"}, {"-s", "64", "-s", "32", doc, out}}) {
     const ChildRun run = Thumbnail(args);
     EXPECT_EQ(run.status, 2) << args.size();
@@ -285,8 +286,11 @@ TEST(PictureArguments, SizesTakeEitherSignAndRefuseTheRest) {
   EXPECT_EQ(ParsePictureSize("640x480"), QSize(640, 480));
   EXPECT_EQ(ParsePictureSize("640X480"), QSize(640, 480));
   EXPECT_EQ(ParsePictureSize("37\xC3\x97" "1"), QSize(37, 1));
-  EXPECT_EQ(ParsePictureSize("8192x8192"), QSize(8192, 8192));
-  for (const char* bad : {"", "x", "640", "640x", "x480", "0x480", "640x0", "8193x1", "1x8193", "-5x5", " 640x480",
+  const std::string largest = std::to_string(kMaxPictureSide), tooLarge = std::to_string(kMaxPictureSide + 1);
+  EXPECT_EQ(ParsePictureSize(largest + "x" + largest), QSize(kMaxPictureSide, kMaxPictureSide));
+  EXPECT_FALSE(ParsePictureSize(tooLarge + "x1").has_value());
+  EXPECT_FALSE(ParsePictureSize("1x" + tooLarge).has_value());
+  for (const char* bad : {"", "x", "640", "640x", "x480", "0x480", "640x0", "-5x5", " 640x480",
                           "640 x 480", "640x480x2", "640×", "99999999999x1", "6.5x4", "640\xC3x480"})
     EXPECT_FALSE(ParsePictureSize(bad).has_value()) << bad;
 }
