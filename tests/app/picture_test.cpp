@@ -240,6 +240,18 @@ TEST(Thumbnailer, UsageErrorsAndAnUnwritablePictureHaveTheirOwnStatus) {
   EXPECT_NE(run.err.find("no such folder"), std::string::npos) << run.err;
 }
 
+TEST(Thumbnailer, WithoutOpenGLItSaysSoAndWritesNothing) {
+  test::TempDir dir;
+  WriteBoxes(dir / "a.mwr");
+  // No EGL vendor library to be found: as on a machine without Mesa's EGL.
+  const ChildRun run =
+      RunWithoutDisplay("meshwright-thumbnailer", {"-s", "64", (dir / "a.mwr").string(), (dir / "a.png").string()},
+                        {{"__EGL_VENDOR_LIBRARY_FILENAMES", (dir / "none.json").string()}});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.err.find("EGL"), std::string::npos) << run.err;
+  EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"a.mwr"});
+}
+
 TEST(RenderCommand, WritesAPictureOfTheGivenSizeWithoutADisplayAndLeavesTheDesktopAlone) {
   test::TempDir dir, data;
   WriteBoxes(dir / "boxes.mwr");
