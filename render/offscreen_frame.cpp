@@ -128,11 +128,12 @@ struct OffscreenContext::Egl {
 OffscreenContext::OffscreenContext() : egl_(std::make_unique<Egl>()), uploader_(&MakeCurrentFor, this) {}
 
 OffscreenContext::~OffscreenContext() {
-  if (egl_->display == EGL_NO_DISPLAY) return;
-  eglMakeCurrent(egl_->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-  if (egl_->context != EGL_NO_CONTEXT) eglDestroyContext(egl_->display, egl_->context);
-  eglTerminate(egl_->display);
-  eglReleaseThread();
+  if (egl_->context == EGL_NO_CONTEXT) return;
+  if (eglGetCurrentContext() == egl_->context)
+    eglMakeCurrent(egl_->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+  eglDestroyContext(egl_->display, egl_->context);
+  // The display stays initialised: EGL hands every caller the same one, and terminating it would
+  // take the contexts of any other OffscreenContext with it.
 }
 
 bool OffscreenContext::MakeCurrentFor(void* self) { return static_cast<OffscreenContext*>(self)->MakeCurrent(); }

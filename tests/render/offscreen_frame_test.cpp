@@ -301,5 +301,21 @@ TEST(OffscreenFrame, SizesOutsideTheLimitsAreRefusedWithAReason) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+TEST(OffscreenFrame, AContextOutlivesAnotherOneBeingDestroyed) {
+  WithoutDisplay noDisplay;
+  std::string error;
+  OffscreenContext kept;
+  ASSERT_TRUE(kept.Create(&error)) << error;
+  {
+    OffscreenContext passing;
+    ASSERT_TRUE(passing.Create(&error)) << error;
+  }
+  ASSERT_TRUE(kept.MakeCurrent());
+  CMeshwright scene = TwoBoxes();
+  const QImage picture = DrawOffscreenFrame(scene, 40, 30, kept.uploader(), &error);
+  ASSERT_FALSE(picture.isNull()) << error;
+  EXPECT_NE(picture.pixel(20, 15), qRgb(30, 65, 90)) << "the boxes at the centre";
+}
+
 }  // namespace
 }  // namespace mw
