@@ -42,9 +42,7 @@ QString DataHome() {
 QString DesktopFile() { return DataHome() + QStringLiteral("/applications/meshwright.desktop"); }
 QString MimeFile() { return DataHome() + QStringLiteral("/mime/packages/meshwright.xml"); }
 QString ThumbnailerFile() { return DataHome() + QStringLiteral("/thumbnailers/meshwright.thumbnailer"); }
-QString IconFile(int size) {
-  return DataHome() + QStringLiteral("/icons/hicolor/%1x%1/apps/meshwright.png").arg(size);
-}
+QString IconFile(int size) { return DataHome() + QStringLiteral("/icons/hicolor/%1x%1/apps/meshwright.png").arg(size); }
 
 // The Metasequoia documents the thumbnailer draws have no type of their own in the desktop's
 // database, so the program names one.
@@ -122,15 +120,16 @@ QString RegisterFileTypes(const QString& executable) {
       "</mime-info>\n";
   const QString thumbnailer =
       QFileInfo(executable).absolutePath() + QStringLiteral("/") + QString::fromUtf8(kThumbnailerName);
-  const QByteArray thumbnailerEntry = "[Thumbnailer Entry]\n"
-                                      "TryExec=" +
-                                      thumbnailer.toUtf8() +
-                                      "\n"
-                                      "Exec=\"" +
-                                      thumbnailer.toUtf8() +
-                                      "\" -s %s %u %o\n"
-                                      "MimeType=application/x-meshwright;" +
-                                      QByteArray(kMetasequoiaMimeType) + ";\n";
+  const QByteArray thumbnailerEntry =
+      "[Thumbnailer Entry]\n"
+      "TryExec=" +
+      thumbnailer.toUtf8() +
+      "\n"
+      "Exec=\"" +
+      thumbnailer.toUtf8() +
+      "\" -s %s %u %o\n"
+      "MimeType=application/x-meshwright;" +
+      QByteArray(kMetasequoiaMimeType) + ";\n";
   if (!WriteText(DesktopFile(), desktop)) return QStringLiteral("cannot write ") + DesktopFile();
   if (!WriteText(MimeFile(), mime)) return QStringLiteral("cannot write ") + MimeFile();
   if (!WriteText(ThumbnailerFile(), thumbnailerEntry)) return QStringLiteral("cannot write ") + ThumbnailerFile();
@@ -182,8 +181,8 @@ std::optional<int> RunRenderCommand(int argc, char** argv) {
   if (file.empty()) return usage();
   const auto picture = ParsePictureSize(size);
   if (!picture) {
-    std::fprintf(stderr, "meshwright: the size must be WIDTHxHEIGHT, each from 1 to %d pixels: %s\n",
-                 kMaxPictureSide, size.c_str());
+    std::fprintf(stderr, "meshwright: the size must be WIDTHxHEIGHT, each from 1 to %d pixels: %s\n", kMaxPictureSide,
+                 size.c_str());
     return 2;
   }
   return WriteDocumentPicture("meshwright", file, out, *picture);

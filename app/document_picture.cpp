@@ -116,13 +116,11 @@ std::optional<QSize> ParsePictureSize(const std::string& text) {
 std::optional<std::string> LocalFileOfArgument(const std::string& argument) {
   // A scheme is letters, digits, '+', '-' and '.' after a first letter, then ':'.
   std::size_t colon = 0;
-  while (colon < argument.size() &&
-         (std::isalnum(static_cast<unsigned char>(argument[colon])) || argument[colon] == '+' ||
-          argument[colon] == '-' || argument[colon] == '.'))
+  while (colon < argument.size() && (std::isalnum(static_cast<unsigned char>(argument[colon])) ||
+                                     argument[colon] == '+' || argument[colon] == '-' || argument[colon] == '.'))
     ++colon;
   const bool uri = colon > 0 && colon < argument.size() && argument[colon] == ':' &&
-                   std::isalpha(static_cast<unsigned char>(argument[0])) &&
-                   argument.compare(colon + 1, 2, "//") == 0;
+                   std::isalpha(static_cast<unsigned char>(argument[0])) && argument.compare(colon + 1, 2, "//") == 0;
   std::string scheme = argument.substr(0, colon);
   for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   // "file:/path" has no authority; every other form of a URI does.

@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
   if (size.empty() || input.empty() || output.empty()) return Usage();
   const auto side = mw::ParsePictureSize(size + "x" + size);
   if (!side) {
-    std::fprintf(stderr, "%s: the size must be a number of pixels from 1 to %d: %s\n", kProgram,
-                 mw::kMaxPictureSide, size.c_str());
+    std::fprintf(stderr, "%s: the size must be a number of pixels from 1 to %d: %s\n", kProgram, mw::kMaxPictureSide,
+                 size.c_str());
     return 2;
   }
   const auto path = mw::LocalFileOfArgument(input);

@@ -180,8 +180,7 @@ bool OffscreenContext::Create(std::string* error) {
     return Fail(error, "EGL cannot make a context without a surface");
   if (!eglBindAPI(EGL_OPENGL_API)) return Fail(error, "EGL has no desktop OpenGL");
   // The drawing is fixed-function: a compatibility profile, whatever version it comes with.
-  const EGLint attributes[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
-                               EGL_NONE};
+  const EGLint attributes[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
   egl_->context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
   if (egl_->context == EGL_NO_CONTEXT) return Fail(error, "EGL cannot create an OpenGL compatibility context");
   if (!MakeCurrent()) return Fail(error, "cannot make the OpenGL context current");

@@ -39,7 +39,7 @@ struct ChildRun {
 // Runs a program of the build with DISPLAY and WAYLAND_DISPLAY removed from its environment and
 // `extra` added, as a file manager without a display (or a script on a server) would.
 ChildRun RunWithoutDisplay(const std::string& program, const std::vector<std::string>& args,
-                      const std::map<std::string, std::string>& extra = {}) {
+                           const std::map<std::string, std::string>& extra = {}) {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     const std::string entry(*e);
@@ -206,10 +206,10 @@ TEST(Thumbnailer, AFileThatCannotBeReadExitsNonZeroAndWritesNothing) {
   test::WriteBytes(dir / "notes.txt", {'h', 'i'});
   // A picture already there stays as it was.
   test::WriteBytes(dir / "kept.png", {'o', 'l', 'd'});
-  for (const std::string& input : {(dir / "broken.mwr").string(), (dir / "truncated.mqo").string(),
-                                   (dir / "notes.txt").string(), (dir / "missing.mwr").string(), dir.path().string(),
-                                   std::string("sftp://example.org/home/u/a.mwr"),
-                                   std::string("file://otherhost/tmp/a.mwr")}) {
+  for (const std::string& input :
+       {(dir / "broken.mwr").string(), (dir / "truncated.mqo").string(), (dir / "notes.txt").string(),
+        (dir / "missing.mwr").string(), dir.path().string(), std::string("sftp://example.org/home/u/a.mwr"),
+        std::string("file://otherhost/tmp/a.mwr")}) {
     const ChildRun fresh = Thumbnail({"-s", "64", input, (dir / "new.png").string()});
     EXPECT_EQ(fresh.status, 1) << input << ": " << fresh.err;
     EXPECT_FALSE(fresh.err.empty()) << input;
@@ -219,18 +219,23 @@ TEST(Thumbnailer, AFileThatCannotBeReadExitsNonZeroAndWritesNothing) {
     EXPECT_EQ(test::ReadBytes(dir / "kept.png"), (std::vector<std::uint8_t>{'o', 'l', 'd'})) << input;
   }
   // No temporaries are left behind either.
-  EXPECT_EQ(Listing(dir.path()),
-            (std::vector<std::string>{"broken.mwr", "kept.png", "notes.txt", "truncated.mqo"}));
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"broken.mwr", "kept.png", "notes.txt", "truncated.mqo"}));
 }
 
 TEST(Thumbnailer, UsageErrorsAndAnUnwritablePictureHaveTheirOwnStatus) {
   test::TempDir dir;
   WriteBoxes(dir / "a.mwr");
   const std::string doc = (dir / "a.mwr").string(), out = (dir / "o.png").string();
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{}, {doc, out}, {"-s", "64", doc}, {"-s", "0", doc, out}, {"-s", "-5", doc, out},
-        {"-s", "64x64", doc, out}, {"-s", "99999999999", doc, out}, {"-s", std::to_string(kMaxPictureSide + 1), doc, out},
-        {"-s", "64", doc, out, "extra"}, {"-s", "64", "-s", "32", doc, out}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                               {doc, out},
+                                               {"-s", "64", doc},
+                                               {"-s", "0", doc, out},
+                                               {"-s", "-5", doc, out},
+                                               {"-s", "64x64", doc, out},
+                                               {"-s", "99999999999", doc, out},
+                                               {"-s", std::to_string(kMaxPictureSide + 1), doc, out},
+                                               {"-s", "64", doc, out, "extra"},
+                                               {"-s", "64", "-s", "32", doc, out}}) {
     const ChildRun run = Thumbnail(args);
     EXPECT_EQ(run.status, 2) << args.size();
     EXPECT_FALSE(fs::exists(out));
@@ -286,10 +291,13 @@ TEST(RenderCommand, FailuresExitNonZeroAndWriteNothing) {
   const std::string out = (dir / "out.png").string();
   EXPECT_EQ(RunWithoutDisplay("meshwright", {"--render", out, (dir / "broken.mwr").string()}).status, 1);
   EXPECT_EQ(RunWithoutDisplay("meshwright", {"--render", out, (dir / "missing.mqo").string()}).status, 1);
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--render", out}, {"--render"}, {"--render", out, "--size", "320*200", "x.mwr"},
-        {"--render", out, "--size", "0x5", "x.mwr"}, {"--render", out, "--size", "5x", "x.mwr"},
-        {"--render", out, "a.mwr", "b.mwr"}, {"--render", out, "--register", "a.mwr"}})
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--render", out},
+                                               {"--render"},
+                                               {"--render", out, "--size", "320*200", "x.mwr"},
+                                               {"--render", out, "--size", "0x5", "x.mwr"},
+                                               {"--render", out, "--size", "5x", "x.mwr"},
+                                               {"--render", out, "a.mwr", "b.mwr"},
+                                               {"--render", out, "--register", "a.mwr"}})
     EXPECT_EQ(RunWithoutDisplay("meshwright", args).status, 2) << args.size();
   EXPECT_FALSE(fs::exists(out));
 }
@@ -297,13 +305,15 @@ TEST(RenderCommand, FailuresExitNonZeroAndWriteNothing) {
 TEST(PictureArguments, SizesTakeEitherSignAndRefuseTheRest) {
   EXPECT_EQ(ParsePictureSize("640x480"), QSize(640, 480));
   EXPECT_EQ(ParsePictureSize("640X480"), QSize(640, 480));
-  EXPECT_EQ(ParsePictureSize("37\xC3\x97" "1"), QSize(37, 1));
+  EXPECT_EQ(ParsePictureSize("37\xC3\x97"
+                             "1"),
+            QSize(37, 1));
   const std::string largest = std::to_string(kMaxPictureSide), tooLarge = std::to_string(kMaxPictureSide + 1);
   EXPECT_EQ(ParsePictureSize(largest + "x" + largest), QSize(kMaxPictureSide, kMaxPictureSide));
   EXPECT_FALSE(ParsePictureSize(tooLarge + "x1").has_value());
   EXPECT_FALSE(ParsePictureSize("1x" + tooLarge).has_value());
-  for (const char* bad : {"", "x", "640", "640x", "x480", "0x480", "640x0", "-5x5", " 640x480",
-                          "640 x 480", "640x480x2", "640×", "99999999999x1", "6.5x4", "640\xC3x480"})
+  for (const char* bad : {"", "x", "640", "640x", "x480", "0x480", "640x0", "-5x5", " 640x480", "640 x 480",
+                          "640x480x2", "640×", "99999999999x1", "6.5x4", "640\xC3x480"})
     EXPECT_FALSE(ParsePictureSize(bad).has_value()) << bad;
 }
 
@@ -344,14 +354,13 @@ TEST(Registration, InstallsTheThumbnailerEntryAndTheIconsAndTheEntryRuns) {
   EXPECT_NE(desktop.find("\nIcon=meshwright\n"), std::string::npos) << desktop;
   EXPECT_EQ(thumbnailer.rfind("[Thumbnailer Entry]\n", 0), 0u) << thumbnailer;
   EXPECT_NE(thumbnailer.find("\nTryExec=" + bin + "/meshwright-thumbnailer\n"), std::string::npos) << thumbnailer;
-  EXPECT_NE(thumbnailer.find("\nMimeType=application/x-meshwright;model/x-mqo;\n"), std::string::npos)
-      << thumbnailer;
+  EXPECT_NE(thumbnailer.find("\nMimeType=application/x-meshwright;model/x-mqo;\n"), std::string::npos) << thumbnailer;
   EXPECT_NE(mime.find("<mime-type type=\"model/x-mqo\">"), std::string::npos) << mime;
   EXPECT_NE(mime.find("<glob pattern=\"*.mqo\"/>"), std::string::npos) << mime;
   EXPECT_NE(mime.find("<glob pattern=\"*.mwr\"/>"), std::string::npos) << mime;
   for (int size : kProgramIconSizes) {
-    const fs::path icon = data / ("icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps") /
-                          "meshwright.png";
+    const fs::path icon =
+        data / ("icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps") / "meshwright.png";
     const QImage picture(QString::fromStdString(icon.string()));
     EXPECT_EQ(picture.size(), QSize(size, size)) << icon;
     EXPECT_TRUE(picture.hasAlphaChannel()) << icon;
@@ -382,8 +391,8 @@ TEST(Registration, InstallsTheThumbnailerEntryAndTheIconsAndTheEntryRuns) {
   UnregisterFileTypes();
   EXPECT_FALSE(fs::exists(data / "thumbnailers/meshwright.thumbnailer"));
   for (int size : kProgramIconSizes)
-    EXPECT_FALSE(fs::exists(data / ("icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
-                                    "/apps/meshwright.png")));
+    EXPECT_FALSE(fs::exists(
+        data / ("icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps/meshwright.png")));
   qunsetenv("XDG_DATA_HOME");
 }
 

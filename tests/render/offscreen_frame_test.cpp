@@ -74,7 +74,8 @@ TEST_P(CameraFitting, EveryVisibleVertexLiesInsideThePictureAndTheLargestReaches
   scene.fieldOfView = c.fieldOfView;
   scene.models = {Box(c.at, c.size)};
   // A second, thin model away from the first, so the fit is over models, not one box.
-  scene.models.push_back(Box(CVector(c.at.x - c.size.x, c.at.y + 2 * c.size.y, c.at.z), CVector(c.size.x / 2, c.size.y / 2, c.size.z / 2)));
+  scene.models.push_back(Box(CVector(c.at.x - c.size.x, c.at.y + 2 * c.size.y, c.at.z),
+                             CVector(c.size.x / 2, c.size.y / 2, c.size.z / 2)));
   const double fill = 0.9;
   const auto fit = FitCamera(scene, c.aspect, fill);
   ASSERT_TRUE(fit.has_value());
@@ -99,20 +100,24 @@ TEST_P(CameraFitting, EveryVisibleVertexLiesInsideThePictureAndTheLargestReaches
 
 INSTANTIATE_TEST_SUITE_P(
     Documents, CameraFitting,
-    ::testing::Values(FitCase{"default camera, unit cube", {20, 10, 0}, 10.0f, 1.0, {-50, -50, -50}, {100, 100, 100}},
-                      FitCase{"awkward angles, tiny", {37, -123, 1}, 10.0f, 16.0 / 9.0, {0.01f, -0.0071f, 0.003f},
-                              {0.0013f, 0.004f, 0.002f}},
-                      FitCase{"far from the origin", {-17, 61, 3}, 10.0f, 0.8, {12345.6f, -789.01f, 4321.0f},
-                              {37, 12.5f, 80}},
-                      FitCase{"a long rod seen from above in a tall picture",
-                              {-90, 0, 0},
-                              10.0f,
-                              1.0 / 3.0,
-                              {-15000, 0, 0},
-                              {30000, 1, 1}},
-                      FitCase{"a narrow lens", {1, 1, 1}, 1.0f, 1.5, {0, 0, 0}, {3.7f, 2.2f, 9.1f}},
-                      FitCase{"a very wide lens", {200, 45, -30}, 170.0f, 0.75, {-7, 3, 11}, {250, 40, 777}, false},
-                      FitCase{"a wide lens, flat document", {0, 0, 0}, 120.0f, 1.0, {-7, 3, 11}, {250, 140, 0.5f}}));
+    ::testing::Values(
+        FitCase{"default camera, unit cube", {20, 10, 0}, 10.0f, 1.0, {-50, -50, -50}, {100, 100, 100}},
+        FitCase{"awkward angles, tiny",
+                {37, -123, 1},
+                10.0f,
+                16.0 / 9.0,
+                {0.01f, -0.0071f, 0.003f},
+                {0.0013f, 0.004f, 0.002f}},
+        FitCase{"far from the origin", {-17, 61, 3}, 10.0f, 0.8, {12345.6f, -789.01f, 4321.0f}, {37, 12.5f, 80}},
+        FitCase{"a long rod seen from above in a tall picture",
+                {-90, 0, 0},
+                10.0f,
+                1.0 / 3.0,
+                {-15000, 0, 0},
+                {30000, 1, 1}},
+        FitCase{"a narrow lens", {1, 1, 1}, 1.0f, 1.5, {0, 0, 0}, {3.7f, 2.2f, 9.1f}},
+        FitCase{"a very wide lens", {200, 45, -30}, 170.0f, 0.75, {-7, 3, 11}, {250, 40, 777}, false},
+        FitCase{"a wide lens, flat document", {0, 0, 0}, 120.0f, 1.0, {-7, 3, 11}, {250, 140, 0.5f}}));
 
 TEST(CameraFit, HiddenModelsAndUnusableVerticesDoNotCount) {
   CMeshwright scene;
@@ -288,10 +293,11 @@ TEST(OffscreenFrame, SizesOutsideTheLimitsAreRefusedWithAReason) {
   ASSERT_TRUE(context.Create(&error)) << error;
   EXPECT_TRUE(context.Create(&error)) << "a second call keeps the context";
   CMeshwright scene = TwoBoxes();
-  for (QSize size : {QSize(0, 10), QSize(10, 0), QSize(-3, 5), QSize(kMaxPictureSide + 1, 1),
-                     QSize(1, kMaxPictureSide + 1)}) {
+  for (QSize size :
+       {QSize(0, 10), QSize(10, 0), QSize(-3, 5), QSize(kMaxPictureSide + 1, 1), QSize(1, kMaxPictureSide + 1)}) {
     error.clear();
-    EXPECT_TRUE(DrawOffscreenFrame(scene, size.width(), size.height(), context.uploader(), &error).isNull()) << size.width();
+    EXPECT_TRUE(DrawOffscreenFrame(scene, size.width(), size.height(), context.uploader(), &error).isNull())
+        << size.width();
     EXPECT_FALSE(error.empty());
   }
   // A picture too large to draw twice over is drawn at its own size.
