@@ -194,6 +194,9 @@ int RunApplication(int argc, char** argv) {
   PrepareEnvironment();
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Meshwright"));
+  // The standard dialogs and buttons speak Japanese like the rest of the program.
+  if (!InstallQtTranslations())
+    std::fprintf(stderr, "meshwright: Qt's Japanese translations are not installed (qt6-translations-l10n)\n");
   // Qt takes the process locale from the environment; numbers in files are always C-locale.
   std::setlocale(LC_NUMERIC, "C");
   const CommandLine cl = ParseCommandLine(app.arguments());

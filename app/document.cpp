@@ -14,15 +14,11 @@
 
 namespace mw {
 
-namespace {
-
 // A failed open or save, as the user is told it: the file's name, then what went wrong.
-void ShowFailure(const DocumentResult& result, const QString& path) {
-  Ui().Message(nullptr, QString::fromStdString(DocumentMessage(result, QFileInfo(path).fileName().toStdString())),
+void CMeshwrightDoc::ShowFailure(const DocumentResult& result, const QString& path) {
+  Ui().Message(window_, QString::fromStdString(DocumentMessage(result, QFileInfo(path).fileName().toStdString())),
                QMessageBox::Warning);
 }
-
-}  // namespace
 
 CMeshwrightDoc::CMeshwrightDoc(CMeshwright& scene, QObject* parent) : QObject(parent), scene_(scene) {
   undo_.setUndoLimit(LoadUndoLimits().steps);
@@ -125,8 +121,10 @@ bool CMeshwrightDoc::SaveModified(QWidget* parent) {
   if (!IsDocumentFile(target.toStdString())) {
     const DocumentFormat& native = NativeDocumentFormat();
     const QString extension = QString::fromStdString(native.extensions.front());
-    target = Ui().SaveFileName(parent, DialogFolder(), QString::fromStdString(native.DialogFilter()), extension);
+    target = Ui().SaveFileName(parent, DialogFolder(DialogUse::kSave), QString::fromStdString(native.DialogFilter()),
+                               extension);
     if (target.isEmpty()) return false;
+    StoreDialogFolder(DialogUse::kSave, target);
     if (!IsDocumentFile(target.toStdString())) target += QStringLiteral(".") + extension;
   }
   return SaveDocument(target);

@@ -15,6 +15,7 @@
 namespace mw {
 
 class CMeshwright;
+struct DocumentResult;
 
 // Where an open came from; it decides what the opened file becomes.
 enum class OpenedFrom {
@@ -32,6 +33,9 @@ class CMeshwrightDoc : public QObject {
   explicit CMeshwrightDoc(CMeshwright& scene, QObject* parent = nullptr);
 
   CMeshwright& scene() { return scene_; }
+  // The window the document's messages and questions appear over.
+  void SetWindow(QWidget* window) { window_ = window; }
+  QWidget* window() const { return window_; }
   const QString& path() const { return path_; }
   // Unsaved changes: a step that changes the document lies between the last save and now (or
   // something was marked modified outright, as a recovered document is).
@@ -95,7 +99,10 @@ class CMeshwrightDoc : public QObject {
   void UpdateModified();
   void TrimHistory();
 
+  void ShowFailure(const DocumentResult& result, const QString& path);
+
   CMeshwright& scene_;
+  QWidget* window_ = nullptr;
   QString path_;
   bool modified_ = false;
   bool forcedModified_ = false;

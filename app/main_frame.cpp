@@ -10,15 +10,20 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSplitter>
+#include <QResizeEvent>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUndoStack>
 #include <QWindowStateChangeEvent>
+#include <algorithm>
+#include <cmath>
 
 #include "app/about_dialog.h"
 #include "app/commands.h"
 #include "app/document.h"
 #include "app/icons.h"
+#include "app/lock_keys.h"
 #include "app/material_view.h"
 #include "app/model_view.h"
 #include "app/settings.h"
@@ -82,6 +87,39 @@ int ModeOf(int command) {
   return -1;
 }
 
+// The handles are 7 pixels wide, so that the two handles and the list column take 138 of the width.
+constexpr int kHandleWidth = 7;
+
+// A splitter that lays its panes out again from the frame's proportions after each of its own
+// resizes. Changing the sizes from the panes' resize handlers instead would run while the
+// splitter is still placing them, and leave gaps and lost handles behind.
+class PaneSplitter : public QSplitter {
+ public:
+  PaneSplitter(Qt::Orientation orientation, QWidget* parent, std::function<void(QSplitter&)> layout)
+      : QSplitter(orientation, parent), layout_(std::move(layout)) {
+    setChildrenCollapsible(false);
+    setHandleWidth(kHandleWidth);
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QSplitter::resizeEvent(event);
+    layout_(*this);
+  }
+
+ private:
+  std::function<void(QSplitter&)> layout_;
+};
+
+// The length the panes of a splitter share: its own less the handles between them.
+int PaneLength(const QSplitter& splitter) {
+  const int length = splitter.orientation() == Qt::Horizontal ? splitter.width() : splitter.height();
+  return std::max(0, length - (splitter.count() - 1) * splitter.handleWidth());
+}
+
+// `share` of `length`, rounded down; a share taken from pane sizes gives those sizes back.
+int ShareOf(int length, double share) { return static_cast<int>(std::floor(length * share + 1e-6)); }
+
 }  // namespace
 
 CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
@@ -93,7 +131,6 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   host_.dragBegan = [this](EditKind kind) { doc_.BeginEdit(kind); };
   host_.dragEnded = [this]() { doc_.EndEdit(); };
   host_.edit = [this](EditKind kind, const std::function<void()>& change) { doc_.Edit(kind, change); };
-  host_.paneResized = [this]() { KeepListColumn(); };
   BuildActions();
   BuildMenus();
   BuildToolBar();
@@ -103,13 +140,16 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   connect(&doc_, &CMeshwrightDoc::titleChanged, this, &CMainFrame::UpdateTitle);
   connect(&doc_, &CMeshwrightDoc::modifiedChanged, this, &QWidget::setWindowModified);
   connect(&doc_, &CMeshwrightDoc::recentFilesChanged, this, &CMainFrame::RebuildRecentMenu);
-  resize(1024, 768);
-  ResetSplitter();
+  doc_.SetWindow(this);
+  // The window opens as it was left: size, place, maximised or not, and the split of the panes.
+  const WindowState last = LoadWindowState();
+  split_ = last.split;
+  if (last.geometry.isEmpty() || !restoreGeometry(last.geometry)) resize(1024, 768);
+  ApplySplit();
   UpdateTitle();
   RebuildRecentMenu();
   OnUpdateAllViews(kHintAll);
   UpdateCommandStates();
-  initialised_ = true;
 }
 
 QAction* CMainFrame::Make(int command, const QString& text, const QString& tip) {
@@ -129,7 +169,10 @@ void CMainFrame::BuildActions() {
     a->setStatusTip(QString::fromUtf8(c.prompt));
     if (ModeOf(c.id) >= 0 || c.id == kCmdSmoothing || c.id == kCmdToolBar || c.id == kCmdStatusBar)
       a->setCheckable(true);
-    if (c.id != kCmdToolBar && c.id != kCmdStatusBar && c.id != kCmdExit && c.id != kCmdSaveAs)
+    // Only toolbar commands have pictures; a checkable menu item with a picture would show the
+    // picture instead of its check mark.
+    if (c.id != kCmdToolBar && c.id != kCmdStatusBar && c.id != kCmdExit && c.id != kCmdSaveAs &&
+        c.id != kCmdSmoothing)
       a->setIcon(ToolbarIcon(c.id));
   }
   auto keys = [this](int id, std::initializer_list<QKeySequence> seqs) {
@@ -254,19 +297,33 @@ void CMainFrame::BuildStatusBar() {
     indicators_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     indicators_[i]->setAlignment(Qt::AlignCenter);
     indicators_[i]->setMinimumWidth(indicators_[i]->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 10);
-    indicators_[i]->setEnabled(false);  // lock-key states are not available to programs here
     bar->addPermanentWidget(indicators_[i]);
+  }
+  UpdateIndicators();
+  // The lock keys may change while another window has the keyboard: look now and then.
+  auto* poll = new QTimer(this);
+  connect(poll, &QTimer::timeout, this, &CMainFrame::UpdateIndicators);
+  poll->start(250);
+}
+
+void CMainFrame::UpdateIndicators() {
+  const std::optional<LockStates> states = ReadLockStates();
+  const char* names[3] = {"CAP", "NUM", "SCRL"};
+  const bool on[3] = {states && states->caps, states && states->num, states && states->scroll};
+  for (int i = 0; i < 3; ++i) {
+    // A key that is on shows its name; one that is off, nothing; where the keyboard cannot be
+    // asked, the names stay grey.
+    indicators_[i]->setEnabled(states.has_value());
+    indicators_[i]->setText(!states || on[i] ? QString::fromLatin1(names[i]) : QString());
   }
 }
 
 void CMainFrame::BuildPanes() {
   // One horizontal splitter of three vertical ones; the vertical ones are kept in step so the
   // rows line up across the columns like one 2 x 3 grid.
-  columns_ = new QSplitter(Qt::Horizontal, this);
-  columns_->setChildrenCollapsible(false);
+  columns_ = new PaneSplitter(Qt::Horizontal, this, [this](QSplitter&) { LayOutColumns(); });
   for (auto& column : rows_) {
-    column = new QSplitter(Qt::Vertical, columns_);
-    column->setChildrenCollapsible(false);
+    column = new PaneSplitter(Qt::Vertical, columns_, [this](QSplitter& self) { LayOutRows(self); });
     columns_->addWidget(column);
   }
   modelList_ = new CModelView(doc_, rows_[0]);
@@ -281,42 +338,51 @@ void CMainFrame::BuildPanes() {
   rows_[1]->addWidget(ortho_[kPlaneFace]);
   rows_[2]->addWidget(perspective_);
   rows_[2]->addWidget(ortho_[kPlaneLeft]);
+  // The user's drags become the proportions that later resizes keep.
   for (QSplitter* column : rows_) {
     connect(column, &QSplitter::splitterMoved, this, [this, column]() {
       const QList<int> sizes = column->sizes();
       for (QSplitter* other : rows_)
         if (other != column) other->setSizes(sizes);
+      if (sizes.size() == 2 && sizes[0] + sizes[1] > 0) split_.rowShare = double(sizes[0]) / (sizes[0] + sizes[1]);
     });
   }
+  connect(columns_, &QSplitter::splitterMoved, this, [this]() {
+    const QList<int> sizes = columns_->sizes();
+    if (sizes.size() != 3) return;
+    split_.listWidth = sizes[0];
+    if (sizes[1] + sizes[2] > 0) split_.topShare = double(sizes[1]) / (sizes[1] + sizes[2]);
+  });
   setCentralWidget(columns_);
 }
 
-void CMainFrame::ResetSplitter() {
-  // The list column is 124 wide, the two others share the rest; the rows split the height.
-  const QSize client = centralWidget() ? centralWidget()->size() : size();
-  const int w = client.width(), h = client.height();
-  columns_->setSizes({124, std::max(0, (w - 138) / 2), std::max(0, (w - 138) / 2)});
-  for (QSplitter* column : rows_) column->setSizes({std::max(0, (h - 50) / 2), std::max(0, (h - 50) / 2)});
+void CMainFrame::LayOutColumns() {
+  // The list column keeps its width; the two 3D columns share the rest in their proportion.
+  const int length = PaneLength(*columns_);
+  const int list = std::min(split_.listWidth, length);
+  const int top = ShareOf(length - list, split_.topShare);
+  columns_->setSizes({list, top, length - list - top});
 }
 
-void CMainFrame::KeepListColumn() {
-  if (!initialised_ || !columns_) return;
-  QList<int> sizes = columns_->sizes();
-  if (sizes.size() != 3 || sizes[0] == 124) return;
-  const int rest = sizes[0] + sizes[1] + sizes[2] - 124;
-  if (rest <= 0) return;
-  sizes[1] = rest * sizes[1] / std::max(1, sizes[1] + sizes[2]);
-  sizes[2] = rest - sizes[1];
-  sizes[0] = 124;
-  columns_->setSizes(sizes);
+void CMainFrame::LayOutRows(QSplitter& column) {
+  const int length = PaneLength(column);
+  const int upper = ShareOf(length, split_.rowShare);
+  column.setSizes({upper, length - upper});
+}
+
+void CMainFrame::ApplySplit() {
+  LayOutColumns();
+  for (QSplitter* column : rows_) LayOutRows(*column);
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::WindowStateChange && isMaximized()) {
-    // Once the maximised size is laid out, the panes are reset to the opening proportions.
-    QMetaObject::invokeMethod(
-        this, [this]() { ResetSplitter(); }, Qt::QueuedConnection);
+    // Maximising brings back the opening split: lists 124 wide, the 3D columns (W - 138) / 2
+    // each, the rows halves. It is kept as proportions, so whether the window manager reports
+    // the new size before or after the new state, the panes follow it.
+    split_ = PaneSplit{};
+    ApplySplit();
   }
 }
 
@@ -414,9 +480,10 @@ void CMainFrame::CyclePane(int step) {
 }
 
 void CMainFrame::FileOpen() {
-  const QString path = Ui().OpenFileName(this, DialogFolder(), QString::fromStdString(OpenDialogFilter()),
+  const QString path = Ui().OpenFileName(this, DialogFolder(DialogUse::kOpen), QString::fromStdString(OpenDialogFilter()),
                                          QString::fromStdString(NativeDocumentFormat().extensions.front()));
   if (path.isEmpty()) return;
+  StoreDialogFolder(DialogUse::kOpen, path);
   // Replacing the scene would lose unsaved work: ask first. A format that appends only adds.
   const DocumentFormat* format = FindDocumentFormat(path.toStdString());
   if (format && format->opening == OpenEffect::kReplaces && !doc_.SaveModified(this)) return;
@@ -439,9 +506,27 @@ void CMainFrame::FileSave() {
 }
 
 void CMainFrame::FileSaveAs() {
-  const QString path = Ui().SaveFileName(this, DialogFolder(), QString::fromStdString(SaveDialogFilter()),
-                                         QString::fromStdString(NativeDocumentFormat().extensions.front()));
-  if (path.isEmpty()) return;
+  QString chosenType;
+  const QString typed =
+      Ui().SaveFileName(this, DialogFolder(DialogUse::kSave), QString::fromStdString(SaveDialogFilter()),
+                        QString::fromStdString(NativeDocumentFormat().extensions.front()), &chosenType);
+  if (typed.isEmpty()) return;
+  StoreDialogFolder(DialogUse::kSave, typed);
+  const QString path =
+      QString::fromStdString(SavePathWithChosenType(typed.toStdString(), chosenType.toStdString()));
+  const DocumentFormat* format = FindDocumentFormat(path.toStdString());
+  if (!format || !format->CanSave()) {
+    // Say which types can be written rather than leaving the user to wonder where the file went.
+    QStringList types;
+    for (const DocumentFormat& f : DocumentFormats())
+      if (f.CanSave())
+        for (const std::string& ext : f.extensions) types << QStringLiteral(".") + QString::fromStdString(ext);
+    Ui().Message(this,
+                 QStringLiteral("%1\nこの種類のファイルには保存できません。\n保存できる種類: %2")
+                     .arg(QFileInfo(path).fileName(), types.join(QStringLiteral(" "))),
+                 QMessageBox::Warning);
+    return;
+  }
   doc_.SaveDocument(path);
 }
 
@@ -450,6 +535,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  StoreWindowState({saveGeometry(), split_});
   event->accept();
 }
 

@@ -8,6 +8,7 @@
 #include <QMap>
 #include <functional>
 
+#include "app/settings.h"
 #include "view/ortho_pane.h"
 #include "view/pane_host.h"
 
@@ -38,6 +39,12 @@ class CMainFrame : public QMainWindow {
   QMenu* recentMenu() const { return recentMenu_; }
   QSplitter* columns() const { return columns_; }
   QSplitter* column(int i) const { return rows_[i]; }
+  // The proportions the panes are laid out in (the user's drags change them).
+  const PaneSplit& split() const { return split_; }
+  // The CAP, NUM and SCRL panes of the status bar.
+  QLabel* indicator(int i) const { return indicators_[i]; }
+  // Reads the lock keys into the indicators (also done four times a second).
+  void UpdateIndicators();
 
   // Runs a command as its menu item, button or key does.
   void Execute(int command);
@@ -66,8 +73,9 @@ class CMainFrame : public QMainWindow {
   void BuildToolBar();
   void BuildStatusBar();
   void BuildPanes();
-  void ResetSplitter();
-  void KeepListColumn();
+  void ApplySplit();
+  void LayOutColumns();
+  void LayOutRows(QSplitter& column);
   void UpdateTitle();
   void RebuildRecentMenu();
   void OnUpdateAllViews(int hint);
@@ -90,7 +98,7 @@ class CMainFrame : public QMainWindow {
   OrthoPane* ortho_[3] = {};
   PerspectivePane* perspective_ = nullptr;
   QLabel* indicators_[3] = {};
-  bool initialised_ = false;
+  PaneSplit split_;
 };
 
 }  // namespace mw

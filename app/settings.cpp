@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include <QFileInfo>
 #include <QSettings>
 
 #include "platform/paths.h"
@@ -32,7 +33,47 @@ void StoreRecentFiles(const QStringList& files) {
   }
 }
 
-QString DialogFolder() { return QString::fromStdString(ProgramFolder()); }
+namespace {
+QString FolderKey(DialogUse use) {
+  return use == DialogUse::kOpen ? QStringLiteral("Folders/Open") : QStringLiteral("Folders/Save");
+}
+}  // namespace
+
+QString DialogFolder(DialogUse use) {
+  const QString last = Store().value(FolderKey(use)).toString();
+  if (!last.isEmpty() && QFileInfo(last).isDir()) return last;
+  return QString::fromStdString(ProgramFolder());
+}
+
+void StoreDialogFolder(DialogUse use, const QString& chosenFile) {
+  if (chosenFile.isEmpty()) return;
+  Store().setValue(FolderKey(use), QFileInfo(chosenFile).absolutePath());
+}
+
+WindowState LoadWindowState() {
+  QSettings s = Store();
+  s.beginGroup(QStringLiteral("Window"));
+  WindowState state;
+  state.geometry = s.value(QStringLiteral("Geometry")).toByteArray();
+  bool ok = false;
+  // A hand-edited or damaged value falls back to the opening split rather than hiding a pane.
+  const int list = s.value(QStringLiteral("ListColumn")).toInt(&ok);
+  if (ok && list >= 0 && list <= 4000) state.split.listWidth = list;
+  const double top = s.value(QStringLiteral("TopColumnShare")).toDouble(&ok);
+  if (ok && top >= 0.0 && top <= 1.0) state.split.topShare = top;
+  const double row = s.value(QStringLiteral("UpperRowShare")).toDouble(&ok);
+  if (ok && row >= 0.0 && row <= 1.0) state.split.rowShare = row;
+  return state;
+}
+
+void StoreWindowState(const WindowState& state) {
+  QSettings s = Store();
+  s.beginGroup(QStringLiteral("Window"));
+  s.setValue(QStringLiteral("Geometry"), state.geometry);
+  s.setValue(QStringLiteral("ListColumn"), state.split.listWidth);
+  s.setValue(QStringLiteral("TopColumnShare"), state.split.topShare);
+  s.setValue(QStringLiteral("UpperRowShare"), state.split.rowShare);
+}
 
 UndoLimits LoadUndoLimits() {
   QSettings s = Store();

@@ -2,6 +2,7 @@
 // application "Meshwright"; the recent-file list is group "Recent File List", keys File1..File4.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -9,8 +10,27 @@ namespace mw {
 
 QStringList LoadRecentFiles();
 void StoreRecentFiles(const QStringList& files);
-// Folder the file dialogs open in: the program's folder.
-QString DialogFolder();
+// The file dialogs start where the user last opened or saved a file; the program's folder the
+// first time, or when that folder has gone.
+enum class DialogUse { kOpen, kSave };
+QString DialogFolder(DialogUse use);
+// Remembers the folder of a file chosen in a dialog.
+void StoreDialogFolder(DialogUse use, const QString& chosenFile);
+
+// The split of the six panes, as proportions, so that any window size can be laid out from it.
+struct PaneSplit {
+  int listWidth = 124;    // the model and material lists keep their width in pixels
+  double topShare = 0.5;  // the Top/Face column's share of the width the lists leave
+  double rowShare = 0.5;  // the upper row's share of the height
+};
+// Group "Window": the frame's geometry (size, place and maximised state, as QWidget saves it) and
+// the split of the panes, read at start and written when the window closes.
+struct WindowState {
+  QByteArray geometry;  // empty: never saved
+  PaneSplit split;
+};
+WindowState LoadWindowState();
+void StoreWindowState(const WindowState& state);
 
 // Group "Undo": how many steps and how many megabytes the undo history keeps at most (the oldest
 // steps go first). Group "Autosave": seconds between recovery saves, 0 for none.

@@ -1,7 +1,11 @@
 #include "app/ui_seam.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QRegularExpression>
+#include <QTranslator>
 #include <QUrl>
 
 namespace mw {
@@ -26,13 +30,21 @@ QString UiSeam::OpenFileName(QWidget* parent, const QString& folder, const QStri
 }
 
 QString UiSeam::SaveFileName(QWidget* parent, const QString& folder, const QString& filter,
-                             const QString& defaultSuffix) {
+                             const QString& defaultSuffix, QString* chosenFilter) {
   QFileDialog dialog(parent, QString(), folder, filter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(defaultSuffix);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-  return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
-                                                                                 : QString();
+  // The dialog adds the suffix before it asks about overwriting, so the suffix follows the chosen
+  // type: "name" with the Metasequoia type is checked, and returned, as "name.mqo".
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& chosen) {
+    static const QRegularExpression firstGlob(QStringLiteral("\\*\\.([^ ;)]+)"));
+    const QRegularExpressionMatch m = firstGlob.match(chosen);
+    if (m.hasMatch()) dialog.setDefaultSuffix(m.captured(1));
+  });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  if (chosenFilter) *chosenFilter = dialog.selectedNameFilter();
+  return dialog.selectedFiles().first();
 }
 
 QMessageBox::StandardButton UiSeam::Ask(QWidget* parent, const QString& text) {
@@ -43,6 +55,19 @@ QMessageBox::StandardButton UiSeam::Ask(QWidget* parent, const QString& text) {
 void UiSeam::Message(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
   QMessageBox box(icon, Title(), text, QMessageBox::Ok, parent);
   box.exec();
+}
+
+bool InstallQtTranslations() {
+  static QTranslator* translator = nullptr;  // lives as long as the application
+  if (translator) return true;
+  auto* t = new QTranslator(QCoreApplication::instance());
+  if (!t->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete t;
+    return false;
+  }
+  QCoreApplication::installTranslator(t);
+  translator = t;
+  return true;
 }
 
 bool UiSeam::OpenHelp(const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }

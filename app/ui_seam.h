@@ -16,12 +16,18 @@ class UiSeam {
   virtual ~UiSeam() = default;
   virtual QString OpenFileName(QWidget* parent, const QString& folder, const QString& filter,
                                const QString& defaultSuffix);
+  // The name as the dialog gives it, and in `chosenFilter` the file type entry chosen last. The
+  // real dialog adds the chosen type's extension to a name typed without one.
   virtual QString SaveFileName(QWidget* parent, const QString& folder, const QString& filter,
-                               const QString& defaultSuffix);
+                               const QString& defaultSuffix, QString* chosenFilter = nullptr);
   virtual QMessageBox::StandardButton Ask(QWidget* parent, const QString& text);  // Yes, No or Cancel
   virtual void Message(QWidget* parent, const QString& text, QMessageBox::Icon icon);
   virtual bool OpenHelp(const QString& path);
 };
+
+// Qt's own Japanese texts for its standard dialogs and buttons (the file dialogs, the buttons of
+// message boxes). False when the translations are not installed: those stay in English.
+bool InstallQtTranslations();
 
 // The seam in force (never null); SetUiSeam(nullptr) restores the real one.
 UiSeam& Ui();

@@ -179,4 +179,13 @@ std::string SaveDialogFilter() {
   return filter;
 }
 
+std::string SavePathWithChosenType(const std::string& typed, const std::string& chosenFilter) {
+  if (typed.empty() || !PathExtension(typed).empty()) return typed;
+  const DocumentFormat* chosen = &NativeDocumentFormat();
+  for (const DocumentFormat& format : Rows())
+    if (format.CanSave() && format.DialogFilter() == chosenFilter) chosen = &format;
+  // "name." asks for the type's extension as much as "name" does.
+  return (typed.back() == '.' ? typed : typed + '.') + chosen->extensions.front();
+}
+
 }  // namespace mw

@@ -57,4 +57,9 @@ bool IsDocumentFile(const std::string& path);
 std::string OpenDialogFilter();
 std::string SaveDialogFilter();
 
+// What a save dialog's answer names: the typed name as it stands when it has an extension, else
+// the name with the first extension of the file type chosen in the dialog (`chosenFilter`, one
+// entry of SaveDialogFilter), or of the program's own format when no entry of the table is chosen.
+std::string SavePathWithChosenType(const std::string& typed, const std::string& chosenFilter);
+
 }  // namespace mw

@@ -1,6 +1,7 @@
 // A main window on a real display, with a seam that answers file dialogs and questions.
 #pragma once
 
+#include <QSettings>
 #include <QTest>
 #include <deque>
 #include <memory>
@@ -23,14 +24,24 @@ class ScriptedUi : public UiSeam {
   std::deque<QMessageBox::StandardButton> answers;
   QStringList asked, messages, helpOpened;
   QStringList filters;  // each file dialog's filter and default suffix, "filter | suffix"
+  QStringList folders;  // the folder each file dialog starts in
+  std::deque<QString> chosenTypes;  // the file type entry each save dialog answers with
+  QList<QWidget*> messageParents;    // the window each message appeared over
   int fileDialogs = 0;
 
-  QString OpenFileName(QWidget*, const QString&, const QString& filter, const QString& suffix) override {
+  QString OpenFileName(QWidget*, const QString& folder, const QString& filter, const QString& suffix) override {
     filters << filter + QStringLiteral(" | ") + suffix;
+    folders << folder;
     return Next();
   }
-  QString SaveFileName(QWidget*, const QString&, const QString& filter, const QString& suffix) override {
+  QString SaveFileName(QWidget*, const QString& folder, const QString& filter, const QString& suffix,
+                       QString* chosenFilter) override {
     filters << filter + QStringLiteral(" | ") + suffix;
+    folders << folder;
+    if (chosenFilter && !chosenTypes.empty()) {
+      *chosenFilter = chosenTypes.front();
+      chosenTypes.pop_front();
+    }
     return Next();
   }
   QMessageBox::StandardButton Ask(QWidget*, const QString& text) override {
@@ -40,7 +51,10 @@ class ScriptedUi : public UiSeam {
     answers.pop_front();
     return a;
   }
-  void Message(QWidget*, const QString& text, QMessageBox::Icon) override { messages << text; }
+  void Message(QWidget* parent, const QString& text, QMessageBox::Icon) override {
+    messages << text;
+    messageParents << parent;
+  }
   bool OpenHelp(const QString& path) override {
     helpOpened << path;
     return true;
@@ -61,6 +75,9 @@ class AppTest : public ::testing::Test {
   void SetUp() override {
     if (!HaveDisplay()) return;
     qputenv("XDG_CONFIG_HOME", (dir_.path() / "config").string().c_str());
+    // QSettings reads XDG_CONFIG_HOME once per process: point it at this test's folder too, so
+    // that each test starts with no settings (no remembered window, folders or undo limits).
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(Path("config")));
     SetUiSeam(&ui_);
     scene_.ResetScene();
     doc_ = std::make_unique<CMeshwrightDoc>(scene_);
@@ -85,6 +102,17 @@ class AppTest : public ::testing::Test {
     SetTextureService(oldTextures_);
     SetMessageSink(oldSink_);
     SetUiSeam(nullptr);
+  }
+
+  // A new main window in place of the old one, as the next start of the program makes it.
+  void Restart() {
+    frame_.reset();
+    frame_ = std::make_unique<CMainFrame>(scene_, *doc_);
+    auto textures = std::make_unique<MaterialTextures>(frame_->perspectivePane()->uploader(), Path("TEXTURE/"));
+    SetTextureService(textures.get());
+    textures_ = std::move(textures);
+    frame_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
   }
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }

@@ -340,7 +340,8 @@ TEST_F(AppTest, AFailedSaveSaysWhyAndKeepsTheDocumentAsItWas) {
   frame_->Execute(kCmdSaveAs);
   EXPECT_EQ(ui_.messages,
             QStringList({QStringLiteral("x.mwr\n保存できませんでした。ファイルまたはフォルダーが見つかりません。"),
-                         QStringLiteral("x.txt\n対応していない種類のファイルです。")}));
+                         QStringLiteral("x.txt\nこの種類のファイルには保存できません。\n"
+                                        "保存できる種類: .mwr .mqo .obj .ply .stl .glb .gltf")}));
   EXPECT_FALSE(std::filesystem::exists(Path("x.txt")));
   EXPECT_EQ(frame_->windowTitle(), QStringLiteral("無題 - Meshwright"));
   EXPECT_TRUE(doc_->modified());

@@ -105,6 +105,23 @@ TEST(DocumentFormats, OnlyTheDocumentFormatIsSavedWhereItStands) {
   EXPECT_FALSE(IsDocumentFile("/home/u/a.txt"));
 }
 
+TEST(DocumentFormats, TheChosenSaveTypeGivesTheExtensionOnlyWhenNoneIsTyped) {
+  const std::string mqo = "Metasequoiaファイル(*.mqo)", gltf = "glTF 2.0ファイル(*.glb *.gltf)";
+  EXPECT_EQ(SavePathWithChosenType("/d/name", mqo), "/d/name.mqo");
+  EXPECT_EQ(SavePathWithChosenType("/d/name.", mqo), "/d/name.mqo");
+  EXPECT_EQ(SavePathWithChosenType("/d/name", gltf), "/d/name.glb");  // a type's first extension
+  EXPECT_EQ(SavePathWithChosenType("/d/name", "Meshwrightファイル(*.mwr)"), "/d/name.mwr");
+  // A typed extension wins over the chosen type, whatever it is; the save then decides.
+  EXPECT_EQ(SavePathWithChosenType("/d/name.MWR", mqo), "/d/name.MWR");
+  EXPECT_EQ(SavePathWithChosenType("/d/name.txt", mqo), "/d/name.txt");
+  // A dot in a folder is no extension of the file.
+  EXPECT_EQ(SavePathWithChosenType("/d/v1.2/name", mqo), "/d/v1.2/name.mqo");
+  // No entry chosen, or one only the open dialog offers: the program's own format.
+  EXPECT_EQ(SavePathWithChosenType("/d/name", ""), "/d/name.mwr");
+  EXPECT_EQ(SavePathWithChosenType("/d/name", "FBXファイル(*.fbx)"), "/d/name.mwr");
+  EXPECT_EQ(SavePathWithChosenType("", mqo), "");  // cancelled
+}
+
 TEST(DocumentErrors, EachKindHasItsTextAndName) {
   struct Case {
     DocumentError error;
