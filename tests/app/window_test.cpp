@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QTimer>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/commands.h"
@@ -133,6 +134,12 @@ void WhenADialogOpens(const std::function<void(QWidget&)>& answer, bool* seen) {
   poll->start(20);
 }
 
+// With MW_SCREENSHOT_DIR set, the dialog as drawn, to be looked at.
+void Screenshot(QWidget& dialog, const char* name) {
+  if (const char* dir = std::getenv("MW_SCREENSHOT_DIR"))
+    dialog.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
+
 QStringList ButtonTexts(QWidget& dialog) {
   QStringList texts;
   for (QPushButton* b : dialog.findChildren<QPushButton*>())
@@ -151,6 +158,7 @@ TEST_F(AppTest, TheRealSaveDialogSpeaksJapaneseAndAddsTheChosenTypesExtension) {
       [&](QWidget& w) {
         auto* dialog = qobject_cast<QFileDialog*>(&w);
         ASSERT_NE(dialog, nullptr);
+        Screenshot(*dialog, "save-dialog");
         buttons = ButtonTexts(*dialog);
         for (QLabel* l : dialog->findChildren<QLabel*>())
           if (l->isVisible() && !l->text().isEmpty()) labels << l->text();
@@ -192,6 +200,7 @@ TEST_F(AppTest, TheRealQuestionAndMessageBoxesSpeakJapaneseOverTheMainWindow) {
       [&](QWidget& box) {
         buttons = ButtonTexts(box);
         parent = box.parentWidget();
+        Screenshot(box, "question");
         for (QPushButton* b : box.findChildren<QPushButton*>())
           if (b->text().contains(QStringLiteral("キャンセル"))) b->click();
       },
