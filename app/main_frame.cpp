@@ -9,8 +9,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QSplitter>
 #include <QResizeEvent>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>

@@ -93,7 +93,6 @@ void PerspectivePane::initializeGL() {
 }
 
 void PerspectivePane::resizeGL(int w, int h) {
-  if (host_.paneResized) host_.paneResized();
   if (!ready_) return;
   const qreal ratio = devicePixelRatioF();
   SetViewport(scene_, w, h, static_cast<int>(w * ratio), static_cast<int>(h * ratio));

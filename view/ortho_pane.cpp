@@ -79,9 +79,4 @@ void OrthoPane::keyPressEvent(QKeyEvent* event) {
   Apply(input_.KeyDown(k));
 }
 
-void OrthoPane::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  if (host_.paneResized) host_.paneResized();
-}
-
 }  // namespace mw

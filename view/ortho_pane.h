@@ -33,7 +33,6 @@ class OrthoPane : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void Apply(const PaneResult& r);
