@@ -1,10 +1,13 @@
 // The main window under a real window manager: resizing and maximising keep the six panes in
 // their split with no gaps, the maximised state is remembered, and the lock lights show.
 #include <QLabel>
+#include <QProcess>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/material_view.h"
@@ -197,6 +200,119 @@ TEST_F(AppTest, TheLockLightsShowInTheStatusBar) {
   lock(LockMask, true);
   EXPECT_TRUE(WaitFor([&] { return frame_->indicator(0)->text() == QStringLiteral("CAP"); }, 2000));
   lock(LockMask, false);
+}
+
+// The real program on the window manager's display, seen from outside through Xlib.
+class Program {
+ public:
+  explicit Program(const QString& home) : display_(XOpenDisplay(nullptr)) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    process_.setProcessEnvironment(env);
+    process_.start(QStringLiteral(MW_BIN_DIR "/meshwright"), {});
+  }
+  ~Program() {
+    if (process_.state() != QProcess::NotRunning) {
+      process_.kill();
+      process_.waitForFinished(5000);
+    }
+    if (display_) XCloseDisplay(display_);
+  }
+
+  // The program's top-level window among those the window manager lists, found by its process id.
+  Window FindWindow() {
+    const Atom list = XInternAtom(display_, "_NET_CLIENT_LIST", False);
+    const Atom pid = XInternAtom(display_, "_NET_WM_PID", False);
+    for (int i = 0; i < 250; ++i) {
+      for (unsigned long w : Property(DefaultRootWindow(display_), list))
+        if (Property(w, pid) == std::vector<unsigned long>{static_cast<unsigned long>(process_.processId())})
+          return window_ = w;
+      QTest::qWait(20);
+    }
+    return None;
+  }
+  bool Maximised() {
+    const std::vector<unsigned long> states = Property(window_, XInternAtom(display_, "_NET_WM_STATE", False));
+    const unsigned long vert = XInternAtom(display_, "_NET_WM_STATE_MAXIMIZED_VERT", False);
+    const unsigned long horz = XInternAtom(display_, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
+    return std::count(states.begin(), states.end(), vert) && std::count(states.begin(), states.end(), horz);
+  }
+  // As the title bar's maximise button asks it: through the window manager.
+  void Maximise() {
+    SendToRoot(XInternAtom(display_, "_NET_WM_STATE", False), 1,
+               XInternAtom(display_, "_NET_WM_STATE_MAXIMIZED_VERT", False),
+               XInternAtom(display_, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
+  }
+  // As the title bar's close button asks it.
+  int Close() {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window_;
+    e.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, window_, False, NoEventMask, &e);
+    XFlush(display_);
+    return process_.waitForFinished(10000) ? process_.exitCode() : -1;
+  }
+
+ private:
+  std::vector<unsigned long> Property(Window w, Atom name) {
+    Atom type;
+    int format;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> values;
+    if (XGetWindowProperty(display_, w, name, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after,
+                           &data) == Success &&
+        data && format == 32) {
+      const auto* longs = reinterpret_cast<const unsigned long*>(data);
+      values.assign(longs, longs + count);
+    }
+    if (data) XFree(data);
+    return values;
+  }
+  void SendToRoot(Atom message, long a, long b, long c) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window_;
+    e.xclient.message_type = message;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = a;
+    e.xclient.data.l[1] = b;
+    e.xclient.data.l[2] = c;
+    e.xclient.data.l[3] = 1;
+    XSendEvent(display_, DefaultRootWindow(display_), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XFlush(display_);
+  }
+
+  Display* display_;
+  QProcess process_;
+  Window window_ = None;
+};
+
+TEST(WindowManager, TheProgramOpensMaximisedAgainAfterItWasClosedMaximised) {
+  MW_REQUIRE_DISPLAY();
+  test::TempDir home;
+  const QString dir = QString::fromStdString(home.path().string());
+  {
+    Program first(dir);
+    ASSERT_NE(first.FindWindow(), None);
+    EXPECT_FALSE(first.Maximised());
+    first.Maximise();
+    ASSERT_TRUE(WaitFor([&] { return first.Maximised(); }));
+    QTest::qWait(300);
+    EXPECT_EQ(first.Close(), 0);
+  }
+  QFile ini(dir + QStringLiteral("/config/Orlux Meshwright アプリケーション/Meshwright.ini"));
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(ini.readAll().contains("Geometry="));
+  Program second(dir);
+  ASSERT_NE(second.FindWindow(), None);
+  EXPECT_TRUE(WaitFor([&] { return second.Maximised(); }));
+  EXPECT_EQ(second.Close(), 0);
 }
 
 }  // namespace

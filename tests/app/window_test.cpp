@@ -294,6 +294,13 @@ TEST_F(AppTest, SizeSplitAndFoldersSurviveARestart) {
   frame_->Execute(kCmdSaveAs);
   const QSize size = frame_->size();
   frame_->close();
+  // Written to the settings file itself, where the next process reads it.
+  QFile ini(QPath("config/Orlux Meshwright アプリケーション/Meshwright.ini"));
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(ini.readAll());
+  for (const char* key : {"[Window]", "Geometry=", "ListColumn=160", "TopColumnShare=", "UpperRowShare=", "[Folders]",
+                          "Save="})
+    EXPECT_TRUE(text.contains(QLatin1String(key))) << key << "\n" << text.toStdString();
 
   // The next start: a new window reads the same settings file.
   Restart();
