@@ -171,8 +171,7 @@ void CMainFrame::BuildActions() {
       a->setCheckable(true);
     // Only toolbar commands have pictures; a checkable menu item with a picture would show the
     // picture instead of its check mark.
-    if (c.id != kCmdToolBar && c.id != kCmdStatusBar && c.id != kCmdExit && c.id != kCmdSaveAs &&
-        c.id != kCmdSmoothing)
+    if (c.id != kCmdToolBar && c.id != kCmdStatusBar && c.id != kCmdExit && c.id != kCmdSaveAs && c.id != kCmdSmoothing)
       a->setIcon(ToolbarIcon(c.id));
   }
   auto keys = [this](int id, std::initializer_list<QKeySequence> seqs) {
@@ -480,8 +479,9 @@ void CMainFrame::CyclePane(int step) {
 }
 
 void CMainFrame::FileOpen() {
-  const QString path = Ui().OpenFileName(this, DialogFolder(DialogUse::kOpen), QString::fromStdString(OpenDialogFilter()),
-                                         QString::fromStdString(NativeDocumentFormat().extensions.front()));
+  const QString path =
+      Ui().OpenFileName(this, DialogFolder(DialogUse::kOpen), QString::fromStdString(OpenDialogFilter()),
+                        QString::fromStdString(NativeDocumentFormat().extensions.front()));
   if (path.isEmpty()) return;
   StoreDialogFolder(DialogUse::kOpen, path);
   // Replacing the scene would lose unsaved work: ask first. A format that appends only adds.
@@ -512,8 +512,7 @@ void CMainFrame::FileSaveAs() {
                         QString::fromStdString(NativeDocumentFormat().extensions.front()), &chosenType);
   if (typed.isEmpty()) return;
   StoreDialogFolder(DialogUse::kSave, typed);
-  const QString path =
-      QString::fromStdString(SavePathWithChosenType(typed.toStdString(), chosenType.toStdString()));
+  const QString path = QString::fromStdString(SavePathWithChosenType(typed.toStdString(), chosenType.toStdString()));
   const DocumentFormat* format = FindDocumentFormat(path.toStdString());
   if (!format || !format->CanSave()) {
     // Say which types can be written rather than leaving the user to wonder where the file went.

@@ -23,10 +23,10 @@ class ScriptedUi : public UiSeam {
   std::deque<QString> files;  // answers to the next file dialogs ("" cancels)
   std::deque<QMessageBox::StandardButton> answers;
   QStringList asked, messages, helpOpened;
-  QStringList filters;  // each file dialog's filter and default suffix, "filter | suffix"
-  QStringList folders;  // the folder each file dialog starts in
+  QStringList filters;              // each file dialog's filter and default suffix, "filter | suffix"
+  QStringList folders;              // the folder each file dialog starts in
   std::deque<QString> chosenTypes;  // the file type entry each save dialog answers with
-  QList<QWidget*> messageParents;    // the window each message appeared over
+  QList<QWidget*> messageParents;   // the window each message appeared over
   int fileDialogs = 0;
 
   QString OpenFileName(QWidget*, const QString& folder, const QString& filter, const QString& suffix) override {

@@ -110,8 +110,8 @@ TEST_F(AppTest, ResizingAndMaximisingUnderAWindowManagerKeepTheSplitWithoutGaps)
   QSplitterHandle* handle = columns.handle(2);
   const QPoint grip = handle->rect().center();
   QTest::mousePress(handle, Qt::LeftButton, {}, grip);
-  QMouseEvent move(QEvent::MouseMove, QPointF(grip + QPoint(211, 0)), handle->mapToGlobal(QPointF(grip + QPoint(211, 0))),
-                   Qt::LeftButton, Qt::LeftButton, {});
+  QMouseEvent move(QEvent::MouseMove, QPointF(grip + QPoint(211, 0)),
+                   handle->mapToGlobal(QPointF(grip + QPoint(211, 0))), Qt::LeftButton, Qt::LeftButton, {});
   QApplication::sendEvent(handle, &move);
   QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(211, 0));
   sizes = columns.sizes();
@@ -189,9 +189,11 @@ TEST_F(AppTest, TheLockLightsShowInTheStatusBar) {
   lock(LockMask, true);
   EXPECT_TRUE(WaitFor([&] { return texts() == QStringList({QStringLiteral("CAP"), QString(), QString()}); }, 2000));
   lock(num, true);
-  EXPECT_TRUE(WaitFor([&] {
-    return texts() == QStringList({QStringLiteral("CAP"), QStringLiteral("NUM"), QString()});
-  }, 2000));
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return texts() == QStringList({QStringLiteral("CAP"), QStringLiteral("NUM"), QString()});
+      },
+      2000));
   QTest::qWait(100);
   Screenshot("5-caps-and-num");
   lock(LockMask | num, false);
@@ -265,8 +267,8 @@ class Program {
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     std::vector<unsigned long> values;
-    if (XGetWindowProperty(display_, w, name, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after,
-                           &data) == Success &&
+    if (XGetWindowProperty(display_, w, name, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after, &data) ==
+            Success &&
         data && format == 32) {
       const auto* longs = reinterpret_cast<const unsigned long*>(data);
       values.assign(longs, longs + count);

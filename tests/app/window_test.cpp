@@ -183,8 +183,8 @@ TEST_F(AppTest, TheRealSaveDialogSpeaksJapaneseAndAddsTheChosenTypesExtension) {
   EXPECT_EQ(chosen, QStringLiteral("Metasequoiaファイル(*.mqo)"));
   EXPECT_TRUE(buttons.contains(QStringLiteral("保存"))) << buttons.join(QLatin1Char(',')).toStdString();
   EXPECT_TRUE(buttons.contains(QStringLiteral("キャンセル"))) << buttons.join(QLatin1Char(',')).toStdString();
-  for (const QString& english : {QStringLiteral("Look in:"), QStringLiteral("File name:"),
-                                 QStringLiteral("Files of type:")})
+  for (const QString& english :
+       {QStringLiteral("Look in:"), QStringLiteral("File name:"), QStringLiteral("Files of type:")})
     EXPECT_FALSE(labels.contains(english)) << english.toStdString();
   EXPECT_TRUE(labels.contains(QStringLiteral("ファイルの種類:"))) << labels.join(QLatin1Char(',')).toStdString();
 }
@@ -207,7 +207,8 @@ TEST_F(AppTest, TheRealQuestionAndMessageBoxesSpeakJapaneseOverTheMainWindow) {
       &seen);
   EXPECT_EQ(real.Ask(frame_.get(), QStringLiteral("無題 への変更を保存しますか?")), QMessageBox::Cancel);
   ASSERT_TRUE(seen);
-  EXPECT_EQ(buttons, QStringList({QStringLiteral("いいえ(N)"), QStringLiteral("はい(Y)"), QStringLiteral("キャンセル")}))
+  EXPECT_EQ(buttons,
+            QStringList({QStringLiteral("いいえ(N)"), QStringLiteral("はい(Y)"), QStringLiteral("キャンセル")}))
       << buttons.join(QLatin1Char(',')).toStdString();
   EXPECT_EQ(parent, frame_.get());
 
@@ -298,8 +299,8 @@ TEST_F(AppTest, SizeSplitAndFoldersSurviveARestart) {
   QFile ini(QPath("config/Orlux Meshwright アプリケーション/Meshwright.ini"));
   ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
   const QString text = QString::fromUtf8(ini.readAll());
-  for (const char* key : {"[Window]", "Geometry=", "ListColumn=160", "TopColumnShare=", "UpperRowShare=", "[Folders]",
-                          "Save="})
+  for (const char* key :
+       {"[Window]", "Geometry=", "ListColumn=160", "TopColumnShare=", "UpperRowShare=", "[Folders]", "Save="})
     EXPECT_TRUE(text.contains(QLatin1String(key))) << key << "\n" << text.toStdString();
 
   // The next start: a new window reads the same settings file.

@@ -52,8 +52,8 @@ void Stop(pid_t pid) {
 std::string StartServer(pid_t* pid) {
   int fds[2];
   if (pipe(fds) != 0) return std::string();
-  *pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1600x1200x24", "-nolisten", "tcp"},
-               fds[1]);
+  *pid =
+      Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1600x1200x24", "-nolisten", "tcp"}, fds[1]);
   close(fds[1]);
   std::string number;
   char c;
@@ -73,8 +73,8 @@ bool WaitForWindowManager(const std::string& display) {
     int format;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, AnyPropertyType, &type, &format, &count,
-                           &after, &data) == Success &&
+    if (XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, AnyPropertyType, &type, &format, &count, &after,
+                           &data) == Success &&
         count > 0)
       found = true;
     if (data) XFree(data);
