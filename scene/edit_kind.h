@@ -16,6 +16,7 @@ enum class EditKind : std::uint8_t {
   kSelect,     // rubber band that selects
   kDeselect,   // rubber band that deselects
   kFaceBuild,  // clicks of the face mode: corners, the cursor, and the face they complete
+  kCreateBox,  // a drag of the box mode: the box it leaves in the current model
   kOtherDrag,  // a press in a mode that changes nothing but the normals at release
   kCamera,     // drags in the perspective pane
   // The numeric input dialogs.
@@ -74,6 +75,7 @@ inline bool RecomputesNormals(EditKind k) {
     case EditKind::kSize:
     case EditKind::kStretch:
     case EditKind::kFaceBuild:
+    case EditKind::kCreateBox:
     case EditKind::kOtherDrag:
     case EditKind::kNumericMove:
     case EditKind::kNumericRotate:

@@ -1,8 +1,10 @@
 // Building faces, deleting the selection, materials of faces, and the model and material lists.
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "scene/meshwright.h"
+#include "scene/snap.h"
 
 namespace mw {
 namespace {
@@ -41,8 +43,13 @@ bool CornersAllSelected(const CModel& m, const CFace& f) {
 // ---- model level ----
 
 void CModel::AddPendingPoint(float px, float py, float pz, float zoom, std::int32_t materialId) {
+  AddPendingCorner(CVector(UnitsFromPixels(px, zoom), UnitsFromPixels(py, zoom), UnitsFromPixels(pz, zoom)),
+                   materialId);
+}
+
+void CModel::AddPendingCorner(const CVector& position, std::int32_t materialId) {
   if (!IsEditable()) return;
-  const float x = UnitsFromPixels(px, zoom), y = UnitsFromPixels(py, zoom), z = UnitsFromPixels(pz, zoom);
+  const float x = position.x, y = position.y, z = position.z;
   std::int64_t found = -1;
   for (std::size_t i = 0; i < vertices.size(); ++i) {
     const CVector& v = vertices[i].position;
@@ -155,12 +162,85 @@ std::int32_t CMeshwright::CurrentMaterialId() const {
   return HasCurrentMaterial() ? materials[static_cast<std::size_t>(currentMaterial)].id : kNoMaterial;
 }
 
-void CMeshwright::AddFacePoint(Plane plane, int px, int py, int cx, int cy) {
+void CMeshwright::AddFacePoint(Plane plane, int px, int py, int cx, int cy, double gridStep) {
   if (!HasCurrentModel() || !IsPlane(plane)) return;
   // The cursor supplies the coordinate the pane does not show.
   const ModelPixels p = FromPane(plane, px, py, cx, cy, HiddenOffset(plane, cursor));
-  models[static_cast<std::size_t>(currentModel)].AddPendingPoint(static_cast<float>(p.x), static_cast<float>(p.y),
-                                                                 static_cast<float>(p.z), zoom, CurrentMaterialId());
+  CModel& m = models[static_cast<std::size_t>(currentModel)];
+  if (!(gridStep > 0.0)) {
+    m.AddPendingPoint(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z), zoom,
+                      CurrentMaterialId());
+    return;
+  }
+  const CVector corner(UnitsFromPixels(static_cast<float>(p.x), zoom), UnitsFromPixels(static_cast<float>(p.y), zoom),
+                       UnitsFromPixels(static_cast<float>(p.z), zoom));
+  m.AddPendingCorner(SnapToGrid(corner, gridStep), CurrentMaterialId());
+}
+
+void CMeshwright::DropFace() {
+  if (!HasCurrentModel()) return;
+  CModel& m = models[static_cast<std::size_t>(currentModel)];
+  m.pendingFace = CFace();
+  m.pendingVertices.clear();
+}
+
+bool CMeshwright::BoxFromDrag(Plane plane, int x0, int y0, int x1, int y1, int cx, int cy, double gridStep,
+                              CVector& min, CVector& max) const {
+  if (!IsPlane(plane)) return false;
+  const double hidden = HiddenOffset(plane, cursor);
+  const ModelPixels a = FromPane(plane, x0, y0, cx, cy, hidden), b = FromPane(plane, x1, y1, cx, cy, hidden);
+  CVector p(UnitsFromPixels(a.x, zoom), UnitsFromPixels(a.y, zoom), UnitsFromPixels(a.z, zoom));
+  CVector q(UnitsFromPixels(b.x, zoom), UnitsFromPixels(b.y, zoom), UnitsFromPixels(b.z, zoom));
+  if (gridStep > 0.0) {
+    p = SnapToGrid(p, gridStep);
+    q = SnapToGrid(q, gridStep);
+  }
+  const PlaneAxes axes = AxesOf(plane);
+  const double du = std::fabs(static_cast<double>(Component(p, axes.u.axis)) - Component(q, axes.u.axis));
+  const double dv = std::fabs(static_cast<double>(Component(p, axes.v.axis)) - Component(q, axes.v.axis));
+  if (!(du > 0.0 && dv > 0.0) || !std::isfinite(du) || !std::isfinite(dv)) return false;
+  // The depth: the shorter side, centred on the cursor (both corners carry its depth).
+  const double depth = Component(p, axes.hidden), half = std::min(du, dv) / 2.0;
+  Component(p, axes.hidden) = static_cast<float>(depth - half);
+  Component(q, axes.hidden) = static_cast<float>(depth + half);
+  min = CVector(std::min(p.x, q.x), std::min(p.y, q.y), std::min(p.z, q.z));
+  max = CVector(std::max(p.x, q.x), std::max(p.y, q.y), std::max(p.z, q.z));
+  return true;
+}
+
+bool CMeshwright::AddBox(const CVector& min, const CVector& max) {
+  if (!HasCurrentModel()) return false;
+  CModel& m = models[static_cast<std::size_t>(currentModel)];
+  if (!m.IsEditable()) return false;
+  const float x[2] = {min.x, max.x}, y[2] = {min.y, max.y}, z[2] = {min.z, max.z};
+  // Corners: bit 0 picks x, bit 1 y, bit 2 z.
+  const auto base = static_cast<std::int32_t>(m.vertices.size());
+  for (int i = 0; i < 8; ++i) m.vertices.emplace_back(x[i & 1], y[(i >> 1) & 1], z[(i >> 2) & 1]);
+  // Each side's corners run clockwise seen from outside, so the stored face normal (from the
+  // first three corners) points inwards and the perspective pane lights the outside.
+  static constexpr std::int32_t kSides[6][4] = {
+      {0, 1, 3, 2},  // -z
+      {4, 6, 7, 5},  // +z
+      {0, 4, 5, 1},  // -y
+      {2, 3, 7, 6},  // +y
+      {0, 2, 6, 4},  // -x
+      {1, 5, 7, 3},  // +x
+  };
+  const std::int32_t material = CurrentMaterialId();
+  // Any face being built keeps naming its pending vertices, which now come after the box's.
+  for (std::int32_t& i : m.pendingFace.indices)
+    if (i >= base) i += 8;
+  for (const auto& side : kSides) {
+    CFace f;
+    f.material = material;
+    for (int k = 0; k < 4; ++k) {
+      f.indices.push_back(base + side[k]);
+      f.uvs.push_back(DefaultUV(static_cast<std::size_t>(k), 4));
+    }
+    m.faces.push_back(std::move(f));
+  }
+  m.RebuildFaceRefs();
+  return true;
 }
 
 void CMeshwright::CommitFace() {

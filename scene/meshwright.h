@@ -95,11 +95,33 @@ class CMeshwright {
   void StretchSelected(Plane plane, float amountU, float amountV, int pivotU, int pivotV);
   void RotateSelectedAbout(Plane plane, float angle, const CVector& centre);
   void ScaleSelectedAbout(const CVector& centre, const CVector& factor);
+  // The positions the transforms would change (selected vertices of editable models, in visiting
+  // order), and putting them back: a snapped drag applies its whole displacement to the positions
+  // it started from, so rounding never builds up over the drag.
+  std::vector<CVector> SelectedPositions() const;
+  void RestoreSelectedPositions(const std::vector<CVector>& positions);
+  // Adds `units` (model units, not pixels) to every selected vertex of the editable models.
+  void TranslateSelected(double ux, double uy, double uz);
 
   // Model and face editing. Operations on the current model or material do nothing when the
   // index is outside its list; none changes currentModel or currentMaterial.
-  void AddFacePoint(Plane plane, int px, int py, int cx, int cy);
+  // With a `gridStep` above 0 the new corner is snapped to the grid before it is matched against
+  // the model's vertices.
+  void AddFacePoint(Plane plane, int px, int py, int cx, int cy, double gridStep = 0.0);
   void CommitFace();
+  // Forgets the face under construction of the current model and its new vertices.
+  void DropFace();
+  // The box a drag from (x0, y0) to (x1, y1) in a pane centred on (cx, cy) describes: the
+  // rectangle gives two sides, the third is the shorter of them, centred on the face-building
+  // cursor's depth. With a `gridStep` above 0 the corners are snapped to the grid. False when the
+  // rectangle has no area (after snapping) or the plane is not one of the three.
+  bool BoxFromDrag(Plane plane, int x0, int y0, int x1, int y1, int cx, int cy, double gridStep, CVector& min,
+                   CVector& max) const;
+  // Adds a box with corners `min` and `max` to the current model: 8 vertices and 6 quads that
+  // face outwards (their corners run clockwise seen from outside, as in documents read from
+  // files), in the current material with the default texture coordinates. Does nothing and returns
+  // false without an editable current model.
+  bool AddBox(const CVector& min, const CVector& max);
   void DeleteSelection();
   void AssignCurrentMaterial();
   void ApplyDefaultUVs(std::int32_t materialId);

@@ -49,6 +49,8 @@ class CModel {
   // Face building: a point in pixels at `zoom` becomes a corner, reusing the first committed
   // vertex within 5 units on every axis; the fourth corner commits the face.
   void AddPendingPoint(float x, float y, float z, float zoom, std::int32_t materialId);
+  // The same for a corner already in model units.
+  void AddPendingCorner(const CVector& position, std::int32_t materialId);
   void CommitPendingFace(std::int32_t materialId);
   // Removes the faces whose corners are all selected, then every vertex no face uses, renumbering
   // the corners, those of the face under construction too (a corner on a removed vertex goes);

@@ -436,6 +436,7 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
     case EditKind::kModelDeselect: parts.push_back(std::make_unique<SelectionPart>(scene)); break;
     case EditKind::kCamera: parts.push_back(std::make_unique<CameraPart>(scene)); break;
     case EditKind::kFaceBuild:
+    case EditKind::kCreateBox:
     case EditKind::kCommitFace:
       if (hasModel) parts.push_back(std::make_unique<FacePart>(scene, current));
       break;

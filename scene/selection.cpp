@@ -121,6 +121,29 @@ void CMeshwright::MoveSelected(float dx, float dy, float dz) {
   ForEachSelectedEditable(models, [&delta](CVector& p) { p += delta; });
 }
 
+std::vector<CVector> CMeshwright::SelectedPositions() const {
+  std::vector<CVector> out;
+  for (const CModel& m : models) {
+    if (!m.IsEditable()) continue;
+    for (const CVertex& v : m.vertices)
+      if (v.selected) out.push_back(v.position);
+  }
+  return out;
+}
+
+void CMeshwright::RestoreSelectedPositions(const std::vector<CVector>& positions) {
+  std::size_t i = 0;
+  ForEachSelectedEditable(models, [&](CVector& p) {
+    if (i < positions.size()) p = positions[i++];
+  });
+}
+
+void CMeshwright::TranslateSelected(double ux, double uy, double uz) {
+  ForEachSelectedEditable(models, [&](CVector& p) {
+    p = CVector(static_cast<float>(p.x + ux), static_cast<float>(p.y + uy), static_cast<float>(p.z + uz));
+  });
+}
+
 void CMeshwright::RotateSelected(Plane plane, float angle, int pivotU, int pivotV) {
   Rotate(models, plane, AngleToTurn(angle), WholeUnitsFromPixels(pivotU, zoom), WholeUnitsFromPixels(pivotV, zoom));
 }
