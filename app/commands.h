@@ -33,6 +33,9 @@ enum Command : int {
   kCmdAbout = 57664,
   kCmdNextPane = 57680,
   kCmdPreviousPane = 57681,
+  kCmdFrameAll = 32920,
+  kCmdFrameSelection = 32921,
+  kCmdSnapToGrid = 32922,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

@@ -93,6 +93,7 @@ bool CMeshwrightDoc::OpenDocument(const QString& path, OpenedFrom from) {
     SetPath(path);
   }
   Refresh(kHintAll);
+  emit documentOpened();
   return true;
 }
 
@@ -151,6 +152,7 @@ int CMeshwrightDoc::HintOf(EditKind kind) {
     case EditKind::kSelect:
     case EditKind::kDeselect:
     case EditKind::kFaceBuild:
+    case EditKind::kCreateBox:
     case EditKind::kOtherDrag:
     case EditKind::kCamera:
     case EditKind::kNumericMove:

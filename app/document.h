@@ -89,6 +89,8 @@ class CMeshwrightDoc : public QObject {
   void titleChanged();
   void modifiedChanged(bool modified);
   void recentFilesChanged();
+  // A document was opened, or one was read into the open document, without a failure.
+  void documentOpened();
 
  private:
   void SetPath(const QString& path);

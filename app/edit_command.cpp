@@ -11,6 +11,7 @@ QString EditName(EditKind kind) {
     case EditKind::kSelect: return QStringLiteral("選択");
     case EditKind::kDeselect: return QStringLiteral("選択解除");
     case EditKind::kFaceBuild: return QStringLiteral("面作成");
+    case EditKind::kCreateBox: return QStringLiteral("箱の作成");
     case EditKind::kOtherDrag: return QStringLiteral("法線の更新");
     case EditKind::kCamera: return QStringLiteral("視点");
     case EditKind::kNumericMove: return QStringLiteral("数値入力で移動");

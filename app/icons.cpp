@@ -151,6 +151,37 @@ QIcon ToolbarIcon(int command) {
       }
       for (QPoint c : {QPoint(2, 12), QPoint(8, 2), QPoint(14, 12)}) p.fillRect(c.x() - 1, c.y() - 1, 3, 3, blue);
       break;
+    case kCmdModeCreateBox:  // a box drawn as its front and back squares
+      p.setPen(blue);
+      p.setBrush(QColor(190, 210, 255));
+      p.drawRect(1, 5, 8, 8);
+      p.setBrush(Qt::NoBrush);
+      p.drawRect(6, 1, 8, 8);
+      for (QPoint d : {QPoint(1, 5), QPoint(9, 5), QPoint(9, 13), QPoint(1, 13)}) p.drawLine(d, d + QPoint(5, -4));
+      break;
+    case kCmdSnapToGrid:  // a point held on a dotted grid
+      p.setPen(QPen(QColor(128, 128, 128), 1, Qt::DotLine));
+      for (int i = 2; i <= 14; i += 4) {
+        p.drawLine(i, 1, i, 13);
+        p.drawLine(1, i - 1, 14, i - 1);
+      }
+      p.fillRect(9, 4, 3, 3, red);
+      break;
+    case kCmdFrameAll:        // corner marks round a shape
+    case kCmdFrameSelection:  // and round a selected point
+      p.setPen(Qt::black);
+      for (QPoint c : {QPoint(1, 1), QPoint(14, 1), QPoint(1, 13), QPoint(14, 13)}) {
+        const int sx = c.x() < 8 ? 1 : -1, sy = c.y() < 7 ? 1 : -1;
+        p.drawLine(c, c + QPoint(3 * sx, 0));
+        p.drawLine(c, c + QPoint(0, 3 * sy));
+      }
+      if (command == kCmdFrameAll) {
+        p.setBrush(QColor(120, 160, 220));
+        p.drawRect(4, 4, 7, 5);
+      } else {
+        p.fillRect(6, 5, 4, 4, red);
+      }
+      break;
     case kCmdAssignMaterial:  // a paint bucket over a face
       p.setPen(Qt::black);
       p.setBrush(QColor(220, 80, 60));

@@ -30,6 +30,7 @@
 #include "app/ui_seam.h"
 #include "io/document_formats.h"
 #include "platform/paths.h"
+#include "scene/frame_view.h"
 #include "scene/meshwright.h"
 #include "view/numeric_dialogs.h"
 #include "view/opengl_pane.h"
@@ -65,11 +66,14 @@ const CommandText kCommands[] = {
     {kCmdModeStretch, "ストレッチ(&T)", "頂点をストレッチ", "頂点をストレッチ"},
     {kCmdNumericInput, "数値入力(&N)", "数値入力して変形", "数値入力して変形"},
     {kCmdModeCreateFace, "面作成(&F)", "面を作成", "面を作成"},
-    {kCmdModeCreateBox, "ボックス作成", "ボックスを作成", "ボックスを作成"},
+    {kCmdModeCreateBox, "箱(&B)", "ドラッグした矩形から箱を作成", "箱を作成"},
+    {kCmdSnapToGrid, "グリッドにスナップ\tCtrl+G(&G)", "移動と面作成をグリッドに合わせる", "グリッドにスナップ"},
     {kCmdAssignMaterial, "面に現在の材質を指定(&P)", "面に現在の材質を指定", "面に現在の材質を指定"},
     {kCmdToolBar, "ツール バー(&T)", "ツール バーの表示/非表示", "ツール バーの表示/非表示"},
     {kCmdStatusBar, "ステータス バー(&S)", "ステータス バーの表示/非表示", "ステータス バーの表示/非表示"},
     {kCmdSmoothing, "スムージング表示(&F)", "スムージングの切り替え", "スムージングの切り替え"},
+    {kCmdFrameAll, "全体を表示\tHome(&A)", "表示中の頂点が全て収まるように表示", "全体を表示"},
+    {kCmdFrameSelection, "選択頂点を表示\tF(&E)", "選択した頂点が収まるように表示", "選択頂点を表示"},
     {kCmdHelp, "目次(&H)", "ヘルプの目次を表示", "目次"},
     {kCmdAbout, "バージョン情報 Meshwright(&A)...", "プログラム情報、バージョン、著作権を表示", "バージョン情報"},
 };
@@ -127,6 +131,7 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   setWindowIcon(ProgramIcon());
   setAcceptDrops(true);
   runDialog = [](QDialog& d) { return d.exec(); };
+  frameOnOpen = LoadFrameOnOpen();
   host_.refresh3D = [this]() { Refresh3D(); };
   host_.dragBegan = [this](EditKind kind) { doc_.BeginEdit(kind); };
   host_.dragEnded = [this]() { doc_.EndEdit(); };
@@ -146,6 +151,10 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   split_ = last.split;
   if (last.geometry.isEmpty() || !restoreGeometry(last.geometry)) resize(1024, 768);
   ApplySplit();
+  connect(&doc_, &CMeshwrightDoc::documentOpened, this, [this]() {
+    if (frameOnOpen) FrameIfOutside();
+  });
+  orthoShared_.tools.snap.step = LoadSnapStep();
   UpdateTitle();
   RebuildRecentMenu();
   OnUpdateAllViews(kHintAll);
@@ -167,7 +176,8 @@ void CMainFrame::BuildActions() {
     // Menus show the text after the tab as the shortcut text, as written.
     QAction* a = Make(c.id, QString::fromUtf8(c.caption), QString::fromUtf8(c.tip));
     a->setStatusTip(QString::fromUtf8(c.prompt));
-    if (ModeOf(c.id) >= 0 || c.id == kCmdSmoothing || c.id == kCmdToolBar || c.id == kCmdStatusBar)
+    if (ModeOf(c.id) >= 0 || c.id == kCmdSmoothing || c.id == kCmdToolBar || c.id == kCmdStatusBar ||
+        c.id == kCmdSnapToGrid)
       a->setCheckable(true);
     // Only toolbar commands have pictures; a checkable menu item with a picture would show the
     // picture instead of its check mark.
@@ -185,6 +195,9 @@ void CMainFrame::BuildActions() {
   keys(kCmdCut, {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
   keys(kCmdCopy, {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
   keys(kCmdPaste, {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+  keys(kCmdFrameAll, {QKeySequence(Qt::Key_Home), QKeySequence(Qt::SHIFT | Qt::Key_F)});
+  keys(kCmdFrameSelection, {QKeySequence(Qt::Key_F)});
+  keys(kCmdSnapToGrid, {QKeySequence(Qt::CTRL | Qt::Key_G)});
   for (int id : {kCmdUndo, kCmdRedo, kCmdCopy, kCmdPaste}) actions_[id]->setEnabled(false);
   // The history says what can be taken back or made again, and names the step.
   QUndoStack& history = doc_.undoStack();
@@ -231,14 +244,19 @@ void CMainFrame::BuildMenus() {
   QMenu* transform = menuBar()->addMenu(QStringLiteral("変形(&T)"));
   for (int id : {kCmdModeSelect, kCmdModeMove, kCmdModeRotate, kCmdModeSize, kCmdModeStretch, kCmdNumericInput})
     add(transform, id);
+  transform->addSeparator();
+  add(transform, kCmdSnapToGrid);
   QMenu* create = menuBar()->addMenu(QStringLiteral("作成(&M)"));
   add(create, kCmdModeCreateFace);
+  add(create, kCmdModeCreateBox);
   QMenu* selection = menuBar()->addMenu(QStringLiteral("選択部処理(&S)"));
   add(selection, kCmdAssignMaterial);
   QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
   for (int id : {kCmdToolBar, kCmdStatusBar}) add(view, id);
   view->addSeparator();
   add(view, kCmdSmoothing);
+  view->addSeparator();
+  for (int id : {kCmdFrameAll, kCmdFrameSelection}) add(view, id);
   QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
   add(help, kCmdHelp);
   help->addSeparator();
@@ -273,8 +291,13 @@ void CMainFrame::BuildToolBar() {
                         kCmdNumericInput,
                         0,
                         kCmdModeCreateFace,
+                        kCmdModeCreateBox,
+                        kCmdSnapToGrid,
                         0,
                         kCmdAssignMaterial,
+                        0,
+                        kCmdFrameAll,
+                        kCmdFrameSelection,
                         0,
                         kCmdAbout};
   for (int id : layout) {
@@ -421,6 +444,7 @@ void CMainFrame::UpdateCommandStates() {
                  kCmdModeCreateBox})
     actions_[id]->setChecked(scene_.editMode == ModeOf(id));
   actions_[kCmdSmoothing]->setChecked(scene_.smoothing != 0);
+  actions_[kCmdSnapToGrid]->setChecked(orthoShared_.tools.snap.enabled);
   if (QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar")))
     actions_[kCmdToolBar]->setChecked(!bar->isHidden());
   actions_[kCmdStatusBar]->setChecked(!statusBar()->isHidden());
@@ -447,6 +471,9 @@ void CMainFrame::Execute(int command) {
     case kCmdDeselectAll: doc_.SelectAll(false); break;
     case kCmdAssignMaterial: doc_.AssignCurrentMaterial(); break;
     case kCmdSmoothing: doc_.ToggleSmoothing(); break;
+    case kCmdFrameAll: FrameView(false); break;
+    case kCmdFrameSelection: FrameView(true); break;
+    case kCmdSnapToGrid: orthoShared_.tools.snap.enabled = !orthoShared_.tools.snap.enabled; break;
     case kCmdNumericInput:
       if (const auto t = AskNumericTransform(scene_.editMode, this, runDialog))
         doc_.Edit(t->kind, [this, &t]() { ApplyNumericTransform(scene_, *t); });
@@ -467,6 +494,50 @@ void CMainFrame::Execute(int command) {
     default: break;
   }
   UpdateCommandStates();
+}
+
+FrameViewports CMainFrame::Viewports() const {
+  FrameViewports v;
+  for (int plane = kPlaneTop; plane <= kPlaneLeft; ++plane)
+    v.ortho[plane] = PaneSize{ortho_[plane]->width(), ortho_[plane]->height()};
+  v.perspective = PaneSize{perspective_->width(), perspective_->height()};
+  return v;
+}
+
+bool CMainFrame::FrameView(bool selectedOnly) {
+  // The camera is saved with the document, so framing is a step like a perspective drag; the zoom
+  // and the scroll are the window's.
+  PanOffsets pan = orthoShared_.pan;
+  bool framed = false;
+  const FrameViewports sizes = Viewports();
+  doc_.Edit(EditKind::kCamera, [&]() { framed = FrameScene(scene_, pan, sizes, selectedOnly); });
+  orthoShared_.pan = pan;
+  if (!framed)
+    statusBar()->showMessage(selectedOnly ? QStringLiteral("選択された頂点がありません")
+                                          : QStringLiteral("表示する頂点がありません"),
+                             3000);
+  Refresh3D();
+  return framed;
+}
+
+void CMainFrame::FrameIfOutside() {
+  const FrameViewports sizes = Viewports();
+  const bool laidOut = std::all_of(std::begin(sizes.ortho), std::end(sizes.ortho),
+                                   [](PaneSize s) { return s.width > 8 && s.height > 8; });
+  if (!laidOut || !isVisible()) {
+    // Opened before the window was shown (the command line): once the panes have their sizes.
+    QMetaObject::invokeMethod(
+        this,
+        [this]() {
+          if (isVisible()) FrameIfOutside();
+        },
+        Qt::QueuedConnection);
+    return;
+  }
+  if (AllVisibleInPanes(scene_, orthoShared_.pan, sizes)) return;
+  // Part of opening, not an edit of its own: the document stays as the open left it.
+  FrameScene(scene_, orthoShared_.pan, sizes, false);
+  Refresh3D();
 }
 
 void CMainFrame::CyclePane(int step) {

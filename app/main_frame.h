@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "app/settings.h"
+#include "scene/frame_view.h"
 #include "view/ortho_pane.h"
 #include "view/pane_host.h"
 
@@ -60,6 +61,22 @@ class CMainFrame : public QMainWindow {
   void UpdateCommandStates();
   // How the numeric input dialogs are run (tests answer them).
   std::function<int(QDialog&)> runDialog;
+  // Frame all once after a document opens outside the panes (the settings' View/FrameOnOpen).
+  bool frameOnOpen = true;
+  // The client sizes of the four 3D panes.
+  FrameViewports Viewports() const;
+  // Frames every visible vertex, or the selected ones, in every pane (one step, as the camera
+  // changes); false, with a word in the status bar, when there is none.
+  bool FrameView(bool selectedOnly);
+  // Frames everything when some visible vertex lies outside a pane.
+  void FrameIfOutside();
+  // Grid snapping and the box being dragged, shared by the orthographic panes.
+  PaneTools& paneTools() { return orthoShared_.tools; }
+  const PanOffsets& pan() const { return orthoShared_.pan; }
+  void ResetPan() {
+    orthoShared_.pan = PanOffsets();
+    Refresh3D();
+  }
 
  protected:
   void closeEvent(QCloseEvent* event) override;

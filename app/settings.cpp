@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QSettings>
+#include <cmath>
 
 #include "platform/paths.h"
 
@@ -91,6 +92,14 @@ int LoadAutosaveSeconds() {
   bool ok = false;
   const int seconds = s.value(QStringLiteral("Autosave/IntervalSeconds"), 120).toInt(&ok);
   return ok && seconds >= 0 ? seconds : 120;
+}
+
+bool LoadFrameOnOpen() { return Store().value(QStringLiteral("View/FrameOnOpen"), true).toBool(); }
+
+double LoadSnapStep() {
+  bool ok = false;
+  const double step = Store().value(QStringLiteral("Snap/Step"), 0.0).toDouble(&ok);
+  return ok && step > 0.0 && std::isfinite(step) ? step : 0.0;
 }
 
 }  // namespace mw

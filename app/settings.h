@@ -41,4 +41,10 @@ struct UndoLimits {
 UndoLimits LoadUndoLimits();
 int LoadAutosaveSeconds();
 
+// Group "View": FrameOnOpen (default true) frames a document once after it opens or is read in,
+// when some of it lies outside the panes. Group "Snap": Step, the grid snapping step in model
+// units; 0 (the default) follows the zoom.
+bool LoadFrameOnOpen();
+double LoadSnapStep();
+
 }  // namespace mw

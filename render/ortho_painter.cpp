@@ -229,6 +229,15 @@ void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, 
   for (const QPoint& p : points) Marker(painter, p, kBlue);
 }
 
+void DrawBoxOutline(QPainter& painter, Plane plane, QPoint centre, float zoom, const CVector& min,
+                    const CVector& max) {
+  // Seen along an axis a box is the rectangle between its two extreme corners.
+  const QPoint a = Project(plane, min, centre, zoom), b = Project(plane, max, centre, zoom);
+  painter.setPen(Pen(kBlue));
+  const QPoint corners[5] = {a, QPoint(a.x(), b.y()), b, QPoint(b.x(), a.y()), a};
+  painter.drawPolyline(corners, 5);
+}
+
 void DrawOrthoPane(QImage& image, const CMeshwright& scene, Plane plane, const PanOffsets& pan,
                    const OrthoOverlay& overlay) {
   const QRect rect = image.rect();
@@ -270,10 +279,12 @@ void DrawOrthoPane(QImage& image, const CMeshwright& scene, Plane plane, const P
     DrawSelectionRectangle(painter, overlay.dragStart, overlay.dragCurrent);
   }
   DrawVertices(image, scene, plane, c);
-  if (scene.editMode == kModeCreateFace) {
+  // The box mode places its boxes with the same cursor as face building.
+  if (scene.editMode == kModeCreateFace || scene.editMode == kModeCreateBox) {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     DrawFaceCreation(painter, scene, plane, c, rect);
+    if (overlay.box) DrawBoxOutline(painter, plane, c, scene.zoom, overlay.boxMin, overlay.boxMax);
   }
 }
 

@@ -16,6 +16,8 @@ struct OrthoOverlay {
   bool edgesVisible = true;  // false while any button is held in any orthographic pane
   bool selecting = false;    // a rubber band is being dragged in this pane
   QPoint dragStart, dragCurrent;
+  bool box = false;  // a box is being dragged: its outline, in model units
+  CVector boxMin, boxMax;
 };
 
 // The mapping itself is scene/ortho_plane.h's; these wrap it in QPoints.
@@ -37,5 +39,8 @@ void DrawFaceEdges(QImage& image, const CMeshwright& scene, Plane plane, QPoint 
 void DrawVertices(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre);
 void DrawSelectionRectangle(QPainter& painter, QPoint from, QPoint to);
 void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, QPoint centre, const QRect& rect);
+// The outline of a box being dragged (blue), as the pane shows it.
+void DrawBoxOutline(QPainter& painter, Plane plane, QPoint centre, float zoom, const CVector& min,
+                    const CVector& max);
 
 }  // namespace mw

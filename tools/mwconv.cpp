@@ -5,6 +5,8 @@
 //   mwconv --info [--summary] IN...
 //   mwconv --formats           the formats it reads and writes, one line each
 //   --textures DIR before any of these: look for textures in DIR instead of TEXTURE beside mwconv
+//   operations, applied in the order given after the inputs are read and before the output is
+//   written (or --info prints): --frame  (the camera and zoom as the program's 全体を表示 sets them)
 //
 // Exit status: 0 success, 1 an input could not be read, 2 usage, 3 the output could not be written.
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include "io/document_io.h"
 #include "platform/message.h"
 #include "platform/paths.h"
+#include "scene/frame_view.h"
 #include "tools/scene_json.h"
 
 namespace {
@@ -31,7 +34,9 @@ int Usage() {
                "usage: mwconv [--textures DIR] --new OUT.%s\n"
                "       mwconv [--textures DIR] IN [IN...] OUT        (%s by extension)\n"
                "       mwconv [--textures DIR] --info [--summary] IN [IN...]\n"
-               "       mwconv --formats\n",
+               "       mwconv --formats\n"
+               "operations, in the order given, between reading and writing (or --info):\n"
+               "       --frame    camera and zoom framing every visible vertex\n",
                mw::NativeDocumentFormat().extensions.front().c_str(), formats.c_str());
   return 2;
 }
@@ -51,6 +56,34 @@ int ListFormats() {
 // Every failure is told here, once: "mwconv: FILE: what went wrong".
 void Report(const mw::DocumentResult& result, const std::string& path) {
   std::fprintf(stderr, "mwconv: %s\n", mw::DocumentMessage(result, path, ": ").c_str());
+}
+
+// An operation on the document read, in the order the command line gives them.
+struct Operation {
+  enum Kind { kFrame } kind;
+};
+
+// Takes the operations out of `args`, in order; false for one missing its value.
+bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops) {
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--frame") ops.push_back(Operation{Operation::kFrame});
+    else rest.push_back(args[i]);
+  }
+  args = std::move(rest);
+  return true;
+}
+
+void Apply(mw::CMeshwright& scene, const std::vector<Operation>& ops) {
+  for (const Operation& op : ops) {
+    switch (op.kind) {
+      case Operation::kFrame: {
+        mw::PanOffsets pan;  // the panes' scroll is not part of a document
+        mw::FrameScene(scene, pan, mw::DefaultViewports(), false);
+        break;
+      }
+    }
+  }
 }
 
 // Opens the inputs in order into a new document; returns false at the first failure.
@@ -75,6 +108,8 @@ int main(int argc, char** argv) {
     textureFolder = args[1];
     args.erase(args.begin(), args.begin() + 2);
   }
+  std::vector<Operation> ops;
+  if (!TakeOperations(args, ops)) return Usage();
   if (args.empty()) return Usage();
 
   // Textures are decoded (so --info can tell which ones load) but never uploaded anywhere; a
@@ -113,6 +148,7 @@ int main(int argc, char** argv) {
     if (inputs.empty()) return Usage();
     mw::DocumentResult result;
     bool ok = OpenAll(scene, inputs, result);
+    if (ok) Apply(scene, ops);
     std::string json = mw::SceneToJson(scene, summary, result);
     std::fwrite(json.data(), 1, json.size(), stdout);
     return ok ? 0 : 1;
@@ -129,6 +165,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> inputs(args.begin(), args.end() - 1);
   mw::DocumentResult result;
   if (!OpenAll(scene, inputs, result)) return 1;
+  Apply(scene, ops);
   mw::DocumentResult saved = mw::SaveDocumentFile(scene, out);
   if (!saved.ok()) {
     Report(saved, out);

@@ -24,6 +24,7 @@ OrthoPane::OrthoPane(CMeshwright& scene, OrthoShared& shared, PaneHost& host, Pl
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(false);
+  input_.SetTools(&shared.tools);
 }
 
 void OrthoPane::paintEvent(QPaintEvent*) {
@@ -66,7 +67,9 @@ void OrthoPane::mouseReleaseEvent(QMouseEvent* event) {
   Apply(r);
 }
 
-void OrthoPane::mouseMoveEvent(QMouseEvent* event) { Apply(input_.Move(event->position().toPoint(), size())); }
+void OrthoPane::mouseMoveEvent(QMouseEvent* event) {
+  Apply(input_.Move(event->position().toPoint(), size(), event->modifiers().testFlag(Qt::ShiftModifier)));
+}
 
 void OrthoPane::wheelEvent(QWheelEvent* event) { Apply(input_.Wheel(event->angleDelta().y())); }
 

@@ -12,11 +12,12 @@ namespace mw {
 
 class CMeshwright;
 
-// State the three orthographic panes share: the pan offsets, and whether a mouse button is held
-// in any of them (face edges are left out of every orthographic pane while one is).
+// State the three orthographic panes share: the pan offsets, whether a mouse button is held in any
+// of them (face edges are left out of every orthographic pane while one is), and the editing aids.
 struct OrthoShared {
   PanOffsets pan;
   int buttonsHeld = 0;
+  PaneTools tools;  // grid snapping and the box being dragged
 };
 
 class OrthoPane : public QWidget {

@@ -25,6 +25,7 @@ inline Key KeyOf(int key) {
     case Qt::Key_Down: return Key::kDown;
     case Qt::Key_Return:
     case Qt::Key_Enter: return Key::kEnter;
+    case Qt::Key_Escape: return Key::kEscape;
     default: return Key::kOther;
   }
 }

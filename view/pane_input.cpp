@@ -13,8 +13,15 @@ EditKind PaneInput::DragKind(MouseButton b) const {
     case kModeSize: return EditKind::kSize;
     case kModeStretch: return EditKind::kStretch;
     case kModeCreateFace: return EditKind::kFaceBuild;
+    case kModeCreateBox: return b == MouseButton::kLeft ? EditKind::kCreateBox : EditKind::kOtherDrag;
     default: return EditKind::kOtherDrag;
   }
+}
+
+void PaneInput::ApplyWhole(const std::function<void()>& apply) {
+  scene_.RestoreSelectedPositions(dragFrom_);
+  apply();
+  whole_ = true;
 }
 
 void PaneInput::Change(EditKind kind, const std::function<void()>& change) {
@@ -35,14 +42,23 @@ PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
   }
   (b == MouseButton::kLeft ? leftDown_ : rightDown_) = true;
   dragStart_ = dragCurrent_ = p;
-  if (scene_.editMode != kModeCreateFace) return r;
+  if (b == MouseButton::kLeft && IsOrtho(role_)) {
+    // A turn may be snapped at any moment (Shift), a move when snapping is on.
+    haveFrom_ = scene_.editMode == kModeRotate || (scene_.editMode == kModeMove && SnapStep() > 0.0);
+    dragFrom_ = haveFrom_ ? scene_.SelectedPositions() : std::vector<CVector>();
+    whole_ = false;
+    boxCancelled_ = false;
+    tools().boxing = false;
+  }
+  const bool building = scene_.editMode == kModeCreateFace || scene_.editMode == kModeCreateBox;
+  if (!building) return r;
   if (!IsOrtho(role_)) {
     r.refresh3D = b == MouseButton::kLeft;
     return r;
   }
   const QPoint c = Centre(size);
   if (b == MouseButton::kLeft) {
-    scene_.AddFacePoint(PlaneOf(role_), p.x(), p.y(), c.x(), c.y());
+    if (scene_.editMode == kModeCreateFace) scene_.AddFacePoint(PlaneOf(role_), p.x(), p.y(), c.x(), c.y(), SnapStep());
   } else {
     // The cursor supplies the coordinate the clicked pane does not show; a right click sets the
     // two it does.
@@ -52,8 +68,21 @@ PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
   return r;
 }
 
-PaneResult PaneInput::ButtonUp(MouseButton b, QPoint, QSize) {
+PaneResult PaneInput::ButtonUp(MouseButton b, QPoint p, QSize size) {
   PaneResult r;
+  if (b == MouseButton::kLeft && IsOrtho(role_) && scene_.editMode == kModeCreateBox && tools().boxing) {
+    // The box as the release point gives it (normally where the last motion was).
+    PaneTools& t = tools();
+    const QPoint c = Centre(size);
+    CVector lo, hi;
+    if (scene_.BoxFromDrag(PlaneOf(role_), dragStart_.x(), dragStart_.y(), p.x(), p.y(), c.x(), c.y(), SnapStep(),
+                           lo, hi)) {
+      t.boxMin = lo;
+      t.boxMax = hi;
+    }
+    scene_.AddBox(t.boxMin, t.boxMax);
+    t.boxing = false;
+  }
   if (b == MouseButton::kMiddle) {
     middleDown_ = false;
     r.refresh3D = IsOrtho(role_);
@@ -72,7 +101,7 @@ PaneResult PaneInput::ButtonUp(MouseButton b, QPoint, QSize) {
   return r;
 }
 
-PaneResult PaneInput::Move(QPoint p, QSize size) {
+PaneResult PaneInput::Move(QPoint p, QSize size, bool shift) {
   PaneResult r;
   const int dx = p.x() - dragCurrent_.x(), dy = p.y() - dragCurrent_.y();
   if (IsOrtho(role_)) {
@@ -89,11 +118,38 @@ PaneResult PaneInput::Move(QPoint p, QSize size) {
                               c.y());
           break;
         case kModeMove: {
+          const double step = SnapStep();
+          if (haveFrom_ && (step > 0.0 || whole_)) {
+            // The whole displacement since the press, each axis to a multiple of the step.
+            const ModelPixels t = FromPane(plane, p.x() - dragStart_.x(), p.y() - dragStart_.y(), 0, 0, 0.0);
+            const float z = scene_.zoom;
+            ApplyWhole([&]() {
+              scene_.TranslateSelected(SnapToStep(UnitsFromPixels(t.x, z), step),
+                                       SnapToStep(UnitsFromPixels(t.y, z), step),
+                                       SnapToStep(UnitsFromPixels(t.z, z), step));
+            });
+            break;
+          }
           const ModelPixels d = FromPane(plane, dx, dy, 0, 0, 0.0);
           scene_.MoveSelected(static_cast<float>(d.x), static_cast<float>(d.y), static_cast<float>(d.z));
           break;
         }
-        case kModeRotate: scene_.RotateSelected(plane, static_cast<float>(dx + dy), s.x(), s.y()); break;
+        case kModeRotate:
+          if (haveFrom_ && (shift || whole_)) {
+            const double total = (p.x() - dragStart_.x()) + (p.y() - dragStart_.y());
+            const double angle = shift ? SnapToStep(total, kRotationSnapDegrees) : total;
+            ApplyWhole([&]() { scene_.RotateSelected(plane, static_cast<float>(angle), s.x(), s.y()); });
+            break;
+          }
+          scene_.RotateSelected(plane, static_cast<float>(dx + dy), s.x(), s.y());
+          break;
+        case kModeCreateBox:
+          if (!boxCancelled_) {
+            PaneTools& t = tools();
+            t.boxing = scene_.BoxFromDrag(plane, dragStart_.x(), dragStart_.y(), p.x(), p.y(), c.x(), c.y(),
+                                          SnapStep(), t.boxMin, t.boxMax);
+          }
+          break;
         case kModeSize: scene_.SizeSelected(plane, static_cast<float>(dx + dy), s.x(), s.y()); break;
         case kModeStretch:
           scene_.StretchSelected(plane, static_cast<float>(dx), static_cast<float>(dy), s.x(), s.y());
@@ -141,6 +197,15 @@ PaneResult PaneInput::KeyDown(Key k) {
     ShiftShown(PlaneOf(role_), pan_, du, dv);
   }
   if (k == Key::kEnter) Change(EditKind::kCommitFace, [this]() { scene_.CommitFace(); });
+  if (k == Key::kEscape) {
+    // Escape drops the box being dragged, else the face being built (neither is in the document).
+    if (leftDown_ && IsOrtho(role_) && scene_.editMode == kModeCreateBox) {
+      boxCancelled_ = true;
+      tools().boxing = false;
+    } else {
+      scene_.DropFace();
+    }
+  }
   PaneResult r;
   r.refresh3D = true;
   return r;
@@ -151,6 +216,9 @@ OrthoOverlay PaneInput::Overlay() const {
   o.selecting = leftDown_ || rightDown_;
   o.dragStart = dragStart_;
   o.dragCurrent = dragCurrent_;
+  o.box = tools().boxing;
+  o.boxMin = tools().boxMin;
+  o.boxMax = tools().boxMax;
   return o;
 }
 

@@ -8,6 +8,7 @@
 
 #include "render/ortho_painter.h"
 #include "scene/meshwright.h"
+#include "scene/snap.h"
 #include "view/pane_host.h"
 
 namespace mw {
@@ -20,7 +21,15 @@ inline Plane PlaneOf(PaneRole r) {
 }
 
 enum class MouseButton { kLeft, kRight, kMiddle };
-enum class Key { kLeft, kUp, kRight, kDown, kEnter, kOther };
+enum class Key { kLeft, kUp, kRight, kDown, kEnter, kEscape, kOther };
+
+// Editing aids the three orthographic panes share: grid snapping, and the box being dragged (all
+// panes draw its outline).
+struct PaneTools {
+  GridSnap snap;
+  bool boxing = false;
+  CVector boxMin, boxMax;
+};
 
 // What a handler asks the caller to do afterwards.
 struct PaneResult {
@@ -48,12 +57,18 @@ class PaneInput {
   // `size` is the pane's client size, for the pane centre.
   PaneResult ButtonDown(MouseButton b, QPoint p, QSize size);
   PaneResult ButtonUp(MouseButton b, QPoint p, QSize size);
-  PaneResult Move(QPoint p, QSize size);
+  // `shift`: Shift is held (rotation turns in whole 15-degree steps).
+  PaneResult Move(QPoint p, QSize size, bool shift = false);
   PaneResult Wheel(int delta);
   PaneResult KeyDown(Key k);
 
   // The selection rectangle to draw, when one is being dragged.
   OrthoOverlay Overlay() const;
+
+  // Snapping and the box outline, shared with the other orthographic panes (none: no snapping).
+  void SetTools(PaneTools* tools) { tools_ = tools; }
+  PaneTools& tools() { return tools_ ? *tools_ : ownTools_; }
+  const PaneTools& tools() const { return tools_ ? *tools_ : ownTools_; }
 
  private:
   QPoint Centre(QSize size) const;
@@ -62,11 +77,21 @@ class PaneInput {
   bool EditingButtonDown() const { return leftDown_ || rightDown_ || (middleDown_ && !IsOrtho(role_)); }
   EditKind DragKind(MouseButton b) const;
   void Change(EditKind kind, const std::function<void()>& change);
+  double SnapStep() const { return tools().snap.StepAt(scene_.zoom); }
+  // A snapped drag puts the selection back where the drag began and applies the whole
+  // displacement or turn again; once it has, the rest of the drag goes the same way.
+  void ApplyWhole(const std::function<void()>& apply);
 
   CMeshwright& scene_;
   PanOffsets& pan_;
   PaneRole role_;
   PaneHost* host_;
+  PaneTools* tools_ = nullptr;
+  PaneTools ownTools_;
+  std::vector<CVector> dragFrom_;  // the selection's positions at the press of a move or turn
+  bool haveFrom_ = false;          // dragFrom_ was taken at this drag's press
+  bool whole_ = false;             // this drag applies whole displacements (ApplyWhole)
+  bool boxCancelled_ = false;      // Escape dropped this drag's box
   bool editing_ = false;
   QPoint dragCurrent_, dragStart_;
   bool leftDown_ = false, rightDown_ = false, middleDown_ = false;

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 
+#include "io/document_io.h"
+#include "scene/frame_view.h"
 #include "tests/support/test_support.h"
 
 namespace mw {
@@ -255,6 +258,55 @@ TEST(Mwconv, EachFailureNamesTheFileOnceInJapanese) {
   r = Mwconv(Q(dir / "a.mwr") + " " + Q(dir / "c.txt"), true);
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "mwconv: " + (dir / "c.txt").string() + ": 対応していない種類のファイルです。\n");
+}
+
+TEST(Mwconv, FrameSetsTheCameraAsTheProgramsFrameAllBeforeWriting) {
+  test::TempDir dir;
+  const std::filesystem::path cockpit = std::filesystem::path(MW_TESTDATA_DIR) / "mqo/vastspace_A10-cockpit.mqo";
+  MW_REQUIRE_TESTDATA();
+  // The option may come anywhere before the output.
+  ASSERT_EQ(Mwconv(Q(cockpit) + " --frame " + Q(dir / "a.mwr")).status, 0);
+  ASSERT_EQ(Mwconv("--frame " + Q(cockpit) + " " + Q(dir / "b.mwr")).status, 0);
+  ASSERT_EQ(Mwconv(Q(cockpit) + " " + Q(dir / "plain.mwr")).status, 0);
+
+  CMeshwright expected;
+  expected.ResetScene();
+  ASSERT_TRUE(OpenDocumentFile(expected, cockpit.string()).ok());
+  PanOffsets pan;
+  ASSERT_TRUE(FrameScene(expected, pan, DefaultViewports(), false));
+  for (const char* name : {"a.mwr", "b.mwr"}) {
+    CMeshwright got;
+    got.ResetScene();
+    ASSERT_TRUE(OpenDocumentFile(got, (dir / name).string()).ok());
+    EXPECT_EQ(got.camera.translation, expected.camera.translation) << name;
+    EXPECT_EQ(got.camera.rotation, CVector(20, 10, 0));  // framing turns nothing
+    // Every vertex in front of the camera, inside the default perspective pane.
+    got.zoom = expected.zoom;
+    got.viewportWidth = static_cast<float>(DefaultViewports().perspective.width);
+    got.viewportHeight = static_cast<float>(DefaultViewports().perspective.height);
+    for (const CModel& m : got.models)
+      for (const CVertex& v : m.vertices) {
+        const CVector n = PerspectiveNdc(got, v.position);
+        EXPECT_LT(std::fabs(n.x), 1.0f);
+        EXPECT_LT(std::fabs(n.y), 1.0f);
+        EXPECT_LT(std::fabs(n.z), 1.0f);
+      }
+  }
+  CMeshwright plain;
+  plain.ResetScene();
+  ASSERT_TRUE(OpenDocumentFile(plain, (dir / "plain.mwr").string()).ok());
+  EXPECT_EQ(plain.camera.translation, CVector(0, 0, -2000));
+
+  // --info shows the framed camera; with nothing visible the camera stays.
+  RunResult info = Mwconv("--info --summary --frame " + Q(cockpit));
+  EXPECT_EQ(info.status, 0);
+  EXPECT_EQ(info.out.find("\"translation\":[0,0,-2000]"), std::string::npos) << info.out;
+  ASSERT_EQ(Mwconv("--new " + Q(dir / "empty.mwr")).status, 0);
+  info = Mwconv("--info --frame " + Q(dir / "empty.mwr"));
+  EXPECT_EQ(info.status, 0);
+  EXPECT_NE(info.out.find("\"translation\":[0,0,-2000]"), std::string::npos) << info.out;
+  EXPECT_EQ(Mwconv("--frame").status, 2);
+  EXPECT_EQ(Mwconv("--frame " + Q(dir / "out.mwr")).status, 2);
 }
 
 TEST(Mwconv, UsageErrors) {

@@ -218,7 +218,7 @@ TEST_F(Input, EveryChangeIsReportedBeforeItHappensAndEachDragIsOneBracket) {
   // The drag's kind comes from the mode and, when selecting, the button.
   const std::pair<std::int32_t, EditKind> kinds[] = {
       {kModeSelect, EditKind::kSelect}, {kModeMove, EditKind::kMove},       {kModeRotate, EditKind::kRotate},
-      {kModeSize, EditKind::kSize},     {kModeStretch, EditKind::kStretch}, {kModeCreateBox, EditKind::kOtherDrag}};
+      {kModeSize, EditKind::kSize},     {kModeStretch, EditKind::kStretch}, {kModeCreateBox, EditKind::kCreateBox}};
   PaneInput top(scene, pan, PaneRole::kTop, &rec.host);
   for (const auto& [mode, kind] : kinds) {
     scene.editMode = mode;
