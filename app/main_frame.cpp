@@ -513,25 +513,22 @@ bool CMainFrame::FrameView(bool selectedOnly) {
   doc_.Edit(EditKind::kCamera, [&]() { framed = FrameScene(scene_, pan, sizes, selectedOnly); });
   orthoShared_.pan = pan;
   if (!framed)
-    statusBar()->showMessage(selectedOnly ? QStringLiteral("選択された頂点がありません")
-                                          : QStringLiteral("表示する頂点がありません"),
-                             3000);
+    statusBar()->showMessage(
+        selectedOnly ? QStringLiteral("選択された頂点がありません") : QStringLiteral("表示する頂点がありません"), 3000);
   Refresh3D();
   return framed;
 }
 
-void CMainFrame::FrameIfOutside() {
+void CMainFrame::FrameIfOutside(bool mayWait) {
   const FrameViewports sizes = Viewports();
   const bool laidOut = std::all_of(std::begin(sizes.ortho), std::end(sizes.ortho),
                                    [](PaneSize s) { return s.width > 8 && s.height > 8; });
   if (!laidOut || !isVisible()) {
-    // Opened before the window was shown (the command line): once the panes have their sizes.
-    QMetaObject::invokeMethod(
-        this,
-        [this]() {
-          if (isVisible()) FrameIfOutside();
-        },
-        Qt::QueuedConnection);
+    // Opened before the window was laid out (the command line): once more when the events that
+    // give the panes their sizes have been handled; panes too small to show anything are left.
+    if (mayWait)
+      QMetaObject::invokeMethod(
+          this, [this]() { FrameIfOutside(false); }, Qt::QueuedConnection);
     return;
   }
   if (AllVisibleInPanes(scene_, orthoShared_.pan, sizes)) return;

@@ -69,7 +69,7 @@ class CMainFrame : public QMainWindow {
   // changes); false, with a word in the status bar, when there is none.
   bool FrameView(bool selectedOnly);
   // Frames everything when some visible vertex lies outside a pane.
-  void FrameIfOutside();
+  void FrameIfOutside(bool mayWait = true);
   // Grid snapping and the box being dragged, shared by the orthographic panes.
   PaneTools& paneTools() { return orthoShared_.tools; }
   const PanOffsets& pan() const { return orthoShared_.pan; }

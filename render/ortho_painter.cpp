@@ -229,8 +229,7 @@ void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, 
   for (const QPoint& p : points) Marker(painter, p, kBlue);
 }
 
-void DrawBoxOutline(QPainter& painter, Plane plane, QPoint centre, float zoom, const CVector& min,
-                    const CVector& max) {
+void DrawBoxOutline(QPainter& painter, Plane plane, QPoint centre, float zoom, const CVector& min, const CVector& max) {
   // Seen along an axis a box is the rectangle between its two extreme corners.
   const QPoint a = Project(plane, min, centre, zoom), b = Project(plane, max, centre, zoom);
   painter.setPen(Pen(kBlue));

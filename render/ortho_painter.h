@@ -40,7 +40,6 @@ void DrawVertices(QImage& image, const CMeshwright& scene, Plane plane, QPoint c
 void DrawSelectionRectangle(QPainter& painter, QPoint from, QPoint to);
 void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, QPoint centre, const QRect& rect);
 // The outline of a box being dragged (blue), as the pane shows it.
-void DrawBoxOutline(QPainter& painter, Plane plane, QPoint centre, float zoom, const CVector& min,
-                    const CVector& max);
+void DrawBoxOutline(QPainter& painter, Plane plane, QPoint centre, float zoom, const CVector& min, const CVector& max);
 
 }  // namespace mw

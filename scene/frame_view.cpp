@@ -134,8 +134,8 @@ FrameView ComputeFrame(const CMeshwright& scene, const Bounds& b, const FrameVie
   distance = std::min(distance, kFar - radius * (1.0 + kMargin));
   distance = std::max(distance, kNear + radius * (1.0 + kMargin));
   const D3 turned = Turn(scene.camera, D3{centre.x * s, centre.y * s, centre.z * s});
-  f.cameraTranslation = CVector(static_cast<float>(-turned.x), static_cast<float>(-turned.y),
-                                static_cast<float>(-distance - turned.z));
+  f.cameraTranslation =
+      CVector(static_cast<float>(-turned.x), static_cast<float>(-turned.y), static_cast<float>(-distance - turned.z));
   return f;
 }
 

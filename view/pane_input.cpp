@@ -75,8 +75,8 @@ PaneResult PaneInput::ButtonUp(MouseButton b, QPoint p, QSize size) {
     PaneTools& t = tools();
     const QPoint c = Centre(size);
     CVector lo, hi;
-    if (scene_.BoxFromDrag(PlaneOf(role_), dragStart_.x(), dragStart_.y(), p.x(), p.y(), c.x(), c.y(), SnapStep(),
-                           lo, hi)) {
+    if (scene_.BoxFromDrag(PlaneOf(role_), dragStart_.x(), dragStart_.y(), p.x(), p.y(), c.x(), c.y(), SnapStep(), lo,
+                           hi)) {
       t.boxMin = lo;
       t.boxMax = hi;
     }
@@ -146,8 +146,8 @@ PaneResult PaneInput::Move(QPoint p, QSize size, bool shift) {
         case kModeCreateBox:
           if (!boxCancelled_) {
             PaneTools& t = tools();
-            t.boxing = scene_.BoxFromDrag(plane, dragStart_.x(), dragStart_.y(), p.x(), p.y(), c.x(), c.y(),
-                                          SnapStep(), t.boxMin, t.boxMax);
+            t.boxing = scene_.BoxFromDrag(plane, dragStart_.x(), dragStart_.y(), p.x(), p.y(), c.x(), c.y(), SnapStep(),
+                                          t.boxMin, t.boxMax);
           }
           break;
         case kModeSize: scene_.SizeSelected(plane, static_cast<float>(dx + dy), s.x(), s.y()); break;

@@ -1,8 +1,8 @@
 // Framing, grid snapping and boxes in the real window: menus, keys, toolbar, opening documents.
 #include <QMenuBar>
-#include <cmath>
 #include <QStatusBar>
 #include <QToolBar>
+#include <cmath>
 
 #include "app/commands.h"
 #include "scene/frame_view.h"
@@ -129,7 +129,7 @@ TEST_F(AppTest, HomeFramesEverythingVisibleAndFTheSelectionAsOneStep) {
   const CAnimation camera = scene_.camera;
   QTest::keyClick(face, Qt::Key_Home);
   EXPECT_TRUE(AllVisibleInPanes(scene_, frame_->pan(), frame_->Viewports()));
-  EXPECT_GT(scene_.zoom, 100.0f);  // 37 units across fill a pane
+  EXPECT_GT(scene_.zoom, 100.0f);           // 37 units across fill a pane
   EXPECT_EQ(doc_->undoStack().count(), 1);  // the camera moved: one step
   frame_->Execute(kCmdUndo);
   EXPECT_EQ(scene_.camera.translation, camera.translation);

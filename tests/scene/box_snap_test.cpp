@@ -100,7 +100,7 @@ TEST(Box, ADragInEachPlaneMakesAClosedOutwardBoxOfTheDraggedSize) {
 TEST(Box, NoAreaNoBoxAndNothingForALockedOrMissingModel) {
   CMeshwright s = NewDocument();
   CVector lo, hi;
-  EXPECT_FALSE(s.BoxFromDrag(kPlaneFace, 10, 10, 10, 90, 0, 0, 0.0, lo, hi));  // a line
+  EXPECT_FALSE(s.BoxFromDrag(kPlaneFace, 10, 10, 10, 90, 0, 0, 0.0, lo, hi));   // a line
   EXPECT_FALSE(s.BoxFromDrag(kPlaneFace, 10, 10, 12, 90, 0, 0, 50.0, lo, hi));  // a line once snapped
   EXPECT_FALSE(s.BoxFromDrag(static_cast<Plane>(3), 0, 0, 50, 50, 0, 0, 0.0, lo, hi));
   ASSERT_TRUE(s.BoxFromDrag(kPlaneFace, 10, 10, 60, 90, 0, 0, 0.0, lo, hi));
@@ -130,8 +130,8 @@ TEST(Box, SnappedCornersLieOnTheGrid) {
 TEST(Snap, StepFollowsTheZoomAsOneTwoOrFiveTimesAPowerOfTen) {
   EXPECT_EQ(GridStepAt(100.0f), 50.0);
   EXPECT_EQ(GridStepAt(1000.0f), 5.0);
-  EXPECT_EQ(GridStepAt(37.0f), 100.0);   // 135 units: 100 is nearer than 200 by ratio
-  EXPECT_EQ(GridStepAt(13.0f), 500.0);   // 385 units
+  EXPECT_EQ(GridStepAt(37.0f), 100.0);            // 135 units: 100 is nearer than 200 by ratio
+  EXPECT_EQ(GridStepAt(13.0f), 500.0);            // 385 units
   EXPECT_NEAR(GridStepAt(3.0e6f), 0.002, 1e-12);  // 0.00167 units
   EXPECT_EQ(GridStepAt(0.0f), 50.0);
   EXPECT_EQ(GridStepAt(NAN), 50.0);
@@ -154,8 +154,8 @@ TEST(Snap, RoundsToTheNearestMultipleAndLeavesWhatItCannotSnap) {
   EXPECT_EQ(SnapToStep(2.5, -1.0), 2.5);
   EXPECT_EQ(SnapToStep(2.5, NAN), 2.5);
   EXPECT_TRUE(std::isinf(SnapToStep(INFINITY, 1.0)));
-  EXPECT_EQ(SnapToGrid(CVector(1.0f, -1.0f, 0.2f), 0.37), CVector(static_cast<float>(3 * 0.37),
-                                                                   static_cast<float>(-3 * 0.37), 0.37f));
+  EXPECT_EQ(SnapToGrid(CVector(1.0f, -1.0f, 0.2f), 0.37),
+            CVector(static_cast<float>(3 * 0.37), static_cast<float>(-3 * 0.37), 0.37f));
 }
 
 TEST(Snap, FaceBuildingClicksPutNewCornersOnTheGrid) {
@@ -166,8 +166,8 @@ TEST(Snap, FaceBuildingClicksPutNewCornersOnTheGrid) {
   const CModel& m = s.models[0];
   ASSERT_EQ(m.pendingVertices.size(), 1u);
   // 100 px = 72.99 units -> 197 steps; -50 px = -36.50 units -> -99 steps; 3.65 -> 10 steps.
-  EXPECT_EQ(m.pendingVertices[0].position, CVector(static_cast<float>(197 * 0.37), static_cast<float>(-99 * 0.37),
-                                                   static_cast<float>(10 * 0.37)));
+  EXPECT_EQ(m.pendingVertices[0].position,
+            CVector(static_cast<float>(197 * 0.37), static_cast<float>(-99 * 0.37), static_cast<float>(10 * 0.37)));
   // A click a little off the same grid point reuses the corner's vertex once committed.
   s.AddFacePoint(kPlaneFace, 200, 50, 0, 0, 0.37);
   s.CommitFace();
@@ -184,8 +184,8 @@ TEST(Snap, FaceBuildingClicksPutNewCornersOnTheGrid) {
 TEST(FaceBuilding, DropForgetsTheFaceUnderConstructionOnly) {
   CMeshwright s = NewDocument();
   s.models[0].vertices = {CVertex(0, 0, 0)};
-  s.AddFacePoint(kPlaneTop, 0, 0, 0, 0);    // the existing vertex
-  s.AddFacePoint(kPlaneTop, 50, 0, 0, 0);   // a new one
+  s.AddFacePoint(kPlaneTop, 0, 0, 0, 0);   // the existing vertex
+  s.AddFacePoint(kPlaneTop, 50, 0, 0, 0);  // a new one
   ASSERT_EQ(s.models[0].pendingFace.indices.size(), 2u);
   s.DropFace();
   EXPECT_TRUE(s.models[0].pendingFace.indices.empty());

@@ -102,15 +102,15 @@ struct Case {
 TEST(FrameAll, EveryVertexLandsInsideEveryPaneFarAwayAndAtExtremeScales) {
   const Case cases[] = {
       {CVector(0, 0, 0), CVector(200, 200, 200), true},
-      {CVector(1.0e6f, -2.0e6f, 3.7e5f), CVector(37, 1.3f, 910), true},  // far away, flat
-      {CVector(-4321.5f, 77.7f, 12345.6f), CVector(1.3f, 2.1f, 0.77f), true},        // small, off-centre
-      {CVector(-43.2f, 7.77f, 123.4f), CVector(0.013f, 0.021f, 0.0077f), true},      // tiny, off-centre
+      {CVector(1.0e6f, -2.0e6f, 3.7e5f), CVector(37, 1.3f, 910), true},          // far away, flat
+      {CVector(-4321.5f, 77.7f, 12345.6f), CVector(1.3f, 2.1f, 0.77f), true},    // small, off-centre
+      {CVector(-43.2f, 7.77f, 123.4f), CVector(0.013f, 0.021f, 0.0077f), true},  // tiny, off-centre
       // Tiny and far: filling the panes would put the origin further off than they can draw.
       {CVector(-4321.5f, 77.7f, 12345.6f), CVector(0.013f, 0.021f, 0.0077f), false},
-      {CVector(0.25f, -0.5f, 0.125f), CVector(3e-5f, 7e-5f, 1e-5f), true},  // microscopic
+      {CVector(0.25f, -0.5f, 0.125f), CVector(3e-5f, 7e-5f, 1e-5f), true},        // microscopic
       {CVector(5.0e7f, -3.0e7f, 1.0e7f), CVector(1.0e7f, 3.3e6f, 9.1e6f), true},  // huge
-      {CVector(1.0e9f, 2.0e9f, -3.0e9f), CVector(10, 10, 10), false},  // beyond what panes can scroll to
-      {CVector(-3e37f, 1e37f, 0), CVector(1e37f, 1e37f, 1e37f), true},  // near the float limit
+      {CVector(1.0e9f, 2.0e9f, -3.0e9f), CVector(10, 10, 10), false},             // beyond what panes can scroll to
+      {CVector(-3e37f, 1e37f, 0), CVector(1e37f, 1e37f, 1e37f), true},            // near the float limit
       {CVector(100, 200, 300), CVector(500, 0, 0), true},  // a line along x: the other spans are 0
   };
   const FrameViewports sizes = Sizes();
