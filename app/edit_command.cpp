@@ -19,7 +19,8 @@ QString EditName(EditKind kind) {
     case EditKind::kNumericSize: return QStringLiteral("数値入力でサイズ");
     case EditKind::kNumericStretch: return QStringLiteral("数値入力でストレッチ");
     case EditKind::kCommitFace: return QStringLiteral("面作成");
-    case EditKind::kDelete: return QStringLiteral("切り取り");
+    case EditKind::kDelete: return QStringLiteral("削除");
+    case EditKind::kCut: return QStringLiteral("切り取り");
     case EditKind::kAssignMaterial: return QStringLiteral("材質の指定");
     case EditKind::kSelectAll: return QStringLiteral("頂点全選択");
     case EditKind::kDeselectAll: return QStringLiteral("頂点全非選択");
@@ -37,6 +38,8 @@ QString EditName(EditKind kind) {
     case EditKind::kMaterialDelete: return QStringLiteral("マテリアルの削除");
     case EditKind::kMaterialEdit: return QStringLiteral("マテリアルの変更");
     case EditKind::kImport: return QStringLiteral("読み込み");
+    case EditKind::kDuplicate: return QStringLiteral("複製");
+    case EditKind::kPaste: return QStringLiteral("貼り付け");
   }
   return QString();
 }

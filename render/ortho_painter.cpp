@@ -156,7 +156,7 @@ void DrawGrid(QPainter& painter, const QRect& rect, QPoint c, float zoom) {
   painter.drawLine(0, c.y(), right, c.y());
   painter.drawLine(c.x(), 0, c.x(), bottom);
   painter.setPen(Pen(kGrid, Qt::DotLine));
-  const int d = std::isfinite(zoom) ? static_cast<int>(zoom) : 100;
+  const int d = GridPixels(zoom);
   for (int step : {d, d / 2}) {
     painter.drawLine(0, c.y() - step, right, c.y() - step);
     painter.drawLine(0, c.y() + step, right, c.y() + step);

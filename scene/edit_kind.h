@@ -26,7 +26,8 @@ enum class EditKind : std::uint8_t {
   kNumericStretch,
   // Commands.
   kCommitFace,
-  kDelete,
+  kDelete,  // the selection deleted outright
+  kCut,     // the same, its faces copied to the clipboard first
   kAssignMaterial,
   kSelectAll,
   kDeselectAll,
@@ -47,6 +48,9 @@ enum class EditKind : std::uint8_t {
   kMaterialEdit,
   // Reading a Metasequoia document into the open one.
   kImport,
+  // Copies of the selected faces: in place, or from the clipboard into the current model.
+  kDuplicate,
+  kPaste,
 };
 
 // Edits that change only which vertices are selected: they can be taken back, but they leave the

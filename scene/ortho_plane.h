@@ -88,6 +88,22 @@ inline double WholeUnitsFromPixels(int pixels, float zoom) {
 // Pixels as model units, not rounded to whole units: pixels / zoom x 100 (face corners, move drags).
 inline float UnitsFromPixels(double pixels, float zoom) { return static_cast<float>(pixels / zoom * 100.0); }
 
+// The grid the panes draw: dotted lines GridPixels and half of that from the centre. Zoom is whole
+// pixels per 100 model units (truncated); a non-finite zoom draws as 100.
+inline int GridPixels(float zoom) {
+  if (!std::isfinite(zoom)) return 100;
+  return zoom >= 1e8f ? 100000000 : zoom <= -1e8f ? -100000000 : static_cast<int>(zoom);
+}
+
+// One grid step in model units: the distance between neighbouring drawn lines, half the grid
+// (the whole grid where half of it is under a pixel). Zoom below 1 or non-finite (a blank scene)
+// gives the step at zoom 100.
+inline float GridStepUnits(float zoom) {
+  if (!std::isfinite(zoom) || zoom < 1.0f) return 50.0f;
+  const int d = GridPixels(zoom);
+  return UnitsFromPixels(d >= 2 ? d / 2 : d, zoom);
+}
+
 // ---- Model positions and the pane ----
 
 struct ViewPoint {

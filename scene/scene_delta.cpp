@@ -441,7 +441,8 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       if (hasModel) parts.push_back(std::make_unique<FacePart>(scene, current));
       break;
     case EditKind::kOtherDrag: break;
-    case EditKind::kDelete: {
+    case EditKind::kDelete:
+    case EditKind::kCut: {
       auto p = std::make_unique<RecordsPart>();
       for (std::size_t i = 0; i < count; ++i)
         if (DeleteMayChange(scene.models[i])) p->records.emplace_back(i, scene.models[i]);
@@ -488,6 +489,29 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
     case EditKind::kMaterialDelete:
       if (scene.HasCurrentMaterial()) parts.push_back(std::make_unique<MaterialsPart>(scene));
       break;
+    case EditKind::kDuplicate: {
+      // Every selection may go; the models with a fully selected face grow.
+      parts.push_back(std::make_unique<SelectionPart>(scene));
+      auto p = std::make_unique<RecordsPart>();
+      for (std::size_t i = 0; i < count; ++i) {
+        const CModel& m = scene.models[i];
+        if (m.IsEditable() && std::any_of(m.faces.begin(), m.faces.end(),
+                                          [&m](const CFace& f) { return CornersAllSelected(m, f); }))
+          p->records.emplace_back(i, m);
+      }
+      parts.push_back(std::move(p));
+      break;
+    }
+    case EditKind::kPaste: {
+      parts.push_back(std::make_unique<SelectionPart>(scene));
+      auto p = std::make_unique<RecordsPart>();
+      if (hasModel && scene.models[current].IsEditable()) p->records.emplace_back(current, scene.models[current]);
+      parts.push_back(std::move(p));
+      auto materials = std::make_unique<MaterialsPart>(scene);
+      materials->onlyAdds = true;
+      parts.push_back(std::move(materials));
+      break;
+    }
     case EditKind::kImport: {
       parts.push_back(std::make_unique<ListPart>(scene, count, 0));
       auto materials = std::make_unique<MaterialsPart>(scene);

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "scene/archive.h"
+#include "scene/fragment.h"
 
 namespace mw {
 namespace {
@@ -104,7 +105,7 @@ std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& 
   const auto r = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   const float a = Awkward(rng) / 10.0f, b = Awkward(rng) / 10.0f;
   const int px = r(200) - 100, py = r(200) - 100;
-  switch (r(24)) {
+  switch (r(26)) {
     case 0:  // a drag of several motion events
       return {EditKind::kMove, [a, b](CMeshwright& sc) {
                 for (int i = 0; i < 5; ++i) sc.MoveSelected(a, b, 1.0f);
@@ -177,6 +178,13 @@ std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& 
                 m.texture = "t.bmp";
                 m.UpdateMaterialColors();
                 sc.ApplyDefaultUVs(m.id);
+              }};
+    case 24: return {EditKind::kDuplicate, [a](CMeshwright& sc) { DuplicateSelection(sc, CVector(a, 50.0f, -a)); }};
+    case 25:  // a copy of the scene's own selection, materials matched by name or added
+      return {EditKind::kPaste, [](CMeshwright& sc) {
+                SceneFragment f = ExtractSelection(sc);
+                for (CMaterial& m : f.materials) m.name += "'";
+                PasteFragment(sc, f);
               }};
     default: {
       const unsigned seed = static_cast<unsigned>(rng());
