@@ -36,6 +36,8 @@ enum Command : int {
   kCmdFrameAll = 32920,
   kCmdFrameSelection = 32921,
   kCmdSnapToGrid = 32922,
+  kCmdDuplicate = 32940,
+  kCmdDelete = 32941,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

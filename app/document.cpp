@@ -1,14 +1,19 @@
 #include "app/document.h"
 
+#include <QClipboard>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QSettings>
 
+#include "app/clipboard.h"
 #include "app/commands.h"
 #include "app/edit_command.h"
 #include "app/settings.h"
 #include "app/ui_seam.h"
 #include "io/document_formats.h"
 #include "io/document_io.h"
+#include "scene/fragment.h"
 #include "scene/meshwright.h"
 #include "scene/texture_service.h"
 
@@ -262,8 +267,43 @@ bool CMeshwrightDoc::Recover(const QString& path) {
   return true;
 }
 
-void CMeshwrightDoc::Cut() {
+void CMeshwrightDoc::Delete() {
   Edit(EditKind::kDelete, [this]() { scene_.DeleteSelection(); });
+}
+
+void CMeshwrightDoc::Cut() {
+  if (!Copy()) return;
+  Edit(EditKind::kCut, [this]() { scene_.DeleteSelection(); });
+}
+
+bool CMeshwrightDoc::Copy() {
+  const SceneFragment fragment = ExtractSelection(scene_);
+  if (fragment.Empty()) return false;
+  std::unique_ptr<QMimeData> data(FragmentMimeData(fragment));
+  if (static_cast<std::size_t>(data->data(QString::fromLatin1(kFragmentMimeType)).size()) > kMaxFragmentBytes) {
+    Ui().Message(nullptr, QStringLiteral("選択範囲が大きすぎるため、コピーできません。"), QMessageBox::Warning);
+    return false;
+  }
+  QGuiApplication::clipboard()->setMimeData(data.release());
+  return true;
+}
+
+bool CMeshwrightDoc::Paste() {
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  if (!HasFragment(data)) return false;
+  SceneFragment fragment;
+  if (!FragmentFromMimeData(*data, fragment).ok()) {
+    Ui().Message(nullptr, QStringLiteral("クリップボードの内容は貼り付けられません。"), QMessageBox::Warning);
+    return false;
+  }
+  bool pasted = false;
+  Edit(EditKind::kPaste, [this, &fragment, &pasted]() { pasted = PasteFragment(scene_, fragment); });
+  return pasted;
+}
+
+void CMeshwrightDoc::Duplicate(const CVector& offset) {
+  if (!HasSelectedFaces(scene_)) return;
+  Edit(EditKind::kDuplicate, [this, &offset]() { DuplicateSelection(scene_, offset); });
 }
 
 void CMeshwrightDoc::SelectAll(bool select) {

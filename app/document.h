@@ -11,6 +11,7 @@
 
 #include "scene/edit_kind.h"
 #include "scene/scene_delta.h"
+#include "scene/vector.h"
 
 namespace mw {
 
@@ -78,7 +79,19 @@ class CMeshwrightDoc : public QObject {
   bool editing() const { return editDepth_ > 0; }
 
   // Scene commands.
+  // Deletes the selection (the fully selected faces, then every vertex no face uses).
+  void Delete();
+  // Copies the fully selected faces to the clipboard, then deletes the selection as Delete does.
+  // Nothing is deleted when the copy failed.
   void Cut();
+  // Puts the fully selected faces, their vertices and materials on the system clipboard. False
+  // (clipboard untouched, the user told why) when nothing is selected or the copy is too large.
+  bool Copy();
+  // Adds the clipboard's fragment to the current model, selected. A damaged or foreign payload is
+  // refused with a message and changes nothing.
+  bool Paste();
+  // Copies the fully selected faces in place, moved by `offset`, the copies selected.
+  void Duplicate(const CVector& offset);
   void SelectAll(bool select);
   void AssignCurrentMaterial();
   void ToggleSmoothing();

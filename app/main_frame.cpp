@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -20,6 +21,7 @@
 #include <cmath>
 
 #include "app/about_dialog.h"
+#include "app/clipboard.h"
 #include "app/commands.h"
 #include "app/document.h"
 #include "app/icons.h"
@@ -30,6 +32,7 @@
 #include "app/ui_seam.h"
 #include "io/document_formats.h"
 #include "platform/paths.h"
+#include "scene/fragment.h"
 #include "scene/frame_view.h"
 #include "scene/meshwright.h"
 #include "view/numeric_dialogs.h"
@@ -57,6 +60,8 @@ const CommandText kCommands[] = {
     {kCmdCut, "切り取り\tCtrl+X(&T)", "選択範囲の面を切り取り", "切り取り"},
     {kCmdCopy, "コピー\tCtrl+C(&C)", "選択範囲をコピーしてクリップボードに保存", "コピー"},
     {kCmdPaste, "貼り付け\tCtrl+V(&P)", "クリップボードの内容を貼り付け", "貼り付け"},
+    {kCmdDuplicate, "複製\tCtrl+D(&D)", "選択範囲の面を複製してグリッド1目盛りずらす", "複製"},
+    {kCmdDelete, "削除\tDelete(&L)", "選択範囲の面を削除", "削除"},
     {kCmdSelectAll, "頂点全選択(&A)", "頂点を全て選択", "頂点全選択"},
     {kCmdDeselectAll, "頂点全非選択(&C)", "頂点を全て選択解除", "頂点全非選択"},
     {kCmdModeSelect, "選択(&S)", "頂点を選択", "頂点を選択"},
@@ -181,7 +186,8 @@ void CMainFrame::BuildActions() {
       a->setCheckable(true);
     // Only toolbar commands have pictures; a checkable menu item with a picture would show the
     // picture instead of its check mark.
-    if (c.id != kCmdToolBar && c.id != kCmdStatusBar && c.id != kCmdExit && c.id != kCmdSaveAs && c.id != kCmdSmoothing)
+    if (c.id != kCmdToolBar && c.id != kCmdStatusBar && c.id != kCmdExit && c.id != kCmdSaveAs &&
+        c.id != kCmdSmoothing && c.id != kCmdDuplicate && c.id != kCmdDelete)
       a->setIcon(ToolbarIcon(c.id));
   }
   auto keys = [this](int id, std::initializer_list<QKeySequence> seqs) {
@@ -198,7 +204,17 @@ void CMainFrame::BuildActions() {
   keys(kCmdFrameAll, {QKeySequence(Qt::Key_Home), QKeySequence(Qt::SHIFT | Qt::Key_F)});
   keys(kCmdFrameSelection, {QKeySequence(Qt::Key_F)});
   keys(kCmdSnapToGrid, {QKeySequence(Qt::CTRL | Qt::Key_G)});
+  keys(kCmdDuplicate, {QKeySequence(Qt::CTRL | Qt::Key_D)});
+  keys(kCmdDelete, {QKeySequence(Qt::Key_Delete)});
   for (int id : {kCmdUndo, kCmdRedo, kCmdCopy, kCmdPaste}) actions_[id]->setEnabled(false);
+  // Whether the clipboard holds a fragment is asked only when its owner changes: asking another
+  // program on every refresh would cost a round trip each time.
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  connect(clipboard, &QClipboard::dataChanged, this, [this, clipboard]() {
+    clipboardHasFragment_ = HasFragment(clipboard->mimeData());
+    UpdateCommandStates();
+  });
+  clipboardHasFragment_ = HasFragment(clipboard->mimeData());
   // The history says what can be taken back or made again, and names the step.
   QUndoStack& history = doc_.undoStack();
   connect(&history, &QUndoStack::canUndoChanged, actions_[kCmdUndo], &QAction::setEnabled);
@@ -238,7 +254,7 @@ void CMainFrame::BuildMenus() {
   add(edit, kCmdUndo);
   add(edit, kCmdRedo);
   edit->addSeparator();
-  for (int id : {kCmdCut, kCmdCopy, kCmdPaste}) add(edit, id);
+  for (int id : {kCmdCut, kCmdCopy, kCmdPaste, kCmdDuplicate, kCmdDelete}) add(edit, id);
   edit->addSeparator();
   for (int id : {kCmdSelectAll, kCmdDeselectAll}) add(edit, id);
   QMenu* transform = menuBar()->addMenu(QStringLiteral("変形(&T)"));
@@ -448,6 +464,10 @@ void CMainFrame::UpdateCommandStates() {
   if (QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar")))
     actions_[kCmdToolBar]->setChecked(!bar->isHidden());
   actions_[kCmdStatusBar]->setChecked(!statusBar()->isHidden());
+  const bool faces = HasSelectedFaces(scene_);
+  for (int id : {kCmdCut, kCmdCopy, kCmdDuplicate}) actions_[id]->setEnabled(faces);
+  actions_[kCmdPaste]->setEnabled(clipboardHasFragment_ && scene_.HasCurrentModel() &&
+                                  scene_.models[static_cast<std::size_t>(scene_.currentModel)].IsEditable());
 }
 
 void CMainFrame::Execute(int command) {
@@ -467,6 +487,14 @@ void CMainFrame::Execute(int command) {
     case kCmdUndo: doc_.Undo(); break;
     case kCmdRedo: doc_.Redo(); break;
     case kCmdCut: doc_.Cut(); break;
+    case kCmdCopy: doc_.Copy(); break;
+    case kCmdPaste: doc_.Paste(); break;
+    case kCmdDelete: doc_.Delete(); break;
+    case kCmdDuplicate: {
+      const float step = GridStepUnits(scene_.zoom);
+      doc_.Duplicate(CVector(step, step, step));
+      break;
+    }
     case kCmdSelectAll: doc_.SelectAll(true); break;
     case kCmdDeselectAll: doc_.SelectAll(false); break;
     case kCmdAssignMaterial: doc_.AssignCurrentMaterial(); break;

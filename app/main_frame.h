@@ -116,6 +116,7 @@ class CMainFrame : public QMainWindow {
   PerspectivePane* perspective_ = nullptr;
   QLabel* indicators_[3] = {};
   PaneSplit split_;
+  bool clipboardHasFragment_ = false;
 };
 
 }  // namespace mw

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "scene/texture_service.h"
+
 namespace mw {
 namespace {
 
@@ -116,7 +118,10 @@ bool PasteFragment(CMeshwright& scene, const SceneFragment& fragment) {
   if (!target.IsEditable()) return false;
 
   // Fragment identifier -> scene identifier; the first fragment material of an identifier wins.
+  // Textures that cannot be loaded are told about once, together.
   std::unordered_map<std::int32_t, std::int32_t> ids;
+  TextureService* textures = GetTextureService();
+  if (textures) textures->BeginBatch();
   for (const CMaterial& material : fragment.materials) {
     if (ids.count(material.id)) continue;
     auto same = std::find_if(scene.materials.begin(), scene.materials.end(),
@@ -137,6 +142,7 @@ bool PasteFragment(CMeshwright& scene, const SceneFragment& fragment) {
     scene.materials.push_back(std::move(added));
     scene.materials.back().LoadTexture();
   }
+  if (textures) textures->EndBatch();
 
   CModel piece;
   piece.vertices = fragment.model.vertices;
