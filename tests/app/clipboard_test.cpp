@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
 #include <QUndoStack>
@@ -10,6 +11,7 @@
 
 #include "app/clipboard.h"
 #include "app/commands.h"
+#include "app/model_view.h"
 #include "scene/archive.h"
 #include "scene/fragment.h"
 #include "tests/app/app_fixture.h"
@@ -184,6 +186,28 @@ TEST_F(ClipboardTest, CtrlDDuplicatesOneGridStepAwayAndSelectsTheCopies) {
   EXPECT_EQ(scene_.models[0].vertices[0].selected, 1);
   frame_->Execute(kCmdDeselectAll);
   EXPECT_FALSE(frame_->action(kCmdDuplicate)->isEnabled());
+}
+
+TEST_F(ClipboardTest, KeysTypedIntoTheModelNameEditorStayWithTheText) {
+  MW_REQUIRE_DISPLAY();
+  FillScene(scene_);
+  frame_->Execute(kCmdSelectAll);
+  const int steps = doc_->undoStack().count();
+  scene_.currentModel = 0;
+  frame_->modelList()->OnModelCommand(kCmdModelRename);
+  QLineEdit* editor = frame_->modelList()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->setFocus();
+  editor->setText(QStringLiteral("abc"));
+  editor->setCursorPosition(0);
+  QTest::keyClick(editor, Qt::Key_Delete);
+  EXPECT_EQ(editor->text(), QStringLiteral("bc"));
+  editor->selectAll();
+  QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("bc"));
+  EXPECT_EQ(scene_.models[0].faces.size(), 2u) << "the selection was neither deleted nor copied";
+  EXPECT_EQ(doc_->undoStack().count(), steps);
+  QTest::keyClick(editor, Qt::Key_Escape);
 }
 
 TEST_F(ClipboardTest, ADamagedOrForeignClipboardPayloadIsRefusedWithAMessage) {
