@@ -412,6 +412,10 @@ std::string RefuseBeforeAssimp(std::string_view head, std::uint64_t fileSize, st
     // The header must end, and every line of it must be one Assimp's header reader knows.
     const std::size_t end = head.find("end_header");
     if (end == std::string_view::npos) return "PLY header without end_header";
+    // Its ASCII reader never finishes when the data starts on the end_header line.
+    std::size_t after = end + 10;
+    while (after < head.size() && (head[after] == ' ' || head[after] == '\r')) ++after;
+    if (after < head.size() && head[after] != '\n') return "PLY data on the end_header line";
     std::size_t at = 0;
     while (at < end) {
       std::size_t eol = head.find('\n', at);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "io/assimp_child.h"
 #include "io/assimp_io.h"
 #include "io/loader_mqo.h"
 #include "io/loader_mqoz.h"
@@ -109,16 +110,16 @@ const std::vector<DocumentFormat>& Rows() {
       {{"mqo"}, "Metasequoia", OpenEffect::kAppends, SaveEffect::kExport, ReadMetasequoia, WriteMetasequoia},
       // A zip archive of a .mqo document and its textures; opening only.
       {{"mqoz"}, "Metasequoia 圧縮", OpenEffect::kAppends, SaveEffect::kExport, ReadCompressedMetasequoia, nullptr},
-      // Other programs' formats, through Assimp (io/assimp_io.h).
-      {{"obj"}, "Wavefront OBJ", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, ExportObj},
-      {{"ply"}, "PLY", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, ExportPly},
-      {{"stl"}, "STL", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, ExportStl},
-      {{"glb", "gltf"}, "glTF 2.0", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, ExportGltf},
-      {{"fbx"}, "FBX", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, nullptr},
-      {{"3ds"}, "3DS", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, nullptr},
-      {{"dae"}, "COLLADA", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, nullptr},
-      {{"off"}, "OFF", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, nullptr},
-      {{"lwo"}, "LightWave", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimp, nullptr},
+      // Other programs' formats, through Assimp (io/assimp_io.h) in a separate process (io/assimp_child.h).
+      {{"obj"}, "Wavefront OBJ", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimpInChild, ExportObj},
+      {{"ply"}, "PLY", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimpInChild, ExportPly},
+      {{"stl"}, "STL", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimpInChild, ExportStl},
+      {{"glb", "gltf"}, "glTF 2.0", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimpInChild, ExportGltf},
+      {{"fbx"}, "FBX", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimpInChild, nullptr},
+      {{"3ds"}, "3DS", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimpInChild, nullptr},
+      {{"dae"}, "COLLADA", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimpInChild, nullptr},
+      {{"off"}, "OFF", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimpInChild, nullptr},
+      {{"lwo"}, "LightWave", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimpInChild, nullptr},
   };
   return rows;
 }

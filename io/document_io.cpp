@@ -31,6 +31,11 @@ constexpr ErrorRow kErrors[] = {
     {DocumentError::kUnsupportedExtension, "UnsupportedExtension", "対応していない種類のファイルです。"},
     {DocumentError::kReadFailed, "ReadFailed", "%1 ファイルとして読み込めませんでした。"},
     {DocumentError::kNoPolygonMesh, "NoPolygonMesh", "ポリゴンメッシュが含まれていません。"},
+    {DocumentError::kReaderCrashed, "ReaderCrashed", "%1 ファイルの読み込み中に読み込み処理が異常終了しました。"},
+    {DocumentError::kReaderTimedOut, "ReaderTimedOut", "%1 ファイルの読み込みが制限時間内に終わりませんでした。"},
+    {DocumentError::kReaderOutOfMemory, "ReaderOutOfMemory",
+     "%1 ファイルの読み込みに使えるメモリの上限を超えました。"},
+    {DocumentError::kReaderMissing, "ReaderMissing", "読み込み用のプログラムを起動できません。"},
 };
 
 const ErrorRow& RowOf(DocumentError error) {

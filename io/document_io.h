@@ -31,6 +31,11 @@ enum class DocumentError {
   kUnsupportedExtension,  // no document format has this file name's extension
   kReadFailed,            // a reader of another program's format refused the file (detail says why)
   kNoPolygonMesh,         // the file was read but holds nothing that becomes a face
+  // The separate reading process (io/assimp_child.h) did not finish: the document is untouched.
+  kReaderCrashed,      // it crashed (detail: the signal or status)
+  kReaderTimedOut,     // it ran out of time and was stopped
+  kReaderOutOfMemory,  // it needed more memory than it is allowed
+  kReaderMissing,      // it could not be started (systemError says why, detail names it)
 };
 
 struct DocumentResult {

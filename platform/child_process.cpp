@@ -1,0 +1,95 @@
+#include "platform/child_process.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+extern char** environ;
+
+namespace mw {
+
+ChildOutcome RunChildProcess(const std::string& program, const std::vector<std::string>& args, double seconds) {
+  ChildOutcome outcome;
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  // Its own process group, so that a kill at the deadline reaches anything it started too.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  pid_t child = -1;
+  const int spawned = posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    outcome.systemError = spawned;
+    return outcome;
+  }
+
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  auto pause = std::chrono::microseconds(200);
+  int status = 0;
+  for (;;) {
+    const pid_t done = waitpid(child, &status, WNOHANG);
+    if (done == child) break;
+    if (done < 0 && errno != EINTR) {
+      outcome.systemError = errno;
+      return outcome;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      kill(-child, SIGKILL);
+      kill(child, SIGKILL);
+      while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+      }
+      outcome.kind = ChildOutcome::Kind::kTimedOut;
+      return outcome;
+    }
+    // Short waits first: most files are read in a few milliseconds.
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::microseconds(20000));
+  }
+  if (WIFSIGNALED(status)) {
+    outcome.kind = ChildOutcome::Kind::kSignalled;
+    outcome.signal = WTERMSIG(status);
+  } else {
+    outcome.kind = ChildOutcome::Kind::kExited;
+    outcome.exitCode = WEXITSTATUS(status);
+  }
+  return outcome;
+}
+
+std::string MakePrivateTempFolder(const char* prefix) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "-XXXXXX";
+  if (!mkdtemp(pattern.data())) return std::string();  // mkdtemp makes it 0700
+  return pattern;
+}
+
+void RemoveTempFolder(const std::string& folder) {
+  if (folder.empty()) return;
+  if (DIR* d = opendir(folder.c_str())) {
+    while (const dirent* e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") unlink((folder + "/" + name).c_str());
+    }
+    closedir(d);
+  }
+  rmdir(folder.c_str());
+}
+
+}  // namespace mw
