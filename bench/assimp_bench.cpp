@@ -1,10 +1,12 @@
 // Importing a grid of about a million vertices and a million quadrilaterals through Assimp, as a
 // Wavefront OBJ and as a binary PLY, beside the Metasequoia reader on the same mesh and
 // tinyobjloader on the same OBJ. The Assimp stages are timed apart as well (reading alone, reading
-// with the vertex join) to show where an import's time goes.
+// with the vertex join the import once asked for) to show where an import's time goes, and the
+// import as the program runs it: in the helper process, the scene handed back as a .mwr file.
 //
-// Peak memory is the process's (getrusage): run one benchmark per process to read it, e.g.
-//   bench_assimp --benchmark_filter=AssimpObj$
+// Peak memory is the process's (getrusage; for the helper, its children's): run one benchmark per
+// process to read it, e.g.
+//   bench_assimp --benchmark_filter=BM_AssimpObj/
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <benchmark/benchmark.h>
@@ -18,6 +20,7 @@
 #include <string>
 
 #include "bench/bench_scene.h"
+#include "io/assimp_child.h"
 #include "io/assimp_io.h"
 #include "io/loader_mqo.h"
 
@@ -100,6 +103,23 @@ void Import(benchmark::State& state, const std::string& path) {
 void BM_AssimpObj(benchmark::State& state) { Import(state, ObjPath()); }
 void BM_AssimpPlyBinary(benchmark::State& state) { Import(state, PlyPath()); }
 
+// The helper reads, writes the .mwr; this process reads that and appends. Peak memory: the
+// helper's (the largest child's) and this process's own.
+void ImportInChild(benchmark::State& state, const std::string& path) {
+  for (auto _ : state) {
+    mw::CMeshwright s;
+    s.ResetScene();
+    if (!mw::ImportAssimpInChild(s, path).ok()) state.SkipWithError("import failed");
+    benchmark::DoNotOptimize(s.models.back().faces.size());
+  }
+  PeakMemory(state);
+  rusage children{};
+  getrusage(RUSAGE_CHILDREN, &children);
+  state.counters["helper_peak_MB"] = static_cast<double>(children.ru_maxrss) / 1024.0;
+}
+void BM_AssimpObjInChild(benchmark::State& state) { ImportInChild(state, ObjPath()); }
+void BM_AssimpPlyBinaryInChild(benchmark::State& state) { ImportInChild(state, PlyPath()); }
+
 // Assimp's own part: its reader with validation, then with the vertex join our import asks for.
 void AssimpOnly(benchmark::State& state, const std::string& path, unsigned steps) {
   for (auto _ : state) {
@@ -143,6 +163,8 @@ void BM_TinyObjLoader(benchmark::State& state) {
 
 BENCHMARK(BM_AssimpObj)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_AssimpPlyBinary)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_AssimpObjInChild)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_AssimpPlyBinaryInChild)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_AssimpObjReadOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_AssimpObjReadAndJoin)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_AssimpPlyReadAndJoin)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
