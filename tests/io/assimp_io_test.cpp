@@ -9,7 +9,10 @@
 #include <assimp/scene.h>
 #include <algorithm>
 #include <assimp/Exporter.hpp>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -702,6 +705,183 @@ TEST(AssimpImport, FailuresTellTheFormatAndAssimpsReasonOnOneLine) {
   EXPECT_TRUE(s.models.empty());
   DocumentResult none = DocumentFailure(DocumentError::kNoPolygonMesh);
   EXPECT_EQ(DocumentErrorText(none), "ポリゴンメッシュが含まれていません。");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The reading process: whatever happens to it, a clean message and the document as it was.
+
+constexpr bool kSanitized =
+#if defined(__SANITIZE_ADDRESS__)
+    true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    true;
+#else
+    false;
+#endif
+#else
+    false;
+#endif
+
+// Points TMPDIR at a folder of its own, to see that the hand-over folder is always removed.
+class TempFolderWatch {
+ public:
+  TempFolderWatch() {
+    const char* old = std::getenv("TMPDIR");
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    setenv("TMPDIR", dir_.path().c_str(), 1);
+  }
+  ~TempFolderWatch() {
+    if (had_) setenv("TMPDIR", old_.c_str(), 1);
+    else unsetenv("TMPDIR");
+  }
+  bool Empty() const { return fs::is_empty(dir_.path()); }
+
+ private:
+  TempDir dir_;
+  bool had_ = false;
+  std::string old_;
+};
+
+// A grid OBJ of side*side quads with awkward coordinates: several MB of text.
+fs::path WriteGridObj(const TempDir& dir, int side) {
+  const fs::path path = dir / "grid.obj";
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  for (int y = 0; y <= side; ++y)
+    for (int x = 0; x <= side; ++x) std::fprintf(f, "v %.6f %.6f 0.37\n", x * 0.173, y * 1.0 / 3.0);
+  const int row = side + 1;
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      const int a = y * row + x + 1;
+      std::fprintf(f, "f %d %d %d %d\n", a, a + 1, a + row + 1, a + row);
+    }
+  std::fclose(f);
+  return path;
+}
+
+// Runs the import with `limits` and checks what every failure must keep: the document and the
+// temporary folder as they were, one line of text naming the format.
+DocumentResult ImportRefused(const fs::path& path, const ImportLimits& limits) {
+  TempFolderWatch tmp;
+  CMeshwright s = SampleScene();
+  const Snapshot before(s);
+  const DocumentResult r = ImportAssimpWithLimits(s, path.string(), limits);
+  EXPECT_FALSE(r.ok());
+  EXPECT_TRUE(Snapshot(s) == before) << "a failed import changed the document";
+  EXPECT_TRUE(tmp.Empty()) << "the hand-over folder was left behind";
+  DocumentResult named = r;
+  named.formatName = "Wavefront OBJ";
+  const std::string text = DocumentErrorText(named);
+  EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+  return r;
+}
+
+// A stand-in for the helper: a shell script doing `body` ($4 is the hand-over folder).
+std::string FakeHelper(const TempDir& dir, const char* name, const std::string& body) {
+  const fs::path path = dir / name;
+  const std::string text = "#!/bin/sh\n" + body + "\n";
+  test::WriteBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+  fs::permissions(path, fs::perms::owner_all);
+  return path.string();
+}
+
+TEST(AssimpChild, TheHostileFilesFuzzingFoundGiveACleanMessage) {
+  std::size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(kOwnData / "hostile")) {
+    if (entry.path().extension() != ".ply") continue;
+    ++files;
+    SCOPED_TRACE(entry.path().string());
+    TempFolderWatch tmp;
+    CMeshwright s = SampleScene();
+    const Snapshot before(s);
+    // As the program opens them, and once more with a time limit short enough that a reader
+    // that never returns is stopped within the test.
+    for (int run = 0; run < 2; ++run) {
+      const DocumentResult r = run == 0 ? OpenDocumentFile(s, entry.path().string())
+                                        : ImportAssimpWithLimits(s, entry.path().string(), {"", 512 << 20, 3.0});
+      ASSERT_FALSE(r.ok());
+      EXPECT_TRUE(Snapshot(s) == before);
+      const std::string message = DocumentMessage(r, entry.path().filename().string());
+      EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    }
+    EXPECT_TRUE(tmp.Empty());
+  }
+  EXPECT_EQ(files, 4u);
+}
+
+TEST(AssimpChild, AnExhaustedMemoryLimitIsToldAsSuch) {
+  TempDir dir;
+  const fs::path grid = WriteGridObj(dir, 300);
+  // 16 MB is far less than Assimp needs for 90000 quadrilaterals; with the default limits the
+  // same file opens.
+  const DocumentResult r = ImportRefused(grid, {"", 16 << 20, 60.0});
+  if (kSanitized) {
+    // The sanitizer's allocator reports running out itself and ends the helper its own way.
+    EXPECT_TRUE(r.error == DocumentError::kReaderOutOfMemory || r.error == DocumentError::kReaderCrashed)
+        << DocumentErrorText(r);
+  } else {
+    EXPECT_EQ(r.error, DocumentError::kReaderOutOfMemory) << DocumentErrorText(r);
+  }
+  DocumentResult named = DocumentFailure(DocumentError::kReaderOutOfMemory);
+  named.formatName = "Wavefront OBJ";
+  EXPECT_EQ(DocumentErrorText(named), "Wavefront OBJ ファイルの読み込みに使えるメモリの上限を超えました。");
+
+  CMeshwright s;
+  const DocumentResult fine = OpenDocumentFile(s, grid.string());
+  ASSERT_TRUE(fine.ok()) << DocumentErrorText(fine);
+  ASSERT_EQ(s.models.size(), 1u);
+  EXPECT_EQ(s.models[0].vertices.size(), 301u * 301u);
+  EXPECT_EQ(s.models[0].faces.size(), 300u * 300u);
+}
+
+TEST(AssimpChild, AReaderOverItsTimeIsStoppedAndToldAsSuch) {
+  TempDir dir;
+  const fs::path grid = WriteGridObj(dir, 300);
+  const auto start = std::chrono::steady_clock::now();
+  const DocumentResult r = ImportRefused(grid, {"", std::int64_t{4} << 30, 0.05});
+  EXPECT_EQ(r.error, DocumentError::kReaderTimedOut) << DocumentErrorText(r);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << "it was not stopped";
+  // A helper that never ends at all (its own process group goes with it).
+  const std::string sleeper = FakeHelper(dir, "sleeper", "sleep 600 & wait");
+  EXPECT_EQ(ImportRefused(grid, {sleeper, 1 << 30, 0.3}).error, DocumentError::kReaderTimedOut);
+  DocumentResult named = DocumentFailure(DocumentError::kReaderTimedOut);
+  named.formatName = "PLY";
+  EXPECT_EQ(DocumentErrorText(named), "PLY ファイルの読み込みが制限時間内に終わりませんでした。");
+}
+
+TEST(AssimpChild, ACrashedMissingOrLyingHelperIsACleanFailure) {
+  TempDir dir;
+  const fs::path grid = WriteGridObj(dir, 3);
+
+  const DocumentResult crashed = ImportRefused(grid, {FakeHelper(dir, "crash", "kill -SEGV $$"), 1 << 30, 20.0});
+  EXPECT_EQ(crashed.error, DocumentError::kReaderCrashed);
+  EXPECT_EQ(crashed.detail, "SIGSEGV");
+  DocumentResult named = crashed;
+  named.formatName = "STL";
+  EXPECT_EQ(DocumentErrorText(named), "STL ファイルの読み込み中に読み込み処理が異常終了しました。(SIGSEGV)");
+
+  // Ended without a word, or with a status of its own (a sanitizer's report).
+  EXPECT_EQ(ImportRefused(grid, {FakeHelper(dir, "silent", "exit 0"), 1 << 30, 20.0}).error,
+            DocumentError::kReaderCrashed);
+  EXPECT_EQ(ImportRefused(grid, {FakeHelper(dir, "failing", "exit 1"), 1 << 30, 20.0}).detail, "exit status 1");
+  // Says it succeeded but hands back a damaged scene, or a result that is not one: the .mwr
+  // reader's checks and the result's parsing refuse them.
+  const std::string liar = FakeHelper(dir, "liar", "printf '0 0\\n\\n' > \"$4/result.txt\"; printf 'garbage' > \"$4/scene.mwr\"");
+  EXPECT_EQ(ImportRefused(grid, {liar, 1 << 30, 20.0}).error, DocumentError::kReaderCrashed);
+  const std::string babbler = FakeHelper(dir, "babbler", "printf '99999 x\\n' > \"$4/result.txt\"");
+  EXPECT_EQ(ImportRefused(grid, {babbler, 1 << 30, 20.0}).error, DocumentError::kReaderCrashed);
+  // A refusal it reports is passed on as it was told.
+  const std::string refuser = FakeHelper(dir, "refuser", "printf '10 0\\nbad things\\nignored warning\\n' > \"$4/result.txt\"");
+  const DocumentResult told = ImportRefused(grid, {refuser, 1 << 30, 20.0});
+  EXPECT_EQ(told.error, DocumentError::kReadFailed);
+  EXPECT_EQ(told.detail, "bad things");
+
+  const DocumentResult missing = ImportRefused(grid, {(dir / "nowhere").string(), 1 << 30, 20.0});
+  EXPECT_EQ(missing.error, DocumentError::kReaderMissing);
+  EXPECT_EQ(missing.systemError, ENOENT);
+  EXPECT_EQ(DocumentErrorText(missing), "読み込み用のプログラムを起動できません。ファイルまたはフォルダーが見つかりません。(" +
+                                            (dir / "nowhere").string() + ")");
 }
 
 }  // namespace
