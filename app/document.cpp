@@ -81,12 +81,15 @@ bool CMeshwrightDoc::OpenDocument(const QString& path, OpenedFrom from) {
   // Reading into the open document is a step like any edit, even when it stopped part-way.
   const bool imports = appends && from != OpenedFrom::kShell;
   if (imports) BeginEdit(EditKind::kImport);
+  const std::size_t models = scene_.models.size(), materials = scene_.materials.size();
   const DocumentResult r = OpenDocumentFile(scene_, file);
   if (imports) EndEdit();
   if (!r.ok()) {
     ShowFailure(r, path);
-    // An open that stopped part-way keeps what it read: closing must not lose that silently.
-    if (appends && !imports && r.error != DocumentError::kCannotOpen) {
+    // An open that stopped part-way keeps what it read: closing must not lose that silently. One
+    // that read nothing (the other formats' readers take all or nothing) leaves the flag alone.
+    const bool changed = scene_.models.size() != models || scene_.materials.size() != materials;
+    if (appends && !imports && changed) {
       SetModified(true);
       Refresh(kHintAll);
     }

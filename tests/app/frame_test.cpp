@@ -332,6 +332,23 @@ TEST_F(AppTest, AnImportThatStopsPartWayKeepsWhatItReadButNotThePath) {
   EXPECT_EQ(frame_->modelList()->count(), 2);
 }
 
+TEST_F(AppTest, AnotherProgramsFileThatCannotBeReadLeavesTheDocumentAsItWas) {
+  MW_REQUIRE_DISPLAY();
+  // Assimp's reader never returns on this one: the reading process is refused or stopped.
+  const auto bytes = test::ReadBytes(std::filesystem::path(MW_SOURCE_DIR) /
+                                     "tests/data/assimp/hostile/ply-data-after-end-header.ply");
+  test::WriteBytes(Path("hostile.ply"), bytes);
+  const std::size_t models = scene_.models.size(), materials = scene_.materials.size();
+  EXPECT_FALSE(frame_->OpenFromShell(QPath("hostile.ply")));
+  ASSERT_EQ(ui_.messages.size(), 1);
+  EXPECT_TRUE(ui_.messages[0].startsWith(QStringLiteral("hostile.ply\nPLY ファイルとして読み込めませんでした。(")))
+      << ui_.messages[0].toStdString();
+  EXPECT_EQ(scene_.models.size(), models);
+  EXPECT_EQ(scene_.materials.size(), materials);
+  EXPECT_FALSE(doc_->modified()) << "nothing was read: nothing to lose on closing";
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("無題 - Meshwright"));
+}
+
 TEST_F(AppTest, AFailedSaveSaysWhyAndKeepsTheDocumentAsItWas) {
   MW_REQUIRE_DISPLAY();
   const QStringList recent = doc_->RecentFiles();
