@@ -323,6 +323,18 @@ std::int32_t SceneReader::MaterialId(unsigned index) {
   return materialIds_[index];
 }
 
+// Whether `name` is one Assimp makes up for what the file left unnamed: its importers' roots
+// ("<STL_BINARY>"), the OBJ reader's "defaultobject", the glTF reader's "nodes[3]" and "meshes[0]".
+bool MadeUpName(std::string_view name) {
+  if (name.empty() || name[0] == '<' || name == "defaultobject") return true;
+  for (std::string_view prefix : {"nodes[", "meshes["}) {
+    if (!name.starts_with(prefix) || name.back() != ']' || name.size() == prefix.size() + 1) continue;
+    const std::string_view digits = name.substr(prefix.size(), name.size() - prefix.size() - 1);
+    if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return true;
+  }
+  return false;
+}
+
 bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, DocumentResult& result) {
   if (node.mNumMeshes == 0) return true;
   auto damaged = [&result](const char* why) {
@@ -331,11 +343,9 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
     return false;
   };
   CModel model;
-  // Names Assimp makes up ("<STL_BINARY>", "defaultobject" for an OBJ without o or g) are not the
-  // file's: the mesh's name or the file's is better.
+  // Names Assimp makes up are not the file's: the mesh's name or the file's is better.
   const std::string_view nodeName(node.mName.data, node.mName.length);
-  const bool ownName = !nodeName.empty() && nodeName[0] != '<' && nodeName != "defaultobject";
-  std::string name = ownName ? std::string(nodeName) : std::string();
+  std::string name = MadeUpName(nodeName) ? std::string() : std::string(nodeName);
   const bool mirrors = transform.Mirrors();
   std::unordered_map<PositionKey, std::int32_t, PositionHash> welded;
   std::vector<std::int32_t> vertexOf;
@@ -344,7 +354,7 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
       return damaged("mesh index out of range");
     const aiMesh& mesh = *scene_.mMeshes[node.mMeshes[i]];
     const std::string_view meshName(mesh.mName.data, mesh.mName.length);
-    if (name.empty() && meshName != "defaultobject") name = meshName;
+    if (name.empty() && !MadeUpName(meshName)) name = meshName;
     if (mesh.mMaterialIndex >= scene_.mNumMaterials) return damaged("material index out of range");
     if (mesh.mNumVertices > 0 && !mesh.mVertices) return damaged("mesh without positions");
 

@@ -611,6 +611,30 @@ TEST(AssimpImport, EverySharedModelOpensOrIsRefusedCleanly) {
   std::printf("shared 3D files: %zu opened, %zu refused\n", opened, refused);
 }
 
+TEST(AssimpImport, UnnamedGltfNodesTakeTheirMeshsNameOrTheFilesNotAssimps) {
+  MW_REQUIRE_TESTDATA();
+  // The box's node has no name, its mesh is "Mesh"; Assimp calls the node "nodes[1]".
+  CMeshwright s;
+  ASSERT_TRUE(OpenDocumentFile(s, test::TestData("gltf/assimp-BoxTextured/BoxTextured.gltf").string()).ok());
+  ASSERT_EQ(s.models.size(), 1u);
+  EXPECT_EQ(s.models[0].name, "Mesh");
+  EXPECT_EQ(s.models[0].vertices.size(), 8u) << "the box's 24 corners stand at 8 positions";
+  EXPECT_EQ(s.models[0].faces.size(), 12u);
+  // Neither has a name: the file's.
+  const std::string text = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],"nodes":[{"mesh":0}],
+    "meshes":[{"primitives":[{"attributes":{"POSITION":0},"mode":4}]}],
+    "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3","min":[0,0,0],"max":[1,1,0]}],
+    "bufferViews":[{"buffer":0,"byteLength":36}],
+    "buffers":[{"byteLength":36,"uri":"data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}]})";
+  TempDir dir;
+  test::WriteBytes(dir / "nameless.gltf", std::vector<std::uint8_t>(text.begin(), text.end()));
+  CMeshwright t;
+  const DocumentResult r = OpenDocumentFile(t, (dir / "nameless.gltf").string());
+  ASSERT_TRUE(r.ok()) << DocumentErrorText(r);
+  ASSERT_EQ(t.models.size(), 1u);
+  EXPECT_EQ(t.models[0].name, "nameless");
+}
+
 TEST(AssimpImport, ThreeDsCoordinatesStayAsTheFileStoresThem) {
   MW_REQUIRE_TESTDATA();
   // The cube is +-1 around its node; "Node 02" moves its instances 3 along the file's Z. Assimp
