@@ -8,6 +8,7 @@
 #include <assimp/scene.h>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <assimp/Exporter.hpp>
 #include <assimp/IOStream.hpp>
 #include <assimp/IOSystem.hpp>
@@ -205,12 +206,52 @@ struct PositionKey {
   bool operator==(const PositionKey& o) const { return bits == o.bits; }
 };
 
-struct PositionHash {
-  std::size_t operator()(const PositionKey& k) const {
-    std::uint64_t h = 1469598103934665603ull;
-    for (std::uint32_t b : k.bits) h = (h ^ b) * 1099511628211ull;
-    return static_cast<std::size_t>(h ^ (h >> 29));
+std::uint64_t HashOf(const PositionKey& k) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (std::uint32_t b : k.bits) h = (h ^ b) * 1099511628211ull;
+  return (h ^ (h >> 29)) * 0x9E3779B97F4A7C15ull;
+}
+
+// Positions to vertex numbers 0, 1, 2... in the order first seen. Open addressing over the
+// numbers, the keys in one array: a node-based map cost a quarter of a big OBJ's import, where
+// every corner (Assimp gives each its own vertex) is looked up.
+class PositionWeld {
+ public:
+  // The number of the vertex at `key`; `added` tells whether it is new (then it is the count
+  // before the call).
+  std::int32_t Find(const PositionKey& key, bool& added) {
+    if ((keys_.size() + 1) * 2 > slots_.size()) Grow();
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = HashOf(key) >> shift_;; i = (i + 1) & mask) {
+      const std::int32_t at = slots_[i];
+      if (at < 0) {
+        added = true;
+        slots_[i] = static_cast<std::int32_t>(keys_.size());
+        keys_.push_back(key);
+        return slots_[i];
+      }
+      if (keys_[static_cast<std::size_t>(at)] == key) {
+        added = false;
+        return at;
+      }
+    }
   }
+
+ private:
+  void Grow() {
+    const std::size_t size = std::max<std::size_t>(64, slots_.size() * 2);
+    shift_ = 64 - std::countr_zero(size);
+    slots_.assign(size, -1);
+    for (std::size_t k = 0; k < keys_.size(); ++k) {
+      std::size_t i = HashOf(keys_[k]) >> shift_;
+      while (slots_[i] >= 0) i = (i + 1) & (size - 1);
+      slots_[i] = static_cast<std::int32_t>(k);
+    }
+  }
+
+  std::vector<std::int32_t> slots_;  // a vertex number, or -1
+  std::vector<PositionKey> keys_;    // by vertex number
+  int shift_ = 64;
 };
 
 PositionKey KeyOf(const CVector& v) {
@@ -347,7 +388,7 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
   const std::string_view nodeName(node.mName.data, node.mName.length);
   std::string name = MadeUpName(nodeName) ? std::string() : std::string(nodeName);
   const bool mirrors = transform.Mirrors();
-  std::unordered_map<PositionKey, std::int32_t, PositionHash> welded;
+  PositionWeld welded;
   std::vector<std::int32_t> vertexOf;
   for (unsigned i = 0; i < node.mNumMeshes; ++i) {
     if (node.mMeshes[i] >= scene_.mNumMeshes || !scene_.mMeshes[node.mMeshes[i]])
@@ -385,15 +426,13 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
         std::int32_t& v = vertexOf[index];
         if (v < 0) {
           const CVector p = transform.Apply(mesh.mVertices[index]);
-          const auto [it, added] = welded.try_emplace(KeyOf(p), static_cast<std::int32_t>(model.vertices.size()));
-          if (added) {
-            if (model.vertices.size() >= static_cast<std::size_t>(INT32_MAX)) {
-              result = DocumentFailure(DocumentError::kTooLarge);
-              return false;
-            }
-            model.vertices.emplace_back(p.x, p.y, p.z);
+          if (model.vertices.size() >= static_cast<std::size_t>(INT32_MAX)) {
+            result = DocumentFailure(DocumentError::kTooLarge);
+            return false;
           }
-          v = it->second;
+          bool added = false;
+          v = welded.Find(KeyOf(p), added);
+          if (added) model.vertices.emplace_back(p.x, p.y, p.z);
         }
         out.indices.push_back(v);
         // Assimp's V grows upwards, the document's downwards, as Metasequoia's does.
