@@ -22,11 +22,6 @@ QPen Pen(const QColor& c, Qt::PenStyle style = Qt::SolidLine) {
   return pen;
 }
 
-QPoint Vertex(const CModel& m, std::int32_t index, Plane plane, QPoint centre, float zoom, bool& ok) {
-  ok = m.HasVertex(index);
-  return ok ? Project(plane, m.vertices[static_cast<std::size_t>(index)].position, centre, zoom) : QPoint();
-}
-
 // Direct pixel drawing into a 32-bit image.
 class Raster {
  public:
@@ -39,12 +34,18 @@ class Raster {
   // From a towards b, leaving out b. Clipped to the image first, so a line far outside costs
   // nothing however long it is.
   void Line(QPoint a, QPoint b, QRgb colour) {
-    double x0 = a.x(), y0 = a.y(), x1 = b.x(), y1 = b.y();
-    if (x0 == x1 && y0 == y1) return;
+    if (a == b) return;
+    int px, py, ex, ey;
     bool endClipped = false;
-    if (!Clip(x0, y0, x1, y1, endClipped)) return;
-    int px = static_cast<int>(std::lround(x0)), py = static_cast<int>(std::lround(y0));
-    const int ex = static_cast<int>(std::lround(x1)), ey = static_cast<int>(std::lround(y1));
+    if (InClipBox(a) && InClipBox(b)) {
+      // What clipping would give back unchanged; most edges of a large model are short and inside.
+      px = a.x(), py = a.y(), ex = b.x(), ey = b.y();
+    } else {
+      double x0 = a.x(), y0 = a.y(), x1 = b.x(), y1 = b.y();
+      if (!Clip(x0, y0, x1, y1, endClipped)) return;
+      px = static_cast<int>(std::lround(x0)), py = static_cast<int>(std::lround(y0));
+      ex = static_cast<int>(std::lround(x1)), ey = static_cast<int>(std::lround(y1));
+    }
     const int dx = std::abs(ex - px), dy = -std::abs(ey - py);
     const int sx = px < ex ? 1 : -1, sy = py < ey ? 1 : -1;
     int err = dx + dy;
@@ -66,13 +67,22 @@ class Raster {
     }
   }
 
-  // The 3 x 3 square centred on p.
-  void Square(QPoint p, QRgb colour) {
-    for (int y = p.y() - 1; y <= p.y() + 1; ++y)
-      for (int x = p.x() - 1; x <= p.x() + 1; ++x) Plot(x, y, colour);
+  // The square of side 2 r + 1 centred on p.
+  void Square(PanePixel p, QRgb colour, int r) {
+    if (p.x - r >= 0 && p.x + r < width_ && p.y - r >= 0 && p.y + r < height_) {
+      QRgb* row = bits_ + static_cast<std::ptrdiff_t>(p.y - r) * stride_ + (p.x - r);
+      for (int y = -r; y <= r; ++y, row += stride_)
+        for (int x = 0; x <= 2 * r; ++x) row[x] = colour;
+      return;
+    }
+    for (int y = p.y - r; y <= p.y + r; ++y)
+      for (int x = p.x - r; x <= p.x + r; ++x) Plot(x, y, colour);
   }
 
  private:
+  // The box Clip cuts to: the image grown by one pixel.
+  bool InClipBox(QPoint p) const { return p.x() >= -1 && p.x() <= width_ && p.y() >= -1 && p.y() <= height_; }
+
   void Plot(int x, int y, QRgb colour) {
     if (static_cast<unsigned>(x) < static_cast<unsigned>(width_) &&
         static_cast<unsigned>(y) < static_cast<unsigned>(height_))
@@ -114,29 +124,59 @@ class Raster {
   int width_, height_;
 };
 
-void FaceEdges(Raster& raster, const CModel& m, const CFace& f, Plane plane, QPoint centre, float zoom, QRgb colour) {
+// Corners of a model as the edges read them: from the projection when there is one, else
+// projected on the spot.
+class Corners {
+ public:
+  Corners(const CModel& m, const std::vector<PanePixel>* projected, Plane plane, QPoint centre, float zoom)
+      : m_(m), projected_(projected), plane_(plane), centre_(centre), zoom_(zoom) {}
+  const CModel& model() const { return m_; }
+  QPoint operator()(std::int32_t index) const {
+    if (projected_) {
+      const PanePixel p = (*projected_)[static_cast<std::size_t>(index)];
+      return QPoint(p.x, p.y);
+    }
+    return Project(plane_, m_.vertices[static_cast<std::size_t>(index)].position, centre_, zoom_);
+  }
+
+ private:
+  const CModel& m_;
+  const std::vector<PanePixel>* projected_;
+  Plane plane_;
+  QPoint centre_;
+  float zoom_;
+};
+
+void FaceEdges(Raster& raster, const Corners& corner, const CFace& f, QRgb colour) {
   const std::size_t n = f.indices.size();
   if (n < 2) return;
   // Every corner is checked before anything is drawn: a face with a corner naming no vertex
   // draws nothing at all, not some of its edges.
   for (std::int32_t i : f.indices)
-    if (!m.HasVertex(i)) return;
-  bool ok;
-  const QPoint first = Vertex(m, f.indices[0], plane, centre, zoom, ok);
+    if (!corner.model().HasVertex(i)) return;
+  const QPoint first = corner(f.indices[0]);
   if (n == 2) {
-    raster.Line(first, Vertex(m, f.indices[1], plane, centre, zoom, ok), colour);
+    raster.Line(first, corner(f.indices[1]), colour);
     return;
   }
   QPoint from = first;
   for (std::size_t k = 1; k < n; ++k) {
-    const QPoint to = Vertex(m, f.indices[k], plane, centre, zoom, ok);
+    const QPoint to = corner(f.indices[k]);
     raster.Line(from, to, colour);
     from = to;
   }
   raster.Line(from, first, colour);
 }
 
-void Marker(QPainter& painter, QPoint s, const QColor& c) { painter.fillRect(QRect(s.x() - 1, s.y() - 1, 3, 3), c); }
+void Marker(QPainter& painter, QPoint s, const QColor& c, int r) {
+  painter.fillRect(QRect(s.x() - r, s.y() - r, 2 * r + 1, 2 * r + 1), c);
+}
+
+// A position given in pane pixels, in image pixels.
+int ToImage(int panePixels, double ratio) {
+  return ratio == 1.0 ? panePixels : static_cast<int>(std::lround(panePixels * ratio));
+}
+QPoint ToImage(QPoint p, double ratio) { return QPoint(ToImage(p.x(), ratio), ToImage(p.y(), ratio)); }
 
 }  // namespace
 
@@ -165,28 +205,56 @@ void DrawGrid(QPainter& painter, const QRect& rect, QPoint c, float zoom) {
   }
 }
 
-void DrawFaceEdges(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre) {
+void ProjectVertices(OrthoProjection& projection, const CMeshwright& scene, Plane plane, QPoint c, float zoom) {
+  projection.models.resize(scene.models.size());
+  for (std::size_t i = 0; i < scene.models.size(); ++i) {
+    const CModel& m = scene.models[i];
+    std::vector<PanePixel>& out = projection.models[i];
+    if (m.state == kStateHidden) {
+      out.clear();
+      continue;
+    }
+    out.resize(m.vertices.size());
+    for (std::size_t k = 0; k < m.vertices.size(); ++k)
+      out[k] = ToPanePixel(plane, m.vertices[k].position, zoom, c.x(), c.y());
+  }
+}
+
+void DrawFaceEdges(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre, float zoom,
+                   const OrthoProjection* projection) {
   Raster raster(image);
   for (int selectedPass = 0; selectedPass < 2; ++selectedPass) {
     const QRgb colour = (selectedPass ? kRed : kBlack).rgb();
-    for (const CModel& m : scene.models) {
+    for (std::size_t i = 0; i < scene.models.size(); ++i) {
+      const CModel& m = scene.models[i];
       if (m.state == kStateHidden) continue;
+      const Corners corners(m, projection ? &projection->models[i] : nullptr, plane, centre, zoom);
       for (const CFace& f : m.faces)
-        if (f.allSelected == selectedPass) FaceEdges(raster, m, f, plane, centre, scene.zoom, colour);
+        if (f.allSelected == selectedPass) FaceEdges(raster, corners, f, colour);
     }
   }
 }
 
-void DrawVertices(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre) {
+void DrawVertices(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre, float zoom,
+                  const OrthoProjection* projection, int radius) {
   Raster raster(image);
   // Unselected first, so red squares are never covered by black ones.
   for (int selectedPass = 0; selectedPass < 2; ++selectedPass) {
     const QRgb colour = (selectedPass ? kRed : kBlack).rgb();
-    for (const CModel& m : scene.models) {
+    for (std::size_t i = 0; i < scene.models.size(); ++i) {
+      const CModel& m = scene.models[i];
       if (m.state == kStateHidden) continue;
-      for (const CVertex& v : m.vertices)
-        if ((v.selected != 0) == (selectedPass != 0))
-          raster.Square(Project(plane, v.position, centre, scene.zoom), colour);
+      const std::size_t n = m.vertices.size();
+      const CVertex* v = m.vertices.data();
+      if (projection) {
+        const PanePixel* p = projection->models[i].data();
+        for (std::size_t k = 0; k < n; ++k)
+          if ((v[k].selected != 0) == (selectedPass != 0)) raster.Square(p[k], colour, radius);
+      } else {
+        for (std::size_t k = 0; k < n; ++k)
+          if ((v[k].selected != 0) == (selectedPass != 0))
+            raster.Square(ToPanePixel(plane, v[k].position, zoom, centre.x(), centre.y()), colour, radius);
+      }
     }
   }
 }
@@ -197,10 +265,11 @@ void DrawSelectionRectangle(QPainter& painter, QPoint from, QPoint to) {
   painter.drawPolyline(corners, 5);
 }
 
-void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, QPoint c, const QRect& rect) {
+void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, QPoint c, const QRect& rect,
+                      float zoom, double ratio, int radius) {
   const int right = rect.right() + 1, bottom = rect.bottom() + 1;
-  const PanePixel cross = ShiftedBy(plane, c.x(), c.y(), scene.cursor);
-  const int x = cross.x, y = cross.y;
+  const PanePixel offset = ShiftedBy(plane, 0, 0, scene.cursor);
+  const int x = c.x() + ToImage(offset.x, ratio), y = c.y() + ToImage(offset.y, ratio);
   painter.setPen(Pen(kBlue));
   painter.drawLine(x, 0, x, bottom);
   painter.drawLine(0, y, right, y);
@@ -219,14 +288,14 @@ void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, 
       if (pending < m.pendingVertices.size()) v = &m.pendingVertices[pending];
     }
     if (!v) return;
-    points.push_back(Project(plane, v->position, c, scene.zoom));
+    points.push_back(Project(plane, v->position, c, zoom));
   }
   if (n == 2) painter.drawLine(points[0], points[1]);
   if (n == 3) {
     const QPoint loop[4] = {points[0], points[1], points[2], points[0]};
     painter.drawPolyline(loop, 4);
   }
-  for (const QPoint& p : points) Marker(painter, p, kBlue);
+  for (const QPoint& p : points) Marker(painter, p, kBlue, radius);
 }
 
 void DrawBoxOutline(QPainter& painter, Plane plane, QPoint centre, float zoom, const CVector& min, const CVector& max) {
@@ -238,53 +307,71 @@ void DrawBoxOutline(QPainter& painter, Plane plane, QPoint centre, float zoom, c
 }
 
 void DrawOrthoPane(QImage& image, const CMeshwright& scene, Plane plane, const PanOffsets& pan,
-                   const OrthoOverlay& overlay) {
+                   const OrthoOverlay& overlay, OrthoProjection* projection) {
+  // Everything but the labels is drawn in image pixels, so lines come out one device pixel wide;
+  // the labels are drawn at the image's ratio, at their size on screen.
+  const qreal ratio = image.devicePixelRatio() > 0 ? image.devicePixelRatio() : 1.0;
+  image.setDevicePixelRatio(1.0);
   const QRect rect = image.rect();
-  const QPoint c = PaneCentre(plane, rect.width(), rect.height(), pan);
+  const int paneWidth = ratio == 1.0 ? rect.width() : static_cast<int>(std::lround(rect.width() / ratio));
+  const int paneHeight = ratio == 1.0 ? rect.height() : static_cast<int>(std::lround(rect.height() / ratio));
+  const QPoint paneCentre = PaneCentre(plane, paneWidth, paneHeight, pan);
+  const QPoint c = ToImage(paneCentre, ratio);
+  const float zoom = ratio == 1.0 ? scene.zoom : static_cast<float>(scene.zoom * ratio);
+  const int radius = ratio < 2.0 ? 1 : static_cast<int>(ratio);
   {
     QPainter painter(&image);
     // Plain pixels, like the window system's own line and text drawing.
     painter.setRenderHint(QPainter::Antialiasing, false);
+    DrawGrid(painter, rect, c, zoom);
+  }
+  image.setDevicePixelRatio(ratio);
+  {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
-    DrawGrid(painter, rect, c, scene.zoom);
     painter.setPen(kLabel);
-    const int right = rect.right() + 1, bottom = rect.bottom() + 1;
+    const QPoint lc = paneCentre;
+    const int right = paneWidth, bottom = paneHeight;
     auto label = [&painter](int x, int y, const char* text) {
       painter.drawText(QRect(x, y, 200, 40), Qt::AlignLeft | Qt::AlignTop, QString::fromLatin1(text));
     };
     if (plane == kPlaneTop) {
       label(0, 0, "Top");
-      label(0, c.y() - 7, "-X");
-      label(right - 20, c.y() - 7, "+X");
-      label(c.x() - 8, 0, "-Z");
-      label(c.x() - 8, bottom - 15, "+Z");
+      label(0, lc.y() - 7, "-X");
+      label(right - 20, lc.y() - 7, "+X");
+      label(lc.x() - 8, 0, "-Z");
+      label(lc.x() - 8, bottom - 15, "+Z");
     } else if (plane == kPlaneFace) {
       label(0, 0, "Face");
-      label(0, c.y() - 7, "-X");
-      label(right - 20, c.y() - 7, "+X");
-      label(c.x() - 8, 0, "+Y");
-      label(c.x() - 8, bottom - 15, "-Y");
+      label(0, lc.y() - 7, "-X");
+      label(right - 20, lc.y() - 7, "+X");
+      label(lc.x() - 8, 0, "+Y");
+      label(lc.x() - 8, bottom - 15, "-Y");
     } else {
       label(0, 0, "Left");
-      label(c.x() - 8, 0, "+Y");
-      label(c.x() - 8, bottom - 15, "-Y");
-      label(0, c.y() - 7, "+Z");
-      label(right - 20, c.y() - 7, "-Z");
+      label(lc.x() - 8, 0, "+Y");
+      label(lc.x() - 8, bottom - 15, "-Y");
+      label(0, lc.y() - 7, "+Z");
+      label(right - 20, lc.y() - 7, "-Z");
     }
   }
-  if (overlay.edgesVisible) DrawFaceEdges(image, scene, plane, c);
+  image.setDevicePixelRatio(1.0);
+  if (projection) ProjectVertices(*projection, scene, plane, c, zoom);
+  if (overlay.edgesVisible) DrawFaceEdges(image, scene, plane, c, zoom, projection);
   if (scene.editMode == kModeSelect && overlay.selecting) {
     QPainter painter(&image);
-    DrawSelectionRectangle(painter, overlay.dragStart, overlay.dragCurrent);
+    DrawSelectionRectangle(painter, ToImage(overlay.dragStart, ratio), ToImage(overlay.dragCurrent, ratio));
   }
-  DrawVertices(image, scene, plane, c);
+  DrawVertices(image, scene, plane, c, zoom, projection, radius);
   // The box mode places its boxes with the same cursor as face building.
   if (scene.editMode == kModeCreateFace || scene.editMode == kModeCreateBox) {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    DrawFaceCreation(painter, scene, plane, c, rect);
-    if (overlay.box) DrawBoxOutline(painter, plane, c, scene.zoom, overlay.boxMin, overlay.boxMax);
+    DrawFaceCreation(painter, scene, plane, c, rect, zoom, ratio, radius);
+    if (overlay.box) DrawBoxOutline(painter, plane, c, zoom, overlay.boxMin, overlay.boxMax);
   }
+  image.setDevicePixelRatio(ratio);
 }
 
 }  // namespace mw

@@ -3,6 +3,7 @@
 
 #include <QPoint>
 #include <QRect>
+#include <vector>
 
 #include "scene/meshwright.h"
 
@@ -27,18 +28,40 @@ QPoint PaneCentre(Plane plane, int width, int height, const PanOffsets& pan);
 // applied after truncation. Far-away and non-finite coordinates are clamped off the pane.
 QPoint Project(Plane plane, const CVector& p, QPoint centre, float zoom);
 
+// Where every vertex of every shown model lands in the pane, worked out once per paint and read by
+// the edges and the vertex markers alike. A pane keeps one so the memory is reused frame to frame.
+struct OrthoProjection {
+  std::vector<std::vector<PanePixel>> models;  // per model, per vertex; empty for hidden models
+};
+
 // The whole pane into `image` (32-bit RGB): grid, labels, face edges, selection rectangle,
 // vertices, face creation. Edges and vertex squares are drawn straight into the pixels (lines
-// leave out their last pixel, as the window system's own line drawing does): a model of a
-// hundred thousand faces is drawn in a few milliseconds.
+// leave out their last pixel, as the window system's own line drawing does).
+//
+// An image with a device pixel ratio above 1 is drawn at its full resolution: model lengths and
+// the grid's spacing in model units are what they are at ratio 1, lines stay one device pixel
+// wide, and the labels keep their size on screen. `overlay` and the pans are in the pane's own
+// (device-independent) pixels.
+//
+// With `projection`, each vertex is projected once into it and the drawing reads it from there;
+// without, every corner is projected where it is drawn. Both give the same pixels.
 void DrawOrthoPane(QImage& image, const CMeshwright& scene, Plane plane, const PanOffsets& pan,
-                   const OrthoOverlay& overlay);
+                   const OrthoOverlay& overlay, OrthoProjection* projection = nullptr);
 
+// The parts, drawn in image pixels. `zoom` is the scene's zoom times the device pixel ratio.
 void DrawGrid(QPainter& painter, const QRect& rect, QPoint centre, float zoom);
-void DrawFaceEdges(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre);
-void DrawVertices(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre);
+// Fills `projection` for `scene` in `plane` (hidden models are left empty).
+void ProjectVertices(OrthoProjection& projection, const CMeshwright& scene, Plane plane, QPoint centre, float zoom);
+// With `projection` (filled for the same plane, centre and zoom) the corners are read from it.
+void DrawFaceEdges(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre, float zoom,
+                   const OrthoProjection* projection = nullptr);
+// Squares of 2 x `radius` + 1 pixels (3 x 3 at radius 1).
+void DrawVertices(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre, float zoom,
+                  const OrthoProjection* projection = nullptr, int radius = 1);
 void DrawSelectionRectangle(QPainter& painter, QPoint from, QPoint to);
-void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, QPoint centre, const QRect& rect);
+// `ratio` turns the cursor's offsets, kept in pane pixels, into image pixels.
+void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, QPoint centre, const QRect& rect,
+                      float zoom, double ratio = 1.0, int radius = 1);
 // The outline of a box being dragged (blue), as the pane shows it.
 void DrawBoxOutline(QPainter& painter, Plane plane, QPoint centre, float zoom, const CVector& min, const CVector& max);
 

@@ -1,6 +1,7 @@
 #include "view/ortho_pane.h"
 
 #include <QPainter>
+#include <cmath>
 
 #include "scene/meshwright.h"
 #include "view/frame_timer.h"
@@ -29,11 +30,16 @@ OrthoPane::OrthoPane(CMeshwright& scene, OrthoShared& shared, PaneHost& host, Pl
 
 void OrthoPane::paintEvent(QPaintEvent*) {
   const FrameTimer timer(plane_ == kPlaneTop ? "top" : (plane_ == kPlaneFace ? "front" : "left"));
-  if (buffer_.size() != size()) buffer_ = QImage(size(), QImage::Format_RGB32);
+  // Drawn at the screen's resolution: a scaled screen gets sharp one-pixel lines, not a stretched
+  // picture.
+  const qreal ratio = devicePixelRatioF();
+  const QSize pixels(static_cast<int>(std::ceil(width() * ratio)), static_cast<int>(std::ceil(height() * ratio)));
+  if (buffer_.size() != pixels) buffer_ = QImage(pixels, QImage::Format_RGB32);
+  buffer_.setDevicePixelRatio(ratio);
   buffer_.fill(Qt::white);
   OrthoOverlay overlay = input_.Overlay();
   overlay.edgesVisible = shared_.buttonsHeld == 0;
-  DrawOrthoPane(buffer_, scene_, plane_, shared_.pan, overlay);
+  DrawOrthoPane(buffer_, scene_, plane_, shared_.pan, overlay, &projection_);
   QPainter p(this);
   p.drawImage(0, 0, buffer_);
 }

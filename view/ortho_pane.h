@@ -44,7 +44,8 @@ class OrthoPane : public QWidget {
   PaneHost& host_;
   Plane plane_;
   PaneInput input_;
-  QImage buffer_;  // the pane is drawn here, then shown
+  QImage buffer_;               // the pane is drawn here, then shown
+  OrthoProjection projection_;  // the vertices' pixels, worked out once per paint
 };
 
 }  // namespace mw

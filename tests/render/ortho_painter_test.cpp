@@ -25,7 +25,7 @@ QImage Paint(const CMeshwright& scene, Plane plane, int w = 200, int h = 100, Or
 QImage PaintVerticesOnly(const CMeshwright& scene, Plane plane, int w = 200, int h = 100) {
   QImage image(w, h, QImage::Format_RGB32);
   image.fill(Qt::white);
-  DrawVertices(image, scene, plane, PaneCentre(plane, w, h, PanOffsets()));
+  DrawVertices(image, scene, plane, PaneCentre(plane, w, h, PanOffsets()), scene.zoom);
   return image;
 }
 
@@ -277,7 +277,7 @@ TEST(OrthoEdges, LinesLeaveOutTheirLastPixelAndFarLinesAreClipped) {
   m.faces = {a, b};
   QImage image(200, 100, QImage::Format_RGB32);
   image.fill(Qt::white);
-  DrawFaceEdges(image, s, kPlaneTop, QPoint(100, 50));
+  DrawFaceEdges(image, s, kPlaneTop, QPoint(100, 50), s.zoom);
   EXPECT_EQ(image.pixel(70, 60), qRgb(0, 0, 0));
   EXPECT_EQ(image.pixel(129, 60), qRgb(0, 0, 0));
   EXPECT_EQ(image.pixel(130, 60), kWhite);  // the end point itself
