@@ -157,18 +157,18 @@ int CMeshwrightDoc::HintOf(EditKind kind) {
     case EditKind::kRotate:
     case EditKind::kSize:
     case EditKind::kStretch:
-    case EditKind::kSelect:
-    case EditKind::kDeselect:
     case EditKind::kFaceBuild:
     case EditKind::kCreateBox:
     case EditKind::kOtherDrag:
-    case EditKind::kCamera:
     case EditKind::kNumericMove:
     case EditKind::kNumericRotate:
     case EditKind::kNumericSize:
     case EditKind::kNumericStretch:
     case EditKind::kCommitFace:
     case EditKind::kModelRename: return kHint3D;  // the panes repaint themselves; the list shows the new name
+    case EditKind::kSelect:
+    case EditKind::kDeselect: return kHintOrtho;  // the perspective pane does not show the selection
+    case EditKind::kCamera: return kHintPerspective;
     case EditKind::kSelectAll:
     case EditKind::kDeselectAll:
     case EditKind::kModelState: return kHintSelection;

@@ -138,6 +138,7 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   runDialog = [](QDialog& d) { return d.exec(); };
   frameOnOpen = LoadFrameOnOpen();
   host_.refresh3D = [this]() { Refresh3D(); };
+  host_.refreshOrtho = [this]() { RefreshOrtho(); };
   host_.dragBegan = [this](EditKind kind) { doc_.BeginEdit(kind); };
   host_.dragEnded = [this]() { doc_.EndEdit(); };
   host_.edit = [this](EditKind kind, const std::function<void()>& change) { doc_.Edit(kind, change); };
@@ -446,13 +447,21 @@ void CMainFrame::RebuildRecentMenu() {
 void CMainFrame::OnUpdateAllViews(int hint) {
   modelList_->OnUpdate(hint);
   materialList_->OnUpdate(hint);
-  Refresh3D();
+  // A drag's selection relies on nothing else having changed the scene since its last motion.
+  for (OrthoPane* p : ortho_) p->input().SceneChanged();
+  if (hint == kHintOrtho) RefreshOrtho();
+  else if (hint == kHintPerspective) perspective_->update();
+  else Refresh3D();
   UpdateCommandStates();
 }
 
 void CMainFrame::Refresh3D() {
-  for (OrthoPane* p : ortho_) p->update();
+  RefreshOrtho();
   perspective_->update();
+}
+
+void CMainFrame::RefreshOrtho() {
+  for (OrthoPane* p : ortho_) p->update();
 }
 
 void CMainFrame::UpdateCommandStates() {

@@ -57,6 +57,7 @@ class CMainFrame : public QMainWindow {
   void OpenDropped(const QMimeData& dropped);
   // Repaints the four 3D panes.
   void Refresh3D();
+  void RefreshOrtho();
   // Check marks and enabled states from the scene.
   void UpdateCommandStates();
   // How the numeric input dialogs are run (tests answer them).

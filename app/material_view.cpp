@@ -73,7 +73,7 @@ CMaterialView::CMaterialView(CMeshwrightDoc& doc, QWidget* parent) : QTreeWidget
 }
 
 void CMaterialView::OnUpdate(int hint) {
-  if (hint == kHint3D) return;
+  if (hint == kHint3D || hint == kHintOrtho || hint == kHintPerspective) return;
   CMeshwright& scene = doc_.scene();
   QSignalBlocker block(this);
   clear();

@@ -22,7 +22,11 @@ PerspectivePane::PerspectivePane(CMeshwright& scene, PanOffsets& pan, PaneHost& 
 }
 
 void PerspectivePane::Apply(const PaneResult& r) {
-  if (r.refresh3D && host_.refresh3D) host_.refresh3D();
+  // Repaints are requested, not made here: motions that come while a frame is pending share it.
+  if (r.refresh3D) {
+    if (r.orthoOnly && host_.refreshOrtho) host_.refreshOrtho();
+    else if (host_.refresh3D) host_.refresh3D();
+  }
   if (r.repaintSelf) update();
 }
 

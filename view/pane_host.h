@@ -9,6 +9,7 @@ namespace mw {
 
 struct PaneHost {
   std::function<void()> refresh3D;    // repaint the four 3D panes
+  std::function<void()> refreshOrtho;  // repaint the three orthographic panes only
   // A press that may change the scene opens an edit before its first change; the release of the
   // last button closes it after the last. Everything in between is one edit.
   std::function<void(EditKind)> dragBegan;

@@ -31,6 +31,7 @@ void PaneInput::Change(EditKind kind, const std::function<void()>& change) {
 
 PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
   PaneResult r;
+  selection_.Forget();
   if (!editing_ && (b != MouseButton::kMiddle || !IsOrtho(role_))) {
     editing_ = r.dragBegan = true;
     if (host_ && host_->dragBegan) host_->dragBegan(DragKind(b));
@@ -85,13 +86,16 @@ PaneResult PaneInput::ButtonUp(MouseButton b, QPoint p, QSize size) {
   }
   if (b == MouseButton::kMiddle) {
     middleDown_ = false;
-    r.refresh3D = IsOrtho(role_);
+    r.refresh3D = r.orthoOnly = IsOrtho(role_);
   } else {
     (b == MouseButton::kLeft ? leftDown_ : rightDown_) = false;
     if (IsOrtho(role_)) {
       r.refresh3D = true;
+      // Edges come back in the orthographic panes; a selection leaves the perspective as it was.
       if (scene_.editMode != kModeSelect) scene_.ComputeNormals();
+      else r.orthoOnly = true;
     }
+    selection_.Forget();
   }
   if (editing_ && !EditingButtonDown()) {
     editing_ = false;
@@ -112,10 +116,14 @@ PaneResult PaneInput::Move(QPoint p, QSize size, bool shift) {
       scene_.AddZoom(static_cast<float>((dx + dy) / 10.0));
     } else if (leftDown_) {
       const QPoint s = dragStart_ - c;
+      r.refresh3D = true;
       switch (scene_.editMode) {
         case kModeSelect:
-          scene_.SelectInRect(dragStart_.x(), dragStart_.y(), dragCurrent_.x(), dragCurrent_.y(), plane, 1, c.x(),
-                              c.y());
+          // The rubber band is this pane's alone; the other panes only show the selection, and
+          // the perspective pane not even that.
+          r.refresh3D = r.orthoOnly = selection_.Extend(scene_, dragStart_.x(), dragStart_.y(), dragCurrent_.x(),
+                                                        dragCurrent_.y(), plane, 1, c.x(), c.y());
+          r.repaintSelf = true;
           break;
         case kModeMove: {
           const double step = SnapStep();
@@ -156,13 +164,13 @@ PaneResult PaneInput::Move(QPoint p, QSize size, bool shift) {
           break;
         default: break;
       }
-      r.refresh3D = true;
     } else if (rightDown_ && scene_.editMode == kModeSelect) {
-      scene_.SelectInRect(dragStart_.x(), dragStart_.y(), dragCurrent_.x(), dragCurrent_.y(), plane, 0, c.x(), c.y());
-      r.refresh3D = true;
+      r.refresh3D = r.orthoOnly = selection_.Extend(scene_, dragStart_.x(), dragStart_.y(), dragCurrent_.x(),
+                                                    dragCurrent_.y(), plane, 0, c.x(), c.y());
+      r.repaintSelf = true;
     } else if (middleDown_) {
       ShiftShown(plane, pan_, dx, dy);
-      r.refresh3D = true;
+      r.refresh3D = r.orthoOnly = true;
     }
   } else {
     if (leftDown_ && rightDown_) {
@@ -196,7 +204,6 @@ PaneResult PaneInput::KeyDown(Key k) {
     const int dv = k == Key::kUp ? step : k == Key::kDown ? -step : 0;
     ShiftShown(PlaneOf(role_), pan_, du, dv);
   }
-  if (k == Key::kEnter) Change(EditKind::kCommitFace, [this]() { scene_.CommitFace(); });
   if (k == Key::kEscape) {
     // Escape drops the box being dragged, else the face being built (neither is in the document).
     if (leftDown_ && IsOrtho(role_) && scene_.editMode == kModeCreateBox) {
@@ -208,6 +215,12 @@ PaneResult PaneInput::KeyDown(Key k) {
   }
   PaneResult r;
   r.refresh3D = true;
+  if (k == Key::kEnter) {
+    selection_.Forget();
+    Change(EditKind::kCommitFace, [this]() { scene_.CommitFace(); });
+  } else {
+    r.orthoOnly = true;  // the arrows scroll the orthographic panes only
+  }
   return r;
 }
 

@@ -7,6 +7,7 @@
 #include <QSize>
 
 #include "render/ortho_painter.h"
+#include "scene/drag_selection.h"
 #include "scene/meshwright.h"
 #include "scene/snap.h"
 #include "view/pane_host.h"
@@ -34,7 +35,8 @@ struct PaneTools {
 // What a handler asks the caller to do afterwards.
 struct PaneResult {
   bool refresh3D = false;    // repaint the four 3D panes
-  bool repaintSelf = false;  // repaint only this pane (perspective camera moves)
+  bool orthoOnly = false;    // with refresh3D: nothing the perspective pane shows changed
+  bool repaintSelf = false;  // repaint only this pane (perspective camera moves, a rubber band)
   bool dragBegan = false;    // this press opened an edit (the host heard of it before any change)
   bool dragEnded = false;    // this release closed it (the host heard of it after the last change)
 };
@@ -64,6 +66,9 @@ class PaneInput {
 
   // The selection rectangle to draw, when one is being dragged.
   OrthoOverlay Overlay() const;
+  // The scene was changed by something other than this pane's drag (a command while a button is
+  // held): the drag's selection goes over the whole scene again at the next motion.
+  void SceneChanged() { selection_.Forget(); }
 
   // Snapping and the box outline, shared with the other orthographic panes (none: no snapping).
   void SetTools(PaneTools* tools) { tools_ = tools; }
@@ -93,6 +98,7 @@ class PaneInput {
   bool whole_ = false;             // this drag applies whole displacements (ApplyWhole)
   bool boxCancelled_ = false;      // Escape dropped this drag's box
   bool editing_ = false;
+  DragSelection selection_;  // the rubber band followed from motion to motion
   QPoint dragCurrent_, dragStart_;
   bool leftDown_ = false, rightDown_ = false, middleDown_ = false;
 };

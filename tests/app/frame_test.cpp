@@ -150,10 +150,16 @@ TEST_F(AppTest, TheDocumentsEditDoorMarksAllButSelectionAndRefreshesOncePerEdit)
   EXPECT_TRUE(doc_->editing());
   doc_->EndEdit();
   EXPECT_FALSE(doc_->editing());
-  EXPECT_EQ(hints, QList<int>{kHint3D});
+  EXPECT_EQ(hints, QList<int>{kHintOrtho}) << "a selection leaves the perspective pane as it is";
   doc_->EndEdit();  // a stray end changes nothing
   EXPECT_EQ(hints.size(), 1);
+  doc_->BeginEdit(EditKind::kCamera);
+  doc_->EndEdit();
+  doc_->BeginEdit(EditKind::kMove);
+  doc_->EndEdit();
+  EXPECT_EQ(hints, (QList<int>{kHintOrtho, kHintPerspective, kHint3D}));
   EXPECT_EQ(runs, 2);
+  hints.clear();
   doc_->Edit(EditKind::kMaterialAdd, []() {});
   EXPECT_TRUE(doc_->modified());
   EXPECT_EQ(hints.last(), int(kHintAll));

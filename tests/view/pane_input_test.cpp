@@ -259,5 +259,59 @@ TEST_F(Input, RotateSizeAndStretchUseTheDragStartAsPivot) {
   EXPECT_EQ(scene.models[0].vertices[0].position, CVector(20, 0, 0));
 }
 
+// Which panes each handler asks to repaint: the perspective pane is left alone when nothing it
+// shows changed, and a rubber band that reaches no new vertex repaints its own pane only.
+TEST_F(Input, RepaintsOnlyThePanesWhoseContentChanged) {
+  auto asks = [](const PaneResult& r) {
+    return std::string(r.refresh3D ? (r.orthoOnly ? "ortho" : "all") : "none") + (r.repaintSelf ? "+self" : "");
+  };
+  PaneInput top = Pane(PaneRole::kTop);
+  // (10, 0, 20) is at (110, 70) in Top.
+  top.ButtonDown(MouseButton::kLeft, QPoint(105, 65), kSize);
+  EXPECT_EQ(asks(top.Move(QPoint(108, 68), kSize)), "ortho+self") << "the first motion goes over the whole scene";
+  EXPECT_EQ(asks(top.Move(QPoint(111, 71), kSize)), "none+self") << "(108, 68) reaches no vertex";
+  EXPECT_EQ(asks(top.Move(QPoint(112, 72), kSize)), "ortho+self") << "(111, 71) reaches (110, 70)";
+  EXPECT_EQ(scene.models[0].vertices[0].selected, 1);
+  EXPECT_EQ(asks(top.Move(QPoint(106, 66), kSize)), "none+self") << "shrinking deselects nothing";
+  EXPECT_EQ(asks(top.ButtonUp(MouseButton::kLeft, QPoint(106, 66), kSize)), "ortho") << "edges come back";
+
+  // A command while the button is held deselects everything behind the drag's back; told so,
+  // the next motion selects the whole rectangle again, as it always has.
+  top.ButtonDown(MouseButton::kLeft, QPoint(105, 65), kSize);
+  top.Move(QPoint(112, 72), kSize);
+  top.Move(QPoint(113, 73), kSize);
+  scene.SetAllSelected(0);
+  top.SceneChanged();
+  EXPECT_EQ(asks(top.Move(QPoint(114, 74), kSize)), "ortho+self");
+  EXPECT_EQ(scene.models[0].vertices[0].selected, 1);
+  top.ButtonUp(MouseButton::kLeft, QPoint(114, 74), kSize);
+
+  // Deselecting with the right button likewise.
+  top.ButtonDown(MouseButton::kRight, QPoint(105, 65), kSize);
+  top.Move(QPoint(106, 66), kSize);
+  EXPECT_EQ(asks(top.Move(QPoint(112, 72), kSize)), "none+self");
+  EXPECT_EQ(asks(top.Move(QPoint(113, 73), kSize)), "ortho+self");
+  EXPECT_EQ(scene.models[0].vertices[0].selected, 0);
+  top.ButtonUp(MouseButton::kRight, QPoint(113, 73), kSize);
+
+  // Scrolling is the orthographic panes' alone; edits reach the perspective pane.
+  top.ButtonDown(MouseButton::kMiddle, QPoint(0, 0), kSize);
+  EXPECT_EQ(asks(top.Move(QPoint(3, 4), kSize)), "ortho");
+  EXPECT_EQ(asks(top.ButtonUp(MouseButton::kMiddle, QPoint(3, 4), kSize)), "ortho");
+  EXPECT_EQ(asks(top.KeyDown(Key::kLeft)), "ortho");
+  EXPECT_EQ(asks(top.KeyDown(Key::kEnter)), "all");
+  EXPECT_EQ(asks(top.Wheel(120)), "all");
+  scene.editMode = kModeMove;
+  top.ButtonDown(MouseButton::kLeft, QPoint(0, 0), kSize);
+  EXPECT_EQ(asks(top.Move(QPoint(3, 4), kSize)), "all");
+  EXPECT_EQ(asks(top.ButtonUp(MouseButton::kLeft, QPoint(3, 4), kSize)), "all");
+
+  // The camera is the perspective pane's alone.
+  PaneInput persp = Pane(PaneRole::kPerspective);
+  persp.ButtonDown(MouseButton::kRight, QPoint(0, 0), kSize);
+  EXPECT_EQ(asks(persp.Move(QPoint(5, 5), kSize)), "none+self");
+  EXPECT_EQ(asks(persp.ButtonUp(MouseButton::kRight, QPoint(5, 5), kSize)), "none");
+}
+
 }  // namespace
 }  // namespace mw
