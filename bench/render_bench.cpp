@@ -1,5 +1,5 @@
 // One perspective frame (the immediate-mode reference and the pane's buffers) and one
-// orthographic pane (800 x 600) of a grid model of 100,000, 1,000,000 and 4,000,000
+// orthographic pane (800 x 600, with and without the shared projection) of a grid model of 100,000, 1,000,000 and 4,000,000
 // quadrilaterals, the frame of the same areas in concave hexagons, and a select drag, on
 // whatever OpenGL the display offers (software here). Run under a display:
 // xvfb-run -a build/release/bin/bench_render
@@ -66,11 +66,13 @@ void Frame(mw::CMeshwright& s, int side) { s.zoom = side == 2001 ? 10.0f : side 
 
 // range(1): 0 quadrilaterals, 1 the same area in hexagons (their triangles kept from the first
 // frame on, as in the program). range(2): 0 the immediate-mode reference, 1 the pane's buffer
-// renderer (its first frame, which lays the arrays out, is left out of the timing).
+// renderer (its first frame, which lays the arrays out, is left out of the timing), 2 the same
+// during a rotate drag: the camera turns a degree a frame and the models are not gone over.
 void BM_PerspectiveFrame(benchmark::State& state) {
   const int side = static_cast<int>(state.range(0));
   const bool hexagons = state.range(1) != 0;
   const bool buffered = state.range(2) != 0;
+  const bool turning = state.range(2) == 2;
   QOffscreenSurface surface;
   surface.setFormat(QSurfaceFormat::defaultFormat());
   surface.create();
@@ -92,15 +94,21 @@ void BM_PerspectiveFrame(benchmark::State& state) {
   std::vector<mw::PolygonTriangleCache> caches;
   mw::PerspectiveRenderer renderer;
   auto frame = [&] {
-    if (buffered) {
+    if (turning) {
+      s.camera.rotation.y += 1.0f;
+      renderer.DrawFrame(s, nullptr, false);
+    } else if (buffered) {
       renderer.DrawFrame(s, nullptr);
     } else {
       mw::DrawPerspectiveFrame(s, nullptr, &caches);
     }
     glFinish();
   };
-  frame();
+  const mw::CVector rotation = s.camera.rotation;
+  renderer.DrawFrame(s, nullptr);
+  glFinish();
   for (auto _ : state) frame();
+  s.camera.rotation = rotation;
   state.counters[hexagons ? "hexagons" : "quads"] = static_cast<double>(s.models[0].faces.size());
   renderer.Release();
 }
@@ -117,25 +125,34 @@ void BM_SplitHexagons(benchmark::State& state) {
   state.counters["hexagons"] = static_cast<double>(m.faces.size());
 }
 
+// range(1): 0 every corner projected where it is drawn, 1 each vertex projected once into the
+// pane's projection (as the pane draws). range(2): 1 vertices only, as while a button is held.
 void BM_OrthoPane(benchmark::State& state) {
   const int side = static_cast<int>(state.range(0));
+  const bool projected = state.range(1) != 0;
   mw::CMeshwright& s = SceneOf(side);
   Frame(s, side);
+  mw::OrthoOverlay overlay;
+  overlay.edgesVisible = state.range(2) == 0;
   QImage image(800, 600, QImage::Format_RGB32);
+  mw::OrthoProjection projection;
   for (auto _ : state) {
     image.fill(Qt::white);
-    mw::DrawOrthoPane(image, s, mw::kPlaneTop, mw::PanOffsets{-400, 0, -300}, mw::OrthoOverlay());
+    mw::DrawOrthoPane(image, s, mw::kPlaneTop, mw::PanOffsets{-400, 0, -300}, overlay,
+                      projected ? &projection : nullptr);
   }
   state.counters["quads"] = static_cast<double>(s.models[0].faces.size());
 }
 
-// A select drag in the Top pane (400 x 300) over the middle of the grid: 30 pointer motions, each
-// handled as the window handles it today, with the selection run over the rectangle and the three
-// orthographic panes and the perspective frame (the pane's buffers) painted again.
-// range(1): 1 paints the orthographic panes only, the least a rubber band needs.
+// A select drag in the Top pane (400 x 300) over the middle of the grid: 30 pointer motions.
+// range(1) 0: as the window handles them now: the selection followed incrementally, and only the
+// panes the result names painted (the orthographic ones when the selection changed, the Top pane
+// alone when only the band moved, the perspective pane never), each vertex projected once.
+// range(1) 1: as the window handled them before: the selection run over the whole scene and all
+// four panes painted at every motion, every corner projected where drawn.
 void BM_SelectDrag(benchmark::State& state) {
   const int side = static_cast<int>(state.range(0));
-  const bool orthoOnly = state.range(1) != 0;
+  const bool before = state.range(1) != 0;
   QOffscreenSurface surface;
   surface.setFormat(QSurfaceFormat::defaultFormat());
   surface.create();
@@ -160,43 +177,78 @@ void BM_SelectDrag(benchmark::State& state) {
   mw::PaneInput input(s, pan, mw::PaneRole::kTop);
   QImage panes[3] = {QImage(400, 300, QImage::Format_RGB32), QImage(400, 300, QImage::Format_RGB32),
                      QImage(400, 300, QImage::Format_RGB32)};
+  mw::OrthoProjection projections[3];
   const QSize size(400, 300);
+  const mw::Plane planes[3] = {mw::kPlaneTop, mw::kPlaneFace, mw::kPlaneLeft};
+  auto paint = [&](int i) {
+    panes[i].fill(Qt::white);
+    mw::OrthoOverlay overlay = i == 0 ? input.Overlay() : mw::OrthoOverlay();
+    overlay.edgesVisible = false;  // a button is held
+    mw::DrawOrthoPane(panes[i], s, planes[i], pan, overlay, before ? nullptr : &projections[i]);
+  };
+  std::int64_t frames = 0, perspectiveFrames = 0;
   for (auto _ : state) {
+    s.SetAllSelected(0);
     input.ButtonDown(mw::MouseButton::kLeft, QPoint(150, 100), size);
     for (int step = 1; step <= 30; ++step) {
-      const mw::PaneResult r = input.Move(QPoint(150 + 3 * step, 100 + 2 * step), size);
-      if (!r.refresh3D) continue;
-      const mw::Plane planes[3] = {mw::kPlaneTop, mw::kPlaneFace, mw::kPlaneLeft};
-      for (int i = 0; i < 3; ++i) {
-        panes[i].fill(Qt::white);
-        mw::OrthoOverlay overlay = i == 0 ? input.Overlay() : mw::OrthoOverlay();
-        overlay.edgesVisible = false;  // a button is held
-        mw::DrawOrthoPane(panes[i], s, planes[i], pan, overlay);
-      }
-      if (!orthoOnly) {
+      const QPoint to(150 + 3 * step, 100 + 2 * step);
+      if (before) {
+        const QPoint from = input.dragCurrent();
+        const QPoint c = mw::PaneCentre(mw::kPlaneTop, 400, 300, pan);
+        s.SelectInRect(150, 100, from.x(), from.y(), mw::kPlaneTop, 1, c.x(), c.y());
+        // Only the pointer's bookkeeping: a mode whose left drag changes nothing.
+        s.editMode = mw::kModeCreateFace;
+        input.Move(to, size);
+        s.editMode = mw::kModeSelect;
+        for (int i = 0; i < 3; ++i) paint(i);
         renderer.DrawFrame(s, nullptr);
         glFinish();
+        frames += 4, perspectiveFrames += 1;
+        continue;
+      }
+      const mw::PaneResult r = input.Move(to, size);
+      if (r.refresh3D) {
+        for (int i = 0; i < 3; ++i) paint(i);
+        frames += 3;
+        if (!r.orthoOnly) {
+          renderer.DrawFrame(s, nullptr);
+          glFinish();
+          ++perspectiveFrames;
+        }
+      } else if (r.repaintSelf) {
+        paint(0);
+        ++frames;
       }
     }
     input.ButtonUp(mw::MouseButton::kLeft, QPoint(240, 160), size);
   }
   state.counters["quads"] = static_cast<double>(s.models[0].faces.size());
+  state.counters["panesPerDrag"] = static_cast<double>(frames) / static_cast<double>(state.iterations());
+  state.counters["perspectivePerDrag"] = static_cast<double>(perspectiveFrames) / static_cast<double>(state.iterations());
+  s.SetAllSelected(0);
   renderer.Release();
 }
 
 BENCHMARK(BM_PerspectiveFrame)
-    ->ArgsProduct({{317, 1001}, {0, 1}, {0, 1}})
+    ->ArgsProduct({{317, 1001}, {0, 1}, {0, 1, 2}})
     ->Args({2001, 0, 0})
     ->Args({2001, 0, 1})
+    ->Args({2001, 0, 2})
     ->ArgNames({"side", "hexagons", "buffered"})
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()  // software OpenGL rasterises on threads of its own
     ->UseRealTime();
 BENCHMARK(BM_SplitHexagons)->Arg(317)->Arg(1001)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_OrthoPane)->Arg(317)->Arg(1001)->Arg(2001)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OrthoPane)
+    ->ArgsProduct({{317, 1001, 2001}, {0, 1}, {0, 1}})
+    ->ArgNames({"side", "projected", "verticesOnly"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_SelectDrag)
     ->ArgsProduct({{317, 1001, 2001}, {0, 1}})
-    ->ArgNames({"side", "orthoOnly"})
+    ->ArgNames({"side", "before"})
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 
 }  // namespace

@@ -79,6 +79,11 @@ struct PerspectiveRenderer::ModelArrays {
   };
   bool built = false;
   std::uint64_t key = 0;
+  // What the model's storage looked like when the key was taken: a model replaced, grown or
+  // shrunk since is checked even when the caller says nothing changed.
+  const void* vertexData = nullptr;
+  const void* faceData = nullptr;
+  std::size_t keptVertices = 0, keptFaces = 0, keptMaterials = 0;
   std::vector<Step> steps;
   std::vector<Corner> corners;  // kept only when the context has no buffer objects
   GLuint buffer = 0;
@@ -169,7 +174,7 @@ void PerspectiveRenderer::Release() {
   models_.clear();
 }
 
-void PerspectiveRenderer::DrawFrame(CMeshwright& scene, TextureUploader* uploader) {
+void PerspectiveRenderer::DrawFrame(CMeshwright& scene, TextureUploader* uploader, bool sceneMayHaveChanged) {
   if (buffers_ < 0) {
     // Buffer objects came with OpenGL 1.5; without them the arrays stay in our memory.
     int major = 0, minor = 0;
@@ -183,13 +188,18 @@ void PerspectiveRenderer::DrawFrame(CMeshwright& scene, TextureUploader* uploade
   }
   while (models_.size() < scene.models.size()) models_.push_back(std::make_unique<ModelArrays>());
   for (std::size_t i = 0; i < scene.models.size(); ++i)
-    DrawModel(scene.models[i], scene.smoothing, scene.materials, *models_[i]);
+    DrawModel(scene.models[i], scene.smoothing, scene.materials, *models_[i], sceneMayHaveChanged);
 }
 
 void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing,
-                                    const std::vector<CMaterial>& materials, ModelArrays& a) {
+                                    const std::vector<CMaterial>& materials, ModelArrays& a, bool mayHaveChanged) {
   if (model.state == kStateHidden) return;
-  const std::uint64_t key = PerspectiveKey(model, materials);
+  const bool sameStorage = a.built && a.vertexData == model.vertices.data() && a.faceData == model.faces.data() &&
+                           a.keptVertices == model.vertices.size() && a.keptFaces == model.faces.size() &&
+                           a.keptMaterials == materials.size();
+  const std::uint64_t key = mayHaveChanged || !sameStorage ? PerspectiveKey(model, materials) : a.key;
+  a.vertexData = model.vertices.data(), a.faceData = model.faces.data();
+  a.keptVertices = model.vertices.size(), a.keptFaces = model.faces.size(), a.keptMaterials = materials.size();
   if (!a.built || a.key != key) {
     a.Build(model, materials);
     a.key = key;

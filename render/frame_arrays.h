@@ -33,7 +33,12 @@ class PerspectiveRenderer {
 
   // Everything DrawPerspectiveFrame does, with the models drawn from their buffers. The context
   // must be current, and the same one on every call.
-  void DrawFrame(CMeshwright& scene, TextureUploader* uploader);
+  //
+  // `sceneMayHaveChanged` false promises that no model's geometry, faces or the material list
+  // changed in place since the previous frame (only the camera, zoom, colours or visibility
+  // did): the models are then not gone over for their keys, which at a million faces costs a good
+  // part of a frame. Models whose storage or sizes differ are still checked.
+  void DrawFrame(CMeshwright& scene, TextureUploader* uploader, bool sceneMayHaveChanged = true);
   // Deletes the buffers (the context must be current); the next frame builds them again.
   void Release();
   // Models laid out since construction: tells tests and benchmarks whether the buffers held.
@@ -42,7 +47,7 @@ class PerspectiveRenderer {
  private:
   struct ModelArrays;
   void DrawModel(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials,
-                 ModelArrays& arrays);
+                 ModelArrays& arrays, bool mayHaveChanged);
 
   std::vector<std::unique_ptr<ModelArrays>> models_;
   // What the immediate path would leave as the current normal and texture coordinate, carried from

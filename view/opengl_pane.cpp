@@ -22,6 +22,8 @@ PerspectivePane::PerspectivePane(CMeshwright& scene, PanOffsets& pan, PaneHost& 
 }
 
 void PerspectivePane::Apply(const PaneResult& r) {
+  // A camera drag repaints this pane alone and changes nothing the buffers hold (repaintSelf);
+  // the host's refreshes go through Refresh().
   // Repaints are requested, not made here: motions that come while a frame is pending share it.
   if (r.refresh3D) {
     if (r.orthoOnly && host_.refreshOrtho) host_.refreshOrtho();
@@ -108,7 +110,8 @@ void PerspectivePane::paintGL() {
   const qreal ratio = devicePixelRatioF();
   SetViewport(scene_, width(), height(), static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
   const FrameTimer timer("perspective");
-  renderer_.DrawFrame(scene_, &uploader_);
+  renderer_.DrawFrame(scene_, &uploader_, sceneChanged_);
+  sceneChanged_ = false;
   if (timer.on()) glFinish();
 }
 

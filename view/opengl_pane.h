@@ -24,6 +24,13 @@ class PerspectivePane : public QOpenGLWidget {
   TextureUploader* uploader() { return &uploader_; }
   // Whether the context could be created and made current.
   bool glReady() const { return ready_; }
+  // Repaints after a change that may have touched geometry, faces or materials. A plain update()
+  // (the camera moved, the window was exposed) redraws from the buffers without going over the
+  // models to see whether they changed.
+  void Refresh() {
+    sceneChanged_ = true;
+    update();
+  }
 
  protected:
   void initializeGL() override;
@@ -46,6 +53,7 @@ class PerspectivePane : public QOpenGLWidget {
   PerspectiveRenderer renderer_;
   bool ready_ = false;
   bool reported_ = false;
+  bool sceneChanged_ = true;
 };
 
 }  // namespace mw

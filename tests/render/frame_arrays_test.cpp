@@ -51,9 +51,9 @@ class BufferedPerspective : public ::testing::Test {
     DrawPerspectiveFrame(scene_, nullptr, &caches_);
     return fbo_->toImage();
   }
-  QImage Buffered() {
+  QImage Buffered(bool sceneMayHaveChanged = true) {
     SetViewport(scene_, 240, 200, 240, 200);
-    renderer_.DrawFrame(scene_, nullptr);
+    renderer_.DrawFrame(scene_, nullptr, sceneMayHaveChanged);
     return fbo_->toImage();
   }
 
@@ -247,6 +247,36 @@ TEST_F(BufferedPerspective, OnlyModelsWhoseGeometryChangedAreLaidOutAgain) {
   scene_.materials[2].id = 4;
   Buffered();
   EXPECT_EQ(renderer_.Builds(), first + 5) << "a material identifier concerns every model";
+}
+
+// A camera drag tells the renderer nothing changed: it then skips the keys, yet a model whose
+// storage was replaced or resized is still laid out again, and the pixels stay the reference's.
+TEST_F(BufferedPerspective, FramesPromisedUnchangedSkipTheKeysButNotReplacedModels) {
+  MW_REQUIRE_DISPLAY();
+  Buffered();
+  const std::size_t first = renderer_.Builds();
+  scene_.camera.rotation.x += 13.0f;
+  scene_.camera.translation.x += 7.0f;
+  EXPECT_EQ(Reference(), Buffered(false)) << "the camera moved";
+  EXPECT_EQ(renderer_.Builds(), first);
+  // Moved in place while promised unchanged: the buffers are kept (the promise is the caller's).
+  const CVector kept = scene_.models[2].vertices[5].position;
+  scene_.models[2].vertices[5].position.x += 5.0f;
+  Buffered(false);
+  EXPECT_EQ(renderer_.Builds(), first);
+  scene_.models[2].vertices[5].position = kept;
+  // A model put in another's place (another document, undo of a deletion): new storage.
+  CModel copy = scene_.models[0];
+  copy.vertices[0].position.y += 3.0f;
+  scene_.models[0] = std::move(copy);
+  EXPECT_EQ(Reference(), Buffered(false)) << "model 0 replaced";
+  EXPECT_EQ(renderer_.Builds(), first + 1);
+  scene_.models[2].faces.pop_back();
+  EXPECT_EQ(Reference(), Buffered(false)) << "a face removed";
+  EXPECT_EQ(renderer_.Builds(), first + 2);
+  scene_.materials.pop_back();
+  EXPECT_EQ(Reference(), Buffered(false)) << "a material removed";
+  EXPECT_EQ(renderer_.Builds(), first + 5);
 }
 
 TEST(PerspectiveKey, EveryFieldTheArraysAreMadeOfChangesTheKey) {
