@@ -40,6 +40,10 @@ class Raster {
     if (InClipBox(a) && InClipBox(b)) {
       // What clipping would give back unchanged; most edges of a large model are short and inside.
       px = a.x(), py = a.y(), ex = b.x(), ey = b.y();
+    } else if ((a.x() < -1 && b.x() < -1) || (a.x() > width_ && b.x() > width_) || (a.y() < -1 && b.y() < -1) ||
+               (a.y() > height_ && b.y() > height_)) {
+      // Wholly beyond one side: clipping would cut it away. Most edges of a large model zoomed in.
+      return;
     } else {
       double x0 = a.x(), y0 = a.y(), x1 = b.x(), y1 = b.y();
       if (!Clip(x0, y0, x1, y1, endClipped)) return;
@@ -75,6 +79,7 @@ class Raster {
         for (int x = 0; x <= 2 * r; ++x) row[x] = colour;
       return;
     }
+    if (p.x + r < 0 || p.x - r >= width_ || p.y + r < 0 || p.y - r >= height_) return;
     for (int y = p.y - r; y <= p.y + r; ++y)
       for (int x = p.x - r; x <= p.x + r; ++x) Plot(x, y, colour);
   }
