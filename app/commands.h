@@ -42,7 +42,8 @@ enum Command : int {
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints
 // the 3D panes and leaves both lists as they are; 3 repaints only the orthographic panes (a
-// selection, which the perspective pane does not show), 4 only the perspective pane (the camera).
-enum UpdateHint : int { kHintAll = 0, kHintSelection = 1, kHint3D = 2, kHintOrtho = 3, kHintPerspective = 4 };
+// selection, which the perspective pane does not show); 4 repaints nothing, the panes having drawn
+// the change as it was made (a camera drag: every motion asked for its frame).
+enum UpdateHint : int { kHintAll = 0, kHintSelection = 1, kHint3D = 2, kHintOrtho = 3, kHintDrawn = 4 };
 
 }  // namespace mw

@@ -168,7 +168,7 @@ int CMeshwrightDoc::HintOf(EditKind kind) {
     case EditKind::kModelRename: return kHint3D;  // the panes repaint themselves; the list shows the new name
     case EditKind::kSelect:
     case EditKind::kDeselect: return kHintOrtho;  // the perspective pane does not show the selection
-    case EditKind::kCamera: return kHintPerspective;
+    case EditKind::kCamera: return kHintDrawn;
     case EditKind::kSelectAll:
     case EditKind::kDeselectAll:
     case EditKind::kModelState: return kHintSelection;

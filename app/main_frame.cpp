@@ -450,8 +450,7 @@ void CMainFrame::OnUpdateAllViews(int hint) {
   // A drag's selection relies on nothing else having changed the scene since its last motion.
   for (OrthoPane* p : ortho_) p->input().SceneChanged();
   if (hint == kHintOrtho) RefreshOrtho();
-  else if (hint == kHintPerspective) perspective_->update();  // the camera only
-  else Refresh3D();
+  else if (hint != kHintDrawn) Refresh3D();
   UpdateCommandStates();
 }
 

@@ -73,7 +73,7 @@ CMaterialView::CMaterialView(CMeshwrightDoc& doc, QWidget* parent) : QTreeWidget
 }
 
 void CMaterialView::OnUpdate(int hint) {
-  if (hint == kHint3D || hint == kHintOrtho || hint == kHintPerspective) return;
+  if (hint == kHint3D || hint == kHintOrtho || hint == kHintDrawn) return;
   CMeshwright& scene = doc_.scene();
   QSignalBlocker block(this);
   clear();

@@ -157,7 +157,7 @@ TEST_F(AppTest, TheDocumentsEditDoorMarksAllButSelectionAndRefreshesOncePerEdit)
   doc_->EndEdit();
   doc_->BeginEdit(EditKind::kMove);
   doc_->EndEdit();
-  EXPECT_EQ(hints, (QList<int>{kHintOrtho, kHintPerspective, kHint3D}));
+  EXPECT_EQ(hints, (QList<int>{kHintOrtho, kHintDrawn, kHint3D}));
   EXPECT_EQ(runs, 2);
   hints.clear();
   doc_->Edit(EditKind::kMaterialAdd, []() {});
