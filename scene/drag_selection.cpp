@@ -38,6 +38,15 @@ Span Inside(int a, int b) { return Span{static_cast<std::int64_t>(a) + 1, static
 
 }  // namespace
 
+void DragSelection::Forget() {
+  valid_ = false;
+  std::vector<ModelIndex>().swap(models_);
+  std::vector<std::int32_t>().swap(px_);
+  std::vector<std::int32_t>().swap(py_);
+  std::vector<std::uint64_t>().swap(byColumn_);
+  std::vector<std::uint64_t>().swap(byRow_);
+}
+
 bool DragSelection::Matches(const CMeshwright& scene, Plane plane, std::uint8_t value, int cx, int cy) const {
   if (!valid_ || plane != plane_ || value != value_ || cx != cx_ || cy != cy_ ||
       std::memcmp(&zoom_, &scene.zoom, sizeof zoom_) != 0 || models_.size() != scene.models.size())

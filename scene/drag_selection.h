@@ -27,8 +27,9 @@ class DragSelection {
   // over, which counts as a change).
   bool Extend(CMeshwright& scene, int left, int top, int right, int bottom, Plane plane, std::uint8_t value, int cx,
               int cy);
-  // The scene was changed by something else: start over at the next call.
-  void Forget() { valid_ = false; }
+  // The scene was changed by something else, or the drag ended: start over at the next call. The
+  // sorted pixels and face lists (some 40 bytes a vertex) are let go.
+  void Forget();
 
  private:
   struct ModelIndex {
