@@ -34,6 +34,10 @@ class OrthoPane : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // The pane shows no focus, so gaining or losing it repaints nothing (QWidget's would repaint
+  // the whole pane, a full frame of a large model at every click into another pane).
+  void focusInEvent(QFocusEvent*) override {}
+  void focusOutEvent(QFocusEvent*) override {}
 
  private:
   void Apply(const PaneResult& r);
