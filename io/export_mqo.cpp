@@ -1,7 +1,9 @@
 // Writing the scene as a Metasequoia document.
 //
-// Numbers are formatted with to_chars, which gives exactly what printf's "%f" and "%d" give in the
-// classic locale without depending on the process locale (Qt sets it from the environment).
+// The text goes out through a fixed buffer in blocks, so an export of millions of faces holds no
+// copy of the document. Numbers are formatted without the process locale (Qt sets it from the
+// environment): integers by to_chars, floats by FormatFixed6, both exactly what printf's "%d" and
+// "%f" give in the classic locale.
 // Version 1.0 unless a face has more than four corners, which only version 1.1 may hold. Faces of
 // fewer than two corners have no form in the format: they are left out of the face lines and
 // the face count, and reported.
@@ -10,7 +12,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string_view>
 
+#include "io/fixed_format.h"
 #include "io/loader_mqo.h"
 #include "platform/atomic_file.h"
 
@@ -19,20 +24,35 @@ namespace {
 
 class Text {
  public:
-  std::string out;
+  explicit Text(const MqoTextSink& sink) : sink_(sink), buffer_(new char[kBlock]), p_(buffer_.get()) {}
 
-  Text& operator<<(const char* s) {
-    out += s;
+  // Sends what is left; false when the sink refused any block.
+  bool Finish() {
+    Flush();
+    return ok_;
+  }
+  bool ok() const { return ok_; }
+
+  Text& operator<<(std::string_view s) {
+    if (s.size() > Room()) {
+      Flush();
+      if (s.size() > kBlock) {  // a name longer than the buffer goes out as it stands
+        Send(s.data(), s.size());
+        return *this;
+      }
+    }
+    std::memcpy(p_, s.data(), s.size());
+    p_ += s.size();
     return *this;
   }
-  Text& operator<<(const std::string& s) {
-    out += s;
+  Text& operator<<(char c) {
+    Reserve(1);
+    *p_++ = c;
     return *this;
   }
   Text& Int(long long v) {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, r.ptr);
+    Reserve(24);
+    p_ = std::to_chars(p_, p_ + 24, v).ptr;
     return *this;
   }
   std::size_t nonFinite = 0;
@@ -40,41 +60,57 @@ class Text {
   // printf("%f"): six decimals. A value without digits (nan, inf), which no reader accepts, is
   // written as 0 and counted.
   Text& Float(float f) {
-    double v = f;
-    if (!std::isfinite(v)) {
-      ++nonFinite;
-      v = 0.0;
-    }
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
-    out.append(buf, r.ptr);
-    return *this;
-  }
-  // The shortest text that reads back as the same float ("89.5", "30", "0").
-  Text& Short(float f) {
+    Reserve(kFixedFloatChars);
     if (!std::isfinite(f)) {
       ++nonFinite;
       f = 0.0f;
     }
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, f);
-    out.append(buf, r.ptr);
+    p_ = FormatFixed6(f, p_);
     return *this;
   }
+  // The shortest text that reads back as the same float ("89.5", "30", "0").
+  Text& Short(float f) {
+    Reserve(64);
+    if (!std::isfinite(f)) {
+      ++nonFinite;
+      f = 0.0f;
+    }
+    p_ = std::to_chars(p_, p_ + 64, f).ptr;
+    return *this;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 256 * 1024;
+  std::size_t Room() const { return static_cast<std::size_t>(buffer_.get() + kBlock - p_); }
+  void Reserve(std::size_t n) {
+    if (n > Room()) Flush();
+  }
+  void Flush() {
+    Send(buffer_.get(), static_cast<std::size_t>(p_ - buffer_.get()));
+    p_ = buffer_.get();
+  }
+  void Send(const char* data, std::size_t n) {
+    if (n && ok_) ok_ = sink_(data, n);
+  }
+
+  const MqoTextSink& sink_;
+  std::unique_ptr<char[]> buffer_;
+  char* p_;
+  bool ok_ = true;
 };
 
 bool Written(const CFace& f) { return f.indices.size() >= 2; }
 
 }  // namespace
 
-std::string MetasequoiaText(const CMeshwright& scene, MqoWriteInfo* info) {
+bool WriteMetasequoia(const CMeshwright& scene, const MqoTextSink& sink, MqoWriteInfo* info) {
   MqoWriteInfo written;
   for (const CModel& model : scene.models)
     for (const CFace& f : model.faces) {
       if (!Written(f)) ++written.droppedFaces;
       else if (f.indices.size() > 4) written.version = 11;
     }
-  Text t;
+  Text t(sink);
   t << "Metasequoia Document"
     << "\r\n";
   // Names are CP932; version 1.1 says so, so that no reader takes them for UTF-8.
@@ -108,6 +144,7 @@ std::string MetasequoiaText(const CMeshwright& scene, MqoWriteInfo* info) {
   t << "}\r\n";
 
   for (const CModel& model : scene.models) {
+    if (!t.ok()) break;  // the sink failed: nothing more can reach it
     t << "Object \"" << model.name << "\" {\r\n";
     t << (model.state == kStateHidden ? "\tvisible 0\r\n" : "\tvisible 15\r\n");
     t << (model.state == kStateLocked ? "\tlocking 1\r\n" : "\tlocking 0\r\n");
@@ -163,7 +200,19 @@ std::string MetasequoiaText(const CMeshwright& scene, MqoWriteInfo* info) {
     written.warnings.emplace_back(text);
   }
   if (info) *info = std::move(written);
-  return std::move(t.out);
+  return t.Finish();
+}
+
+std::string MetasequoiaText(const CMeshwright& scene, MqoWriteInfo* info) {
+  std::string out;
+  WriteMetasequoia(
+      scene,
+      [&out](const char* data, std::size_t n) {
+        out.append(data, n);
+        return true;
+      },
+      info);
+  return out;
 }
 
 bool ExportMetasequoia(const CMeshwright& scene, const std::string& path, std::string* error, MqoWriteInfo* info) {
@@ -172,8 +221,9 @@ bool ExportMetasequoia(const CMeshwright& scene, const std::string& path, std::s
     if (error) *error = out.error();
     return false;
   }
-  const std::string text = MetasequoiaText(scene, info);
-  if (!out.Write(text.data(), text.size()) || !out.Commit()) {
+  const bool written =
+      WriteMetasequoia(scene, [&out](const char* data, std::size_t n) { return out.Write(data, n); }, info);
+  if (!written || !out.Commit()) {
     if (error) *error = out.error();
     return false;
   }

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -129,7 +130,12 @@ struct MqoWriteInfo {
 // Version 1.0 when every face has at most four corners, else 1.1.
 bool ExportMetasequoia(const CMeshwright& scene, const std::string& path, std::string* error = nullptr,
                        MqoWriteInfo* info = nullptr);
-// The document text itself.
+// Receives the document text block by block, in order; returning false stops the export.
+using MqoTextSink = std::function<bool(const char* data, std::size_t size)>;
+// Streams the document text to `sink` through a small fixed buffer (no copy of the whole text).
+// False when the sink refused a block; nothing is sent after that.
+bool WriteMetasequoia(const CMeshwright& scene, const MqoTextSink& sink, MqoWriteInfo* info = nullptr);
+// The document text itself, in one string (tests and small documents).
 std::string MetasequoiaText(const CMeshwright& scene, MqoWriteInfo* info = nullptr);
 
 }  // namespace mw
