@@ -24,6 +24,7 @@ DocumentResult FromArchive(const ArchiveResult& r, DocumentError fileError) {
     case ArchiveError::kUnexpectedFormat: return DocumentFailure(DocumentError::kUnexpectedFormat);
     case ArchiveError::kOpenFailed: return DocumentFailure(DocumentError::kTooLarge);
     case ArchiveError::kFileError: return DocumentFailure(fileError, r.systemError);
+    case ArchiveError::kCancelled: return DocumentFailure(DocumentError::kCancelled);
   }
   return DocumentFailure(fileError, r.systemError);
 }
@@ -51,6 +52,7 @@ DocumentResult FromMqoCode(int code) {
     case kMqoDamagedArchive: return DocumentFailure(DocumentError::kUnexpectedFormat);
     case kMqoArchiveTooLarge: return DocumentFailure(DocumentError::kTooLarge);
     case kMqoCannotOpen: return DocumentFailure(DocumentError::kCannotOpen);
+    case kMqoCancelled: return DocumentFailure(DocumentError::kCancelled);
   }
   return DocumentFailure(DocumentError::kSyntaxError);
 }
@@ -94,8 +96,10 @@ DocumentResult ReadCompressedMetasequoia(CMeshwright& scene, const std::string& 
 DocumentResult WriteMetasequoia(const CMeshwright& scene, const std::string& path) {
   AtomicFileWriter out(path);
   MqoWriteInfo info;
-  const std::string text = MetasequoiaText(scene, &info);
-  if (!out.Write(text.data(), text.size()) || !out.Commit())
+  // Streamed in blocks: a large document is never held as one text.
+  const bool written = mw::WriteMetasequoia(
+      scene, [&out](const char* data, std::size_t n) { return out.Write(data, n); }, &info);
+  if (!written || !out.Commit())
     return DocumentFailure(DocumentError::kWriteFailed, out.errorNumber());
   DocumentResult r;
   r.version = info.version == 11 ? "1.1" : "1.0";
@@ -109,7 +113,8 @@ const std::vector<DocumentFormat>& Rows() {
       {{"mwr"}, "Meshwright", OpenEffect::kReplaces, SaveEffect::kDocument, ReadArchive, WriteArchive},
       {{"mqo"}, "Metasequoia", OpenEffect::kAppends, SaveEffect::kExport, ReadMetasequoia, WriteMetasequoia},
       // A zip archive of a .mqo document and its textures; opening only.
-      {{"mqoz"}, "Metasequoia 圧縮", OpenEffect::kAppends, SaveEffect::kExport, ReadCompressedMetasequoia, nullptr},
+      {{"mqoz"}, "Metasequoia 圧縮", OpenEffect::kAppends, SaveEffect::kExport, ReadCompressedMetasequoia, nullptr,
+       true},
       // Other programs' formats, through Assimp (io/assimp_io.h) in a separate process (io/assimp_child.h).
       {{"obj"}, "Wavefront OBJ", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimpInChild, ExportObj},
       {{"ply"}, "PLY", OpenEffect::kAppends, SaveEffect::kExport, ImportAssimpInChild, ExportPly},

@@ -32,6 +32,9 @@ struct DocumentFormat {
   SaveEffect saving = SaveEffect::kDocument;
   DocumentResult (*read)(CMeshwright& scene, const std::string& path) = nullptr;         // null: cannot open
   DocumentResult (*write)(const CMeshwright& scene, const std::string& path) = nullptr;  // null: cannot save
+  // The reader decodes textures while it reads (they exist only then, as in an archive): it must
+  // run on the thread that owns the textures' context, not on a worker.
+  bool texturesWhileReading = false;
 
   bool CanOpen() const { return read != nullptr; }
   bool CanSave() const { return write != nullptr; }

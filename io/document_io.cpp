@@ -1,7 +1,10 @@
 #include "io/document_io.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "io/document_formats.h"
 #include "platform/message.h"
@@ -36,6 +39,7 @@ constexpr ErrorRow kErrors[] = {
     {DocumentError::kReaderOutOfMemory, "ReaderOutOfMemory",
      "%1 ファイルの読み込みに使えるメモリの上限を超えました。"},
     {DocumentError::kReaderMissing, "ReaderMissing", "読み込み用のプログラムを起動できません。"},
+    {DocumentError::kCancelled, "Cancelled", "読み込みを中止しました。"},
 };
 
 const ErrorRow& RowOf(DocumentError error) {
@@ -104,6 +108,95 @@ DocumentResult OpenDocumentFile(CMeshwright& scene, const std::string& path) {
   if (!result.ok()) result.formatName = format->name;
   ShowWarnings(path, result.warnings);
   return result;
+}
+
+DocumentRead PrepareDocumentRead(const CMeshwright& scene, const std::string& path) {
+  DocumentRead read;
+  read.path = path;
+  read.scene = std::make_unique<CMeshwright>();
+  const DocumentFormat* format = FindDocumentFormat(path);
+  if (!format || !format->CanOpen()) {
+    read.result = DocumentFailure(DocumentError::kUnsupportedExtension);
+    return read;
+  }
+  read.replaces = format->opening == OpenEffect::kReplaces;
+  read.sceneThreadOnly = format->texturesWhileReading;
+  // Every setting, then the lists: the models are never needed, the materials only by an append.
+  CMeshwright& into = *read.scene;
+  into.camera = scene.camera;
+  into.reservedWord = scene.reservedWord;
+  into.smoothing = scene.smoothing;
+  into.fieldOfView = scene.fieldOfView;
+  into.viewportWidth = scene.viewportWidth;
+  into.viewportHeight = scene.viewportHeight;
+  into.nextMaterialId = scene.nextMaterialId;
+  into.backgroundColor = scene.backgroundColor;
+  into.zoom = scene.zoom;
+  into.editMode = scene.editMode;
+  into.currentModel = scene.currentModel;
+  into.currentMaterial = scene.currentMaterial;
+  into.cursor = scene.cursor;
+  if (!read.replaces) {
+    into.materials = scene.materials;  // copies share their images; the read never releases them
+    read.keptMaterials = scene.materials.size();
+  }
+  return read;
+}
+
+void RunDocumentRead(DocumentRead& read, ReadProgress* progress) {
+  if (read.result.error != DocumentError::kNone) return;
+  const DocumentFormat* format = FindDocumentFormat(read.path);
+  if (!format || !format->CanOpen()) {
+    read.result = DocumentFailure(DocumentError::kUnsupportedExtension);
+    return;
+  }
+  ReadProgressScope reporting(progress);
+  // Textures wait for ApplyDocumentRead, on the thread that may upload them, unless the reader
+  // can only decode them now.
+  std::optional<ThreadTextureServiceScope> noTextures;
+  if (!read.sceneThreadOnly) noTextures.emplace(nullptr);
+  if (read.replaces) {
+    struct stat info;
+    read.emptyFile = stat(read.path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0;
+  }
+  std::optional<DocumentTextureScope> textures;
+  if (read.sceneThreadOnly) textures.emplace(read.path);
+  read.result = format->read(*read.scene, read.path);
+  if (!read.result.ok()) read.result.formatName = format->name;
+  if (progress && progress->cancelled()) read.result = DocumentFailure(DocumentError::kCancelled);
+}
+
+bool ApplyDocumentRead(CMeshwright& scene, DocumentRead& read) {
+  if (!read.result.ok() || !read.scene) return false;
+  CMeshwright& from = *read.scene;
+  {
+    DocumentTextureScope textures(read.path);
+    if (read.replaces && read.emptyFile) {
+      scene.LoadTextures();
+      scene.UpdateMaterialColors();
+      scene.ComputeNormals();
+    } else if (read.replaces) {
+      scene.ReleaseTextures();
+      scene.models = std::move(from.models);
+      scene.materials = std::move(from.materials);
+      scene.camera = from.camera;
+      scene.reservedWord = from.reservedWord;
+      scene.nextMaterialId = from.nextMaterialId;
+      scene.smoothing = from.smoothing;
+      scene.LoadTextures();
+    } else {
+      scene.models.reserve(scene.models.size() + from.models.size());
+      for (CModel& m : from.models) scene.models.push_back(std::move(m));
+      for (std::size_t i = read.keptMaterials; i < from.materials.size(); ++i) {
+        scene.materials.push_back(std::move(from.materials[i]));
+        if (!read.sceneThreadOnly && !scene.materials.back().texture.empty()) scene.materials.back().LoadTexture();
+      }
+      scene.nextMaterialId = from.nextMaterialId;
+    }
+  }
+  read.scene.reset();
+  ShowWarnings(read.path, read.result.warnings);
+  return true;
 }
 
 DocumentResult SaveDocumentFile(const CMeshwright& scene, const std::string& path) {

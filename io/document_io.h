@@ -9,10 +9,12 @@
 // (io/document_formats.h).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/read_progress.h"
 #include "scene/meshwright.h"
 
 namespace mw {
@@ -36,6 +38,7 @@ enum class DocumentError {
   kReaderTimedOut,     // it ran out of time and was stopped
   kReaderOutOfMemory,  // it needed more memory than it is allowed
   kReaderMissing,      // it could not be started (systemError says why, detail names it)
+  kCancelled,             // the user stopped the read; nothing was changed
 };
 
 struct DocumentResult {
@@ -83,6 +86,33 @@ const char* DocumentErrorName(DocumentError error);
 // Texture names are looked up beside `path` first, and the textures that fail are reported in one
 // message.
 DocumentResult OpenDocumentFile(CMeshwright& scene, const std::string& path);
+
+// Opening in three steps, so that the reading can run on a worker thread while the window keeps
+// using the scene: PrepareDocumentRead and ApplyDocumentRead on the thread that owns the scene,
+// RunDocumentRead on any thread. The read goes into a scene of its own; the document's scene is
+// changed only by ApplyDocumentRead, and only for a read that succeeded, so a read that failed or
+// was cancelled leaves it exactly as it was.
+struct DocumentRead {
+  std::string path;
+  bool replaces = false;            // the format replaces the scene; else it appends to it
+  bool sceneThreadOnly = false;     // the reader must run on the scene's thread (it decodes textures)
+  bool emptyFile = false;           // a document of no bytes: opens, and changes nothing
+  std::size_t keptMaterials = 0;    // for an append: the scene's own materials, copied in first
+  std::unique_ptr<CMeshwright> scene;  // what was read into
+  DocumentResult result;
+};
+
+// Sets a read of `path` up for `scene`: an append starts from a copy of the scene's materials and
+// settings (the readers number new materials after them), without its models. An unknown
+// extension is a failed read already.
+DocumentRead PrepareDocumentRead(const CMeshwright& scene, const std::string& path);
+// Reads. Progress goes to `progress` (may be null), which can also cancel it: the result is then
+// kCancelled, also when the reader had already finished. Shows nothing and loads no texture.
+void RunDocumentRead(DocumentRead& read, ReadProgress* progress);
+// Takes a successful read over into `scene`: replaces or appends as the format does, loads the
+// new textures (failures reported together) and shows the read's warnings. Returns false, and
+// changes nothing, for a read that failed or was cancelled.
+bool ApplyDocumentRead(CMeshwright& scene, DocumentRead& read);
 
 // Saves through the writer of the path's format, atomically: on failure the file is as it was.
 DocumentResult SaveDocumentFile(const CMeshwright& scene, const std::string& path);

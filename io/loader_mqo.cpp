@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/encoding.h"
+#include "platform/read_progress.h"
 
 namespace mw {
 
@@ -117,6 +118,7 @@ const char* MqoErrorName(int code) {
     case kMqoDamagedArchive: return "DamagedArchive";
     case kMqoArchiveTooLarge: return "ArchiveTooLarge";
     case kMqoCannotOpen: return "CannotOpen";
+    case kMqoCancelled: return "Cancelled";
   }
   return "Unknown";
 }
@@ -224,6 +226,13 @@ std::string LoaderMQO::Name(int token) {
 }
 
 int LoaderMQO::Next() {
+  // Every few thousand lines: cheap against the lines themselves, often enough to look live.
+  if (++linesSinceReport_ == 8192) {
+    linesSinceReport_ = 0;
+    const long at = lines_->Tell();
+    if (!ReportReadProgress(at < 0 ? 0 : static_cast<std::uint64_t>(at), fileSize_ < 0 ? 0 : static_cast<std::uint64_t>(fileSize_)))
+      throw static_cast<int>(kMqoCancelled);
+  }
   int n = lines_->ReadLine();
   if (n < 0) throw static_cast<int>(kMqoUnexpectedEnd);
   return n;

@@ -38,6 +38,7 @@ enum MqoError : int {
   kMqoUnsupportedFormat = -4,
   kMqoDamagedArchive = -5,   // a compressed document whose contents cannot be extracted
   kMqoArchiveTooLarge = -6,  // a compressed document of too many entries or bytes
+  kMqoCancelled = -7,        // stopped through the thread's ReadProgress (platform/read_progress.h)
   kMqoCannotOpen = -100,     // the file could not be opened; nothing was read
 };
 
@@ -97,6 +98,7 @@ class LoaderMQO {
   std::FILE* file_;
   std::unique_ptr<AsciiFileString> lines_;
   long fileSize_ = -1;
+  unsigned linesSinceReport_ = 0;
   std::size_t nonFinite_ = 0;
   long firstNonFiniteLine_ = 0;
   std::size_t unmappable_ = 0;

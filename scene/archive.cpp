@@ -13,6 +13,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/encoding.h"
+#include "platform/read_progress.h"
 
 namespace mw {
 namespace {
@@ -38,7 +39,7 @@ class Reader {
   Reader(const std::uint8_t* data, std::size_t size) : p_(data), end_(data + size) {}
   // `size` bytes are read from `fd`'s current position through `window` (kWindow bytes).
   Reader(int fd, std::uint64_t size, std::uint8_t* window)
-      : p_(window), end_(window), fd_(fd), window_(window), rest_(size) {}
+      : p_(window), end_(window), fd_(fd), window_(window), rest_(size), size_(size) {}
 
   static constexpr std::size_t kWindow = 256 * 1024;
 
@@ -154,6 +155,7 @@ class Reader {
     p_ = window_;
     end_ = window_ + got;
     rest_ -= got;
+    if (!ReportReadProgress(size_ - rest_, size_)) throw FormatError{ArchiveError::kCancelled, "cancelled"};
   }
 
   std::string Finish(std::uint64_t length, bool wide) {
@@ -174,6 +176,7 @@ class Reader {
   int fd_ = -1;
   std::uint8_t* window_ = nullptr;
   std::uint64_t rest_ = 0;  // bytes of the file not yet in the window
+  std::uint64_t size_ = 0;  // the file's size when it was opened
 };
 
 // Large arrays are filled front to back right away: huge pages spare the kernel most of the faults.

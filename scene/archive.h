@@ -21,6 +21,7 @@ enum class ArchiveError {
   kUnexpectedFormat,  // the stream is short or inconsistent
   kOpenFailed,        // a text longer than 0x7FFFFFFF bytes
   kFileError,         // the file could not be opened, read or written (systemError says why)
+  kCancelled,         // the read was cancelled through its ReadProgress (platform/read_progress.h)
 };
 
 // What the user is told is decided above the scene, in io/document_io.cpp.
@@ -40,7 +41,8 @@ void WriteScene(const CMeshwright& scene, std::vector<std::uint8_t>& out);
 // Streams the scene in blocks to `sink`; stops and returns false as soon as the sink does.
 bool WriteScene(const CMeshwright& scene, const std::function<bool(const void*, std::size_t)>& sink);
 
-// Reads a whole file. A 0-byte file is a successful open that changes nothing.
+// Reads a whole file. A 0-byte file is a successful open that changes nothing. Progress is
+// reported (and cancelling honoured) through this thread's ReadProgress, once per buffer.
 ArchiveResult OpenSceneFile(CMeshwright& scene, const std::string& path);
 // Writes atomically: the old file stays intact unless the new one was written completely.
 ArchiveResult SaveSceneFile(const CMeshwright& scene, const std::string& path);

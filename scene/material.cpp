@@ -5,6 +5,22 @@
 namespace mw {
 namespace {
 TextureService* g_textureService = nullptr;
+// A thread's own choice, when it made one (ThreadTextureServiceScope).
+thread_local bool t_overridden = false;
+thread_local TextureService* t_textureService = nullptr;
+
+TextureService* Service() { return t_overridden ? t_textureService : g_textureService; }
+}  // namespace
+
+ThreadTextureServiceScope::ThreadTextureServiceScope(TextureService* service)
+    : previous_(t_textureService), hadOverride_(t_overridden) {
+  t_overridden = true;
+  t_textureService = service;
+}
+
+ThreadTextureServiceScope::~ThreadTextureServiceScope() {
+  t_overridden = hadOverride_;
+  t_textureService = previous_;
 }
 
 TextureService* SetTextureService(TextureService* service) {
@@ -13,7 +29,7 @@ TextureService* SetTextureService(TextureService* service) {
   return old;
 }
 
-TextureService* GetTextureService() { return g_textureService; }
+TextureService* GetTextureService() { return Service(); }
 
 void CMaterial::UpdateMaterialColors() {
   const float r = color[0], g = color[1], b = color[2], a = color[3];
@@ -36,11 +52,11 @@ void CMaterial::UpdateMaterialColors() {
 }
 
 void CMaterial::LoadTexture() {
-  if (g_textureService) g_textureService->Load(*this);
+  if (TextureService* s = Service()) s->Load(*this);
 }
 
 void CMaterial::ReleaseTexture() {
-  if (g_textureService) g_textureService->Release(*this);
+  if (TextureService* s = Service()) s->Release(*this);
 }
 
 }  // namespace mw

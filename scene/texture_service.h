@@ -37,6 +37,21 @@ class TextureService {
 TextureService* SetTextureService(TextureService* service);
 TextureService* GetTextureService();
 
+// For the length of the scope, this thread sees `service` (not owned; null: none) instead of the
+// installed one; other threads are unaffected. A read on a worker thread leaves textures to the
+// thread that owns the GL context this way, and loads them there after taking the scene over.
+class ThreadTextureServiceScope {
+ public:
+  explicit ThreadTextureServiceScope(TextureService* service);
+  ~ThreadTextureServiceScope();
+  ThreadTextureServiceScope(const ThreadTextureServiceScope&) = delete;
+  ThreadTextureServiceScope& operator=(const ThreadTextureServiceScope&) = delete;
+
+ private:
+  TextureService* previous_;
+  bool hadOverride_;
+};
+
 // Makes `path` the document of the installed service, if any.
 inline void SetTextureDocument(const std::string& path) {
   if (TextureService* s = GetTextureService()) s->SetDocumentPath(path);
