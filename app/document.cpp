@@ -75,26 +75,25 @@ void CMeshwrightDoc::NewDocument() {
 }
 
 bool CMeshwrightDoc::OpenDocument(const QString& path, OpenedFrom from) {
+  if (loading_) return false;
   const std::string file = path.toStdString();
   const DocumentFormat* format = FindDocumentFormat(file);
   const bool appends = format && format->opening == OpenEffect::kAppends;
-  // Reading into the open document is a step like any edit, even when it stopped part-way.
+  // Reading into the open document is a step like any edit.
   const bool imports = appends && from != OpenedFrom::kShell;
-  if (imports) BeginEdit(EditKind::kImport);
-  const std::size_t models = scene_.models.size(), materials = scene_.materials.size();
-  const DocumentResult r = OpenDocumentFile(scene_, file);
-  if (imports) EndEdit();
-  if (!r.ok()) {
-    ShowFailure(r, path);
-    // An open that stopped part-way keeps what it read: closing must not lose that silently. One
-    // that read nothing (the other formats' readers take all or nothing) leaves the flag alone.
-    const bool changed = scene_.models.size() != models || scene_.materials.size() != materials;
-    if (appends && !imports && changed) {
-      SetModified(true);
-      Refresh(kHintAll);
-    }
+  DocumentRead read = PrepareDocumentRead(scene_, file);
+  loading_ = true;
+  if (reader_ && !read.sceneThreadOnly) reader_(read);
+  else RunDocumentRead(read, nullptr);
+  loading_ = false;
+  if (read.result.error == DocumentError::kCancelled) return false;  // the user knows
+  if (!read.result.ok()) {
+    ShowFailure(read.result, path);
     return false;
   }
+  if (imports) BeginEdit(EditKind::kImport);
+  ApplyDocumentRead(scene_, read);
+  if (imports) EndEdit();
   if (!imports) {
     undo_.clear();
     SetModified(false);
@@ -177,6 +176,7 @@ int CMeshwrightDoc::HintOf(EditKind kind) {
 }
 
 void CMeshwrightDoc::Edit(EditKind kind, const std::function<void()>& change) {
+  if (loading_) return;  // the scene is about to be replaced or added to: no edit may come between
   if (editDepth_ > 0 && !dragOpen_) {  // an edit made by an edit's own change belongs to it
     change();
     return;
@@ -220,11 +220,11 @@ void CMeshwrightDoc::Push(std::unique_ptr<SceneDelta> delta) {
 }
 
 void CMeshwrightDoc::Undo() {
-  if (editDepth_ == 0) undo_.undo();
+  if (editDepth_ == 0 && !loading_) undo_.undo();
 }
 
 void CMeshwrightDoc::Redo() {
-  if (editDepth_ == 0) undo_.redo();
+  if (editDepth_ == 0 && !loading_) undo_.redo();
 }
 
 // QUndoStack drops its oldest steps by count only. Past the memory bound the history is rebuilt

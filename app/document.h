@@ -17,6 +17,7 @@ namespace mw {
 
 class CMeshwright;
 struct DocumentResult;
+struct DocumentRead;
 
 // Where an open came from; it decides what the opened file becomes.
 enum class OpenedFrom {
@@ -54,9 +55,17 @@ class CMeshwrightDoc : public QObject {
   // New document: release textures, reset the scene, no path, not modified.
   void NewDocument();
   // Opens `path` through the table of formats (io/document_formats.h); no save-changes question
-  // here, the callers ask. A failure is shown to the user and leaves the document's path, its
-  // recent-file list and (unless an import stopped part-way) its modified flag as they were.
+  // here, the callers ask. The file is read into a scene of its own (through the reader set by
+  // SetReader, else here and now) and taken over only when the whole file was read: a failure is
+  // shown to the user, and a failure or a cancel leaves the document as it was, scene, path,
+  // recent-file list and modified flag. False while another open is still reading.
   bool OpenDocument(const QString& path, OpenedFrom from);
+  // How the reading step of an open runs: the window reads on a worker thread and keeps painting
+  // until it is done (or cancelled). It must return only when the read has ended.
+  using Reader = std::function<void(DocumentRead& read)>;
+  void SetReader(Reader reader) { reader_ = std::move(reader); }
+  // An open is reading: edits are refused until it is done.
+  bool loading() const { return loading_; }
   // Saves through the path's format. A format that holds the whole document gives the document
   // this path and clears the modified flag; an export leaves both. A failure is shown.
   bool SaveDocument(const QString& path);
@@ -128,6 +137,8 @@ class CMeshwrightDoc : public QObject {
   QUndoStack undo_;
   qint64 undoBytes_ = 0;
   bool rebuilding_ = false;
+  bool loading_ = false;
+  Reader reader_;
 };
 
 }  // namespace mw

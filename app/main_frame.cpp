@@ -6,10 +6,14 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QSplitter>
 #include <QStatusBar>
@@ -19,6 +23,7 @@
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "app/about_dialog.h"
 #include "app/clipboard.h"
@@ -31,6 +36,7 @@
 #include "app/settings.h"
 #include "app/ui_seam.h"
 #include "io/document_formats.h"
+#include "io/document_io.h"
 #include "platform/paths.h"
 #include "scene/fragment.h"
 #include "scene/frame_view.h"
@@ -142,6 +148,7 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   host_.dragBegan = [this](EditKind kind) { doc_.BeginEdit(kind); };
   host_.dragEnded = [this]() { doc_.EndEdit(); };
   host_.edit = [this](EditKind kind, const std::function<void()>& change) { doc_.Edit(kind, change); };
+  doc_.SetReader([this](DocumentRead& read) { ReadInBackground(read); });
   BuildActions();
   BuildMenus();
   BuildToolBar();
@@ -338,11 +345,87 @@ void CMainFrame::BuildStatusBar() {
     indicators_[i]->setMinimumWidth(indicators_[i]->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 10);
     bar->addPermanentWidget(indicators_[i]);
   }
+  // Shown only while an open reads.
+  loadBar_ = new QProgressBar(this);
+  loadBar_->setMaximumWidth(220);
+  loadBar_->setRange(0, 1000);
+  loadBar_->hide();
+  loadCancel_ = new QPushButton(QStringLiteral("キャンセル"), this);
+  loadCancel_->setToolTip(QStringLiteral("読み込みを中止"));
+  loadCancel_->setStatusTip(QStringLiteral("ファイルの読み込みを中止し、今の文書をそのまま残す"));
+  loadCancel_->hide();
+  bar->insertPermanentWidget(0, loadBar_);
+  bar->insertPermanentWidget(1, loadCancel_);
+  connect(loadCancel_, &QPushButton::clicked, this, [this]() {
+    if (!reading_) return;
+    reading_->Cancel();
+    loadCancel_->setEnabled(false);
+    statusBar()->showMessage(QStringLiteral("読み込みを中止しています..."));
+  });
   UpdateIndicators();
   // The lock keys may change while another window has the keyboard: look now and then.
   auto* poll = new QTimer(this);
   connect(poll, &QTimer::timeout, this, &CMainFrame::UpdateIndicators);
   poll->start(250);
+}
+
+void CMainFrame::ReadInBackground(DocumentRead& read) {
+  ReadProgress progress;
+  QEventLoop loop;
+  reading_ = &progress;
+  loadCancel_->setEnabled(true);
+  // Edits wait for the document: menus, tool bar, panes and drops are off; the window still
+  // paints, resizes and takes the cancel button.
+  QWidget* frozen[] = {menuBar(), centralWidget()};
+  for (QWidget* w : frozen)
+    if (w) w->setEnabled(false);
+  const QList<QToolBar*> toolBars = findChildren<QToolBar*>();
+  for (QToolBar* t : toolBars) t->setEnabled(false);
+  setAcceptDrops(false);
+  statusBar()->showMessage(QStringLiteral("%1 を読み込んでいます...").arg(QFileInfo(QString::fromStdString(read.path)).fileName()));
+
+  std::thread worker([&read, &progress, &loop]() {
+    RunDocumentRead(read, &progress);
+    QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+  });
+  // A short read shows no bar at all; a longer one shows how far it is, or that it is busy when
+  // the reader cannot tell.
+  QElapsedTimer started;
+  started.start();
+  QTimer tick;
+  tick.setInterval(50);
+  connect(&tick, &QTimer::timeout, this, [&]() {
+    if (loadBar_->isHidden() && started.elapsed() >= 250) {
+      loadBar_->show();
+      loadCancel_->show();
+    }
+    const std::uint64_t total = progress.total(), done = progress.done();
+    if (total == 0) {
+      loadBar_->setRange(0, 0);
+    } else {
+      loadBar_->setRange(0, 1000);
+      loadBar_->setValue(static_cast<int>(std::min<std::uint64_t>(done, total) * 1000 / total));
+    }
+  });
+  tick.start();
+  loop.exec();
+  worker.join();
+  tick.stop();
+  reading_ = nullptr;
+  loadBar_->hide();
+  loadCancel_->hide();
+  loadBar_->reset();
+  for (QWidget* w : frozen)
+    if (w) w->setEnabled(true);
+  for (QToolBar* t : toolBars) t->setEnabled(true);
+  setAcceptDrops(true);
+  statusBar()->clearMessage();
+  if (read.result.error == DocumentError::kCancelled)
+    statusBar()->showMessage(QStringLiteral("読み込みを中止しました。"), 5000);
+  if (closeAfterRead_) {
+    closeAfterRead_ = false;
+    QTimer::singleShot(0, this, &QWidget::close);
+  }
 }
 
 void CMainFrame::UpdateIndicators() {
@@ -479,6 +562,7 @@ void CMainFrame::UpdateCommandStates() {
 }
 
 void CMainFrame::Execute(int command) {
+  if (doc_.loading()) return;  // shortcuts still reach here while an open reads
   if (const int mode = ModeOf(command); mode >= 0) {
     doc_.SetEditMode(mode);
     UpdateCommandStates();
@@ -595,6 +679,7 @@ void CMainFrame::FileOpen() {
 }
 
 bool CMainFrame::OpenFromShell(const QString& path) {
+  if (doc_.loading()) return false;  // one open at a time
   // A file no format reads is refused before the question: nothing would replace the document.
   if (FindDocumentFormat(path.toStdString()) && !doc_.SaveModified(this)) return false;
   return doc_.OpenDocument(path, OpenedFrom::kShell);
@@ -634,6 +719,12 @@ void CMainFrame::FileSaveAs() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (reading_) {  // stop the read first; the window closes once it has ended
+    reading_->Cancel();
+    closeAfterRead_ = true;
+    event->ignore();
+    return;
+  }
   if (!doc_.SaveModified(this)) {
     event->ignore();
     return;

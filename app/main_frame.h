@@ -15,6 +15,8 @@
 
 class QAction;
 class QLabel;
+class QProgressBar;
+class QPushButton;
 class QMenu;
 class QMimeData;
 class QSplitter;
@@ -25,6 +27,8 @@ class CMeshwright;
 class CMeshwrightDoc;
 class CModelView;
 class CMaterialView;
+class ReadProgress;
+struct DocumentRead;
 class PerspectivePane;
 
 class CMainFrame : public QMainWindow {
@@ -60,6 +64,10 @@ class CMainFrame : public QMainWindow {
   void RefreshOrtho();
   // Check marks and enabled states from the scene.
   void UpdateCommandStates();
+  // While an open reads: the progress bar and the button that cancels it (shown in the status bar
+  // once the read has taken a moment).
+  QProgressBar* loadProgressBar() const { return loadBar_; }
+  QPushButton* loadCancelButton() const { return loadCancel_; }
   // How the numeric input dialogs are run (tests answer them).
   std::function<int(QDialog&)> runDialog;
   // Frame all once after a document opens outside the panes (the settings' View/FrameOnOpen).
@@ -101,6 +109,7 @@ class CMainFrame : public QMainWindow {
   void FileSave();
   void FileSaveAs();
   void CyclePane(int step);
+  void ReadInBackground(DocumentRead& read);
   QAction* Make(int command, const QString& text, const QString& tip = QString());
 
   CMeshwright& scene_;
@@ -118,6 +127,10 @@ class CMainFrame : public QMainWindow {
   QLabel* indicators_[3] = {};
   PaneSplit split_;
   bool clipboardHasFragment_ = false;
+  QProgressBar* loadBar_ = nullptr;
+  QPushButton* loadCancel_ = nullptr;
+  ReadProgress* reading_ = nullptr;  // the open being read, while it is
+  bool closeAfterRead_ = false;
 };
 
 }  // namespace mw

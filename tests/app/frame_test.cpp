@@ -1,6 +1,9 @@
 // The main window as a user meets it: start-up state, menus, commands and the document flows.
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -9,6 +12,7 @@
 #include "app/commands.h"
 #include "app/model_view.h"
 #include "io/document_formats.h"
+#include "io/loader_mqo.h"
 #include "scene/archive.h"
 #include "tests/app/app_fixture.h"
 
@@ -320,7 +324,8 @@ TEST_F(AppTest, AFileThatCannotBeOpenedNeverBecomesTheDocumentNorARecentFile) {
   EXPECT_EQ(scene_.models[0].name, "Other");
 }
 
-TEST_F(AppTest, AnImportThatStopsPartWayKeepsWhatItReadButNotThePath) {
+// A read that stops part-way is dropped whole: the document stays as it was, not half-added to.
+TEST_F(AppTest, AnImportThatStopsPartWayLeavesTheDocumentAsItWas) {
   MW_REQUIRE_DISPLAY();
   const std::string text =
       "Metasequoia Document\nFormat Text Ver 1.0\nObject \"cut\" {\nvertex 3 {\n0 0 0\n1 0 0\n"
@@ -330,12 +335,18 @@ TEST_F(AppTest, AnImportThatStopsPartWayKeepsWhatItReadButNotThePath) {
   EXPECT_FALSE(frame_->OpenFromShell(QPath("cut.mqo")));
   ASSERT_EQ(ui_.messages.size(), 1);
   EXPECT_EQ(ui_.messages[0], QStringLiteral("cut.mqo\n文書が途中で終わっています。"));
-  ASSERT_EQ(scene_.models.size(), 2u);
-  EXPECT_EQ(scene_.models[1].name, "cut");
+  ASSERT_EQ(scene_.models.size(), 1u);
+  EXPECT_EQ(scene_.models[0].name, "Model");
   EXPECT_EQ(frame_->windowTitle(), QStringLiteral("無題 - Meshwright"));
   EXPECT_EQ(doc_->RecentFiles(), recent);
-  EXPECT_TRUE(doc_->modified()) << "closing must not lose what was read";
-  EXPECT_EQ(frame_->modelList()->count(), 2);
+  EXPECT_FALSE(doc_->modified());
+  EXPECT_EQ(frame_->modelList()->count(), 1);
+  // The same through the open command: no step is added to the history either.
+  ui_.files = {QPath("cut.mqo")};
+  frame_->Execute(kCmdOpen);
+  EXPECT_EQ(scene_.models.size(), 1u);
+  EXPECT_EQ(doc_->undoStack().count(), 0);
+  EXPECT_FALSE(doc_->modified());
 }
 
 TEST_F(AppTest, AnotherProgramsFileThatCannotBeReadLeavesTheDocumentAsItWas) {
@@ -531,6 +542,130 @@ TEST_F(AppTest, EveryMetasequoiaDocumentOpensAndDrawsInTheProgram) {
     QCoreApplication::processEvents();
   }
   EXPECT_EQ(opened, 32);  // every one, version 1.1 documents included
+}
+
+// Opening reads on a worker thread while the window runs its event loop.
+
+// A grid big enough that reading it takes more than one event-loop turn.
+CMeshwright BigGrid() {
+  CMeshwright s;
+  s.ResetScene();
+  s.AddMaterial();
+  CModel& m = s.models[0];
+  m.name = "grid";
+  constexpr int kSide = 301;
+  for (int z = 0; z < kSide; ++z)
+    for (int x = 0; x < kSide; ++x) m.vertices.emplace_back(x * 1.0f, 0.0f, z * 1.0f);
+  for (int z = 0; z + 1 < kSide; ++z)
+    for (int x = 0; x + 1 < kSide; ++x) {
+      CFace f;
+      const int i = z * kSide + x;
+      f.indices = {i, i + kSide, i + kSide + 1, i + 1};
+      f.uvs = {CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)};
+      m.faces.push_back(f);
+    }
+  m.RebuildFaceRefs();
+  return s;
+}
+
+std::vector<std::uint8_t> Bytes(const CMeshwright& s) {
+  std::vector<std::uint8_t> out;
+  WriteScene(s, out);
+  return out;
+}
+
+TEST_F(AppTest, ACancelledOpenLeavesTheDocumentAsItWas) {
+  MW_REQUIRE_DISPLAY();
+  const CMeshwright big = BigGrid();
+  ASSERT_TRUE(SaveSceneFile(big, Path("big.mwr")).ok());
+  ASSERT_TRUE(ExportMetasequoia(big, Path("big.mqo")));
+  CMeshwright mine;
+  mine.ResetScene();
+  mine.models[0].name = "mine";
+  mine.models[0].vertices.emplace_back(1.0f, 2.0f, 3.0f);
+  ASSERT_TRUE(SaveSceneFile(mine, Path("mine.mwr")).ok());
+  ASSERT_TRUE(frame_->OpenFromShell(QPath("mine.mwr")));
+  doc_->Edit(EditKind::kSelect, [this]() { scene_.models[0].vertices[0].selected = 1; });
+  doc_->Edit(EditKind::kMove, [this]() { scene_.models[0].vertices[0].position.x = 37.0f; });
+  ASSERT_TRUE(doc_->modified());
+  const auto before = Bytes(scene_);
+  const QStringList recent = doc_->RecentFiles();
+  const int steps = doc_->undoStack().count();
+
+  // From the shell (replaces), the open command (appends), and a drop.
+  ui_.answers = {QMessageBox::No};  // do not save "mine.mwr" before replacing it
+  QTimer::singleShot(0, frame_.get(), [this]() { frame_->loadCancelButton()->click(); });
+  EXPECT_FALSE(frame_->OpenFromShell(QPath("big.mwr")));
+  ui_.files = {QPath("big.mqo")};
+  QTimer::singleShot(0, frame_.get(), [this]() { frame_->loadCancelButton()->click(); });
+  frame_->Execute(kCmdOpen);
+  QMimeData dropped;
+  dropped.setUrls({QUrl::fromLocalFile(QPath("big.mqo"))});
+  ui_.answers = {QMessageBox::No};
+  QTimer::singleShot(0, frame_.get(), [this]() { frame_->loadCancelButton()->click(); });
+  frame_->OpenDropped(dropped);
+
+  EXPECT_EQ(Bytes(scene_), before);
+  EXPECT_EQ(doc_->path(), QPath("mine.mwr"));
+  EXPECT_EQ(doc_->RecentFiles(), recent);
+  EXPECT_TRUE(doc_->modified());
+  EXPECT_EQ(doc_->undoStack().count(), steps);
+  EXPECT_TRUE(ui_.messages.isEmpty()) << "a cancel is no failure";
+  EXPECT_EQ(frame_->statusBar()->currentMessage(), QStringLiteral("読み込みを中止しました。"));
+  EXPECT_TRUE(frame_->loadProgressBar()->isHidden());
+  EXPECT_TRUE(frame_->menuBar()->isEnabled());
+  EXPECT_TRUE(frame_->centralWidget()->isEnabled());
+  EXPECT_FALSE(doc_->loading());
+
+  // Not cancelled, the same open goes through.
+  ui_.answers = {QMessageBox::No};
+  ASSERT_TRUE(frame_->OpenFromShell(QPath("big.mwr")));
+  ASSERT_EQ(scene_.models.size(), 1u);
+  EXPECT_EQ(scene_.models[0].name, "grid");
+  EXPECT_EQ(scene_.models[0].faces.size(), big.models[0].faces.size());
+  EXPECT_EQ(doc_->path(), QPath("big.mwr"));
+  EXPECT_FALSE(doc_->modified());
+}
+
+TEST_F(AppTest, WhileAnOpenReadsEditsAndOtherOpensWait) {
+  MW_REQUIRE_DISPLAY();
+  ASSERT_TRUE(ExportMetasequoia(BigGrid(), Path("big.mqo")));
+  bool checked = false;
+  QTimer::singleShot(0, frame_.get(), [&]() {
+    checked = true;
+    EXPECT_TRUE(doc_->loading());
+    EXPECT_FALSE(frame_->menuBar()->isEnabled());
+    EXPECT_FALSE(frame_->centralWidget()->isEnabled());
+    EXPECT_FALSE(frame_->acceptDrops());
+    EXPECT_EQ(frame_->statusBar()->currentMessage(), QStringLiteral("big.mqo を読み込んでいます..."));
+    const auto before = Bytes(scene_);
+    frame_->Execute(kCmdSelectAll);
+    frame_->Execute(kCmdNew);
+    doc_->Edit(EditKind::kMove, [this]() { scene_.models[0].name = "edited"; });
+    EXPECT_FALSE(frame_->OpenFromShell(QPath("big.mqo")));
+    EXPECT_EQ(Bytes(scene_), before);
+  });
+  ASSERT_TRUE(frame_->OpenFromShell(QPath("big.mqo")));
+  EXPECT_TRUE(checked);
+  ASSERT_EQ(scene_.models.size(), 2u);
+  EXPECT_EQ(scene_.models[0].name, "Model");
+  EXPECT_EQ(scene_.models[1].faces.size(), 300u * 300u);
+  EXPECT_EQ(doc_->path(), QPath("big.mqo"));
+  EXPECT_TRUE(frame_->menuBar()->isEnabled());
+  EXPECT_TRUE(frame_->acceptDrops());
+}
+
+TEST_F(AppTest, ClosingTheWindowWhileAnOpenReadsCancelsItFirst) {
+  MW_REQUIRE_DISPLAY();
+  ASSERT_TRUE(SaveSceneFile(BigGrid(), Path("big.mwr")).ok());
+  const auto before = Bytes(scene_);
+  bool closedAtOnce = true;
+  QTimer::singleShot(0, frame_.get(), [&]() { closedAtOnce = frame_->close(); });
+  EXPECT_FALSE(frame_->OpenFromShell(QPath("big.mwr")));
+  EXPECT_FALSE(closedAtOnce) << "the window waits for the read to stop";
+  EXPECT_EQ(Bytes(scene_), before);
+  for (int i = 0; i < 200 && frame_->isVisible(); ++i) QTest::qWait(10);
+  EXPECT_FALSE(frame_->isVisible());
 }
 
 }  // namespace
