@@ -9,9 +9,18 @@
 //   written (or --info prints): --frame  (the camera and zoom as the program's 全体を表示 sets them)
 //
 // Exit status: 0 success, 1 an input could not be read, 2 usage, 3 the output could not be written.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "image/material_texture.h"
@@ -20,6 +29,7 @@
 #include "platform/message.h"
 #include "platform/paths.h"
 #include "scene/frame_view.h"
+#include "platform/read_progress.h"
 #include "tools/scene_json.h"
 
 namespace {
@@ -86,10 +96,66 @@ void Apply(mw::CMeshwright& scene, const std::vector<Operation>& ops) {
   }
 }
 
+// A bar on stderr while a large file is read, when stderr is a terminal: the read reports its
+// bytes here, a second thread redraws the line five times a second and clears it at the end.
+class TerminalProgress {
+ public:
+  static constexpr long long kSmallestShown = 4 << 20;
+
+  explicit TerminalProgress(const std::string& path) {
+    struct stat info;
+    if (!isatty(STDERR_FILENO) || stat(path.c_str(), &info) != 0 || info.st_size < kSmallestShown) return;
+    name_ = path.substr(path.find_last_of('/') + 1);
+    scope_.emplace(&progress_);
+    drawer_ = std::thread([this]() { Draw(); });
+  }
+  ~TerminalProgress() {
+    if (!drawer_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_one();
+    drawer_.join();
+    std::fputs("\r\033[K", stderr);  // the line goes; what follows starts clean
+    std::fflush(stderr);
+  }
+  TerminalProgress(const TerminalProgress&) = delete;
+  TerminalProgress& operator=(const TerminalProgress&) = delete;
+
+ private:
+  // At once (the bar says a long read has begun), then five times a second.
+  void Draw() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    do {
+      const std::uint64_t total = progress_.total(), done = std::min(progress_.done(), progress_.total());
+      constexpr int kWidth = 30;
+      char bar[kWidth + 1];
+      const int filled = total ? static_cast<int>(done * kWidth / total) : 0;
+      for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : '-';
+      bar[kWidth] = '\0';
+      std::fprintf(stderr, "\rmwconv: %s を読み込んでいます [%s] %3d%%", name_.c_str(), bar,
+                   total ? static_cast<int>(done * 100 / total) : 0);
+      std::fflush(stderr);
+    } while (!wake_.wait_for(lock, std::chrono::milliseconds(200), [this]() { return done_; }));
+  }
+
+  mw::ReadProgress progress_;
+  std::optional<mw::ReadProgressScope> scope_;
+  std::string name_;
+  std::thread drawer_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;
+};
+
 // Opens the inputs in order into a new document; returns false at the first failure.
 bool OpenAll(mw::CMeshwright& scene, const std::vector<std::string>& inputs, mw::DocumentResult& result) {
   for (const std::string& in : inputs) {
-    result = mw::OpenDocumentFile(scene, in);
+    {
+      TerminalProgress bar(in);
+      result = mw::OpenDocumentFile(scene, in);
+    }
     if (!result.ok()) {
       Report(result, in);
       return false;

@@ -1,5 +1,7 @@
 // The converter as a user runs it: through the shell, judged by exit status, output and files.
+#include <pty.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +11,7 @@
 
 #include "io/document_io.h"
 #include "scene/frame_view.h"
+#include "scene/archive.h"
 #include "tests/support/test_support.h"
 
 namespace mw {
@@ -315,6 +318,67 @@ TEST(Mwconv, UsageErrors) {
   EXPECT_EQ(Mwconv("--new").status, 2);
   EXPECT_EQ(Mwconv("--bogus a b").status, 2);
   EXPECT_EQ(Mwconv("only-one.mwr").status, 2);
+}
+
+// The converter on a terminal: stdout and stderr both go to a pseudo-terminal; what it printed.
+RunResult MwconvOnTerminal(const std::vector<std::string>& args) {
+  RunResult r;
+  const std::string program = std::string(MW_BIN_DIR) + "/mwconv";
+  std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  int master = -1;
+  const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+  if (child < 0) return r;
+  if (child == 0) {
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  char buf[4096];
+  for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) r.out.append(buf, static_cast<std::size_t>(n));
+  close(master);
+  int st = 0;
+  waitpid(child, &st, 0);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+// A grid of 301 x 301 vertices: about 9 MB as .mwr, over the size that gets a bar.
+void WriteLargeDocument(const std::filesystem::path& path) {
+  CMeshwright s;
+  s.ResetScene();
+  CModel& m = s.models[0];
+  constexpr int kSide = 301;
+  for (int z = 0; z < kSide; ++z)
+    for (int x = 0; x < kSide; ++x) m.vertices.emplace_back(x * 1.0f, 0.0f, z * 1.0f);
+  for (int z = 0; z + 1 < kSide; ++z)
+    for (int x = 0; x + 1 < kSide; ++x) {
+      CFace f;
+      const int i = z * kSide + x;
+      f.indices = {i, i + kSide, i + kSide + 1, i + 1};
+      f.uvs = {CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)};
+      m.faces.push_back(f);
+    }
+  m.RebuildFaceRefs();
+  ASSERT_TRUE(SaveSceneFile(s, path.string()).ok());
+}
+
+TEST(Mwconv, ALargeReadShowsABarOnATerminalOnly) {
+  test::TempDir dir;
+  WriteLargeDocument(dir / "big.mwr");
+  const RunResult terminal = MwconvOnTerminal({(dir / "big.mwr").string(), (dir / "a.mqo").string()});
+  EXPECT_EQ(terminal.status, 0);
+  EXPECT_NE(terminal.out.find("mwconv: big.mwr を読み込んでいます ["), std::string::npos) << terminal.out;
+  EXPECT_NE(terminal.out.find("\r\033[K"), std::string::npos) << "the bar is cleared at the end";
+  EXPECT_TRUE(std::filesystem::exists(dir / "a.mqo"));
+  // Not on a pipe, and not for a small file on a terminal.
+  const RunResult piped = Mwconv(Q(dir / "big.mwr") + " " + Q(dir / "b.mqo"), true);
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_EQ(piped.out, "");
+  ASSERT_EQ(Mwconv("--new " + Q(dir / "small.mwr")).status, 0);
+  const RunResult small = MwconvOnTerminal({(dir / "small.mwr").string(), (dir / "c.mqo").string()});
+  EXPECT_EQ(small.status, 0);
+  EXPECT_EQ(small.out, "");
 }
 
 }  // namespace
