@@ -207,7 +207,10 @@ void ReadVertex(Reader& r, CVertex& vx, std::int32_t faceCount) {
     if (refs >= 0 && refs <= 4) {
       std::memcpy(&vx.position.x, q, 12);
       vx.faceRefs.resize(static_cast<std::size_t>(refs));
-      std::memcpy(vx.faceRefs.data(), q + 16, 4 * static_cast<std::size_t>(refs));
+      // All four inline places at once, a fixed-size copy the compiler inlines; the places past
+      // `refs` are not part of the list. The window holds kShort bytes, so the source is there.
+      static_assert(FaceRefList::kInline == 4);
+      std::memcpy(vx.faceRefs.data(), q + 16, 16);
       r.Skip(16 + 4 * static_cast<std::size_t>(refs));
       CheckIndices(vx.faceRefs, faceCount, "face reference names no face");
       return;
@@ -230,10 +233,12 @@ void ReadFace(Reader& r, CFace& fc, std::int32_t vertexCount) {
       if (uvCount >= 0 && uvCount <= 4) {
         std::memcpy(&fc.normal.x, q, 12);
         std::memcpy(&fc.material, q + 12, 4);
+        // As for vertices: whole inline storage in fixed-size copies, within the window's kShort.
+        static_assert(IndexList::kInline == 4 && UVList::kInline == 4);
         fc.indices.resize(static_cast<std::size_t>(corners));
-        std::memcpy(fc.indices.data(), q + 20, 4 * static_cast<std::size_t>(corners));
+        std::memcpy(fc.indices.data(), q + 20, 16);
         fc.uvs.resize(static_cast<std::size_t>(uvCount));
-        std::memcpy(&fc.uvs.data()->u, q + 24 + 4 * corners, 8 * static_cast<std::size_t>(uvCount));
+        std::memcpy(&fc.uvs.data()->u, q + 24 + 4 * corners, 32);
         r.Skip(24 + 4 * static_cast<std::size_t>(corners) + 8 * static_cast<std::size_t>(uvCount));
         CheckIndices(fc.indices, vertexCount, "face corner names no vertex");
         return;

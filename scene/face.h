@@ -22,6 +22,11 @@ class CFace {
   CVector normal;             // not normalised
   std::uint8_t allSelected = 0;
 
+  // Provided (not defaulted) so that a new face in a list gets its fields set one by one, without
+  // the whole record, unused inline storage included, being zeroed first: with millions of faces
+  // read from a file that zeroing was a quarter of the decoding.
+  CFace() {}
+
   std::size_t CornerCount() const { return indices.size(); }
   std::int32_t Index(std::size_t i) const { return indices[i]; }
   void AddIndex(std::int32_t i) { indices.push_back(i); }

@@ -23,6 +23,7 @@ class SmallVector {
 
  public:
   using value_type = T;
+  static constexpr std::uint32_t kInline = N;  // a vector that never grew past this has data() inline
   using iterator = T*;
   using const_iterator = const T*;
 

@@ -19,7 +19,7 @@ class CVertex {
   std::uint8_t selected = 0;
   std::uint8_t inUse = 0;  // scratch mark of the deletion pass; never copied or archived
 
-  CVertex() = default;
+  CVertex() {}  // provided for the same reason as CFace's: no zeroing of the record before its fields
   CVertex(float x, float y, float z) : position(x, y, z) {}
   CVertex(const CVertex& o) : position(o.position), normal(o.normal), faceRefs(o.faceRefs), selected(o.selected) {}
   CVertex(CVertex&& o) noexcept
