@@ -31,6 +31,10 @@ enum class EditKind : std::uint8_t {
   kAssignMaterial,
   kSelectAll,
   kDeselectAll,
+  kWeld,             // close selected vertices into one
+  kFlip,             // corner order of the fully selected faces reversed
+  kInvertSelection,  // within the editable models
+  kSelectConnected,  // the selection grown across faces
   // The model list.
   kModelSelect,
   kModelDeselect,
@@ -61,6 +65,8 @@ inline bool IsSelectionOnly(EditKind k) {
     case EditKind::kDeselect:
     case EditKind::kSelectAll:
     case EditKind::kDeselectAll:
+    case EditKind::kInvertSelection:
+    case EditKind::kSelectConnected:
     case EditKind::kModelSelect:
     case EditKind::kModelDeselect: return true;
     default: return false;

@@ -40,6 +40,24 @@ bool DeleteMayChange(const CModel& m) {
   return std::any_of(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.faceRefs.empty(); });
 }
 
+// What the weld or the flip may change in `m`: an editable model with two selected vertices
+// (weld) or a fully selected face of two corners or more (flip).
+bool ToolMayChange(EditKind kind, const CModel& m) {
+  if (!m.IsEditable()) return false;
+  if (kind == EditKind::kFlip)
+    return std::any_of(m.faces.begin(), m.faces.end(),
+                       [&m](const CFace& f) { return f.indices.size() >= 2 && CornersAllSelected(m, f); });
+  return std::count_if(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.selected != 0; }) >= 2;
+}
+
+// The corner lists of the faces, in order; positions moved by a weld come with a change of these.
+bool SameFaces(const CModel& a, const CModel& b) {
+  if (a.faces.size() != b.faces.size()) return false;
+  for (std::size_t i = 0; i < a.faces.size(); ++i)
+    if (!(a.faces[i].indices == b.faces[i].indices) || !(a.faces[i].uvs == b.faces[i].uvs)) return false;
+  return true;
+}
+
 }  // namespace
 
 struct SceneDelta::Part {
@@ -217,9 +235,20 @@ struct FacePart : Part {
   }
 };
 
-// Whole model records replaced in place (deleting the selection, assigning a material).
+// Whole model records replaced in place (deleting the selection, assigning a material, the mesh
+// tools).
 struct RecordsPart : Part {
   std::vector<std::pair<std::size_t, CModel>> records;
+  // Forget the records whose model the edit left as it was (the mesh tools change the vertex or
+  // face lists of every model they touch, or leave it alone).
+  bool keepChangedOnly = false;
+  void Finish(const CMeshwright& scene) override {
+    if (!keepChangedOnly) return;
+    std::erase_if(records, [&scene](const auto& r) {
+      const CModel& now = scene.models[r.first];
+      return now.vertices.size() == r.second.vertices.size() && SameFaces(now, r.second);
+    });
+  }
   void Swap(CMeshwright& scene) {
     for (auto& [slot, record] : records) SwapModelRecord(scene.models[slot], record);
   }
@@ -432,6 +461,8 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
     case EditKind::kDeselect:
     case EditKind::kSelectAll:
     case EditKind::kDeselectAll:
+    case EditKind::kInvertSelection:
+    case EditKind::kSelectConnected:
     case EditKind::kModelSelect:
     case EditKind::kModelDeselect: parts.push_back(std::make_unique<SelectionPart>(scene)); break;
     case EditKind::kCamera: parts.push_back(std::make_unique<CameraPart>(scene)); break;
@@ -446,6 +477,16 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       auto p = std::make_unique<RecordsPart>();
       for (std::size_t i = 0; i < count; ++i)
         if (DeleteMayChange(scene.models[i])) p->records.emplace_back(i, scene.models[i]);
+      parts.push_back(std::move(p));
+      break;
+    }
+    case EditKind::kWeld:
+    case EditKind::kFlip: {
+      // The editable models the tool can change, whole; those it left alone are dropped at the end.
+      auto p = std::make_unique<RecordsPart>();
+      p->keepChangedOnly = true;
+      for (std::size_t i = 0; i < count; ++i)
+        if (ToolMayChange(kind, scene.models[i])) p->records.emplace_back(i, scene.models[i]);
       parts.push_back(std::move(p));
       break;
     }

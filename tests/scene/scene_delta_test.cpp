@@ -12,6 +12,7 @@
 
 #include "scene/archive.h"
 #include "scene/fragment.h"
+#include "scene/mesh_tools.h"
 
 namespace mw {
 namespace {
@@ -105,7 +106,7 @@ std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& 
   const auto r = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   const float a = Awkward(rng) / 10.0f, b = Awkward(rng) / 10.0f;
   const int px = r(200) - 100, py = r(200) - 100;
-  switch (r(26)) {
+  switch (r(30)) {
     case 0:  // a drag of several motion events
       return {EditKind::kMove, [a, b](CMeshwright& sc) {
                 for (int i = 0; i < 5; ++i) sc.MoveSelected(a, b, 1.0f);
@@ -186,6 +187,10 @@ std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& 
                 for (CMaterial& m : f.materials) m.name += "'";
                 PasteFragment(sc, f);
               }};
+    case 26: return {EditKind::kWeld, [a](CMeshwright& sc) { WeldSelected(sc, 250.0 + 2 * std::fabs(a)); }};
+    case 27: return {EditKind::kFlip, [](CMeshwright& sc) { FlipSelectedFaces(sc); }};
+    case 28: return {EditKind::kInvertSelection, [](CMeshwright& sc) { InvertSelection(sc); }};
+    case 29: return {EditKind::kSelectConnected, [](CMeshwright& sc) { SelectConnected(sc); }};
     default: {
       const unsigned seed = static_cast<unsigned>(rng());
       return {EditKind::kImport, [seed](CMeshwright& sc) {
