@@ -54,7 +54,7 @@ constexpr std::uint64_t Key(std::uint64_t x, std::uint64_t y, std::uint64_t z) {
 struct WeldItem {
   std::uint64_t key;
   std::uint32_t vertex;
-  double p[3];
+  float p[3];  // widened to double wherever they are compared
 };
 
 struct WeldCell {
@@ -103,14 +103,15 @@ class Welder {
   std::uint64_t CellKey(std::size_t c) const { return items_[cells_[c].begin].key; }
 
   void BuildCells() {
+    cells_.reserve(items_.size());
     for (std::uint32_t i = 0; i < items_.size();) {
       WeldCell cell{};
       cell.begin = i;
       for (int a = 0; a < 3; ++a) cell.lo[a] = cell.hi[a] = items_[i].p[a];
       for (++i; i < items_.size() && items_[i].key == items_[cell.begin].key; ++i)
         for (int a = 0; a < 3; ++a) {
-          cell.lo[a] = std::min(cell.lo[a], items_[i].p[a]);
-          cell.hi[a] = std::max(cell.hi[a], items_[i].p[a]);
+          cell.lo[a] = std::min<double>(cell.lo[a], items_[i].p[a]);
+          cell.hi[a] = std::max<double>(cell.hi[a], items_[i].p[a]);
         }
       cell.end = i;
       cells_.push_back(cell);
@@ -118,7 +119,8 @@ class Welder {
   }
 
   bool Close(const WeldItem& a, const WeldItem& b) const {
-    const double dx = a.p[0] - b.p[0], dy = a.p[1] - b.p[1], dz = a.p[2] - b.p[2];
+    const double dx = static_cast<double>(a.p[0]) - b.p[0], dy = static_cast<double>(a.p[1]) - b.p[1],
+                 dz = static_cast<double>(a.p[2]) - b.p[2];
     return dx * dx + dy * dy + dz * dz < limit_;
   }
 
@@ -183,7 +185,7 @@ std::vector<WeldItem> WeldItems(const CModel& model, double distance, bool selec
     if (selectedOnly && !v.selected) continue;
     const double p[3] = {v.position.x, v.position.y, v.position.z};
     if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) continue;
-    items.push_back({0, static_cast<std::uint32_t>(i), {p[0], p[1], p[2]}});
+    items.push_back({0, static_cast<std::uint32_t>(i), {v.position.x, v.position.y, v.position.z}});
     for (int a = 0; a < 3; ++a) {
       lo[a] = std::min(lo[a], p[a]);
       hi[a] = std::max(hi[a], p[a]);
@@ -198,7 +200,7 @@ std::vector<WeldItem> WeldItems(const CModel& model, double distance, bool selec
   for (WeldItem& item : items) {
     std::uint64_t field[3];
     for (int a = 0; a < 3; ++a) {
-      const double cell = std::clamp(std::floor((item.p[a] - lo[a]) / side), 0.0, kCellsPerAxis);
+      const double cell = std::clamp(std::floor((static_cast<double>(item.p[a]) - lo[a]) / side), 0.0, kCellsPerAxis);
       field[a] = static_cast<std::uint64_t>(cell) + kReach;
     }
     item.key = Key(field[0], field[1], field[2]);
