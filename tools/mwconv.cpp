@@ -6,7 +6,8 @@
 //   mwconv --formats           the formats it reads and writes, one line each
 //   --textures DIR before any of these: look for textures in DIR instead of TEXTURE beside mwconv
 //   operations, applied in the order given after the inputs are read and before the output is
-//   written (or --info prints): --frame  (the camera and zoom as the program's 全体を表示 sets them)
+//   written (or --info prints): --frame  (the camera and zoom as the program's 全体を表示 sets them),
+//   --weld DIST, --flip, --triangulate (on every model, whatever its display state)
 //
 // Exit status: 0 success, 1 an input could not be read, 2 usage, 3 the output could not be written.
 #include <sys/stat.h>
@@ -14,8 +15,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -28,8 +31,9 @@
 #include "io/document_io.h"
 #include "platform/message.h"
 #include "platform/paths.h"
-#include "scene/frame_view.h"
 #include "platform/read_progress.h"
+#include "scene/frame_view.h"
+#include "scene/mesh_tools.h"
 #include "tools/scene_json.h"
 
 namespace {
@@ -46,7 +50,10 @@ int Usage() {
                "       mwconv [--textures DIR] --info [--summary] IN [IN...]\n"
                "       mwconv --formats\n"
                "operations, in the order given, between reading and writing (or --info):\n"
-               "       --frame    camera and zoom framing every visible vertex\n",
+               "       --frame          camera and zoom framing every visible vertex\n"
+               "       --weld DIST      weld vertices closer together than DIST (a number above 0)\n"
+               "       --flip           reverse the corner order of every face\n"
+               "       --triangulate    split faces of more than three corners into triangles\n",
                mw::NativeDocumentFormat().extensions.front().c_str(), formats.c_str());
   return 2;
 }
@@ -70,15 +77,34 @@ void Report(const mw::DocumentResult& result, const std::string& path) {
 
 // An operation on the document read, in the order the command line gives them.
 struct Operation {
-  enum Kind { kFrame } kind;
+  enum Kind { kFrame, kWeld, kFlip, kTriangulate } kind;
+  double distance = 0;
 };
 
-// Takes the operations out of `args`, in order; false for one missing its value.
+// Takes the operations out of `args`, in order; false for one missing its value or given a wrong
+// one (the reason on stderr).
 bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops) {
   std::vector<std::string> rest;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--frame") ops.push_back(Operation{Operation::kFrame});
-    else rest.push_back(args[i]);
+    if (args[i] == "--frame") {
+      ops.push_back(Operation{Operation::kFrame});
+    } else if (args[i] == "--flip") {
+      ops.push_back(Operation{Operation::kFlip});
+    } else if (args[i] == "--triangulate") {
+      ops.push_back(Operation{Operation::kTriangulate});
+    } else if (args[i] == "--weld") {
+      const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
+      char* end = nullptr;
+      const double d = std::strtod(text, &end);
+      if (!*text || *end || !std::isfinite(d) || !(d > 0)) {
+        std::fprintf(stderr, "mwconv: --weld needs a distance, a number above 0 (got \"%s\")\n", text);
+        return false;
+      }
+      ops.push_back(Operation{Operation::kWeld, d});
+      ++i;
+    } else {
+      rest.push_back(args[i]);
+    }
   }
   args = std::move(rest);
   return true;
@@ -92,6 +118,9 @@ void Apply(mw::CMeshwright& scene, const std::vector<Operation>& ops) {
         mw::FrameScene(scene, pan, mw::DefaultViewports(), false);
         break;
       }
+      case Operation::kWeld: mw::WeldAll(scene, op.distance); break;
+      case Operation::kFlip: mw::FlipAll(scene); break;
+      case Operation::kTriangulate: mw::TriangulateAll(scene); break;
     }
   }
 }
@@ -191,9 +220,10 @@ int main(int argc, char** argv) {
   mw::CMeshwright scene;
   scene.ResetScene();
 
-  if (args[0] == "--formats") return args.size() == 1 ? ListFormats() : Usage();
+  if (args[0] == "--formats") return args.size() == 1 && ops.empty() ? ListFormats() : Usage();
 
   if (args[0] == "--new") {
+    if (!ops.empty()) return Usage();
     if (args.size() != 2) return Usage();
     mw::DocumentResult r = mw::SaveDocumentFile(scene, args[1]);
     if (!r.ok()) {

@@ -381,5 +381,84 @@ TEST(Mwconv, ALargeReadShowsABarOnATerminalOnly) {
   EXPECT_EQ(small.out, "");
 }
 
+// A model left as a triangle-soup export leaves it: two quadrilaterals whose shared edge is there
+// twice, a little apart, and a small triangle of three near copies of one point.
+void WriteSoup(const std::filesystem::path& path) {
+  const std::string text =
+      "Metasequoia Document\r\nFormat Text Ver 1.0\r\n\r\nObject \"soup\" {\r\n\tvertex 11 {\r\n"
+      "\t\t0 0 0\r\n\t\t1 0 0\r\n\t\t1 1 0\r\n\t\t0 1 0\r\n\t\t1.0004 0 0\r\n\t\t2 0 0\r\n\t\t2 1 0\r\n"
+      "\t\t1 1.0003 0\r\n\t\t5 5 0\r\n\t\t5.0002 5 0\r\n\t\t5 5.0002 0\r\n\t}\r\n\tface 3 {\r\n"
+      "\t\t4 V(0 1 2 3)\r\n\t\t4 V(4 5 6 7) UV(0 0 0.25 0 0.5 0 0.75 0)\r\n\t\t3 V(8 9 10)\r\n\t}\r\n}\r\nEof\r\n";
+  test::WriteBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+TEST(Mwconv, WeldMergesCloseVerticesAndDropsCollapsedFacesBeforeWriting) {
+  test::TempDir dir;
+  WriteSoup(dir / "soup.mqo");
+  ASSERT_EQ(Mwconv("--weld 0.001 " + Q(dir / "soup.mqo") + " " + Q(dir / "welded.mwr")).status, 0);
+  RunResult info = Mwconv("--info " + Q(dir / "welded.mwr"));
+  EXPECT_EQ(info.status, 0);
+  // Each pair and the triangle's three points become one vertex at their average; the triangle goes.
+  EXPECT_NE(info.out.find("\"vertices\":[[0,0,0],[1.00020003,0,0],[1,1.00014997,0],[0,1,0],[2,0,0],[2,1,0],"
+                          "[5.00006676,5.00006676,0]]"),
+            std::string::npos)
+      << info.out;
+  EXPECT_NE(info.out.find("\"faces\":[{\"indices\":[0,1,2,3],\"material\":0,\"uvs\":[],\"normal\":[0,0,1.00035]},"
+                          "{\"indices\":[1,4,5,2],\"material\":0,\"uvs\":[[0,0],[0.25,0],[0.5,0],[0.75,0]]"),
+            std::string::npos)
+      << info.out;
+  // A distance below every gap welds nothing; --info takes the operations too.
+  RunResult fine = Mwconv("--weld 1e-5 --info --summary " + Q(dir / "soup.mqo"));
+  EXPECT_EQ(fine.status, 0);
+  EXPECT_NE(fine.out.find("\"vertexCount\":11,\"faceCount\":3"), std::string::npos) << fine.out;
+}
+
+TEST(Mwconv, FlipAndTriangulateRunInTheOrderGiven) {
+  test::TempDir dir;
+  const std::string obj = Q(std::filesystem::path(MW_SOURCE_DIR) / "tests/data/assimp/meshio_grid.obj");
+  const std::string plain = Mwconv("--info " + obj).out;
+  // Flipping twice gives back every face, normals too.
+  EXPECT_EQ(Mwconv("--flip --flip --info " + obj).out, plain);
+  RunResult flipped = Mwconv("--flip --info " + obj);
+  EXPECT_EQ(flipped.status, 0);
+  EXPECT_NE(plain.find("{\"indices\":[0,1,2,3],"), std::string::npos) << plain;
+  EXPECT_NE(flipped.out.find("{\"indices\":[3,2,1,0],"), std::string::npos) << flipped.out;
+  // Six quadrilaterals, two triangles and a hexagon make 6 x 2 + 2 + 4 triangles.
+  ASSERT_EQ(Mwconv("--triangulate " + obj + " " + Q(dir / "t.mwr")).status, 0);
+  RunResult tri = Mwconv("--info --summary " + Q(dir / "t.mwr"));
+  EXPECT_NE(tri.out.find("\"ngonFaces\":0,"), std::string::npos) << tri.out;
+  EXPECT_NE(tri.out.find("\"vertexCount\":21,\"faceCount\":18"), std::string::npos) << tri.out;
+  // Flipping before splitting starts the ear clipping elsewhere than splitting and then flipping.
+  const std::string a = Mwconv("--flip --triangulate --info " + obj).out;
+  const std::string b = Mwconv("--triangulate --flip --info " + obj).out;
+  EXPECT_NE(a, b);
+  EXPECT_NE(a.find("\"faces\":[{\"indices\":[0,3,2]"), std::string::npos) << a;
+  EXPECT_NE(b.find("\"faces\":[{\"indices\":[1,0,3]"), std::string::npos) << b;
+}
+
+TEST(Mwconv, OperationsGivenWronglyAreUsageErrorsAndWriteNothing) {
+  test::TempDir dir;
+  WriteSoup(dir / "soup.mqo");
+  for (const char* bad : {"--weld", "--weld 0", "--weld -1", "--weld nan", "--weld inf", "--weld 1mm", "--weld ''"}) {
+    RunResult r = Mwconv(std::string(bad) + " " + Q(dir / "soup.mqo") + " " + Q(dir / "out.mwr"), true);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_NE(r.out.find("--weld needs a distance"), std::string::npos) << bad << ": " << r.out;
+  }
+  EXPECT_EQ(Mwconv("--flip --new " + Q(dir / "out.mwr")).status, 2);
+  EXPECT_EQ(Mwconv("--flip --formats").status, 2);
+  EXPECT_EQ(Mwconv("--flip").status, 2);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.mwr"));
+  // Operations may stand among the inputs; they still run after every input is read.
+  ASSERT_EQ(Mwconv(Q(dir / "soup.mqo") + " --weld 0.001 " + Q(dir / "soup.mqo") + " " + Q(dir / "two.mwr")).status, 0);
+  RunResult two = Mwconv("--info --summary " + Q(dir / "two.mwr"));
+  EXPECT_NE(two.out.find("\"vertexCount\":7,\"faceCount\":2},\n{\"name\":\"soup\",\"state\":1,\"mirrorAxis\":0,"
+                         "\"facet\":0,\"vertexCount\":7,\"faceCount\":2}"),
+            std::string::npos)
+      << two.out;
+  // An input that cannot be read stops the run before any operation or output.
+  EXPECT_EQ(Mwconv("--flip " + Q(dir / "missing.mqo") + " " + Q(dir / "out.mwr")).status, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.mwr"));
+}
+
 }  // namespace
 }  // namespace mw
