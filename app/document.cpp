@@ -170,6 +170,8 @@ int CMeshwrightDoc::HintOf(EditKind kind) {
     case EditKind::kCamera: return kHintDrawn;
     case EditKind::kSelectAll:
     case EditKind::kDeselectAll:
+    case EditKind::kInvertSelection:
+    case EditKind::kSelectConnected:
     case EditKind::kModelState: return kHintSelection;
     default: return kHintAll;
   }
@@ -312,6 +314,26 @@ void CMeshwrightDoc::Duplicate(const CVector& offset) {
 void CMeshwrightDoc::SelectAll(bool select) {
   Edit(select ? EditKind::kSelectAll : EditKind::kDeselectAll,
        [this, select]() { scene_.SetAllSelected(select ? 1 : 0); });
+}
+
+WeldResult CMeshwrightDoc::Weld(double distance) {
+  WeldResult result;
+  Edit(EditKind::kWeld, [this, distance, &result]() { result = WeldSelected(scene_, distance); });
+  return result;
+}
+
+std::size_t CMeshwrightDoc::FlipFaces() {
+  std::size_t flipped = 0;
+  Edit(EditKind::kFlip, [this, &flipped]() { flipped = FlipSelectedFaces(scene_); });
+  return flipped;
+}
+
+void CMeshwrightDoc::InvertSelection() {
+  Edit(EditKind::kInvertSelection, [this]() { mw::InvertSelection(scene_); });
+}
+
+void CMeshwrightDoc::SelectConnected() {
+  Edit(EditKind::kSelectConnected, [this]() { mw::SelectConnected(scene_); });
 }
 
 void CMeshwrightDoc::AssignCurrentMaterial() {

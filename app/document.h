@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "scene/edit_kind.h"
+#include "scene/mesh_tools.h"
 #include "scene/scene_delta.h"
 #include "scene/vector.h"
 
@@ -102,6 +103,12 @@ class CMeshwrightDoc : public QObject {
   // Copies the fully selected faces in place, moved by `offset`, the copies selected.
   void Duplicate(const CVector& offset);
   void SelectAll(bool select);
+  // The mesh tools on the selection of the editable models, each one edit; they return what they
+  // did, for the status bar.
+  WeldResult Weld(double distance);
+  std::size_t FlipFaces();
+  void InvertSelection();
+  void SelectConnected();
   void AssignCurrentMaterial();
   void ToggleSmoothing();
   void SetEditMode(int mode);

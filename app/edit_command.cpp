@@ -24,6 +24,10 @@ QString EditName(EditKind kind) {
     case EditKind::kAssignMaterial: return QStringLiteral("材質の指定");
     case EditKind::kSelectAll: return QStringLiteral("頂点全選択");
     case EditKind::kDeselectAll: return QStringLiteral("頂点全非選択");
+    case EditKind::kWeld: return QStringLiteral("近接頂点を結合");
+    case EditKind::kFlip: return QStringLiteral("面の反転");
+    case EditKind::kInvertSelection: return QStringLiteral("選択の反転");
+    case EditKind::kSelectConnected: return QStringLiteral("接続部分を選択");
     case EditKind::kModelSelect: return QStringLiteral("モデルの頂点を全選択");
     case EditKind::kModelDeselect: return QStringLiteral("モデルの頂点を選択解除");
     case EditKind::kModelState: return QStringLiteral("モデルの表示状態");

@@ -43,6 +43,7 @@
 #include "scene/meshwright.h"
 #include "view/numeric_dialogs.h"
 #include "view/opengl_pane.h"
+#include "view/weld_dialog.h"
 
 namespace mw {
 namespace {
@@ -70,6 +71,11 @@ const CommandText kCommands[] = {
     {kCmdDelete, "削除\tDelete(&L)", "選択範囲の面を削除", "削除"},
     {kCmdSelectAll, "頂点全選択(&A)", "頂点を全て選択", "頂点全選択"},
     {kCmdDeselectAll, "頂点全非選択(&C)", "頂点を全て選択解除", "頂点全非選択"},
+    {kCmdInvertSelection, "選択の反転\tCtrl+I(&I)", "編集できるモデルの頂点の選択を反転", "選択の反転"},
+    {kCmdSelectConnected, "接続部分を選択\tCtrl+L(&L)", "選択頂点と面でつながった頂点を全て選択",
+     "接続部分を選択"},
+    {kCmdWeld, "近接頂点を結合...\tCtrl+M(&W)", "指定した距離より近い選択頂点を1つに結合", "近接頂点を結合"},
+    {kCmdFlipFaces, "面の反転\tCtrl+R(&F)", "選択範囲の面の表と裏を反転", "面の反転"},
     {kCmdModeSelect, "選択(&S)", "頂点を選択", "頂点を選択"},
     {kCmdModeMove, "移動(&M)", "頂点を移動", "頂点を移動"},
     {kCmdModeRotate, "回転(&R)", "頂点を回転", "頂点を回転"},
@@ -214,6 +220,10 @@ void CMainFrame::BuildActions() {
   keys(kCmdSnapToGrid, {QKeySequence(Qt::CTRL | Qt::Key_G)});
   keys(kCmdDuplicate, {QKeySequence(Qt::CTRL | Qt::Key_D)});
   keys(kCmdDelete, {QKeySequence(Qt::Key_Delete)});
+  keys(kCmdWeld, {QKeySequence(Qt::CTRL | Qt::Key_M)});
+  keys(kCmdFlipFaces, {QKeySequence(Qt::CTRL | Qt::Key_R)});
+  keys(kCmdInvertSelection, {QKeySequence(Qt::CTRL | Qt::Key_I)});
+  keys(kCmdSelectConnected, {QKeySequence(Qt::CTRL | Qt::Key_L)});
   for (int id : {kCmdUndo, kCmdRedo, kCmdCopy, kCmdPaste}) actions_[id]->setEnabled(false);
   // Whether the clipboard holds a fragment is asked only when its owner changes: asking another
   // program on every refresh would cost a round trip each time.
@@ -264,7 +274,9 @@ void CMainFrame::BuildMenus() {
   edit->addSeparator();
   for (int id : {kCmdCut, kCmdCopy, kCmdPaste, kCmdDuplicate, kCmdDelete}) add(edit, id);
   edit->addSeparator();
-  for (int id : {kCmdSelectAll, kCmdDeselectAll}) add(edit, id);
+  for (int id : {kCmdSelectAll, kCmdDeselectAll, kCmdInvertSelection, kCmdSelectConnected}) add(edit, id);
+  edit->addSeparator();
+  for (int id : {kCmdWeld, kCmdFlipFaces}) add(edit, id);
   QMenu* transform = menuBar()->addMenu(QStringLiteral("変形(&T)"));
   for (int id : {kCmdModeSelect, kCmdModeMove, kCmdModeRotate, kCmdModeSize, kCmdModeStretch, kCmdNumericInput})
     add(transform, id);
@@ -589,6 +601,10 @@ void CMainFrame::Execute(int command) {
     }
     case kCmdSelectAll: doc_.SelectAll(true); break;
     case kCmdDeselectAll: doc_.SelectAll(false); break;
+    case kCmdInvertSelection: doc_.InvertSelection(); break;
+    case kCmdSelectConnected: doc_.SelectConnected(); break;
+    case kCmdWeld: Weld(); break;
+    case kCmdFlipFaces: FlipFaces(); break;
     case kCmdAssignMaterial: doc_.AssignCurrentMaterial(); break;
     case kCmdSmoothing: doc_.ToggleSmoothing(); break;
     case kCmdFrameAll: FrameView(false); break;
@@ -655,6 +671,24 @@ void CMainFrame::FrameIfOutside(bool mayWait) {
   // Part of opening, not an edit of its own: the document stays as the open left it.
   FrameScene(scene_, orthoShared_.pan, sizes, false);
   Refresh3D();
+}
+
+void CMainFrame::Weld() {
+  CDlgWeld dialog(weldDistance_, this);
+  if (runDialog(dialog) != QDialog::Accepted) return;
+  weldDistance_ = dialog.distance;
+  const WeldResult r = doc_.Weld(weldDistance_);
+  QString text = r.verticesRemoved == 0
+                     ? QStringLiteral("近接頂点を結合: 距離 %1 より近い選択頂点はありませんでした").arg(double(weldDistance_))
+                     : QStringLiteral("近接頂点を結合: 頂点を %1 個削除しました").arg(r.verticesRemoved);
+  if (r.facesRemoved > 0) text += QStringLiteral("（つぶれた面 %1 個も削除）").arg(r.facesRemoved);
+  statusBar()->showMessage(text);
+}
+
+void CMainFrame::FlipFaces() {
+  const std::size_t flipped = doc_.FlipFaces();
+  statusBar()->showMessage(flipped == 0 ? QStringLiteral("反転する面がありません（面の頂点を全て選択してください）")
+                                        : QStringLiteral("面を %1 個反転しました").arg(flipped));
 }
 
 void CMainFrame::CyclePane(int step) {

@@ -110,6 +110,9 @@ class CMainFrame : public QMainWindow {
   void FileSaveAs();
   void CyclePane(int step);
   void ReadInBackground(DocumentRead& read);
+  // The mesh tools that report in the status bar.
+  void Weld();
+  void FlipFaces();
   QAction* Make(int command, const QString& text, const QString& tip = QString());
 
   CMeshwright& scene_;
@@ -131,6 +134,7 @@ class CMainFrame : public QMainWindow {
   QPushButton* loadCancel_ = nullptr;
   ReadProgress* reading_ = nullptr;  // the open being read, while it is
   bool closeAfterRead_ = false;
+  float weldDistance_ = 0.001f;  // the weld dialog opens with the last distance used
 };
 
 }  // namespace mw

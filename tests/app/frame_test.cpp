@@ -77,7 +77,7 @@ TEST_F(AppTest, MenusHoldTheCommandTable) {
                          QStringLiteral("アプリケーションの終了(&X)")}));
   QMenu* edit = TopMenu(*frame_, QStringLiteral("編集(&E)"));
   ASSERT_NE(edit, nullptr);
-  EXPECT_EQ(MenuTexts(edit).size(), 11) << MenuTexts(edit).join(QLatin1Char('|')).toStdString();
+  EXPECT_EQ(MenuTexts(edit).size(), 16) << MenuTexts(edit).join(QLatin1Char('|')).toStdString();
   // Nothing selected: nothing to cut, copy or duplicate; deleting still clears unused vertices.
   for (int id : {kCmdUndo, kCmdRedo, kCmdCut, kCmdCopy, kCmdDuplicate})
     EXPECT_FALSE(frame_->action(id)->isEnabled()) << id;
