@@ -13,6 +13,9 @@ CDlgWeld::CDlgWeld(float start, QWidget* parent) : DluDialog(parent), distance(s
   AddLabel(QStringLiteral("距離"), 20, 23, 20, 10);
   edit_ = AddEdit(distance, 45, 21);
   floats_.emplace_back(edit_, &distance);
+  // The distance is what the user came to type: it opens focused and selected.
+  edit_->setFocus();
+  edit_->selectAll();
 }
 
 void CDlgWeld::accept() {

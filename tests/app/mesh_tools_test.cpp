@@ -217,6 +217,8 @@ TEST(WeldDialog, RefusesTextAndDistancesNotAboveZero) {
   d.show();
   QLineEdit* edit = d.findChild<QLineEdit*>();
   EXPECT_EQ(edit->text(), QStringLiteral("0.001"));
+  EXPECT_EQ(d.focusWidget(), edit);
+  EXPECT_EQ(edit->selectedText(), QStringLiteral("0.001"));  // typing replaces it
   for (const char* text : {"abc", "0", "-0.5", "inf", "nan"}) {
     edit->setText(QString::fromLatin1(text));
     d.accept();
