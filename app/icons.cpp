@@ -223,6 +223,28 @@ QIcon ToolbarIcon(int command) {
       p.drawText(QRect(1, 0, 14, 14), Qt::AlignCenter, QStringLiteral("?"));
       break;
     }
+    case kCmdWeld:  // two points drawn together into one
+      p.setPen(Qt::black);
+      Arrow(p, {1, 7}, {6, 7});
+      Arrow(p, {14, 7}, {9, 7});
+      p.fillRect(6, 6, 4, 3, red);
+      p.fillRect(1, 2, 2, 2, Qt::black);
+      p.fillRect(13, 11, 2, 2, Qt::black);
+      break;
+    case kCmdFlipFaces: {  // a face, half front half back, with a turning arrow
+      const QPoint front[3] = {{1, 13}, {8, 13}, {8, 3}};
+      const QPoint back[3] = {{8, 13}, {15, 13}, {8, 3}};
+      p.setPen(Qt::black);
+      p.setBrush(QColor(230, 170, 80));
+      p.drawPolygon(front, 3);
+      p.setBrush(QColor(120, 120, 120));
+      p.drawPolygon(back, 3);
+      p.setPen(blue);
+      p.setBrush(Qt::NoBrush);
+      p.drawArc(3, 0, 10, 6, 0, 180 * 16);
+      Arrow(p, {12, 2}, {13, 4});
+      break;
+    }
     default: break;
   }
   return QIcon(pm);

@@ -331,6 +331,8 @@ void CMainFrame::BuildToolBar() {
                         kCmdSnapToGrid,
                         0,
                         kCmdAssignMaterial,
+                        kCmdWeld,
+                        kCmdFlipFaces,
                         0,
                         kCmdFrameAll,
                         kCmdFrameSelection,

@@ -35,6 +35,17 @@ const mw::CModel& Soup() {
   return model;
 }
 
+// The same with one stray vertex far away, as imports sometimes carry: the cells must not grow.
+const mw::CModel& SoupWithAStray() {
+  static const mw::CModel model = [] {
+    mw::CModel m = Soup();
+    m.vertices.emplace_back(3.0e7f, -2.5e7f, 1.0e7f);
+    m.vertices.back().selected = 1;
+    return m;
+  }();
+  return model;
+}
+
 // 1000 x 1000 vertices already shared: the weld finds nothing.
 const mw::CModel& Grid() {
   static const mw::CModel model = [] {
@@ -62,6 +73,7 @@ void Weld(benchmark::State& state, const mw::CModel& source, double distance) {
 }
 
 void BM_WeldSoupOfAMillionVertices(benchmark::State& state) { Weld(state, Soup(), 0.001); }
+void BM_WeldSoupWithAStrayFarVertex(benchmark::State& state) { Weld(state, SoupWithAStray(), 0.001); }
 void BM_WeldMillionVerticesNothingToWeld(benchmark::State& state) { Weld(state, Grid(), 0.001); }
 // A distance as large as the grid step: every cell of the grid holds a whole group.
 void BM_WeldSoupAtTheGridStep(benchmark::State& state) { Weld(state, Soup(), 0.3); }
@@ -91,6 +103,7 @@ void BM_TriangulateMillionQuads(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_WeldSoupOfAMillionVertices)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WeldSoupWithAStrayFarVertex)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WeldMillionVerticesNothingToWeld)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WeldSoupAtTheGridStep)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FlipMillionFaces)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,7 @@
 #include "scene/mesh_tools.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -39,20 +40,17 @@ class Groups {
 
 // ---- weld ----
 
-// Cell coordinates are packed 21 bits an axis, x highest, so sorting by key sorts the cells by
-// x, then y, then z. Coordinates run from 2 to 2^20 + 2, so the neighbours two cells away on
-// either side still fit their field.
-constexpr int kFieldBits = 21;
-constexpr std::uint64_t kFieldMask = (std::uint64_t{1} << kFieldBits) - 1;
-constexpr double kCellsPerAxis = 1048576.0;  // 2^20
-constexpr std::uint64_t kReach = 2;          // cells of at least half the distance: two either way
+// Cells of a little over half the distance, so that a cell is narrower than the distance and two
+// vertices closer than it lie at most two cells apart on every axis.
+constexpr std::int64_t kReach = 2;
+// Cell coordinates are clamped here. Past it floats are so far apart that vertices closer than
+// any distance the cells are made for share their coordinates, and so their cell.
+constexpr double kFarthestCell = 1152921504606846976.0;  // 2^60
 
-constexpr std::uint64_t Key(std::uint64_t x, std::uint64_t y, std::uint64_t z) {
-  return (x << (2 * kFieldBits)) | (y << kFieldBits) | z;
-}
+using CellKey = std::array<std::int64_t, 3>;
 
 struct WeldItem {
-  std::uint64_t key;
+  CellKey cell;  // x, y, z: sorting by it sorts by x, then y, then z
   std::uint32_t vertex;
   float p[3];  // widened to double wherever they are compared
 };
@@ -78,29 +76,28 @@ class Welder {
       std::int64_t dx, dy;
     };
     std::vector<Column> ahead;
-    for (std::int64_t dx = 0; dx <= static_cast<std::int64_t>(kReach); ++dx)
-      for (std::int64_t dy = -static_cast<std::int64_t>(kReach); dy <= static_cast<std::int64_t>(kReach); ++dy)
+    for (std::int64_t dx = 0; dx <= kReach; ++dx)
+      for (std::int64_t dy = -kReach; dy <= kReach; ++dy)
         if (dx > 0 || dy > 0) ahead.push_back({dx, dy});
     std::vector<std::size_t> pointer(ahead.size(), 0);
     for (std::size_t c = 0; c < count; ++c) {
       LinkWithin(cells_[c]);
-      const std::uint64_t key = items_[cells_[c].begin].key;
-      const std::uint64_t x = key >> (2 * kFieldBits), y = (key >> kFieldBits) & kFieldMask, z = key & kFieldMask;
-      for (std::size_t q = c + 1; q < count && CellKey(q) <= Key(x, y, z + kReach); ++q) Link(cells_[c], cells_[q]);
+      const CellKey& k = Key(c);
+      const CellKey columnEnd = {k[0], k[1], k[2] + kReach};
+      for (std::size_t q = c + 1; q < count && Key(q) <= columnEnd; ++q) Link(cells_[c], cells_[q]);
       for (std::size_t t = 0; t < ahead.size(); ++t) {
-        const auto cx = static_cast<std::uint64_t>(static_cast<std::int64_t>(x) + ahead[t].dx);
-        const auto cy = static_cast<std::uint64_t>(static_cast<std::int64_t>(y) + ahead[t].dy);
-        const std::uint64_t low = Key(cx, cy, z - kReach), high = Key(cx, cy, z + kReach);
+        const CellKey low = {k[0] + ahead[t].dx, k[1] + ahead[t].dy, k[2] - kReach};
+        const CellKey high = {low[0], low[1], k[2] + kReach};
         std::size_t& q = pointer[t];
-        while (q < count && CellKey(q) < low) ++q;
-        for (std::size_t r = q; r < count && CellKey(r) <= high; ++r) Link(cells_[c], cells_[r]);
+        while (q < count && Key(q) < low) ++q;
+        for (std::size_t r = q; r < count && Key(r) <= high; ++r) Link(cells_[c], cells_[r]);
       }
     }
   }
   Groups& groups() { return groups_; }
 
  private:
-  std::uint64_t CellKey(std::size_t c) const { return items_[cells_[c].begin].key; }
+  const CellKey& Key(std::size_t c) const { return items_[cells_[c].begin].cell; }
 
   void BuildCells() {
     cells_.reserve(items_.size());
@@ -108,7 +105,7 @@ class Welder {
       WeldCell cell{};
       cell.begin = i;
       for (int a = 0; a < 3; ++a) cell.lo[a] = cell.hi[a] = items_[i].p[a];
-      for (++i; i < items_.size() && items_[i].key == items_[cell.begin].key; ++i)
+      for (++i; i < items_.size() && items_[i].cell == items_[cell.begin].cell; ++i)
         for (int a = 0; a < 3; ++a) {
           cell.lo[a] = std::min<double>(cell.lo[a], items_[i].p[a]);
           cell.hi[a] = std::max<double>(cell.hi[a], items_[i].p[a]);
@@ -163,9 +160,14 @@ class Welder {
       a.whole = b.whole = true;
       return;
     }
+    // Two cells that are each one group are one group after the first close pair.
+    const bool once = a.whole && b.whole;
     for (std::uint32_t i = a.begin; i < a.end; ++i)
       for (std::uint32_t j = b.begin; j < b.end; ++j)
-        if (groups_.Find(i) != groups_.Find(j) && Close(items_[i], items_[j])) groups_.Join(i, j);
+        if (groups_.Find(i) != groups_.Find(j) && Close(items_[i], items_[j])) {
+          groups_.Join(i, j);
+          if (once) return;
+        }
   }
 
   std::vector<WeldItem>& items_;
@@ -177,36 +179,24 @@ class Welder {
 // The cell of every vertex taking part, sorted by cell and then by vertex number.
 std::vector<WeldItem> WeldItems(const CModel& model, double distance, bool selectedOnly) {
   std::vector<WeldItem> items;
-  double lo[3] = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity(),
-                  std::numeric_limits<double>::infinity()};
-  double hi[3] = {-lo[0], -lo[1], -lo[2]};
   for (std::size_t i = 0; i < model.vertices.size(); ++i) {
     const CVertex& v = model.vertices[i];
     if (selectedOnly && !v.selected) continue;
-    const double p[3] = {v.position.x, v.position.y, v.position.z};
-    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) continue;
-    items.push_back({0, static_cast<std::uint32_t>(i), {v.position.x, v.position.y, v.position.z}});
-    for (int a = 0; a < 3; ++a) {
-      lo[a] = std::min(lo[a], p[a]);
-      hi[a] = std::max(hi[a], p[a]);
-    }
+    const CVector& p = v.position;
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;
+    items.push_back({{}, static_cast<std::uint32_t>(i), {p.x, p.y, p.z}});
   }
   if (items.size() < 2) return {};
-  // Cells of half the distance, or larger when the model spans more than 2^20 of those; a hair
-  // larger still, so rounding cannot put two close vertices three cells apart.
-  double extent = 0;
-  for (int a = 0; a < 3; ++a) extent = std::max(extent, hi[a] - lo[a]);
-  const double side = std::max(distance / 2, extent / kCellsPerAxis) * (1 + 1e-6);
-  for (WeldItem& item : items) {
-    std::uint64_t field[3];
-    for (int a = 0; a < 3; ++a) {
-      const double cell = std::clamp(std::floor((static_cast<double>(item.p[a]) - lo[a]) / side), 0.0, kCellsPerAxis);
-      field[a] = static_cast<std::uint64_t>(cell) + kReach;
-    }
-    item.key = Key(field[0], field[1], field[2]);
-  }
+  // A hair over half the distance, so rounding cannot put two close vertices three cells apart.
+  // Cells are counted from zero, not from the lowest vertex: a difference of floats far apart
+  // rounds, a quotient of one float does not lose the order of two close ones.
+  const double side = distance / 2 * (1 + 1e-6);
+  for (WeldItem& item : items)
+    for (int a = 0; a < 3; ++a)
+      item.cell[static_cast<std::size_t>(a)] = static_cast<std::int64_t>(
+          std::clamp(std::floor(static_cast<double>(item.p[a]) / side), -kFarthestCell, kFarthestCell));
   std::sort(items.begin(), items.end(), [](const WeldItem& a, const WeldItem& b) {
-    return a.key != b.key ? a.key < b.key : a.vertex < b.vertex;
+    return a.cell != b.cell ? a.cell < b.cell : a.vertex < b.vertex;
   });
   return items;
 }

@@ -32,9 +32,10 @@ struct WeldResult {
 // corners) whose ends became one vertex. Corners that name no vertex (damaged input) are left alone.
 //
 // With `selectedOnly`, only selected vertices take part. Vertices whose coordinates are not finite
-// never weld. A distance that is not positive and finite welds nothing. Time is about n log n in the
-// vertices taking part (a sort of grid cells of half the distance); only vertices crowding two
-// neighbouring cells without all being closer than the distance are compared pairwise.
+// never weld. A distance that is not positive and finite welds nothing. Time is about n log n in
+// the vertices taking part: they are sorted into cells a little over half the distance wide, and
+// compared in pairs only between two neighbouring cells whose bounding boxes neither settle that
+// all their vertices weld nor that none do.
 WeldResult WeldVertices(CModel& model, double distance, bool selectedOnly, std::int32_t smooth);
 
 // Reverses the corner order (and the texture coordinates with it) of every face whose corners are

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QToolBar>
 #include <cstring>
 
 #include "app/commands.h"
@@ -68,6 +69,20 @@ TEST_F(AppTest, TheEditMenuOffersTheMeshToolsWithTheirKeys) {
     EXPECT_EQ(a->toolTip(), QString::fromUtf8(item.tip));
     EXPECT_FALSE(a->statusTip().isEmpty());
   }
+  // Weld and flip are on the toolbar too, each with a picture of its own.
+  QToolBar* bar = frame_->findChild<QToolBar*>(QStringLiteral("toolbar"));
+  ASSERT_NE(bar, nullptr);
+  QImage pictures[2];
+  for (int i = 0; i < 2; ++i) {
+    QAction* a = frame_->action(i == 0 ? kCmdWeld : kCmdFlipFaces);
+    EXPECT_NE(bar->widgetForAction(a), nullptr);
+    pictures[i] = a->icon().pixmap(16, 15).toImage();
+    int drawn = 0;
+    for (int y = 0; y < pictures[i].height(); ++y)
+      for (int x = 0; x < pictures[i].width(); ++x) drawn += qAlpha(pictures[i].pixel(x, y)) != 0;
+    EXPECT_GT(drawn, 20) << i;
+  }
+  EXPECT_NE(pictures[0], pictures[1]);
   // No other command answers the same keys.
   for (const auto& item : items) {
     for (QAction* a : frame_->findChildren<QAction*>()) {

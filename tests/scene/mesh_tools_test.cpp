@@ -141,7 +141,7 @@ TEST(Weld, TwoDenseClustersJustOverTheDistanceApartStayTwo) {
 }
 
 TEST(Weld, ModelsFarLargerThanTheDistanceStillWeldTheirDuplicates) {
-  // 2^20 cells of half the distance do not span the model: the cells grow and hold more.
+  // Billions of cells across, and neighbours one float step apart.
   std::vector<CVector> points;
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> u(-3e7f, 3e7f);
