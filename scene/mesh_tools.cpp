@@ -43,14 +43,37 @@ class Groups {
 // Cells of a little over half the distance, so that a cell is narrower than the distance and two
 // vertices closer than it lie at most two cells apart on every axis.
 constexpr std::int64_t kReach = 2;
-// Cell coordinates are clamped here. Past it floats are so far apart that vertices closer than
-// any distance the cells are made for share their coordinates, and so their cell.
-constexpr double kFarthestCell = 1152921504606846976.0;  // 2^60
+// Cell coordinates as sort keys. Usually a model spans fewer than 2^21 cells on every axis and
+// the three fit one 64-bit number (x highest), which sorts faster; otherwise they stay three.
+struct WideKeys {
+  using Key = std::array<std::int64_t, 3>;
+  Key Make(std::int64_t x, std::int64_t y, std::int64_t z) const { return {x, y, z}; }
+  static Key Shift(const Key& k, std::int64_t dx, std::int64_t dy, std::int64_t dz) {
+    return {k[0] + dx, k[1] + dy, k[2] + dz};
+  }
+};
 
-using CellKey = std::array<std::int64_t, 3>;
+struct PackedKeys {
+  using Key = std::uint64_t;
+  static constexpr int kBits = 21;
+  static constexpr std::uint64_t kMask = (std::uint64_t{1} << kBits) - 1;
+  // The span of cells this packing holds, with room for the neighbours either side.
+  static constexpr std::int64_t kSpan = (std::int64_t{1} << kBits) - 1 - 2 * kReach;
+  std::int64_t base[3];  // the lowest cell on each axis, less the reach
+  Key Make(std::int64_t x, std::int64_t y, std::int64_t z) const {
+    return Pack(static_cast<std::uint64_t>(x - base[0]), static_cast<std::uint64_t>(y - base[1]),
+                static_cast<std::uint64_t>(z - base[2]));
+  }
+  static Key Shift(Key k, std::int64_t dx, std::int64_t dy, std::int64_t dz) {
+    return Pack((k >> (2 * kBits)) + static_cast<std::uint64_t>(dx), ((k >> kBits) & kMask) + static_cast<std::uint64_t>(dy),
+                (k & kMask) + static_cast<std::uint64_t>(dz));
+  }
+  static Key Pack(std::uint64_t x, std::uint64_t y, std::uint64_t z) { return (x << (2 * kBits)) | (y << kBits) | z; }
+};
 
+template <typename Key>
 struct WeldItem {
-  CellKey cell;  // x, y, z: sorting by it sorts by x, then y, then z
+  Key cell;  // sorting by it sorts by x, then y, then z
   std::uint32_t vertex;
   float p[3];  // widened to double wherever they are compared
 };
@@ -61,9 +84,12 @@ struct WeldCell {
   bool whole = false;        // every vertex of the cell is already in one group
 };
 
+template <typename Keys>
 class Welder {
  public:
-  Welder(std::vector<WeldItem>& items, double distance)
+  using Key = typename Keys::Key;
+  using Item = WeldItem<Key>;
+  Welder(std::vector<Item>& items, double distance)
       : items_(items), groups_(items.size()), limit_(distance * distance) {}
 
   void Run() {
@@ -82,22 +108,22 @@ class Welder {
     std::vector<std::size_t> pointer(ahead.size(), 0);
     for (std::size_t c = 0; c < count; ++c) {
       LinkWithin(cells_[c]);
-      const CellKey& k = Key(c);
-      const CellKey columnEnd = {k[0], k[1], k[2] + kReach};
-      for (std::size_t q = c + 1; q < count && Key(q) <= columnEnd; ++q) Link(cells_[c], cells_[q]);
+      const Key& k = CellKey(c);
+      const Key columnEnd = Keys::Shift(k, 0, 0, kReach);
+      for (std::size_t q = c + 1; q < count && CellKey(q) <= columnEnd; ++q) Link(cells_[c], cells_[q]);
       for (std::size_t t = 0; t < ahead.size(); ++t) {
-        const CellKey low = {k[0] + ahead[t].dx, k[1] + ahead[t].dy, k[2] - kReach};
-        const CellKey high = {low[0], low[1], k[2] + kReach};
+        const Key low = Keys::Shift(k, ahead[t].dx, ahead[t].dy, -kReach);
+        const Key high = Keys::Shift(k, ahead[t].dx, ahead[t].dy, kReach);
         std::size_t& q = pointer[t];
-        while (q < count && Key(q) < low) ++q;
-        for (std::size_t r = q; r < count && Key(r) <= high; ++r) Link(cells_[c], cells_[r]);
+        while (q < count && CellKey(q) < low) ++q;
+        for (std::size_t r = q; r < count && CellKey(r) <= high; ++r) Link(cells_[c], cells_[r]);
       }
     }
   }
   Groups& groups() { return groups_; }
 
  private:
-  const CellKey& Key(std::size_t c) const { return items_[cells_[c].begin].cell; }
+  const Key& CellKey(std::size_t c) const { return items_[cells_[c].begin].cell; }
 
   void BuildCells() {
     cells_.reserve(items_.size());
@@ -115,7 +141,7 @@ class Welder {
     }
   }
 
-  bool Close(const WeldItem& a, const WeldItem& b) const {
+  bool Close(const Item& a, const Item& b) const {
     const double dx = static_cast<double>(a.p[0]) - b.p[0], dy = static_cast<double>(a.p[1]) - b.p[1],
                  dz = static_cast<double>(a.p[2]) - b.p[2];
     return dx * dx + dy * dy + dz * dz < limit_;
@@ -170,35 +196,45 @@ class Welder {
         }
   }
 
-  std::vector<WeldItem>& items_;
+  std::vector<Item>& items_;
   std::vector<WeldCell> cells_;
   Groups groups_;
   double limit_;
 };
 
-// The cell of every vertex taking part, sorted by cell and then by vertex number.
-std::vector<WeldItem> WeldItems(const CModel& model, double distance, bool selectedOnly) {
-  std::vector<WeldItem> items;
-  for (std::size_t i = 0; i < model.vertices.size(); ++i) {
-    const CVertex& v = model.vertices[i];
-    if (selectedOnly && !v.selected) continue;
-    const CVector& p = v.position;
-    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;
-    items.push_back({{}, static_cast<std::uint32_t>(i), {p.x, p.y, p.z}});
+// Cell coordinates are counted from zero, not from the lowest vertex: a difference of floats far
+// apart rounds, a quotient of one float does not lose the order of two close ones. Past 2^60
+// floats are so far apart that vertices closer than any distance the cells are made for share
+// their coordinates, and so their cell.
+std::int64_t CellOf(float x, double side) {
+  constexpr double kFarthest = 1152921504606846976.0;  // 2^60
+  return static_cast<std::int64_t>(std::clamp(std::floor(static_cast<double>(x) / side), -kFarthest, kFarthest));
+}
+
+// Groups the vertices `taking` (in increasing order) by the weld's rule; returns each one's group
+// as an index into `taking`.
+template <typename Keys>
+std::vector<std::uint32_t> GroupCells(const CModel& model, const std::vector<std::uint32_t>& taking, double side,
+                                      double distance, const Keys& keys) {
+  using Item = WeldItem<typename Keys::Key>;
+  std::vector<Item> items;
+  items.reserve(taking.size());
+  for (std::uint32_t v : taking) {
+    const CVector& p = model.vertices[v].position;
+    items.push_back({keys.Make(CellOf(p.x, side), CellOf(p.y, side), CellOf(p.z, side)), v, {p.x, p.y, p.z}});
   }
-  if (items.size() < 2) return {};
-  // A hair over half the distance, so rounding cannot put two close vertices three cells apart.
-  // Cells are counted from zero, not from the lowest vertex: a difference of floats far apart
-  // rounds, a quotient of one float does not lose the order of two close ones.
-  const double side = distance / 2 * (1 + 1e-6);
-  for (WeldItem& item : items)
-    for (int a = 0; a < 3; ++a)
-      item.cell[static_cast<std::size_t>(a)] = static_cast<std::int64_t>(
-          std::clamp(std::floor(static_cast<double>(item.p[a]) / side), -kFarthestCell, kFarthestCell));
-  std::sort(items.begin(), items.end(), [](const WeldItem& a, const WeldItem& b) {
-    return a.cell != b.cell ? a.cell < b.cell : a.vertex < b.vertex;
-  });
-  return items;
+  std::sort(items.begin(), items.end(),
+            [](const Item& a, const Item& b) { return a.cell != b.cell ? a.cell < b.cell : a.vertex < b.vertex; });
+  Welder<Keys> welder(items, distance);
+  welder.Run();
+  // Each vertex's group, named by the position in `taking` of its group's first vertex in the
+  // sorted order (any fixed name will do: groups are summed in vertex order).
+  std::vector<std::uint32_t> position(model.vertices.size());
+  for (std::uint32_t i = 0; i < taking.size(); ++i) position[taking[i]] = i;
+  std::vector<std::uint32_t> group(taking.size());
+  for (std::uint32_t i = 0; i < items.size(); ++i)
+    group[position[items[i].vertex]] = position[items[welder.groups().Find(i)].vertex];
+  return group;
 }
 
 std::size_t Different(IndexList corners) {
@@ -255,11 +291,34 @@ void Refresh(CModel& model, std::int32_t smooth) {
 
 WeldResult WeldVertices(CModel& model, double distance, bool selectedOnly, std::int32_t smooth) {
   if (!(distance > 0) || !std::isfinite(distance)) return {};
-  std::vector<WeldItem> items = WeldItems(model, distance, selectedOnly);
-  if (items.empty()) return {};
-  Welder welder(items, distance);
-  welder.Run();
-  Groups& groups = welder.groups();
+  std::vector<std::uint32_t> taking;
+  for (std::uint32_t i = 0; i < model.vertices.size(); ++i) {
+    const CVertex& v = model.vertices[i];
+    if (selectedOnly && !v.selected) continue;
+    if (std::isfinite(v.position.x) && std::isfinite(v.position.y) && std::isfinite(v.position.z)) taking.push_back(i);
+  }
+  if (taking.size() < 2) return {};
+  // Cells a hair over half the distance wide, so rounding cannot put two close vertices three
+  // cells apart.
+  const double side = distance / 2 * (1 + 1e-6);
+  std::int64_t lo[3], hi[3];
+  for (int a = 0; a < 3; ++a) {
+    lo[a] = std::numeric_limits<std::int64_t>::max();
+    hi[a] = std::numeric_limits<std::int64_t>::min();
+  }
+  for (std::uint32_t v : taking) {
+    const CVector& p = model.vertices[v].position;
+    const std::int64_t c[3] = {CellOf(p.x, side), CellOf(p.y, side), CellOf(p.z, side)};
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = std::min(lo[a], c[a]);
+      hi[a] = std::max(hi[a], c[a]);
+    }
+  }
+  bool packs = true;
+  for (int a = 0; a < 3; ++a) packs = packs && hi[a] - lo[a] <= PackedKeys::kSpan;
+  const std::vector<std::uint32_t> group =
+      packs ? GroupCells(model, taking, side, distance, PackedKeys{{lo[0] - kReach, lo[1] - kReach, lo[2] - kReach}})
+            : GroupCells(model, taking, side, distance, WideKeys{});
 
   // Each group goes to its lowest-numbered vertex, at the group's average position.
   const std::size_t n = model.vertices.size();
@@ -272,14 +331,11 @@ WeldResult WeldVertices(CModel& model, double distance, bool selectedOnly, std::
     bool selected = false;
   };
   // Summed in vertex order, so the average does not depend on how the cells sorted.
-  constexpr std::uint32_t kAlone = std::numeric_limits<std::uint32_t>::max();
-  std::vector<std::uint32_t> groupOf(n, kAlone);
-  for (std::uint32_t i = 0; i < items.size(); ++i) groupOf[items[i].vertex] = groups.Find(i);
-  std::vector<Sum> sums(items.size());
+  std::vector<Sum> sums(taking.size());
   std::size_t removed = 0;
-  for (std::uint32_t v = 0; v < n; ++v) {
-    if (groupOf[v] == kAlone) continue;
-    Sum& s = sums[groupOf[v]];
+  for (std::uint32_t i = 0; i < taking.size(); ++i) {
+    const std::uint32_t v = taking[i];
+    Sum& s = sums[group[i]];
     if (s.count++ == 0) s.keeper = v;
     else ++removed;
     const CVector& p = model.vertices[v].position;
