@@ -5,17 +5,14 @@
 
 #include <GL/gl.h>
 #include <QImage>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
-#include <QOpenGLFramebufferObject>
 
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "render/gl_frame.h"
 #include "tests/support/gui_test.h"
+#include "tests/support/offscreen_gl.h"
 
 namespace mw {
 namespace {
@@ -24,37 +21,27 @@ class BufferedPerspective : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!test::HaveDisplay()) return;
-    surface_ = std::make_unique<QOffscreenSurface>();
-    surface_->setFormat(QSurfaceFormat::defaultFormat());
-    surface_->create();
-    context_ = std::make_unique<QOpenGLContext>();
-    context_->setFormat(QSurfaceFormat::defaultFormat());
-    ASSERT_TRUE(context_->create());
-    ASSERT_TRUE(context_->makeCurrent(surface_.get()));
-    QOpenGLFramebufferObjectFormat format;
-    format.setAttachment(QOpenGLFramebufferObject::Depth);
-    fbo_ = std::make_unique<QOpenGLFramebufferObject>(240, 200, format);
-    ASSERT_TRUE(fbo_->bind());
+    ASSERT_TRUE(gl_.Start(240, 200));
     SetupGlState();
     scene_.ResetScene();
     BuildScene();
   }
   void TearDown() override {
-    if (!context_) return;
+    if (!gl_.started()) return;
     renderer_.Release();
     scene_.ReleaseTextures();
-    context_->doneCurrent();
+    gl_.Stop();
   }
 
   QImage Reference() {
     SetViewport(scene_, 240, 200, 240, 200);
     DrawPerspectiveFrame(scene_, nullptr, &caches_);
-    return fbo_->toImage();
+    return gl_.Grab();
   }
   QImage Buffered(bool sceneMayHaveChanged = true) {
     SetViewport(scene_, 240, 200, 240, 200);
     renderer_.DrawFrame(scene_, nullptr, sceneMayHaveChanged);
-    return fbo_->toImage();
+    return gl_.Grab();
   }
 
   // Counts the pixels that differ; both ways in turn, as often as `frames` says, so that what one
@@ -187,9 +174,7 @@ class BufferedPerspective : public ::testing::Test {
   CMeshwright scene_;
   PerspectiveRenderer renderer_;
   std::vector<PolygonTriangleCache> caches_;
-  std::unique_ptr<QOffscreenSurface> surface_;
-  std::unique_ptr<QOpenGLContext> context_;
-  std::unique_ptr<QOpenGLFramebufferObject> fbo_;
+  test::OffscreenGl gl_;
 };
 
 TEST_F(BufferedPerspective, EveryKindOfFaceGivesTheSamePixelsSmoothAndFlat) {

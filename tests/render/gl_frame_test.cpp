@@ -4,19 +4,16 @@
 #include <GL/gl.h>
 #include <QColor>
 #include <QImage>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
-#include <QOpenGLFramebufferObject>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "io/loader_mqo.h"
 #include "render/gl_frame.h"
 #include "tests/support/gui_test.h"
+#include "tests/support/offscreen_gl.h"
 #include "tests/support/test_support.h"
 
 namespace mw {
@@ -26,29 +23,19 @@ class Perspective : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!test::HaveDisplay()) return;
-    surface_ = std::make_unique<QOffscreenSurface>();
-    surface_->setFormat(QSurfaceFormat::defaultFormat());
-    surface_->create();
-    context_ = std::make_unique<QOpenGLContext>();
-    context_->setFormat(QSurfaceFormat::defaultFormat());
-    ASSERT_TRUE(context_->create());
-    ASSERT_TRUE(context_->makeCurrent(surface_.get()));
-    QOpenGLFramebufferObjectFormat format;
-    format.setAttachment(QOpenGLFramebufferObject::Depth);
-    fbo_ = std::make_unique<QOpenGLFramebufferObject>(200, 200, format);
-    ASSERT_TRUE(fbo_->bind());
+    ASSERT_TRUE(gl_.Start(200, 200));
     SetupGlState();
     scene_.ResetScene();
     scene_.camera.rotation = CVector(0, 0, 0);
   }
   void TearDown() override {
-    if (context_) context_->doneCurrent();
+    if (gl_.started()) gl_.Stop();
   }
 
   QImage Render() {
     SetViewport(scene_, 200, 200, 200, 200);
     DrawPerspectiveFrame(scene_, nullptr);
-    return fbo_->toImage();
+    return gl_.Grab();
   }
 
   // A square of side 100 in the XY plane facing the camera, with a material.
@@ -74,9 +61,7 @@ class Perspective : public ::testing::Test {
   }
 
   CMeshwright scene_;
-  std::unique_ptr<QOffscreenSurface> surface_;
-  std::unique_ptr<QOpenGLContext> context_;
-  std::unique_ptr<QOpenGLFramebufferObject> fbo_;
+  test::OffscreenGl gl_;
 };
 
 TEST_F(Perspective, AnEmptySceneIsTheBackgroundColour) {
@@ -138,7 +123,7 @@ class PerspectivePolygons : public Perspective {
  protected:
   void SetUp() override {
     Perspective::SetUp();
-    if (!context_) return;
+    if (!gl_.started()) return;
     glDisable(GL_DEPTH_TEST);
     glBlendFunc(GL_ONE, GL_ONE);
     scene_.backgroundColor = 0;
@@ -151,7 +136,7 @@ class PerspectivePolygons : public Perspective {
     m.UpdateMaterialColors();
   }
   void TearDown() override {
-    if (context_) {
+    if (gl_.started()) {
       glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
       glEnable(GL_DEPTH_TEST);
     }
