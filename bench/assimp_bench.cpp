@@ -20,46 +20,17 @@
 #include <string>
 
 #include "bench/bench_scene.h"
+#include "bench/grid_files.h"
 #include "io/assimp_child.h"
 #include "io/assimp_io.h"
 #include "io/loader_mqo.h"
 
 namespace {
 
-constexpr int kSide = 1001;
-
-std::string TempPath(const char* name) { return "/tmp/mw-bench-" + std::to_string(getpid()) + "-" + name; }
-
-const mw::CMeshwright& Scene() {
-  static const mw::CMeshwright scene = mw::bench::GridScene(kSide);
-  return scene;
-}
-
-const std::string& MqoPath() {
-  static const std::string path = [] {
-    std::string p = TempPath("grid.mqo");
-    mw::ExportMetasequoia(Scene(), p);
-    return p;
-  }();
-  return path;
-}
-
-// The same text as the Metasequoia benchmark's OBJ: positions, four shared UVs, quads.
-const std::string& ObjPath() {
-  static const std::string path = [] {
-    std::string p = TempPath("grid.obj");
-    std::FILE* f = std::fopen(p.c_str(), "wb");
-    for (const mw::CVertex& v : Scene().models[0].vertices)
-      std::fprintf(f, "v %f %f %f\n", v.position.x, v.position.y, v.position.z);
-    std::fputs("vt 0.000000 0.000000\nvt 0.000000 1.000000\nvt 1.000000 1.000000\nvt 1.000000 0.000000\n", f);
-    for (const mw::CFace& face : Scene().models[0].faces)
-      std::fprintf(f, "f %d/1 %d/2 %d/3 %d/4\n", face.indices[0] + 1, face.indices[1] + 1, face.indices[2] + 1,
-                   face.indices[3] + 1);
-    std::fclose(f);
-    return p;
-  }();
-  return path;
-}
+using mw::bench::TempPath;
+const mw::CMeshwright& Scene() { return mw::bench::GridDocument(); }
+const std::string& MqoPath() { return mw::bench::GridMqoPath(); }
+const std::string& ObjPath() { return mw::bench::GridObjPath(); }
 
 // Binary little-endian PLY of the same positions and quads (no UVs: PLY keeps them per vertex).
 const std::string& PlyPath() {

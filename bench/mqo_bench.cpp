@@ -13,44 +13,16 @@
 #include <vector>
 
 #include "bench/bench_scene.h"
+#include "bench/grid_files.h"
 #include "io/fixed_format.h"
 #include "io/loader_mqo.h"
 
 namespace {
 
-constexpr int kSide = 1001;
-
-std::string TempPath(const char* name) { return "/tmp/mw-bench-" + std::to_string(getpid()) + "-" + name; }
-
-const mw::CMeshwright& Scene() {
-  static const mw::CMeshwright scene = mw::bench::GridScene(kSide);
-  return scene;
-}
-
-const std::string& MqoPath() {
-  static const std::string path = [] {
-    std::string p = TempPath("grid.mqo");
-    mw::ExportMetasequoia(Scene(), p);
-    return p;
-  }();
-  return path;
-}
-
-const std::string& ObjPath() {
-  static const std::string path = [] {
-    std::string p = TempPath("grid.obj");
-    std::FILE* f = std::fopen(p.c_str(), "wb");
-    for (const mw::CVertex& v : Scene().models[0].vertices)
-      std::fprintf(f, "v %f %f %f\n", v.position.x, v.position.y, v.position.z);
-    std::fputs("vt 0.000000 0.000000\nvt 0.000000 1.000000\nvt 1.000000 1.000000\nvt 1.000000 0.000000\n", f);
-    for (const mw::CFace& face : Scene().models[0].faces)
-      std::fprintf(f, "f %d/1 %d/2 %d/3 %d/4\n", face.indices[0] + 1, face.indices[1] + 1, face.indices[2] + 1,
-                   face.indices[3] + 1);
-    std::fclose(f);
-    return p;
-  }();
-  return path;
-}
+using mw::bench::TempPath;
+const mw::CMeshwright& Scene() { return mw::bench::GridDocument(); }
+const std::string& MqoPath() { return mw::bench::GridMqoPath(); }
+const std::string& ObjPath() { return mw::bench::GridObjPath(); }
 
 // Rows of cells; in each row a hexagon over two cells, then a quadrilateral, and again: a
 // thousand rows of a thousand faces. With `split`, each hexagon becomes two quadrilaterals.
