@@ -64,21 +64,15 @@ void BM_MoveUndoRedo(benchmark::State& state) {
   }
 }
 
-// Half of the grid selected: every face in the left half goes, with the vertices only it used.
-mw::CMeshwright HalfSelected() {
-  mw::CMeshwright s = Grid();
-  for (mw::CVertex& v : s.models[0].vertices) v.selected = v.position.x < kSide / 2 ? 1 : 0;
-  s.models[0].UpdateFaceSelection();
-  return s;
-}
-
-void BM_DeleteHalfEdit(benchmark::State& state) {
-  const mw::CMeshwright start = HalfSelected();
+// Edits that change the scene's shape are timed on a fresh copy of `start` each iteration; the
+// copy and its release are left out of the time.
+template <class Op>
+void TimeEdit(benchmark::State& state, const mw::CMeshwright& start, Op op) {
   for (auto _ : state) {
     state.PauseTiming();
     mw::CMeshwright s = start;
     state.ResumeTiming();
-    s.DeleteSelection();
+    op(s);
     benchmark::ClobberMemory();
     state.PauseTiming();
     s = mw::CMeshwright();
@@ -86,14 +80,14 @@ void BM_DeleteHalfEdit(benchmark::State& state) {
   }
 }
 
-void BM_DeleteHalfStep(benchmark::State& state) {
-  const mw::CMeshwright start = HalfSelected();
+template <class Op>
+void TimeStep(benchmark::State& state, const mw::CMeshwright& start, mw::EditKind kind, Op op) {
   for (auto _ : state) {
     state.PauseTiming();
     mw::CMeshwright s = start;
     state.ResumeTiming();
-    mw::SceneDelta d = mw::SceneDelta::Capture(mw::EditKind::kDelete, s);
-    s.DeleteSelection();
+    mw::SceneDelta d = mw::SceneDelta::Capture(kind, s);
+    op(s);
     d.Finish(s);
     benchmark::ClobberMemory();
     state.PauseTiming();
@@ -103,16 +97,34 @@ void BM_DeleteHalfStep(benchmark::State& state) {
   }
 }
 
-void BM_DeleteHalfUndoRedo(benchmark::State& state) {
-  mw::CMeshwright s = HalfSelected();
-  mw::SceneDelta d = mw::SceneDelta::Capture(mw::EditKind::kDelete, s);
-  s.DeleteSelection();
+template <class Op>
+void TimeUndoRedo(benchmark::State& state, mw::CMeshwright s, mw::EditKind kind, Op op) {
+  mw::SceneDelta d = mw::SceneDelta::Capture(kind, s);
+  op(s);
   d.Finish(s);
   for (auto _ : state) {
     d.Undo(s);
     d.Redo(s);
     benchmark::ClobberMemory();
   }
+}
+
+// Half of the grid selected: every face in the left half goes, with the vertices only it used.
+mw::CMeshwright HalfSelected() {
+  mw::CMeshwright s = Grid();
+  for (mw::CVertex& v : s.models[0].vertices) v.selected = v.position.x < kSide / 2 ? 1 : 0;
+  s.models[0].UpdateFaceSelection();
+  return s;
+}
+
+void DeleteHalf(mw::CMeshwright& s) { s.DeleteSelection(); }
+
+void BM_DeleteHalfEdit(benchmark::State& state) { TimeEdit(state, HalfSelected(), DeleteHalf); }
+void BM_DeleteHalfStep(benchmark::State& state) {
+  TimeStep(state, HalfSelected(), mw::EditKind::kDelete, DeleteHalf);
+}
+void BM_DeleteHalfUndoRedo(benchmark::State& state) {
+  TimeUndoRedo(state, HalfSelected(), mw::EditKind::kDelete, DeleteHalf);
 }
 
 // Two models of half a million vertices each; the second is merged up into the first.
@@ -132,47 +144,12 @@ mw::CMeshwright TwoHalves() {
   return s;
 }
 
-void BM_MergeEdit(benchmark::State& state) {
-  const mw::CMeshwright start = TwoHalves();
-  for (auto _ : state) {
-    state.PauseTiming();
-    mw::CMeshwright s = start;
-    state.ResumeTiming();
-    s.MergeCurrentModelUp();
-    benchmark::ClobberMemory();
-    state.PauseTiming();
-    s = mw::CMeshwright();
-    state.ResumeTiming();
-  }
-}
+void MergeUp(mw::CMeshwright& s) { s.MergeCurrentModelUp(); }
 
-void BM_MergeStep(benchmark::State& state) {
-  const mw::CMeshwright start = TwoHalves();
-  for (auto _ : state) {
-    state.PauseTiming();
-    mw::CMeshwright s = start;
-    state.ResumeTiming();
-    mw::SceneDelta d = mw::SceneDelta::Capture(mw::EditKind::kModelMergeUp, s);
-    s.MergeCurrentModelUp();
-    d.Finish(s);
-    benchmark::ClobberMemory();
-    state.PauseTiming();
-    s = mw::CMeshwright();
-    d = mw::SceneDelta();
-    state.ResumeTiming();
-  }
-}
-
+void BM_MergeEdit(benchmark::State& state) { TimeEdit(state, TwoHalves(), MergeUp); }
+void BM_MergeStep(benchmark::State& state) { TimeStep(state, TwoHalves(), mw::EditKind::kModelMergeUp, MergeUp); }
 void BM_MergeUndoRedo(benchmark::State& state) {
-  mw::CMeshwright s = TwoHalves();
-  mw::SceneDelta d = mw::SceneDelta::Capture(mw::EditKind::kModelMergeUp, s);
-  s.MergeCurrentModelUp();
-  d.Finish(s);
-  for (auto _ : state) {
-    d.Undo(s);
-    d.Redo(s);
-    benchmark::ClobberMemory();
-  }
+  TimeUndoRedo(state, TwoHalves(), mw::EditKind::kModelMergeUp, MergeUp);
 }
 
 // What the interface waits for when an autosave starts: copying the scene.
