@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/read_progress.h"
 #include "tests/support/test_support.h"
 
 namespace mw {
@@ -498,6 +499,55 @@ TEST(ArchiveFile, FilesCutShortAroundWindowEdgesFailAndLeaveTheScene) {
   ArchiveResult r = OpenSceneFile(s, path.string());
   EXPECT_EQ(r.error, ArchiveError::kUnexpectedFormat);
   EXPECT_EQ(r.detail, "face corner names no vertex");
+  EXPECT_EQ(Write(s), before);
+}
+
+// A model of a few hundred thousand faces through the file reader: every field arrives, progress
+// reaches the end, and a cancelled read changes nothing.
+TEST(ArchiveFile, LargeModelsReadWholeAndCancelCleanly) {
+  CMeshwright big = RichScene();
+  CModel& m = big.models[0];
+  m.vertices.clear();
+  m.faces.clear();
+  const int side = 460;  // 211,600 vertices: a file of some eighty reader windows
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x < side; ++x)
+      m.vertices.emplace_back(static_cast<float>(x) * 0.37f, std::sin(static_cast<float>(x * z)) * 1e-3f,
+                              -static_cast<float>(z) / 7.0f);
+  for (int z = 0; z + 1 < side; ++z)
+    for (int x = 0; x + 1 < side; ++x) {
+      CFace f;
+      for (int c : {z * side + x, z * side + x + 1, (z + 1) * side + x + 1, (z + 1) * side + x}) f.AddIndex(c);
+      for (int c = 0; c < 4; ++c) f.AddUV(CUV(static_cast<float>(x + c) / 459.0f, static_cast<float>(z) / 3.0f));
+      f.material = (x + z) % 3;
+      f.normal = CVector(0.1f * static_cast<float>(x), 1.0f / static_cast<float>(z + 1), -2.5f);
+      m.faces.push_back(f);
+    }
+  m.vertices[17].SetSelected(1);
+  m.RebuildFaceRefs();
+  test::TempDir dir;
+  const auto path = dir / "big.mwr";
+  const Bytes bytes = Write(big);
+  test::WriteBytes(path, bytes);
+
+  CMeshwright read = NewDocument();
+  ReadProgress progress;
+  {
+    ReadProgressScope scope(&progress);
+    ASSERT_TRUE(OpenSceneFile(read, path.string()).ok());
+  }
+  ExpectSameArchivedContent(big, read);
+  EXPECT_EQ(Write(read), bytes);
+  EXPECT_EQ(progress.done(), bytes.size());
+  EXPECT_EQ(progress.total(), bytes.size());
+
+  CMeshwright s = RichScene();
+  const Bytes before = Write(s);
+  ReadProgress cancelled;
+  cancelled.Cancel();
+  ReadProgressScope scope(&cancelled);
+  EXPECT_EQ(OpenSceneFile(s, path.string()).error, ArchiveError::kCancelled);
+  EXPECT_LT(cancelled.done(), bytes.size());
   EXPECT_EQ(Write(s), before);
 }
 
