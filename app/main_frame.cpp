@@ -548,7 +548,9 @@ void CMainFrame::OnUpdateAllViews(int hint) {
   for (OrthoPane* p : ortho_) p->input().SceneChanged();
   if (hint == kHintOrtho) RefreshOrtho();
   else if (hint != kHintDrawn) Refresh3D();
-  UpdateCommandStates();
+  // A camera move changes no command's state, and finding out whether faces are selected goes
+  // over every face: at a million faces a good part of what the end of a camera drag costs.
+  if (hint != kHintDrawn) UpdateCommandStates();
 }
 
 void CMainFrame::Refresh3D() {

@@ -185,6 +185,29 @@ TEST_F(BufferedPerspective, EveryKindOfFaceGivesTheSamePixelsSmoothAndFlat) {
   ExpectSamePixels("flat");
 }
 
+// Software OpenGL splits a quadrilateral along one diagonal or the other depending on whether
+// the run of corners around it needs clipping, and on the shading: the buffers must send the
+// same runs, so that faces cut by the near plane or lying across the pane's edge, and the faces
+// drawn in the same runs as those, come out as the reference's do.
+TEST_F(BufferedPerspective, FramesCutByTheNearPlaneOrThePaneEdgeGiveTheSamePixels) {
+  MW_REQUIRE_DISPLAY();
+  struct Placement {
+    const char* what;
+    CVector translation;
+  };
+  const Placement placements[] = {{"across the lower edge", CVector(0, -40, -1000)},
+                                  {"across the left edge", CVector(-130, 0, -700)},
+                                  {"close", CVector(0, -40, -150)},
+                                  {"cut by the near plane", CVector(0, -40, -100)}};
+  for (const Placement& p : placements) {
+    scene_.camera.translation = p.translation;
+    for (const int smoothing : {1, 0}) {
+      scene_.smoothing = smoothing;
+      ExpectSamePixels((std::string(p.what) + (smoothing ? ", smooth" : ", flat")).c_str(), 1);
+    }
+  }
+}
+
 TEST_F(BufferedPerspective, EditsAreDrawnAsTheReferenceDrawsThem) {
   MW_REQUIRE_DISPLAY();
   ExpectSamePixels("before");
