@@ -1,0 +1,124 @@
+#!/usr/bin/env python3
+"""Measures a rotate drag in the perspective pane of the running program, under Xvfb.
+
+  scripts/drag_frames.py [--drags N] [--steps N] [--interval S] [--at X Y] PROGRAM DOCUMENT
+
+Starts a private Xvfb (1280x1024x24), starts PROGRAM on DOCUMENT with MW_FRAME_TIMES=1 and its
+settings in a temporary directory, waits until the process has used no CPU for 1.5 s, moves the
+window to the corner and sizes it to the whole screen, waits again, then for each drag: presses
+the right button at X Y (by default the middle of the perspective pane in the default layout),
+moves the pointer STEPS times by 4 pixels sideways, INTERVAL seconds apart, and releases. Each
+paint's time comes from the program's frame lines on stderr, stamped as they arrive. The
+process counts as idle once its CPU time (all threads) has not advanced for 0.5 s; the time to
+idle is from the release to the last advance. Drags alternate direction so the camera returns.
+"""
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument('program')
+    ap.add_argument('document')
+    ap.add_argument('--drags', type=int, default=3)
+    ap.add_argument('--steps', type=int, default=30)
+    ap.add_argument('--interval', type=float, default=0.03)
+    ap.add_argument('--at', type=int, nargs=2, default=(900, 200), metavar=('X', 'Y'))
+    ap.add_argument('--display', default=':57')
+    args = ap.parse_args()
+
+    home = tempfile.mkdtemp(prefix='mw-drag-')
+    os.chmod(home, 0o700)
+    xvfb = subprocess.Popen(['Xvfb', args.display, '-screen', '0', '1280x1024x24', '-noreset'],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(1.0)
+    env = dict(os.environ, DISPLAY=args.display, MW_FRAME_TIMES='1', XDG_RUNTIME_DIR=home,
+               XDG_CONFIG_HOME=os.path.join(home, 'config'), QT_QPA_PLATFORM='xcb')
+    env.pop('WAYLAND_DISPLAY', None)
+    app = subprocess.Popen([args.program, args.document], env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.PIPE, text=True, bufsize=1)
+    frames = []  # (arrival, pane, milliseconds)
+
+    def read_frames():
+        for line in app.stderr:
+            parts = line.split()
+            if len(parts) == 3 and parts[0] == 'frame':
+                frames.append((time.monotonic(), parts[1], float(parts[2])))
+
+    threading.Thread(target=read_frames, daemon=True).start()
+
+    def cpu_ticks():
+        with open(f'/proc/{app.pid}/stat') as f:
+            fields = f.read().rsplit(')', 1)[1].split()
+        return int(fields[11]) + int(fields[12])
+
+    def last_busy(quiet):
+        """The moment the CPU time last advanced, once it has not for `quiet` seconds."""
+        ticks, changed = cpu_ticks(), time.monotonic()
+        while time.monotonic() - changed < quiet:
+            time.sleep(0.005)
+            now_ticks = cpu_ticks()
+            if now_ticks != ticks:
+                ticks, changed = now_ticks, time.monotonic()
+        return changed
+
+    def xdotool(*words):
+        return subprocess.run(['xdotool', *map(str, words)], env=env, check=True, capture_output=True,
+                              text=True).stdout
+
+    try:
+        started = time.monotonic()
+        last_busy(1.5)
+        windows = xdotool('search', '--sync', '--pid', app.pid).split()
+
+        def area(window):
+            size = xdotool('getwindowgeometry', window).split('Geometry:')[1].split()[0]
+            w, h = map(int, size.split('x'))
+            return w * h
+
+        main_window = max(windows, key=area)
+        xdotool('windowmove', main_window, 0, 0)
+        xdotool('windowsize', main_window, 1280, 1024)
+        last_busy(1.5)
+        print(f'opened and settled in {time.monotonic() - started:.1f} s')
+        x, y = args.at
+        ticks_per_s = os.sysconf('SC_CLK_TCK')
+        for d in range(args.drags):
+            xdotool('mousemove', x, y)
+            last_busy(0.5)
+            first, ticks = len(frames), cpu_ticks()
+            down = time.monotonic()
+            xdotool('mousedown', 3)
+            for i in range(1, args.steps + 1):
+                time.sleep(args.interval)
+                xdotool('mousemove', x + 4 * i * (1 if d % 2 == 0 else -1), y)
+            up = time.monotonic()
+            xdotool('mouseup', 3)
+            idle = last_busy(0.5)
+            drawn = frames[first:]
+            held = [f for f in drawn if f[1] == 'perspective' and f[0] <= up]
+            after = [f for f in drawn if f[0] > up]
+            last = max([up] + [f[0] for f in drawn])
+            print(f'drag {d}: held {up - down:.2f} s, {len(held)} perspective frames ({len(held) / (up - down):.1f}/s), '
+                  f'paint {sum(f[2] for f in held) / max(1, len(held)):.0f} ms on average; '
+                  f'after the release: {len(after)} paints {[f"{f[1]} {f[2]:.0f}" for f in after]}, '
+                  f'last {last - up:.3f} s, idle {idle - up:.3f} s; '
+                  f'CPU {(cpu_ticks() - ticks) / ticks_per_s:.2f} s', flush=True)
+    finally:
+        app.terminate()
+        try:
+            app.wait(5)
+        except subprocess.TimeoutExpired:
+            app.kill()
+        xvfb.terminate()
+        xvfb.wait()
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
