@@ -8,6 +8,16 @@
 // down to the normal and texture coordinate a line or a face without coordinates inherits from
 // whatever was drawn before it.
 //
+// The quadrilaterals stay quadrilaterals drawn from their own four corners, not shared corners
+// by index: software OpenGL (llvmpipe) splits a smooth-shaded quadrilateral that comes from an
+// array along the diagonal from its first corner, but along the other one when it comes by
+// index, when it is flat-shaded, or when the run of corners it arrives in needs clipping (the run
+// crosses the near plane or the pane's edge). For the same reason a large smooth model partly
+// outside the pane can differ from the reference by a few pixels along such faces: immediate
+// mode cuts its runs where its own vertex buffer fills, which depends on what was drawn before,
+// so there the reference differs from itself from one frame to the next, while these buffers
+// always send the same runs.
+//
 // A model is rebuilt when a 64-bit key over everything its arrays are made of differs from the
 // kept one: positions, vertex normals, corners, texture coordinates, face materials, and the
 // material identifiers in their order. Colours, textures, smoothing and visibility are applied
