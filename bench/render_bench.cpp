@@ -141,6 +141,40 @@ void BM_PerspectiveFrame(benchmark::State& state) {
   renderer.Release();
 }
 
+// The first frame of a new renderer: the grid laid out, uploaded and drawn, as after an edit (a
+// renderer that already drew the model keeps the hexagons' triangles, which a new one splits
+// again). range(1): 0 quadrilaterals, 1 hexagons.
+void BM_PerspectiveLayout(benchmark::State& state) {
+  const int side = static_cast<int>(state.range(0));
+  const bool hexagons = state.range(1) != 0;
+  QOffscreenSurface surface;
+  surface.setFormat(QSurfaceFormat::defaultFormat());
+  surface.create();
+  QOpenGLContext context;
+  context.setFormat(QSurfaceFormat::defaultFormat());
+  if (!context.create() || !context.makeCurrent(&surface)) {
+    state.SkipWithError("no OpenGL context");
+    return;
+  }
+  QOpenGLFramebufferObjectFormat format;
+  format.setAttachment(QOpenGLFramebufferObject::Depth);
+  QOpenGLFramebufferObject fbo(800, 600, format);
+  fbo.bind();
+  mw::SetupGlState();
+  mw::CMeshwright& s = hexagons ? HexagonSceneOf(side) : SceneOf(side);
+  Frame(s, side);
+  mw::SetViewport(s, 800, 600, 800, 600);
+  for (auto _ : state) {
+    mw::PerspectiveRenderer renderer;
+    renderer.DrawFrame(s, nullptr);
+    glFinish();
+    state.PauseTiming();
+    renderer.Release();
+    state.ResumeTiming();
+  }
+  state.counters[hexagons ? "hexagons" : "quads"] = static_cast<double>(s.models[0].faces.size());
+}
+
 // Splitting every hexagon of the grid once, as the first frame after opening a document does.
 void BM_SplitHexagons(benchmark::State& state) {
   const mw::CModel& m = HexagonSceneOf(static_cast<int>(state.range(0))).models[0];
@@ -267,6 +301,12 @@ BENCHMARK(BM_PerspectiveFrame)
     ->ArgNames({"side", "hexagons", "buffered"})
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()  // software OpenGL rasterises on threads of its own
+    ->UseRealTime();
+BENCHMARK(BM_PerspectiveLayout)
+    ->ArgsProduct({{1001}, {0, 1}})
+    ->ArgNames({"side", "hexagons"})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 BENCHMARK(BM_SplitHexagons)->Arg(317)->Arg(1001)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OrthoPane)

@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <span>
@@ -66,14 +67,20 @@ std::uint64_t PerspectiveKey(const CModel& model, const std::vector<CMaterial>& 
   return h.Value();
 }
 
+// Whether faces of `m` are drawn textured: what ApplyMaterial decides.
+bool DrawsTextured(const CMaterial& m) { return !m.texture.empty() && m.textureObject != 0; }
+
 // One model laid out for drawing.
 struct PerspectiveRenderer::ModelArrays {
-  // A run of corners drawn with one call. `material` >= 0: that material is applied first.
+  // A run of faces drawn with one call. `material` >= 0: that material is applied first.
+  // Triangles are drawn by index (`first` and `count` count indices, naming corners `lowest` to
+  // `highest`), lines and quadrilaterals from consecutive corners.
   struct Step {
     std::int32_t material;
     GLenum mode;
     GLint first;
     GLsizei count;
+    GLuint lowest, highest;
     bool normalFromBefore;    // the corners take the normal current when the model starts
     bool texCoordFromBefore;  // the same for the texture coordinate
   };
@@ -84,26 +91,55 @@ struct PerspectiveRenderer::ModelArrays {
   const void* vertexData = nullptr;
   const void* faceData = nullptr;
   std::size_t keptVertices = 0, keptFaces = 0, keptMaterials = 0;
+  // Which materials drew textured when the triangles' corners were shared out (see Build), and
+  // whether the model has triangles at all (only then does it matter).
+  std::vector<bool> textured;
+  bool sharesCorners = false;
   std::vector<Step> steps;
-  std::vector<Corner> corners;  // kept only when the context has no buffer objects
-  GLuint buffer = 0;
+  // Kept only when the context has no buffer objects.
+  std::vector<Corner> corners;
+  std::vector<std::uint32_t> indices;
+  GLuint buffer = 0, indexBuffer = 0;
   // What the model leaves current, when it sets it at all.
   bool setsNormal = false, setsTexCoord = false;
   float lastNormal[3] = {0, 0, 0};
   float lastTexCoord[2] = {0, 0};
   PolygonTriangleCache triangles;
 
-  // Follows DrawModelGl face by face, so that the arrays hold exactly what it would send.
+  bool TexturedChanged(const std::vector<CMaterial>& materials) const {
+    if (textured.size() != materials.size()) return true;
+    for (std::size_t i = 0; i < materials.size(); ++i)
+      if (textured[i] != DrawsTextured(materials[i])) return true;
+    return false;
+  }
+
+  // Follows DrawModelGl face by face, so that the arrays hold exactly what it would send: the
+  // same primitives in the same order, with the same values at every corner.
+  //
+  // The corners of triangles (and of the triangles larger faces are split into) whose values are
+  // the same share one entry, so that OpenGL transforms and lights it once for the triangles that
+  // meet there; texture coordinates count only for materials that draw textured, since nothing
+  // else reads them. Quadrilaterals keep four corners of their own (see the header).
   void Build(const CModel& model, const std::vector<CMaterial>& materials) {
     steps.clear();
     corners.clear();
+    indices.clear();
+    textured.assign(materials.size(), false);
+    for (std::size_t i = 0; i < materials.size(); ++i) textured[i] = DrawsTextured(materials[i]);
     setsNormal = setsTexCoord = false;
     const std::size_t vertexCount = model.vertices.size();
     const std::size_t faceCount = model.faces.size();
+    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    // Per vertex, the last shared corner made from it; per corner, the shared one made before it
+    // from the same vertex. A vertex has few distinct corners, so finding a match is a short walk.
+    // Laid out at the first triangle.
+    std::vector<std::uint32_t> lastOf;
+    std::vector<std::uint32_t> before;
     bool anyPolygon = false;
     float normal[3] = {0, 0, 0}, tex[2] = {0, 0};
     for (std::size_t mi = 0; mi < materials.size(); ++mi) {
       const CMaterial& material = materials[mi];
+      const bool compareTex = textured[mi];
       bool applied = false;
       for (std::size_t fi = 0; fi < faceCount; ++fi) {
         const CFace& f = model.faces[fi];
@@ -120,8 +156,15 @@ struct PerspectiveRenderer::ModelArrays {
           if (split.empty()) continue;
         }
         const GLenum mode = n == 2 ? GL_LINES : (n == 4 ? GL_QUADS : GL_TRIANGLES);
+        const bool byIndex = mode == GL_TRIANGLES;
+        if (byIndex && lastOf.empty()) {
+          lastOf.assign(vertexCount, kNone);
+          before.assign(corners.size(), kNone);
+        }
+        GLuint lowest = kNone, highest = 0;
         auto corner = [&](std::size_t k) {
-          const CVertex& v = model.vertices[static_cast<std::size_t>(f.indices[k])];
+          const auto vi = static_cast<std::size_t>(f.indices[k]);
+          const CVertex& v = model.vertices[vi];
           if (n > 2) {
             if (f.uvs.size() > k) {
               tex[0] = f.uvs[k].u;
@@ -133,31 +176,54 @@ struct PerspectiveRenderer::ModelArrays {
             normal[2] = -v.normal.z;
             setsNormal = true;
           }
-          corners.push_back(
-              Corner{{tex[0], tex[1]}, {normal[0], normal[1], normal[2]}, {v.position.x, v.position.y, v.position.z}});
+          const Corner c{{tex[0], tex[1]}, {normal[0], normal[1], normal[2]}, {v.position.x, v.position.y, v.position.z}};
+          if (!byIndex) {
+            corners.push_back(c);
+            if (!lastOf.empty()) before.push_back(kNone);
+            return;
+          }
+          std::uint32_t at = lastOf[vi];
+          for (; at != kNone; at = before[at]) {
+            const Corner& o = corners[at];
+            if (std::memcmp(o.n, c.n, sizeof c.n + sizeof c.p) == 0 &&
+                (!compareTex || std::memcmp(o.t, c.t, sizeof c.t) == 0))
+              break;
+          }
+          if (at == kNone) {
+            at = static_cast<std::uint32_t>(corners.size());
+            corners.push_back(c);
+            before.push_back(lastOf[vi]);
+            lastOf[vi] = at;
+          }
+          indices.push_back(at);
+          lowest = std::min(lowest, at);
+          highest = std::max(highest, at);
         };
         // A face sets its normal and texture coordinate (if any) at its first corner, so whether
         // it inherits them from before the model is one question per face.
         const bool normalBefore = !setsNormal && n == 2;
         const bool texBefore = !setsTexCoord && (n == 2 || f.uvs.empty());
-        const auto first = static_cast<GLint>(corners.size());
+        const auto first = static_cast<GLint>(byIndex ? indices.size() : corners.size());
         if (n > 4) {
           for (std::uint32_t k : split) corner(k);
         } else {
           for (std::size_t k = 0; k < n; ++k) corner(k);
         }
-        const auto count = static_cast<GLsizei>(corners.size()) - first;
+        const auto count = static_cast<GLsizei>(byIndex ? indices.size() : corners.size()) - first;
         Step* last = steps.empty() ? nullptr : &steps.back();
         if (!applied || !last || last->mode != mode || last->normalFromBefore != normalBefore ||
             last->texCoordFromBefore != texBefore) {
-          steps.push_back(
-              Step{applied ? -1 : static_cast<std::int32_t>(mi), mode, first, count, normalBefore, texBefore});
+          steps.push_back(Step{applied ? -1 : static_cast<std::int32_t>(mi), mode, first, count, lowest, highest,
+                               normalBefore, texBefore});
         } else {
           last->count += count;
+          last->lowest = std::min(last->lowest, lowest);
+          last->highest = std::max(last->highest, highest);
         }
         applied = true;
       }
     }
+    sharesCorners = !lastOf.empty();
     std::memcpy(lastNormal, normal, sizeof normal);
     std::memcpy(lastTexCoord, tex, sizeof tex);
     // A model that no longer draws such faces (another document in its place, say) lets go of them.
@@ -168,9 +234,14 @@ struct PerspectiveRenderer::ModelArrays {
 PerspectiveRenderer::PerspectiveRenderer() = default;
 PerspectiveRenderer::~PerspectiveRenderer() = default;
 
+void PerspectiveRenderer::DeleteBuffers(ModelArrays& a) {
+  if (a.buffer) glDeleteBuffers(1, &a.buffer);
+  if (a.indexBuffer) glDeleteBuffers(1, &a.indexBuffer);
+  a.buffer = a.indexBuffer = 0;
+}
+
 void PerspectiveRenderer::Release() {
-  for (auto& m : models_)
-    if (m->buffer) glDeleteBuffers(1, &m->buffer);
+  for (auto& m : models_) DeleteBuffers(*m);
   models_.clear();
 }
 
@@ -183,7 +254,7 @@ void PerspectiveRenderer::DrawFrame(CMeshwright& scene, TextureUploader* uploade
   }
   BeginPerspectiveFrame(scene, uploader);
   while (models_.size() > scene.models.size()) {
-    if (models_.back()->buffer) glDeleteBuffers(1, &models_.back()->buffer);
+    DeleteBuffers(*models_.back());
     models_.pop_back();
   }
   while (models_.size() < scene.models.size()) models_.push_back(std::make_unique<ModelArrays>());
@@ -200,7 +271,7 @@ void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing,
   const std::uint64_t key = mayHaveChanged || !sameStorage ? PerspectiveKey(model, materials) : a.key;
   a.vertexData = model.vertices.data(), a.faceData = model.faces.data();
   a.keptVertices = model.vertices.size(), a.keptFaces = model.faces.size(), a.keptMaterials = materials.size();
-  if (!a.built || a.key != key) {
+  if (!a.built || a.key != key || (a.sharesCorners && a.TexturedChanged(materials))) {
     a.Build(model, materials);
     a.key = key;
     a.built = true;
@@ -212,6 +283,14 @@ void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing,
                    GL_STATIC_DRAW);
       glBindBuffer(GL_ARRAY_BUFFER, 0);
       std::vector<Corner>().swap(a.corners);
+      if (!a.indices.empty() && !a.indexBuffer) glGenBuffers(1, &a.indexBuffer);
+      if (a.indexBuffer) {
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, a.indexBuffer);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(a.indices.size() * sizeof(std::uint32_t)),
+                     a.indices.data(), GL_STATIC_DRAW);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+      }
+      std::vector<std::uint32_t>().swap(a.indices);
     }
   }
   glShadeModel(smoothing ? GL_SMOOTH : GL_FLAT);
@@ -219,10 +298,13 @@ void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing,
   glPolygonMode(GL_FRONT, GL_FILL);
   if (a.steps.empty()) return;
   const char* base = nullptr;
+  const char* indexBase = nullptr;
   if (buffers_ == 1) {
     glBindBuffer(GL_ARRAY_BUFFER, a.buffer);
+    if (a.indexBuffer) glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, a.indexBuffer);
   } else {
     base = reinterpret_cast<const char*>(a.corners.data());
+    indexBase = reinterpret_cast<const char*>(a.indices.data());
   }
   glTexCoordPointer(2, GL_FLOAT, sizeof(Corner), base + offsetof(Corner, t));
   glNormalPointer(GL_FLOAT, sizeof(Corner), base + offsetof(Corner, n));
@@ -248,12 +330,20 @@ void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing,
       glEnableClientState(GL_TEXTURE_COORD_ARRAY);
       texCoords = true;
     }
-    glDrawArrays(s.mode, s.first, s.count);
+    if (s.mode == GL_TRIANGLES) {
+      glDrawRangeElements(s.mode, s.lowest, s.highest, s.count, GL_UNSIGNED_INT,
+                          indexBase + static_cast<std::size_t>(s.first) * sizeof(std::uint32_t));
+    } else {
+      glDrawArrays(s.mode, s.first, s.count);
+    }
   }
   if (normals) glDisableClientState(GL_NORMAL_ARRAY);
   if (texCoords) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
-  if (buffers_ == 1) glBindBuffer(GL_ARRAY_BUFFER, 0);
+  if (buffers_ == 1) {
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    if (a.indexBuffer) glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  }
   if (a.setsNormal) std::memcpy(normal_, a.lastNormal, sizeof normal_);
   if (a.setsTexCoord) std::memcpy(texCoord_, a.lastTexCoord, sizeof texCoord_);
   // The arrays left the current values undefined; make them what the immediate path leaves.

@@ -8,20 +8,23 @@
 // down to the normal and texture coordinate a line or a face without coordinates inherits from
 // whatever was drawn before it.
 //
-// The quadrilaterals stay quadrilaterals drawn from their own four corners, not shared corners
-// by index: software OpenGL (llvmpipe) splits a smooth-shaded quadrilateral that comes from an
-// array along the diagonal from its first corner, but along the other one when it comes by
-// index, when it is flat-shaded, or when the run of corners it arrives in needs clipping (the run
-// crosses the near plane or the pane's edge). For the same reason a large smooth model partly
-// outside the pane can differ from the reference by a few pixels along such faces: immediate
-// mode cuts its runs where its own vertex buffer fills, which depends on what was drawn before,
-// so there the reference differs from itself from one frame to the next, while these buffers
-// always send the same runs.
+// Triangles (and the triangles larger faces are split into) name shared corners by index, so
+// that a corner met by several of them is transformed and lit once. Quadrilaterals stay
+// quadrilaterals drawn from their own four corners: software OpenGL (llvmpipe) splits a
+// smooth-shaded quadrilateral that comes from an array along the diagonal from its first corner,
+// but along the other one when it comes by index, when it is flat-shaded, or when the run of
+// corners it arrives in needs clipping (the run crosses the near plane or the pane's edge). For
+// the same reason a large smooth model partly outside the pane can differ from the reference by
+// a few pixels along such faces: immediate mode cuts its runs where its own vertex buffer fills,
+// which depends on what was drawn before, so there the reference differs from itself from one
+// frame to the next, while these buffers always send the same runs.
 //
 // A model is rebuilt when a 64-bit key over everything its arrays are made of differs from the
 // kept one: positions, vertex normals, corners, texture coordinates, face materials, and the
 // material identifiers in their order. Colours, textures, smoothing and visibility are applied
-// at draw time and cost no rebuild.
+// at draw time and cost no rebuild, except that a material starting or ceasing to draw textured
+// lays out the models with triangles again (for an untextured material their corners' texture
+// coordinates keep no corners apart).
 #pragma once
 
 #include <cstddef>
@@ -58,6 +61,7 @@ class PerspectiveRenderer {
   struct ModelArrays;
   void DrawModel(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials,
                  ModelArrays& arrays, bool mayHaveChanged);
+  static void DeleteBuffers(ModelArrays& arrays);
 
   std::vector<std::unique_ptr<ModelArrays>> models_;
   // What the immediate path would leave as the current normal and texture coordinate, carried from

@@ -208,6 +208,51 @@ TEST_F(BufferedPerspective, FramesCutByTheNearPlaneOrThePaneEdgeGiveTheSamePixel
   }
 }
 
+// Triangles share their corners by index where every value OpenGL reads is the same; the
+// texture coordinates of a material that draws untextured are not read, so they do not keep
+// corners apart, and the layout follows when the material's texture arrives or goes.
+TEST_F(BufferedPerspective, TrianglesSharingCornersGiveTheSamePixels) {
+  MW_REQUIRE_DISPLAY();
+  CModel mesh;
+  const int side = 7;
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x < side; ++x) {
+      const float fx = static_cast<float>(x), fz = static_cast<float>(z);
+      mesh.vertices.emplace_back(25.0f * fx - 140.0f, -70.0f + 9.0f * std::cos(fx * 1.3f - fz * 0.7f),
+                                 20.0f * fz - 60.0f);
+    }
+  for (int z = 0; z + 1 < side; ++z)
+    for (int x = 0; x + 1 < side; ++x) {
+      const std::int32_t i = z * side + x;
+      // Rows of the textured and of the plain material; each triangle's coordinates differ from
+      // its neighbours' at the corners they share.
+      const std::int32_t material = z % 3 == 1 ? 2 : 1;
+      const float u = 0.37f * static_cast<float>(x), v = 0.29f * static_cast<float>(z);
+      mesh.faces.push_back(Face({i, i + 1, i + side + 1}, material, {CUV(u, v), CUV(u + 0.5f, v), CUV(u, v + 0.5f)}));
+      mesh.faces.push_back(Face({i, i + side + 1, i + side}, material,
+                                {CUV(v, u), CUV(v + 0.25f, u + 0.75f), CUV(v + 0.5f, u)}));
+    }
+  mesh.RebuildFaceRefs();
+  scene_.models.push_back(mesh);
+  scene_.ComputeNormals();
+  scene_.smoothing = 1;
+  ExpectSamePixels("smooth");
+  scene_.smoothing = 0;
+  ExpectSamePixels("flat");
+  scene_.smoothing = 1;
+  // The texture not uploaded yet: the material draws untextured until it is.
+  const std::uint32_t object = scene_.materials[1].textureObject;
+  scene_.materials[1].textureObject = scene_.materials[3].textureObject = 0;
+  ExpectSamePixels("the texture not there yet");
+  const std::size_t before = renderer_.Builds();
+  scene_.materials[1].textureObject = scene_.materials[3].textureObject = object;
+  // Arriving between two frames of a camera drag, which promise that no geometry changed.
+  scene_.camera.rotation.y += 1.0f;
+  EXPECT_EQ(Reference(), Buffered(false)) << "the texture arrived";
+  EXPECT_GT(renderer_.Builds(), before);
+  ExpectSamePixels("textured again");
+}
+
 TEST_F(BufferedPerspective, EditsAreDrawnAsTheReferenceDrawsThem) {
   MW_REQUIRE_DISPLAY();
   ExpectSamePixels("before");
