@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Measures a rotate drag in the perspective pane of the running program, under Xvfb.
 
-  scripts/drag_frames.py [--drags N] [--steps N] [--interval S] [--at X Y] PROGRAM DOCUMENT
+  scripts/drag_frames.py [--drags N] [--steps N] [--interval S] [--at X Y] [--button B]
+                         [--step DX DY] [--pane PANE] PROGRAM DOCUMENT
 
 Starts a private Xvfb (1280x1024x24), starts PROGRAM on DOCUMENT with MW_FRAME_TIMES=1 and its
 settings in a temporary directory, waits until the process has used no CPU for 1.5 s, moves the
 window to the corner and sizes it to the whole screen, waits again, then for each drag: presses
-the right button at X Y (by default the middle of the perspective pane in the default layout),
-moves the pointer STEPS times by 4 pixels sideways, INTERVAL seconds apart, and releases. Each
+button B (default 3, the right: a turn) at X Y (by default the middle of the perspective pane in
+the default layout), moves the pointer STEPS times by DX DY pixels (default 4 0), INTERVAL seconds
+apart, and releases; the frames counted while it is held are PANE's (default perspective). A
+select drag in the Top pane, say: --button 1 --at 200 200 --step 6 4 --pane top. Each
 paint's time comes from the program's frame lines on stderr, stamped as they arrive. The
 process counts as idle once its CPU time (all threads) has not advanced for 0.5 s; the time to
 idle is from the release to the last advance. Drags alternate direction so the camera returns.
@@ -29,6 +32,9 @@ def main():
     ap.add_argument('--steps', type=int, default=30)
     ap.add_argument('--interval', type=float, default=0.03)
     ap.add_argument('--at', type=int, nargs=2, default=(900, 200), metavar=('X', 'Y'))
+    ap.add_argument('--button', type=int, default=3)
+    ap.add_argument('--step', type=int, nargs=2, default=(4, 0), metavar=('DX', 'DY'))
+    ap.add_argument('--pane', default='perspective')
     ap.add_argument('--display', default=':57')
     args = ap.parse_args()
 
@@ -93,18 +99,19 @@ def main():
             last_busy(0.5)
             first, ticks = len(frames), cpu_ticks()
             down = time.monotonic()
-            xdotool('mousedown', 3)
+            xdotool('mousedown', args.button)
+            sign = 1 if d % 2 == 0 else -1
             for i in range(1, args.steps + 1):
                 time.sleep(args.interval)
-                xdotool('mousemove', x + 4 * i * (1 if d % 2 == 0 else -1), y)
+                xdotool('mousemove', x + args.step[0] * i * sign, y + args.step[1] * i * sign)
             up = time.monotonic()
-            xdotool('mouseup', 3)
+            xdotool('mouseup', args.button)
             idle = last_busy(0.5)
             drawn = frames[first:]
-            held = [f for f in drawn if f[1] == 'perspective' and f[0] <= up]
+            held = [f for f in drawn if f[1] == args.pane and f[0] <= up]
             after = [f for f in drawn if f[0] > up]
             last = max([up] + [f[0] for f in drawn])
-            print(f'drag {d}: held {up - down:.2f} s, {len(held)} perspective frames ({len(held) / (up - down):.1f}/s), '
+            print(f'drag {d}: held {up - down:.2f} s, {len(held)} {args.pane} frames ({len(held) / (up - down):.1f}/s), '
                   f'paint {sum(f[2] for f in held) / max(1, len(held)):.0f} ms on average; '
                   f'after the release: {len(after)} paints {[f"{f[1]} {f[2]:.0f}" for f in after]}, '
                   f'last {last - up:.3f} s, idle {idle - up:.3f} s; '
