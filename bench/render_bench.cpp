@@ -71,6 +71,30 @@ mw::CMeshwright& HexagonSceneOf(int side) {
   return side == 1001 ? large : small;
 }
 
+// A current context drawing into a framebuffer of the given size with a depth buffer, set up as
+// the perspective pane sets its own up.
+class GlTarget {
+ public:
+  GlTarget(int width, int height) {
+    surface_.setFormat(QSurfaceFormat::defaultFormat());
+    surface_.create();
+    context_.setFormat(QSurfaceFormat::defaultFormat());
+    if (!context_.create() || !context_.makeCurrent(&surface_)) return;
+    QOpenGLFramebufferObjectFormat format;
+    format.setAttachment(QOpenGLFramebufferObject::Depth);
+    fbo_ = std::make_unique<QOpenGLFramebufferObject>(width, height, format);
+    fbo_->bind();
+    mw::SetupGlState();
+  }
+  bool ok() const { return fbo_ != nullptr; }
+  QImage Image() const { return fbo_->toImage(); }
+
+ private:
+  QOffscreenSurface surface_;
+  QOpenGLContext context_;
+  std::unique_ptr<QOpenGLFramebufferObject> fbo_;
+};
+
 // The grid lies in the XZ plane, 316 or 1000 units wide: zoom so it fills the views.
 void Frame(mw::CMeshwright& s, int side) { s.zoom = side == 2001 ? 10.0f : side == 1001 ? 20.0f : 60.0f; }
 
@@ -87,20 +111,11 @@ void BM_PerspectiveFrame(benchmark::State& state) {
   const bool buffered = state.range(2) != 0;
   const bool turning = state.range(2) >= 2;
   const bool culled = state.range(2) == 3;
-  QOffscreenSurface surface;
-  surface.setFormat(QSurfaceFormat::defaultFormat());
-  surface.create();
-  QOpenGLContext context;
-  context.setFormat(QSurfaceFormat::defaultFormat());
-  if (!context.create() || !context.makeCurrent(&surface)) {
+  GlTarget target(800, 600);
+  if (!target.ok()) {
     state.SkipWithError("no OpenGL context");
     return;
   }
-  QOpenGLFramebufferObjectFormat format;
-  format.setAttachment(QOpenGLFramebufferObject::Depth);
-  QOpenGLFramebufferObject fbo(800, 600, format);
-  fbo.bind();
-  mw::SetupGlState();
   mw::CMeshwright& s = hexagons ? HexagonSceneOf(side) : SceneOf(side);
   Frame(s, side);
   s.camera.translation = mw::CVector(-150.0f * (side == 317 ? 0.3f : 1.0f), 0, -2000);
@@ -125,7 +140,7 @@ void BM_PerspectiveFrame(benchmark::State& state) {
   renderer.DrawFrame(s, nullptr);
   glFinish();
   // How much of the frame the grid covers, to show the faces are drawn, not culled.
-  const QImage first = fbo.toImage();
+  const QImage first = target.Image();
   int covered = 0;
   for (int y = 0; y < first.height(); y += 4)
     for (int x = 0; x < first.width(); x += 4) covered += first.pixel(x, y) != first.pixel(0, 0);
@@ -147,20 +162,11 @@ void BM_PerspectiveFrame(benchmark::State& state) {
 void BM_PerspectiveLayout(benchmark::State& state) {
   const int side = static_cast<int>(state.range(0));
   const bool hexagons = state.range(1) != 0;
-  QOffscreenSurface surface;
-  surface.setFormat(QSurfaceFormat::defaultFormat());
-  surface.create();
-  QOpenGLContext context;
-  context.setFormat(QSurfaceFormat::defaultFormat());
-  if (!context.create() || !context.makeCurrent(&surface)) {
+  GlTarget target(800, 600);
+  if (!target.ok()) {
     state.SkipWithError("no OpenGL context");
     return;
   }
-  QOpenGLFramebufferObjectFormat format;
-  format.setAttachment(QOpenGLFramebufferObject::Depth);
-  QOpenGLFramebufferObject fbo(800, 600, format);
-  fbo.bind();
-  mw::SetupGlState();
   mw::CMeshwright& s = hexagons ? HexagonSceneOf(side) : SceneOf(side);
   Frame(s, side);
   mw::SetViewport(s, 800, 600, 800, 600);
@@ -215,20 +221,11 @@ void BM_OrthoPane(benchmark::State& state) {
 void BM_SelectDrag(benchmark::State& state) {
   const int side = static_cast<int>(state.range(0));
   const bool before = state.range(1) != 0;
-  QOffscreenSurface surface;
-  surface.setFormat(QSurfaceFormat::defaultFormat());
-  surface.create();
-  QOpenGLContext context;
-  context.setFormat(QSurfaceFormat::defaultFormat());
-  if (!context.create() || !context.makeCurrent(&surface)) {
+  GlTarget target(400, 300);
+  if (!target.ok()) {
     state.SkipWithError("no OpenGL context");
     return;
   }
-  QOpenGLFramebufferObjectFormat format;
-  format.setAttachment(QOpenGLFramebufferObject::Depth);
-  QOpenGLFramebufferObject fbo(400, 300, format);
-  fbo.bind();
-  mw::SetupGlState();
   mw::CMeshwright& s = SceneOf(side);
   Frame(s, side);
   s.editMode = mw::kModeSelect;
