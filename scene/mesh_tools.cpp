@@ -429,23 +429,32 @@ std::size_t TriangulateFaces(CModel& model, std::int32_t smooth) {
   return split;
 }
 
-WeldResult WeldSelected(CMeshwright& scene, double distance) {
+namespace {
+
+// The window's commands act on the selection of editable models; mwconv's on every model whole.
+WeldResult WeldModels(CMeshwright& scene, double distance, bool selectedOnly) {
   WeldResult total;
   for (CModel& m : scene.models) {
-    if (!m.IsEditable()) continue;
-    const WeldResult r = WeldVertices(m, distance, true, scene.smoothing);
+    if (selectedOnly && !m.IsEditable()) continue;
+    const WeldResult r = WeldVertices(m, distance, selectedOnly, scene.smoothing);
     total.verticesRemoved += r.verticesRemoved;
     total.facesRemoved += r.facesRemoved;
   }
   return total;
 }
 
-std::size_t FlipSelectedFaces(CMeshwright& scene) {
+std::size_t FlipModels(CMeshwright& scene, bool selectedOnly) {
   std::size_t flipped = 0;
   for (CModel& m : scene.models)
-    if (m.IsEditable()) flipped += FlipFaces(m, true, scene.smoothing);
+    if (!selectedOnly || m.IsEditable()) flipped += FlipFaces(m, selectedOnly, scene.smoothing);
   return flipped;
 }
+
+}  // namespace
+
+WeldResult WeldSelected(CMeshwright& scene, double distance) { return WeldModels(scene, distance, true); }
+
+std::size_t FlipSelectedFaces(CMeshwright& scene) { return FlipModels(scene, true); }
 
 void InvertSelection(CMeshwright& scene) {
   for (CModel& m : scene.models) {
@@ -476,21 +485,9 @@ void SelectConnected(CMeshwright& scene) {
   }
 }
 
-WeldResult WeldAll(CMeshwright& scene, double distance) {
-  WeldResult total;
-  for (CModel& m : scene.models) {
-    const WeldResult r = WeldVertices(m, distance, false, scene.smoothing);
-    total.verticesRemoved += r.verticesRemoved;
-    total.facesRemoved += r.facesRemoved;
-  }
-  return total;
-}
+WeldResult WeldAll(CMeshwright& scene, double distance) { return WeldModels(scene, distance, false); }
 
-std::size_t FlipAll(CMeshwright& scene) {
-  std::size_t flipped = 0;
-  for (CModel& m : scene.models) flipped += FlipFaces(m, false, scene.smoothing);
-  return flipped;
-}
+std::size_t FlipAll(CMeshwright& scene) { return FlipModels(scene, false); }
 
 std::size_t TriangulateAll(CMeshwright& scene) {
   std::size_t split = 0;
