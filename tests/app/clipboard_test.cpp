@@ -15,6 +15,7 @@
 #include "scene/archive.h"
 #include "scene/fragment.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/scene_samples.h"
 
 namespace mw {
 namespace {
@@ -338,16 +339,7 @@ TEST_F(ClipboardTest, CopyPasteAndDuplicateWorkBetweenTwoRunningPrograms) {
   ASSERT_EQ(saved.materials.size(), 2u);
   for (std::size_t k = 0; k < 2; ++k) {
     const CMaterial &a = saved.materials[k], &b = source.materials[k];
-    EXPECT_EQ(a.name, b.name);
-    EXPECT_EQ(std::memcmp(a.color, b.color, sizeof a.color), 0);
-    EXPECT_EQ(a.diffuse, b.diffuse);
-    EXPECT_EQ(a.ambient, b.ambient);
-    EXPECT_EQ(a.emissive, b.emissive);
-    EXPECT_EQ(a.specular, b.specular);
-    EXPECT_EQ(a.power, b.power);
-    EXPECT_EQ(a.texture, b.texture);
-    EXPECT_EQ(a.alphaPlane, b.alphaPlane);
-    EXPECT_EQ(a.bump, b.bump);
+    test::ExpectSameMaterialFields(a, b);
     EXPECT_EQ(m.faces[k].material, a.id);
   }
 

@@ -15,6 +15,7 @@
 #include "io/loader_mqo.h"
 #include "scene/archive.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/scene_samples.h"
 
 namespace mw {
 namespace {
@@ -553,18 +554,7 @@ CMeshwright BigGrid() {
   s.AddMaterial();
   CModel& m = s.models[0];
   m.name = "grid";
-  constexpr int kSide = 301;
-  for (int z = 0; z < kSide; ++z)
-    for (int x = 0; x < kSide; ++x) m.vertices.emplace_back(x * 1.0f, 0.0f, z * 1.0f);
-  for (int z = 0; z + 1 < kSide; ++z)
-    for (int x = 0; x + 1 < kSide; ++x) {
-      CFace f;
-      const int i = z * kSide + x;
-      f.indices = {i, i + kSide, i + kSide + 1, i + 1};
-      f.uvs = {CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)};
-      m.faces.push_back(f);
-    }
-  m.RebuildFaceRefs();
+  test::FillGrid(m, 301);
   return s;
 }
 

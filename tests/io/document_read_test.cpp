@@ -11,6 +11,7 @@
 #include "io/loader_mqo.h"
 #include "scene/archive.h"
 #include "scene/texture_service.h"
+#include "tests/support/scene_samples.h"
 #include "tests/support/test_support.h"
 
 namespace mw {
@@ -54,18 +55,7 @@ CMeshwright Grid(int side) {
   s.ResetScene();
   s.AddMaterial();
   s.materials[0].texture = "grid.png";
-  CModel& m = s.models[0];
-  for (int z = 0; z < side; ++z)
-    for (int x = 0; x < side; ++x) m.vertices.emplace_back(x * 0.37f, 0.0f, z * -1.3f);
-  for (int z = 0; z + 1 < side; ++z)
-    for (int x = 0; x + 1 < side; ++x) {
-      CFace f;
-      const int i = z * side + x;
-      f.indices = {i, i + side, i + side + 1, i + 1};
-      f.uvs = {CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)};
-      m.faces.push_back(f);
-    }
-  m.RebuildFaceRefs();
+  test::FillGrid(s.models[0], side, 0.37f, -1.3f);
   return s;
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/read_progress.h"
+#include "tests/support/scene_samples.h"
 #include "tests/support/test_support.h"
 
 namespace mw {
@@ -114,16 +115,7 @@ void ExpectSameArchivedContent(const CMeshwright& a, const CMeshwright& b) {
     const CMaterial& x = a.materials[i];
     const CMaterial& y = b.materials[i];
     EXPECT_EQ(x.id, y.id);
-    EXPECT_EQ(x.name, y.name);
-    EXPECT_EQ(0, std::memcmp(x.color, y.color, sizeof x.color));
-    EXPECT_EQ(x.diffuse, y.diffuse);
-    EXPECT_EQ(x.ambient, y.ambient);
-    EXPECT_EQ(x.emissive, y.emissive);
-    EXPECT_EQ(x.specular, y.specular);
-    EXPECT_EQ(x.power, y.power);
-    EXPECT_EQ(x.texture, y.texture);
-    EXPECT_EQ(x.alphaPlane, y.alphaPlane);
-    EXPECT_EQ(x.bump, y.bump);
+    test::ExpectSameMaterialFields(x, y);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "scene/scene_delta.h"
+#include "tests/support/scene_samples.h"
 
 namespace mw {
 namespace {
@@ -30,17 +31,9 @@ CMaterial AwkwardMaterial(std::int32_t id, const std::string& name, float k) {
   return m;
 }
 
-void ExpectSameMaterialFields(const CMaterial& a, const CMaterial& b) {
-  EXPECT_EQ(a.name, b.name);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(a.color[i], b.color[i]) << i;
-  EXPECT_EQ(a.diffuse, b.diffuse);
-  EXPECT_EQ(a.ambient, b.ambient);
-  EXPECT_EQ(a.emissive, b.emissive);
-  EXPECT_EQ(a.specular, b.specular);
-  EXPECT_EQ(a.power, b.power);
-  EXPECT_EQ(a.texture, b.texture);
-  EXPECT_EQ(a.alphaPlane, b.alphaPlane);
-  EXPECT_EQ(a.bump, b.bump);
+// The carried fields, and the colours worked out from them.
+void ExpectSameMaterial(const CMaterial& a, const CMaterial& b) {
+  test::ExpectSameMaterialFields(a, b);
   EXPECT_EQ(std::memcmp(a.diffuseRGBA, b.diffuseRGBA, sizeof(float) * 16), 0);
 }
 
@@ -160,8 +153,8 @@ TEST(Fragment, CopyThenPasteKeepsEveryFieldOfVerticesFacesAndMaterials) {
   ASSERT_EQ(target.materials.size(), 2u);
   EXPECT_EQ(target.materials[1].id, 7);
   EXPECT_EQ(target.nextMaterialId, 8);
-  ExpectSameMaterialFields(target.materials[1], source.materials[0]);
-  ExpectSameMaterialFields(target.materials[0], AwkwardMaterial(0, "metal", 9.0f));
+  ExpectSameMaterial(target.materials[1], source.materials[0]);
+  ExpectSameMaterial(target.materials[0], AwkwardMaterial(0, "metal", 9.0f));
   EXPECT_EQ(m.faces[0].material, 7);
   EXPECT_EQ(m.faces[1].material, 0);
   EXPECT_EQ(m.faces[2].material, CMeshwright::kNoMaterial);

@@ -12,6 +12,7 @@
 #include "io/document_io.h"
 #include "scene/frame_view.h"
 #include "scene/archive.h"
+#include "tests/support/scene_samples.h"
 #include "tests/support/test_support.h"
 
 namespace mw {
@@ -347,19 +348,7 @@ RunResult MwconvOnTerminal(const std::vector<std::string>& args) {
 void WriteLargeDocument(const std::filesystem::path& path) {
   CMeshwright s;
   s.ResetScene();
-  CModel& m = s.models[0];
-  constexpr int kSide = 301;
-  for (int z = 0; z < kSide; ++z)
-    for (int x = 0; x < kSide; ++x) m.vertices.emplace_back(x * 1.0f, 0.0f, z * 1.0f);
-  for (int z = 0; z + 1 < kSide; ++z)
-    for (int x = 0; x + 1 < kSide; ++x) {
-      CFace f;
-      const int i = z * kSide + x;
-      f.indices = {i, i + kSide, i + kSide + 1, i + 1};
-      f.uvs = {CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)};
-      m.faces.push_back(f);
-    }
-  m.RebuildFaceRefs();
+  test::FillGrid(s.models[0], 301);
   ASSERT_TRUE(SaveSceneFile(s, path.string()).ok());
 }
 
