@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "tests/support/test_support.h"
+
 namespace mw::test {
 
 struct ChildCost {
@@ -21,19 +23,5 @@ struct ChildCost {
 // The work gets `held` to fill in. `addressBytes` is the address space allowed on top of what the
 // child has mapped when it starts; `seconds` the wall-clock time after which it is killed.
 ChildCost RunInChild(const std::function<bool(std::int64_t& held)>& work, std::int64_t addressBytes, double seconds);
-
-// Built with AddressSanitizer: its redzones, shadow and quarantine make resident memory larger.
-constexpr bool kSanitized =
-#if defined(__SANITIZE_ADDRESS__)
-    true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    true;
-#else
-    false;
-#endif
-#else
-    false;
-#endif
 
 }  // namespace mw::test

@@ -734,19 +734,6 @@ TEST(AssimpImport, FailuresTellTheFormatAndAssimpsReasonOnOneLine) {
 // ---------------------------------------------------------------------------------------------
 // The reading process: whatever happens to it, a clean message and the document as it was.
 
-constexpr bool kSanitized =
-#if defined(__SANITIZE_ADDRESS__)
-    true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    true;
-#else
-    false;
-#endif
-#else
-    false;
-#endif
-
 // Points TMPDIR at a folder of its own, to see that the hand-over folder is always removed.
 class TempFolderWatch {
  public:
@@ -840,7 +827,7 @@ TEST(AssimpChild, AnExhaustedMemoryLimitIsToldAsSuch) {
   // 16 MB is far less than Assimp needs for 90000 quadrilaterals; with the default limits the
   // same file opens.
   const DocumentResult r = ImportRefused(grid, {"", 16 << 20, 60.0});
-  if (kSanitized) {
+  if (test::kSanitized) {
     // The sanitizer's allocator reports running out itself and ends the helper its own way.
     EXPECT_TRUE(r.error == DocumentError::kReaderOutOfMemory || r.error == DocumentError::kReaderCrashed)
         << DocumentErrorText(r);

@@ -13,6 +13,20 @@
 
 namespace mw::test {
 
+// Built with AddressSanitizer: its redzones, shadow and quarantine make resident memory larger.
+constexpr bool kSanitized =
+#if defined(__SANITIZE_ADDRESS__)
+    true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    true;
+#else
+    false;
+#endif
+#else
+    false;
+#endif
+
 inline std::filesystem::path TestData(const std::string& relative) {
   return std::filesystem::path(MW_TESTDATA_DIR) / relative;
 }
