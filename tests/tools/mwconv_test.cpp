@@ -8,7 +8,10 @@
 
 #include <array>
 #include <cmath>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <filesystem>
 #include <vector>
 
@@ -450,6 +453,44 @@ TEST(Mwconv, OperationsGivenWronglyAreUsageErrorsAndWriteNothing) {
   // An input that cannot be read stops the run before any operation or output.
   EXPECT_EQ(Mwconv("--flip " + Q(dir / "missing.mqo") + " " + Q(dir / "out.mwr")).status, 1);
   EXPECT_FALSE(std::filesystem::exists(dir / "out.mwr"));
+}
+
+// A PNG chunk stating nearly 2 GB in a file of a hundred bytes: libpng would reserve the stated
+// size before reading (address space, not touched, so only the system calls show it). The texture
+// is loaded as --info loads it, under strace, and no mapping may come near that size.
+TEST(Mwconv, APngChunkStatingGigabytesReservesNothingOfThem) {
+  ASSERT_EQ(std::system("strace -V >/dev/null 2>&1"), 0) << "strace is needed (scripts/setup.sh installs it)";
+  test::TempDir dir;
+  auto be32 = [](std::vector<std::uint8_t>& b, std::uint32_t v) {
+    for (int i = 3; i >= 0; --i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  // The signature and IHDR of a 32 x 32 picture, then a zTXt header claiming 0x71C71C71 bytes.
+  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  be32(png, 32);
+  be32(png, 32);
+  png.insert(png.end(), {8, 2, 0, 0, 0, 0xFC, 0x18, 0xED, 0xA3});
+  be32(png, 0x71C71C71u);
+  for (const char c : std::string("zTXtComment\0\0x", 16)) png.push_back(static_cast<std::uint8_t>(c));
+  test::WriteBytes(dir / "z.png", png);
+  const std::string mqo = "Metasequoia Document\r\nFormat Text Ver 1.0\r\n\r\nMaterial 1 {\r\n\t\"m\" tex(\"z.png\")\r\n}\r\nEof\r\n";
+  test::WriteBytes(dir / "z.mqo", std::vector<std::uint8_t>(mqo.begin(), mqo.end()));
+  const std::string log = (dir / "trace").string();
+  const std::string command = "strace -f -qq -e trace=mmap,mremap -o '" + log + "' " + MW_BIN_DIR + "/mwconv --info " +
+                              Q(dir / "z.mqo") + " >/dev/null 2>&1";
+  std::system(command.c_str());
+  std::ifstream in(log);
+  std::string line;
+  unsigned long long largest = 0;
+  int calls = 0;
+  while (std::getline(in, line)) {
+    const std::size_t at = line.find("mmap(");
+    if (at == std::string::npos) continue;
+    ++calls;
+    const std::size_t comma = line.find(", ", at);
+    if (comma != std::string::npos) largest = std::max(largest, std::strtoull(line.c_str() + comma + 2, nullptr, 10));
+  }
+  ASSERT_GT(calls, 0) << "no mappings traced: " << command;
+  EXPECT_LT(largest, 64ull << 20) << "a mapping of " << largest << " bytes";
 }
 
 // Peak resident memory of one run of the converter (KiB), its output thrown away.
