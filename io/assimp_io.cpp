@@ -837,6 +837,9 @@ DocumentResult ImportAssimpMemory(CMeshwright& scene, const void* data, std::siz
   try {
     Assimp::Importer importer;
     Configure(importer);
+    // Bytes from memory have no folder: whatever they name is refused, never looked up beside
+    // the working directory.
+    importer.SetIOHandler(new ConfinedIOSystem(std::string()));
     const aiScene* imported = importer.ReadFileFromMemory(data, size, kImportSteps, extensionHint);
     return Take(scene, imported, importer, "Model");
   } catch (const std::bad_alloc&) {
