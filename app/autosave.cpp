@@ -206,8 +206,7 @@ bool OfferRecovery(QWidget* parent, CMeshwrightDoc& doc, const QString& ownPath)
   }
   if (!refused.isEmpty())
     Ui().Message(parent,
-                 QStringLiteral("次のファイルはあなたの通常のファイルではないため (シンボリックリンクか、ほかのユーザーの"
-                                "ファイル)、自動保存から復元しません。\n") +
+                 QStringLiteral("次の自動保存ファイルはシンボリックリンクか、ほかのユーザーのファイルのため、復元しません。\n") +
                      refused.join(QLatin1Char('\n')),
                  QMessageBox::Warning);
   for (qsizetype i = 0; i < offered.size(); ++i) {
