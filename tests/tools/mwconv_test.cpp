@@ -470,7 +470,7 @@ TEST(Mwconv, APngChunkStatingGigabytesReservesNothingOfThem) {
   be32(png, 32);
   png.insert(png.end(), {8, 2, 0, 0, 0, 0xFC, 0x18, 0xED, 0xA3});
   be32(png, 0x71C71C71u);
-  for (const char c : std::string("zTXtComment\0\0x", 16)) png.push_back(static_cast<std::uint8_t>(c));
+  for (const char c : std::string("zTXtComment\0\0x", 14)) png.push_back(static_cast<std::uint8_t>(c));
   test::WriteBytes(dir / "z.png", png);
   const std::string mqo = "Metasequoia Document\r\nFormat Text Ver 1.0\r\n\r\nMaterial 1 {\r\n\t\"m\" tex(\"z.png\")\r\n}\r\nEof\r\n";
   test::WriteBytes(dir / "z.mqo", std::vector<std::uint8_t>(mqo.begin(), mqo.end()));
@@ -484,7 +484,10 @@ TEST(Mwconv, APngChunkStatingGigabytesReservesNothingOfThem) {
   int calls = 0;
   while (std::getline(in, line)) {
     const std::size_t at = line.find("mmap(");
-    if (at == std::string::npos) continue;
+    // Reservations that hold no memory (a sanitizer's shadow and allocator regions) do not count.
+    if (at == std::string::npos || line.find("MAP_NORESERVE") != std::string::npos ||
+        line.find("PROT_NONE") != std::string::npos || line.find("MAP_FIXED") != std::string::npos)
+      continue;
     ++calls;
     const std::size_t comma = line.find(", ", at);
     if (comma != std::string::npos) largest = std::max(largest, std::strtoull(line.c_str() + comma + 2, nullptr, 10));
