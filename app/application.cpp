@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
@@ -26,6 +27,7 @@
 #include "app/ui_seam.h"
 #include "image/material_texture.h"
 #include "io/document_formats.h"
+#include "platform/child_process.h"
 #include "platform/message.h"
 #include "render/offscreen_frame.h"
 #include "scene/meshwright.h"
@@ -233,7 +235,12 @@ int RunApplication(int argc, char** argv) {
                  icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning);
   });
   doc.NewDocument();
+  // What a killed reading left behind: the import helper's hand-over and extracted archives.
+  RemoveStaleTempFolders();
   Autosaver autosave(doc, LoadAutosaveSeconds());
+  QObject::connect(&autosave, &Autosaver::failed, &frame, [&frame](const QString& message) {
+    frame.statusBar()->showMessage(message);
+  });
   frame.show();
   OfferRecovery(&frame, doc, autosave.path());
   if (!cl.file.isEmpty()) frame.OpenFromShell(cl.file);

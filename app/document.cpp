@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QSettings>
 
+#include "app/autosave.h"
 #include "app/clipboard.h"
 #include "app/commands.h"
 #include "app/edit_command.h"
@@ -13,6 +14,7 @@
 #include "app/ui_seam.h"
 #include "io/document_formats.h"
 #include "io/document_io.h"
+#include "scene/archive.h"
 #include "scene/fragment.h"
 #include "scene/meshwright.h"
 #include "scene/texture_service.h"
@@ -262,10 +264,21 @@ void CMeshwrightDoc::TrimHistory() {
   UpdateModified();
 }
 
-bool CMeshwrightDoc::Recover(const QString& path) {
-  if (!OpenDocumentFile(scene_, path.toStdString()).ok()) return false;
+bool CMeshwrightDoc::Recover(const std::vector<std::uint8_t>& contents) {
+  std::string documentPath;
+  const std::size_t sceneBytes = SplitRecoveryFile(contents, documentPath);
+  if (!ReadScene(scene_, contents.data(), sceneBytes).ok()) return false;
+  // The document's own path again, so its name shows and its textures are found beside it; not
+  // added to the recent files, which the user did not open it from.
+  path_ = QString::fromStdString(documentPath);
+  SetTextureDocument(documentPath);
+  {
+    DocumentTextureScope textures(documentPath);
+    scene_.LoadTextures();
+  }
+  scene_.UpdateMaterialColors();
+  scene_.ComputeNormals();
   undo_.clear();
-  path_.clear();
   SetModified(true);
   emit titleChanged();
   Refresh(kHintAll);
@@ -302,7 +315,7 @@ bool CMeshwrightDoc::Paste() {
     return false;
   }
   bool pasted = false;
-  Edit(EditKind::kPaste, [this, &fragment, &pasted]() { pasted = PasteFragment(scene_, fragment); });
+  Edit(EditKind::kPaste, [this, &fragment, &pasted]() { pasted = PasteFragment(scene_, std::move(fragment)); });
   return pasted;
 }
 

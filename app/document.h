@@ -6,8 +6,10 @@
 #include <QString>
 #include <QStringList>
 #include <QUndoStack>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "scene/edit_kind.h"
 #include "scene/mesh_tools.h"
@@ -48,8 +50,10 @@ class CMeshwrightDoc : public QObject {
   QUndoStack& undoStack() { return undo_; }
   void Undo();
   void Redo();
-  // Reads a recovery file into the scene as an untitled, modified document.
-  bool Recover(const QString& path);
+  // Takes the contents of a recovery file (app/autosave.h) as the document: its scene, and the
+  // path it had (its textures are looked up beside it), modified. False, with the document as it
+  // was, when the scene cannot be read.
+  bool Recover(const std::vector<std::uint8_t>& contents);
   // "無題" for an untitled document, else the file name.
   QString Title() const;
 

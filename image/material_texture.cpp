@@ -6,6 +6,7 @@
 
 #include "image/image_readers.h"
 #include "platform/encoding.h"
+#include "platform/confined_path.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 
@@ -19,9 +20,14 @@ bool IsFile(const std::string& path) {
 
 }  // namespace
 
-std::string TextureFailureMessage(const std::vector<std::string>& cp932Names) {
+std::string TextureFailureMessage(const std::vector<std::string>& cp932Names,
+                                  const std::vector<std::string>& refusedCp932Names) {
   std::string text = kTextureLoadFailedMessage;
-  for (const std::string& name : cp932Names) text += "\n" + Cp932ToUtf8(name);
+  for (const std::string& name : cp932Names) {
+    text += "\n" + Cp932ToUtf8(name);
+    if (std::find(refusedCp932Names.begin(), refusedCp932Names.end(), name) != refusedCp932Names.end())
+      text += kTextureOutsideNote;
+  }
   return text;
 }
 
@@ -82,9 +88,26 @@ MaterialTextures::MaterialTextures(TextureUploader* uploader, std::string textur
   if (!folder_.empty() && folder_.back() != '/') folder_ += '/';
 }
 
-std::string MaterialTextures::Find(const std::string& cp932Name) const {
-  for (const std::string& path : TextureCandidates(cp932Name, DocumentFolderOf(documentPath_), folder_))
-    if (IsFile(path)) return path;
+std::string MaterialTextures::Find(const std::string& cp932Name, bool* refused) const {
+  if (refused) *refused = false;
+  const std::string documentFolder = DocumentFolderOf(documentPath_);
+  // A name is read from the document's folder or the texture folder, never from elsewhere, so a
+  // document cannot make the program read (and show) any other file of the user's.
+  FolderConfinement allowed;
+  if (!documentFolder.empty()) allowed.Allow(documentFolder);
+  allowed.Allow(folder_);
+  for (const std::string& path : TextureCandidates(cp932Name, documentFolder, folder_)) {
+    std::string real;
+    switch (allowed.Check(path, &real)) {
+      case Confinement::kInside:
+        if (IsFile(real)) return real;
+        break;
+      case Confinement::kOutside:
+        if (refused) *refused = true;
+        break;
+      case Confinement::kMissing: break;
+    }
+  }
   return std::string();
 }
 
@@ -93,34 +116,43 @@ std::string MaterialTextures::PathOf(const std::string& cp932Name) const {
   if (!found.empty()) return found;
   std::string name = Cp932ToUtf8(cp932Name);
   std::replace(name.begin(), name.end(), '\\', '/');
-  return !name.empty() && name.front() == '/' ? name : folder_ + name;
+  if (name.empty() || name.front() != '/') return folder_ + name;
+  // An absolute name that exists was refused: what it stands for is its file name in the folder.
+  return RealPathOf(name).empty() ? name : folder_ + name.substr(name.rfind('/') + 1);
 }
 
 void MaterialTextures::BeginBatch() {
-  if (batchDepth_++ == 0) failed_.clear();
+  if (batchDepth_++ == 0) {
+    failed_.clear();
+    refused_.clear();
+  }
 }
 
 void MaterialTextures::EndBatch() {
   if (batchDepth_ == 0 || --batchDepth_ > 0) return;
-  if (!failed_.empty()) ShowMessage(TextureFailureMessage(failed_), MessageIcon::Warning);
+  if (!failed_.empty()) ShowMessage(TextureFailureMessage(failed_, refused_), MessageIcon::Warning);
   failed_.clear();
+  refused_.clear();
 }
 
-void MaterialTextures::Failed(const std::string& name) {
+void MaterialTextures::Failed(const std::string& name, bool refused) {
   if (batchDepth_ == 0) {
-    ShowMessage(TextureFailureMessage({name}), MessageIcon::Warning);
+    ShowMessage(TextureFailureMessage({name}, refused ? std::vector<std::string>{name} : std::vector<std::string>{}),
+                MessageIcon::Warning);
     return;
   }
   if (std::find(failed_.begin(), failed_.end(), name) == failed_.end()) failed_.push_back(name);
+  if (refused && std::find(refused_.begin(), refused_.end(), name) == refused_.end()) refused_.push_back(name);
 }
 
 void MaterialTextures::Load(CMaterial& m) {
   if (m.texture.empty() || m.textureFailed || m.textureImage) return;
-  m.textureFile = Find(m.texture);
+  bool refused = false;
+  m.textureFile = Find(m.texture, &refused);
   DecodedTexture decoded;
   if (m.textureFile.empty() || !DecodeTexture(m.textureFile, decoded)) {
     m.textureFailed = true;
-    Failed(m.texture);
+    Failed(m.texture, refused && m.textureFile.empty());
     return;
   }
   m.textureImage = std::move(decoded.image);

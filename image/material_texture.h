@@ -2,7 +2,9 @@
 //
 // A material names a texture file. The name is looked up beside the document it came with (an
 // absolute name as it stands), then in the texture folder (by default TEXTURE beside the
-// program); names from files may use either slash. Loading decodes the file here and hands the
+// program); names from files may use either slash. Whatever the name, only a file inside the
+// document's folder or the texture folder is read, once every symbolic link is followed
+// (platform/confined_path.h); a name that leads elsewhere fails with a note saying so. Loading decodes the file here and hands the
 // pixels to a TextureUploader, which the render layer implements with OpenGL (tests and the
 // converter pass none and only decode). A texture that fails to load keeps its name, is reported
 // with the message "テクスチャの読み込みに失敗しました" and the name (all the failures of one
@@ -32,9 +34,13 @@ class TextureUploader {
 
 inline constexpr const char* kTextureLoadFailedMessage = "テクスチャの読み込みに失敗しました";
 
+// Follows a name that led outside the document's folder and the texture folder.
+inline constexpr const char* kTextureOutsideNote = " (文書のフォルダの外を指しているため読み込みませんでした)";
+
 // The message for textures that could not be loaded: the text above, then each name (UTF-8) on
-// a line of its own.
-std::string TextureFailureMessage(const std::vector<std::string>& cp932Names);
+// a line of its own, those in `refusedCp932Names` with the note above.
+std::string TextureFailureMessage(const std::vector<std::string>& cp932Names,
+                                  const std::vector<std::string>& refusedCp932Names = {});
 
 // A texture as OpenGL takes it: 24-bit BGR (3 components) or 32-bit BGRA (4).
 struct DecodedTexture {
@@ -80,15 +86,17 @@ class MaterialTextures : public TextureService {
   TextureUploader* Uploader() const { return uploader_; }
 
  private:
-  // The first candidate that exists, or empty.
-  std::string Find(const std::string& cp932Name) const;
-  void Failed(const std::string& cp932Name);
+  // The first candidate that exists inside the allowed folders (links followed), or empty;
+  // `refused` tells whether a candidate existed outside them.
+  std::string Find(const std::string& cp932Name, bool* refused = nullptr) const;
+  void Failed(const std::string& cp932Name, bool refused);
 
   TextureUploader* uploader_;
   std::string folder_;
   std::string documentPath_;
   int batchDepth_ = 0;
-  std::vector<std::string> failed_;  // names gathered in a batch, each once
+  std::vector<std::string> failed_;   // names gathered in a batch, each once
+  std::vector<std::string> refused_;  // those of them that led outside the allowed folders
 };
 
 // The file the installed service would read for a name; without a service, the name in the

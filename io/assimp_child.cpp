@@ -1,6 +1,7 @@
 #include "io/assimp_child.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +35,7 @@ constexpr const char* kResultFile = "result.txt";
 constexpr int kExitUsage = 64;
 constexpr int kExitOutOfMemory = 65;
 constexpr int kExitCannotReport = 66;
+constexpr int kExitOrphaned = 67;
 
 // /proc/self/status's VmSize in bytes, or -1.
 std::int64_t MappedBytes() {
@@ -155,19 +157,16 @@ DocumentResult ImportAssimpWithLimits(CMeshwright& scene, const std::string& pat
     r.detail = helper;
     return r;
   }
-  const std::string folder = MakePrivateTempFolder("meshwright-import");
+  const TempFolder handOver(kImportTempPrefix);
+  const std::string& folder = handOver.path();
   if (folder.empty()) return DocumentFailure(DocumentError::kCannotOpen, errno);
-  struct Cleanup {
-    const std::string& folder;
-    ~Cleanup() { RemoveTempFolder(folder); }
-  } cleanup{folder};
 
-  // The helper stops itself a little after the time given (CPU time); the wall clock here is the
-  // limit that counts.
+  // The helper stops itself a little after the time given (CPU time, and a wall clock of its own
+  // should this process be gone); the wall clock here is the limit that counts.
   const double seconds = limits.seconds > 0 ? limits.seconds : 20.0;
+  const std::string helperSeconds = std::to_string(static_cast<long long>(seconds) + 1);
   const ChildOutcome outcome = RunChildProcess(
-      helper,
-      {std::to_string(limits.addressBytes), std::to_string(static_cast<long long>(seconds) + 1), path, folder},
+      helper, {std::to_string(limits.addressBytes), helperSeconds, path, folder, std::to_string(getpid()), helperSeconds},
       seconds);
   DocumentResult result;
   switch (outcome.kind) {
@@ -178,7 +177,7 @@ DocumentResult ImportAssimpWithLimits(CMeshwright& scene, const std::string& pat
     }
     case ChildOutcome::Kind::kTimedOut: return DocumentFailure(DocumentError::kReaderTimedOut);
     case ChildOutcome::Kind::kSignalled:
-      if (outcome.signal == SIGXCPU) return DocumentFailure(DocumentError::kReaderTimedOut);
+      if (outcome.signal == SIGXCPU || outcome.signal == SIGALRM) return DocumentFailure(DocumentError::kReaderTimedOut);
       {
         DocumentResult r = DocumentFailure(DocumentError::kReaderCrashed);
         r.detail = SignalName(outcome.signal);
@@ -208,13 +207,22 @@ DocumentResult ImportAssimpWithLimits(CMeshwright& scene, const std::string& pat
 }
 
 int ImportHelperMain(int argc, char** argv) {
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: %s ADDRESS-BYTES CPU-SECONDS INPUT OUTPUT-FOLDER\n", argc > 0 ? argv[0] : kImportHelperName);
+  if (argc != 5 && argc != 7) {
+    std::fprintf(stderr, "usage: %s ADDRESS-BYTES CPU-SECONDS INPUT OUTPUT-FOLDER [PARENT-PID WALL-SECONDS]\n",
+                 argc > 0 ? argv[0] : kImportHelperName);
     return kExitUsage;
   }
   const long long addressBytes = std::atoll(argv[1]);
   const long long cpuSeconds = std::atoll(argv[2]);
   const std::string input = argv[3], folder = argv[4];
+  if (argc == 7) {
+    // The helper goes with the program that started it, and stops by itself at its time: a killed
+    // program must not leave it reading (or blocked) with nobody to stop it.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != static_cast<pid_t>(std::atoll(argv[5]))) _exit(kExitOrphaned);  // gone before the line above
+    const long long wallSeconds = std::atoll(argv[6]);
+    if (wallSeconds > 0) alarm(static_cast<unsigned>(std::min<long long>(wallSeconds, 1'000'000)));
+  }
 
   // A crash leaves no core file behind; the limits count from what is mapped now (a sanitizer's
   // shadow memory is mapped at start).

@@ -33,7 +33,9 @@ DocumentResult ImportAssimpInChild(CMeshwright& scene, const std::string& path);
 // The same with the limits given.
 DocumentResult ImportAssimpWithLimits(CMeshwright& scene, const std::string& path, const ImportLimits& limits);
 
-// The helper's main(): meshwright-import ADDRESS-BYTES CPU-SECONDS INPUT OUTPUT-FOLDER.
+// The helper's main(): meshwright-import ADDRESS-BYTES CPU-SECONDS INPUT OUTPUT-FOLDER
+// [PARENT-PID WALL-SECONDS]. Given a parent, the helper dies with it (and does not start when it
+// is already gone) and ends itself with SIGALRM after WALL-SECONDS.
 int ImportHelperMain(int argc, char** argv);
 
 }  // namespace mw

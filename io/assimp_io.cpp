@@ -1,6 +1,8 @@
 #include "io/assimp_io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <assimp/config.h>
 #include <assimp/material.h>
@@ -27,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "io/confined_io_system.h"
 #include "platform/atomic_file.h"
 #include "platform/encoding.h"
 
@@ -784,14 +787,20 @@ bool EndsWithIgnoreCase(const std::string& s, const char* suffix) {
 
 DocumentResult ImportAssimp(CMeshwright& scene, const std::string& path) {
   // Opened here first so that the system's reason is kept; Assimp only says it could not.
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return DocumentFailure(DocumentError::kCannotOpen, errno);
-  struct stat info;
-  const bool directory = fstat(fileno(f), &info) == 0 && S_ISDIR(info.st_mode);
-  std::string head(directory ? 0 : 65536, '\0');
-  head.resize(std::fread(head.data(), 1, head.size(), f));
-  std::fclose(f);
-  if (directory) return DocumentFailure(DocumentError::kCannotOpen, EISDIR);
+  // Not blocking: a FIFO or a device would hold the reader until someone writes to it, and only
+  // a regular file is read at all.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return DocumentFailure(DocumentError::kCannotOpen, errno);
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int why = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    close(fd);
+    return DocumentFailure(DocumentError::kCannotOpen, why);
+  }
+  std::string head(65536, '\0');
+  const ssize_t got = read(fd, head.data(), head.size());
+  close(fd);
+  head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
   const std::size_t dot = path.find_last_of("./");
   const std::string extension = dot != std::string::npos && path[dot] == '.' ? path.substr(dot + 1) : std::string();
   const auto fileSize = static_cast<std::uint64_t>(info.st_size);
@@ -803,8 +812,15 @@ DocumentResult ImportAssimp(CMeshwright& scene, const std::string& path) {
   try {
     Assimp::Importer importer;
     Configure(importer);
+    auto* files = new ConfinedIOSystem(path);  // owned by the importer
+    importer.SetIOHandler(files);
     const aiScene* imported = importer.ReadFile(path, kImportSteps);
-    return Take(scene, imported, importer, FileStem(path));
+    DocumentResult result = Take(scene, imported, importer, FileStem(path));
+    if (std::string refused = RefusedReferencesWarning(files->Refused()); !refused.empty()) {
+      if (result.ok()) result.warnings.push_back(std::move(refused));
+      else result.detail = (result.detail.empty() ? std::string() : result.detail + " / ") + refused;
+    }
+    return result;
   } catch (const std::bad_alloc&) {
     return DocumentFailure(DocumentError::kTooLarge);
   }
@@ -821,6 +837,9 @@ DocumentResult ImportAssimpMemory(CMeshwright& scene, const void* data, std::siz
   try {
     Assimp::Importer importer;
     Configure(importer);
+    // Bytes from memory have no folder: whatever they name is refused, never looked up beside
+    // the working directory.
+    importer.SetIOHandler(new ConfinedIOSystem(std::string()));
     const aiScene* imported = importer.ReadFileFromMemory(data, size, kImportSteps, extensionHint);
     return Take(scene, imported, importer, "Model");
   } catch (const std::bad_alloc&) {

@@ -53,6 +53,11 @@ DocumentResult FromMqoCode(int code) {
     case kMqoArchiveTooLarge: return DocumentFailure(DocumentError::kTooLarge);
     case kMqoCannotOpen: return DocumentFailure(DocumentError::kCannotOpen);
     case kMqoCancelled: return DocumentFailure(DocumentError::kCancelled);
+    case kMqoTooManyMaterials: {
+      DocumentResult r = DocumentFailure(DocumentError::kTooLarge);
+      r.detail = "ファイルの大きさに比べて材質が多すぎます";
+      return r;
+    }
   }
   return DocumentFailure(DocumentError::kSyntaxError);
 }
@@ -65,6 +70,7 @@ DocumentResult FromMqoImport(MqoReadInfo& info) {
     r.encoding = info.encoding == MqoEncoding::kUtf8 ? "utf8" : "cp932";
   }
   r.warnings = std::move(info.warnings);
+  if (!r.ok()) r.detail = std::move(info.detail);
   return r;
 }
 

@@ -119,6 +119,7 @@ const char* MqoErrorName(int code) {
     case kMqoArchiveTooLarge: return "ArchiveTooLarge";
     case kMqoCannotOpen: return "CannotOpen";
     case kMqoCancelled: return "Cancelled";
+    case kMqoTooManyMaterials: return "TooManyMaterials";
   }
   return "Unknown";
 }
@@ -128,6 +129,7 @@ LoaderMQO::LoaderMQO(CMeshwright* scene, std::FILE* file)
 
 int LoaderMQO::Load() {
   const long start = std::ftell(file_);
+  startOffset_ = start > 0 ? start : 0;
   if (start >= 0 && std::fseek(file_, 0, SEEK_END) == 0) {
     fileSize_ = std::ftell(file_);
     if (std::fseek(file_, start, SEEK_SET) != 0) fileSize_ = -1;
@@ -328,6 +330,9 @@ void LoaderMQO::ReadMaterials() {
 void LoaderMQO::ReadMaterialLine() {
   AsciiFileString& l = *lines_;
   const int n = l.Count();
+  const long read = lines_->Tell() - startOffset_;
+  if (++materialsRead_ > kMqoFreeMaterials + static_cast<std::size_t>(std::max(read, 0L) / kMqoBytesPerMaterial))
+    throw static_cast<int>(kMqoTooManyMaterials);
   CMaterial m;
   m.name = Name(0);
   int i = 1;
@@ -502,6 +507,13 @@ void LoaderMQO::ReadBinaryVertices(CModel& model) {
 
 void LoaderMQO::ReadFaces(CModel& model) {
   AsciiFileString& l = *lines_;
+  // Version 1.1 face lines are read whole: an n-gon of a few thousand corners (our own export
+  // writes them) is longer than a version 1.0 line piece.
+  struct WholeLines {
+    AsciiFileString& lines;
+    WholeLines(AsciiFileString& l, bool whole) : lines(l) { lines.SetWholeLines(whole); }
+    ~WholeLines() { lines.SetWholeLines(false); }
+  } whole(l, info.version == 11);
   for (;;) {
     const int count = Next();
     if (count == 0) continue;

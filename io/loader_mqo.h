@@ -39,6 +39,7 @@ enum MqoError : int {
   kMqoDamagedArchive = -5,   // a compressed document whose contents cannot be extracted
   kMqoArchiveTooLarge = -6,  // a compressed document of too many entries or bytes
   kMqoCancelled = -7,        // stopped through the thread's ReadProgress (platform/read_progress.h)
+  kMqoTooManyMaterials = -8, // more material lines than the bytes read so far can justify
   kMqoCannotOpen = -100,     // the file could not be opened; nothing was read
 };
 
@@ -60,7 +61,15 @@ struct MqoReadInfo {
   bool codePageDeclared = false;      // a CodePage line chose the encoding (else it was detected)
   std::size_t ngonFaces = 0;          // faces of more than four corners read (before mirroring)
   std::vector<std::string> warnings;  // UTF-8, each kind at most once per document
+  std::string detail;                 // UTF-8: what exactly was refused, when the code alone does not say
 };
+
+// A material record costs a few hundred bytes, a material line can be two: a document may hold
+// kMqoFreeMaterials materials, and one more for every kMqoBytesPerMaterial bytes read up to it
+// (real material lines are a hundred bytes and more), so its materials cost about what its size
+// allows. Beyond, the document is refused (kMqoTooManyMaterials).
+inline constexpr std::size_t kMqoFreeMaterials = 256;
+inline constexpr long kMqoBytesPerMaterial = 64;
 
 class LoaderMQO {
  public:
@@ -102,6 +111,8 @@ class LoaderMQO {
   std::size_t nonFinite_ = 0;
   long firstNonFiniteLine_ = 0;
   std::size_t unmappable_ = 0;
+  std::size_t materialsRead_ = 0;
+  long startOffset_ = 0;
   // The object attributes being read.
   int mirror_ = 0;
   int mirrorAxis_ = -1;           // -1: none given

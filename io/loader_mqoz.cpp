@@ -1,14 +1,17 @@
 #include "io/loader_mqoz.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <zip.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <system_error>
 #include <vector>
 
+#include "platform/child_process.h"
 #include "platform/encoding.h"
 #include "scene/texture_service.h"
 
@@ -22,26 +25,6 @@ struct ZipCloser {
 };
 struct ZipFileCloser {
   void operator()(zip_file_t* f) const { zip_fclose(f); }
-};
-
-// A folder of our own under the system's temporary folder, removed with everything in it.
-class PrivateFolder {
- public:
-  PrivateFolder() {
-    std::error_code ec;
-    std::string pattern = (fs::temp_directory_path(ec) / "meshwright-mqoz-XXXXXX").string();
-    if (!ec && mkdtemp(pattern.data())) path_ = pattern;  // mode 0700
-  }
-  ~PrivateFolder() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
-  }
-  PrivateFolder(const PrivateFolder&) = delete;
-  PrivateFolder& operator=(const PrivateFolder&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
 };
 
 // The entry's place inside the folder, or empty when its name would lead out of it.
@@ -149,18 +132,27 @@ bool ImportCompressedMetasequoia(CMeshwright& scene, const std::string& path, Mq
     files.push_back({index, st.size, relative, folder});
   }
   if (document < 0) return fail(kMqoNotMetasequoia);
+  struct stat archive {};
+  const std::uint64_t archiveBytes = stat(path.c_str(), &archive) == 0 ? static_cast<std::uint64_t>(archive.st_size) : 0;
+  const bool unbounded = limits.ratio == 0 || archiveBytes > (UINT64_MAX - kMqozRatioAllowance) / limits.ratio;
+  if (!unbounded && total > limits.ratio * archiveBytes + kMqozRatioAllowance) {
+    result.detail = "展開すると元のファイルの " + std::to_string(limits.ratio) + " 倍を超える大きさになります";
+    return fail(kMqoArchiveTooLarge);
+  }
 
-  PrivateFolder folder;
-  if (folder.path().empty()) return fail(kMqoCannotOpen);
+  // Locked while in use, so one left by a killed process is removed at the next start.
+  const TempFolder extracted(kMqozTempPrefix);
+  if (extracted.path().empty()) return fail(kMqoCannotOpen);
+  const fs::path folder(extracted.path());
   for (const Entry& e : files) {
-    const fs::path target = folder.path() / e.relative;
+    const fs::path target = folder / e.relative;
     std::error_code ec;
     fs::create_directories(e.folder ? target : target.parent_path(), ec);
     if (ec) return fail(kMqoCannotOpen);
     if (e.folder) continue;
     if (!Extract(zip.get(), e.index, e.size, target)) return fail(kMqoDamagedArchive);
   }
-  const fs::path mqo = folder.path() / files[static_cast<std::size_t>(document)].relative;
+  const fs::path mqo = folder / files[static_cast<std::size_t>(document)].relative;
   // Texture names are looked up beside the extracted document while it is read (the pictures are
   // decoded then, before the folder goes); afterwards the document is the archive again.
   TextureService* textures = GetTextureService();

@@ -139,9 +139,12 @@ int StringSeparator::Split(const char* line, std::size_t length) {
   // the scan only finds where each starts and ends and copies it once. Tokens and their NULs never
   // take more than twice the line's length.
   if (arena_.size() < 2 * length + 1) arena_.resize(2 * length + 1);
-  if (offsets_.size() < length + 2) offsets_.resize(length + 2);
+  // The offsets grow with the tokens found: sized for the worst case (a token per byte), a long
+  // line would cost eight bytes per byte however few tokens it has.
+  if (offsets_.size() < std::min<std::size_t>(length, 8190) + 2) offsets_.resize(std::min<std::size_t>(length, 8190) + 2);
   char* out = arena_.data();
   std::size_t* offset = offsets_.data();
+  std::size_t room = offsets_.size();
   std::size_t tokens = 0;
   offset[0] = 0;
   auto emit = [&](const char* from, const char* to) {
@@ -149,6 +152,11 @@ int StringSeparator::Split(const char* line, std::size_t length) {
     std::memcpy(out, from, n);
     out[n] = '\0';
     out += n + 1;
+    if (tokens + 2 > room) {
+      offsets_.resize(std::min(room * 2, length + 2));
+      offset = offsets_.data();
+      room = offsets_.size();
+    }
     offset[++tokens] = static_cast<std::size_t>(out - arena_.data());
   };
   const unsigned char* cls = classes_;
@@ -279,9 +287,11 @@ int AsciiFileString::ReadLine() {
     }
     length_ = static_cast<std::size_t>(n);
     offset_ = 0;
+    // Whole, up to what a token count can number.
+    pieceLimit_ = wholeLines_ ? std::min<std::size_t>(length_, std::size_t{1} << 30) : 8190;
     ++lineNumber_;
   }
-  const std::size_t piece = std::min<std::size_t>(8190, length_ - offset_);
+  const std::size_t piece = std::min<std::size_t>(pieceLimit_, length_ - offset_);
   const char* start = line_ + offset_;
   offset_ += piece;
   if (beforeFirstHighByte) {

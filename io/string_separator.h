@@ -107,6 +107,11 @@ class AsciiFileString : public FileStringSeparator {
   // Where the physical line being handed out starts in the stream.
   long LineStart() const;
 
+  // Whether lines read from now on are handed out whole, whatever their length (a version 1.1
+  // document's face lines), instead of in 8190-byte pieces. A line already being handed out in
+  // pieces goes on in pieces.
+  void SetWholeLines(bool whole) { wholeLines_ = whole; }
+
   // Called once, just before the first piece holding a byte of 0x80 or more is split, so that its
   // owner can decide how such bytes are read (SetCp932) while every line before was plain ASCII.
   // The callback may read the stream if it puts the position back. Cleared when called.
@@ -118,6 +123,8 @@ class AsciiFileString : public FileStringSeparator {
   std::size_t capacity_ = 0;
   std::size_t length_ = 0;
   std::size_t offset_ = 0;
+  std::size_t pieceLimit_ = 8190;  // for the line being handed out
+  bool wholeLines_ = false;
   long lineNumber_ = 0;
 };
 

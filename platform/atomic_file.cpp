@@ -123,6 +123,9 @@ AtomicFileWriter::AtomicFileWriter(std::string targetPath) : target_(std::move(t
     temp_.clear();
     return;
   }
+  // The folder as it is now: should it be moved or renamed while the save runs, the rename fails
+  // and the temporary is still removed, wherever the folder went.
+  folderFd_ = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (exists) {
     if (old.st_uid != geteuid() || old.st_gid != getegid()) {
       if (fchown(fd, old.st_uid, old.st_gid) != 0) {
@@ -158,12 +161,17 @@ void AtomicFileWriter::Fail(AtomicFileError kind, int number, const char* what) 
 
 void AtomicFileWriter::Discard() {
   if (!temp_.empty()) {
-    unlink(temp_.c_str());  // before closing: while we hold the lock no cleaner touches it
+    // Before closing: while we hold the lock no cleaner touches it.
+    if (folderFd_ < 0 || unlinkat(folderFd_, temp_.substr(temp_.rfind('/') + 1).c_str(), 0) != 0) unlink(temp_.c_str());
     temp_.clear();
   }
   if (file_) {
     std::fclose(file_);
     file_ = nullptr;
+  }
+  if (folderFd_ >= 0) {
+    close(folderFd_);
+    folderFd_ = -1;
   }
 }
 
@@ -194,6 +202,10 @@ bool AtomicFileWriter::Commit() {
     return false;
   }
   temp_.clear();
+  if (folderFd_ >= 0) {
+    close(folderFd_);
+    folderFd_ = -1;
+  }
   const int closeResult = std::fclose(file_);
   file_ = nullptr;
   if (closeResult != 0) {

@@ -71,6 +71,7 @@ class AtomicFileWriter {
   std::string real_;
   std::string temp_;
   std::FILE* file_ = nullptr;
+  int folderFd_ = -1;  // the temporary's folder, held open until the save ends
   std::string error_;
   AtomicFileError kind_ = AtomicFileError::kNone;
   int errno_ = 0;

@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +13,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 extern char** environ;
@@ -78,6 +83,76 @@ std::string MakePrivateTempFolder(const char* prefix) {
   std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "-XXXXXX";
   if (!mkdtemp(pattern.data())) return std::string();  // mkdtemp makes it 0700
   return pattern;
+}
+
+namespace {
+
+constexpr const char* kLockName = ".lock";
+
+std::string TempRoot() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp && *tmp ? tmp : "/tmp";
+}
+
+void RemoveAll(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove_all(path, ec);  // links inside are removed, never followed
+}
+
+}  // namespace
+
+TempFolder::TempFolder(const char* prefix) {
+  std::string path = MakePrivateTempFolder(prefix);
+  if (path.empty()) return;
+  const std::string lock = path + "/" + kLockName;
+  lock_ = open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (lock_ < 0 || flock(lock_, LOCK_EX) != 0) {
+    const int error = errno;
+    if (lock_ >= 0) close(lock_);
+    lock_ = -1;
+    RemoveAll(path);
+    errno = error;
+    return;
+  }
+  path_ = std::move(path);
+}
+
+TempFolder::~TempFolder() {
+  if (!path_.empty()) RemoveAll(path_);  // before the lock goes: no sweeper takes it meanwhile
+  if (lock_ >= 0) close(lock_);
+}
+
+void RemoveStaleTempFolders() {
+  const std::string root = TempRoot();
+  DIR* dir = opendir(root.c_str());
+  if (!dir) return;
+  const int rootFd = dirfd(dir);
+  const auto now = std::time(nullptr);
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    bool ours = false;
+    for (const char* prefix : {kImportTempPrefix, kMqozTempPrefix}) {
+      const std::string p = std::string(prefix) + "-";
+      ours = ours || (name.size() == p.size() + 6 && name.compare(0, p.size(), p) == 0);
+    }
+    if (!ours) continue;
+    struct stat st;
+    if (fstatat(rootFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
+        st.st_uid != getuid())
+      continue;
+    const std::string folder = root + "/" + name;
+    const int lock = open((folder + "/" + kLockName).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    bool stale;
+    if (lock >= 0) {
+      stale = flock(lock, LOCK_EX | LOCK_NB) == 0;
+    } else {
+      // Made before locks were kept, or killed in the instant between making and locking it.
+      stale = errno == ENOENT && now - st.st_mtime > 60;
+    }
+    if (stale) RemoveAll(folder);
+    if (lock >= 0) close(lock);
+  }
+  closedir(dir);
 }
 
 void RemoveTempFolder(const std::string& folder) {

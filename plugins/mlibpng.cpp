@@ -8,10 +8,11 @@
 // A file that ends early or holds damaged data fails, unless every row was already decoded (a
 // file cut after its image data is still a whole picture). Pictures beyond picture_budget.h, and
 // image data too short to decompress to the size the header announces, are refused before the
-// pixel block is allocated.
+// pixel block is allocated. No chunk may state a length beyond the bytes left in the file.
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,8 @@ struct Session {
   unsigned char* pixels = nullptr;
   png_bytep* rows = nullptr;
   long long fileBytes = 0;
+  long long position = 0;     // bytes handed to libpng so far
+  long long nextChunk = 8;    // where the next chunk's length field starts (after the signature)
   bool rowsDone = false;  // every row decoded: what follows the image data cannot spoil it
   int warnings = 0;
 };
@@ -46,8 +49,31 @@ void Put32(unsigned char* p, unsigned v) {
   p[3] = static_cast<unsigned char>(v >> 24);
 }
 
+std::uint32_t Be32(const unsigned char* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+// libpng reads through this. Before it sees a chunk's length, the length is checked against the
+// bytes left in the file: libpng allocates some chunks (text, profiles) by their stated length
+// before reading them, and a few bytes of file must not be able to cost gigabytes.
+void ReadData(png_structp png, png_bytep data, png_size_t length) {
+  auto* s = static_cast<Session*>(png_get_io_ptr(png));
+  if (std::fread(data, 1, length, s->file) != length) png_error(png, "file ends early");
+  const long long start = s->position, end = s->position + static_cast<long long>(length);
+  s->position = end;
+  // Every chunk whose length field begins in this read (libpng reads the length and type of a
+  // chunk together, so a field lies wholly within one read).
+  while (s->nextChunk >= start && s->nextChunk < end) {
+    if (s->nextChunk + 8 > end) png_error(png, "chunk header split across reads");
+    const long long chunkLength = Be32(data + (s->nextChunk - start));
+    const long long left = s->fileBytes - (s->nextChunk + 12);  // after its length, type and CRC
+    if (chunkLength > left) png_error(png, "chunk longer than the file");
+    s->nextChunk += 12 + chunkLength;
+  }
+}
+
 int Decode(Session* s, OnPngProgressFn onProgress, void* context) {
-  png_init_io(s->png, s->file);
+  png_set_read_fn(s->png, s, ReadData);
   png_read_info(s->png, s->info);
   // The compressed rows (one filter byte each) must fit, deflated, in the file.
   const unsigned long long rawBytes = static_cast<unsigned long long>(png_get_image_height(s->png, s->info)) *

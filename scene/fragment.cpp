@@ -112,7 +112,7 @@ std::size_t DuplicateSelection(CMeshwright& scene, const CVector& offset) {
   return faces;
 }
 
-bool PasteFragment(CMeshwright& scene, const SceneFragment& fragment) {
+bool PasteFragment(CMeshwright& scene, SceneFragment fragment) {
   if (fragment.Empty() || !scene.HasCurrentModel()) return false;
   CModel& target = scene.models[static_cast<std::size_t>(scene.currentModel)];
   if (!target.IsEditable()) return false;
@@ -144,9 +144,10 @@ bool PasteFragment(CMeshwright& scene, const SceneFragment& fragment) {
   }
   if (textures) textures->EndBatch();
 
+  // Taken over, not copied: a pasted fragment is held once besides what it adds to the model.
   CModel piece;
-  piece.vertices = fragment.model.vertices;
-  piece.faces = fragment.model.faces;
+  piece.vertices = std::move(fragment.model.vertices);
+  piece.faces = std::move(fragment.model.faces);
   for (CFace& f : piece.faces) {
     auto it = ids.find(f.material);
     f.material = it != ids.end() ? it->second : CMeshwright::kNoMaterial;

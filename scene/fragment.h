@@ -43,8 +43,9 @@ std::size_t DuplicateSelection(CMeshwright& scene, const CVector& offset);
 // materials mapped to the scene's material of the same name, or to a copy of the fragment's
 // material added with a fresh identifier. A face naming no material of the fragment keeps
 // kNoMaterial. Returns false, changing nothing, when the fragment is empty or there is no current
-// model or it is locked or hidden.
-bool PasteFragment(CMeshwright& scene, const SceneFragment& fragment);
+// model or it is locked or hidden. The fragment is taken by value: pass it with std::move when it
+// is not needed afterwards, so a large paste does not hold it twice.
+bool PasteFragment(CMeshwright& scene, SceneFragment fragment);
 
 // ---- The clipboard form ----
 

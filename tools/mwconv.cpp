@@ -29,6 +29,7 @@
 #include "image/material_texture.h"
 #include "io/document_formats.h"
 #include "io/document_io.h"
+#include "platform/child_process.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 #include "platform/read_progress.h"
@@ -206,6 +207,8 @@ int main(int argc, char** argv) {
   std::vector<Operation> ops;
   if (!TakeOperations(args, ops)) return Usage();
   if (args.empty()) return Usage();
+  // What a killed conversion left behind: the import helper's hand-over and extracted archives.
+  mw::RemoveStaleTempFolders();
 
   // Textures are decoded (so --info can tell which ones load) but never uploaded anywhere; a
   // texture that is missing is reported on stderr and keeps its name in what is written.
@@ -245,8 +248,8 @@ int main(int argc, char** argv) {
     mw::DocumentResult result;
     bool ok = OpenAll(scene, inputs, result);
     if (ok) Apply(scene, ops);
-    std::string json = mw::SceneToJson(scene, summary, result);
-    std::fwrite(json.data(), 1, json.size(), stdout);
+    // Streamed: the text of a large scene is many times its size.
+    if (!mw::WriteSceneJson(scene, summary, result, stdout) || std::fflush(stdout) != 0) return 3;
     return ok ? 0 : 1;
   }
 

@@ -12,6 +12,17 @@ namespace {
 class Json {
  public:
   std::string out;
+  // Where the text goes as it grows (null: it is all kept in `out`).
+  std::FILE* file = nullptr;
+  bool failed = false;
+
+  // Hands what was written so far to the file once it is worth a write: a large scene's JSON is
+  // never held whole.
+  void Spill(std::size_t atLeast = 1 << 16) {
+    if (!file || out.size() < atLeast) return;
+    failed = failed || std::fwrite(out.data(), 1, out.size(), file) != out.size();
+    out.clear();
+  }
 
   void Float(float v) {
     if (!std::isfinite(v)) {
@@ -71,8 +82,9 @@ class Json {
 
 }  // namespace
 
-std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentResult& open) {
-  Json j;
+namespace {
+
+void WriteJson(Json& j, const CMeshwright& scene, bool summary, const DocumentResult& open) {
   j.out += '{';
   j.Key("smoothing");
   j.Int(scene.smoothing);
@@ -137,6 +149,7 @@ std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentRe
     for (std::size_t i = 0; i < m.vertices.size(); ++i) {
       if (i) j.out += ',';
       j.Vec(m.vertices[i].position);
+      j.Spill();
     }
     j.out += "],";
     j.Key("faceRefs");
@@ -150,6 +163,7 @@ std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentRe
         j.Int(refs[k]);
       }
       j.out += ']';
+      j.Spill();
     }
     j.out += "],";
     j.Key("faces");
@@ -182,6 +196,7 @@ std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentRe
       j.Key("normal");
       j.Vec(f.normal);
       j.out += '}';
+      j.Spill();
     }
     j.out += "]}";
   }
@@ -247,6 +262,7 @@ std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentRe
       j.Int(m.textureImage->BitCount());
     }
     j.out += '}';
+    j.Spill();
   }
   j.out += "],\n";
   j.Key("open");
@@ -277,7 +293,22 @@ std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentRe
     j.out += ']';
   }
   j.out += "}}\n";
+}
+
+}  // namespace
+
+std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentResult& open) {
+  Json j;
+  WriteJson(j, scene, summary, open);
   return j.out;
+}
+
+bool WriteSceneJson(const CMeshwright& scene, bool summary, const DocumentResult& open, std::FILE* file) {
+  Json j;
+  j.file = file;
+  WriteJson(j, scene, summary, open);
+  j.Spill(0);
+  return !j.failed;
 }
 
 }  // namespace mw

@@ -1,6 +1,7 @@
 // The scene as JSON, for `mwconv --info`.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "io/document_io.h"
@@ -12,5 +13,8 @@ namespace mw {
 // (non-finite values, which JSON cannot hold, are written as null). With `summary`, per-vertex
 // and per-face arrays are replaced by counts.
 std::string SceneToJson(const CMeshwright& scene, bool summary, const DocumentResult& open);
+// The same written to `file` as it is made, in blocks, so that a large scene's text is never
+// held whole. False when a write failed.
+bool WriteSceneJson(const CMeshwright& scene, bool summary, const DocumentResult& open, std::FILE* file);
 
 }  // namespace mw

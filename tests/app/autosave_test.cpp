@@ -1,5 +1,6 @@
 // Recovery saves: what they write and leave alone, and a real crash (SIGKILL) recovered at start.
 #include <signal.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QProcess>
@@ -7,6 +8,7 @@
 
 #include "app/autosave.h"
 #include "app/commands.h"
+#include "image/material_texture.h"
 #include "scene/archive.h"
 #include "tests/app/app_fixture.h"
 
@@ -132,6 +134,102 @@ TEST_F(AutosaveTest, AfterSigkillTheNextStartOffersTheEditBackOrDiscardsIt) {
   EXPECT_TRUE(QFile::exists(own));
   EXPECT_TRUE(OrphanRecoveryFiles().isEmpty());
   QFile::remove(own);
+}
+
+// The restored document is the one that was being edited: its path, name and textures (found
+// beside it again), still modified.
+TEST_F(AutosaveTest, ARestoredDocumentKeepsItsPathNameAndTextures) {
+  MW_REQUIRE_DISPLAY();
+  const std::filesystem::path folder = dir_.path() / "work";
+  std::filesystem::create_directories(folder);
+  // A 1 x 1 24-bit bitmap.
+  test::WriteBytes(folder / "wood.bmp", {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 1, 0,
+                                         0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                         0, 0, 0, 0, 10, 20, 30, 0});
+  CMeshwright edited;
+  edited.ResetScene();
+  edited.AddMaterial();
+  edited.materials[0].texture = "wood.bmp";
+  const std::string documentPath = (folder / "table.mwr").string();
+  ASSERT_TRUE(QDir().mkpath(RecoveryFolder()));
+  const QString file = RecoveryPath(999999998);
+  std::string error;
+  ASSERT_TRUE(WriteRecoveryFile(edited, documentPath, file.toStdString(), error)) << error;
+  // Read as a plain .mwr the file is the scene.
+  EXPECT_EQ(FileBytes(file), Bytes(edited));
+  ui_.answers = {QMessageBox::Yes};
+  ASSERT_TRUE(OfferRecovery(frame_.get(), *doc_, RecoveryPath(QCoreApplication::applicationPid())));
+  EXPECT_EQ(doc_->path().toStdString(), documentPath);
+  EXPECT_TRUE(doc_->modified());
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("table.mwr - Meshwright"));
+  ASSERT_EQ(scene_.materials.size(), 1u);
+  EXPECT_TRUE(TextureLoaded(scene_.materials[0])) << ui_.messages.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(QLatin1Char('\n')).toStdString();
+  QFile::remove(RecoveryPath(QCoreApplication::applicationPid()));
+}
+
+// A recovery file that is a link, or another user's, is not offered but named; autosaves then
+// write a file of their own instead of through the link, and a failing autosave says so once.
+TEST_F(AutosaveTest, LinksAndOtherUsersFilesAreNotOfferedAndAFailingAutosaveIsTold) {
+  MW_REQUIRE_DISPLAY();
+  ASSERT_TRUE(QDir().mkpath(RecoveryFolder()));
+  CMeshwright edited;
+  edited.ResetScene();
+  const std::filesystem::path victim = dir_.path() / "victim.txt";
+  test::WriteBytes(victim, {'k', 'e', 'e', 'p'});
+  std::string error;
+  ASSERT_TRUE(WriteRecoveryFile(edited, "", (dir_.path() / "real.mwr").string(), error)) << error;
+  const QString linked = RecoveryPath(999999997);
+  std::filesystem::create_symlink(dir_.path() / "real.mwr", linked.toStdString());
+  QStringList refused = {linked};
+  if (geteuid() == 0) {
+    const QString foreign = RecoveryPath(999999996);
+    ASSERT_TRUE(WriteRecoveryFile(edited, "", foreign.toStdString(), error)) << error;
+    ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 4242, 4242), 0);
+    refused << foreign;
+  }
+  ui_.answers = {QMessageBox::Yes, QMessageBox::Yes};
+  EXPECT_FALSE(OfferRecovery(frame_.get(), *doc_, RecoveryPath(QCoreApplication::applicationPid())));
+  EXPECT_TRUE(ui_.asked.isEmpty());
+  ASSERT_EQ(ui_.messages.size(), 1);
+  for (const QString& f : refused) EXPECT_TRUE(ui_.messages[0].contains(f)) << ui_.messages[0].toStdString();
+  EXPECT_TRUE(QFileInfo(linked).isSymLink());  // left as it was
+
+  // This process's recovery name made a link to another file: the autosave replaces the link.
+  const QString own = RecoveryPath(QCoreApplication::applicationPid());
+  std::filesystem::create_symlink(victim, own.toStdString());
+  QStringList told;
+  {
+    Autosaver saver(*doc_, 0);
+    QObject::connect(&saver, &Autosaver::failed, [&told](const QString& m) { told << m; });
+    doc_->Edit(EditKind::kModelRename, [this]() { scene_.RenameCurrentModel("edited"); });
+    saver.Tick();
+    EXPECT_TRUE(saver.Wait());
+    EXPECT_EQ(test::ReadBytes(victim), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_FALSE(QFileInfo(own).isSymLink());
+    EXPECT_EQ(FileBytes(own), Bytes(scene_));
+    // The state folder turned into a file: every write fails, and it is told once.
+    QFile::remove(own);
+    QDir(RecoveryFolder()).removeRecursively();
+    test::WriteBytes(RecoveryFolder().toStdString(), {1});
+    for (int i = 0; i < 3; ++i) {
+      saver.Tick();
+      EXPECT_FALSE(saver.Wait());
+    }
+    QTest::qWait(50);  // the queued report must not tell it again
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].startsWith(QStringLiteral("自動保存できませんでした"))) << told[0].toStdString();
+    // Working again, then failing again: told again.
+    QFile::remove(RecoveryFolder());
+    saver.Tick();
+    EXPECT_TRUE(saver.Wait());
+    QDir(RecoveryFolder()).removeRecursively();
+    test::WriteBytes(RecoveryFolder().toStdString(), {1});
+    saver.Tick();
+    EXPECT_FALSE(saver.Wait());
+    EXPECT_EQ(told.size(), 2);
+    QFile::remove(RecoveryFolder());
+  }
 }
 
 }  // namespace

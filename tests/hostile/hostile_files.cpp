@@ -74,6 +74,18 @@ Bytes DeflatedZeroRows(std::uint64_t rowBytes, std::uint64_t rows) {
   return out;
 }
 
+Bytes PngWithLyingChunk(const char* type, std::uint32_t statedLength, bool afterImage) {
+  const Bytes whole = ZeroPng(32, 32);
+  // The signature and IHDR take 33 bytes; IEND the last 12.
+  Bytes out(whole.begin(), whole.begin() + (afterImage ? static_cast<std::ptrdiff_t>(whole.size() - 12) : 33));
+  Be32(out, statedLength);
+  Text(out, type);
+  // A few plausible bytes, then the rest of the file as it was.
+  Text(out, "Comment\0\0x\x9c\x03\0\0\0\0\x01");
+  out.insert(out.end(), whole.begin() + (afterImage ? static_cast<std::ptrdiff_t>(whole.size() - 12) : 33), whole.end());
+  return out;
+}
+
 Bytes ZeroPng(std::uint32_t width, std::uint32_t height) {
   return PngFile(width, height, 8, 2, DeflatedZeroRows(3ull * width, height));
 }

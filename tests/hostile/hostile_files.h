@@ -17,6 +17,9 @@ Bytes PngFile(std::uint32_t width, std::uint32_t height, int bitDepth, int color
 Bytes DeflatedZeroRows(std::uint64_t rowBytes, std::uint64_t rows);
 // A whole 24-bit PNG of zeros.
 Bytes ZeroPng(std::uint32_t width, std::uint32_t height);
+// A 32 x 32 PNG with a chunk of `type` whose header states `statedLength` bytes (the file holds a
+// dozen), before the image data or after it.
+Bytes PngWithLyingChunk(const char* type, std::uint32_t statedLength, bool afterImage);
 
 // A small JPEG encoded here (a smooth gradient, colour, 4:2:0), baseline or progressive.
 Bytes SmallJpeg(int width, int height, bool progressive);

@@ -4,14 +4,19 @@
 // allocation fails the case instead of the machine. A case passes when the file is refused (or
 // read, where it is a real picture) and the memory it took stays within what its size allows.
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <cstdio>
 #include <functional>
+#include <iterator>
+#include <string>
 
 #include "image/image_readers.h"
 #include "image/material_texture.h"
 #include "io/loader_mqo.h"
+#include "io/loader_mqoz.h"
 #include "platform/message.h"
+#include "scene/fragment.h"
 #include "tests/hostile/child_budget.h"
 #include "tests/hostile/hostile_files.h"
 #include "tests/support/test_support.h"
@@ -104,6 +109,29 @@ TEST_F(Hostile, PngHeadersThatPromiseMoreThanTheFileHolds) {
        }(),
        false},
   });
+}
+
+// Every chunk type libpng reads besides the image (and one it does not know), each stating
+// nearly 2 GB in a file of a few hundred bytes: before the image the file is refused, after it
+// the picture is whole; neither may cost more than the file could hold.
+TEST_F(Hostile, PngChunksLongerThanTheFile) {
+  std::vector<Case> cases;
+  static const char* const kTypes[] = {"bKGD", "cHRM", "eXIf", "gAMA", "hIST", "iCCP", "iTXt", "oFFs", "pCAL",
+                                       "pHYs", "sBIT", "sCAL", "sPLT", "sRGB", "sTER", "tEXt", "tIME", "tRNS",
+                                       "zTXt", "prIv", "IDAT"};
+  static std::vector<std::string> names;
+  names.clear();
+  names.reserve(2 * std::size(kTypes));
+  for (const char* type : kTypes) {
+    for (const bool after : {false, true}) {
+      if (after && std::string(type) == "IDAT") continue;
+      names.push_back(std::string("PNG 32 x 32, ") + type + " of 0x7FFFFFF0 bytes " + (after ? "after" : "before") +
+                      " the image");
+      cases.push_back({names.back().c_str(), after ? "after.png" : "before.png",
+                       test::PngWithLyingChunk(type, 0x7FFFFFF0u, after), after});
+    }
+  }
+  RunTextures(cases);
 }
 
 TEST_F(Hostile, ALargeValidPngCostsItsSizeOnce) {
@@ -208,8 +236,10 @@ TEST_F(Hostile, MqoCountsAndMaterialLinesStayNearTheSceneTheyBuild) {
           scene.ResetScene();
           const std::size_t before = scene.materials.size();
           ImportMetasequoia(scene, path.string());
-          // The scene: its material records, and the vertex and face lists of its models.
-          held = static_cast<std::int64_t>((scene.materials.size() - before) * sizeof(CMaterial));
+          // The scene's vertex and face lists. Material records are not counted as built: a
+          // line of two bytes must not buy a record of three hundred.
+          (void)before;
+          held = 0;
           for (const CModel& m : scene.models)
             held += static_cast<std::int64_t>(m.vertices.size() * sizeof(CVertex) + m.faces.size() * sizeof(CFace));
           return true;
@@ -226,6 +256,103 @@ TEST_F(Hostile, MqoCountsAndMaterialLinesStayNearTheSceneTheyBuild) {
                 c.text.size(), static_cast<double>(cost.held) / kMiB, static_cast<double>(cost.peak) / kMiB,
                 static_cast<double>(cost.peak - cost.held) / static_cast<double>(c.text.size()), cost.seconds * 1000);
   }
+}
+
+// Compressed documents: what an archive may cost is bounded by its own size. One that expands a
+// thousandfold is refused before anything is extracted; a sound one costs what its document does.
+TEST_F(Hostile, MqozArchivesThatExpandFarBeyondTheirSize) {
+  std::vector<std::size_t> textBytes;
+  auto archive = [this, &textBytes](const std::string& name, const std::string& text) {
+    textBytes.push_back(text.size());
+    const auto path = dir_ / name;
+    int error = 0;
+    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    EXPECT_TRUE(zip);
+    zip_source_t* source = zip_source_buffer(zip, text.data(), text.size(), 0);
+    const zip_int64_t index = zip_file_add(zip, "doc.mqo", source, 0);
+    zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 9);
+    EXPECT_EQ(zip_close(zip), 0);
+    return path;
+  };
+  auto document = [](std::size_t vertices, bool varied) {
+    std::string text = "Metasequoia Document\r\nFormat Text Ver 1.0\r\n\r\nObject \"o\" {\r\n\tvertex " +
+                       std::to_string(vertices) + " {\r\n";
+    char line[64];
+    for (std::size_t i = 0; i < vertices; ++i) {
+      if (varied) std::snprintf(line, sizeof line, "\t\t%.4f %.4f %.4f\r\n", i * 0.37, i * 1.13, i * 0.071);
+      else std::snprintf(line, sizeof line, "\t\t0.0000 0.0000 0.0000\r\n");
+      text += line;
+    }
+    text += "\t}\r\n\tface 1 {\r\n\t\t3 V(0 1 2)\r\n\t}\r\n}\r\nEof\r\n";
+    return text;
+  };
+  struct ArchiveCase {
+    const char* name;
+    std::filesystem::path path;
+    bool read;
+  };
+  const ArchiveCase cases[] = {
+      {"mqoz of 2.5 M identical vertex lines (bomb)", archive("bomb.mqoz", document(2'500'000, false)), false},
+      {"mqoz of 200000 varied vertex lines", archive("sound.mqoz", document(200'000, true)), true},
+  };
+  for (std::size_t k = 0; k < std::size(cases); ++k) {
+    const ArchiveCase& c = cases[k];
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(c.path));
+    const auto text = static_cast<std::int64_t>(textBytes[k]);
+    const ChildCost cost = test::RunInChild(
+        [&](std::int64_t& held) {
+          CMeshwright scene;
+          scene.ResetScene();
+          MqoReadInfo info;
+          const bool ok = ImportCompressedMetasequoia(scene, c.path.string(), &info);
+          held = 0;
+          for (const CModel& m : scene.models)
+            held += static_cast<std::int64_t>(m.vertices.capacity() * sizeof(CVertex) + m.faces.capacity() * sizeof(CFace));
+          return ok;
+        },
+        kAddressBudget, kTimeLimit);
+    ASSERT_TRUE(cost.finished) << c.name << ": " << cost.failure;
+    EXPECT_EQ(cost.result, c.read) << c.name;
+    // Beyond the scene, the reader's few bytes per byte of the document it extracted; for a bomb,
+    // nothing of what it would have become.
+    const std::int64_t allowed = c.read ? cost.held + cost.held / 4 + 4 * text + kRefusedPeak : kRefusedPeak;
+    EXPECT_LE(cost.peak, allowed) << c.name << ": " << cost.peak / kMiB << " MiB";
+    std::printf("  %-46s %9lld B  %-7s peak %7.1f MiB  scene %7.1f MiB  %6.1f B/B beyond the scene  %7.1f ms\n", c.name,
+                static_cast<long long>(size), cost.result ? "read" : "refused", static_cast<double>(cost.peak) / kMiB,
+                static_cast<double>(cost.held) / kMiB, static_cast<double>(cost.peak - cost.held) / static_cast<double>(size),
+                cost.seconds * 1000);
+  }
+}
+
+// A clipboard fragment is held once besides what it adds: 8 MB of the cheapest records (faces of
+// no corners) decoded and pasted as the paste command does.
+TEST_F(Hostile, AClipboardFragmentCostsLittleBeyondWhatItAdds) {
+  SceneFragment hostile;
+  hostile.model.faces.resize(8'000'000 / 24);
+  const std::vector<std::uint8_t> payload = EncodeFragment(hostile);
+  hostile = SceneFragment();
+  const ChildCost cost = test::RunInChild(
+      [&](std::int64_t& held) {
+        CMeshwright scene;
+        scene.ResetScene();
+        scene.currentModel = 0;
+        SceneFragment fragment;
+        if (!DecodeFragment(payload.data(), payload.size(), fragment).ok()) return false;
+        const bool pasted = PasteFragment(scene, std::move(fragment));
+        const CModel& m = scene.models[0];
+        held = static_cast<std::int64_t>(m.vertices.capacity() * sizeof(CVertex) + m.faces.capacity() * sizeof(CFace));
+        return pasted;
+      },
+      kAddressBudget, kTimeLimit);
+  ASSERT_TRUE(cost.finished) << cost.failure;
+  EXPECT_TRUE(cost.result);
+  const auto size = static_cast<std::int64_t>(payload.size());
+  EXPECT_LE(cost.peak, cost.held + cost.held / 4 + 4 * size + kRefusedPeak)
+      << cost.peak / kMiB << " MiB for " << size / kMiB << " MiB of fragment adding " << cost.held / kMiB << " MiB";
+  std::printf("  %-46s %9lld B  %-7s peak %7.1f MiB  scene %7.1f MiB  %6.1f B/B beyond the scene  %7.1f ms\n",
+              "fragment of 333333 faces without corners", static_cast<long long>(size), "read",
+              static_cast<double>(cost.peak) / kMiB, static_cast<double>(cost.held) / kMiB,
+              static_cast<double>(cost.peak - cost.held) / static_cast<double>(size), cost.seconds * 1000);
 }
 
 // Inputs that once cost a reader seconds and gigabytes, kept for the fuzz harnesses: each is read

@@ -4,7 +4,11 @@
 #include "io/assimp_io.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <assimp/scene.h>
 #include <algorithm>
@@ -18,6 +22,7 @@
 #include <map>
 #include <set>
 #include <string_view>
+#include <thread>
 
 #include "io/document_formats.h"
 #include "platform/encoding.h"
@@ -26,6 +31,8 @@
 
 // Assimp 5.2's LightWave reader leaks the layers it built when it then gives up on a file ("Unable
 // to build a valid node graph"); that is the library's, not ours to report here.
+extern char** environ;
+
 extern "C" const char* __lsan_default_suppressions() { return "leak:libassimp.so\n"; }
 
 namespace mw {
@@ -893,6 +900,98 @@ TEST(AssimpChild, ACrashedMissingOrLyingHelperIsACleanFailure) {
   EXPECT_EQ(missing.systemError, ENOENT);
   EXPECT_EQ(DocumentErrorText(missing), "読み込み用のプログラムを起動できません。ファイルまたはフォルダーが見つかりません。(" +
                                             (dir / "nowhere").string() + ")");
+}
+
+// The helper started as the program starts it (with its parent and a wall clock), its hand-over
+// folder holding a FIFO as the result file: opening that for writing blocks it until it is killed.
+struct BlockedHelper {
+  TempDir dir;
+  fs::path out = dir / "out";
+  std::string input, helper = std::string(MW_BIN_DIR) + "/" + kImportHelperName;
+  BlockedHelper() {
+    const fs::path grid = WriteGridObj(dir, 3);
+    input = grid.string();
+    fs::create_directory(out);
+    EXPECT_EQ(mkfifo((out / "result.txt").c_str(), 0600), 0);
+  }
+  std::vector<std::string> Args(pid_t parent, int wallSeconds) const {
+    return {helper, "0", "60", input, out.string(), std::to_string(parent), std::to_string(wallSeconds)};
+  }
+  static pid_t Spawn(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+  }
+};
+
+// Gone, or a zombie nobody has reaped yet (an init that does not reap promptly).
+bool ProcessGone(pid_t pid) {
+  std::FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+  if (!f) return true;
+  char state = '?';
+  const int n = std::fscanf(f, "%*d (%*[^)]) %c", &state);
+  std::fclose(f);
+  return n == 1 && (state == 'Z' || state == 'X');
+}
+
+TEST(AssimpChild, TheHelperDiesWithTheProgramThatStartedIt) {
+  BlockedHelper h;
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  // A stand-in for the program: starts the helper, tells its number, waits to be killed.
+  const pid_t program = fork();
+  ASSERT_GE(program, 0);
+  if (program == 0) {
+    const pid_t helper = BlockedHelper::Spawn(h.Args(getpid(), 600));
+    if (write(pipeFds[1], &helper, sizeof helper) != sizeof helper) _exit(1);
+    for (;;) pause();
+  }
+  pid_t helper = -1;
+  ASSERT_EQ(read(pipeFds[0], &helper, sizeof helper), static_cast<ssize_t>(sizeof helper));
+  close(pipeFds[0]);
+  close(pipeFds[1]);
+  ASSERT_GT(helper, 0);
+  // Once its scene is written it is blocked on the result file.
+  for (int i = 0; i < 400 && !fs::exists(h.out / "scene.mwr"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(fs::exists(h.out / "scene.mwr"));
+  kill(program, SIGKILL);
+  waitpid(program, nullptr, 0);
+  bool gone = false;
+  for (int i = 0; i < 100 && !gone; ++i) {
+    gone = ProcessGone(helper);
+    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (!gone) kill(helper, SIGKILL);  // ours to end: this test started it
+  EXPECT_TRUE(gone) << "the helper outlived the program that started it";
+}
+
+TEST(AssimpChild, TheHelperKeepsItsOwnTimeAndStartsOnlyForItsParent) {
+  BlockedHelper h;
+  // Its own wall clock ends it, though nobody reads the result.
+  const pid_t helper = BlockedHelper::Spawn(h.Args(getpid(), 1));
+  ASSERT_GT(helper, 0);
+  int status = 0;
+  bool ended = false;
+  for (int i = 0; i < 300 && !ended; ++i) {
+    ended = waitpid(helper, &status, WNOHANG) == helper;
+    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (!ended) {
+    kill(helper, SIGKILL);
+    waitpid(helper, &status, 0);
+  }
+  ASSERT_TRUE(ended) << "the helper did not stop at its own time";
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM);
+  // Started for a process that is not its parent (its parent died before it could check): it
+  // reads nothing.
+  fs::remove(h.out / "scene.mwr");
+  const pid_t orphan = BlockedHelper::Spawn(h.Args(getpid() + 100000, 600));
+  ASSERT_GT(orphan, 0);
+  waitpid(orphan, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
+  EXPECT_FALSE(fs::exists(h.out / "scene.mwr"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <random>
 #include <sstream>
 
 #include "io/loader_mqo.h"
@@ -283,6 +284,54 @@ TEST(MqoExport, FacesOfMoreThanFourCornersWriteVersionOnePointOne) {
   EXPECT_NEAR(t.models[0].faces[0].uvs[5].u, 0.5f, 1e-6);
   EXPECT_NEAR(t.models[0].faces[0].uvs[5].v, 1.0f / 3.0f, 1e-6);
   EXPECT_NEAR(t.models[0].vertices[6].position.x, m.vertices[6].position.x, 1e-3);
+}
+
+// A face line of version 1.1 is read whole: an n-gon of more than about 1,870 corners is written
+// on one line longer than the 8,190-byte pieces version 1.0 is read in.
+TEST(MqoExport, NGonsOfAnySizeReadBackEqual) {
+  std::mt19937 random(26);
+  std::vector<int> sizes = {5, 1169, 1870, 1871, 1872, 8190, 100000};
+  for (int i = 0; i < 6; ++i) sizes.push_back(std::uniform_int_distribution<int>(5, 100000)(random));
+  test::TempDir dir;
+  const std::string path = (dir / "ngon.mqo").string();
+  for (const int n : sizes) {
+    CMeshwright s;
+    s.ResetScene();
+    s.AddMaterial();
+    s.AddMaterial();
+    CModel& m = s.models[0];
+    CFace face, quad;
+    std::uniform_real_distribution<float> coordinate(-1e4f, 1e4f), uv(0.0f, 1.0f);
+    for (int k = 0; k < n; ++k) {
+      m.vertices.emplace_back(coordinate(random), coordinate(random), coordinate(random));
+      face.indices.push_back(n - 1 - k);
+      face.uvs.push_back(CUV(uv(random), uv(random)));
+    }
+    face.material = 1;
+    quad.indices = {0, 1, 2, 3};
+    m.faces = {face, quad};
+    ASSERT_TRUE(ExportMetasequoia(s, path)) << n;
+    CMeshwright t;
+    t.ResetScene();
+    t.models.clear();
+    MqoReadInfo read;
+    ASSERT_TRUE(ImportMetasequoia(t, path, &read)) << n << " corners: code " << read.code;
+    ASSERT_EQ(t.models.size(), 1u);
+    const CModel& back = t.models[0];
+    ASSERT_EQ(back.faces.size(), 2u) << n;
+    EXPECT_EQ(back.faces[0].indices, face.indices) << n;
+    EXPECT_EQ(back.faces[0].material, 1) << n;
+    EXPECT_EQ(back.faces[1].indices, quad.indices) << n;
+    ASSERT_EQ(back.faces[0].uvs.size(), face.uvs.size()) << n;
+    for (std::size_t k = 0; k < face.uvs.size(); ++k) {
+      // Written with six decimals.
+      ASSERT_NEAR(back.faces[0].uvs[k].u, face.uvs[k].u, 1e-6) << n << " corner " << k;
+      ASSERT_NEAR(back.faces[0].uvs[k].v, face.uvs[k].v, 1e-6) << n << " corner " << k;
+    }
+    ASSERT_EQ(back.vertices.size(), m.vertices.size());
+    for (std::size_t k = 0; k < m.vertices.size(); ++k)
+      ASSERT_NEAR(back.vertices[k].position.x, m.vertices[k].position.x, 1e-3) << n << " vertex " << k;
+  }
 }
 
 TEST(MqoExport, NonFiniteNumbersAreWrittenAsZeroAndReported) {

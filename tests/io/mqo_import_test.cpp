@@ -124,6 +124,37 @@ TEST(MqoMaterials, TexturesLoadWhileTheLineIsRead) {
   EXPECT_EQ(rec.loaded, std::vector<std::string>{"a.bmp"});
 }
 
+// Materials must be paid for by the bytes read up to them: lines of two bytes are refused once
+// the free count is used up, real lines of a hundred bytes are read however many there are.
+TEST(MqoMaterials, MoreMaterialsThanTheFileCanJustifyAreRefused) {
+  auto lines = [](std::size_t count, const std::string& line) {
+    std::string text = std::string(kHeader) + "Material " + std::to_string(count) + " {\n";
+    for (std::size_t i = 0; i < count; ++i) text += line;
+    return text + "}\n";
+  };
+  const std::string tiny = "a\n";
+  // Up to the free count (and what the header and the lines themselves pay for), they are read.
+  for (const std::size_t n : {kMqoFreeMaterials, kMqoFreeMaterials + 8}) {
+    CMeshwright s;
+    s.ResetScene();
+    EXPECT_TRUE(Import(s, lines(n, tiny)).ok) << n;
+    EXPECT_EQ(s.materials.size(), n);
+  }
+  CMeshwright s;
+  s.ResetScene();
+  const Imported refused = Import(s, lines(100000, tiny));
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.code, kMqoTooManyMaterials);
+  EXPECT_LT(s.materials.size(), 2000u);
+  const std::string real =
+      "\t\"mat\" shader(3) col(0.800 0.800 0.800 1.000) dif(0.800) amb(0.600) emi(0.000) spc(0.000) power(5.00)\n";
+  ASSERT_GE(real.size(), static_cast<std::size_t>(kMqoBytesPerMaterial));
+  CMeshwright many;
+  many.ResetScene();
+  EXPECT_TRUE(Import(many, lines(20000, real)).ok);
+  EXPECT_EQ(many.materials.size(), 20000u);
+}
+
 TEST(MqoMaterials, BasesAcrossTwoImports) {
   const std::string doc = std::string(kHeader) + "Material 2 {\n\"a\"\n\"b\"\n}\n" + Quad(" M(1)");
   CMeshwright s = Empty();

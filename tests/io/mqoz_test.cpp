@@ -22,7 +22,8 @@ const std::string kDocument =
     "\tface 1 {\r\n\t\t5 V(0 1 2 3 4) M(0)\r\n\t}\r\n}\r\nEof\r\n";
 
 // Writes an archive of (name, contents) entries; a name ending in '/' is a folder.
-void MakeZip(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& entries) {
+void MakeZip(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& entries,
+             bool deflated = false) {
   int error = 0;
   zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
   ASSERT_NE(z, nullptr);
@@ -36,7 +37,9 @@ void MakeZip(const fs::path& path, const std::vector<std::pair<std::string, std:
     const zip_int64_t index = zip_file_add(z, name.c_str(), src, ZIP_FL_ENC_RAW);
     ASSERT_GE(index, 0);
     // Stored, not compressed, so that a test can change a byte of the contents.
-    ASSERT_EQ(zip_set_file_compression(z, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0), 0);
+    ASSERT_EQ(zip_set_file_compression(z, static_cast<zip_uint64_t>(index), deflated ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
+                                       deflated ? 9 : 0),
+              0);
   }
   ASSERT_EQ(zip_close(z), 0);
 }
@@ -188,6 +191,32 @@ TEST_F(Mqoz, RefusalsLeaveTheSceneAlone) {
   EXPECT_FALSE(ImportCompressedMetasequoia(s, (dir_ / "missing.mqoz").string(), &info));
   EXPECT_EQ(info.code, kMqoCannotOpen);
   EXPECT_TRUE(s.models.empty());
+  EXPECT_TRUE(TempIsEmpty());
+}
+
+// What an archive may hold is bounded by its own size: the extracted bytes beyond the allowance
+// may be at most `ratio` times the archive's; one byte more is refused, with a reason.
+TEST_F(Mqoz, ArchivesThatExpandBeyondTheRatioAreRefused) {
+  const std::string padding(2'000'000, 'z');
+  MakeZip(dir_ / "a.mqoz", {{"box.mqo", kDocument}, {"pad.txt", padding}}, true);
+  const std::uint64_t archive = fs::file_size(dir_ / "a.mqoz");
+  const std::uint64_t total = kDocument.size() + padding.size();
+  ASSERT_GT(total - kMqozRatioAllowance, kMqozMaxRatio * archive) << "2 MB of one letter must deflate beyond 100x";
+  auto open = [&](std::uint64_t ratio) {
+    CMeshwright s = Empty();
+    MqoReadInfo info;
+    ImportCompressedMetasequoia(s, (dir_ / "a.mqoz").string(), &info, MqozLimits{kMqozMaxEntries, kMqozMaxBytes, ratio});
+    EXPECT_EQ(s.models.size(), info.code == kMqoOk ? 1u : 0u);
+    return info;
+  };
+  // The default refuses it and says why.
+  const MqoReadInfo refused = open(kMqozMaxRatio);
+  EXPECT_EQ(refused.code, kMqoArchiveTooLarge);
+  EXPECT_NE(refused.detail.find("100"), std::string::npos) << refused.detail;
+  // At the ratio it has exactly, it is read; just below, refused.
+  const std::uint64_t exact = (total - kMqozRatioAllowance + archive - 1) / archive;
+  EXPECT_EQ(open(exact).code, kMqoOk);
+  EXPECT_EQ(open(exact - 1).code, kMqoArchiveTooLarge);
   EXPECT_TRUE(TempIsEmpty());
 }
 

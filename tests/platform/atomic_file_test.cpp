@@ -222,5 +222,28 @@ TEST(AtomicFileWriter, ARenameThatCannotReplaceTheTargetSaysSoAndLeavesIt) {
   EXPECT_EQ(again.errorNumber(), EISDIR);
 }
 
+// The folder is moved away while the save runs: the save fails, and its temporary does not stay
+// behind in the folder's new place.
+TEST(AtomicFileWriter, AFolderMovedMidSaveKeepsNoTemporary) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "before");
+  const auto target = dir / "before" / "a.mwr";
+  test::WriteBytes(target, {1, 2});
+  for (const bool commit : {true, false}) {
+    {
+      AtomicFileWriter w(target.string());
+      ASSERT_TRUE(w.ok());
+      ASSERT_TRUE(w.Write("new", 3));
+      std::filesystem::rename(dir / "before", dir / "after");
+      if (commit) {
+        EXPECT_FALSE(w.Commit());
+      }
+    }
+    EXPECT_EQ(Listing(dir / "after"), (std::set<std::string>{"a.mwr"})) << (commit ? "failed commit" : "no commit");
+    EXPECT_EQ(ReadBytes(dir / "after" / "a.mwr"), (std::vector<std::uint8_t>{1, 2}));
+    std::filesystem::rename(dir / "after", dir / "before");
+  }
+}
+
 }  // namespace
 }  // namespace mw

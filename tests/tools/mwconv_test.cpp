@@ -1,5 +1,6 @@
 // The converter as a user runs it: through the shell, judged by exit status, output and files.
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -7,7 +8,12 @@
 
 #include <array>
 #include <cmath>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <filesystem>
+#include <vector>
 
 #include "io/document_io.h"
 #include "scene/frame_view.h"
@@ -447,6 +453,104 @@ TEST(Mwconv, OperationsGivenWronglyAreUsageErrorsAndWriteNothing) {
   // An input that cannot be read stops the run before any operation or output.
   EXPECT_EQ(Mwconv("--flip " + Q(dir / "missing.mqo") + " " + Q(dir / "out.mwr")).status, 1);
   EXPECT_FALSE(std::filesystem::exists(dir / "out.mwr"));
+}
+
+// A PNG chunk stating nearly 2 GB in a file of a hundred bytes: libpng would reserve the stated
+// size before reading (address space, not touched, so only the system calls show it). The texture
+// is loaded as --info loads it, under strace, and no mapping may come near that size.
+TEST(Mwconv, APngChunkStatingGigabytesReservesNothingOfThem) {
+  ASSERT_EQ(std::system("strace -V >/dev/null 2>&1"), 0) << "strace is needed (scripts/setup.sh installs it)";
+  test::TempDir dir;
+  auto be32 = [](std::vector<std::uint8_t>& b, std::uint32_t v) {
+    for (int i = 3; i >= 0; --i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  // The signature and IHDR of a 32 x 32 picture, then a zTXt header claiming 0x71C71C71 bytes.
+  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  be32(png, 32);
+  be32(png, 32);
+  png.insert(png.end(), {8, 2, 0, 0, 0, 0xFC, 0x18, 0xED, 0xA3});
+  be32(png, 0x71C71C71u);
+  for (const char c : std::string("zTXtComment\0\0x", 14)) png.push_back(static_cast<std::uint8_t>(c));
+  test::WriteBytes(dir / "z.png", png);
+  const std::string mqo = "Metasequoia Document\r\nFormat Text Ver 1.0\r\n\r\nMaterial 1 {\r\n\t\"m\" tex(\"z.png\")\r\n}\r\nEof\r\n";
+  test::WriteBytes(dir / "z.mqo", std::vector<std::uint8_t>(mqo.begin(), mqo.end()));
+  const std::string log = (dir / "trace").string();
+  const std::string command = "strace -f -qq -e trace=mmap,mremap -o '" + log + "' " + MW_BIN_DIR + "/mwconv --info " +
+                              Q(dir / "z.mqo") + " >/dev/null 2>&1";
+  std::system(command.c_str());
+  std::ifstream in(log);
+  std::string line;
+  unsigned long long largest = 0;
+  int calls = 0;
+  while (std::getline(in, line)) {
+    const std::size_t at = line.find("mmap(");
+    // Reservations that hold no memory (a sanitizer's shadow and allocator regions) do not count.
+    if (at == std::string::npos || line.find("MAP_NORESERVE") != std::string::npos ||
+        line.find("PROT_NONE") != std::string::npos || line.find("MAP_FIXED") != std::string::npos)
+      continue;
+    ++calls;
+    const std::size_t comma = line.find(", ", at);
+    if (comma != std::string::npos) largest = std::max(largest, std::strtoull(line.c_str() + comma + 2, nullptr, 10));
+  }
+  ASSERT_GT(calls, 0) << "no mappings traced: " << command;
+  EXPECT_LT(largest, 64ull << 20) << "a mapping of " << largest << " bytes";
+}
+
+// Peak resident memory of one run of the converter (KiB), its output thrown away.
+long PeakKiB(const std::vector<std::string>& args) {
+  const std::string program = std::string(MW_BIN_DIR) + "/mwconv";
+  std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    std::freopen("/dev/null", "w", stdout);
+    std::freopen("/dev/null", "w", stderr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return usage.ru_maxrss;
+}
+
+// --info writes its JSON as it goes: printing a scene costs no more than converting it, although
+// the text is several times the document.
+TEST(Mwconv, InfoOfALargeSceneIsStreamed) {
+  test::TempDir dir;
+  CMeshwright scene;
+  scene.ResetScene();
+  CModel& m = scene.models[0];
+  const int side = 300;
+  for (int y = 0; y <= side; ++y)
+    for (int x = 0; x <= side; ++x) m.vertices.emplace_back(x * 1.25f, y * 0.75f, 0.5f);
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      const int a = y * (side + 1) + x;
+      for (const std::array<int, 3>& t : {std::array<int, 3>{a, a + 1, a + side + 2}, std::array<int, 3>{a, a + side + 2, a + side + 1}}) {
+        CFace& f = m.faces.emplace_back();
+        f.indices = {t[0], t[1], t[2]};
+        f.uvs = {CUV(0.125f, 0.25f), CUV(0.5f, 0.75f), CUV(1, 0)};
+      }
+    }
+  m.RebuildFaceRefs();
+  const std::string in = (dir / "big.mwr").string();
+  ASSERT_TRUE(SaveSceneFile(scene, in).ok());
+  const long input = static_cast<long>(std::filesystem::file_size(in)) / 1024;
+  const long converting = PeakKiB({in, (dir / "copy.mwr").string()});
+  const long printing = PeakKiB({"--info", in});
+  ASSERT_GT(converting, 0);
+  ASSERT_GT(printing, 0);
+  EXPECT_LE(printing - converting, input / 2 + 12 * 1024)
+      << "--info took " << printing / 1024 << " MiB, converting " << converting / 1024 << " MiB, for "
+      << input / 1024 << " MiB of document";
+  // The text itself is unchanged: the start and end of what --info prints.
+  const RunResult r = Mwconv("--info " + Q(in));
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("{\"smoothing\":", 0), 0u);
+  EXPECT_NE(r.out.find("\"open\":{\"ok\":true"), std::string::npos);
+  EXPECT_EQ(r.out.back(), '\n');
 }
 
 }  // namespace
