@@ -27,8 +27,11 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/atomic_file.h"
 #include "platform/encoding.h"
+#include "scene/polygon_triangles.h"
 
 namespace mw {
 namespace {
@@ -120,6 +123,19 @@ CMaterial ImportMaterial(const aiMaterial& m, std::int32_t id, int& embeddedText
   if (out.bump.empty()) out.bump = TextureName(m, aiTextureType_NORMALS, embedded);
   if (embedded) ++embeddedTextures;
   return out;
+}
+
+// Whether Assimp made the material up for a file that names none: its readers give such files
+// one of their own (white or grey, lit by every term, named AI_DEFAULT_MATERIAL_NAME or not at
+// all), where the document's own new material looks better and is what the user would get.
+bool MadeUpMaterial(const aiMaterial& m, bool formatHasMaterials) {
+  aiString name;
+  const bool named = m.Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0;
+  if (named && std::string_view(name.data, name.length) != AI_DEFAULT_MATERIAL_NAME && formatHasMaterials)
+    return false;
+  for (aiTextureType type : {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR, aiTextureType_OPACITY})
+    if (m.GetTextureCount(type) > 0) return false;
+  return !formatHasMaterials || named;
 }
 
 aiMaterial* ExportMaterial(const CMaterial& m) {
@@ -290,14 +306,18 @@ struct Dropped {
 
 class SceneReader {
  public:
-  SceneReader(const aiScene& scene, std::string fallbackName, std::int32_t firstMaterialId)
+  SceneReader(const aiScene& scene, std::string fallbackName, std::int32_t firstMaterialId, bool formatHasMaterials)
       : scene_(scene),
         fallbackName_(std::move(fallbackName)),
+        formatHasMaterials_(formatHasMaterials),
         nextMaterialId_(firstMaterialId),
         materialIds_(scene.mNumMaterials, -1) {}
 
   // False with `result` set when the scene cannot be taken.
   bool Read(DocumentResult& result);
+
+  // By Assimp's mesh: whether its triangles encode polygons as fans (glTF's FB_ngon_encoding).
+  std::vector<char> ngonEncoded;
 
   std::vector<CModel> models;
   std::vector<CMaterial> materials;
@@ -309,6 +329,7 @@ class SceneReader {
 
   const aiScene& scene_;
   std::string fallbackName_;
+  bool formatHasMaterials_;
   std::int32_t nextMaterialId_;
   std::vector<std::int32_t> materialIds_;  // Assimp's material index -> identifier, -1 until used
 };
@@ -356,12 +377,113 @@ bool SceneReader::Read(DocumentResult& result) {
 std::int32_t SceneReader::MaterialId(unsigned index) {
   if (materialIds_[index] < 0) {
     int embedded = 0;
-    materials.push_back(ImportMaterial(*scene_.mMaterials[index], nextMaterialId_, embedded));
+    const aiMaterial& m = *scene_.mMaterials[index];
+    if (MadeUpMaterial(m, formatHasMaterials_)) {
+      CMaterial made(nextMaterialId_);
+      aiString name;
+      if (m.Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0)
+        made.name = Utf8ToCp932(std::string_view(name.data, name.length));
+      materials.push_back(std::move(made));
+    } else {
+      materials.push_back(ImportMaterial(m, nextMaterialId_, embedded));
+    }
     dropped.embeddedTextures += static_cast<unsigned>(embedded);
     materialIds_[index] = nextMaterialId_;
     nextMaterialId_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(nextMaterialId_) + 1u);
   }
   return materialIds_[index];
+}
+
+// The outline of a polygon written as `count` triangles (FB_ngon_encoding: they share their first
+// corner, which is the polygon's): the edges no two triangles share, walked from that corner in
+// the triangles' own direction. False when they do not make one simple outline.
+bool PolygonOutline(const aiFace* triangles, unsigned count, std::vector<unsigned>& outline) {
+  std::map<std::pair<unsigned, unsigned>, int> edges;
+  for (unsigned t = 0; t < count; ++t)
+    for (unsigned k = 0; k < 3; ++k) ++edges[{triangles[t].mIndices[k], triangles[t].mIndices[(k + 1) % 3]}];
+  std::unordered_map<unsigned, unsigned> next;
+  for (const auto& [edge, uses] : edges) {
+    if (uses != 1) return false;
+    if (edges.count({edge.second, edge.first})) continue;  // inside the polygon
+    if (!next.emplace(edge.first, edge.second).second) return false;
+  }
+  if (next.size() != count + 2) return false;
+  outline.clear();
+  unsigned at = triangles[0].mIndices[0];
+  do {
+    const auto it = next.find(at);
+    if (it == next.end() || outline.size() > next.size()) return false;
+    outline.push_back(at);
+    at = it->second;
+  } while (at != triangles[0].mIndices[0]);
+  return outline.size() == next.size();
+}
+
+// glTF's JSON: a .gltf file is all of it, a .glb holds it as its first chunk. Empty when it is
+// neither (or the JSON is larger than any sound file's).
+std::string GltfJson(std::string_view bytes) {
+  if (bytes.size() < 20 || bytes.substr(0, 4) != "glTF") {
+    const std::size_t first = bytes.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && bytes[first] == '{' ? std::string(bytes) : std::string();
+  }
+  std::uint32_t length, type;
+  std::memcpy(&length, bytes.data() + 12, 4);
+  std::memcpy(&type, bytes.data() + 16, 4);
+  if (type != 0x4E4F534Au || length > bytes.size() - 20) return std::string();
+  return std::string(bytes.substr(20, length));
+}
+
+std::string ReadGltfJson(const std::string& path) {
+  constexpr std::uint32_t kLargest = 256u << 20;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return std::string();
+  std::string bytes(20, '\0');
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+  std::uint32_t length = kLargest;
+  if (bytes.size() == 20 && bytes.compare(0, 4, "glTF") == 0) {
+    std::memcpy(&length, bytes.data() + 12, 4);
+    length = std::min(length, kLargest) + 20;
+  }
+  if (length > bytes.size()) {
+    const std::size_t had = bytes.size();
+    bytes.resize(length);
+    bytes.resize(had + std::fread(bytes.data() + had, 1, length - had, f));
+  }
+  std::fclose(f);
+  return GltfJson(bytes);
+}
+
+// Which of Assimp's meshes hold FB_ngon_encoding's fans: its glTF reader makes one mesh of each
+// primitive, in the file's order, and knows nothing of the extension. Nothing when the JSON and
+// Assimp's meshes do not agree primitive for primitive.
+std::vector<char> NgonEncodedMeshes(const aiScene& scene, const std::string& jsonText) {
+  if (jsonText.find("FB_ngon_encoding") == std::string::npos) return {};
+  try {
+    const nlohmann::json json = nlohmann::json::parse(jsonText);
+    const nlohmann::json& meshes = json.at("meshes");
+    const nlohmann::json* accessors = json.contains("accessors") ? &json.at("accessors") : nullptr;
+    std::vector<char> encoded;
+    bool any = false;
+    for (const nlohmann::json& mesh : meshes)
+      for (const nlohmann::json& primitive : mesh.at("primitives")) {
+        const std::size_t k = encoded.size();
+        if (k >= scene.mNumMeshes || !scene.mMeshes[k]) return {};
+        const aiMesh& m = *scene.mMeshes[k];
+        const bool flagged = primitive.contains("extensions") && primitive.at("extensions").contains("FB_ngon_encoding");
+        const int mode = primitive.value("mode", 4);
+        std::uint64_t corners = m.mNumVertices;
+        if (primitive.contains("indices"))
+          corners = accessors ? accessors->at(primitive.at("indices").get<std::size_t>()).at("count").get<std::uint64_t>() : 0;
+        if (flagged && (mode != 4 || m.mPrimitiveTypes != aiPrimitiveType_TRIANGLE || corners != std::uint64_t{m.mNumFaces} * 3))
+          return {};
+        encoded.push_back(flagged ? 1 : 0);
+        any = any || flagged;
+      }
+    if (!any || encoded.size() != scene.mNumMeshes) return {};
+    return encoded;
+  } catch (const nlohmann::json::exception&) {
+    return {};
+  }
 }
 
 // Whether `name` is one Assimp makes up for what the file left unnamed: its importers' roots
@@ -390,10 +512,12 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
   const bool mirrors = transform.Mirrors();
   PositionWeld welded;
   std::vector<std::int32_t> vertexOf;
+  std::vector<unsigned> outline;
   for (unsigned i = 0; i < node.mNumMeshes; ++i) {
     if (node.mMeshes[i] >= scene_.mNumMeshes || !scene_.mMeshes[node.mMeshes[i]])
       return damaged("mesh index out of range");
-    const aiMesh& mesh = *scene_.mMeshes[node.mMeshes[i]];
+    const unsigned meshIndex = node.mMeshes[i];
+    const aiMesh& mesh = *scene_.mMeshes[meshIndex];
     const std::string_view meshName(mesh.mName.data, mesh.mName.length);
     if (name.empty() && !MadeUpName(meshName)) name = meshName;
     if (mesh.mMaterialIndex >= scene_.mNumMaterials) return damaged("material index out of range");
@@ -404,24 +528,21 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
     std::int32_t materialId = 0;
     bool materialTaken = false;
     const aiVector3D* uvs = mesh.HasTextureCoords(0) ? mesh.mTextureCoords[0] : nullptr;
-    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
-      const aiFace& face = mesh.mFaces[f];
-      if (face.mNumIndices == 0) continue;
-      if (face.mNumIndices == 1) {
-        ++dropped.points;
-        continue;
-      }
-      if (!face.mIndices) return damaged("face without indices");
+    // Appends one face of `n` corners (Assimp's vertex numbers, counter-clockwise-front).
+    auto addFace = [&](const unsigned* corners, unsigned n) {
       if (!materialTaken) {
         materialId = MaterialId(mesh.mMaterialIndex);
         materialTaken = true;
       }
       CFace& out = model.faces.emplace_back();
       out.material = materialId;
-      out.indices.reserve(face.mNumIndices);
-      if (uvs) out.uvs.reserve(face.mNumIndices);
-      for (unsigned k = 0; k < face.mNumIndices; ++k) {
-        const unsigned index = face.mIndices[mirrors ? face.mNumIndices - 1 - k : k];
+      out.indices.reserve(n);
+      if (uvs) out.uvs.reserve(n);
+      // Assimp's front is counter-clockwise, the document's clockwise: a polygon's corners are
+      // reversed, unless a mirroring transform has reversed them already.
+      const bool reverse = n > 2 && !mirrors;
+      for (unsigned k = 0; k < n; ++k) {
+        const unsigned index = corners[reverse ? n - 1 - k : k];
         if (index >= mesh.mNumVertices) return damaged("face index out of range");
         std::int32_t& v = vertexOf[index];
         if (v < 0) {
@@ -438,6 +559,30 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
         // Assimp's V grows upwards, the document's downwards, as Metasequoia's does.
         if (uvs) out.uvs.push_back(CUV(uvs[index].x, 1.0f - uvs[index].y));
       }
+      return true;
+    };
+    const bool ngons = meshIndex < ngonEncoded.size() && ngonEncoded[meshIndex];
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+      const aiFace& face = mesh.mFaces[f];
+      if (face.mNumIndices == 0) continue;
+      if (face.mNumIndices == 1) {
+        ++dropped.points;
+        continue;
+      }
+      if (!face.mIndices) return damaged("face without indices");
+      if (ngons && face.mNumIndices == 3) {
+        // The triangles of one polygon follow each other and share their first corner.
+        unsigned last = f;
+        while (last + 1 < mesh.mNumFaces && mesh.mFaces[last + 1].mNumIndices == 3 && mesh.mFaces[last + 1].mIndices &&
+               mesh.mFaces[last + 1].mIndices[0] == face.mIndices[0])
+          ++last;
+        if (last > f && PolygonOutline(mesh.mFaces + f, last - f + 1, outline)) {
+          if (!addFace(outline.data(), static_cast<unsigned>(outline.size()))) return false;
+          f = last;
+          continue;
+        }
+      }
+      if (!addFace(face.mIndices, face.mNumIndices)) return false;
     }
   }
   if (model.faces.empty()) return true;
@@ -512,16 +657,28 @@ std::string FileStem(const std::string& path) {
   return name.empty() ? "Model" : name;
 }
 
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// PLY, OFF and STL name no materials: what Assimp gives them it made up.
+bool FormatHasMaterials(std::string_view extension) {
+  return !SameText(extension, "ply") && !SameText(extension, "off") && !SameText(extension, "stl");
+}
+
 // Takes Assimp's scene into `scene`, or leaves `scene` as it was.
 DocumentResult Take(CMeshwright& scene, const aiScene* imported, const Assimp::Importer& importer,
-                    const std::string& fallbackName) {
+                    const std::string& fallbackName, std::string_view extension, const std::string& gltfJson) {
   if (!imported) {
     DocumentResult r = DocumentFailure(DocumentError::kReadFailed);
     r.detail = OneLine(importer.GetErrorString());
     return r;
   }
   DocumentResult result;
-  SceneReader reader(*imported, fallbackName, scene.nextMaterialId);
+  SceneReader reader(*imported, fallbackName, scene.nextMaterialId, FormatHasMaterials(extension));
+  if (!gltfJson.empty()) reader.ngonEncoded = NgonEncodedMeshes(*imported, gltfJson);
   if (!reader.Read(result)) return result;
   if (reader.models.empty()) return DocumentFailure(DocumentError::kNoPolygonMesh);
 
@@ -603,19 +760,119 @@ struct ExportOptions {
   const char* formatId;  // Assimp's exporter
   unsigned steps;        // post-processing before writing
   bool keepsLines;       // the format holds two-corner faces as lines
+  bool linesTakeUVs;     // lines with a textured material get texture coordinates
+  bool fanPolygons;      // polygons go out as glTF's FB_ngon_encoding fans
+  // Mends what Assimp's writer gets wrong in the main file's bytes; false when they are not as
+  // expected.
+  bool (*finish)(std::string& bytes) = nullptr;
 };
+
+float LoadFloat(const char* p) {
+  float f;
+  std::memcpy(&f, p, 4);
+  return f;
+}
+
+// Assimp's binary STL writer gives each facet the mean of its corners' smoothed normals; a
+// facet normal is the triangle's own, of unit length (zero for a triangle without area).
+bool FinishStl(std::string& bytes) {
+  if (bytes.size() < 84) return false;
+  std::uint32_t count;
+  std::memcpy(&count, bytes.data() + 80, 4);
+  if (bytes.size() != 84 + std::uint64_t{count} * 50) return false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    char* record = bytes.data() + 84 + std::size_t{i} * 50;
+    double p[3][3];
+    for (int v = 0; v < 3; ++v)
+      for (int k = 0; k < 3; ++k) p[v][k] = LoadFloat(record + 12 + v * 12 + k * 4);
+    const double a[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
+    const double b[3] = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
+    double n[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    for (double& c : n) c = length > 0.0 && std::isfinite(length) ? c / length : 0.0;
+    for (int k = 0; k < 3; ++k) {
+      const float f = static_cast<float>(n[k]);
+      std::memcpy(record + k * 4, &f, 4);
+    }
+  }
+  return true;
+}
+
+// Assimp's PLY writer names the face list "vertex_index"; the format's own examples and most
+// readers say "vertex_indices" (Assimp reads both).
+bool FinishPly(std::string& bytes) {
+  const std::size_t end = bytes.find("end_header\n");
+  const std::size_t at = bytes.rfind(" vertex_index\n", end);
+  if (end == std::string::npos || at == std::string::npos) return false;
+  bytes.replace(at, 14, " vertex_indices\n");
+  return true;
+}
+
+// Appends `face` (corner numbers, counter-clockwise-front) to `out` as glTF's FB_ngon_encoding
+// writes a polygon: triangles in a fan from one corner, which comes first in each of them and
+// differs from the first corner of the polygon before. The fan starts at a corner that sees the
+// whole outline (every triangle turns the polygon's way); a polygon without one is cut into
+// triangles that are told apart as polygons of their own. A corner is doubled where the polygon
+// before started at the same one.
+void AppendNgonTriangles(const CModel& model, std::vector<std::pair<std::int32_t, CUV>>& corners,
+                         std::vector<unsigned> face, std::vector<std::vector<unsigned>>& out) {
+  const std::size_t n = face.size();
+  auto position = [&](unsigned c) { return model.vertices[static_cast<std::size_t>(corners[c].first)].position; };
+  auto previousFirst = [&out]() { return out.empty() ? UINT32_MAX : out.back()[0]; };
+  auto startAnew = [&](unsigned& corner) {
+    // A copy of the corner: the same vertex and coordinate under another number.
+    if (corner != previousFirst()) return;
+    corners.push_back(corners[corner]);
+    corner = static_cast<unsigned>(corners.size() - 1);
+  };
+  std::vector<CVector> outline(n);
+  for (std::size_t k = 0; k < n; ++k) outline[k] = position(face[k]);
+  const CVector normal = PolygonNormal(outline);
+  auto turnsRight = [&](const CVector& a, const CVector& b, const CVector& c) {
+    const CVector x = Cross(b - a, c - a);
+    return static_cast<double>(x.x) * normal.x + static_cast<double>(x.y) * normal.y +
+               static_cast<double>(x.z) * normal.z > 0.0;
+  };
+  std::size_t pivot = n, seeing = n;
+  for (std::size_t j = 0; j < n && pivot == n; ++j) {
+    bool sees = true;
+    for (std::size_t i = 1; i + 1 < n && sees; ++i)
+      sees = turnsRight(outline[j], outline[(j + i) % n], outline[(j + i + 1) % n]);
+    if (!sees) continue;
+    if (face[j] != previousFirst()) pivot = j;
+    else if (seeing == n) seeing = j;
+  }
+  if (pivot == n) pivot = seeing;
+  if (n == 3 || pivot < n) {
+    if (pivot == n) pivot = 0;
+    std::rotate(face.begin(), face.begin() + static_cast<std::ptrdiff_t>(pivot), face.end());
+    startAnew(face[0]);
+    for (std::size_t i = 1; i + 1 < n; ++i) out.push_back({face[0], face[i], face[i + 1]});
+    return;
+  }
+  std::vector<std::uint32_t> triangles;
+  TriangulatePolygon(outline, triangles);
+  for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
+    std::array<unsigned, 3> tri{face[triangles[t]], face[triangles[t + 1]], face[triangles[t + 2]]};
+    if (tri[0] == previousFirst()) std::rotate(tri.begin(), tri.begin() + 1, tri.end());
+    out.push_back({tri[0], tri[1], tri[2]});
+  }
+}
 
 // The scene as Assimp's, faces grouped by model, material and kind (polygon or line); the corners
 // of a group share Assimp vertices where position and texture coordinate agree.
-std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, bool keepLines, unsigned& droppedLines,
+std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOptions& options, unsigned& droppedLines,
                                     unsigned& droppedPoints) {
+  const bool keepLines = options.keepsLines;
   auto out = std::make_unique<aiScene>();
   std::map<std::int32_t, unsigned> materialIndex;
   std::vector<aiMaterial*> materials;
+  std::vector<char> textured;  // by Assimp's material
   for (const CMaterial& m : scene.materials) {
     if (materialIndex.count(m.id)) continue;
     materialIndex[m.id] = static_cast<unsigned>(materials.size());
     materials.push_back(ExportMaterial(m));
+    textured.push_back(!m.texture.empty() || !m.alphaPlane.empty() || !m.bump.empty());
   }
   unsigned fallbackMaterial = UINT32_MAX;  // for faces naming no material
   auto materialOf = [&](std::int32_t id) {
@@ -660,30 +917,45 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, bool keepLines, un
       std::vector<std::pair<std::int32_t, CUV>> corners;
       bool hasUVs = false;
       for (const CFace* f : faces) hasUVs = hasUVs || (f->uvs.size() == f->indices.size() && !f->uvs.empty());
+      // glTF wants texture coordinates wherever its material has a texture, lines too.
+      if (options.linesTakeUVs && key.second && key.first < textured.size() && textured[key.first]) hasUVs = true;
       auto* mesh = new aiMesh;
       mesh->mName = aiString(name);
       mesh->mMaterialIndex = key.first;
-      mesh->mNumFaces = static_cast<unsigned>(faces.size());
-      mesh->mFaces = new aiFace[faces.size()];
       unsigned types = 0;
-      for (std::size_t fi = 0; fi < faces.size(); ++fi) {
-        const CFace& f = *faces[fi];
+      std::vector<std::vector<unsigned>> written;
+      written.reserve(faces.size());
+      std::vector<unsigned> face;
+      for (const CFace* fp : faces) {
+        const CFace& f = *fp;
         const bool faceUVs = f.uvs.size() == f.indices.size();
-        aiFace& face = mesh->mFaces[fi];
-        face.mNumIndices = static_cast<unsigned>(f.indices.size());
-        face.mIndices = new unsigned[f.indices.size()];
-        types |= f.indices.size() == 2   ? aiPrimitiveType_LINE
-                 : f.indices.size() == 3 ? aiPrimitiveType_TRIANGLE
-                                         : aiPrimitiveType_POLYGON;
-        for (std::size_t k = 0; k < f.indices.size(); ++k) {
+        // Out counter-clockwise, as every format written here winds its front.
+        const std::size_t n = f.indices.size();
+        face.clear();
+        for (std::size_t j = 0; j < n; ++j) {
+          const std::size_t k = n > 2 ? n - 1 - j : j;
           const CUV uv = faceUVs ? f.uvs[k] : CUV();
           std::array<std::uint32_t, 3> id{static_cast<std::uint32_t>(f.indices[k]), 0, 0};
           std::memcpy(&id[1], &uv.u, 4);
           std::memcpy(&id[2], &uv.v, 4);
           const auto [it, added] = cornerIndex.try_emplace(id, static_cast<unsigned>(corners.size()));
           if (added) corners.emplace_back(f.indices[k], uv);
-          face.mIndices[k] = it->second;
+          face.push_back(it->second);
         }
+        if (options.fanPolygons && n >= 3) {
+          AppendNgonTriangles(model, corners, face, written);
+          types |= aiPrimitiveType_TRIANGLE | aiPrimitiveType_NGONEncodingFlag;
+          continue;
+        }
+        types |= n == 2 ? aiPrimitiveType_LINE : n == 3 ? aiPrimitiveType_TRIANGLE : aiPrimitiveType_POLYGON;
+        written.push_back(face);
+      }
+      mesh->mNumFaces = static_cast<unsigned>(written.size());
+      mesh->mFaces = new aiFace[written.size()];
+      for (std::size_t fi = 0; fi < written.size(); ++fi) {
+        mesh->mFaces[fi].mNumIndices = static_cast<unsigned>(written[fi].size());
+        mesh->mFaces[fi].mIndices = new unsigned[written[fi].size()];
+        std::copy(written[fi].begin(), written[fi].end(), mesh->mFaces[fi].mIndices);
       }
       mesh->mPrimitiveTypes = types;
       mesh->mNumVertices = static_cast<unsigned>(corners.size());
@@ -727,7 +999,7 @@ DocumentResult RunExport(const CMeshwright& scene, const std::string& path, cons
   unsigned droppedLines = 0, droppedPoints = 0;
   std::unique_ptr<aiScene> built;
   try {
-    built = BuildScene(scene, options.keepsLines, droppedLines, droppedPoints);
+    built = BuildScene(scene, options, droppedLines, droppedPoints);
   } catch (const std::bad_alloc&) {
     return DocumentFailure(DocumentError::kWriteFailed, ENOMEM);
   }
@@ -751,6 +1023,14 @@ DocumentResult RunExport(const CMeshwright& scene, const std::string& path, cons
     DocumentResult r = DocumentFailure(DocumentError::kWriteFailed);
     r.detail = OneLine(exporter.GetErrorString());
     return r;
+  }
+  if (options.finish) {
+    for (auto& file : files->files)
+      if (file->path == path && !options.finish(file->bytes)) {
+        DocumentResult r = DocumentFailure(DocumentError::kWriteFailed);
+        r.detail = "unexpected output from the library's writer";
+        return r;
+      }
   }
   // Every file is written to its temporary first; the targets are replaced only when all are
   // complete, companions (.mtl, .bin) before the file that names them.
@@ -804,7 +1084,8 @@ DocumentResult ImportAssimp(CMeshwright& scene, const std::string& path) {
     Assimp::Importer importer;
     Configure(importer);
     const aiScene* imported = importer.ReadFile(path, kImportSteps);
-    return Take(scene, imported, importer, FileStem(path));
+    const std::string json = imported && (SameText(extension, "gltf") || SameText(extension, "glb")) ? ReadGltfJson(path) : std::string();
+    return Take(scene, imported, importer, FileStem(path), extension, json);
   } catch (const std::bad_alloc&) {
     return DocumentFailure(DocumentError::kTooLarge);
   }
@@ -822,29 +1103,31 @@ DocumentResult ImportAssimpMemory(CMeshwright& scene, const void* data, std::siz
     Assimp::Importer importer;
     Configure(importer);
     const aiScene* imported = importer.ReadFileFromMemory(data, size, kImportSteps, extensionHint);
-    return Take(scene, imported, importer, "Model");
+    const std::string json = imported ? GltfJson(bytes) : std::string();
+    return Take(scene, imported, importer, "Model", extensionHint ? extensionHint : "", json);
   } catch (const std::bad_alloc&) {
     return DocumentFailure(DocumentError::kTooLarge);
   }
 }
 
 DocumentResult ExportObj(const CMeshwright& scene, const std::string& path) {
-  return RunExport(scene, path, {"obj", 0, true});
+  return RunExport(scene, path, {"obj", 0, true, false, false});
 }
 
 DocumentResult ExportPly(const CMeshwright& scene, const std::string& path) {
   // Assimp's PLY writer has no edge element: lines would come out as two-corner faces.
-  return RunExport(scene, path, {"plyb", 0, false});
+  return RunExport(scene, path, {"plyb", 0, false, false, false, FinishPly});
 }
 
 DocumentResult ExportStl(const CMeshwright& scene, const std::string& path) {
-  return RunExport(scene, path, {"stlb", aiProcess_Triangulate, false});
+  return RunExport(scene, path, {"stlb", aiProcess_Triangulate, false, false, false, FinishStl});
 }
 
 DocumentResult ExportGltf(const CMeshwright& scene, const std::string& path) {
-  // glTF holds triangles and lines only.
+  // glTF holds triangles and lines only: polygons go as FB_ngon_encoding's fans, made here, where
+  // Assimp's own cutting of a concave polygon breaks the encoding it announces.
   const bool text = EndsWithIgnoreCase(path, ".gltf");
-  return RunExport(scene, path, {text ? "gltf2" : "glb2", aiProcess_Triangulate, true});
+  return RunExport(scene, path, {text ? "gltf2" : "glb2", 0, true, true, true});
 }
 
 }  // namespace mw
