@@ -594,13 +594,16 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
 
 // Damage that makes this Assimp (5.2) crash rather than refuse, found by fuzzing and in real
 // files: such files are refused here, before Assimp sees them. Returns the reason, or "".
-std::string RefuseBeforeAssimp(std::string_view head, std::uint64_t fileSize, std::string_view extension) {
+std::string RefuseBeforeAssimp(std::string_view head, std::uint64_t fileSize, std::string_view extension,
+                               bool inProcess) {
   auto is = [&extension](const char* e) {
     return extension.size() == std::strlen(e) && std::equal(extension.begin(), extension.end(), e, [](char a, char b) {
              return std::tolower(static_cast<unsigned char>(a)) == b;
            });
   };
-  if (is("lwo") && head.size() >= 12 && head.substr(0, 4) == "FORM" && head.substr(8, 4) == "LWO3")
+  // Assimp's LWO3 reading crashes on some files: a crash costs the helper process, not the
+  // program, so only a reading in this process refuses them.
+  if (inProcess && is("lwo") && head.size() >= 12 && head.substr(0, 4) == "FORM" && head.substr(8, 4) == "LWO3")
     return "LWO3 objects (LightWave 2018 and later) are not supported";
   if (is("ply") || head.substr(0, 4) == "ply\n" || head.substr(0, 5) == "ply\r\n") {
     // The header must end, and every line of it must be one Assimp's header reader knows.
@@ -635,6 +638,66 @@ std::string RefuseBeforeAssimp(std::string_view head, std::uint64_t fileSize, st
     }
   }
   return std::string();
+}
+
+// An XML document in UTF-16 (COLLADA from some writers): it starts with a byte order mark.
+bool IsUtf16Xml(std::string_view head) {
+  return head.size() >= 4 && ((head.substr(0, 4) == std::string_view("\xFF\xFE<\0", 4)) ||
+                              (head.substr(0, 4) == std::string_view("\xFE\xFF\0<", 4)));
+}
+
+bool ReadWholeFile(const std::string& path, std::uint64_t size, std::string& out) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  out.resize(static_cast<std::size_t>(size));
+  out.resize(std::fread(out.data(), 1, out.size(), f));
+  std::fclose(f);
+  return true;
+}
+
+// UTF-16 text after its byte order mark, as UTF-8, its declaration saying so. An unpaired
+// surrogate becomes U+FFFD.
+std::string XmlAsUtf8(std::string_view utf16) {
+  const bool big = static_cast<unsigned char>(utf16[0]) == 0xFE;
+  auto unit = [&](std::size_t i) {
+    const auto a = static_cast<unsigned char>(utf16[i]), b = static_cast<unsigned char>(utf16[i + 1]);
+    return static_cast<std::uint32_t>(big ? (a << 8 | b) : (b << 8 | a));
+  };
+  std::string out;
+  out.reserve(utf16.size() / 2 + 16);
+  for (std::size_t i = 2; i + 1 < utf16.size(); i += 2) {
+    std::uint32_t c = unit(i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < utf16.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | c >> 6);
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | c >> 12);
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | c >> 18);
+      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  // The declaration named the encoding the text is no longer in.
+  const std::size_t end = out.find("?>");
+  if (out.compare(0, 5, "<?xml") == 0 && end != std::string::npos) {
+    std::string declaration = out.substr(0, end);
+    for (char& ch : declaration) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const std::size_t at = declaration.find("utf-16");
+    if (at != std::string::npos) out.replace(at, 6, "UTF-8");
+  }
+  return out;
 }
 
 // The import flags. No triangulation: polygons keep their corners. Validation checks every index
@@ -1075,7 +1138,7 @@ DocumentResult ImportAssimp(CMeshwright& scene, const std::string& path) {
   const std::size_t dot = path.find_last_of("./");
   const std::string extension = dot != std::string::npos && path[dot] == '.' ? path.substr(dot + 1) : std::string();
   const auto fileSize = static_cast<std::uint64_t>(info.st_size);
-  if (std::string why = RefuseBeforeAssimp(head, fileSize, extension); !why.empty()) {
+  if (std::string why = RefuseBeforeAssimp(head, fileSize, extension, false); !why.empty()) {
     DocumentResult r = DocumentFailure(DocumentError::kReadFailed);
     r.detail = std::move(why);
     return r;
@@ -1083,6 +1146,14 @@ DocumentResult ImportAssimp(CMeshwright& scene, const std::string& path) {
   try {
     Assimp::Importer importer;
     Configure(importer);
+    if (IsUtf16Xml(head)) {
+      // Assimp's XML reader takes UTF-8 only.
+      std::string text;
+      if (!ReadWholeFile(path, fileSize, text)) return DocumentFailure(DocumentError::kCannotOpen, errno);
+      const std::string utf8 = XmlAsUtf8(text);
+      const aiScene* imported = importer.ReadFileFromMemory(utf8.data(), utf8.size(), kImportSteps, extension.c_str());
+      return Take(scene, imported, importer, FileStem(path), extension, std::string());
+    }
     const aiScene* imported = importer.ReadFile(path, kImportSteps);
     const std::string json = imported && (SameText(extension, "gltf") || SameText(extension, "glb")) ? ReadGltfJson(path) : std::string();
     return Take(scene, imported, importer, FileStem(path), extension, json);
@@ -1093,7 +1164,7 @@ DocumentResult ImportAssimp(CMeshwright& scene, const std::string& path) {
 
 DocumentResult ImportAssimpMemory(CMeshwright& scene, const void* data, std::size_t size, const char* extensionHint) {
   const std::string_view bytes(static_cast<const char*>(data), size);
-  if (std::string why = RefuseBeforeAssimp(bytes.substr(0, 65536), size, extensionHint ? extensionHint : "");
+  if (std::string why = RefuseBeforeAssimp(bytes.substr(0, 65536), size, extensionHint ? extensionHint : "", true);
       !why.empty()) {
     DocumentResult r = DocumentFailure(DocumentError::kReadFailed);
     r.detail = std::move(why);

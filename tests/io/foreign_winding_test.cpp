@@ -220,6 +220,8 @@ const char* const kSharedCubes[] = {
     "3ds/assimp-cube_with_diffuse_texture/cube_with_diffuse_texture.3DS",
     "dae/trimesh_blue_cube.dae",
     "lwo/assimp-boxuv/boxuv.lwo",
+    "lwo/lwoloader_Cube00-Basic.lwo",  // LWO3, read in the helper process
+    "dae/assimp_cube_UTF16LE.dae",     // UTF-16 XML
 };
 
 TEST(ForeignWinding, ClosedBoxesFromOtherProgramsComeInFacingOutwards) {
@@ -233,6 +235,17 @@ TEST(ForeignWinding, ClosedBoxesFromOtherProgramsComeInFacingOutwards) {
     ASSERT_FALSE(s.models.empty());
     for (const CModel& m : s.models) ExpectClosedAndOutward(SoupOf(m), m.name);
   }
+  // The same COLLADA document in UTF-16 with the other byte order.
+  const auto little = test::ReadBytes(test::TestData("dae/assimp_cube_UTF16LE.dae"));
+  std::vector<std::uint8_t> big(little.size());
+  for (std::size_t i = 0; i + 1 < little.size(); i += 2) big[i] = little[i + 1], big[i + 1] = little[i];
+  TempDir dir;
+  test::WriteBytes(dir / "cube.dae", big);
+  CMeshwright s;
+  const DocumentResult r = OpenDocumentFile(s, (dir / "cube.dae").string());
+  ASSERT_TRUE(r.ok()) << DocumentErrorText(r);
+  ASSERT_EQ(s.models.size(), 1u);
+  ExpectClosedAndOutward(SoupOf(s.models[0]), "big-endian UTF-16");
 }
 
 // Our exports, read by Assimp as the file stands, face the way the document did.

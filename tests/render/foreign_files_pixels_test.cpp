@@ -135,7 +135,8 @@ TEST(ForeignFilesPixels, ClosedBoxesFromOtherProgramsAreSeenFromOutside) {
                            "stl/trimesh_20mm-xyz-cube.stl", "gltf/assimp-BoxTextured/BoxTextured.gltf",
                            "gltf/trimesh_cubevc.glb", "fbx/assimp_box.fbx", "dae/trimesh_blue_cube.dae",
                            "3ds/assimp-cube_with_diffuse_texture/cube_with_diffuse_texture.3DS",
-                           "lwo/assimp-boxuv/boxuv.lwo"}) {
+                           "lwo/assimp-boxuv/boxuv.lwo", "lwo/lwoloader_Cube00-Basic.lwo",
+                           "dae/assimp_cube_UTF16LE.dae"}) {
     SCOPED_TRACE(file);
     CMeshwright scene;
     scene.ResetScene();
