@@ -2,7 +2,8 @@
 //
 // A material names a texture file. The name is looked up beside the document it came with (an
 // absolute name as it stands), then in the texture folder (by default TEXTURE beside the
-// program); names from files may use either slash. Loading decodes the file here and hands the
+// program); names from files may use either slash. Where no file has the name exactly, one
+// whose name differs only in letter case is taken. Loading decodes the file here and hands the
 // pixels to a TextureUploader, which the render layer implements with OpenGL (tests and the
 // converter pass none and only decode). A texture that fails to load keeps its name, is reported
 // with the message "テクスチャの読み込みに失敗しました" and the name (all the failures of one
@@ -80,7 +81,8 @@ class MaterialTextures : public TextureService {
   TextureUploader* Uploader() const { return uploader_; }
 
  private:
-  // The first candidate that exists, or empty.
+  // The first candidate that exists, else the first that exists when the case of its file name
+  // is ignored, or empty.
   std::string Find(const std::string& cp932Name) const;
   void Failed(const std::string& cp932Name);
 
