@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <new>
@@ -32,6 +33,7 @@
 #include "platform/atomic_file.h"
 #include "platform/encoding.h"
 #include "scene/polygon_triangles.h"
+#include "scene/texture_service.h"
 
 namespace mw {
 namespace {
@@ -70,19 +72,27 @@ bool GetColor(const aiMaterial& m, const char* key, unsigned type, unsigned inde
   return m.Get(key, type, index, out) == AI_SUCCESS;
 }
 
-// The texture file name of `type`, or "" (also for an embedded texture, which sets `embedded`).
-std::string TextureName(const aiMaterial& m, aiTextureType type, bool& embedded) {
+// The file name an embedded texture ("*3") was given, or "" when it could not be.
+using EmbeddedTextureName = std::function<std::string(unsigned index)>;
+
+// The texture file name of `type`, or "" (also for an embedded texture that could not be given a
+// file, which sets `embedded`).
+std::string TextureName(const aiMaterial& m, aiTextureType type, bool& embedded, const EmbeddedTextureName& extract) {
   aiString path;
   if (m.GetTextureCount(type) == 0 || m.GetTexture(type, 0, &path) != AI_SUCCESS) return std::string();
   if (path.length == 0) return std::string();
   if (path.data[0] == '*') {
-    embedded = true;
-    return std::string();
+    char* end = nullptr;
+    const unsigned long index = std::strtoul(path.data + 1, &end, 10);
+    std::string name = extract && end != path.data + 1 && *end == '\0' ? extract(static_cast<unsigned>(index)) : std::string();
+    if (name.empty()) embedded = true;
+    return name;
   }
   return Utf8ToCp932(std::string_view(path.data, path.length));
 }
 
-CMaterial ImportMaterial(const aiMaterial& m, std::int32_t id, int& embeddedTextures) {
+CMaterial ImportMaterial(const aiMaterial& m, std::int32_t id, int& embeddedTextures,
+                         const EmbeddedTextureName& extract = nullptr) {
   CMaterial out(id);
   aiString name;
   if (m.Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0)
@@ -116,11 +126,11 @@ CMaterial ImportMaterial(const aiMaterial& m, std::int32_t id, int& embeddedText
   else if (hasKd) out.color[3] = kd.a;
 
   bool embedded = false;
-  out.texture = TextureName(m, aiTextureType_DIFFUSE, embedded);
-  if (out.texture.empty()) out.texture = TextureName(m, aiTextureType_BASE_COLOR, embedded);
-  out.alphaPlane = TextureName(m, aiTextureType_OPACITY, embedded);
-  out.bump = TextureName(m, aiTextureType_HEIGHT, embedded);
-  if (out.bump.empty()) out.bump = TextureName(m, aiTextureType_NORMALS, embedded);
+  out.texture = TextureName(m, aiTextureType_DIFFUSE, embedded, extract);
+  if (out.texture.empty()) out.texture = TextureName(m, aiTextureType_BASE_COLOR, embedded, extract);
+  out.alphaPlane = TextureName(m, aiTextureType_OPACITY, embedded, extract);
+  out.bump = TextureName(m, aiTextureType_HEIGHT, embedded, extract);
+  if (out.bump.empty()) out.bump = TextureName(m, aiTextureType_NORMALS, embedded, extract);
   if (embedded) ++embeddedTextures;
   return out;
 }
@@ -138,7 +148,14 @@ bool MadeUpMaterial(const aiMaterial& m, bool formatHasMaterials) {
   return !formatHasMaterials || named;
 }
 
-aiMaterial* ExportMaterial(const CMaterial& m) {
+// The texture files an export takes along, and the names it writes for them.
+struct ExportTextures {
+  std::map<std::string, std::string> names;                 // the material's name (CP932) -> written (UTF-8)
+  std::vector<std::pair<std::string, std::string>> copies;  // beside the output: path, bytes
+  std::vector<std::pair<std::string, std::string>> embedded;  // into the output: bytes, format hint
+};
+
+aiMaterial* ExportMaterial(const CMaterial& m, const ExportTextures* textures = nullptr) {
   auto* out = new aiMaterial;
   const std::string utf8 = Cp932ToUtf8(m.name);
   const aiString name(utf8);
@@ -154,9 +171,10 @@ aiMaterial* ExportMaterial(const CMaterial& m) {
   out->AddProperty(&ks, 1, AI_MATKEY_COLOR_SPECULAR);
   out->AddProperty(&m.power, 1, AI_MATKEY_SHININESS);
   out->AddProperty(&m.color[3], 1, AI_MATKEY_OPACITY);
-  auto texture = [out](const std::string& cp932, aiTextureType type) {
+  auto texture = [out, textures](const std::string& cp932, aiTextureType type) {
     if (cp932.empty()) return;
-    const aiString path(Cp932ToUtf8(cp932));
+    const auto named = textures ? textures->names.find(cp932) : decltype(textures->names.end()){};
+    const aiString path(textures && named != textures->names.end() ? named->second : Cp932ToUtf8(cp932));
     out->AddProperty(&path, AI_MATKEY_TEXTURE(type, 0));
   };
   texture(m.texture, aiTextureType_DIFFUSE);
@@ -318,6 +336,9 @@ class SceneReader {
 
   // By Assimp's mesh: whether its triangles encode polygons as fans (glTF's FB_ngon_encoding).
   std::vector<char> ngonEncoded;
+  // Where textures embedded in the file are written as files of their own (the file's folder,
+  // ending in '/'), and the stem their names start with; empty: they are not.
+  std::string textureFolder, textureStem;
 
   std::vector<CModel> models;
   std::vector<CMaterial> materials;
@@ -326,12 +347,14 @@ class SceneReader {
  private:
   bool ReadNode(const aiNode& node, const Matrix& transform, DocumentResult& result);
   std::int32_t MaterialId(unsigned index);
+  std::string ExtractTexture(unsigned index);
 
   const aiScene& scene_;
   std::string fallbackName_;
   bool formatHasMaterials_;
   std::int32_t nextMaterialId_;
   std::vector<std::int32_t> materialIds_;  // Assimp's material index -> identifier, -1 until used
+  std::map<unsigned, std::string> extracted_;  // embedded texture -> the name its file got
 };
 
 bool SceneReader::Read(DocumentResult& result) {
@@ -374,6 +397,41 @@ bool SceneReader::Read(DocumentResult& result) {
   return true;
 }
 
+// A texture embedded in the file (a .glb's PNG or JPEG) becomes a file beside it, named after the
+// file and the texture's number ("duck_0.png"), so that the document can name it like any other
+// texture. A file already there under that name is used when it holds the same bytes and is
+// otherwise left alone (the next free number is taken).
+std::string SceneReader::ExtractTexture(unsigned index) {
+  if (auto it = extracted_.find(index); it != extracted_.end()) return it->second;
+  std::string& name = extracted_[index];
+  if (textureFolder.empty() || index >= scene_.mNumTextures || !scene_.mTextures || !scene_.mTextures[index]) return name;
+  const aiTexture& t = *scene_.mTextures[index];
+  if (t.mHeight != 0 || t.mWidth == 0 || !t.pcData) return name;  // raw texels: no file format to write
+  std::string extension;
+  for (const char* c = t.achFormatHint; *c && c < t.achFormatHint + sizeof t.achFormatHint; ++c)
+    extension += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+  if (extension.empty() || extension.size() > 4 ||
+      !std::all_of(extension.begin(), extension.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+    return name;
+  const std::string_view bytes(reinterpret_cast<const char*>(t.pcData), t.mWidth);
+  for (int n = 1; n < 100; ++n) {
+    const std::string file = textureStem + "_" + std::to_string(index) + (n > 1 ? "_" + std::to_string(n) : "") + "." + extension;
+    const std::string path = textureFolder + file;
+    if (std::FILE* there = std::fopen(path.c_str(), "rb")) {
+      std::string held(bytes.size() + 1, '\0');
+      held.resize(std::fread(held.data(), 1, held.size(), there));
+      std::fclose(there);
+      if (held != bytes) continue;
+    } else {
+      AtomicFileWriter writer(path);
+      if (!writer.Write(bytes.data(), bytes.size()) || !writer.Commit()) return name;
+    }
+    name = Utf8ToCp932(file);
+    return name;
+  }
+  return name;
+}
+
 std::int32_t SceneReader::MaterialId(unsigned index) {
   if (materialIds_[index] < 0) {
     int embedded = 0;
@@ -385,7 +443,7 @@ std::int32_t SceneReader::MaterialId(unsigned index) {
         made.name = Utf8ToCp932(std::string_view(name.data, name.length));
       materials.push_back(std::move(made));
     } else {
-      materials.push_back(ImportMaterial(m, nextMaterialId_, embedded));
+      materials.push_back(ImportMaterial(m, nextMaterialId_, embedded, [this](unsigned i) { return ExtractTexture(i); }));
     }
     dropped.embeddedTextures += static_cast<unsigned>(embedded);
     materialIds_[index] = nextMaterialId_;
@@ -733,7 +791,8 @@ bool FormatHasMaterials(std::string_view extension) {
 
 // Takes Assimp's scene into `scene`, or leaves `scene` as it was.
 DocumentResult Take(CMeshwright& scene, const aiScene* imported, const Assimp::Importer& importer,
-                    const std::string& fallbackName, std::string_view extension, const std::string& gltfJson) {
+                    const std::string& fallbackName, std::string_view extension, const std::string& gltfJson,
+                    const std::string& sourcePath) {
   if (!imported) {
     DocumentResult r = DocumentFailure(DocumentError::kReadFailed);
     r.detail = OneLine(importer.GetErrorString());
@@ -742,6 +801,11 @@ DocumentResult Take(CMeshwright& scene, const aiScene* imported, const Assimp::I
   DocumentResult result;
   SceneReader reader(*imported, fallbackName, scene.nextMaterialId, FormatHasMaterials(extension));
   if (!gltfJson.empty()) reader.ngonEncoded = NgonEncodedMeshes(*imported, gltfJson);
+  if (!sourcePath.empty()) {
+    const std::size_t slash = sourcePath.rfind('/');
+    reader.textureFolder = slash == std::string::npos ? std::string("./") : sourcePath.substr(0, slash + 1);
+    reader.textureStem = fallbackName;
+  }
   if (!reader.Read(result)) return result;
   if (reader.models.empty()) return DocumentFailure(DocumentError::kNoPolygonMesh);
 
@@ -825,6 +889,7 @@ struct ExportOptions {
   bool keepsLines;       // the format holds two-corner faces as lines
   bool linesTakeUVs;     // lines with a textured material get texture coordinates
   bool fanPolygons;      // polygons go out as glTF's FB_ngon_encoding fans
+  bool embedsTextures;   // PNG and JPEG textures go into the file
   // Mends what Assimp's writer gets wrong in the main file's bytes; false when they are not as
   // expected.
   bool (*finish)(std::string& bytes) = nullptr;
@@ -924,8 +989,8 @@ void AppendNgonTriangles(const CModel& model, std::vector<std::pair<std::int32_t
 
 // The scene as Assimp's, faces grouped by model, material and kind (polygon or line); the corners
 // of a group share Assimp vertices where position and texture coordinate agree.
-std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOptions& options, unsigned& droppedLines,
-                                    unsigned& droppedPoints) {
+std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOptions& options,
+                                    const ExportTextures& textureFiles, unsigned& droppedLines, unsigned& droppedPoints) {
   const bool keepLines = options.keepsLines;
   auto out = std::make_unique<aiScene>();
   std::map<std::int32_t, unsigned> materialIndex;
@@ -934,7 +999,7 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOption
   for (const CMaterial& m : scene.materials) {
     if (materialIndex.count(m.id)) continue;
     materialIndex[m.id] = static_cast<unsigned>(materials.size());
-    materials.push_back(ExportMaterial(m));
+    materials.push_back(ExportMaterial(m, &textureFiles));
     textured.push_back(!m.texture.empty() || !m.alphaPlane.empty() || !m.bump.empty());
   }
   unsigned fallbackMaterial = UINT32_MAX;  // for faces naming no material
@@ -1041,6 +1106,20 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOption
     nodes.push_back(node);
   }
   if (materials.empty()) materials.push_back(ExportMaterial(CMaterial()));
+  if (!textureFiles.embedded.empty()) {
+    out->mNumTextures = static_cast<unsigned>(textureFiles.embedded.size());
+    out->mTextures = new aiTexture*[textureFiles.embedded.size()];
+    for (std::size_t i = 0; i < textureFiles.embedded.size(); ++i) {
+      const auto& [bytes, hint] = textureFiles.embedded[i];
+      auto* t = new aiTexture;
+      t->mWidth = static_cast<unsigned>(bytes.size());  // compressed: the file's bytes
+      t->mHeight = 0;
+      t->pcData = new aiTexel[(bytes.size() + sizeof(aiTexel) - 1) / sizeof(aiTexel)];
+      std::memcpy(t->pcData, bytes.data(), bytes.size());
+      std::snprintf(t->achFormatHint, sizeof t->achFormatHint, "%s", hint.c_str());
+      out->mTextures[i] = t;
+    }
+  }
 
   out->mRootNode = new aiNode("Meshwright");
   out->mRootNode->mNumChildren = static_cast<unsigned>(nodes.size());
@@ -1058,11 +1137,91 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOption
   return out;
 }
 
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat x {}, y {};
+  return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+bool ReadBytes(const std::string& path, std::string& out) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  out.clear();
+  char buffer[65536];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) out.append(buffer, n);
+  const bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
+// Where the textures of an export go: into a .glb (PNG and JPEG, which glTF holds), else as
+// copies beside the output under their file names, which the output names relative to itself.
+// A name from another machine ("C:\maps\wood.png") that is found nowhere is written by its file
+// name, never as the path it was. A copy never replaces a different file of the same name.
+ExportTextures PlanTextures(const CMeshwright& scene, const std::string& outputPath, bool embed) {
+  ExportTextures plan;
+  const std::size_t slash = outputPath.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : outputPath.substr(0, slash + 1);
+  const TextureService* service = GetTextureService();
+  std::map<std::string, std::string> takenBy;  // a name written beside -> the file it holds
+  for (const CMaterial& m : scene.materials)
+    for (const std::string* name : {&m.texture, &m.alphaPlane, &m.bump}) {
+      if (name->empty() || plan.names.count(*name)) continue;
+      std::string source = name == &m.texture ? m.textureFile : std::string();
+      if (!IsRegularFile(source)) source = service ? service->PathOf(*name) : std::string();
+      if (!IsRegularFile(source)) source.clear();
+      std::string written = Cp932ToUtf8(*name);
+      std::replace(written.begin(), written.end(), '\\', '/');
+      const std::string& from = source.empty() ? written : source;
+      written = from.substr(from.rfind('/') + 1);
+      std::string bytes;
+      if (!source.empty() && !ReadBytes(source, bytes)) source.clear();
+      std::string extension = written.substr(std::min(written.size(), written.rfind('.') + 1));
+      for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (embed && !source.empty() && (extension == "png" || extension == "jpg" || extension == "jpeg")) {
+        plan.names[*name] = "*" + std::to_string(plan.embedded.size());
+        plan.embedded.emplace_back(std::move(bytes), extension == "png" ? "png" : "jpg");
+        continue;
+      }
+      if (!source.empty()) {
+        // Another file already holds the name, beside the output or in this export: a number
+        // before the extension tells them apart.
+        const std::size_t dot = written.rfind('.');
+        const std::string stem = dot == std::string::npos || dot == 0 ? written : written.substr(0, dot);
+        const std::string tail = written.substr(stem.size());
+        for (int n = 2;; ++n) {
+          const std::string target = folder + written;
+          const auto taken = takenBy.find(written);
+          std::string there;
+          const bool free = taken != takenBy.end() ? taken->second == source
+                                                    : !IsRegularFile(target) || SameFile(target, source) ||
+                                                          (ReadBytes(target, there) && there == bytes);
+          if (free) break;
+          written = stem + "_" + std::to_string(n) + tail;
+        }
+        if (!takenBy.count(written)) {
+          takenBy[written] = source;
+          const std::string target = folder + written;
+          if (!SameFile(target, source)) plan.copies.emplace_back(target, std::move(bytes));
+        }
+      }
+      plan.names[*name] = written;
+    }
+  return plan;
+}
+
 DocumentResult RunExport(const CMeshwright& scene, const std::string& path, const ExportOptions& options) {
   unsigned droppedLines = 0, droppedPoints = 0;
   std::unique_ptr<aiScene> built;
+  ExportTextures textures;
   try {
-    built = BuildScene(scene, options, droppedLines, droppedPoints);
+    // PLY and STL carry no materials.
+    if (options.keepsLines) textures = PlanTextures(scene, path, options.embedsTextures);
+    built = BuildScene(scene, options, textures, droppedLines, droppedPoints);
   } catch (const std::bad_alloc&) {
     return DocumentFailure(DocumentError::kWriteFailed, ENOMEM);
   }
@@ -1098,6 +1257,10 @@ DocumentResult RunExport(const CMeshwright& scene, const std::string& path, cons
   // Every file is written to its temporary first; the targets are replaced only when all are
   // complete, companions (.mtl, .bin) before the file that names them.
   std::vector<std::unique_ptr<AtomicFileWriter>> writers;
+  for (const auto& [target, bytes] : textures.copies) {
+    auto& w = writers.emplace_back(std::make_unique<AtomicFileWriter>(target));
+    if (!w->Write(bytes.data(), bytes.size())) return DocumentFailure(DocumentError::kWriteFailed, w->errorNumber());
+  }
   for (std::size_t i = files->files.size(); i-- > 0;) {
     const MemoryFiles::File& file = *files->files[i];
     auto& w = writers.emplace_back(std::make_unique<AtomicFileWriter>(file.path));
@@ -1152,11 +1315,11 @@ DocumentResult ImportAssimp(CMeshwright& scene, const std::string& path) {
       if (!ReadWholeFile(path, fileSize, text)) return DocumentFailure(DocumentError::kCannotOpen, errno);
       const std::string utf8 = XmlAsUtf8(text);
       const aiScene* imported = importer.ReadFileFromMemory(utf8.data(), utf8.size(), kImportSteps, extension.c_str());
-      return Take(scene, imported, importer, FileStem(path), extension, std::string());
+      return Take(scene, imported, importer, FileStem(path), extension, std::string(), path);
     }
     const aiScene* imported = importer.ReadFile(path, kImportSteps);
     const std::string json = imported && (SameText(extension, "gltf") || SameText(extension, "glb")) ? ReadGltfJson(path) : std::string();
-    return Take(scene, imported, importer, FileStem(path), extension, json);
+    return Take(scene, imported, importer, FileStem(path), extension, json, path);
   } catch (const std::bad_alloc&) {
     return DocumentFailure(DocumentError::kTooLarge);
   }
@@ -1175,30 +1338,30 @@ DocumentResult ImportAssimpMemory(CMeshwright& scene, const void* data, std::siz
     Configure(importer);
     const aiScene* imported = importer.ReadFileFromMemory(data, size, kImportSteps, extensionHint);
     const std::string json = imported ? GltfJson(bytes) : std::string();
-    return Take(scene, imported, importer, "Model", extensionHint ? extensionHint : "", json);
+    return Take(scene, imported, importer, "Model", extensionHint ? extensionHint : "", json, std::string());
   } catch (const std::bad_alloc&) {
     return DocumentFailure(DocumentError::kTooLarge);
   }
 }
 
 DocumentResult ExportObj(const CMeshwright& scene, const std::string& path) {
-  return RunExport(scene, path, {"obj", 0, true, false, false});
+  return RunExport(scene, path, {"obj", 0, true, false, false, false});
 }
 
 DocumentResult ExportPly(const CMeshwright& scene, const std::string& path) {
   // Assimp's PLY writer has no edge element: lines would come out as two-corner faces.
-  return RunExport(scene, path, {"plyb", 0, false, false, false, FinishPly});
+  return RunExport(scene, path, {"plyb", 0, false, false, false, false, FinishPly});
 }
 
 DocumentResult ExportStl(const CMeshwright& scene, const std::string& path) {
-  return RunExport(scene, path, {"stlb", aiProcess_Triangulate, false, false, false, FinishStl});
+  return RunExport(scene, path, {"stlb", aiProcess_Triangulate, false, false, false, false, FinishStl});
 }
 
 DocumentResult ExportGltf(const CMeshwright& scene, const std::string& path) {
   // glTF holds triangles and lines only: polygons go as FB_ngon_encoding's fans, made here, where
   // Assimp's own cutting of a concave polygon breaks the encoding it announces.
   const bool text = EndsWithIgnoreCase(path, ".gltf");
-  return RunExport(scene, path, {text ? "gltf2" : "glb2", 0, true, true, true});
+  return RunExport(scene, path, {text ? "gltf2" : "glb2", 0, true, true, true, !text});
 }
 
 }  // namespace mw

@@ -13,12 +13,14 @@
 // is counted and listed in one warning. The scene is changed only when the whole file was read:
 // on any failure it is as it was.
 //
-// Materials Assimp makes up for a file without any (PLY, OFF, STL, an OBJ without a library) take
+// Textures embedded in the file (a .glb's) are written beside it as files of their own, named
+// after it ("duck_0.png"). Materials Assimp makes up for a file without any (PLY, OFF, STL, an OBJ without a library) take
 // the values of the program's own new material.
 //
 // Export writes the whole scene through a writer that keeps every file in memory until Assimp has
 // finished, then replaces each target atomically: a failed export leaves every file as it was.
-// Polygons go out with their corners reversed, as they came in.
+// Polygons go out with their corners reversed, as they came in. Textures go along: into a .glb
+// (PNG and JPEG), else copied beside the output; the output names them by their file names.
 #pragma once
 
 #include <cstddef>

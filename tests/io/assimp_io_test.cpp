@@ -432,6 +432,70 @@ TEST(AssimpImport, FilesWithoutMaterialsTakeTheDefaultsOfANewMaterial) {
   EXPECT_FLOAT_EQ(s.materials[0].power, 50.0f);
 }
 
+std::string TextOf(const fs::path& p) {
+  const auto bytes = test::ReadBytes(p);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Textures go along with an export under names relative to it: copied beside an OBJ or a .gltf,
+// into a .glb, where they are read from again.
+TEST(AssimpExport, TexturesGoBesideOrIntoTheFileUnderRelativeNames) {
+  MW_REQUIRE_TESTDATA();
+  const auto logo = test::ReadBytes(test::TestData("gltf/assimp-BoxTextured/CesiumLogoFlat.png"));
+  TempDir source;
+  test::WriteBytes(source / "Logo.png", logo);
+  CMeshwright s = SampleScene();
+  s.materials[0].texture = "C:\\maps\\Logo.png";  // as another machine named it; found here
+  s.materials[0].textureFile = (source / "Logo.png").string();
+  s.materials[0].alphaPlane = s.materials[0].bump = "";
+  s.materials[1].texture = "D:\\gone\\missing.png";  // found nowhere
+  MessageRecorder quiet;
+  for (const char* name : {"scene.obj", "scene.gltf", "scene.glb"}) {
+    SCOPED_TRACE(name);
+    TempDir out;
+    ASSERT_TRUE(SaveDocumentFile(s, (out / name).string()).ok());
+    const bool glb = std::string_view(name).ends_with(".glb");
+    EXPECT_EQ(fs::exists(out / "Logo.png"), !glb) << "copied beside, or held in the .glb";
+    if (!glb) {
+      EXPECT_EQ(test::ReadBytes(out / "Logo.png"), logo);
+    }
+    EXPECT_FALSE(fs::exists(out / "missing.png"));
+    std::string text = TextOf(out / (std::string_view(name).ends_with(".obj") ? "scene.mtl" : name));
+    if (glb) {
+      std::uint32_t length = 0;  // the JSON chunk's
+      ASSERT_GT(text.size(), 20u);
+      std::memcpy(&length, text.data() + 12, 4);
+      text = text.substr(20, length);
+    }
+    EXPECT_EQ(text.find("C:"), std::string::npos) << "a path from another machine was written";
+    EXPECT_EQ(text.find("D:"), std::string::npos);
+    EXPECT_EQ(text.find('\\'), std::string::npos);
+    if (!glb) {
+      EXPECT_NE(text.find("Logo.png"), std::string::npos);
+      EXPECT_NE(text.find("missing.png"), std::string::npos);
+      continue;
+    }
+    // Read back: the picture becomes a file beside the .glb, which the material names.
+    CMeshwright back;
+    const DocumentResult r = OpenDocumentFile(back, (out / name).string());
+    ASSERT_TRUE(r.ok()) << DocumentErrorText(r);
+    for (const std::string& w : r.warnings) EXPECT_EQ(w.find("埋め込みテクスチャ"), std::string::npos) << w;
+    const CMaterial* red = nullptr;
+    for (const CMaterial& m : back.materials)
+      if (m.name == s.materials[0].name) red = &m;
+    ASSERT_NE(red, nullptr);
+    EXPECT_EQ(red->texture, "scene_0.png");
+    EXPECT_EQ(test::ReadBytes(out / "scene_0.png"), logo);
+  }
+  // A different file of the same name beside the output stays; the copy takes another name.
+  TempDir out;
+  test::WriteBytes(out / "Logo.png", {'o', 't', 'h', 'e', 'r'});
+  ASSERT_TRUE(SaveDocumentFile(s, (out / "scene.obj").string()).ok());
+  EXPECT_EQ(test::ReadBytes(out / "Logo.png"), (std::vector<std::uint8_t>{'o', 't', 'h', 'e', 'r'}));
+  EXPECT_EQ(test::ReadBytes(out / "Logo_2.png"), logo);
+  EXPECT_NE(TextOf(out / "scene.mtl").find("map_Kd Logo_2.png"), std::string::npos) << TextOf(out / "scene.mtl");
+}
+
 TEST(AssimpExport, AFailedExportLeavesTheTargetAsItWas) {
   TempDir dir;
   const fs::path target = dir / "keep.obj";
