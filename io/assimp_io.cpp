@@ -634,8 +634,14 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
         while (last + 1 < mesh.mNumFaces && mesh.mFaces[last + 1].mNumIndices == 3 && mesh.mFaces[last + 1].mIndices &&
                mesh.mFaces[last + 1].mIndices[0] == face.mIndices[0])
           ++last;
-        if (last > f && PolygonOutline(mesh.mFaces + f, last - f + 1, outline)) {
-          if (!addFace(outline.data(), static_cast<unsigned>(outline.size()))) return false;
+        if (last > f) {
+          if (PolygonOutline(mesh.mFaces + f, last - f + 1, outline)) {
+            if (!addFace(outline.data(), static_cast<unsigned>(outline.size()))) return false;
+          } else {
+            // Not one polygon after all: its triangles as they are, each looked at once.
+            for (unsigned t = f; t <= last; ++t)
+              if (!addFace(mesh.mFaces[t].mIndices, 3)) return false;
+          }
           f = last;
           continue;
         }

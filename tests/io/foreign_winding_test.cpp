@@ -208,6 +208,37 @@ TEST(ForeignWinding, ASquareFacingUpInEachFormatComesInFacingUp) {
   }
 }
 
+// FB_ngon_encoding as another writer may use it: a fan of two triangles is a quadrilateral (its
+// front kept), two triangles that share only their first corner stay two triangles.
+TEST(ForeignWinding, GltfPolygonFansComeBackAsPolygonsAndOtherRunsAsTriangles) {
+  const float p[27] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0,  // a square in z = 0, counter-clockwise from +Z
+                       5, 0, 0, 6, 0, 0, 6, 1, 0, 4, 0, 0, 4, -1, 0};  // a bow tie around (5, 0, 0)
+  const std::uint16_t index[12] = {0, 1, 2, 0, 2, 3, 4, 5, 6, 4, 7, 8};
+  std::string bytes(reinterpret_cast<const char*>(p), sizeof p);
+  bytes.append(reinterpret_cast<const char*>(index), sizeof index);
+  const std::string text =
+      R"({"asset":{"version":"2.0"},"extensionsUsed":["FB_ngon_encoding"],"scene":0,"scenes":[{"nodes":[0]}],
+    "nodes":[{"mesh":0}],"meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1,"mode":4,
+    "extensions":{"FB_ngon_encoding":{}}}]}],
+    "accessors":[{"bufferView":0,"componentType":5126,"count":9,"type":"VEC3","min":[0,-1,0],"max":[6,1,0]},
+                 {"bufferView":1,"componentType":5123,"count":12,"type":"SCALAR"}],
+    "bufferViews":[{"buffer":0,"byteLength":108},{"buffer":0,"byteOffset":108,"byteLength":24}],
+    "buffers":[{"byteLength":132,"uri":"data:application/octet-stream;base64,)" +
+      Base64(bytes) + R"("}]})";
+  TempDir dir;
+  test::WriteBytes(dir / "fans.gltf", std::vector<std::uint8_t>(text.begin(), text.end()));
+  CMeshwright s;
+  const DocumentResult r = OpenDocumentFile(s, (dir / "fans.gltf").string());
+  ASSERT_TRUE(r.ok()) << DocumentErrorText(r);
+  ASSERT_EQ(s.models.size(), 1u);
+  const Soup in = SoupOf(s.models[0]);
+  ASSERT_EQ(in.faces.size(), 3u);
+  EXPECT_EQ(in.faces[0].size(), 4u);
+  EXPECT_EQ(in.faces[1].size(), 3u);
+  EXPECT_EQ(in.faces[2].size(), 3u);
+  for (const auto& f : in.faces) EXPECT_GT(in.Facing(f)[2], 0.0);
+}
+
 // Closed boxes written by other programs, as the shared test data holds them.
 const char* const kSharedCubes[] = {
     "obj/trimesh_negative_indices.obj",
