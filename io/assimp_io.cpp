@@ -942,6 +942,18 @@ bool FinishPly(std::string& bytes) {
   return true;
 }
 
+// Faces as one list of corners and where each starts: a big export makes millions of them.
+struct FaceList {
+  std::vector<unsigned> starts, corners;
+  void Add(std::initializer_list<unsigned> face) { Add(face.begin(), face.size()); }
+  void Add(const unsigned* face, std::size_t n) {
+    starts.push_back(static_cast<unsigned>(corners.size()));
+    corners.insert(corners.end(), face, face + n);
+  }
+  std::size_t size() const { return starts.size(); }
+  std::size_t CornerCount(std::size_t i) const { return (i + 1 < starts.size() ? starts[i + 1] : corners.size()) - starts[i]; }
+};
+
 // Appends `face` (corner numbers, counter-clockwise-front) to `out` as glTF's FB_ngon_encoding
 // writes a polygon: triangles in a fan from one corner, which comes first in each of them and
 // differs from the first corner of the polygon before. The fan starts at a corner that sees the
@@ -949,17 +961,17 @@ bool FinishPly(std::string& bytes) {
 // triangles that are told apart as polygons of their own. A corner is doubled where the polygon
 // before started at the same one.
 void AppendNgonTriangles(const CModel& model, std::vector<std::pair<std::int32_t, CUV>>& corners,
-                         std::vector<unsigned> face, std::vector<std::vector<unsigned>>& out) {
+                         std::vector<unsigned>& face, std::vector<CVector>& outline, FaceList& out) {
   const std::size_t n = face.size();
   auto position = [&](unsigned c) { return model.vertices[static_cast<std::size_t>(corners[c].first)].position; };
-  auto previousFirst = [&out]() { return out.empty() ? UINT32_MAX : out.back()[0]; };
+  auto previousFirst = [&out]() { return out.starts.empty() ? UINT32_MAX : out.corners[out.starts.back()]; };
   auto startAnew = [&](unsigned& corner) {
     // A copy of the corner: the same vertex and coordinate under another number.
     if (corner != previousFirst()) return;
     corners.push_back(corners[corner]);
     corner = static_cast<unsigned>(corners.size() - 1);
   };
-  std::vector<CVector> outline(n);
+  outline.resize(n);
   for (std::size_t k = 0; k < n; ++k) outline[k] = position(face[k]);
   const CVector normal = PolygonNormal(outline);
   auto turnsRight = [&](const CVector& a, const CVector& b, const CVector& c) {
@@ -968,7 +980,8 @@ void AppendNgonTriangles(const CModel& model, std::vector<std::pair<std::int32_t
                static_cast<double>(x.z) * normal.z > 0.0;
   };
   std::size_t pivot = n, seeing = n;
-  for (std::size_t j = 0; j < n && pivot == n; ++j) {
+  // Looking for the corner costs n^2: a huge polygon is cut into triangles at once.
+  for (std::size_t j = 0; j < n && pivot == n && n <= 256; ++j) {
     bool sees = true;
     for (std::size_t i = 1; i + 1 < n && sees; ++i)
       sees = turnsRight(outline[j], outline[(j + i) % n], outline[(j + i + 1) % n]);
@@ -981,7 +994,7 @@ void AppendNgonTriangles(const CModel& model, std::vector<std::pair<std::int32_t
     if (pivot == n) pivot = 0;
     std::rotate(face.begin(), face.begin() + static_cast<std::ptrdiff_t>(pivot), face.end());
     startAnew(face[0]);
-    for (std::size_t i = 1; i + 1 < n; ++i) out.push_back({face[0], face[i], face[i + 1]});
+    for (std::size_t i = 1; i + 1 < n; ++i) out.Add({face[0], face[i], face[i + 1]});
     return;
   }
   std::vector<std::uint32_t> triangles;
@@ -989,7 +1002,7 @@ void AppendNgonTriangles(const CModel& model, std::vector<std::pair<std::int32_t
   for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
     std::array<unsigned, 3> tri{face[triangles[t]], face[triangles[t + 1]], face[triangles[t + 2]]};
     if (tri[0] == previousFirst()) std::rotate(tri.begin(), tri.begin() + 1, tri.end());
-    out.push_back({tri[0], tri[1], tri[2]});
+    out.Add({tri[0], tri[1], tri[2]});
   }
 }
 
@@ -1057,9 +1070,10 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOption
       mesh->mName = aiString(name);
       mesh->mMaterialIndex = key.first;
       unsigned types = 0;
-      std::vector<std::vector<unsigned>> written;
-      written.reserve(faces.size());
+      FaceList written;
+      written.starts.reserve(faces.size());
       std::vector<unsigned> face;
+      std::vector<CVector> outline;
       for (const CFace* fp : faces) {
         const CFace& f = *fp;
         const bool faceUVs = f.uvs.size() == f.indices.size();
@@ -1077,19 +1091,20 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOption
           face.push_back(it->second);
         }
         if (options.fanPolygons && n >= 3) {
-          AppendNgonTriangles(model, corners, face, written);
+          AppendNgonTriangles(model, corners, face, outline, written);
           types |= aiPrimitiveType_TRIANGLE | aiPrimitiveType_NGONEncodingFlag;
           continue;
         }
         types |= n == 2 ? aiPrimitiveType_LINE : n == 3 ? aiPrimitiveType_TRIANGLE : aiPrimitiveType_POLYGON;
-        written.push_back(face);
+        written.Add(face.data(), face.size());
       }
       mesh->mNumFaces = static_cast<unsigned>(written.size());
       mesh->mFaces = new aiFace[written.size()];
       for (std::size_t fi = 0; fi < written.size(); ++fi) {
-        mesh->mFaces[fi].mNumIndices = static_cast<unsigned>(written[fi].size());
-        mesh->mFaces[fi].mIndices = new unsigned[written[fi].size()];
-        std::copy(written[fi].begin(), written[fi].end(), mesh->mFaces[fi].mIndices);
+        const std::size_t n = written.CornerCount(fi);
+        mesh->mFaces[fi].mNumIndices = static_cast<unsigned>(n);
+        mesh->mFaces[fi].mIndices = new unsigned[n];
+        std::copy_n(written.corners.data() + written.starts[fi], n, mesh->mFaces[fi].mIndices);
       }
       mesh->mPrimitiveTypes = types;
       mesh->mNumVertices = static_cast<unsigned>(corners.size());
