@@ -1,8 +1,11 @@
 #include "image/material_texture.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <map>
+#include <string_view>
 
 #include "image/image_readers.h"
 #include "platform/encoding.h"
@@ -16,6 +19,27 @@ namespace {
 bool IsFile(const std::string& path) {
   struct stat st {};
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The first candidate found when letter case is ignored in its file name (names from Windows
+// files often differ from the file's in case: TEST.PNG for test.png). Each folder is listed once.
+std::string FindIgnoringCase(const std::vector<std::string>& candidates) {
+  std::map<std::string, std::vector<std::string>> listings;
+  for (const std::string& path : candidates) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+    const std::string_view name = slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+    auto [at, added] = listings.try_emplace(folder);
+    if (added) {
+      if (DIR* d = ::opendir(folder.c_str())) {
+        while (const dirent* e = ::readdir(d)) at->second.emplace_back(e->d_name);
+        ::closedir(d);
+      }
+    }
+    for (const std::string& entry : at->second)
+      if (EqualsIgnoreCase(entry, name) && IsFile(folder + entry)) return folder + entry;
+  }
+  return std::string();
 }
 
 }  // namespace
@@ -96,7 +120,7 @@ std::string MaterialTextures::Find(const std::string& cp932Name, bool* refused) 
   FolderConfinement allowed;
   if (!documentFolder.empty()) allowed.Allow(documentFolder);
   allowed.Allow(folder_);
-  for (const std::string& path : TextureCandidates(cp932Name, documentFolder, folder_)) {
+  const auto inside = [&](const std::string& path) {
     std::string real;
     switch (allowed.Check(path, &real)) {
       case Confinement::kInside:
@@ -107,7 +131,14 @@ std::string MaterialTextures::Find(const std::string& cp932Name, bool* refused) 
         break;
       case Confinement::kMissing: break;
     }
-  }
+    return std::string();
+  };
+  const std::vector<std::string> candidates = TextureCandidates(cp932Name, documentFolder, folder_);
+  for (const std::string& path : candidates)
+    if (std::string real = inside(path); !real.empty()) return real;
+  // Only when no candidate exists as named does letter case count for nothing; the file found that
+  // way is held to the same folders.
+  if (const std::string loose = FindIgnoringCase(candidates); !loose.empty()) return inside(loose);
   return std::string();
 }
 

@@ -2,13 +2,15 @@
 //
 // A material names a texture file. The name is looked up beside the document it came with (an
 // absolute name as it stands), then in the texture folder (by default TEXTURE beside the
-// program); names from files may use either slash. Whatever the name, only a file inside the
+// program); names from files may use either slash. Where no file has the name exactly, one
+// whose name differs only in letter case is taken. Whatever the name, only a file inside the
 // document's folder or the texture folder is read, once every symbolic link is followed
-// (platform/confined_path.h); a name that leads elsewhere fails with a note saying so. Loading decodes the file here and hands the
-// pixels to a TextureUploader, which the render layer implements with OpenGL (tests and the
-// converter pass none and only decode). A texture that fails to load keeps its name, is reported
-// with the message "テクスチャの読み込みに失敗しました" and the name (all the failures of one
-// document in one message), draws untextured and is not tried again until it is released.
+// (platform/confined_path.h); a name that leads elsewhere fails with a note saying so. Loading
+// decodes the file here and hands the pixels to a TextureUploader, which the render layer
+// implements with OpenGL (tests and the converter pass none and only decode). A texture that
+// fails to load keeps its name, is reported with the message "テクスチャの読み込みに失敗しました"
+// and the name (all the failures of one document in one message), draws untextured and is not
+// tried again until it is released.
 #pragma once
 
 #include <cstdint>
@@ -86,8 +88,9 @@ class MaterialTextures : public TextureService {
   TextureUploader* Uploader() const { return uploader_; }
 
  private:
-  // The first candidate that exists inside the allowed folders (links followed), or empty;
-  // `refused` tells whether a candidate existed outside them.
+  // The first candidate that exists inside the allowed folders (links followed), else the first
+  // that does when the case of its file name is ignored, or empty; `refused` tells whether a
+  // candidate existed outside them.
   std::string Find(const std::string& cp932Name, bool* refused = nullptr) const;
   void Failed(const std::string& cp932Name, bool refused);
 

@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <new>
@@ -29,9 +30,13 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "io/confined_io_system.h"
 #include "platform/atomic_file.h"
 #include "platform/encoding.h"
+#include "scene/polygon_triangles.h"
+#include "scene/texture_service.h"
 
 namespace mw {
 namespace {
@@ -70,19 +75,27 @@ bool GetColor(const aiMaterial& m, const char* key, unsigned type, unsigned inde
   return m.Get(key, type, index, out) == AI_SUCCESS;
 }
 
-// The texture file name of `type`, or "" (also for an embedded texture, which sets `embedded`).
-std::string TextureName(const aiMaterial& m, aiTextureType type, bool& embedded) {
+// The file name an embedded texture ("*3") was given, or "" when it could not be.
+using EmbeddedTextureName = std::function<std::string(unsigned index)>;
+
+// The texture file name of `type`, or "" (also for an embedded texture that could not be given a
+// file, which sets `embedded`).
+std::string TextureName(const aiMaterial& m, aiTextureType type, bool& embedded, const EmbeddedTextureName& extract) {
   aiString path;
   if (m.GetTextureCount(type) == 0 || m.GetTexture(type, 0, &path) != AI_SUCCESS) return std::string();
   if (path.length == 0) return std::string();
   if (path.data[0] == '*') {
-    embedded = true;
-    return std::string();
+    char* end = nullptr;
+    const unsigned long index = std::strtoul(path.data + 1, &end, 10);
+    std::string name = extract && end != path.data + 1 && *end == '\0' ? extract(static_cast<unsigned>(index)) : std::string();
+    if (name.empty()) embedded = true;
+    return name;
   }
   return Utf8ToCp932(std::string_view(path.data, path.length));
 }
 
-CMaterial ImportMaterial(const aiMaterial& m, std::int32_t id, int& embeddedTextures) {
+CMaterial ImportMaterial(const aiMaterial& m, std::int32_t id, int& embeddedTextures,
+                         const EmbeddedTextureName& extract = nullptr) {
   CMaterial out(id);
   aiString name;
   if (m.Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0)
@@ -116,16 +129,36 @@ CMaterial ImportMaterial(const aiMaterial& m, std::int32_t id, int& embeddedText
   else if (hasKd) out.color[3] = kd.a;
 
   bool embedded = false;
-  out.texture = TextureName(m, aiTextureType_DIFFUSE, embedded);
-  if (out.texture.empty()) out.texture = TextureName(m, aiTextureType_BASE_COLOR, embedded);
-  out.alphaPlane = TextureName(m, aiTextureType_OPACITY, embedded);
-  out.bump = TextureName(m, aiTextureType_HEIGHT, embedded);
-  if (out.bump.empty()) out.bump = TextureName(m, aiTextureType_NORMALS, embedded);
+  out.texture = TextureName(m, aiTextureType_DIFFUSE, embedded, extract);
+  if (out.texture.empty()) out.texture = TextureName(m, aiTextureType_BASE_COLOR, embedded, extract);
+  out.alphaPlane = TextureName(m, aiTextureType_OPACITY, embedded, extract);
+  out.bump = TextureName(m, aiTextureType_HEIGHT, embedded, extract);
+  if (out.bump.empty()) out.bump = TextureName(m, aiTextureType_NORMALS, embedded, extract);
   if (embedded) ++embeddedTextures;
   return out;
 }
 
-aiMaterial* ExportMaterial(const CMaterial& m) {
+// Whether Assimp made the material up for a file that names none: its readers give such files
+// one of their own (white or grey, lit by every term, named AI_DEFAULT_MATERIAL_NAME or not at
+// all), where the document's own new material looks better and is what the user would get.
+bool MadeUpMaterial(const aiMaterial& m, bool formatHasMaterials) {
+  aiString name;
+  const bool named = m.Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0;
+  if (named && std::string_view(name.data, name.length) != AI_DEFAULT_MATERIAL_NAME && formatHasMaterials)
+    return false;
+  for (aiTextureType type : {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR, aiTextureType_OPACITY})
+    if (m.GetTextureCount(type) > 0) return false;
+  return !formatHasMaterials || named;
+}
+
+// The texture files an export takes along, and the names it writes for them.
+struct ExportTextures {
+  std::map<std::string, std::string> names;                 // the material's name (CP932) -> written (UTF-8)
+  std::vector<std::pair<std::string, std::string>> copies;  // beside the output: path, bytes
+  std::vector<std::pair<std::string, std::string>> embedded;  // into the output: bytes, format hint
+};
+
+aiMaterial* ExportMaterial(const CMaterial& m, const ExportTextures* textures = nullptr) {
   auto* out = new aiMaterial;
   const std::string utf8 = Cp932ToUtf8(m.name);
   const aiString name(utf8);
@@ -141,9 +174,10 @@ aiMaterial* ExportMaterial(const CMaterial& m) {
   out->AddProperty(&ks, 1, AI_MATKEY_COLOR_SPECULAR);
   out->AddProperty(&m.power, 1, AI_MATKEY_SHININESS);
   out->AddProperty(&m.color[3], 1, AI_MATKEY_OPACITY);
-  auto texture = [out](const std::string& cp932, aiTextureType type) {
+  auto texture = [out, textures](const std::string& cp932, aiTextureType type) {
     if (cp932.empty()) return;
-    const aiString path(Cp932ToUtf8(cp932));
+    const auto named = textures ? textures->names.find(cp932) : decltype(textures->names.end()){};
+    const aiString path(textures && named != textures->names.end() ? named->second : Cp932ToUtf8(cp932));
     out->AddProperty(&path, AI_MATKEY_TEXTURE(type, 0));
   };
   texture(m.texture, aiTextureType_DIFFUSE);
@@ -293,14 +327,21 @@ struct Dropped {
 
 class SceneReader {
  public:
-  SceneReader(const aiScene& scene, std::string fallbackName, std::int32_t firstMaterialId)
+  SceneReader(const aiScene& scene, std::string fallbackName, std::int32_t firstMaterialId, bool formatHasMaterials)
       : scene_(scene),
         fallbackName_(std::move(fallbackName)),
+        formatHasMaterials_(formatHasMaterials),
         nextMaterialId_(firstMaterialId),
         materialIds_(scene.mNumMaterials, -1) {}
 
   // False with `result` set when the scene cannot be taken.
   bool Read(DocumentResult& result);
+
+  // By Assimp's mesh: whether its triangles encode polygons as fans (glTF's FB_ngon_encoding).
+  std::vector<char> ngonEncoded;
+  // Where textures embedded in the file are written as files of their own (the file's folder,
+  // ending in '/'), and the stem their names start with; empty: they are not.
+  std::string textureFolder, textureStem;
 
   std::vector<CModel> models;
   std::vector<CMaterial> materials;
@@ -309,11 +350,14 @@ class SceneReader {
  private:
   bool ReadNode(const aiNode& node, const Matrix& transform, DocumentResult& result);
   std::int32_t MaterialId(unsigned index);
+  std::string ExtractTexture(unsigned index);
 
   const aiScene& scene_;
   std::string fallbackName_;
+  bool formatHasMaterials_;
   std::int32_t nextMaterialId_;
   std::vector<std::int32_t> materialIds_;  // Assimp's material index -> identifier, -1 until used
+  std::map<unsigned, std::string> extracted_;  // embedded texture -> the name its file got
 };
 
 bool SceneReader::Read(DocumentResult& result) {
@@ -356,15 +400,151 @@ bool SceneReader::Read(DocumentResult& result) {
   return true;
 }
 
+// A texture embedded in the file (a .glb's PNG or JPEG) becomes a file beside it, named after the
+// file and the texture's number ("duck_0.png"), so that the document can name it like any other
+// texture. A file already there under that name is used when it holds the same bytes and is
+// otherwise left alone (the next free number is taken).
+std::string SceneReader::ExtractTexture(unsigned index) {
+  if (auto it = extracted_.find(index); it != extracted_.end()) return it->second;
+  std::string& name = extracted_[index];
+  if (textureFolder.empty() || index >= scene_.mNumTextures || !scene_.mTextures || !scene_.mTextures[index]) return name;
+  const aiTexture& t = *scene_.mTextures[index];
+  if (t.mHeight != 0 || t.mWidth == 0 || !t.pcData) return name;  // raw texels: no file format to write
+  std::string extension;
+  for (const char* c = t.achFormatHint; *c && c < t.achFormatHint + sizeof t.achFormatHint; ++c)
+    extension += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+  if (extension.empty() || extension.size() > 4 ||
+      !std::all_of(extension.begin(), extension.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+    return name;
+  const std::string_view bytes(reinterpret_cast<const char*>(t.pcData), t.mWidth);
+  for (int n = 1; n < 100; ++n) {
+    const std::string file = textureStem + "_" + std::to_string(index) + (n > 1 ? "_" + std::to_string(n) : "") + "." + extension;
+    const std::string path = textureFolder + file;
+    if (std::FILE* there = std::fopen(path.c_str(), "rb")) {
+      std::string held(bytes.size() + 1, '\0');
+      held.resize(std::fread(held.data(), 1, held.size(), there));
+      std::fclose(there);
+      if (held != bytes) continue;
+    } else {
+      AtomicFileWriter writer(path);
+      if (!writer.Write(bytes.data(), bytes.size()) || !writer.Commit()) return name;
+    }
+    name = Utf8ToCp932(file);
+    return name;
+  }
+  return name;
+}
+
 std::int32_t SceneReader::MaterialId(unsigned index) {
   if (materialIds_[index] < 0) {
     int embedded = 0;
-    materials.push_back(ImportMaterial(*scene_.mMaterials[index], nextMaterialId_, embedded));
+    const aiMaterial& m = *scene_.mMaterials[index];
+    if (MadeUpMaterial(m, formatHasMaterials_)) {
+      CMaterial made(nextMaterialId_);
+      aiString name;
+      if (m.Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0)
+        made.name = Utf8ToCp932(std::string_view(name.data, name.length));
+      materials.push_back(std::move(made));
+    } else {
+      materials.push_back(ImportMaterial(m, nextMaterialId_, embedded, [this](unsigned i) { return ExtractTexture(i); }));
+    }
     dropped.embeddedTextures += static_cast<unsigned>(embedded);
     materialIds_[index] = nextMaterialId_;
     nextMaterialId_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(nextMaterialId_) + 1u);
   }
   return materialIds_[index];
+}
+
+// The outline of a polygon written as `count` triangles (FB_ngon_encoding: they share their first
+// corner, which is the polygon's): the edges no two triangles share, walked from that corner in
+// the triangles' own direction. False when they do not make one simple outline.
+bool PolygonOutline(const aiFace* triangles, unsigned count, std::vector<unsigned>& outline) {
+  std::map<std::pair<unsigned, unsigned>, int> edges;
+  for (unsigned t = 0; t < count; ++t)
+    for (unsigned k = 0; k < 3; ++k) ++edges[{triangles[t].mIndices[k], triangles[t].mIndices[(k + 1) % 3]}];
+  std::unordered_map<unsigned, unsigned> next;
+  for (const auto& [edge, uses] : edges) {
+    if (uses != 1) return false;
+    if (edges.count({edge.second, edge.first})) continue;  // inside the polygon
+    if (!next.emplace(edge.first, edge.second).second) return false;
+  }
+  if (next.size() != count + 2) return false;
+  outline.clear();
+  unsigned at = triangles[0].mIndices[0];
+  do {
+    const auto it = next.find(at);
+    if (it == next.end() || outline.size() > next.size()) return false;
+    outline.push_back(at);
+    at = it->second;
+  } while (at != triangles[0].mIndices[0]);
+  return outline.size() == next.size();
+}
+
+// glTF's JSON: a .gltf file is all of it, a .glb holds it as its first chunk. Empty when it is
+// neither (or the JSON is larger than any sound file's).
+std::string GltfJson(std::string_view bytes) {
+  if (bytes.size() < 20 || bytes.substr(0, 4) != "glTF") {
+    const std::size_t first = bytes.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && bytes[first] == '{' ? std::string(bytes) : std::string();
+  }
+  std::uint32_t length, type;
+  std::memcpy(&length, bytes.data() + 12, 4);
+  std::memcpy(&type, bytes.data() + 16, 4);
+  if (type != 0x4E4F534Au || length > bytes.size() - 20) return std::string();
+  return std::string(bytes.substr(20, length));
+}
+
+std::string ReadGltfJson(const std::string& path) {
+  constexpr std::uint32_t kLargest = 256u << 20;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return std::string();
+  std::string bytes(20, '\0');
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+  std::uint32_t length = kLargest;
+  if (bytes.size() == 20 && bytes.compare(0, 4, "glTF") == 0) {
+    std::memcpy(&length, bytes.data() + 12, 4);
+    length = std::min(length, kLargest) + 20;
+  }
+  if (length > bytes.size()) {
+    const std::size_t had = bytes.size();
+    bytes.resize(length);
+    bytes.resize(had + std::fread(bytes.data() + had, 1, length - had, f));
+  }
+  std::fclose(f);
+  return GltfJson(bytes);
+}
+
+// Which of Assimp's meshes hold FB_ngon_encoding's fans: its glTF reader makes one mesh of each
+// primitive, in the file's order, and knows nothing of the extension. Nothing when the JSON and
+// Assimp's meshes do not agree primitive for primitive.
+std::vector<char> NgonEncodedMeshes(const aiScene& scene, const std::string& jsonText) {
+  if (jsonText.find("FB_ngon_encoding") == std::string::npos) return {};
+  try {
+    const nlohmann::json json = nlohmann::json::parse(jsonText);
+    const nlohmann::json& meshes = json.at("meshes");
+    const nlohmann::json* accessors = json.contains("accessors") ? &json.at("accessors") : nullptr;
+    std::vector<char> encoded;
+    bool any = false;
+    for (const nlohmann::json& mesh : meshes)
+      for (const nlohmann::json& primitive : mesh.at("primitives")) {
+        const std::size_t k = encoded.size();
+        if (k >= scene.mNumMeshes || !scene.mMeshes[k]) return {};
+        const aiMesh& m = *scene.mMeshes[k];
+        const bool flagged = primitive.contains("extensions") && primitive.at("extensions").contains("FB_ngon_encoding");
+        const int mode = primitive.value("mode", 4);
+        std::uint64_t corners = m.mNumVertices;
+        if (primitive.contains("indices"))
+          corners = accessors ? accessors->at(primitive.at("indices").get<std::size_t>()).at("count").get<std::uint64_t>() : 0;
+        if (flagged && (mode != 4 || m.mPrimitiveTypes != aiPrimitiveType_TRIANGLE || corners != std::uint64_t{m.mNumFaces} * 3))
+          return {};
+        encoded.push_back(flagged ? 1 : 0);
+        any = any || flagged;
+      }
+    if (!any || encoded.size() != scene.mNumMeshes) return {};
+    return encoded;
+  } catch (const nlohmann::json::exception&) {
+    return {};
+  }
 }
 
 // Whether `name` is one Assimp makes up for what the file left unnamed: its importers' roots
@@ -393,10 +573,12 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
   const bool mirrors = transform.Mirrors();
   PositionWeld welded;
   std::vector<std::int32_t> vertexOf;
+  std::vector<unsigned> outline;
   for (unsigned i = 0; i < node.mNumMeshes; ++i) {
     if (node.mMeshes[i] >= scene_.mNumMeshes || !scene_.mMeshes[node.mMeshes[i]])
       return damaged("mesh index out of range");
-    const aiMesh& mesh = *scene_.mMeshes[node.mMeshes[i]];
+    const unsigned meshIndex = node.mMeshes[i];
+    const aiMesh& mesh = *scene_.mMeshes[meshIndex];
     const std::string_view meshName(mesh.mName.data, mesh.mName.length);
     if (name.empty() && !MadeUpName(meshName)) name = meshName;
     if (mesh.mMaterialIndex >= scene_.mNumMaterials) return damaged("material index out of range");
@@ -407,24 +589,21 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
     std::int32_t materialId = 0;
     bool materialTaken = false;
     const aiVector3D* uvs = mesh.HasTextureCoords(0) ? mesh.mTextureCoords[0] : nullptr;
-    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
-      const aiFace& face = mesh.mFaces[f];
-      if (face.mNumIndices == 0) continue;
-      if (face.mNumIndices == 1) {
-        ++dropped.points;
-        continue;
-      }
-      if (!face.mIndices) return damaged("face without indices");
+    // Appends one face of `n` corners (Assimp's vertex numbers, counter-clockwise-front).
+    auto addFace = [&](const unsigned* corners, unsigned n) {
       if (!materialTaken) {
         materialId = MaterialId(mesh.mMaterialIndex);
         materialTaken = true;
       }
       CFace& out = model.faces.emplace_back();
       out.material = materialId;
-      out.indices.reserve(face.mNumIndices);
-      if (uvs) out.uvs.reserve(face.mNumIndices);
-      for (unsigned k = 0; k < face.mNumIndices; ++k) {
-        const unsigned index = face.mIndices[mirrors ? face.mNumIndices - 1 - k : k];
+      out.indices.reserve(n);
+      if (uvs) out.uvs.reserve(n);
+      // Assimp's front is counter-clockwise, the document's clockwise: a polygon's corners are
+      // reversed, unless a mirroring transform has reversed them already.
+      const bool reverse = n > 2 && !mirrors;
+      for (unsigned k = 0; k < n; ++k) {
+        const unsigned index = corners[reverse ? n - 1 - k : k];
         if (index >= mesh.mNumVertices) return damaged("face index out of range");
         std::int32_t& v = vertexOf[index];
         if (v < 0) {
@@ -441,6 +620,36 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
         // Assimp's V grows upwards, the document's downwards, as Metasequoia's does.
         if (uvs) out.uvs.push_back(CUV(uvs[index].x, 1.0f - uvs[index].y));
       }
+      return true;
+    };
+    const bool ngons = meshIndex < ngonEncoded.size() && ngonEncoded[meshIndex];
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+      const aiFace& face = mesh.mFaces[f];
+      if (face.mNumIndices == 0) continue;
+      if (face.mNumIndices == 1) {
+        ++dropped.points;
+        continue;
+      }
+      if (!face.mIndices) return damaged("face without indices");
+      if (ngons && face.mNumIndices == 3) {
+        // The triangles of one polygon follow each other and share their first corner.
+        unsigned last = f;
+        while (last + 1 < mesh.mNumFaces && mesh.mFaces[last + 1].mNumIndices == 3 && mesh.mFaces[last + 1].mIndices &&
+               mesh.mFaces[last + 1].mIndices[0] == face.mIndices[0])
+          ++last;
+        if (last > f) {
+          if (PolygonOutline(mesh.mFaces + f, last - f + 1, outline)) {
+            if (!addFace(outline.data(), static_cast<unsigned>(outline.size()))) return false;
+          } else {
+            // Not one polygon after all: its triangles as they are, each looked at once.
+            for (unsigned t = f; t <= last; ++t)
+              if (!addFace(mesh.mFaces[t].mIndices, 3)) return false;
+          }
+          f = last;
+          continue;
+        }
+      }
+      if (!addFace(face.mIndices, face.mNumIndices)) return false;
     }
   }
   if (model.faces.empty()) return true;
@@ -452,13 +661,16 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
 
 // Damage that makes this Assimp (5.2) crash rather than refuse, found by fuzzing and in real
 // files: such files are refused here, before Assimp sees them. Returns the reason, or "".
-std::string RefuseBeforeAssimp(std::string_view head, std::uint64_t fileSize, std::string_view extension) {
+std::string RefuseBeforeAssimp(std::string_view head, std::uint64_t fileSize, std::string_view extension,
+                               bool inProcess) {
   auto is = [&extension](const char* e) {
     return extension.size() == std::strlen(e) && std::equal(extension.begin(), extension.end(), e, [](char a, char b) {
              return std::tolower(static_cast<unsigned char>(a)) == b;
            });
   };
-  if (is("lwo") && head.size() >= 12 && head.substr(0, 4) == "FORM" && head.substr(8, 4) == "LWO3")
+  // Assimp's LWO3 reading crashes on some files: a crash costs the helper process, not the
+  // program, so only a reading in this process refuses them.
+  if (inProcess && is("lwo") && head.size() >= 12 && head.substr(0, 4) == "FORM" && head.substr(8, 4) == "LWO3")
     return "LWO3 objects (LightWave 2018 and later) are not supported";
   if (is("ply") || head.substr(0, 4) == "ply\n" || head.substr(0, 5) == "ply\r\n") {
     // The header must end, and every line of it must be one Assimp's header reader knows.
@@ -495,6 +707,66 @@ std::string RefuseBeforeAssimp(std::string_view head, std::uint64_t fileSize, st
   return std::string();
 }
 
+// An XML document in UTF-16 (COLLADA from some writers): it starts with a byte order mark.
+bool IsUtf16Xml(std::string_view head) {
+  return head.size() >= 4 && ((head.substr(0, 4) == std::string_view("\xFF\xFE<\0", 4)) ||
+                              (head.substr(0, 4) == std::string_view("\xFE\xFF\0<", 4)));
+}
+
+bool ReadWholeFile(const std::string& path, std::uint64_t size, std::string& out) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  out.resize(static_cast<std::size_t>(size));
+  out.resize(std::fread(out.data(), 1, out.size(), f));
+  std::fclose(f);
+  return true;
+}
+
+// UTF-16 text after its byte order mark, as UTF-8, its declaration saying so. An unpaired
+// surrogate becomes U+FFFD.
+std::string XmlAsUtf8(std::string_view utf16) {
+  const bool big = static_cast<unsigned char>(utf16[0]) == 0xFE;
+  auto unit = [&](std::size_t i) {
+    const auto a = static_cast<unsigned char>(utf16[i]), b = static_cast<unsigned char>(utf16[i + 1]);
+    return static_cast<std::uint32_t>(big ? (a << 8 | b) : (b << 8 | a));
+  };
+  std::string out;
+  out.reserve(utf16.size() / 2 + 16);
+  for (std::size_t i = 2; i + 1 < utf16.size(); i += 2) {
+    std::uint32_t c = unit(i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < utf16.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | c >> 6);
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | c >> 12);
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | c >> 18);
+      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  // The declaration named the encoding the text is no longer in.
+  const std::size_t end = out.find("?>");
+  if (out.compare(0, 5, "<?xml") == 0 && end != std::string::npos) {
+    std::string declaration = out.substr(0, end);
+    for (char& ch : declaration) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const std::size_t at = declaration.find("utf-16");
+    if (at != std::string::npos) out.replace(at, 6, "UTF-8");
+  }
+  return out;
+}
+
 // The import flags. No triangulation: polygons keep their corners. Validation checks every index
 // Assimp hands over before anything here uses it (and this code checks them again). No vertex
 // join: the model's vertices are welded by position in ReadNode, and Assimp's join (which also
@@ -515,16 +787,34 @@ std::string FileStem(const std::string& path) {
   return name.empty() ? "Model" : name;
 }
 
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// PLY, OFF and STL name no materials: what Assimp gives them it made up.
+bool FormatHasMaterials(std::string_view extension) {
+  return !SameText(extension, "ply") && !SameText(extension, "off") && !SameText(extension, "stl");
+}
+
 // Takes Assimp's scene into `scene`, or leaves `scene` as it was.
 DocumentResult Take(CMeshwright& scene, const aiScene* imported, const Assimp::Importer& importer,
-                    const std::string& fallbackName) {
+                    const std::string& fallbackName, std::string_view extension, const std::string& gltfJson,
+                    const std::string& sourcePath) {
   if (!imported) {
     DocumentResult r = DocumentFailure(DocumentError::kReadFailed);
     r.detail = OneLine(importer.GetErrorString());
     return r;
   }
   DocumentResult result;
-  SceneReader reader(*imported, fallbackName, scene.nextMaterialId);
+  SceneReader reader(*imported, fallbackName, scene.nextMaterialId, FormatHasMaterials(extension));
+  if (!gltfJson.empty()) reader.ngonEncoded = NgonEncodedMeshes(*imported, gltfJson);
+  if (!sourcePath.empty()) {
+    const std::size_t slash = sourcePath.rfind('/');
+    reader.textureFolder = slash == std::string::npos ? std::string("./") : sourcePath.substr(0, slash + 1);
+    reader.textureStem = fallbackName;
+  }
   if (!reader.Read(result)) return result;
   if (reader.models.empty()) return DocumentFailure(DocumentError::kNoPolygonMesh);
 
@@ -606,19 +896,133 @@ struct ExportOptions {
   const char* formatId;  // Assimp's exporter
   unsigned steps;        // post-processing before writing
   bool keepsLines;       // the format holds two-corner faces as lines
+  bool linesTakeUVs;     // lines with a textured material get texture coordinates
+  bool fanPolygons;      // polygons go out as glTF's FB_ngon_encoding fans
+  bool embedsTextures;   // PNG and JPEG textures go into the file
+  // Mends what Assimp's writer gets wrong in the main file's bytes; false when they are not as
+  // expected.
+  bool (*finish)(std::string& bytes) = nullptr;
 };
+
+float LoadFloat(const char* p) {
+  float f;
+  std::memcpy(&f, p, 4);
+  return f;
+}
+
+// Assimp's binary STL writer gives each facet the mean of its corners' smoothed normals; a
+// facet normal is the triangle's own, of unit length (zero for a triangle without area).
+bool FinishStl(std::string& bytes) {
+  if (bytes.size() < 84) return false;
+  std::uint32_t count;
+  std::memcpy(&count, bytes.data() + 80, 4);
+  if (bytes.size() != 84 + std::uint64_t{count} * 50) return false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    char* record = bytes.data() + 84 + std::size_t{i} * 50;
+    double p[3][3];
+    for (int v = 0; v < 3; ++v)
+      for (int k = 0; k < 3; ++k) p[v][k] = LoadFloat(record + 12 + v * 12 + k * 4);
+    const double a[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
+    const double b[3] = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
+    double n[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    for (double& c : n) c = length > 0.0 && std::isfinite(length) ? c / length : 0.0;
+    for (int k = 0; k < 3; ++k) {
+      const float f = static_cast<float>(n[k]);
+      std::memcpy(record + k * 4, &f, 4);
+    }
+  }
+  return true;
+}
+
+// Assimp's PLY writer names the face list "vertex_index"; the format's own examples and most
+// readers say "vertex_indices" (Assimp reads both).
+bool FinishPly(std::string& bytes) {
+  const std::size_t end = bytes.find("end_header\n");
+  const std::size_t at = bytes.rfind(" vertex_index\n", end);
+  if (end == std::string::npos || at == std::string::npos) return false;
+  bytes.replace(at, 14, " vertex_indices\n");
+  return true;
+}
+
+// Faces as one list of corners and where each starts: a big export makes millions of them.
+struct FaceList {
+  std::vector<unsigned> starts, corners;
+  void Add(std::initializer_list<unsigned> face) { Add(face.begin(), face.size()); }
+  void Add(const unsigned* face, std::size_t n) {
+    starts.push_back(static_cast<unsigned>(corners.size()));
+    corners.insert(corners.end(), face, face + n);
+  }
+  std::size_t size() const { return starts.size(); }
+  std::size_t CornerCount(std::size_t i) const { return (i + 1 < starts.size() ? starts[i + 1] : corners.size()) - starts[i]; }
+};
+
+// Appends `face` (corner numbers, counter-clockwise-front) to `out` as glTF's FB_ngon_encoding
+// writes a polygon: triangles in a fan from one corner, which comes first in each of them and
+// differs from the first corner of the polygon before. The fan starts at a corner that sees the
+// whole outline (every triangle turns the polygon's way); a polygon without one is cut into
+// triangles that are told apart as polygons of their own. A corner is doubled where the polygon
+// before started at the same one.
+void AppendNgonTriangles(const CModel& model, std::vector<std::pair<std::int32_t, CUV>>& corners,
+                         std::vector<unsigned>& face, std::vector<CVector>& outline, FaceList& out) {
+  const std::size_t n = face.size();
+  auto position = [&](unsigned c) { return model.vertices[static_cast<std::size_t>(corners[c].first)].position; };
+  auto previousFirst = [&out]() { return out.starts.empty() ? UINT32_MAX : out.corners[out.starts.back()]; };
+  auto startAnew = [&](unsigned& corner) {
+    // A copy of the corner: the same vertex and coordinate under another number.
+    if (corner != previousFirst()) return;
+    corners.push_back(corners[corner]);
+    corner = static_cast<unsigned>(corners.size() - 1);
+  };
+  outline.resize(n);
+  for (std::size_t k = 0; k < n; ++k) outline[k] = position(face[k]);
+  const CVector normal = PolygonNormal(outline);
+  auto turnsRight = [&](const CVector& a, const CVector& b, const CVector& c) {
+    const CVector x = Cross(b - a, c - a);
+    return static_cast<double>(x.x) * normal.x + static_cast<double>(x.y) * normal.y +
+               static_cast<double>(x.z) * normal.z > 0.0;
+  };
+  std::size_t pivot = n, seeing = n;
+  // Looking for the corner costs n^2: a huge polygon is cut into triangles at once.
+  for (std::size_t j = 0; j < n && pivot == n && n <= 256; ++j) {
+    bool sees = true;
+    for (std::size_t i = 1; i + 1 < n && sees; ++i)
+      sees = turnsRight(outline[j], outline[(j + i) % n], outline[(j + i + 1) % n]);
+    if (!sees) continue;
+    if (face[j] != previousFirst()) pivot = j;
+    else if (seeing == n) seeing = j;
+  }
+  if (pivot == n) pivot = seeing;
+  if (n == 3 || pivot < n) {
+    if (pivot == n) pivot = 0;
+    std::rotate(face.begin(), face.begin() + static_cast<std::ptrdiff_t>(pivot), face.end());
+    startAnew(face[0]);
+    for (std::size_t i = 1; i + 1 < n; ++i) out.Add({face[0], face[i], face[i + 1]});
+    return;
+  }
+  std::vector<std::uint32_t> triangles;
+  TriangulatePolygon(outline, triangles);
+  for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
+    std::array<unsigned, 3> tri{face[triangles[t]], face[triangles[t + 1]], face[triangles[t + 2]]};
+    if (tri[0] == previousFirst()) std::rotate(tri.begin(), tri.begin() + 1, tri.end());
+    out.Add({tri[0], tri[1], tri[2]});
+  }
+}
 
 // The scene as Assimp's, faces grouped by model, material and kind (polygon or line); the corners
 // of a group share Assimp vertices where position and texture coordinate agree.
-std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, bool keepLines, unsigned& droppedLines,
-                                    unsigned& droppedPoints) {
+std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOptions& options,
+                                    const ExportTextures& textureFiles, unsigned& droppedLines, unsigned& droppedPoints) {
+  const bool keepLines = options.keepsLines;
   auto out = std::make_unique<aiScene>();
   std::map<std::int32_t, unsigned> materialIndex;
   std::vector<aiMaterial*> materials;
+  std::vector<char> textured;  // by Assimp's material
   for (const CMaterial& m : scene.materials) {
     if (materialIndex.count(m.id)) continue;
     materialIndex[m.id] = static_cast<unsigned>(materials.size());
-    materials.push_back(ExportMaterial(m));
+    materials.push_back(ExportMaterial(m, &textureFiles));
+    textured.push_back(!m.texture.empty() || !m.alphaPlane.empty() || !m.bump.empty());
   }
   unsigned fallbackMaterial = UINT32_MAX;  // for faces naming no material
   auto materialOf = [&](std::int32_t id) {
@@ -663,30 +1067,47 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, bool keepLines, un
       std::vector<std::pair<std::int32_t, CUV>> corners;
       bool hasUVs = false;
       for (const CFace* f : faces) hasUVs = hasUVs || (f->uvs.size() == f->indices.size() && !f->uvs.empty());
+      // glTF wants texture coordinates wherever its material has a texture, lines too.
+      if (options.linesTakeUVs && key.second && key.first < textured.size() && textured[key.first]) hasUVs = true;
       auto* mesh = new aiMesh;
       mesh->mName = aiString(name);
       mesh->mMaterialIndex = key.first;
-      mesh->mNumFaces = static_cast<unsigned>(faces.size());
-      mesh->mFaces = new aiFace[faces.size()];
       unsigned types = 0;
-      for (std::size_t fi = 0; fi < faces.size(); ++fi) {
-        const CFace& f = *faces[fi];
+      FaceList written;
+      written.starts.reserve(faces.size());
+      std::vector<unsigned> face;
+      std::vector<CVector> outline;
+      for (const CFace* fp : faces) {
+        const CFace& f = *fp;
         const bool faceUVs = f.uvs.size() == f.indices.size();
-        aiFace& face = mesh->mFaces[fi];
-        face.mNumIndices = static_cast<unsigned>(f.indices.size());
-        face.mIndices = new unsigned[f.indices.size()];
-        types |= f.indices.size() == 2   ? aiPrimitiveType_LINE
-                 : f.indices.size() == 3 ? aiPrimitiveType_TRIANGLE
-                                         : aiPrimitiveType_POLYGON;
-        for (std::size_t k = 0; k < f.indices.size(); ++k) {
+        // Out counter-clockwise, as every format written here winds its front.
+        const std::size_t n = f.indices.size();
+        face.clear();
+        for (std::size_t j = 0; j < n; ++j) {
+          const std::size_t k = n > 2 ? n - 1 - j : j;
           const CUV uv = faceUVs ? f.uvs[k] : CUV();
           std::array<std::uint32_t, 3> id{static_cast<std::uint32_t>(f.indices[k]), 0, 0};
           std::memcpy(&id[1], &uv.u, 4);
           std::memcpy(&id[2], &uv.v, 4);
           const auto [it, added] = cornerIndex.try_emplace(id, static_cast<unsigned>(corners.size()));
           if (added) corners.emplace_back(f.indices[k], uv);
-          face.mIndices[k] = it->second;
+          face.push_back(it->second);
         }
+        if (options.fanPolygons && n >= 3) {
+          AppendNgonTriangles(model, corners, face, outline, written);
+          types |= aiPrimitiveType_TRIANGLE | aiPrimitiveType_NGONEncodingFlag;
+          continue;
+        }
+        types |= n == 2 ? aiPrimitiveType_LINE : n == 3 ? aiPrimitiveType_TRIANGLE : aiPrimitiveType_POLYGON;
+        written.Add(face.data(), face.size());
+      }
+      mesh->mNumFaces = static_cast<unsigned>(written.size());
+      mesh->mFaces = new aiFace[written.size()];
+      for (std::size_t fi = 0; fi < written.size(); ++fi) {
+        const std::size_t n = written.CornerCount(fi);
+        mesh->mFaces[fi].mNumIndices = static_cast<unsigned>(n);
+        mesh->mFaces[fi].mIndices = new unsigned[n];
+        std::copy_n(written.corners.data() + written.starts[fi], n, mesh->mFaces[fi].mIndices);
       }
       mesh->mPrimitiveTypes = types;
       mesh->mNumVertices = static_cast<unsigned>(corners.size());
@@ -709,6 +1130,20 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, bool keepLines, un
     nodes.push_back(node);
   }
   if (materials.empty()) materials.push_back(ExportMaterial(CMaterial()));
+  if (!textureFiles.embedded.empty()) {
+    out->mNumTextures = static_cast<unsigned>(textureFiles.embedded.size());
+    out->mTextures = new aiTexture*[textureFiles.embedded.size()];
+    for (std::size_t i = 0; i < textureFiles.embedded.size(); ++i) {
+      const auto& [bytes, hint] = textureFiles.embedded[i];
+      auto* t = new aiTexture;
+      t->mWidth = static_cast<unsigned>(bytes.size());  // compressed: the file's bytes
+      t->mHeight = 0;
+      t->pcData = new aiTexel[(bytes.size() + sizeof(aiTexel) - 1) / sizeof(aiTexel)];
+      std::memcpy(t->pcData, bytes.data(), bytes.size());
+      std::snprintf(t->achFormatHint, sizeof t->achFormatHint, "%s", hint.c_str());
+      out->mTextures[i] = t;
+    }
+  }
 
   out->mRootNode = new aiNode("Meshwright");
   out->mRootNode->mNumChildren = static_cast<unsigned>(nodes.size());
@@ -726,11 +1161,91 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, bool keepLines, un
   return out;
 }
 
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat x {}, y {};
+  return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+bool ReadBytes(const std::string& path, std::string& out) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  out.clear();
+  char buffer[65536];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) out.append(buffer, n);
+  const bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
+// Where the textures of an export go: into a .glb (PNG and JPEG, which glTF holds), else as
+// copies beside the output under their file names, which the output names relative to itself.
+// A name from another machine ("C:\maps\wood.png") that is found nowhere is written by its file
+// name, never as the path it was. A copy never replaces a different file of the same name.
+ExportTextures PlanTextures(const CMeshwright& scene, const std::string& outputPath, bool embed) {
+  ExportTextures plan;
+  const std::size_t slash = outputPath.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : outputPath.substr(0, slash + 1);
+  const TextureService* service = GetTextureService();
+  std::map<std::string, std::string> takenBy;  // a name written beside -> the file it holds
+  for (const CMaterial& m : scene.materials)
+    for (const std::string* name : {&m.texture, &m.alphaPlane, &m.bump}) {
+      if (name->empty() || plan.names.count(*name)) continue;
+      std::string source = name == &m.texture ? m.textureFile : std::string();
+      if (!IsRegularFile(source)) source = service ? service->PathOf(*name) : std::string();
+      if (!IsRegularFile(source)) source.clear();
+      std::string written = Cp932ToUtf8(*name);
+      std::replace(written.begin(), written.end(), '\\', '/');
+      const std::string& from = source.empty() ? written : source;
+      written = from.substr(from.rfind('/') + 1);
+      std::string bytes;
+      if (!source.empty() && !ReadBytes(source, bytes)) source.clear();
+      std::string extension = written.substr(std::min(written.size(), written.rfind('.') + 1));
+      for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (embed && !source.empty() && (extension == "png" || extension == "jpg" || extension == "jpeg")) {
+        plan.names[*name] = "*" + std::to_string(plan.embedded.size());
+        plan.embedded.emplace_back(std::move(bytes), extension == "png" ? "png" : "jpg");
+        continue;
+      }
+      if (!source.empty()) {
+        // Another file already holds the name, beside the output or in this export: a number
+        // before the extension tells them apart.
+        const std::size_t dot = written.rfind('.');
+        const std::string stem = dot == std::string::npos || dot == 0 ? written : written.substr(0, dot);
+        const std::string tail = written.substr(stem.size());
+        for (int n = 2;; ++n) {
+          const std::string target = folder + written;
+          const auto taken = takenBy.find(written);
+          std::string there;
+          const bool free = taken != takenBy.end() ? taken->second == source
+                                                    : !IsRegularFile(target) || SameFile(target, source) ||
+                                                          (ReadBytes(target, there) && there == bytes);
+          if (free) break;
+          written = stem + "_" + std::to_string(n) + tail;
+        }
+        if (!takenBy.count(written)) {
+          takenBy[written] = source;
+          const std::string target = folder + written;
+          if (!SameFile(target, source)) plan.copies.emplace_back(target, std::move(bytes));
+        }
+      }
+      plan.names[*name] = written;
+    }
+  return plan;
+}
+
 DocumentResult RunExport(const CMeshwright& scene, const std::string& path, const ExportOptions& options) {
   unsigned droppedLines = 0, droppedPoints = 0;
   std::unique_ptr<aiScene> built;
+  ExportTextures textures;
   try {
-    built = BuildScene(scene, options.keepsLines, droppedLines, droppedPoints);
+    // PLY and STL carry no materials.
+    if (options.keepsLines) textures = PlanTextures(scene, path, options.embedsTextures);
+    built = BuildScene(scene, options, textures, droppedLines, droppedPoints);
   } catch (const std::bad_alloc&) {
     return DocumentFailure(DocumentError::kWriteFailed, ENOMEM);
   }
@@ -755,9 +1270,21 @@ DocumentResult RunExport(const CMeshwright& scene, const std::string& path, cons
     r.detail = OneLine(exporter.GetErrorString());
     return r;
   }
+  if (options.finish) {
+    for (auto& file : files->files)
+      if (file->path == path && !options.finish(file->bytes)) {
+        DocumentResult r = DocumentFailure(DocumentError::kWriteFailed);
+        r.detail = "unexpected output from the library's writer";
+        return r;
+      }
+  }
   // Every file is written to its temporary first; the targets are replaced only when all are
   // complete, companions (.mtl, .bin) before the file that names them.
   std::vector<std::unique_ptr<AtomicFileWriter>> writers;
+  for (const auto& [target, bytes] : textures.copies) {
+    auto& w = writers.emplace_back(std::make_unique<AtomicFileWriter>(target));
+    if (!w->Write(bytes.data(), bytes.size())) return DocumentFailure(DocumentError::kWriteFailed, w->errorNumber());
+  }
   for (std::size_t i = files->files.size(); i-- > 0;) {
     const MemoryFiles::File& file = *files->files[i];
     auto& w = writers.emplace_back(std::make_unique<AtomicFileWriter>(file.path));
@@ -804,7 +1331,7 @@ DocumentResult ImportAssimp(CMeshwright& scene, const std::string& path) {
   const std::size_t dot = path.find_last_of("./");
   const std::string extension = dot != std::string::npos && path[dot] == '.' ? path.substr(dot + 1) : std::string();
   const auto fileSize = static_cast<std::uint64_t>(info.st_size);
-  if (std::string why = RefuseBeforeAssimp(head, fileSize, extension); !why.empty()) {
+  if (std::string why = RefuseBeforeAssimp(head, fileSize, extension, false); !why.empty()) {
     DocumentResult r = DocumentFailure(DocumentError::kReadFailed);
     r.detail = std::move(why);
     return r;
@@ -814,13 +1341,25 @@ DocumentResult ImportAssimp(CMeshwright& scene, const std::string& path) {
     Configure(importer);
     auto* files = new ConfinedIOSystem(path);  // owned by the importer
     importer.SetIOHandler(files);
-    const aiScene* imported = importer.ReadFile(path, kImportSteps);
-    DocumentResult result = Take(scene, imported, importer, FileStem(path));
-    if (std::string refused = RefusedReferencesWarning(files->Refused()); !refused.empty()) {
-      if (result.ok()) result.warnings.push_back(std::move(refused));
-      else result.detail = (result.detail.empty() ? std::string() : result.detail + " / ") + refused;
+    const auto withRefusals = [&](DocumentResult result) {
+      if (std::string refused = RefusedReferencesWarning(files->Refused()); !refused.empty()) {
+        if (result.ok()) result.warnings.push_back(std::move(refused));
+        else result.detail = (result.detail.empty() ? std::string() : result.detail + " / ") + refused;
+      }
+      return result;
+    };
+    if (IsUtf16Xml(head)) {
+      // Assimp's XML reader takes UTF-8 only. Files the document names still go through the
+      // confined handler, which the memory reader wraps.
+      std::string text;
+      if (!ReadWholeFile(path, fileSize, text)) return DocumentFailure(DocumentError::kCannotOpen, errno);
+      const std::string utf8 = XmlAsUtf8(text);
+      const aiScene* imported = importer.ReadFileFromMemory(utf8.data(), utf8.size(), kImportSteps, extension.c_str());
+      return withRefusals(Take(scene, imported, importer, FileStem(path), extension, std::string(), path));
     }
-    return result;
+    const aiScene* imported = importer.ReadFile(path, kImportSteps);
+    const std::string json = imported && (SameText(extension, "gltf") || SameText(extension, "glb")) ? ReadGltfJson(path) : std::string();
+    return withRefusals(Take(scene, imported, importer, FileStem(path), extension, json, path));
   } catch (const std::bad_alloc&) {
     return DocumentFailure(DocumentError::kTooLarge);
   }
@@ -828,7 +1367,7 @@ DocumentResult ImportAssimp(CMeshwright& scene, const std::string& path) {
 
 DocumentResult ImportAssimpMemory(CMeshwright& scene, const void* data, std::size_t size, const char* extensionHint) {
   const std::string_view bytes(static_cast<const char*>(data), size);
-  if (std::string why = RefuseBeforeAssimp(bytes.substr(0, 65536), size, extensionHint ? extensionHint : "");
+  if (std::string why = RefuseBeforeAssimp(bytes.substr(0, 65536), size, extensionHint ? extensionHint : "", true);
       !why.empty()) {
     DocumentResult r = DocumentFailure(DocumentError::kReadFailed);
     r.detail = std::move(why);
@@ -841,29 +1380,31 @@ DocumentResult ImportAssimpMemory(CMeshwright& scene, const void* data, std::siz
     // the working directory.
     importer.SetIOHandler(new ConfinedIOSystem(std::string()));
     const aiScene* imported = importer.ReadFileFromMemory(data, size, kImportSteps, extensionHint);
-    return Take(scene, imported, importer, "Model");
+    const std::string json = imported ? GltfJson(bytes) : std::string();
+    return Take(scene, imported, importer, "Model", extensionHint ? extensionHint : "", json, std::string());
   } catch (const std::bad_alloc&) {
     return DocumentFailure(DocumentError::kTooLarge);
   }
 }
 
 DocumentResult ExportObj(const CMeshwright& scene, const std::string& path) {
-  return RunExport(scene, path, {"obj", 0, true});
+  return RunExport(scene, path, {"obj", 0, true, false, false, false});
 }
 
 DocumentResult ExportPly(const CMeshwright& scene, const std::string& path) {
   // Assimp's PLY writer has no edge element: lines would come out as two-corner faces.
-  return RunExport(scene, path, {"plyb", 0, false});
+  return RunExport(scene, path, {"plyb", 0, false, false, false, false, FinishPly});
 }
 
 DocumentResult ExportStl(const CMeshwright& scene, const std::string& path) {
-  return RunExport(scene, path, {"stlb", aiProcess_Triangulate, false});
+  return RunExport(scene, path, {"stlb", aiProcess_Triangulate, false, false, false, false, FinishStl});
 }
 
 DocumentResult ExportGltf(const CMeshwright& scene, const std::string& path) {
-  // glTF holds triangles and lines only.
+  // glTF holds triangles and lines only: polygons go as FB_ngon_encoding's fans, made here, where
+  // Assimp's own cutting of a concave polygon breaks the encoding it announces.
   const bool text = EndsWithIgnoreCase(path, ".gltf");
-  return RunExport(scene, path, {text ? "gltf2" : "glb2", aiProcess_Triangulate, true});
+  return RunExport(scene, path, {text ? "gltf2" : "glb2", 0, true, true, true, !text});
 }
 
 }  // namespace mw

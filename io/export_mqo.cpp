@@ -149,8 +149,11 @@ bool WriteMetasequoia(const CMeshwright& scene, const MqoTextSink& sink, MqoWrit
     t << (model.state == kStateHidden ? "\tvisible 0\r\n" : "\tvisible 15\r\n");
     t << (model.state == kStateLocked ? "\tlocking 1\r\n" : "\tlocking 0\r\n");
     t << (scene.smoothing ? "\tshading 1\r\n" : "\tshading 0\r\n");
+    // 0 is the record's default, not a choice: to other programs it would mean every edge sharp.
     t << "\tfacet ";
-    t.Short(model.facet) << "\r\n";
+    if (model.facet == 0.0f) t << "89.5";
+    else t.Short(model.facet);
+    t << "\r\n";
     t << "\tcolor 0.898 0.498 0.698\r\n\tcolor_type 0\r\n";
     t << "\tvertex ";
     t.Int(static_cast<long long>(model.vertices.size())) << " {\r\n";

@@ -46,7 +46,10 @@ std::string FragmentObjText(const SceneFragment& fragment) {
     }
     const bool uvs = f.uvs.size() == f.indices.size() && f.indices.size() > 2;
     out += f.indices.size() == 1 ? "p" : f.indices.size() == 2 ? "l" : "f";
-    for (std::size_t k = 0; k < f.indices.size(); ++k) {
+    // OBJ's front is counter-clockwise, ours clockwise: polygons go out with their corners reversed.
+    const std::size_t n = f.indices.size();
+    for (std::size_t j = 0; j < n; ++j) {
+      const std::size_t k = n > 2 ? n - 1 - j : j;
       out += ' ';
       out += std::to_string(static_cast<long long>(f.indices[k]) + 1);
       if (uvs) out += '/' + std::to_string(uvCount + k + 1);

@@ -88,7 +88,8 @@ TEST_F(ClipboardTest, CopyOffersTheFragmentAndObjTextAndPasteAddsItSelectedToThe
   EXPECT_FALSE(ClipboardBytes(kFragmentMimeType).isEmpty());
   const QString text = QGuiApplication::clipboard()->text();
   EXPECT_TRUE(text.startsWith(QStringLiteral("# Meshwright\n"))) << text.toStdString();
-  EXPECT_TRUE(text.contains(QStringLiteral("\nf 1/1 2/2 3/3 4/4\n"))) << text.toStdString();
+  // Wound for other programs, whose front is counter-clockwise.
+  EXPECT_TRUE(text.contains(QStringLiteral("\nf 4/4 3/3 2/2 1/1\n"))) << text.toStdString();
   EXPECT_EQ(ClipboardBytes(kObjMimeType), text.toUtf8());
   EXPECT_FALSE(doc_->modified()) << "copying changes nothing";
   QTRY_VERIFY(frame_->action(kCmdPaste)->isEnabled());

@@ -234,6 +234,29 @@ TEST_F(Textures, BesideTheDocumentComesBeforeTheTextureFolder) {
   EXPECT_EQ(uploader_.uploads.back().firstPixel, (std::vector<std::uint8_t>{7, 7, 7}));
 }
 
+TEST_F(Textures, ANameDifferingOnlyInCaseFindsTheFileWhenNoneHasItExactly) {
+  test::TempDir doc;
+  const std::string docFolder = doc.path().string() + "/";
+  WriteBmp((doc / "test.bmp").string(), 4, 4, 24, 33);
+  WriteBmp((doc / "Both.bmp").string(), 4, 4, 24, 44);
+  WriteBmp((doc / "both.bmp").string(), 4, 4, 24, 55);
+  WriteBmp("Folder.BMP", 4, 4, 24, 7);  // in the texture folder
+  std::filesystem::create_directories(doc / "dir.bmp");  // a folder is no texture
+  MaterialTextures textures(&uploader_, folder_);
+  textures.SetDocumentPath(docFolder + "scene.3ds");
+  EXPECT_EQ(textures.PathOf("TEST.BMP"), docFolder + "test.bmp");
+  EXPECT_EQ(textures.PathOf("C:\\maps\\Test.Bmp"), docFolder + "test.bmp") << "by its last component too";
+  EXPECT_EQ(textures.PathOf("both.bmp"), docFolder + "both.bmp") << "the exact name comes first";
+  EXPECT_EQ(textures.PathOf("folder.bmp"), folder_ + "Folder.BMP");
+  EXPECT_EQ(textures.PathOf("DIR.BMP"), folder_ + "DIR.BMP") << "not found: where it belongs";
+  CMaterial m(0);
+  m.texture = "TEST.BMP";
+  textures.Load(m);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_EQ(m.textureFile, docFolder + "test.bmp");
+  ASSERT_TRUE(TextureLoaded(m));
+}
+
 TEST_F(Textures, ADocumentReportsAllItsMissingTexturesInOneMessage) {
   MaterialTextures textures(&uploader_, folder_);
   TextureService* old = SetTextureService(&textures);

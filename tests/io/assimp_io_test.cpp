@@ -13,6 +13,8 @@
 #include <assimp/scene.h>
 #include <algorithm>
 #include <assimp/Exporter.hpp>
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -248,7 +250,7 @@ TEST(AssimpRoundTrip, PlyKeepsPolygonsAndUVsAndDropsLinesWithACount) {
   EXPECT_EQ(CountFaces(back, 2), 0u);
 }
 
-TEST(AssimpRoundTrip, StlAndGlbHoldTrianglesOfTheSameSurface) {
+TEST(AssimpRoundTrip, StlHoldsTrianglesOfTheSameSurfaceAndGltfTheSameFaces) {
   const CMeshwright original = SampleScene();
   // Each polygon of n corners becomes n - 2 triangles over its own corners.
   std::size_t triangles = 0;
@@ -272,9 +274,14 @@ TEST(AssimpRoundTrip, StlAndGlbHoldTrianglesOfTheSameSurface) {
     CMeshwright back;
     const DocumentResult r = OpenDocumentFile(back, (dir / name).string());
     ASSERT_TRUE(r.ok()) << DocumentErrorText(r);
-    EXPECT_EQ(CountFaces(back, 3), triangles);
-    EXPECT_NEAR(TotalArea(back), TotalArea(original), 1e-4);
     const bool stl = std::string_view(name).ends_with(".stl");
+    if (stl) {
+      EXPECT_EQ(CountFaces(back, 3), triangles);
+    } else {
+      // glTF holds triangles, with the polygons they came from told by FB_ngon_encoding.
+      EXPECT_EQ(Faces(back, 3, true), Faces(original, 3, true)) << "our own glTF comes back face for face";
+    }
+    EXPECT_NEAR(TotalArea(back), TotalArea(original), 1e-4);
     for (const CModel& m : back.models)
       for (const CFace& f : m.faces)
         for (std::size_t k = 0; k < f.CornerCount(); ++k) {
@@ -326,6 +333,174 @@ TEST(AssimpExport, LeavesTheDocumentAloneAndWritesFilesWithTheUsualMode) {
   umask(mask);
   // Nothing else is left in the folder (no temporary files).
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 5);
+}
+
+TEST(AssimpExport, StlFacetNormalsAreEachTrianglesOwnPointingOut) {
+  MW_REQUIRE_TESTDATA();
+  CMeshwright cube;
+  ASSERT_TRUE(OpenDocumentFile(cube, test::TestData("mqo/wanwan_cube_crlf.mqo").string()).ok());
+  TempDir dir;
+  ASSERT_TRUE(SaveDocumentFile(cube, (dir / "cube.stl").string()).ok());
+  const auto bytes = test::ReadBytes(dir / "cube.stl");
+  ASSERT_GE(bytes.size(), 84u);
+  std::uint32_t count = 0;
+  std::memcpy(&count, bytes.data() + 80, 4);
+  ASSERT_EQ(count, 12u);
+  ASSERT_EQ(bytes.size(), 84u + 50u * count);
+  float centre[3] = {0, 0, 0};
+  for (const CVertex& v : cube.models[0].vertices)
+    for (int k = 0; k < 3; ++k)
+      centre[k] += (k == 0 ? v.position.x : k == 1 ? v.position.y : v.position.z) / static_cast<float>(cube.models[0].vertices.size());
+  for (std::uint32_t i = 0; i < count; ++i) {
+    float r[12];
+    std::memcpy(r, bytes.data() + 84 + 50 * i, sizeof r);
+    const double a[3] = {r[6] - r[3], r[7] - r[4], r[8] - r[5]}, b[3] = {r[9] - r[3], r[10] - r[4], r[11] - r[5]};
+    double n[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    double out = 0;
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_NEAR(r[k], n[k] / length, 1e-6) << "facet " << i << " component " << k;
+      out += r[k] * ((r[3 + k] + r[6 + k] + r[9 + k]) / 3.0 - centre[k]);
+    }
+    EXPECT_GT(out, 0.0) << "facet " << i << " points into the cube";
+  }
+}
+
+TEST(AssimpExport, PlyNamesTheFaceListVertexIndices) {
+  TempDir dir;
+  MessageRecorder quiet;
+  ASSERT_TRUE(SaveDocumentFile(SampleScene(), (dir / "s.ply").string()).ok());
+  const auto bytes = test::ReadBytes(dir / "s.ply");
+  const std::string text(bytes.begin(), bytes.end());
+  const std::string header = text.substr(0, text.find("end_header\n"));
+  EXPECT_NE(header.find("property list uchar int vertex_indices\n"), std::string::npos) << header;
+  EXPECT_EQ(header.find(" vertex_index\n"), std::string::npos) << header;
+}
+
+TEST(AssimpExport, GltfLinesWithATexturedMaterialCarryTextureCoordinates) {
+  CMeshwright s = SampleScene();
+  s.models[0].faces[3].material = 7;  // the line, in the textured material
+  TempDir dir;
+  for (const char* name : {"l.glb", "l.gltf"}) {
+    ASSERT_TRUE(SaveDocumentFile(s, (dir / name).string()).ok());
+    Assimp::Importer importer;
+    const aiScene* read = importer.ReadFile((dir / name).string(), aiProcess_ValidateDataStructure);
+    ASSERT_NE(read, nullptr) << importer.GetErrorString();
+    std::size_t lines = 0;
+    for (unsigned i = 0; i < read->mNumMeshes; ++i) {
+      const aiMesh& m = *read->mMeshes[i];
+      const bool textured = read->mMaterials[m.mMaterialIndex]->GetTextureCount(aiTextureType_DIFFUSE) +
+                                read->mMaterials[m.mMaterialIndex]->GetTextureCount(aiTextureType_BASE_COLOR) >
+                            0;
+      EXPECT_TRUE(!textured || m.HasTextureCoords(0)) << name << ": mesh " << i << " has a texture and no coordinates";
+      lines += m.mPrimitiveTypes == aiPrimitiveType_LINE && textured;
+    }
+    EXPECT_EQ(lines, 1u) << name;
+  }
+}
+
+// Formats without materials get the program's own new material, not the white or grey one the
+// library makes up; a file's own material keeps its values.
+TEST(AssimpImport, FilesWithoutMaterialsTakeTheDefaultsOfANewMaterial) {
+  const std::string quadObj = "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n";
+  const std::string quadOff = "OFF\n3 1 0\n0 0 0\n1 0 0\n1 1 0\n3 0 1 2\n";
+  const std::string quadPly =
+      "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+      "element face 1\nproperty list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n1 1 0\n3 0 1 2\n";
+  const std::string quadStl =
+      "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 1 1 0\nendloop\nendfacet\nendsolid t\n";
+  const CMaterial fresh;
+  TempDir dir;
+  for (const auto& [name, text] : {std::pair{"t.obj", quadObj}, {"t.off", quadOff}, {"t.ply", quadPly}, {"t.stl", quadStl}}) {
+    SCOPED_TRACE(name);
+    test::WriteBytes(dir / name, std::vector<std::uint8_t>(text.begin(), text.end()));
+    CMeshwright s;
+    ASSERT_TRUE(OpenDocumentFile(s, (dir / name).string()).ok());
+    ASSERT_EQ(s.materials.size(), 1u);
+    const CMaterial& m = s.materials[0];
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(m.color[k], fresh.color[k]) << k;
+    EXPECT_EQ(m.diffuse, fresh.diffuse);
+    EXPECT_EQ(m.ambient, fresh.ambient);
+    EXPECT_EQ(m.emissive, fresh.emissive);
+    EXPECT_EQ(m.specular, fresh.specular);
+    EXPECT_EQ(m.power, fresh.power);
+  }
+  // A material the file names keeps its values, also when it is unnamed in a format that has them.
+  const std::string withMtl = "mtllib m.mtl\nusemtl Shiny\nv 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n";
+  const std::string mtl = "newmtl Shiny\nKd 0.2 0.4 0.6\nKa 0.1 0.2 0.3\nKs 1 1 1\nNs 50\n";
+  test::WriteBytes(dir / "m.obj", std::vector<std::uint8_t>(withMtl.begin(), withMtl.end()));
+  test::WriteBytes(dir / "m.mtl", std::vector<std::uint8_t>(mtl.begin(), mtl.end()));
+  CMeshwright s;
+  ASSERT_TRUE(OpenDocumentFile(s, (dir / "m.obj").string()).ok());
+  ASSERT_EQ(s.materials.size(), 1u);
+  EXPECT_FLOAT_EQ(s.materials[0].color[2], 0.6f);
+  EXPECT_FLOAT_EQ(s.materials[0].ambient, 0.5f);
+  EXPECT_FLOAT_EQ(s.materials[0].specular, 1.0f);
+  EXPECT_FLOAT_EQ(s.materials[0].power, 50.0f);
+}
+
+std::string TextOf(const fs::path& p) {
+  const auto bytes = test::ReadBytes(p);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Textures go along with an export under names relative to it: copied beside an OBJ or a .gltf,
+// into a .glb, where they are read from again.
+TEST(AssimpExport, TexturesGoBesideOrIntoTheFileUnderRelativeNames) {
+  MW_REQUIRE_TESTDATA();
+  const auto logo = test::ReadBytes(test::TestData("gltf/assimp-BoxTextured/CesiumLogoFlat.png"));
+  TempDir source;
+  test::WriteBytes(source / "Logo.png", logo);
+  CMeshwright s = SampleScene();
+  s.materials[0].texture = "C:\\maps\\Logo.png";  // as another machine named it; found here
+  s.materials[0].textureFile = (source / "Logo.png").string();
+  s.materials[0].alphaPlane = s.materials[0].bump = "";
+  s.materials[1].texture = "D:\\gone\\missing.png";  // found nowhere
+  MessageRecorder quiet;
+  for (const char* name : {"scene.obj", "scene.gltf", "scene.glb"}) {
+    SCOPED_TRACE(name);
+    TempDir out;
+    ASSERT_TRUE(SaveDocumentFile(s, (out / name).string()).ok());
+    const bool glb = std::string_view(name).ends_with(".glb");
+    EXPECT_EQ(fs::exists(out / "Logo.png"), !glb) << "copied beside, or held in the .glb";
+    if (!glb) {
+      EXPECT_EQ(test::ReadBytes(out / "Logo.png"), logo);
+    }
+    EXPECT_FALSE(fs::exists(out / "missing.png"));
+    std::string text = TextOf(out / (std::string_view(name).ends_with(".obj") ? "scene.mtl" : name));
+    if (glb) {
+      std::uint32_t length = 0;  // the JSON chunk's
+      ASSERT_GT(text.size(), 20u);
+      std::memcpy(&length, text.data() + 12, 4);
+      text = text.substr(20, length);
+    }
+    EXPECT_EQ(text.find("C:"), std::string::npos) << "a path from another machine was written";
+    EXPECT_EQ(text.find("D:"), std::string::npos);
+    EXPECT_EQ(text.find('\\'), std::string::npos);
+    if (!glb) {
+      EXPECT_NE(text.find("Logo.png"), std::string::npos);
+      EXPECT_NE(text.find("missing.png"), std::string::npos);
+      continue;
+    }
+    // Read back: the picture becomes a file beside the .glb, which the material names.
+    CMeshwright back;
+    const DocumentResult r = OpenDocumentFile(back, (out / name).string());
+    ASSERT_TRUE(r.ok()) << DocumentErrorText(r);
+    for (const std::string& w : r.warnings) EXPECT_EQ(w.find("埋め込みテクスチャ"), std::string::npos) << w;
+    const CMaterial* red = nullptr;
+    for (const CMaterial& m : back.materials)
+      if (m.name == s.materials[0].name) red = &m;
+    ASSERT_NE(red, nullptr);
+    EXPECT_EQ(red->texture, "scene_0.png");
+    EXPECT_EQ(test::ReadBytes(out / "scene_0.png"), logo);
+  }
+  // A different file of the same name beside the output stays; the copy takes another name.
+  TempDir out;
+  test::WriteBytes(out / "Logo.png", {'o', 't', 'h', 'e', 'r'});
+  ASSERT_TRUE(SaveDocumentFile(s, (out / "scene.obj").string()).ok());
+  EXPECT_EQ(test::ReadBytes(out / "Logo.png"), (std::vector<std::uint8_t>{'o', 't', 'h', 'e', 'r'}));
+  EXPECT_EQ(test::ReadBytes(out / "Logo_2.png"), logo);
+  EXPECT_NE(TextOf(out / "scene.mtl").find("map_Kd Logo_2.png"), std::string::npos) << TextOf(out / "scene.mtl");
 }
 
 TEST(AssimpExport, AFailedExportLeavesTheTargetAsItWas) {
@@ -415,7 +590,8 @@ TEST(AssimpImport, NodeTransformsAreAppliedAndAMirrorKeepsFacesFacingOut) {
   const CModel& m = s.models[1];
   EXPECT_EQ(m.name, "Mirrored");
   expectAt(m, 3.25 - 1.5 * c, -1.0 - 1.5 * sn, 0.5);
-  // Both triangles face +Z as the original did: the mirrored one had its corners reversed.
+  // Both triangles face +Z as the original did (the document's front is the side from which
+  // the corners run clockwise): the mirrored one kept the file's corner order, the other not.
   for (const CModel& model : s.models) {
     ASSERT_EQ(model.faces.size(), 1u);
     const CFace& f = model.faces[0];
@@ -423,7 +599,7 @@ TEST(AssimpImport, NodeTransformsAreAppliedAndAMirrorKeepsFacesFacingOut) {
                                 model.vertices[static_cast<std::size_t>(f.indices[0])].position,
                             model.vertices[static_cast<std::size_t>(f.indices[2])].position -
                                 model.vertices[static_cast<std::size_t>(f.indices[0])].position);
-    EXPECT_GT(n.z, 0.0f) << model.name;
+    EXPECT_LT(n.z, 0.0f) << model.name;
   }
 }
 

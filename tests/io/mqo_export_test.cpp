@@ -31,7 +31,7 @@ const char* kNewDocument =
     "\tvisible 15\r\n"
     "\tlocking 0\r\n"
     "\tshading 1\r\n"
-    "\tfacet 0\r\n"
+    "\tfacet 89.5\r\n"
     "\tcolor 0.898 0.498 0.698\r\n"
     "\tcolor_type 0\r\n"
     "\tvertex 0 {\r\n"

@@ -113,7 +113,9 @@ std::string ReferenceText(const CMeshwright& scene, MqoWriteInfo* info) {
     t << (model.state == kStateLocked ? "\tlocking 1\r\n" : "\tlocking 0\r\n");
     t << (scene.smoothing ? "\tshading 1\r\n" : "\tshading 0\r\n");
     t << "\tfacet ";
-    t.Short(model.facet) << "\r\n";
+    if (model.facet == 0.0f) t << "89.5";
+    else t.Short(model.facet);
+    t << "\r\n";
     t << "\tcolor 0.898 0.498 0.698\r\n\tcolor_type 0\r\n";
     t << "\tvertex ";
     t.Int(static_cast<long long>(model.vertices.size())) << " {\r\n";
