@@ -553,6 +553,20 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       parts.push_back(std::move(materials));
       break;
     }
+    case EditKind::kAddPrimitive: {
+      // Into the current model or onto the end of the list, every other selection cleared, and
+      // perhaps a material made for it.
+      parts.push_back(std::make_unique<SelectionPart>(scene));
+      auto p = std::make_unique<RecordsPart>();
+      if (hasModel && scene.models[current].IsEditable()) p->records.emplace_back(current, scene.models[current]);
+      p->keepChangedOnly = true;
+      parts.push_back(std::move(p));
+      parts.push_back(std::make_unique<ListPart>(scene, count, 0));
+      auto materials = std::make_unique<MaterialsPart>(scene);
+      materials->onlyAdds = true;
+      parts.push_back(std::move(materials));
+      break;
+    }
     case EditKind::kImport: {
       parts.push_back(std::make_unique<ListPart>(scene, count, 0));
       auto materials = std::make_unique<MaterialsPart>(scene);
