@@ -361,8 +361,14 @@ struct MaterialsPart : Part {
       m.textureImage.reset();
     }
   }
-  void Undo(CMeshwright& scene) override { Swap(scene); }
-  void Redo(CMeshwright& scene) override { Swap(scene); }
+  // A list the edit did not change stays as it is: exchanging it would reload every texture (and
+  // tell once more about each one that is missing) for nothing.
+  void Undo(CMeshwright& scene) override {
+    if (changed) Swap(scene);
+  }
+  void Redo(CMeshwright& scene) override {
+    if (changed) Swap(scene);
+  }
   std::size_t Bytes() const override { return sizeof(*this) + materials.capacity() * sizeof(CMaterial); }
 };
 

@@ -16,6 +16,7 @@
 #include "scene/meshwright.h"
 #include "scene/primitives.h"
 #include "scene/scene_delta.h"
+#include "scene/texture_service.h"
 
 namespace mw {
 namespace {
@@ -432,6 +433,30 @@ TEST(Primitives, AddedShapesAreSelectedAloneAndUndoneInOneStep) {
   EXPECT_FALSE(AddPrimitive(s, cone, CVector(), true));
   EXPECT_EQ(s.models.size(), before.models.size());
   EXPECT_EQ(s.models[0].vertices.size(), 8u);
+}
+
+// The dialog's preview adds and takes back its shape at every change of a field: a material list
+// the shape left as it was must not have its textures loaded again each time.
+TEST(Primitives, TakingAShapeBackLeavesTheMaterialsTexturesAlone) {
+  struct Recorder : TextureService {
+    int loads = 0, releases = 0;
+    void Load(CMaterial&) override { ++loads; }
+    void Release(CMaterial&) override { ++releases; }
+  } rec;
+  CMeshwright s;
+  s.ResetScene();
+  s.AddMaterial();
+  s.materials[0].texture = "wood.bmp";
+  TextureService* old = SetTextureService(&rec);
+  SceneDelta d = SceneDelta::Capture(EditKind::kAddPrimitive, s);
+  AddPrimitive(s, PrimitiveSpec(), CVector(), false);
+  d.Finish(s);
+  d.Undo(s);
+  d.Redo(s);
+  SetTextureService(old);
+  EXPECT_EQ(rec.loads, 0);
+  EXPECT_EQ(rec.releases, 0);
+  EXPECT_EQ(s.models[0].faces.size(), 512u);
 }
 
 TEST(Primitives, PlacedAtTheCursorOrTheCentreOfThePanes) {
