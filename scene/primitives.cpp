@@ -367,6 +367,7 @@ std::string CheckPrimitive(const PrimitiveSpec& s) {
       const double v = s.*k.real;
       if (name == "topradius" ? !(std::isfinite(v) && v >= 0.0) : !Positive(v))
         return name + (name == "topradius" ? " must be a number from 0 up" : " must be a number above 0");
+      if (name == "minorradius" && !(v < s.radius)) return "minorradius must be below radius";
       continue;
     }
     int lo = 1, hi = kMaxSegments;

@@ -47,7 +47,7 @@ struct PrimitiveSpec {
   double width = 100, height = 100, depth = 100;  // plane and grid: width x depth; box: all three
   double radius = 50;                             // sphere, icosphere, cylinder, cone (at its base), disk; torus: major
   double topRadius = 0;                           // cone: 0 ends in a point
-  double minorRadius = 15;                        // torus: the tube
+  double minorRadius = 15;                        // torus: the tube, below radius (wider closes the hole)
   int segments = 32;                              // sphere, torus: round the axis
   int rings = 16;                                 // sphere: pole to pole; disk: centre to rim
   int sides = 32;                                 // cylinder, cone, disk

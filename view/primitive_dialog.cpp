@@ -206,7 +206,8 @@ CDlgPrimitive::CDlgPrimitive(const PrimitiveRequest& start, bool canAddToCurrent
   layout->addWidget(newModel_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+  ok_ = buttons->button(QDialogButtonBox::Ok);
+  ok_->setText(QStringLiteral("OK"));
   buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -218,6 +219,9 @@ CDlgPrimitive::CDlgPrimitive(const PrimitiveRequest& start, bool canAddToCurrent
     ShapeChanged();
     emit changed();
   });
+  // Fields that cannot make a shape together (a torus's tube as wide as the torus) leave nothing to
+  // add: OK waits until they can.
+  connect(this, &CDlgPrimitive::changed, this, [this]() { ok_->setEnabled(CheckPrimitive(request().spec).empty()); });
   for (QComboBox* box : {axis_, caps_}) connect(box, &QComboBox::currentIndexChanged, this, &CDlgPrimitive::changed);
   for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{atCursor_, newModel_})
     connect(b, &QAbstractButton::toggled, this, &CDlgPrimitive::changed);

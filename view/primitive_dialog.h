@@ -16,6 +16,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QStackedWidget;
@@ -91,6 +92,7 @@ class CDlgPrimitive : public QDialog {
   QRadioButton* atCursor_;
   QRadioButton* atCentre_;
   QCheckBox* newModel_;
+  QPushButton* ok_;
 };
 
 // Runs the dialog through `run` (which shows it modally; tests answer it themselves) with the

@@ -2,8 +2,10 @@
 // leaves nothing, OK adds the shape selected as one step of the history, and the choices come back.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -116,6 +118,12 @@ TEST_F(AppTest, TheShapeDialogPreviewsInEveryPaneCancelsToNothingAndAddsOneStep)
     auto& dialog = dynamic_cast<CDlgPrimitive&>(d);
     remembered = dialog.newModelBox()->isChecked() && dialog.atCentreButton()->isChecked() &&
                  dialog.shapeBox()->currentIndex() == int(PrimitiveKind::kSphere);
+    dialog.shapeBox()->setCurrentIndex(int(PrimitiveKind::kTorus));
+    QPushButton* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    dialog.sizeField(&PrimitiveSpec::minorRadius)->setValue(dialog.sizeField(&PrimitiveSpec::radius)->value());
+    EXPECT_FALSE(ok->isEnabled());  // a tube as wide as the torus closes its hole
+    dialog.sizeField(&PrimitiveSpec::minorRadius)->setValue(1);
+    EXPECT_TRUE(ok->isEnabled());
     dialog.shapeBox()->setCurrentIndex(int(PrimitiveKind::kBox));
     EXPECT_FALSE(dialog.axisBox()->isEnabled());  // a box has no axis to choose
     EXPECT_FALSE(dialog.capsBox()->isEnabled());

@@ -347,6 +347,8 @@ TEST(Primitives, ReadsShapeTextsAndRefusesWhatCannotBeBuilt) {
       {"grid:xsegments=1,ysegments=1", true},
       {"grid:zsegments=2", false},
       {"torus:minorradius=3,minorsegments=3", true},
+      {"torus:radius=10,minorradius=9.999", true},
+      {"torus:radius=10,minorradius=10", false},  // the hole closed: vertices would meet on the axis
       {"disk:rings=1,sides=3", true},
       {"disk:sides=2", false},
       {"plane:x=1,y=-2,z=3.5", true},
