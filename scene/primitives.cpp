@@ -5,7 +5,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
-#include <map>
 #include <numbers>
 #include <unordered_map>
 #include <utility>
@@ -32,8 +31,14 @@ class Builder {
     positions_.push_back({x, y, z});
     return static_cast<std::int32_t>(positions_.size() - 1);
   }
-  void Face(std::initializer_list<Corner> corners) { faces_.emplace_back(corners); }
-  void Face(std::vector<Corner> corners) { faces_.push_back(std::move(corners)); }
+  void Face(std::initializer_list<Corner> corners) {
+    starts_.push_back(corners_.size());
+    corners_.insert(corners_.end(), corners.begin(), corners.end());
+  }
+  void Face(const std::vector<Corner>& corners) {
+    starts_.push_back(corners_.size());
+    corners_.insert(corners_.end(), corners.begin(), corners.end());
+  }
   std::array<double, 3>& Position(std::int32_t i) { return positions_[static_cast<std::size_t>(i)]; }
   void Scale(double factor) {
     for (auto& p : positions_)
@@ -54,15 +59,16 @@ class Builder {
       m.vertices.emplace_back(static_cast<float>(out[0] + centre.x), static_cast<float>(out[1] + centre.y),
                               static_cast<float>(out[2] + centre.z));
     }
-    m.faces.reserve(faces_.size());
-    for (const auto& corners : faces_) {
+    m.faces.reserve(starts_.size());
+    for (std::size_t i = 0; i < starts_.size(); ++i) {
+      const std::size_t first = starts_[i], end = i + 1 < starts_.size() ? starts_[i + 1] : corners_.size();
       CFace f;
       f.material = material;
-      f.indices.reserve(corners.size());
-      f.uvs.reserve(corners.size());
-      for (auto c = corners.rbegin(); c != corners.rend(); ++c) {
-        f.indices.push_back(c->index);
-        f.uvs.push_back(CUV(static_cast<float>(c->u), static_cast<float>(c->v)));
+      f.indices.reserve(end - first);
+      f.uvs.reserve(end - first);
+      for (std::size_t c = end; c-- > first;) {
+        f.indices.push_back(corners_[c].index);
+        f.uvs.push_back(CUV(static_cast<float>(corners_[c].u), static_cast<float>(corners_[c].v)));
       }
       m.faces.push_back(std::move(f));
     }
@@ -72,7 +78,9 @@ class Builder {
 
  private:
   std::vector<std::array<double, 3>> positions_;
-  std::vector<std::vector<Corner>> faces_;
+  // Faces one after another, each from its start in corners_: one block for a million faces.
+  std::vector<Corner> corners_;
+  std::vector<std::size_t> starts_;
 };
 
 // i / n as a texture coordinate: exactly 0 and 1 at the ends.
@@ -131,7 +139,7 @@ void BuildBox(Builder& b, const std::array<double, 3>& size, const std::array<in
             quad.push_back({point(l), u, 1.0 - Frac(tt[c], nq)});
           }
           if (!side) std::reverse(quad.begin(), quad.end());
-          b.Face(std::move(quad));
+          b.Face(quad);
         }
       }
     }
@@ -185,9 +193,11 @@ void BuildIcosphere(Builder& b, double r, int levels) {
     tris.push_back({net(lower[i], i + 0.5, 2 * h), net(south, i + 1, 3 * h), net(lower[k], i + 1.5, 2 * h)});
   }
   for (int level = 0; level < levels; ++level) {
-    std::map<std::pair<std::int32_t, std::int32_t>, std::int32_t> middles;
+    std::unordered_map<std::uint64_t, std::int32_t> middles;
+    middles.reserve(tris.size() * 2);
     auto middle = [&](const Corner& a, const Corner& c) {
-      const auto key = std::minmax(a.index, c.index);
+      const auto [lo, hi] = std::minmax(a.index, c.index);
+      const std::uint64_t key = (static_cast<std::uint64_t>(lo) << 32) | static_cast<std::uint32_t>(hi);
       auto [it, added] = middles.try_emplace(key, 0);
       if (added) {
         const auto pa = b.Position(a.index), pc = b.Position(c.index);
@@ -249,7 +259,7 @@ void BuildTube(Builder& b, double bottom, double top, double height, int sides, 
     if (caps == CapFill::kNgon) {
       std::vector<Corner> ring;
       for (int j : order) ring.push_back({at(row, j), uv(j).first, uv(j).second});
-      b.Face(std::move(ring));
+      b.Face(ring);
       return;
     }
     const std::int32_t centre = b.Add(0.0, y, 0.0);
