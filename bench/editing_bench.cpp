@@ -97,18 +97,18 @@ void BM_MergeCurrentModelUp(benchmark::State& state) {
 // a UV sphere of 1000 x 1000 segments (a million faces), an icosphere of 6 subdivisions, a box of
 // 100 segments on each axis.
 void BM_BuildPrimitive(benchmark::State& state) {
-  mw::PrimitiveSpec spec;
+  mw::PrimitiveParams params;
   switch (state.range(0)) {
-    case 0: spec.segments = spec.rings = mw::kMaxSegments; break;
+    case 0: params.segments = params.rings = mw::kMaxSegments; break;
     case 1:
-      spec.kind = mw::PrimitiveKind::kIcosphere;
-      spec.subdivisions = mw::kMaxSubdivisions;
+      params.kind = mw::PrimitiveKind::kIcosphere;
+      params.subdivisions = mw::kMaxSubdivisions;
       break;
-    default: spec.kind = mw::PrimitiveKind::kBox; spec.xSegments = spec.ySegments = spec.zSegments = 100;
+    default: params.kind = mw::PrimitiveKind::kBox; params.xSegments = params.ySegments = params.zSegments = 100;
   }
   std::size_t faces = 0;
   for (auto _ : state) {
-    const mw::CModel m = mw::BuildPrimitive(spec, mw::CVector(), 0);
+    const mw::CModel m = mw::BuildPrimitive(params, mw::CVector(), 0);
     faces = m.faces.size();
     benchmark::DoNotOptimize(m.vertices.data());
   }

@@ -311,7 +311,7 @@ void BuildDisk(Builder& b, double r, int sides, int rings) {
   }
 }
 
-// ---- Checking and reading specs ----
+// ---- Checking and reading settings ----
 
 bool WholeIn(int value, int lo, int hi) { return value >= lo && value <= hi; }
 bool Positive(double value) { return std::isfinite(value) && value > 0.0; }
@@ -319,8 +319,8 @@ bool Positive(double value) { return std::isfinite(value) && value > 0.0; }
 struct Key {
   const char* name;
   unsigned kinds;  // bit per PrimitiveKind
-  double PrimitiveSpec::*real = nullptr;
-  int PrimitiveSpec::*whole = nullptr;
+  double PrimitiveParams::*real = nullptr;
+  int PrimitiveParams::*whole = nullptr;
 };
 
 constexpr unsigned Bit(PrimitiveKind k) { return 1u << static_cast<unsigned>(k); }
@@ -332,21 +332,21 @@ constexpr unsigned kRound = Bit(PrimitiveKind::kSphere) | Bit(PrimitiveKind::kIc
                             Bit(PrimitiveKind::kTorus) | Bit(PrimitiveKind::kDisk);
 
 const Key kKeys[] = {
-    {"width", kFlat | Bit(PrimitiveKind::kBox), &PrimitiveSpec::width},
-    {"height", Bit(PrimitiveKind::kBox) | kTubes, &PrimitiveSpec::height},
-    {"depth", kFlat | Bit(PrimitiveKind::kBox), &PrimitiveSpec::depth},
-    {"radius", kRound, &PrimitiveSpec::radius},
-    {"topradius", Bit(PrimitiveKind::kCone), &PrimitiveSpec::topRadius},
-    {"minorradius", Bit(PrimitiveKind::kTorus), &PrimitiveSpec::minorRadius},
-    {"segments", Bit(PrimitiveKind::kSphere) | Bit(PrimitiveKind::kTorus), nullptr, &PrimitiveSpec::segments},
-    {"rings", Bit(PrimitiveKind::kSphere) | Bit(PrimitiveKind::kDisk), nullptr, &PrimitiveSpec::rings},
-    {"sides", kTubes | Bit(PrimitiveKind::kDisk), nullptr, &PrimitiveSpec::sides},
-    {"heightsegments", kTubes, nullptr, &PrimitiveSpec::heightSegments},
-    {"minorsegments", Bit(PrimitiveKind::kTorus), nullptr, &PrimitiveSpec::minorSegments},
-    {"xsegments", Bit(PrimitiveKind::kGrid) | Bit(PrimitiveKind::kBox), nullptr, &PrimitiveSpec::xSegments},
-    {"ysegments", Bit(PrimitiveKind::kGrid) | Bit(PrimitiveKind::kBox), nullptr, &PrimitiveSpec::ySegments},
-    {"zsegments", Bit(PrimitiveKind::kBox), nullptr, &PrimitiveSpec::zSegments},
-    {"subdivisions", Bit(PrimitiveKind::kIcosphere), nullptr, &PrimitiveSpec::subdivisions},
+    {"width", kFlat | Bit(PrimitiveKind::kBox), &PrimitiveParams::width},
+    {"height", Bit(PrimitiveKind::kBox) | kTubes, &PrimitiveParams::height},
+    {"depth", kFlat | Bit(PrimitiveKind::kBox), &PrimitiveParams::depth},
+    {"radius", kRound, &PrimitiveParams::radius},
+    {"topradius", Bit(PrimitiveKind::kCone), &PrimitiveParams::topRadius},
+    {"minorradius", Bit(PrimitiveKind::kTorus), &PrimitiveParams::minorRadius},
+    {"segments", Bit(PrimitiveKind::kSphere) | Bit(PrimitiveKind::kTorus), nullptr, &PrimitiveParams::segments},
+    {"rings", Bit(PrimitiveKind::kSphere) | Bit(PrimitiveKind::kDisk), nullptr, &PrimitiveParams::rings},
+    {"sides", kTubes | Bit(PrimitiveKind::kDisk), nullptr, &PrimitiveParams::sides},
+    {"heightsegments", kTubes, nullptr, &PrimitiveParams::heightSegments},
+    {"minorsegments", Bit(PrimitiveKind::kTorus), nullptr, &PrimitiveParams::minorSegments},
+    {"xsegments", Bit(PrimitiveKind::kGrid) | Bit(PrimitiveKind::kBox), nullptr, &PrimitiveParams::xSegments},
+    {"ysegments", Bit(PrimitiveKind::kGrid) | Bit(PrimitiveKind::kBox), nullptr, &PrimitiveParams::ySegments},
+    {"zsegments", Bit(PrimitiveKind::kBox), nullptr, &PrimitiveParams::zSegments},
+    {"subdivisions", Bit(PrimitiveKind::kIcosphere), nullptr, &PrimitiveParams::subdivisions},
 };
 
 std::string Lower(std::string_view s) {
@@ -366,7 +366,7 @@ const char* PrimitiveKeyword(PrimitiveKind kind) {
   return i < std::size(kNames) ? kNames[i] : "shape";
 }
 
-std::string CheckPrimitive(const PrimitiveSpec& s) {
+std::string CheckPrimitive(const PrimitiveParams& s) {
   const unsigned bit = Bit(s.kind);
   if (static_cast<int>(s.kind) >= kPrimitiveKindCount) return "unknown shape";
   if ((bit & kOriented) && !WholeIn(s.axis, 0, 2)) return "axis must be x, y or z";
@@ -390,8 +390,8 @@ std::string CheckPrimitive(const PrimitiveSpec& s) {
   return {};
 }
 
-bool ParsePrimitive(std::string_view text, PrimitiveSpec& spec, CVector& centre, std::string& error) {
-  spec = PrimitiveSpec();
+bool ParsePrimitive(std::string_view text, PrimitiveParams& params, CVector& centre, std::string& error) {
+  params = PrimitiveParams();
   centre = CVector();
   const std::size_t colon = text.find(':');
   const std::string shape = Lower(text.substr(0, colon));
@@ -401,8 +401,8 @@ bool ParsePrimitive(std::string_view text, PrimitiveSpec& spec, CVector& centre,
     error = "unknown shape " + Quoted(shape) + " (plane, grid, box, sphere, icosphere, cylinder, cone, torus, disk)";
     return false;
   }
-  spec.kind = static_cast<PrimitiveKind>(kind);
-  const unsigned bit = Bit(spec.kind);
+  params.kind = static_cast<PrimitiveKind>(kind);
+  const unsigned bit = Bit(params.kind);
   std::string_view rest = colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
   while (colon != std::string_view::npos) {
     const std::size_t comma = rest.find(',');
@@ -423,11 +423,11 @@ bool ParsePrimitive(std::string_view text, PrimitiveSpec& spec, CVector& centre,
         error = "axis must be x, y or z, got " + Quoted(value);
         return false;
       }
-      spec.axis = lowered[0] - 'x';
+      params.axis = lowered[0] - 'x';
     } else if (key == "caps" && (bit & kTubes)) {
-      if (lowered == "ngon") spec.caps = CapFill::kNgon;
-      else if (lowered == "fan") spec.caps = CapFill::kFan;
-      else if (lowered == "none") spec.caps = CapFill::kNone;
+      if (lowered == "ngon") params.caps = CapFill::kNgon;
+      else if (lowered == "fan") params.caps = CapFill::kFan;
+      else if (lowered == "none") params.caps = CapFill::kNone;
       else {
         error = "caps must be ngon, fan or none, got " + Quoted(value);
         return false;
@@ -443,7 +443,7 @@ bool ParsePrimitive(std::string_view text, PrimitiveSpec& spec, CVector& centre,
         error = "size must be a number, got " + Quoted(value);
         return false;
       }
-      spec.width = spec.height = spec.depth = number;
+      params.width = params.height = params.depth = number;
     } else {
       const Key* k = std::find_if(std::begin(kKeys), std::end(kKeys), [&](const Key& c) { return key == c.name; });
       known = k != std::end(kKeys) && (k->kinds & bit);
@@ -452,7 +452,7 @@ bool ParsePrimitive(std::string_view text, PrimitiveSpec& spec, CVector& centre,
           error = key + " must be a number, got " + Quoted(value);
           return false;
         }
-        spec.*k->real = number;
+        params.*k->real = number;
       } else if (known) {
         // Whole numbers only: "2.5" or "1e3" is refused rather than silently cut.
         const long whole = std::strtol(value.c_str(), &end, 10);
@@ -460,21 +460,21 @@ bool ParsePrimitive(std::string_view text, PrimitiveSpec& spec, CVector& centre,
           error = key + " must be a whole number, got " + Quoted(value);
           return false;
         }
-        spec.*k->whole = static_cast<int>(whole);
+        params.*k->whole = static_cast<int>(whole);
       }
     }
     if (!known) {
-      error = Quoted(key) + " is not a setting of " + PrimitiveKeyword(spec.kind);
+      error = Quoted(key) + " is not a setting of " + PrimitiveKeyword(params.kind);
       return false;
     }
     if (comma == std::string_view::npos) break;
     rest = rest.substr(comma + 1);
   }
-  error = CheckPrimitive(spec);
+  error = CheckPrimitive(params);
   return error.empty();
 }
 
-CModel BuildPrimitive(const PrimitiveSpec& s, const CVector& centre, std::int32_t material) {
+CModel BuildPrimitive(const PrimitiveParams& s, const CVector& centre, std::int32_t material) {
   if (!CheckPrimitive(s).empty()) return CModel();
   Builder b;
   int axis = s.axis;
@@ -497,12 +497,12 @@ CModel BuildPrimitive(const PrimitiveSpec& s, const CVector& centre, std::int32_
 
 std::int32_t PrimitiveMaterial(CMeshwright& scene) { return scene.CurrentMaterialId(); }
 
-bool AddPrimitive(CMeshwright& scene, const PrimitiveSpec& spec, const CVector& centre, bool newModel) {
-  if (!CheckPrimitive(spec).empty()) return false;
+bool AddPrimitive(CMeshwright& scene, const PrimitiveParams& params, const CVector& centre, bool newModel) {
+  if (!CheckPrimitive(params).empty()) return false;
   if (!newModel &&
       !(scene.HasCurrentModel() && scene.models[static_cast<std::size_t>(scene.currentModel)].IsEditable()))
     return false;
-  CModel piece = BuildPrimitive(spec, centre, PrimitiveMaterial(scene));
+  CModel piece = BuildPrimitive(params, centre, PrimitiveMaterial(scene));
   for (CModel& m : scene.models) {
     for (CVertex& v : m.vertices) v.selected = 0;
     for (CFace& f : m.faces) f.allSelected = 0;

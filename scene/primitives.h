@@ -39,7 +39,7 @@ enum class CapFill : std::uint8_t { kNgon, kFan, kNone };
 
 // What to build. Each shape reads only its own fields; the others keep their values, so a dialog
 // can switch between shapes without losing what was typed for each.
-struct PrimitiveSpec {
+struct PrimitiveParams {
   PrimitiveKind kind = PrimitiveKind::kSphere;
   // The axis the shape stands along (0 x, 1 y, 2 z): the normal of a plane, grid or disk, the
   // poles of a sphere, the length of a cylinder or cone, the hole of a torus. The box ignores it.
@@ -70,26 +70,26 @@ inline constexpr int kMinSphereRings = 2;
 // The keyword of a shape ("sphere"), also the name of the model a shape is added as.
 const char* PrimitiveKeyword(PrimitiveKind kind);
 
-// Empty when `spec` can be built; else what is wrong, in English, naming the key as
+// Empty when `params` can be built; else what is wrong, in English, naming the key as
 // ParsePrimitive reads it ("rings must be a whole number from 2 to 1000").
-std::string CheckPrimitive(const PrimitiveSpec& spec);
+std::string CheckPrimitive(const PrimitiveParams& params);
 
 // "SHAPE[:key=value,...]" as mwconv's --add takes it, for example
 // "sphere:segments=32,rings=16,radius=50". Keys and shape names ignore case. Keys a shape does not
 // read are refused, as are values out of range. `centre` takes the keys x, y and z (default 0).
-// False with the reason in `error`; `spec` and `centre` are then unspecified.
-bool ParsePrimitive(std::string_view text, PrimitiveSpec& spec, CVector& centre, std::string& error);
+// False with the reason in `error`; `params` and `centre` are then unspecified.
+bool ParsePrimitive(std::string_view text, PrimitiveParams& params, CVector& centre, std::string& error);
 
-// The shape centred on `centre`, as a model named after it, with every face in `material`. The
-// spec must pass CheckPrimitive; an empty model is returned otherwise.
-CModel BuildPrimitive(const PrimitiveSpec& spec, const CVector& centre, std::int32_t material);
+// The shape centred on `centre`, as a model named after it, with every face in `material`.
+// `params` must pass CheckPrimitive; an empty model is returned otherwise.
+CModel BuildPrimitive(const PrimitiveParams& params, const CVector& centre, std::int32_t material);
 
 // Adds the shape to the document: into the current model, or (with `newModel`) as a new model
 // named after it at the end of the list. Its faces become the selection, everything else is
 // deselected, and the normals of the model it went into are recomputed. False, with nothing
-// changed, when the spec does not pass CheckPrimitive or there is no editable current model to add
-// into. The current model stays the current one either way.
-bool AddPrimitive(CMeshwright& scene, const PrimitiveSpec& spec, const CVector& centre, bool newModel);
+// changed, when `params` does not pass CheckPrimitive or there is no editable current model to
+// add into. The current model stays the current one either way.
+bool AddPrimitive(CMeshwright& scene, const PrimitiveParams& params, const CVector& centre, bool newModel);
 
 // The material a new shape's faces take. The one place where that is chosen.
 std::int32_t PrimitiveMaterial(CMeshwright& scene);

@@ -85,7 +85,7 @@ void Report(const mw::DocumentResult& result, const std::string& path) {
 struct Operation {
   enum Kind { kFrame, kWeld, kFlip, kTriangulate, kAdd } kind;
   double distance = 0;
-  mw::PrimitiveSpec shape;
+  mw::PrimitiveParams shape;
   mw::CVector centre;
 };
 

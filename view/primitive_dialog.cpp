@@ -43,11 +43,11 @@ PrimitivePreview::PrimitivePreview(CMeshwright& scene, std::function<void()> ref
 
 PrimitivePreview::~PrimitivePreview() { Clear(); }
 
-void PrimitivePreview::Show(const PrimitiveSpec& spec, const CVector& centre, bool newModel) {
+void PrimitivePreview::Show(const PrimitiveParams& params, const CVector& centre, bool newModel) {
   if (shown_) shown_->Undo(scene_);
   // The same record an undo step keeps, so taking the shape out restores the scene exactly.
   shown_ = SceneDelta::Capture(EditKind::kAddPrimitive, scene_);
-  AddPrimitive(scene_, spec, centre, newModel);
+  AddPrimitive(scene_, params, centre, newModel);
   shown_->Finish(scene_);
   if (refresh_) refresh_();
 }
@@ -68,7 +68,7 @@ constexpr double kLargestSize = 1e7;
 }  // namespace
 
 CDlgPrimitive::CDlgPrimitive(const PrimitiveRequest& start, bool canAddToCurrent, QWidget* parent)
-    : QDialog(parent), spec_(start.spec) {
+    : QDialog(parent), params_(start.params) {
   setWindowTitle(QStringLiteral("基本図形"));
   auto* layout = new QVBoxLayout(this);
   auto* top = new QFormLayout;
@@ -85,21 +85,21 @@ CDlgPrimitive::CDlgPrimitive(const PrimitiveRequest& start, bool canAddToCurrent
     auto* form = new QFormLayout(page);
     form->setContentsMargins(0, 0, 0, 0);
     Page& fields = fields_[static_cast<std::size_t>(k)];
-    auto size = [&](const QString& label, double PrimitiveSpec::*member, double lowest, const QString& tip) {
+    auto size = [&](const QString& label, double PrimitiveParams::*member, double lowest, const QString& tip) {
       auto* box = new QDoubleSpinBox(page);
       box->setDecimals(3);
       box->setRange(lowest, kLargestSize);
-      box->setValue(start.spec.*member);
-      box->setSingleStep(std::max(0.001, start.spec.*member / 10.0));
+      box->setValue(start.params.*member);
+      box->setSingleStep(std::max(0.001, start.params.*member / 10.0));
       box->setToolTip(tip);
       form->addRow(label, box);
       fields.sizes.emplace_back(box, member);
       connect(box, &QDoubleSpinBox::valueChanged, this, &CDlgPrimitive::changed);
     };
-    auto count = [&](const QString& label, int PrimitiveSpec::*member, int lowest, int highest, const QString& tip) {
+    auto count = [&](const QString& label, int PrimitiveParams::*member, int lowest, int highest, const QString& tip) {
       auto* box = new QSpinBox(page);
       box->setRange(lowest, highest);
-      box->setValue(start.spec.*member);
+      box->setValue(start.params.*member);
       box->setToolTip(tip);
       form->addRow(label, box);
       fields.counts.emplace_back(box, member);
@@ -109,68 +109,68 @@ CDlgPrimitive::CDlgPrimitive(const PrimitiveRequest& start, bool canAddToCurrent
     const QString radius = QStringLiteral("半径:");
     switch (static_cast<PrimitiveKind>(k)) {
       case PrimitiveKind::kPlane:
-        size(width, &PrimitiveSpec::width, 0.001, QStringLiteral("平面の幅"));
-        size(depth, &PrimitiveSpec::depth, 0.001, QStringLiteral("平面の奥行き"));
+        size(width, &PrimitiveParams::width, 0.001, QStringLiteral("平面の幅"));
+        size(depth, &PrimitiveParams::depth, 0.001, QStringLiteral("平面の奥行き"));
         break;
       case PrimitiveKind::kGrid:
-        size(width, &PrimitiveSpec::width, 0.001, QStringLiteral("グリッドの幅"));
-        size(depth, &PrimitiveSpec::depth, 0.001, QStringLiteral("グリッドの奥行き"));
-        count(QStringLiteral("幅の分割数:"), &PrimitiveSpec::xSegments, 1, kMaxSegments,
+        size(width, &PrimitiveParams::width, 0.001, QStringLiteral("グリッドの幅"));
+        size(depth, &PrimitiveParams::depth, 0.001, QStringLiteral("グリッドの奥行き"));
+        count(QStringLiteral("幅の分割数:"), &PrimitiveParams::xSegments, 1, kMaxSegments,
               QStringLiteral("幅方向の分割数"));
-        count(QStringLiteral("奥行きの分割数:"), &PrimitiveSpec::ySegments, 1, kMaxSegments,
+        count(QStringLiteral("奥行きの分割数:"), &PrimitiveParams::ySegments, 1, kMaxSegments,
               QStringLiteral("奥行き方向の分割数"));
         break;
       case PrimitiveKind::kBox:
-        size(width, &PrimitiveSpec::width, 0.001, QStringLiteral("X 方向の大きさ"));
-        size(height, &PrimitiveSpec::height, 0.001, QStringLiteral("Y 方向の大きさ"));
-        size(depth, &PrimitiveSpec::depth, 0.001, QStringLiteral("Z 方向の大きさ"));
-        count(QStringLiteral("X の分割数:"), &PrimitiveSpec::xSegments, 1, kMaxSegments,
+        size(width, &PrimitiveParams::width, 0.001, QStringLiteral("X 方向の大きさ"));
+        size(height, &PrimitiveParams::height, 0.001, QStringLiteral("Y 方向の大きさ"));
+        size(depth, &PrimitiveParams::depth, 0.001, QStringLiteral("Z 方向の大きさ"));
+        count(QStringLiteral("X の分割数:"), &PrimitiveParams::xSegments, 1, kMaxSegments,
               QStringLiteral("X 方向の分割数"));
-        count(QStringLiteral("Y の分割数:"), &PrimitiveSpec::ySegments, 1, kMaxSegments,
+        count(QStringLiteral("Y の分割数:"), &PrimitiveParams::ySegments, 1, kMaxSegments,
               QStringLiteral("Y 方向の分割数"));
-        count(QStringLiteral("Z の分割数:"), &PrimitiveSpec::zSegments, 1, kMaxSegments,
+        count(QStringLiteral("Z の分割数:"), &PrimitiveParams::zSegments, 1, kMaxSegments,
               QStringLiteral("Z 方向の分割数"));
         break;
       case PrimitiveKind::kSphere:
-        size(radius, &PrimitiveSpec::radius, 0.001, QStringLiteral("球の半径"));
-        count(QStringLiteral("経度の分割数:"), &PrimitiveSpec::segments, kMinAround, kMaxSegments,
+        size(radius, &PrimitiveParams::radius, 0.001, QStringLiteral("球の半径"));
+        count(QStringLiteral("経度の分割数:"), &PrimitiveParams::segments, kMinAround, kMaxSegments,
               QStringLiteral("軸のまわりの分割数"));
-        count(QStringLiteral("緯度の分割数:"), &PrimitiveSpec::rings, kMinSphereRings, kMaxSegments,
+        count(QStringLiteral("緯度の分割数:"), &PrimitiveParams::rings, kMinSphereRings, kMaxSegments,
               QStringLiteral("極から極までの分割数"));
         break;
       case PrimitiveKind::kIcosphere:
-        size(radius, &PrimitiveSpec::radius, 0.001, QStringLiteral("球の半径"));
-        count(QStringLiteral("細分化:"), &PrimitiveSpec::subdivisions, 0, kMaxSubdivisions,
+        size(radius, &PrimitiveParams::radius, 0.001, QStringLiteral("球の半径"));
+        count(QStringLiteral("細分化:"), &PrimitiveParams::subdivisions, 0, kMaxSubdivisions,
               QStringLiteral("正二十面体の面を 4 つに分ける回数"));
         break;
       case PrimitiveKind::kCylinder:
       case PrimitiveKind::kCone: {
         const bool cone = k == static_cast<int>(PrimitiveKind::kCone);
-        size(cone ? QStringLiteral("底面の半径:") : radius, &PrimitiveSpec::radius, 0.001,
+        size(cone ? QStringLiteral("底面の半径:") : radius, &PrimitiveParams::radius, 0.001,
              QStringLiteral("底面の半径"));
         if (cone)
-          size(QStringLiteral("上面の半径:"), &PrimitiveSpec::topRadius, 0.0,
+          size(QStringLiteral("上面の半径:"), &PrimitiveParams::topRadius, 0.0,
                QStringLiteral("上面の半径（0 で先がとがる）"));
-        size(height, &PrimitiveSpec::height, 0.001, QStringLiteral("軸方向の高さ"));
-        count(QStringLiteral("側面の分割数:"), &PrimitiveSpec::sides, kMinAround, kMaxSegments,
+        size(height, &PrimitiveParams::height, 0.001, QStringLiteral("軸方向の高さ"));
+        count(QStringLiteral("側面の分割数:"), &PrimitiveParams::sides, kMinAround, kMaxSegments,
               QStringLiteral("軸のまわりの辺の数"));
-        count(QStringLiteral("高さの分割数:"), &PrimitiveSpec::heightSegments, 1, kMaxSegments,
+        count(QStringLiteral("高さの分割数:"), &PrimitiveParams::heightSegments, 1, kMaxSegments,
               QStringLiteral("軸方向の分割数"));
         break;
       }
       case PrimitiveKind::kTorus:
-        size(QStringLiteral("半径:"), &PrimitiveSpec::radius, 0.001, QStringLiteral("中心から管の中心までの半径"));
-        size(QStringLiteral("管の半径:"), &PrimitiveSpec::minorRadius, 0.001, QStringLiteral("管の太さの半径"));
-        count(QStringLiteral("周の分割数:"), &PrimitiveSpec::segments, kMinAround, kMaxSegments,
+        size(QStringLiteral("半径:"), &PrimitiveParams::radius, 0.001, QStringLiteral("中心から管の中心までの半径"));
+        size(QStringLiteral("管の半径:"), &PrimitiveParams::minorRadius, 0.001, QStringLiteral("管の太さの半径"));
+        count(QStringLiteral("周の分割数:"), &PrimitiveParams::segments, kMinAround, kMaxSegments,
               QStringLiteral("軸のまわりの分割数"));
-        count(QStringLiteral("管の分割数:"), &PrimitiveSpec::minorSegments, kMinAround, kMaxSegments,
+        count(QStringLiteral("管の分割数:"), &PrimitiveParams::minorSegments, kMinAround, kMaxSegments,
               QStringLiteral("管のまわりの分割数"));
         break;
       case PrimitiveKind::kDisk:
-        size(radius, &PrimitiveSpec::radius, 0.001, QStringLiteral("円盤の半径"));
-        count(QStringLiteral("辺の数:"), &PrimitiveSpec::sides, kMinAround, kMaxSegments,
+        size(radius, &PrimitiveParams::radius, 0.001, QStringLiteral("円盤の半径"));
+        count(QStringLiteral("辺の数:"), &PrimitiveParams::sides, kMinAround, kMaxSegments,
               QStringLiteral("円周の辺の数"));
-        count(QStringLiteral("同心円の数:"), &PrimitiveSpec::rings, 1, kMaxSegments,
+        count(QStringLiteral("同心円の数:"), &PrimitiveParams::rings, 1, kMaxSegments,
               QStringLiteral("中心から縁までの分割数"));
         break;
     }
@@ -181,12 +181,12 @@ CDlgPrimitive::CDlgPrimitive(const PrimitiveRequest& start, bool canAddToCurrent
   auto* more = new QFormLayout;
   axis_ = new QComboBox(this);
   axis_->addItems({QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")});
-  axis_->setCurrentIndex(std::clamp(start.spec.axis, 0, 2));
+  axis_->setCurrentIndex(std::clamp(start.params.axis, 0, 2));
   axis_->setToolTip(QStringLiteral("図形の軸の向き（平面・グリッド・円盤は面の向き）"));
   more->addRow(QStringLiteral("軸(&A):"), axis_);
   caps_ = new QComboBox(this);
   caps_->addItems({QStringLiteral("多角形"), QStringLiteral("三角形"), QStringLiteral("なし")});
-  caps_->setCurrentIndex(static_cast<int>(start.spec.caps));
+  caps_->setCurrentIndex(static_cast<int>(start.params.caps));
   caps_->setToolTip(QStringLiteral("円柱・円錐の端をふさぐ面: 1 枚の多角形、中心から広がる三角形、ふさがない"));
   more->addRow(QStringLiteral("ふた(&C):"), caps_);
   layout->addLayout(more);
@@ -213,7 +213,7 @@ CDlgPrimitive::CDlgPrimitive(const PrimitiveRequest& start, bool canAddToCurrent
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
 
-  shape_->setCurrentIndex(static_cast<int>(start.spec.kind));
+  shape_->setCurrentIndex(static_cast<int>(start.params.kind));
   ShapeChanged();
   connect(shape_, &QComboBox::currentIndexChanged, this, [this]() {
     ShapeChanged();
@@ -221,7 +221,7 @@ CDlgPrimitive::CDlgPrimitive(const PrimitiveRequest& start, bool canAddToCurrent
   });
   // Fields that cannot make a shape together (a torus's tube as wide as the torus) leave nothing to
   // add: OK waits until they can.
-  connect(this, &CDlgPrimitive::changed, this, [this]() { ok_->setEnabled(CheckPrimitive(request().spec).empty()); });
+  connect(this, &CDlgPrimitive::changed, this, [this]() { ok_->setEnabled(CheckPrimitive(request().params).empty()); });
   for (QComboBox* box : {axis_, caps_}) connect(box, &QComboBox::currentIndexChanged, this, &CDlgPrimitive::changed);
   for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{atCursor_, newModel_})
     connect(b, &QAbstractButton::toggled, this, &CDlgPrimitive::changed);
@@ -242,26 +242,26 @@ void CDlgPrimitive::ShapeChanged() {
 
 PrimitiveRequest CDlgPrimitive::request() const {
   PrimitiveRequest r;
-  r.spec = spec_;
+  r.params = params_;
   const int k = std::max(0, shape_->currentIndex());
-  r.spec.kind = static_cast<PrimitiveKind>(k);
+  r.params.kind = static_cast<PrimitiveKind>(k);
   const Page& page = fields_[static_cast<std::size_t>(k)];
-  for (const auto& [box, member] : page.sizes) r.spec.*member = box->value();
-  for (const auto& [box, member] : page.counts) r.spec.*member = box->value();
-  r.spec.axis = axis_->currentIndex();
-  r.spec.caps = static_cast<CapFill>(caps_->currentIndex());
+  for (const auto& [box, member] : page.sizes) r.params.*member = box->value();
+  for (const auto& [box, member] : page.counts) r.params.*member = box->value();
+  r.params.axis = axis_->currentIndex();
+  r.params.caps = static_cast<CapFill>(caps_->currentIndex());
   r.atCursor = atCursor_->isChecked();
   r.newModel = newModel_->isChecked();
   return r;
 }
 
-QSpinBox* CDlgPrimitive::countField(int PrimitiveSpec::*member) const {
+QSpinBox* CDlgPrimitive::countField(int PrimitiveParams::*member) const {
   for (const auto& [box, m] : fields_[static_cast<std::size_t>(pages_->currentIndex())].counts)
     if (m == member) return box;
   return nullptr;
 }
 
-QDoubleSpinBox* CDlgPrimitive::sizeField(double PrimitiveSpec::*member) const {
+QDoubleSpinBox* CDlgPrimitive::sizeField(double PrimitiveParams::*member) const {
   for (const auto& [box, m] : fields_[static_cast<std::size_t>(pages_->currentIndex())].sizes)
     if (m == member) return box;
   return nullptr;
@@ -276,7 +276,7 @@ std::optional<PrimitiveRequest> AskPrimitive(CMeshwright& scene, const PanOffset
   PrimitivePreview preview(scene, refresh);
   auto follow = [&]() {
     const PrimitiveRequest r = dialog.request();
-    preview.Show(r.spec, PlacementOf(scene, pan, r.atCursor), r.newModel);
+    preview.Show(r.params, PlacementOf(scene, pan, r.atCursor), r.newModel);
   };
   QObject::connect(&dialog, &CDlgPrimitive::changed, &dialog, follow);
   follow();

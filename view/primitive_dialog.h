@@ -26,7 +26,7 @@ namespace mw {
 class CMeshwright;
 
 struct PrimitiveRequest {
-  PrimitiveSpec spec;
+  PrimitiveParams params;
   bool atCursor = true;   // at the face-building cursor, else at the centre of the panes
   bool newModel = false;  // a new model named after the shape, else into the current model
 };
@@ -43,7 +43,7 @@ class PrimitivePreview {
   PrimitivePreview(const PrimitivePreview&) = delete;
   PrimitivePreview& operator=(const PrimitivePreview&) = delete;
 
-  void Show(const PrimitiveSpec& spec, const CVector& centre, bool newModel);
+  void Show(const PrimitiveParams& params, const CVector& centre, bool newModel);
   void Clear();
 
  private:
@@ -68,8 +68,8 @@ class CDlgPrimitive : public QDialog {
   QRadioButton* atCursorButton() const { return atCursor_; }
   QRadioButton* atCentreButton() const { return atCentre_; }
   // The field of the shown shape bound to `member` (nullptr when the shape has none).
-  QSpinBox* countField(int PrimitiveSpec::*member) const;
-  QDoubleSpinBox* sizeField(double PrimitiveSpec::*member) const;
+  QSpinBox* countField(int PrimitiveParams::*member) const;
+  QDoubleSpinBox* sizeField(double PrimitiveParams::*member) const;
   QComboBox* capsBox() const { return caps_; }
 
  signals:
@@ -78,12 +78,12 @@ class CDlgPrimitive : public QDialog {
 
  private:
   struct Page {
-    std::vector<std::pair<QSpinBox*, int PrimitiveSpec::*>> counts;
-    std::vector<std::pair<QDoubleSpinBox*, double PrimitiveSpec::*>> sizes;
+    std::vector<std::pair<QSpinBox*, int PrimitiveParams::*>> counts;
+    std::vector<std::pair<QDoubleSpinBox*, double PrimitiveParams::*>> sizes;
   };
   void ShapeChanged();
 
-  PrimitiveSpec spec_;  // values of the fields on pages not shown
+  PrimitiveParams params_;  // values of the fields on pages not shown
   QComboBox* shape_;
   QStackedWidget* pages_;
   std::vector<Page> fields_;

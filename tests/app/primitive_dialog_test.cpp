@@ -56,8 +56,8 @@ TEST_F(AppTest, TheShapeDialogPreviewsInEveryPaneCancelsToNothingAndAddsOneStep)
     EXPECT_EQ(dialog.shapeBox()->currentText(), QStringLiteral("UV球"));
     EXPECT_FALSE(dialog.newModelBox()->isChecked());
     previewed = scene_.models[0].vertices.size();
-    dialog.countField(&PrimitiveSpec::segments)->setValue(8);
-    dialog.countField(&PrimitiveSpec::rings)->setValue(4);
+    dialog.countField(&PrimitiveParams::segments)->setValue(8);
+    dialog.countField(&PrimitiveParams::rings)->setValue(4);
     afterChange = scene_.models[0].vertices.size();
     QApplication::processEvents();
     topMarks = Differing(frame_->orthoPane(kPlaneTop)->grab().toImage(), emptyTop);
@@ -81,9 +81,9 @@ TEST_F(AppTest, TheShapeDialogPreviewsInEveryPaneCancelsToNothingAndAddsOneStep)
   // Added as a model of its own, at the centre of the panes.
   answerDialog_ = [&](QDialog& d) {
     auto& dialog = dynamic_cast<CDlgPrimitive&>(d);
-    dialog.countField(&PrimitiveSpec::segments)->setValue(8);
-    dialog.countField(&PrimitiveSpec::rings)->setValue(4);
-    dialog.sizeField(&PrimitiveSpec::radius)->setValue(30);
+    dialog.countField(&PrimitiveParams::segments)->setValue(8);
+    dialog.countField(&PrimitiveParams::rings)->setValue(4);
+    dialog.sizeField(&PrimitiveParams::radius)->setValue(30);
     dialog.newModelBox()->setChecked(true);
     dialog.atCentreButton()->setChecked(true);
     EXPECT_EQ(scene_.models.size(), 2u);  // the preview too
@@ -120,9 +120,9 @@ TEST_F(AppTest, TheShapeDialogPreviewsInEveryPaneCancelsToNothingAndAddsOneStep)
                  dialog.shapeBox()->currentIndex() == int(PrimitiveKind::kSphere);
     dialog.shapeBox()->setCurrentIndex(int(PrimitiveKind::kTorus));
     QPushButton* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
-    dialog.sizeField(&PrimitiveSpec::minorRadius)->setValue(dialog.sizeField(&PrimitiveSpec::radius)->value());
+    dialog.sizeField(&PrimitiveParams::minorRadius)->setValue(dialog.sizeField(&PrimitiveParams::radius)->value());
     EXPECT_FALSE(ok->isEnabled());  // a tube as wide as the torus closes its hole
-    dialog.sizeField(&PrimitiveSpec::minorRadius)->setValue(1);
+    dialog.sizeField(&PrimitiveParams::minorRadius)->setValue(1);
     EXPECT_TRUE(ok->isEnabled());
     dialog.shapeBox()->setCurrentIndex(int(PrimitiveKind::kBox));
     EXPECT_FALSE(dialog.axisBox()->isEnabled());  // a box has no axis to choose

@@ -59,7 +59,7 @@ Vec LitArea(const CModel& m) {
 double Regular(int sides, double r) { return sides / 2.0 * r * r * std::sin(2 * kPi / sides); }
 
 struct Case {
-  PrimitiveSpec spec;
+  PrimitiveParams params;
   std::size_t vertices, faces;
   bool closed;
   double volume;       // exact lit volume (closed), or the largest it can be when `upper`
@@ -69,40 +69,40 @@ struct Case {
 
 std::vector<Case> Cases() {
   std::vector<Case> out;
-  auto spec = [](PrimitiveKind k) {
-    PrimitiveSpec s;
+  auto params = [](PrimitiveKind k) {
+    PrimitiveParams s;
     s.kind = k;
     return s;
   };
   for (int axis : {0, 1, 2}) {
-    PrimitiveSpec p = spec(PrimitiveKind::kPlane);
+    PrimitiveParams p = params(PrimitiveKind::kPlane);
     p.axis = axis, p.width = 30, p.depth = 7.5;
     out.push_back({p, 4, 1, false, 0, false, 30 * 7.5});
     for (auto [x, y] : std::vector<std::pair<int, int>>{{1, 1}, {1, 5}, {7, 3}}) {
-      PrimitiveSpec g = spec(PrimitiveKind::kGrid);
+      PrimitiveParams g = params(PrimitiveKind::kGrid);
       g.axis = axis, g.width = 12, g.depth = 40, g.xSegments = x, g.ySegments = y;
       out.push_back({g, std::size_t((x + 1) * (y + 1)), std::size_t(x * y), false, 0, false, 480});
     }
     for (auto [s, r] : std::vector<std::pair<int, int>>{{3, 2}, {4, 3}, {32, 16}, {7, 9}}) {
-      PrimitiveSpec g = spec(PrimitiveKind::kSphere);
+      PrimitiveParams g = params(PrimitiveKind::kSphere);
       g.axis = axis, g.radius = 20, g.segments = s, g.rings = r;
       out.push_back({g, std::size_t(s * (r - 1) + 2), std::size_t(s * r), true, 4.0 / 3 * kPi * 8000, true});
     }
     for (CapFill caps : {CapFill::kNgon, CapFill::kFan, CapFill::kNone})
       for (auto [s, h] : std::vector<std::pair<int, int>>{{3, 1}, {4, 2}, {24, 5}}) {
-        PrimitiveSpec c = spec(PrimitiveKind::kCylinder);
+        PrimitiveParams c = params(PrimitiveKind::kCylinder);
         c.axis = axis, c.radius = 10, c.height = 35, c.sides = s, c.heightSegments = h, c.caps = caps;
         const std::size_t capFaces = caps == CapFill::kNgon ? 2 : caps == CapFill::kFan ? 2 * s : 0;
         out.push_back({c, std::size_t(s * (h + 1) + (caps == CapFill::kFan ? 2 : 0)), std::size_t(s * h) + capFaces,
                        caps != CapFill::kNone, Regular(s, 10) * 35});
-        PrimitiveSpec point = c;
+        PrimitiveParams point = c;
         point.kind = PrimitiveKind::kCone;
         point.topRadius = 0;
         // Open, a cone's sides face the way its base would: their area is the base's less the top's.
         out.push_back({point, std::size_t(s * h + 1 + (caps == CapFill::kFan ? 1 : 0)),
                        std::size_t(s * h) + capFaces / 2, caps != CapFill::kNone, Regular(s, 10) * 35 / 3, false,
                        Regular(s, 10)});
-        PrimitiveSpec frustum = point;
+        PrimitiveParams frustum = point;
         frustum.topRadius = 4;
         const double a = Regular(s, 10), b = Regular(s, 4);
         out.push_back({frustum, std::size_t(s * (h + 1) + (caps == CapFill::kFan ? 2 : 0)),
@@ -110,24 +110,24 @@ std::vector<Case> Cases() {
                        false, a - b});
       }
     for (auto [m, n] : std::vector<std::pair<int, int>>{{3, 3}, {48, 12}, {5, 8}}) {
-      PrimitiveSpec t = spec(PrimitiveKind::kTorus);
+      PrimitiveParams t = params(PrimitiveKind::kTorus);
       t.axis = axis, t.radius = 25, t.minorRadius = 6, t.segments = m, t.minorSegments = n;
       out.push_back({t, std::size_t(m * n), std::size_t(m * n), true, 2 * kPi * kPi * 25 * 36, true});
     }
     for (auto [s, r] : std::vector<std::pair<int, int>>{{3, 1}, {16, 4}}) {
-      PrimitiveSpec d = spec(PrimitiveKind::kDisk);
+      PrimitiveParams d = params(PrimitiveKind::kDisk);
       d.axis = axis, d.radius = 9, d.sides = s, d.rings = r;
       out.push_back({d, std::size_t(s * r + 1), std::size_t(s * r), false, 0, false, Regular(s, 9)});
     }
   }
   for (int n = 0; n <= 4; ++n) {
-    PrimitiveSpec i = spec(PrimitiveKind::kIcosphere);
+    PrimitiveParams i = params(PrimitiveKind::kIcosphere);
     i.radius = 15, i.subdivisions = n;
     out.push_back(
         {i, std::size_t(10 * (1 << (2 * n)) + 2), std::size_t(20 * (1 << (2 * n))), true, 4.0 / 3 * kPi * 3375, true});
   }
   for (auto [x, y, z] : std::vector<std::array<int, 3>>{{1, 1, 1}, {2, 3, 4}, {1, 5, 1}}) {
-    PrimitiveSpec b = spec(PrimitiveKind::kBox);
+    PrimitiveParams b = params(PrimitiveKind::kBox);
     b.width = 10, b.height = 20, b.depth = 2.5, b.xSegments = x, b.ySegments = y, b.zSegments = z;
     out.push_back({b, std::size_t((x + 1) * (y + 1) * (z + 1) - (x - 1) * (y - 1) * (z - 1)),
                    std::size_t(2 * (x * y + y * z + z * x)), true, 500});
@@ -135,7 +135,7 @@ std::vector<Case> Cases() {
   return out;
 }
 
-std::string Describe(const PrimitiveSpec& s) {
+std::string Describe(const PrimitiveParams& s) {
   return std::string(PrimitiveKeyword(s.kind)) + " axis " + std::to_string(s.axis) + " seg " +
          std::to_string(s.segments) + "/" + std::to_string(s.rings) + "/" + std::to_string(s.sides) + "/" +
          std::to_string(s.heightSegments) + "/" + std::to_string(s.minorSegments) + "/" + std::to_string(s.xSegments) +
@@ -144,7 +144,7 @@ std::string Describe(const PrimitiveSpec& s) {
 }
 
 // The half extent a shape may reach along its axis and away from it.
-void Reach(const PrimitiveSpec& s, double& along, double& across) {
+void Reach(const PrimitiveParams& s, double& along, double& across) {
   switch (s.kind) {
     case PrimitiveKind::kSphere:
     case PrimitiveKind::kIcosphere: along = across = s.radius; break;
@@ -159,10 +159,10 @@ void Reach(const PrimitiveSpec& s, double& along, double& across) {
 TEST(Primitives, EveryShapeHasItsCountsIsClosedLitOutsideTexturedAndSized) {
   const CVector centre(3.5f, -120.0f, 40.25f);
   for (const Case& c : Cases()) {
-    SCOPED_TRACE(Describe(c.spec));
-    ASSERT_EQ(CheckPrimitive(c.spec), "");
-    const CModel m = BuildPrimitive(c.spec, centre, 7);
-    EXPECT_EQ(m.name, PrimitiveKeyword(c.spec.kind));
+    SCOPED_TRACE(Describe(c.params));
+    ASSERT_EQ(CheckPrimitive(c.params), "");
+    const CModel m = BuildPrimitive(c.params, centre, 7);
+    EXPECT_EQ(m.name, PrimitiveKeyword(c.params.kind));
     EXPECT_EQ(m.vertices.size(), c.vertices);
     EXPECT_EQ(m.faces.size(), c.faces);
 
@@ -206,14 +206,15 @@ TEST(Primitives, EveryShapeHasItsCountsIsClosedLitOutsideTexturedAndSized) {
       } else {
         EXPECT_NEAR(volume, c.volume, c.volume * 1e-5);
       }
-      const bool fine = c.spec.kind == PrimitiveKind::kIcosphere ? c.spec.subdivisions >= 3 : c.spec.segments >= 32;
+      const bool fine =
+          c.params.kind == PrimitiveKind::kIcosphere ? c.params.subdivisions >= 3 : c.params.segments >= 32;
       if (c.upper && fine) {
         EXPECT_GT(volume, c.volume * 0.94);  // fine enough to be near the round shape
       }
     } else {
       const Vec a = LitArea(moved);
       const double along[3] = {a.x, a.y, a.z};
-      const int axis = c.spec.axis;
+      const int axis = c.params.axis;
       const double tolerance = 1e-5 * std::max(c.area, 100.0);  // an open tube's sides cancel out
       EXPECT_NEAR(along[axis], c.area, tolerance);
       EXPECT_NEAR(along[(axis + 1) % 3], 0.0, tolerance);
@@ -222,7 +223,7 @@ TEST(Primitives, EveryShapeHasItsCountsIsClosedLitOutsideTexturedAndSized) {
 
     // Within the size asked for, and reaching it.
     double lo[3] = {1e30, 1e30, 1e30}, hi[3] = {-1e30, -1e30, -1e30}, far = 0;
-    const int axis = c.spec.kind == PrimitiveKind::kBox ? 1 : c.spec.axis;
+    const int axis = c.params.kind == PrimitiveKind::kBox ? 1 : c.params.axis;
     for (const CVertex& v : moved.vertices) {
       for (int k = 0; k < 3; ++k) {
         lo[k] = std::min<double>(lo[k], Component(v.position, k));
@@ -235,36 +236,36 @@ TEST(Primitives, EveryShapeHasItsCountsIsClosedLitOutsideTexturedAndSized) {
     // Centred: every way for the lattices, along the axis for the round shapes (an odd count of
     // segments round it, or round a torus's tube, is not symmetric).
     for (int k = 0; k < 3; ++k)
-      if (k == axis ? c.spec.kind != PrimitiveKind::kTorus
-                    : c.spec.kind == PrimitiveKind::kBox || c.spec.kind == PrimitiveKind::kGrid ||
-                          c.spec.kind == PrimitiveKind::kPlane) {
+      if (k == axis ? c.params.kind != PrimitiveKind::kTorus
+                    : c.params.kind == PrimitiveKind::kBox || c.params.kind == PrimitiveKind::kGrid ||
+                          c.params.kind == PrimitiveKind::kPlane) {
         EXPECT_NEAR(lo[k] + hi[k], 0.0, 1e-4) << "not centred on axis " << k;
       }
     double along = 0, across = 0;
-    Reach(c.spec, along, across);
-    switch (c.spec.kind) {
+    Reach(c.params, along, across);
+    switch (c.params.kind) {
       case PrimitiveKind::kPlane:
       case PrimitiveKind::kGrid: {
         EXPECT_EQ(extents[static_cast<std::size_t>(axis)], 0.0);
         std::vector<double> flat{extents[static_cast<std::size_t>((axis + 1) % 3)],
                                  extents[static_cast<std::size_t>((axis + 2) % 3)]};
         std::sort(flat.begin(), flat.end());
-        std::vector<double> want{c.spec.width, c.spec.depth};
+        std::vector<double> want{c.params.width, c.params.depth};
         std::sort(want.begin(), want.end());
         EXPECT_NEAR(flat[0], want[0], 1e-4);
         EXPECT_NEAR(flat[1], want[1], 1e-4);
         break;
       }
       case PrimitiveKind::kBox:
-        EXPECT_NEAR(extents[0], c.spec.width, 1e-4);
-        EXPECT_NEAR(extents[1], c.spec.height, 1e-4);
-        EXPECT_NEAR(extents[2], c.spec.depth, 1e-4);
+        EXPECT_NEAR(extents[0], c.params.width, 1e-4);
+        EXPECT_NEAR(extents[1], c.params.height, 1e-4);
+        EXPECT_NEAR(extents[2], c.params.depth, 1e-4);
         break;
       default:
         EXPECT_LE(extents[static_cast<std::size_t>(axis)], 2 * along + 1e-4);
         EXPECT_LE(far, across * (1 + 1e-6));
         EXPECT_GT(far, across * 0.49);
-        if (c.spec.kind != PrimitiveKind::kTorus) {
+        if (c.params.kind != PrimitiveKind::kTorus) {
           EXPECT_NEAR(extents[static_cast<std::size_t>(axis)], 2 * along, 1e-4);
         }
     }
@@ -275,7 +276,7 @@ TEST(Primitives, LitTheSameWayAsTheBoxOfTheBoxMode) {
   CMeshwright s;
   s.ResetScene();
   ASSERT_TRUE(s.AddBox(CVector(0, 0, 0), CVector(10, 20, 2.5f)));
-  PrimitiveSpec box;
+  PrimitiveParams box;
   box.kind = PrimitiveKind::kBox;
   box.width = 10, box.height = 20, box.depth = 2.5;
   const CModel made = BuildPrimitive(box, CVector(5, 10, 1.25f), 0);
@@ -284,7 +285,7 @@ TEST(Primitives, LitTheSameWayAsTheBoxOfTheBoxMode) {
 }
 
 TEST(Primitives, SeamsAndPolesGetTheirOwnTextureCoordinates) {
-  PrimitiveSpec sphere;
+  PrimitiveParams sphere;
   sphere.segments = 8, sphere.rings = 4;
   const CModel m = BuildPrimitive(sphere, CVector(), 0);
   // The vertex at angle 0 meets u = 0 on one side of the seam and u = 1 on the other.
@@ -355,13 +356,13 @@ TEST(Primitives, ReadsShapeTextsAndRefusesWhatCannotBeBuilt) {
       {"plane:x=east", false},
   };
   for (const Row& r : rows) {
-    PrimitiveSpec s;
+    PrimitiveParams s;
     CVector centre;
     std::string error;
     EXPECT_EQ(ParsePrimitive(r.text, s, centre, error), r.ok) << r.text << ": " << error;
     EXPECT_EQ(error.empty(), r.ok) << r.text;
   }
-  PrimitiveSpec s;
+  PrimitiveParams s;
   CVector centre;
   std::string error;
   ASSERT_TRUE(ParsePrimitive("cylinder:caps=fan,axis=z,sides=5,heightsegments=3,radius=2.5,height=8,x=1,z=-4", s,
@@ -394,7 +395,7 @@ TEST(Primitives, AddedShapesAreSelectedAloneAndUndoneInOneStep) {
   s.models.emplace_back();
   s.models.back().state = kStateLocked;
   const CMeshwright before = s;
-  PrimitiveSpec cone;
+  PrimitiveParams cone;
   cone.kind = PrimitiveKind::kCone;
   cone.sides = 6;
 
@@ -427,7 +428,7 @@ TEST(Primitives, AddedShapesAreSelectedAloneAndUndoneInOneStep) {
     EXPECT_EQ(s.models.size(), newModel ? 3u : 2u);
     d.Undo(s);
   }
-  // Nothing goes into a locked model or from a spec that cannot be built.
+  // Nothing goes into a locked model or from a params that cannot be built.
   s.currentModel = 1;
   EXPECT_FALSE(AddPrimitive(s, cone, CVector(), false));
   cone.sides = 2;
@@ -451,7 +452,7 @@ TEST(Primitives, TakingAShapeBackLeavesTheMaterialsTexturesAlone) {
   s.materials[0].texture = "wood.bmp";
   TextureService* old = SetTextureService(&rec);
   SceneDelta d = SceneDelta::Capture(EditKind::kAddPrimitive, s);
-  AddPrimitive(s, PrimitiveSpec(), CVector(), false);
+  AddPrimitive(s, PrimitiveParams(), CVector(), false);
   d.Finish(s);
   d.Undo(s);
   d.Redo(s);

@@ -182,7 +182,7 @@ std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& 
                 sc.ApplyDefaultUVs(m.id);
               }};
     case 23: {  // a small shape, into the current model or a new one
-      PrimitiveSpec shape;
+      PrimitiveParams shape;
       shape.kind = static_cast<PrimitiveKind>(r(kPrimitiveKindCount));
       shape.segments = shape.sides = shape.minorSegments = 3 + r(3);
       shape.rings = 2 + r(3);
