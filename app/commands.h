@@ -42,6 +42,7 @@ enum Command : int {
   kCmdSnapToGrid = 32922,
   kCmdDuplicate = 32940,
   kCmdDelete = 32941,
+  kCmdPrimitive = 32950,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

@@ -44,6 +44,7 @@ QString EditName(EditKind kind) {
     case EditKind::kImport: return QStringLiteral("読み込み");
     case EditKind::kDuplicate: return QStringLiteral("複製");
     case EditKind::kPaste: return QStringLiteral("貼り付け");
+    case EditKind::kAddPrimitive: return QStringLiteral("基本図形");
   }
   return QString();
 }

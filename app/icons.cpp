@@ -245,6 +245,14 @@ QIcon ToolbarIcon(int command) {
       Arrow(p, {12, 2}, {13, 4});
       break;
     }
+    case kCmdPrimitive:  // a sphere drawn as wire, its equator and a meridian
+      p.setPen(blue);
+      p.setBrush(QColor(200, 220, 255));
+      p.drawEllipse(1, 0, 13, 13);
+      p.setBrush(Qt::NoBrush);
+      p.drawEllipse(1, 4, 13, 5);
+      p.drawEllipse(5, 0, 5, 13);
+      break;
     default: break;
   }
   return QIcon(pm);

@@ -33,6 +33,7 @@
 #include "app/lock_keys.h"
 #include "app/material_view.h"
 #include "app/model_view.h"
+#include "app/primitive_command.h"
 #include "app/settings.h"
 #include "app/ui_seam.h"
 #include "io/document_formats.h"
@@ -84,6 +85,7 @@ const CommandText kCommands[] = {
     {kCmdNumericInput, "数値入力(&N)", "数値入力して変形", "数値入力して変形"},
     {kCmdModeCreateFace, "面作成(&F)", "面を作成", "面を作成"},
     {kCmdModeCreateBox, "箱(&B)", "ドラッグした矩形から箱を作成", "箱を作成"},
+    {kCmdPrimitive, "基本図形(&P)...", "平面・箱・球・円柱などの基本図形を分割数を指定して作成", "基本図形を作成"},
     {kCmdSnapToGrid, "グリッドにスナップ\tCtrl+G(&G)", "移動と面作成をグリッドに合わせる", "グリッドにスナップ"},
     {kCmdAssignMaterial, "面に現在の材質を指定(&P)", "面に現在の材質を指定", "面に現在の材質を指定"},
     {kCmdToolBar, "ツール バー(&T)", "ツール バーの表示/非表示", "ツール バーの表示/非表示"},
@@ -285,6 +287,8 @@ void CMainFrame::BuildMenus() {
   QMenu* create = menuBar()->addMenu(QStringLiteral("作成(&M)"));
   add(create, kCmdModeCreateFace);
   add(create, kCmdModeCreateBox);
+  create->addSeparator();
+  add(create, kCmdPrimitive);
   QMenu* selection = menuBar()->addMenu(QStringLiteral("選択部処理(&S)"));
   add(selection, kCmdAssignMaterial);
   QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
@@ -328,6 +332,7 @@ void CMainFrame::BuildToolBar() {
                         0,
                         kCmdModeCreateFace,
                         kCmdModeCreateBox,
+                        kCmdPrimitive,
                         kCmdSnapToGrid,
                         0,
                         kCmdAssignMaterial,
@@ -609,6 +614,13 @@ void CMainFrame::Execute(int command) {
     case kCmdSelectConnected: doc_.SelectConnected(); break;
     case kCmdWeld: Weld(); break;
     case kCmdFlipFaces: FlipFaces(); break;
+    case kCmdPrimitive: {
+      int pane = 0;  // the sizes the dialog offers fit the smallest orthographic pane
+      for (OrthoPane* p : ortho_) pane = pane ? std::min({pane, p->width(), p->height()}) : std::min(p->width(), p->height());
+      const QString said = RunPrimitiveCommand(doc_, orthoShared_.pan, pane, this, runDialog, [this]() { Refresh3D(); });
+      if (!said.isEmpty()) statusBar()->showMessage(said);
+      break;
+    }
     case kCmdAssignMaterial: doc_.AssignCurrentMaterial(); break;
     case kCmdSmoothing: doc_.ToggleSmoothing(); break;
     case kCmdFrameAll: FrameView(false); break;

@@ -102,4 +102,20 @@ double LoadSnapStep() {
   return ok && step > 0.0 && std::isfinite(step) ? step : 0.0;
 }
 
+PrimitiveChoice LoadPrimitiveChoice() {
+  QSettings s = Store();
+  PrimitiveChoice c;
+  c.shape = s.value(QStringLiteral("Primitive/Shape"), c.shape).toString();
+  c.newModel = s.value(QStringLiteral("Primitive/NewModel"), c.newModel).toBool();
+  c.atCursor = s.value(QStringLiteral("Primitive/AtCursor"), c.atCursor).toBool();
+  return c;
+}
+
+void StorePrimitiveChoice(const PrimitiveChoice& choice) {
+  QSettings s = Store();
+  s.setValue(QStringLiteral("Primitive/Shape"), choice.shape);
+  s.setValue(QStringLiteral("Primitive/NewModel"), choice.newModel);
+  s.setValue(QStringLiteral("Primitive/AtCursor"), choice.atCursor);
+}
+
 }  // namespace mw

@@ -47,4 +47,14 @@ int LoadAutosaveSeconds();
 bool LoadFrameOnOpen();
 double LoadSnapStep();
 
+// Group "Primitive": what the 基本図形 dialog was last accepted with: Shape (the keyword mwconv
+// --add takes, "sphere"), NewModel (a model of its own) and AtCursor (else the centre of the panes).
+struct PrimitiveChoice {
+  QString shape = QStringLiteral("sphere");
+  bool newModel = false;
+  bool atCursor = true;
+};
+PrimitiveChoice LoadPrimitiveChoice();
+void StorePrimitiveChoice(const PrimitiveChoice& choice);
+
 }  // namespace mw

@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_scene.h"
+#include "scene/primitives.h"
 
 namespace {
 
@@ -92,6 +93,28 @@ void BM_MergeCurrentModelUp(benchmark::State& state) {
   }
 }
 
+// The largest shapes the 基本図形 dialog builds again at each change of a field while it previews:
+// a UV sphere of 1000 x 1000 segments (a million faces), an icosphere of 6 subdivisions, a box of
+// 100 segments on each axis.
+void BM_BuildPrimitive(benchmark::State& state) {
+  mw::PrimitiveParams params;
+  switch (state.range(0)) {
+    case 0: params.segments = params.rings = mw::kMaxSegments; break;
+    case 1:
+      params.kind = mw::PrimitiveKind::kIcosphere;
+      params.subdivisions = mw::kMaxSubdivisions;
+      break;
+    default: params.kind = mw::PrimitiveKind::kBox; params.xSegments = params.ySegments = params.zSegments = 100;
+  }
+  std::size_t faces = 0;
+  for (auto _ : state) {
+    const mw::CModel m = mw::BuildPrimitive(params, mw::CVector(), 0);
+    faces = m.faces.size();
+    benchmark::DoNotOptimize(m.vertices.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * faces));
+}
+
 BENCHMARK(BM_BareLoop)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectInRect)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MoveSelected)->Unit(benchmark::kMillisecond);
@@ -99,6 +122,7 @@ BENCHMARK(BM_RotateSelected)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ComputeNormals)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DeleteSelectionHalf)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_MergeCurrentModelUp)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_BuildPrimitive)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

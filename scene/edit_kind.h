@@ -55,6 +55,8 @@ enum class EditKind : std::uint8_t {
   // Copies of the selected faces: in place, or from the clipboard into the current model.
   kDuplicate,
   kPaste,
+  // A shape of the 基本図形 dialog, into the current model or a new one, selected.
+  kAddPrimitive,
 };
 
 // Edits that change only which vertices are selected: they can be taken back, but they leave the

@@ -361,8 +361,14 @@ struct MaterialsPart : Part {
       m.textureImage.reset();
     }
   }
-  void Undo(CMeshwright& scene) override { Swap(scene); }
-  void Redo(CMeshwright& scene) override { Swap(scene); }
+  // A list the edit did not change stays as it is: exchanging it would reload every texture (and
+  // tell once more about each one that is missing) for nothing.
+  void Undo(CMeshwright& scene) override {
+    if (changed) Swap(scene);
+  }
+  void Redo(CMeshwright& scene) override {
+    if (changed) Swap(scene);
+  }
   std::size_t Bytes() const override { return sizeof(*this) + materials.capacity() * sizeof(CMaterial); }
 };
 
@@ -548,6 +554,20 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       auto p = std::make_unique<RecordsPart>();
       if (hasModel && scene.models[current].IsEditable()) p->records.emplace_back(current, scene.models[current]);
       parts.push_back(std::move(p));
+      auto materials = std::make_unique<MaterialsPart>(scene);
+      materials->onlyAdds = true;
+      parts.push_back(std::move(materials));
+      break;
+    }
+    case EditKind::kAddPrimitive: {
+      // Into the current model or onto the end of the list, every other selection cleared, and
+      // perhaps a material made for it.
+      parts.push_back(std::make_unique<SelectionPart>(scene));
+      auto p = std::make_unique<RecordsPart>();
+      if (hasModel && scene.models[current].IsEditable()) p->records.emplace_back(current, scene.models[current]);
+      p->keepChangedOnly = true;
+      parts.push_back(std::move(p));
+      parts.push_back(std::make_unique<ListPart>(scene, count, 0));
       auto materials = std::make_unique<MaterialsPart>(scene);
       materials->onlyAdds = true;
       parts.push_back(std::move(materials));

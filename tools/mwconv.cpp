@@ -7,7 +7,8 @@
 //   --textures DIR before any of these: look for textures in DIR instead of TEXTURE beside mwconv
 //   operations, applied in the order given after the inputs are read and before the output is
 //   written (or --info prints): --frame  (the camera and zoom as the program's 全体を表示 sets them),
-//   --weld DIST, --flip, --triangulate (on every model, whatever its display state)
+//   --weld DIST, --flip, --triangulate (on every model, whatever its display state),
+//   --add SHAPE[:key=value,...] (a shape as a model of its own; with it no input is needed)
 //
 // Exit status: 0 success, 1 an input could not be read, 2 usage, 3 the output could not be written.
 #include <sys/stat.h>
@@ -35,6 +36,7 @@
 #include "platform/read_progress.h"
 #include "scene/frame_view.h"
 #include "scene/mesh_tools.h"
+#include "scene/primitives.h"
 #include "tools/scene_json.h"
 
 namespace {
@@ -54,7 +56,11 @@ int Usage() {
                "       --frame          camera and zoom framing every visible vertex\n"
                "       --weld DIST      weld vertices closer together than DIST (a number above 0)\n"
                "       --flip           reverse the corner order of every face\n"
-               "       --triangulate    split faces of more than three corners into triangles\n",
+               "       --triangulate    split faces of more than three corners into triangles\n"
+               "       --add SHAPE[:key=value,...]\n"
+               "                        add a shape as a model named after it; SHAPE is plane, grid, box,\n"
+               "                        sphere, icosphere, cylinder, cone, torus or disk, for example\n"
+               "                        sphere:segments=32,rings=16,radius=50 (keys in the README)\n",
                mw::NativeDocumentFormat().extensions.front().c_str(), formats.c_str());
   return 2;
 }
@@ -78,8 +84,10 @@ void Report(const mw::DocumentResult& result, const std::string& path) {
 
 // An operation on the document read, in the order the command line gives them.
 struct Operation {
-  enum Kind { kFrame, kWeld, kFlip, kTriangulate } kind;
+  enum Kind { kFrame, kWeld, kFlip, kTriangulate, kAdd } kind;
   double distance = 0;
+  mw::PrimitiveParams shape;
+  mw::CVector centre;
 };
 
 // Takes the operations out of `args`, in order; false for one missing its value or given a wrong
@@ -88,11 +96,11 @@ bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops)
   std::vector<std::string> rest;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--frame") {
-      ops.push_back(Operation{Operation::kFrame});
+      ops.push_back(Operation{Operation::kFrame, 0, {}, {}});
     } else if (args[i] == "--flip") {
-      ops.push_back(Operation{Operation::kFlip});
+      ops.push_back(Operation{Operation::kFlip, 0, {}, {}});
     } else if (args[i] == "--triangulate") {
-      ops.push_back(Operation{Operation::kTriangulate});
+      ops.push_back(Operation{Operation::kTriangulate, 0, {}, {}});
     } else if (args[i] == "--weld") {
       const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
       char* end = nullptr;
@@ -101,7 +109,21 @@ bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops)
         std::fprintf(stderr, "mwconv: --weld needs a distance, a number above 0 (got \"%s\")\n", text);
         return false;
       }
-      ops.push_back(Operation{Operation::kWeld, d});
+      ops.push_back(Operation{Operation::kWeld, d, {}, {}});
+      ++i;
+    } else if (args[i] == "--add") {
+      Operation op{Operation::kAdd, 0, {}, {}};
+      std::string error;
+      if (i + 1 >= args.size()) {
+        std::fprintf(stderr, "mwconv: --add needs a shape, SHAPE[:key=value,...]\n");
+        return false;
+      }
+      const std::string& text = args[i + 1];
+      if (!mw::ParsePrimitive(text, op.shape, op.centre, error)) {
+        std::fprintf(stderr, "mwconv: --add %s: %s\n", text.c_str(), error.c_str());
+        return false;
+      }
+      ops.push_back(op);
       ++i;
     } else {
       rest.push_back(args[i]);
@@ -122,6 +144,7 @@ void Apply(mw::CMeshwright& scene, const std::vector<Operation>& ops) {
       case Operation::kWeld: mw::WeldAll(scene, op.distance); break;
       case Operation::kFlip: mw::FlipAll(scene); break;
       case Operation::kTriangulate: mw::TriangulateAll(scene); break;
+      case Operation::kAdd: mw::AddPrimitive(scene, op.shape, op.centre, true); break;
     }
   }
 }
@@ -209,6 +232,8 @@ int main(int argc, char** argv) {
   if (args.empty()) return Usage();
   // What a killed conversion left behind: the import helper's hand-over and extracted archives.
   mw::RemoveStaleTempFolders();
+  // Shapes make a document of their own: inputs become optional.
+  const bool adds = std::any_of(ops.begin(), ops.end(), [](const Operation& op) { return op.kind == Operation::kAdd; });
 
   // Textures are decoded (so --info can tell which ones load) but never uploaded anywhere; a
   // texture that is missing is reported on stderr and keeps its name in what is written.
@@ -244,7 +269,7 @@ int main(int argc, char** argv) {
       ++first;
     }
     std::vector<std::string> inputs(args.begin() + static_cast<long>(first), args.end());
-    if (inputs.empty()) return Usage();
+    if (inputs.empty() && !adds) return Usage();
     mw::DocumentResult result;
     bool ok = OpenAll(scene, inputs, result);
     if (ok) Apply(scene, ops);
@@ -255,7 +280,7 @@ int main(int argc, char** argv) {
 
   for (const std::string& a : args)
     if (a.size() > 1 && a[0] == '-' && a[1] == '-') return Usage();
-  if (args.size() < 2) return Usage();
+  if (args.size() < (adds ? 1u : 2u)) return Usage();
   const std::string out = args.back();
   if (const mw::DocumentFormat* format = mw::FindDocumentFormat(out); !format || !format->CanSave()) {
     Report(mw::DocumentFailure(mw::DocumentError::kUnsupportedExtension), out);

@@ -13,6 +13,7 @@
 #include "scene/archive.h"
 #include "scene/fragment.h"
 #include "scene/mesh_tools.h"
+#include "scene/primitives.h"
 
 namespace mw {
 namespace {
@@ -180,6 +181,15 @@ std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& 
                 m.UpdateMaterialColors();
                 sc.ApplyDefaultUVs(m.id);
               }};
+    case 23: {  // a small shape, into the current model or a new one
+      PrimitiveParams shape;
+      shape.kind = static_cast<PrimitiveKind>(r(kPrimitiveKindCount));
+      shape.segments = shape.sides = shape.minorSegments = 3 + r(3);
+      shape.rings = 2 + r(3);
+      shape.subdivisions = r(2);
+      const bool newModel = r(2) == 0;
+      return {EditKind::kAddPrimitive, [=](CMeshwright& sc) { AddPrimitive(sc, shape, CVector(a, b, 0), newModel); }};
+    }
     case 24: return {EditKind::kDuplicate, [a](CMeshwright& sc) { DuplicateSelection(sc, CVector(a, 50.0f, -a)); }};
     case 25:  // a copy of the scene's own selection, materials matched by name or added
       return {EditKind::kPaste, [](CMeshwright& sc) {

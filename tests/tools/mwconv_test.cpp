@@ -553,5 +553,31 @@ TEST(Mwconv, InfoOfALargeSceneIsStreamed) {
   EXPECT_EQ(r.out.back(), '\n');
 }
 
+TEST(Mwconv, AddMakesShapesAsModelsOfTheirOwnWithOrWithoutInputs) {
+  test::TempDir dir;
+  // No input needed; each shape a model named after it, in the order given, after the inputs.
+  RunResult info = Mwconv("--add sphere:segments=8,rings=4 --add 'BOX:size=10,x=100' --info --summary");
+  EXPECT_EQ(info.status, 0);
+  EXPECT_NE(info.out.find("{\"name\":\"sphere\",\"state\":1,\"mirrorAxis\":0,\"facet\":0,\"vertexCount\":26,"
+                          "\"faceCount\":32},\n{\"name\":\"box\",\"state\":1,\"mirrorAxis\":0,\"facet\":0,"
+                          "\"vertexCount\":8,\"faceCount\":6}"),
+            std::string::npos)
+      << info.out;
+  WriteSoup(dir / "soup.mqo");
+  ASSERT_EQ(Mwconv("--add torus:segments=3,minorsegments=3 " + Q(dir / "soup.mqo") + " " + Q(dir / "t.mwr")).status, 0);
+  RunResult both = Mwconv("--info --summary " + Q(dir / "t.mwr"));
+  EXPECT_NE(both.out.find("\"vertexCount\":11,\"faceCount\":3},\n{\"name\":\"torus\""), std::string::npos) << both.out;
+  // A shape that cannot be built is a usage error naming the setting, and writes nothing.
+  for (const char* bad : {"--add", "--add ball", "--add sphere:rings=1", "--add cone:sides=3,radius=0",
+                          "--add sphere:sides=5"}) {
+    RunResult r = Mwconv(std::string(bad) + " " + Q(dir / "out.obj"), true);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_NE(r.out.find("mwconv: --add"), std::string::npos) << bad << ": " << r.out;
+  }
+  RunResult rings = Mwconv("--add sphere:rings=1 " + Q(dir / "out.obj"), true);
+  EXPECT_NE(rings.out.find("rings must be a whole number from 2 to 1000"), std::string::npos) << rings.out;
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.obj"));
+}
+
 }  // namespace
 }  // namespace mw
