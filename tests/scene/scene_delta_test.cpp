@@ -320,6 +320,44 @@ TEST(SceneDelta, ListEditsThatChangeNothingAreNoSteps) {
   EXPECT_TRUE(del.Empty());
 }
 
+// A model read with face references out of order (or naming a face twice) keeps them as they
+// were when a face committed on it is taken back; redone, they are rebuilt.
+TEST(SceneDelta, UndoingACommittedFaceGivesStaleFaceReferencesBackAsTheyWere) {
+  CMeshwright s;
+  s.ResetScene();
+  CModel& m = s.models[0];
+  m.vertices = {CVertex(0, 0, 0), CVertex(100, 0, 0), CVertex(100, 0, 100), CVertex(0, 0, 100)};
+  CFace a, b;
+  a.indices = {0, 1, 2};
+  b.indices = {0, 2, 3};
+  m.faces = {a, b};
+  m.RebuildFaceRefs();
+  std::reverse(m.vertices[0].faceRefs.begin(), m.vertices[0].faceRefs.end());
+  m.vertices[3].faceRefs.push_back(1);
+  ASSERT_FALSE(FaceRefsCurrent(m));
+  const CMeshwright before = s;
+  // A face on vertices 1 and 2 and a new corner.
+  for (int x : {100, 200}) s.AddFacePoint(kPlaneTop, x, 0, 0, 0);
+  s.AddFacePoint(kPlaneTop, 200, 100, 0, 0);
+  ASSERT_EQ(s.models[0].pendingFace.CornerCount(), 3u);
+  SceneDelta d = SceneDelta::Capture(EditKind::kCommitFace, s);
+  s.CommitFace();
+  d.Finish(s);
+  ASSERT_FALSE(d.Empty());
+  ASSERT_EQ(s.models[0].faces.size(), 3u);
+  for (int round = 0; round < 2; ++round) {
+    d.Undo(s);
+    ASSERT_EQ(s.models[0].vertices.size(), 4u);
+    ASSERT_EQ(s.models[0].faces.size(), 2u);
+    for (std::size_t i = 0; i < 4; ++i)
+      EXPECT_EQ(s.models[0].vertices[i].faceRefs, before.models[0].vertices[i].faceRefs)
+          << "round " << round << " vertex " << i;
+    d.Redo(s);
+    EXPECT_EQ(s.models[0].faces.size(), 3u);
+    EXPECT_TRUE(FaceRefsCurrent(s.models[0]));
+  }
+}
+
 TEST(SceneDelta, CurrentChecksAgreeWithRecomputing) {
   std::mt19937 rng(7);
   CMeshwright s = RandomScene(rng);
