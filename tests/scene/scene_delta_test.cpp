@@ -11,6 +11,7 @@
 #include <random>
 
 #include "scene/archive.h"
+#include "scene/default_material.h"
 #include "scene/fragment.h"
 #include "scene/mesh_tools.h"
 
@@ -318,6 +319,36 @@ TEST(SceneDelta, ListEditsThatChangeNothingAreNoSteps) {
   SceneDelta del = SceneDelta::Capture(EditKind::kMaterialDelete, s);
   del.Finish(s);
   EXPECT_TRUE(del.Empty());
+}
+
+// Building in a document without materials: the material added and made current is part of the
+// step, so undo takes the list, the counter and the current index back exactly.
+TEST(SceneDelta, TheMaterialGivenToABoxBuiltWithoutMaterialsComesAndGoesWithIt) {
+  CMeshwright s;
+  s.ResetScene();
+  s.currentMaterial = -1;
+  SceneDelta d = SceneDelta::Capture(EditKind::kCreateBox, s);
+  EXPECT_TRUE(EnsureDefaultMaterial(s));
+  ASSERT_TRUE(s.AddBox(CVector(0, 0, 0), CVector(10, 20, 30)));
+  d.Finish(s);
+  ASSERT_FALSE(d.Empty());
+  ASSERT_EQ(s.materials.size(), 1u);
+  EXPECT_EQ(s.currentMaterial, 0);
+  for (const CFace& f : s.models[0].faces) EXPECT_EQ(f.material, s.materials[0].id);
+  d.Undo(s);
+  EXPECT_TRUE(s.materials.empty());
+  EXPECT_EQ(s.nextMaterialId, 0);
+  EXPECT_EQ(s.currentMaterial, -1);
+  EXPECT_TRUE(s.models[0].faces.empty());
+  d.Redo(s);
+  EXPECT_EQ(s.materials.size(), 1u);
+  EXPECT_EQ(s.currentMaterial, 0);
+  EXPECT_EQ(s.nextMaterialId, 1);
+  // With a material there, even none current, nothing is added.
+  s.currentMaterial = 5;
+  EXPECT_FALSE(EnsureDefaultMaterial(s));
+  EXPECT_EQ(s.materials.size(), 1u);
+  EXPECT_EQ(s.currentMaterial, 5);
 }
 
 // A model read with face references out of order (or naming a face twice) keeps them as they
