@@ -93,6 +93,10 @@ bool CMeshwrightDoc::OpenDocument(const QString& path, OpenedFrom from) {
     ShowFailure(read.result, path);
     return false;
   }
+  // The read's warnings are remarks about a file that opened: the status bar says them, so that
+  // every such file does not stop the user with a message box.
+  const std::vector<std::string> notes = std::move(read.result.warnings);
+  read.result.warnings.clear();
   if (imports) BeginEdit(EditKind::kImport);
   ApplyDocumentRead(scene_, read);
   if (imports) EndEdit();
@@ -103,6 +107,11 @@ bool CMeshwrightDoc::OpenDocument(const QString& path, OpenedFrom from) {
   }
   Refresh(kHintAll);
   emit documentOpened();
+  if (!notes.empty()) {
+    QStringList lines;
+    for (const std::string& n : notes) lines << QString::fromStdString(n);
+    emit notice(QFileInfo(path).fileName() + QStringLiteral(": ") + lines.join(QStringLiteral(" / ")));
+  }
   return true;
 }
 
@@ -204,6 +213,7 @@ void CMeshwrightDoc::BeginEdit(EditKind kind) {
   if (editDepth_++ > 0) return;
   editKind_ = kind;
   dragOpen_ = true;
+  materialsBefore_ = scene_.materials.size();
   open_ = std::make_unique<SceneDelta>(SceneDelta::Capture(kind, scene_));
 }
 
@@ -213,7 +223,9 @@ void CMeshwrightDoc::EndEdit() {
   std::unique_ptr<SceneDelta> delta = std::move(open_);
   delta->Finish(scene_);
   if (!delta->Empty()) Push(std::move(delta));
-  Refresh(HintOf(editKind_));
+  // Building in a document without materials adds one (scene/default_material.h): the material
+  // list shows it too.
+  Refresh(scene_.materials.size() != materialsBefore_ ? kHintAll : HintOf(editKind_));
 }
 
 void CMeshwrightDoc::Push(std::unique_ptr<SceneDelta> delta) {
@@ -295,8 +307,9 @@ void CMeshwrightDoc::Cut() {
 }
 
 bool CMeshwrightDoc::Copy() {
-  const SceneFragment fragment = ExtractSelection(scene_);
+  SceneFragment fragment = ExtractSelection(scene_);
   if (fragment.Empty()) return false;
+  if (!path_.isEmpty()) fragment.sourceFolder = QFileInfo(path_).absolutePath().toStdString() + "/";
   std::unique_ptr<QMimeData> data(FragmentMimeData(fragment));
   if (static_cast<std::size_t>(data->data(QString::fromLatin1(kFragmentMimeType)).size()) > kMaxFragmentBytes) {
     Ui().Message(nullptr, QStringLiteral("選択範囲が大きすぎるため、コピーできません。"), QMessageBox::Warning);
@@ -314,6 +327,8 @@ bool CMeshwrightDoc::Paste() {
     Ui().Message(nullptr, QStringLiteral("クリップボードの内容は貼り付けられません。"), QMessageBox::Warning);
     return false;
   }
+  if (const TextureService* textures = GetTextureService())
+    ResolveFragmentTextures(fragment, path_.toStdString(), textures->Folder());
   bool pasted = false;
   Edit(EditKind::kPaste, [this, &fragment, &pasted]() { pasted = PasteFragment(scene_, std::move(fragment)); });
   return pasted;

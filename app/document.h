@@ -124,6 +124,9 @@ class CMeshwrightDoc : public QObject {
   void recentFilesChanged();
   // A document was opened, or one was read into the open document, without a failure.
   void documentOpened();
+  // A remark for the status bar: what an opened file held that the document cannot (cameras,
+  // lights, animations), or characters that had to be replaced. Failures get a message box.
+  void notice(const QString& text);
 
  private:
   void SetPath(const QString& path);
@@ -144,6 +147,7 @@ class CMeshwrightDoc : public QObject {
   int editDepth_ = 0;
   bool dragOpen_ = false;  // the open edit is a drag (BeginEdit), not a change made at once
   EditKind editKind_ = EditKind::kMove;
+  std::size_t materialsBefore_ = 0;  // the material count when the open edit began
   std::unique_ptr<SceneDelta> open_;  // what the open edit may change
   QUndoStack undo_;
   qint64 undoBytes_ = 0;

@@ -29,6 +29,7 @@
 #include "app/clipboard.h"
 #include "app/commands.h"
 #include "app/document.h"
+#include "app/help_window.h"
 #include "app/icons.h"
 #include "app/lock_keys.h"
 #include "app/material_view.h"
@@ -164,7 +165,11 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   BuildPanes();
   connect(&doc_, &CMeshwrightDoc::updateAllViews, this, &CMainFrame::OnUpdateAllViews);
   connect(&doc_, &CMeshwrightDoc::titleChanged, this, &CMainFrame::UpdateTitle);
-  connect(&doc_, &CMeshwrightDoc::modifiedChanged, this, &QWidget::setWindowModified);
+  // The title names the document without a "[*]" placeholder, and setWindowModified warns about
+  // such a title at every change: the state is kept by its attribute alone.
+  connect(&doc_, &CMeshwrightDoc::modifiedChanged, this,
+          [this](bool modified) { setAttribute(Qt::WA_WindowModified, modified); });
+  connect(&doc_, &CMeshwrightDoc::notice, this, [this](const QString& text) { statusBar()->showMessage(text); });
   connect(&doc_, &CMeshwrightDoc::recentFilesChanged, this, &CMainFrame::RebuildRecentMenu);
   doc_.SetWindow(this);
   // The window opens as it was left: size, place, maximised or not, and the split of the panes.
@@ -635,7 +640,7 @@ void CMainFrame::Execute(int command) {
       if (QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar"))) bar->setVisible(bar->isHidden());
       break;
     case kCmdStatusBar: statusBar()->setVisible(statusBar()->isHidden()); break;
-    case kCmdHelp: Ui().OpenHelp(QString::fromStdString(ProgramFolder()) + QStringLiteral("Meshwright.html")); break;
+    case kCmdHelp: ShowHelp(this, QString::fromStdString(ProgramFolder()) + QStringLiteral("Meshwright.html")); break;
     case kCmdAbout: {
       CAboutDlg about(this);
       runDialog(about);
@@ -683,7 +688,7 @@ void CMainFrame::FrameIfOutside(bool mayWait) {
           this, [this]() { FrameIfOutside(false); }, Qt::QueuedConnection);
     return;
   }
-  if (AllVisibleInPanes(scene_, orthoShared_.pan, sizes)) return;
+  if (!NeedsFramingOnOpen(scene_, orthoShared_.pan, sizes)) return;
   // Part of opening, not an edit of its own: the document stays as the open left it.
   FrameScene(scene_, orthoShared_.pan, sizes, false);
   Refresh3D();

@@ -70,7 +70,8 @@ class CMainFrame : public QMainWindow {
   QPushButton* loadCancelButton() const { return loadCancel_; }
   // How the numeric input dialogs are run (tests answer them).
   std::function<int(QDialog&)> runDialog;
-  // Frame all once after a document opens outside the panes (the settings' View/FrameOnOpen).
+  // Frame all once after a document opens outside the panes or as a dot in them (the settings'
+  // View/FrameOnOpen).
   bool frameOnOpen = true;
   // The client sizes of the four 3D panes.
   FrameViewports Viewports() const;

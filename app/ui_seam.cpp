@@ -1,12 +1,10 @@
 #include "app/ui_seam.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QLibraryInfo>
 #include <QRegularExpression>
 #include <QTranslator>
-#include <QUrl>
 
 namespace mw {
 namespace {
@@ -69,7 +67,5 @@ bool InstallQtTranslations() {
   translator = t;
   return true;
 }
-
-bool UiSeam::OpenHelp(const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 
 }  // namespace mw

@@ -1,5 +1,5 @@
 // The few places where the program asks the user something outside its own windows: file
-// dialogs, the save-changes question, message boxes and the desktop's handler for the help.
+// dialogs, the save-changes question and message boxes.
 // The program uses the real ones; tests install a seam that answers by itself.
 #pragma once
 
@@ -22,7 +22,6 @@ class UiSeam {
                                const QString& defaultSuffix, QString* chosenFilter = nullptr);
   virtual QMessageBox::StandardButton Ask(QWidget* parent, const QString& text);  // Yes, No or Cancel
   virtual void Message(QWidget* parent, const QString& text, QMessageBox::Icon icon);
-  virtual bool OpenHelp(const QString& path);
 };
 
 // Qt's own Japanese texts for its standard dialogs and buttons (the file dialogs, the buttons of

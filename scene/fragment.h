@@ -24,6 +24,10 @@ struct SceneFragment {
   CModel model;
   // Every material named by a face, once each, in the scene's list order.
   std::vector<CMaterial> materials;
+  // The folder of the document the faces were copied from (UTF-8, ending in '/'), against which
+  // the materials' texture names resolve; empty for an untitled document. Not part of the encoded
+  // stream: the clipboard carries it beside the stream (app/clipboard.h).
+  std::string sourceFolder;
 
   bool Empty() const { return model.faces.empty(); }
 };

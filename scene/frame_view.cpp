@@ -165,6 +165,17 @@ bool AllVisibleInPanes(const CMeshwright& scene, const PanOffsets& pan, const Fr
   return true;
 }
 
+bool NeedsFramingOnOpen(const CMeshwright& scene, const PanOffsets& pan, const FrameViewports& sizes) {
+  const Bounds b = VisibleBounds(scene, false);
+  if (b.empty) return false;
+  if (!AllVisibleInPanes(scene, pan, sizes)) return true;
+  int shortest = std::numeric_limits<int>::max();
+  for (const PaneSize& s : sizes.ortho) shortest = std::min({shortest, s.width, s.height});
+  const double extent = std::max({static_cast<double>(b.max.x) - b.min.x, static_cast<double>(b.max.y) - b.min.y,
+                                  static_cast<double>(b.max.z) - b.min.z});
+  return extent * static_cast<double>(scene.zoom) / 100.0 * 10.0 < shortest;
+}
+
 CVector PerspectiveNdc(const CMeshwright& scene, const CVector& p) {
   const double s = static_cast<double>(scene.zoom) / 100.0;
   const D3 turned = Turn(scene.camera, D3{p.x * s, p.y * s, p.z * s});

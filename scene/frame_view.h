@@ -53,6 +53,12 @@ bool FrameScene(CMeshwright& scene, PanOffsets& pan, const FrameViewports& sizes
 // Whether every visible vertex is drawn inside all three orthographic panes as they stand.
 bool AllVisibleInPanes(const CMeshwright& scene, const PanOffsets& pan, const FrameViewports& sizes);
 
+// Whether a document that has just opened is framed: some visible vertex lies outside a pane as
+// they stand, or the visible vertices are drawn smaller than a tenth of the smallest pane (their
+// largest extent in pixels at the scene's zoom against the shortest side of the three panes), a
+// dot in each pane. False without visible vertices.
+bool NeedsFramingOnOpen(const CMeshwright& scene, const PanOffsets& pan, const FrameViewports& sizes);
+
 // Where the perspective pane shows `p`, in normalised device coordinates (x and y in -1..1 when
 // inside the pane, z in -1..1 when inside the depth range), as the frame's drawing computes it.
 CVector PerspectiveNdc(const CMeshwright& scene, const CVector& p);

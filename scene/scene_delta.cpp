@@ -336,7 +336,11 @@ struct MaterialsPart : Part {
   bool changed = true;
   // An import only adds materials (and counts them): it changed the list when the count moved.
   bool onlyAdds = false;
-  explicit MaterialsPart(const CMeshwright& scene) : materials(scene.materials), nextMaterialId(scene.nextMaterialId) {
+  // The edit may also pick the current material.
+  bool keepsCurrent = false;
+  std::int32_t currentMaterial;
+  explicit MaterialsPart(const CMeshwright& scene)
+      : materials(scene.materials), nextMaterialId(scene.nextMaterialId), currentMaterial(scene.currentMaterial) {
     for (CMaterial& m : materials) {
       m.textureObject = 0;
       m.textureImage.reset();
@@ -350,6 +354,7 @@ struct MaterialsPart : Part {
     for (CMaterial& m : scene.materials) m.ReleaseTexture();
     std::swap(scene.materials, materials);
     std::swap(scene.nextMaterialId, nextMaterialId);
+    if (keepsCurrent) std::swap(scene.currentMaterial, currentMaterial);
     for (CMaterial& m : scene.materials) {
       m.textureObject = 0;
       m.textureImage.reset();
@@ -476,6 +481,13 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
     case EditKind::kCreateBox:
     case EditKind::kCommitFace:
       if (hasModel) parts.push_back(std::make_unique<FacePart>(scene, current));
+      // Building in a document without materials gives it one (scene/default_material.h), made
+      // current: both belong to this step.
+      if (hasModel && scene.materials.empty()) {
+        auto materials = std::make_unique<MaterialsPart>(scene);
+        materials->onlyAdds = materials->keepsCurrent = true;
+        parts.push_back(std::move(materials));
+      }
       break;
     case EditKind::kOtherDrag: break;
     case EditKind::kDelete:

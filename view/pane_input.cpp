@@ -1,5 +1,7 @@
 #include "view/pane_input.h"
 
+#include "scene/default_material.h"
+
 namespace mw {
 
 QPoint PaneInput::Centre(QSize size) const { return PaneCentre(PlaneOf(role_), size.width(), size.height(), pan_); }
@@ -22,6 +24,16 @@ void PaneInput::ApplyWhole(const std::function<void()>& apply) {
   scene_.RestoreSelectedPositions(dragFrom_);
   apply();
   whole_ = true;
+}
+
+std::size_t PaneInput::PendingCorners() const {
+  return scene_.HasCurrentModel()
+             ? scene_.models[static_cast<std::size_t>(scene_.currentModel)].pendingFace.CornerCount()
+             : 0;
+}
+
+void PaneInput::GiveMaterialForBuilding() {
+  if (CanBuildInCurrentModel(scene_)) EnsureDefaultMaterial(scene_);
 }
 
 void PaneInput::Change(EditKind kind, const std::function<void()>& change) {
@@ -59,7 +71,11 @@ PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
   }
   const QPoint c = Centre(size);
   if (b == MouseButton::kLeft) {
-    if (scene_.editMode == kModeCreateFace) scene_.AddFacePoint(PlaneOf(role_), p.x(), p.y(), c.x(), c.y(), SnapStep());
+    if (scene_.editMode == kModeCreateFace) {
+      // The fourth corner completes the face.
+      if (PendingCorners() == 3) GiveMaterialForBuilding();
+      scene_.AddFacePoint(PlaneOf(role_), p.x(), p.y(), c.x(), c.y(), SnapStep());
+    }
   } else {
     // The cursor supplies the coordinate the clicked pane does not show; a right click sets the
     // two it does.
@@ -81,6 +97,7 @@ PaneResult PaneInput::ButtonUp(MouseButton b, QPoint p, QSize size) {
       t.boxMin = lo;
       t.boxMax = hi;
     }
+    GiveMaterialForBuilding();
     scene_.AddBox(t.boxMin, t.boxMax);
     t.boxing = false;
   }
@@ -217,7 +234,10 @@ PaneResult PaneInput::KeyDown(Key k) {
   r.refresh3D = true;
   if (k == Key::kEnter) {
     selection_.Forget();
-    Change(EditKind::kCommitFace, [this]() { scene_.CommitFace(); });
+    Change(EditKind::kCommitFace, [this]() {
+      if (PendingCorners() > 0) GiveMaterialForBuilding();
+      scene_.CommitFace();
+    });
   } else {
     r.orthoOnly = true;  // the arrows scroll the orthographic panes only
   }

@@ -82,6 +82,10 @@ class PaneInput {
   bool EditingButtonDown() const { return leftDown_ || rightDown_ || (middleDown_ && !IsOrtho(role_)); }
   EditKind DragKind(MouseButton b) const;
   void Change(EditKind kind, const std::function<void()>& change);
+  // Corners of the current model's face under construction.
+  std::size_t PendingCorners() const;
+  // Called inside the edit that builds geometry: a document without materials gets one, current.
+  void GiveMaterialForBuilding();
   double SnapStep() const { return tools().snap.StepAt(scene_.zoom); }
   // A snapped drag puts the selection back where the drag began and applies the whole
   // displacement or turn again; once it has, the rest of the drag goes the same way.

@@ -22,7 +22,7 @@ class ScriptedUi : public UiSeam {
  public:
   std::deque<QString> files;  // answers to the next file dialogs ("" cancels)
   std::deque<QMessageBox::StandardButton> answers;
-  QStringList asked, messages, helpOpened;
+  QStringList asked, messages;
   QStringList filters;              // each file dialog's filter and default suffix, "filter | suffix"
   QStringList folders;              // the folder each file dialog starts in
   std::deque<QString> chosenTypes;  // the file type entry each save dialog answers with
@@ -54,10 +54,6 @@ class ScriptedUi : public UiSeam {
   void Message(QWidget* parent, const QString& text, QMessageBox::Icon) override {
     messages << text;
     messageParents << parent;
-  }
-  bool OpenHelp(const QString& path) override {
-    helpOpened << path;
-    return true;
   }
 
  private:

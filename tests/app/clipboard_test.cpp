@@ -1,6 +1,7 @@
 // Duplicate, copy, cut, paste and delete in the real window and through the real clipboard,
 // within this program and between it and a running meshwright.
 #include <QClipboard>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
@@ -8,6 +9,8 @@
 #include <QProcess>
 #include <QUndoStack>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 
 #include "app/clipboard.h"
 #include "app/commands.h"
@@ -239,6 +242,53 @@ TEST_F(ClipboardTest, ADamagedOrForeignClipboardPayloadIsRefusedWithAMessage) {
   // Text from another program is not a fragment: nothing to paste.
   QGuiApplication::clipboard()->setText(QStringLiteral("v 1 2 3\n"));
   QTRY_VERIFY(!frame_->action(kCmdPaste)->isEnabled());
+}
+
+TEST_F(ClipboardTest, PastedTextureNamesResolveInTheFolderTheyWereCopiedFrom) {
+  MW_REQUIRE_DISPLAY();
+  std::filesystem::create_directories(Path("a/maps"));
+  std::filesystem::create_directories(Path("b"));
+  QImage picture(4, 4, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  ASSERT_TRUE(picture.save(QPath("a/maps/red.bmp")));
+  ASSERT_TRUE(picture.save(QPath("b/blue.bmp")));
+  FillScene(scene_, "maps\\red.bmp");        // as a document from another machine writes it
+  scene_.materials[1].texture = "blue.bmp";  // found beside the target too: stays as it is
+  ASSERT_TRUE(doc_->SaveDocument(QPath("a/source.mwr")));
+  frame_->Execute(kCmdSelectAll);
+  frame_->Execute(kCmdCopy);
+  const QString folder = QFileInfo(QPath("a/source.mwr")).absolutePath() + QLatin1Char('/');
+  EXPECT_EQ(ClipboardBytes(kFragmentFolderMimeType), folder.toUtf8());
+
+  doc_->NewDocument();
+  ASSERT_TRUE(doc_->SaveDocument(QPath("b/target.mwr")));
+  QTRY_VERIFY(frame_->action(kCmdPaste)->isEnabled());
+  ui_.messages.clear();
+  QTest::keyClick(Pane(), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(QStringLiteral("|")).toStdString();
+  ASSERT_EQ(scene_.materials.size(), 2u);
+  EXPECT_EQ(scene_.materials[0].texture, (folder + QStringLiteral("maps/red.bmp")).toStdString());
+  EXPECT_EQ(scene_.materials[1].texture, "blue.bmp");
+  for (const CMaterial& m : scene_.materials) {
+    EXPECT_FALSE(m.textureFailed) << m.texture;
+    EXPECT_NE(m.textureImage, nullptr) << m.texture;
+  }
+  // Saved and opened again, the texture is still found.
+  ASSERT_TRUE(doc_->SaveDocument(QPath("b/target.mwr")));
+  doc_->NewDocument();
+  ASSERT_TRUE(doc_->OpenDocument(QPath("b/target.mwr"), OpenedFrom::kShell));
+  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(QStringLiteral("|")).toStdString();
+
+  // The folder is taken only as a copy writes it: absolute, ending in '/'.
+  SceneFragment fragment = ExtractSelection(scene_);
+  for (const char* given : {"a/", "/tmp", "", "/x/"}) {
+    std::unique_ptr<QMimeData> data(FragmentMimeData(fragment));
+    data->setData(QString::fromLatin1(kFragmentFolderMimeType), QByteArray(given, qsizetype(std::strlen(given))));
+    SceneFragment read;
+    ASSERT_TRUE(FragmentFromMimeData(*data, read).ok());
+    const std::string g(given);
+    EXPECT_EQ(read.sourceFolder, g.size() > 1 && g.front() == '/' && g.back() == '/' ? g : "") << g;
+  }
 }
 
 // ---- Between two running programs ----

@@ -3,13 +3,15 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/application.h"
 #include "app/commands.h"
+#include "app/help_window.h"
 #include "app/model_view.h"
 #include "io/document_formats.h"
 #include "io/loader_mqo.h"
@@ -459,14 +461,106 @@ TEST_F(AppTest, MaximisingResetsTheSplitter) {
   EXPECT_EQ(frame_->columns()->sizes().value(0), 124);
 }
 
+// Clicks the first link of the help window's page; false when the page shows none.
+bool ClickFirstLink(CHelpWindow& help) {
+  QWidget* page = help.browser()->viewport();
+  for (int y = 0; y < page->height(); y += 3)
+    for (int x = 0; x < page->width(); x += 3)
+      if (!help.browser()->anchorAt(QPoint(x, y)).isEmpty()) {
+        QTest::mouseClick(page, Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
+        return true;
+      }
+  return false;
+}
+
+// Qt's warnings about the window's modified state while a test runs.
+QStringList g_qtWarnings;
+void RecordQtWarning(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type == QtWarningMsg && text.contains(QStringLiteral("WindowModified"))) g_qtWarnings << text;
+}
+
+TEST_F(AppTest, RemarksAboutAnOpenedFileGoToTheStatusBarAndChangesWarnNothing) {
+  MW_REQUIRE_DISPLAY();
+  MW_REQUIRE_TESTDATA();
+  g_qtWarnings.clear();
+  const QtMessageHandler previous = qInstallMessageHandler(RecordQtWarning);
+  // A camera and a light the document cannot hold: said in the status bar, not in a message box.
+  ASSERT_TRUE(frame_->OpenFromShell(QStringLiteral(MW_TESTDATA_DIR "/dae/trimesh_blue_cube.dae")));
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(QStringLiteral("|")).toStdString();
+  EXPECT_EQ(frame_->statusBar()->currentMessage(),
+            QStringLiteral("trimesh_blue_cube.dae: 読み込まなかったもの: カメラ 1、ライト 1"));
+  // The modified state follows the document without touching the title, and without a warning.
+  frame_->Execute(kCmdSelectAll);
+  frame_->Execute(kCmdFlipFaces);
+  EXPECT_TRUE(doc_->modified());
+  EXPECT_TRUE(frame_->isWindowModified());
+  EXPECT_EQ(frame_->windowTitle(), QStringLiteral("trimesh_blue_cube.dae - Meshwright"));
+  frame_->Execute(kCmdUndo);
+  EXPECT_FALSE(frame_->isWindowModified());
+  qInstallMessageHandler(previous);
+  EXPECT_TRUE(g_qtWarnings.isEmpty()) << g_qtWarnings.join(QStringLiteral("|")).toStdString();
+
+  // A file that cannot be read still stops the user with a message.
+  test::WriteBytes(Path("broken.dae"), std::vector<std::uint8_t>{'<', 'x'});
+  EXPECT_FALSE(frame_->OpenFromShell(QPath("broken.dae")));
+  EXPECT_EQ(ui_.messages.size(), 1);
+}
+
 TEST_F(AppTest, HelpAndAbout) {
   MW_REQUIRE_DISPLAY();
   frame_->Execute(kCmdHelp);
-  ASSERT_EQ(ui_.helpOpened.size(), 1);
-  EXPECT_TRUE(ui_.helpOpened[0].endsWith(QStringLiteral("/Meshwright.html")));
-  EXPECT_TRUE(QFileInfo::exists(ui_.helpOpened[0])) << "the help is installed beside the program";
+  auto* help = frame_->findChild<CHelpWindow*>();
+  ASSERT_NE(help, nullptr) << "the help has a window of its own";
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+  const QString shown = help->browser()->source().toLocalFile();
+  EXPECT_TRUE(shown.endsWith(QStringLiteral("/Meshwright.html")));
+  EXPECT_TRUE(QFileInfo::exists(shown)) << "the help is installed beside the program";
+  EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("面作成")));
+  EXPECT_EQ(help->windowTitle(), QStringLiteral("Meshwright ヘルプ"));
+  // The contents link to their sections.
+  ASSERT_TRUE(ClickFirstLink(*help));
+  EXPECT_EQ(help->browser()->source().fragment(), QStringLiteral("screen"));
+  EXPECT_EQ(help->browser()->source().toLocalFile(), shown);
+  frame_->Execute(kCmdHelp);
+  EXPECT_EQ(frame_->findChildren<CHelpWindow*>().size(), 1);
+  EXPECT_TRUE(ui_.messages.isEmpty());
   frame_->Execute(kCmdAbout);
   EXPECT_EQ(dialogs_, QStringList{QStringLiteral("バージョン情報 Meshwright")});
+}
+
+TEST_F(AppTest, TheHelpWindowFollowsLinksBetweenPagesAndShowsTheirPictures) {
+  MW_REQUIRE_DISPLAY();
+  std::filesystem::create_directories(Path("help/pics"));
+  QImage dot(6, 4, QImage::Format_RGB32);
+  dot.fill(Qt::red);
+  ASSERT_TRUE(dot.save(QPath("help/pics/dot.png")));
+  auto write = [](const std::string& path, const std::string& text) {
+    test::WriteBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+  };
+  write(Path("help/a.html"),
+        "<html><head><title>A</title></head><body><p><a href=\"b.html\">B</a></p>"
+        "<p><img src=\"pics/dot.png\"></p></body></html>");
+  write(Path("help/b.html"), "<html><head><title>B</title></head><body><p>second page</p></body></html>");
+  CHelpWindow* help = ShowHelp(frame_.get(), QPath("help/a.html"));
+  ASSERT_NE(help, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+  const QVariant picture =
+      help->browser()->document()->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("pics/dot.png")));
+  EXPECT_EQ(picture.value<QImage>().size(), QSize(6, 4)) << "pictures beside the page are found";
+  ASSERT_TRUE(ClickFirstLink(*help));
+  EXPECT_TRUE(help->browser()->source().toLocalFile().endsWith(QStringLiteral("/help/b.html")));
+  EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("second page")));
+  EXPECT_EQ(help->windowTitle(), QStringLiteral("B"));
+  help->browser()->backward();
+  EXPECT_TRUE(help->browser()->source().toLocalFile().endsWith(QStringLiteral("/help/a.html")));
+
+  // A help file that is not there is said so, and no window opens for it.
+  help->close();
+  EXPECT_EQ(ShowHelp(frame_.get(), QPath("help/none.html")), nullptr);
+  ASSERT_EQ(ui_.messages.size(), 1);
+  EXPECT_EQ(ui_.messages[0], QStringLiteral("ヘルプファイル none.html が見つかりません。"));
+  EXPECT_FALSE(help->isVisible());
 }
 
 }  // namespace

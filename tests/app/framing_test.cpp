@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/commands.h"
+#include "app/material_view.h"
 #include "scene/frame_view.h"
 #include "tests/app/app_fixture.h"
 
@@ -113,6 +114,20 @@ TEST_F(AppTest, OpeningAnOffCentreDocumentFramesItOnceWithoutModifyingIt) {
   EXPECT_TRUE(AllVisibleInPanes(scene_, frame_->pan(), frame_->Viewports()));
 }
 
+TEST_F(AppTest, OpeningADocumentThatShowsAsADotFramesIt) {
+  MW_REQUIRE_DISPLAY();
+  MW_REQUIRE_TESTDATA();
+  // A box one unit across: inside every pane at the opening zoom, but one pixel wide.
+  ASSERT_TRUE(frame_->OpenFromShell(Testdata("gltf/assimp-BoxTextured/BoxTextured.gltf")));
+  QCoreApplication::processEvents();
+  ASSERT_FALSE(VisibleBounds(scene_, false).empty);
+  EXPECT_GT(scene_.zoom, 1000.0f);
+  EXPECT_TRUE(AllVisibleInPanes(scene_, frame_->pan(), frame_->Viewports()));
+  EXPECT_FALSE(NeedsFramingOnOpen(scene_, frame_->pan(), frame_->Viewports()));
+  EXPECT_FALSE(doc_->modified());
+  EXPECT_EQ(doc_->undoStack().count(), 0);
+}
+
 TEST_F(AppTest, HomeFramesEverythingVisibleAndFTheSelectionAsOneStep) {
   MW_REQUIRE_DISPLAY();
   CModel far;
@@ -176,6 +191,79 @@ TEST_F(AppTest, ABoxDraggedInTheTopPaneIsDrawnWhileDraggingAndIsOneUndoableStep)
   EXPECT_TRUE(scene_.models[0].faces.empty());
   frame_->Execute(kCmdRedo);
   EXPECT_EQ(scene_.models[0].faces.size(), 6u);
+}
+
+// Pixels of the perspective pane that are not the background.
+int DrawnPixels(CMainFrame& frame) {
+  const QImage image = frame.perspectivePane()->grabFramebuffer();
+  const QRgb background = image.pixel(0, 0);
+  int drawn = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) drawn += image.pixel(x, y) != background;
+  return drawn;
+}
+
+TEST_F(AppTest, BuildingInADocumentWithoutMaterialsGivesItACurrentMaterialInTheSameStep) {
+  MW_REQUIRE_DISPLAY();
+  frame_->Execute(kCmdModeCreateBox);
+  OrthoPane* top = frame_->orthoPane(kPlaneTop);
+  const QPoint c(top->width() / 2, top->height() / 2);
+  auto drag = [&]() {
+    QTest::mousePress(top, Qt::LeftButton, Qt::NoModifier, c);
+    for (int i = 1; i <= 5; ++i) QTest::mouseMove(top, c + QPoint(12 * i, 8 * i));
+    QTest::mouseRelease(top, Qt::LeftButton, Qt::NoModifier, c + QPoint(60, 40));
+  };
+  // A locked model refuses the box, and so gets no material either.
+  scene_.models[0].state = kStateLocked;
+  drag();
+  EXPECT_TRUE(scene_.materials.empty());
+  EXPECT_EQ(doc_->undoStack().count(), 0);
+  scene_.models[0].state = kStateNormal;
+  scene_.currentMaterial = -1;  // a click on the empty material list
+
+  drag();
+  ASSERT_EQ(scene_.models[0].faces.size(), 6u);
+  ASSERT_EQ(scene_.materials.size(), 1u);
+  EXPECT_EQ(scene_.currentMaterial, 0);
+  EXPECT_EQ(scene_.materials[0].diffuse, CMaterial().diffuse);
+  for (const CFace& f : scene_.models[0].faces) EXPECT_EQ(f.material, scene_.materials[0].id);
+  EXPECT_EQ(frame_->materialList()->topLevelItemCount(), 1);
+  EXPECT_GT(DrawnPixels(*frame_), 100) << "the box shows in the perspective pane";
+  EXPECT_EQ(doc_->undoStack().count(), 1);
+
+  frame_->Execute(kCmdUndo);
+  EXPECT_TRUE(scene_.models[0].faces.empty());
+  EXPECT_TRUE(scene_.materials.empty());
+  EXPECT_EQ(scene_.nextMaterialId, 0);
+  EXPECT_FALSE(scene_.HasCurrentMaterial());
+  frame_->Execute(kCmdRedo);
+  EXPECT_EQ(scene_.models[0].faces.size(), 6u);
+  EXPECT_EQ(scene_.materials.size(), 1u);
+  EXPECT_EQ(scene_.currentMaterial, 0);
+
+  // A second box uses the material there is; so does a face, finished by its fourth corner or by
+  // Enter, in a new document.
+  drag();
+  EXPECT_EQ(scene_.materials.size(), 1u);
+  doc_->NewDocument();
+  frame_->Execute(kCmdModeCreateFace);
+  OrthoPane* face = frame_->orthoPane(kPlaneFace);
+  const QPoint fc(face->width() / 2, face->height() / 2);
+  for (QPoint d : {QPoint(0, 0), QPoint(50, 0), QPoint(50, -40)})
+    QTest::mouseClick(face, Qt::LeftButton, Qt::NoModifier, fc + d);
+  EXPECT_TRUE(scene_.materials.empty()) << "corners being placed are not geometry yet";
+  QTest::mouseClick(face, Qt::LeftButton, Qt::NoModifier, fc + QPoint(0, -40));
+  ASSERT_EQ(scene_.models[0].faces.size(), 1u);
+  ASSERT_EQ(scene_.materials.size(), 1u);
+  EXPECT_EQ(scene_.models[0].faces[0].material, scene_.materials[0].id);
+  frame_->Execute(kCmdUndo);
+  EXPECT_TRUE(scene_.models[0].faces.empty());
+  EXPECT_TRUE(scene_.materials.empty());
+  for (QPoint d : {QPoint(0, 0), QPoint(-50, 0)}) QTest::mouseClick(face, Qt::LeftButton, Qt::NoModifier, fc + d);
+  QTest::keyClick(face, Qt::Key_Return);
+  ASSERT_EQ(scene_.models[0].faces.size(), 1u);
+  ASSERT_EQ(scene_.materials.size(), 1u);
+  EXPECT_EQ(scene_.models[0].faces[0].material, scene_.materials[0].id);
 }
 
 }  // namespace

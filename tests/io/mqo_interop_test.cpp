@@ -119,6 +119,16 @@ TEST(MqoVersion11, BinaryVertexBlocks) {
   EXPECT_EQ(info.code, kMqoOk);
   EXPECT_TRUE(t.models.empty());
 
+  // So is a block longer than its count says, and one of no bytes for its count.
+  for (const char* header : {"Vector 3 [48]\n", "Vector 3 [0]\n"}) {
+    CMeshwright longer = Empty();
+    const std::string bytes = header[10] == '4' ? block + Floats({7, 8, 9}) : std::string();
+    info = Import(longer, std::string(kV11) + "Object \"b\" {\nBVertex 3 {\n" + header + bytes +
+                              "\n}\nface 1 {\n3 V(0 1 2)\n}\n}\n");
+    EXPECT_EQ(info.code, kMqoOk) << header;
+    EXPECT_TRUE(longer.models.empty()) << header;
+  }
+
   // Non-finite coordinates become 0 and are reported.
   CMeshwright u = Empty();
   info = Import(u, std::string(kV11) + "Object \"b\" {\nBVertex 1 {\nVector 1 [12]\n" + Floats({NAN, INFINITY, 5}) +
@@ -202,8 +212,8 @@ TEST(MqoEncodings, Utf8NamesBecomeCp932) {
   const std::string object =
       "Object \"\xE3\x83\xA2\xE3\x83\x87\xE3\x83\xAB\" {\nvertex 2 {\n0 0 0\n1 0 0\n}\n"
       "face 1 {\n2 V(0 1)\n}\n}\n";
-  for (const std::string& declaration :
-       {std::string(), std::string("CodePage utf8\n"), std::string("codepage UTF-8\n")}) {
+  for (const std::string& declaration : {std::string(), std::string("CodePage utf8\n"), std::string("codepage UTF-8\n"),
+                                         std::string("CodePage 65001\n")}) {
     CMeshwright s = Empty();
     MqoReadInfo info = Import(s, std::string(kV11) + declaration + names + object);
     ASSERT_EQ(info.code, kMqoOk) << declaration;
@@ -343,6 +353,20 @@ TEST(MqoMirror, ConnectedMirrorSharesTheVerticesOnThePlane) {
   // X: 4 + 2; Y: vertices 0 and 3 and the copy of 3 lie on y = 0: 6 + 3.
   EXPECT_EQ(w.models.at(0).vertices.size(), 9u);
   EXPECT_EQ(w.models[0].faces.size(), 4u);
+}
+
+TEST(MqoMirror, AVertexExactlyAtTheMirrorDistanceIsShared) {
+  // Corners at 0, +0.5 and -0.5 from the X plane, and one at 2.
+  const std::string quad = "vertex 4 {\n0 0 0\n0.5 1 0\n-0.5 2 0\n2 0 0\n}\nface 1 {\n4 V(0 1 2 3)\n}\n}\n";
+  struct Case {
+    const char* distance;
+    std::size_t vertices;
+  };
+  for (Case c : {Case{"0.5", 5}, Case{"0.49999997", 7}, Case{"0.50000006", 5}, Case{"0", 7}}) {
+    CMeshwright s = Empty();
+    Import(s, std::string(kV10) + "Object \"o\" {\nmirror 2\nmirror_axis 1\nmirror_dis " + c.distance + "\n" + quad);
+    EXPECT_EQ(s.models.at(0).vertices.size(), c.vertices) << c.distance;
+  }
 }
 
 TEST(MqoObjects, VisibleAndLockingGiveTheState) {

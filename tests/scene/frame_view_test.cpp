@@ -219,3 +219,71 @@ TEST(FrameAll, ConverterSizesFrameLikeThePanes) {
 
 }  // namespace
 }  // namespace mw
+
+namespace mw {
+namespace {
+
+// A twentieth of each pane side stays free on both sides of the framed vertices, in every pane and
+// on each of its four sides, and the pane that limits the zoom is filled up to that margin (within
+// the few pixels of slack the framing keeps besides).
+TEST(FrameAll, TheMarginIsFreeOnEverySideOfEveryPane) {
+  const FrameViewports sizes = Sizes();
+  const Case cases[] = {
+      {CVector(0, 0, 0), CVector(200, 200, 200), true},
+      {CVector(-4321.5f, 77.7f, 12345.6f), CVector(1.3f, 2.1f, 0.77f), true},
+      {CVector(123, -456, 789), CVector(900, 40, 300), true},
+      {CVector(-7, 3, 5), CVector(10, 300, 10), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "size " << c.size.x << "," << c.size.y << "," << c.size.z);
+    CMeshwright s = SceneWith(Cloud(c.centre, c.size, 50));
+    PanOffsets pan{31, -17, 5};
+    ASSERT_TRUE(FrameScene(s, pan, sizes, false));
+    double tightest = HUGE_VAL;  // the least free share of a side on a limiting axis
+    for (int plane = kPlaneTop; plane <= kPlaneLeft; ++plane) {
+      const PaneSize ps = sizes.ortho[plane];
+      const PanePixel centre = ShiftedBy(plane, ps.width / 2, ps.height / 2, pan);
+      double lo[2] = {HUGE_VAL, HUGE_VAL}, hi[2] = {-HUGE_VAL, -HUGE_VAL};
+      for (const CVertex& v : s.models[0].vertices) {
+        const PanePoint p = ToPane(plane, v.position, s.zoom, centre.x, centre.y);
+        lo[0] = std::min(lo[0], p.x), hi[0] = std::max(hi[0], p.x);
+        lo[1] = std::min(lo[1], p.y), hi[1] = std::max(hi[1], p.y);
+      }
+      const int side[2] = {ps.width, ps.height};
+      for (int k = 0; k < 2; ++k) {
+        const double margin = 0.05 * side[k];
+        EXPECT_GE(lo[k], margin - 1.0) << "plane " << plane << (k ? " top" : " left");
+        EXPECT_LE(hi[k], side[k] - margin + 1.0) << "plane " << plane << (k ? " bottom" : " right");
+        tightest = std::min(tightest, (side[k] - (hi[k] - lo[k])) / 2.0 - margin);
+      }
+    }
+    EXPECT_LE(tightest, 4.0) << "the limiting pane is filled to its margin";
+  }
+}
+
+// Opening frames a document that shows whole but as a dot: smaller than a tenth of the shortest
+// pane side (257 here), and not at exactly a tenth.
+TEST(FrameOnOpen, OutsideThePanesOrSmallerThanATenthOfTheSmallestPane) {
+  const FrameViewports sizes = Sizes();
+  const PanOffsets pan;
+  auto needs = [&](CVector centre, CVector size, float zoom) {
+    CMeshwright s = SceneWith(Cloud(centre, size, 0));
+    s.zoom = zoom;
+    return NeedsFramingOnOpen(s, pan, sizes);
+  };
+  EXPECT_FALSE(needs(CVector(0, 0, 0), CVector(100, 100, 100), 100.0f));
+  EXPECT_TRUE(needs(CVector(0, 0, 0), CVector(0.15f, 0.12f, 0.1f), 100.0f));  // the bunny
+  EXPECT_TRUE(needs(CVector(300, 0, 0), CVector(100, 100, 100), 100.0f));     // outside Top and Face
+  EXPECT_FALSE(needs(CVector(0, 0, 0), CVector(25.7f, 1, 1), 100.0f));        // exactly a tenth
+  EXPECT_TRUE(needs(CVector(0, 0, 0), CVector(25.69f, 1, 1), 100.0f));        // just under
+  EXPECT_FALSE(needs(CVector(0, 0, 0), CVector(1, 1, 12.85f), 200.0f));       // a tenth at zoom 200, along z
+  EXPECT_TRUE(needs(CVector(0, 0, 0), CVector(1, 1, 12.85f), 199.0f));
+  EXPECT_TRUE(needs(CVector(0, 0, 0), CVector(0, 0, 0), 100.0f));  // one point: centred
+  // Hidden models are not counted; nothing visible, nothing to frame.
+  CMeshwright s = SceneWith(Cloud(CVector(0, 0, 0), CVector(1, 1, 1), 0));
+  s.models[0].state = kStateHidden;
+  EXPECT_FALSE(NeedsFramingOnOpen(s, pan, sizes));
+}
+
+}  // namespace
+}  // namespace mw

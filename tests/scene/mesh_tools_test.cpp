@@ -179,6 +179,25 @@ TEST(Weld, OnlyPairsStrictlyCloserThanTheDistanceWeld) {
   EXPECT_EQ(m.vertices[0].position, CVector(0.5f, 1.0f, -3.0f));
 }
 
+// Three vertices in one cell and one in the next, the cells' boxes nearer than the distance, so
+// the pairs across are compared one by one: the pair exactly at the distance stays apart, while
+// the three (closer to each other) become one. Either cell may come first in key order.
+TEST(Weld, ACellOfThreeBesideAVertexExactlyTheDistanceAwayStaysTwoVertices) {
+  const std::vector<CVector> first = {CVector(0, 0, 0), CVector(0.1875f, 0.4375f, 0.4375f), CVector(0.0625f, 0.375f, 0),
+                                      CVector(1, 0, 0)};
+  const std::vector<CVector> second = {CVector(0.875f, 0, 0), CVector(0.6875f, 0.4375f, 0.4375f),
+                                       CVector(0.8125f, 0.375f, 0), CVector(-0.125f, 0, 0)};
+  for (const auto& points : {first, second}) {
+    CModel m;
+    for (const CVector& p : points) m.vertices.emplace_back(p.x, p.y, p.z);
+    EXPECT_EQ(WeldVertices(m, 1.0, false, 0).verticesRemoved, 2u);
+    ASSERT_EQ(m.vertices.size(), 2u);
+    EXPECT_EQ(m.vertices[1].position, points[3]);
+    ExpectWeldMatchesReference(points, 1.0);
+    ExpectWeldMatchesReference(points, std::nextafter(1.0, 2.0));  // now all four
+  }
+}
+
 TEST(Weld, DistancesThatAreNotPositiveAndFiniteAndCoordinatesThatAreNotFiniteWeldNothing) {
   const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
   CModel m;

@@ -211,6 +211,50 @@ TEST(Triangulate, DegenerateAndBrokenFacesGiveAFanAndNeverFail) {
   EXPECT_TRUE(none.empty());
 }
 
+// Whatever finishes a face, ears or the fan it falls back on, the triangles keep the outline:
+// each edge from a corner to the next is an edge of some triangle, run the same way. A fan from
+// the wrong corner, or over corners already cut off, gives the right count without it.
+TEST(Triangulate, FallbackFansKeepEveryOutlineEdge) {
+  auto check = [](const std::vector<CVector>& poly, const char* what) {
+    SCOPED_TRACE(what);
+    std::vector<std::uint32_t> tris;
+    TriangulatePolygon(poly, tris);
+    const std::size_t n = poly.size();
+    ASSERT_EQ(tris.size(), 3 * (n - 2));
+    std::vector<std::uint8_t> kept(n, 0);
+    for (std::size_t t = 0; t < tris.size(); t += 3)
+      for (int k = 0; k < 3; ++k) {
+        const std::uint32_t a = tris[t + k], b = tris[t + (k + 1) % 3];
+        if ((a + 1) % n == b) kept[a] = 1;
+      }
+    for (std::size_t i = 0; i < n; ++i) EXPECT_TRUE(kept[i]) << "edge " << i << " -> " << (i + 1) % n;
+  };
+  check(std::vector<CVector>(7, CVector(3, 4, 5)), "all corners the same");
+  check({CVector(0, 0, 0), CVector(1, 1, 1), CVector(2, 2, 2), CVector(5, 5, 5), CVector(-1, -1, -1)}, "all on a line");
+  // Crossing itself: some ears are cut before the rest is fanned, from a corner other than the first.
+  check(Place({{0, 0}, {10, 10}, {20, 0}, {20, 10}, {10, 0}, {0, 10}}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
+        "figure eight");
+  check(Place({{0, 0}, {4, 0}, {4, 4}, {0, 4}, {6, 2}, {8, 0}, {8, 4}, {5, 6}}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
+        "a square with a crossing loop");
+  std::vector<std::pair<double, double>> pentagram;
+  for (int i = 0; i < 5; ++i) pentagram.emplace_back(std::cos(i * 4 * M_PI / 5), std::sin(i * 4 * M_PI / 5));
+  check(Place(pentagram, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}), "pentagram");
+  // Tangled outlines whose first corner is cut off as an ear before the rest is fanned.
+  check(Place({{8, 2}, {8, 7}, {0, 1}, {3, 6}, {5, 8}, {9, 7}, {0, 3}}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}), "tangle 7");
+  check(Place({{4, 7}, {5, 1}, {6, 3}, {3, 4}, {8, 8}, {4, 1}, {7, 8}, {6, 7}}, {0, 0, 0}, {0, 0, 1}, {1, 0, 0}),
+        "tangle 8");
+  check(Place({{7, 7}, {0, 5}, {0, 6}, {3, 0}, {5, 4}, {1, 0}}, {0, 0, 0}, {0, 1, 0}, {1, 0, 0}), "tangle 6");
+  // Out of time part-way through.
+  std::vector<CVector> comb = {CVector(0, 0, 0), CVector(6000, 0, 0)};
+  for (int i = 2999; i >= 0; --i) {
+    comb.emplace_back(2.0f * i + 1, 10, 0);
+    comb.emplace_back(2.0f * i, 2, 0);
+  }
+  comb.back() = CVector(0, 10, 0);
+  check(comb, "a comb too large for the budget");
+  check(Place(kComb, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}), "a comb clipped whole");
+}
+
 TEST(Triangulate, AHugeConcaveFaceFinishes) {
   // 6,002 corners of a comb, half of them reflex: too many for ear clipping within its budget,
   // so part of it is fanned; what matters is that it ends, with the right number of triangles.

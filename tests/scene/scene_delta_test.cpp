@@ -11,6 +11,7 @@
 #include <random>
 
 #include "scene/archive.h"
+#include "scene/default_material.h"
 #include "scene/fragment.h"
 #include "scene/mesh_tools.h"
 #include "scene/primitives.h"
@@ -328,6 +329,74 @@ TEST(SceneDelta, ListEditsThatChangeNothingAreNoSteps) {
   SceneDelta del = SceneDelta::Capture(EditKind::kMaterialDelete, s);
   del.Finish(s);
   EXPECT_TRUE(del.Empty());
+}
+
+// Building in a document without materials: the material added and made current is part of the
+// step, so undo takes the list, the counter and the current index back exactly.
+TEST(SceneDelta, TheMaterialGivenToABoxBuiltWithoutMaterialsComesAndGoesWithIt) {
+  CMeshwright s;
+  s.ResetScene();
+  s.currentMaterial = -1;
+  SceneDelta d = SceneDelta::Capture(EditKind::kCreateBox, s);
+  EXPECT_TRUE(EnsureDefaultMaterial(s));
+  ASSERT_TRUE(s.AddBox(CVector(0, 0, 0), CVector(10, 20, 30)));
+  d.Finish(s);
+  ASSERT_FALSE(d.Empty());
+  ASSERT_EQ(s.materials.size(), 1u);
+  EXPECT_EQ(s.currentMaterial, 0);
+  for (const CFace& f : s.models[0].faces) EXPECT_EQ(f.material, s.materials[0].id);
+  d.Undo(s);
+  EXPECT_TRUE(s.materials.empty());
+  EXPECT_EQ(s.nextMaterialId, 0);
+  EXPECT_EQ(s.currentMaterial, -1);
+  EXPECT_TRUE(s.models[0].faces.empty());
+  d.Redo(s);
+  EXPECT_EQ(s.materials.size(), 1u);
+  EXPECT_EQ(s.currentMaterial, 0);
+  EXPECT_EQ(s.nextMaterialId, 1);
+  // With a material there, even none current, nothing is added.
+  s.currentMaterial = 5;
+  EXPECT_FALSE(EnsureDefaultMaterial(s));
+  EXPECT_EQ(s.materials.size(), 1u);
+  EXPECT_EQ(s.currentMaterial, 5);
+}
+
+// A model read with face references out of order (or naming a face twice) keeps them as they
+// were when a face committed on it is taken back; redone, they are rebuilt.
+TEST(SceneDelta, UndoingACommittedFaceGivesStaleFaceReferencesBackAsTheyWere) {
+  CMeshwright s;
+  s.ResetScene();
+  CModel& m = s.models[0];
+  m.vertices = {CVertex(0, 0, 0), CVertex(100, 0, 0), CVertex(100, 0, 100), CVertex(0, 0, 100)};
+  CFace a, b;
+  a.indices = {0, 1, 2};
+  b.indices = {0, 2, 3};
+  m.faces = {a, b};
+  m.RebuildFaceRefs();
+  std::reverse(m.vertices[0].faceRefs.begin(), m.vertices[0].faceRefs.end());
+  m.vertices[3].faceRefs.push_back(1);
+  ASSERT_FALSE(FaceRefsCurrent(m));
+  const CMeshwright before = s;
+  // A face on vertices 1 and 2 and a new corner.
+  for (int x : {100, 200}) s.AddFacePoint(kPlaneTop, x, 0, 0, 0);
+  s.AddFacePoint(kPlaneTop, 200, 100, 0, 0);
+  ASSERT_EQ(s.models[0].pendingFace.CornerCount(), 3u);
+  SceneDelta d = SceneDelta::Capture(EditKind::kCommitFace, s);
+  s.CommitFace();
+  d.Finish(s);
+  ASSERT_FALSE(d.Empty());
+  ASSERT_EQ(s.models[0].faces.size(), 3u);
+  for (int round = 0; round < 2; ++round) {
+    d.Undo(s);
+    ASSERT_EQ(s.models[0].vertices.size(), 4u);
+    ASSERT_EQ(s.models[0].faces.size(), 2u);
+    for (std::size_t i = 0; i < 4; ++i)
+      EXPECT_EQ(s.models[0].vertices[i].faceRefs, before.models[0].vertices[i].faceRefs)
+          << "round " << round << " vertex " << i;
+    d.Redo(s);
+    EXPECT_EQ(s.models[0].faces.size(), 3u);
+    EXPECT_TRUE(FaceRefsCurrent(s.models[0]));
+  }
 }
 
 TEST(SceneDelta, CurrentChecksAgreeWithRecomputing) {
