@@ -327,8 +327,12 @@ bool CMeshwrightDoc::Paste() {
     Ui().Message(nullptr, QStringLiteral("クリップボードの内容は貼り付けられません。"), QMessageBox::Warning);
     return false;
   }
-  if (const TextureService* textures = GetTextureService())
-    ResolveFragmentTextures(fragment, path_.toStdString(), textures->Folder());
+  if (TextureService* textures = GetTextureService()) {
+    // A texture found only where the fragment was copied from is named by its full path and read
+    // from there: the user brought it here.
+    if (ResolveFragmentTextures(fragment, path_.toStdString(), textures->Folder()) > 0)
+      textures->AllowFolder(fragment.sourceFolder);
+  }
   bool pasted = false;
   Edit(EditKind::kPaste, [this, &fragment, &pasted]() { pasted = PasteFragment(scene_, std::move(fragment)); });
   return pasted;

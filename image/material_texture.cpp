@@ -120,6 +120,7 @@ std::string MaterialTextures::Find(const std::string& cp932Name, bool* refused) 
   FolderConfinement allowed;
   if (!documentFolder.empty()) allowed.Allow(documentFolder);
   allowed.Allow(folder_);
+  for (const std::string& f : pastedFrom_) allowed.Allow(f);
   const auto inside = [&](const std::string& path) {
     std::string real;
     switch (allowed.Check(path, &real)) {
@@ -140,6 +141,11 @@ std::string MaterialTextures::Find(const std::string& cp932Name, bool* refused) 
   // way is held to the same folders.
   if (const std::string loose = FindIgnoringCase(candidates); !loose.empty()) return inside(loose);
   return std::string();
+}
+
+void MaterialTextures::AllowFolder(const std::string& folder) {
+  if (!folder.empty() && std::find(pastedFrom_.begin(), pastedFrom_.end(), folder) == pastedFrom_.end())
+    pastedFrom_.push_back(folder);
 }
 
 std::string MaterialTextures::PathOf(const std::string& cp932Name) const {

@@ -83,6 +83,7 @@ class MaterialTextures : public TextureService {
   // stands).
   std::string PathOf(const std::string& cp932Name) const override;
   std::string Folder() const override { return folder_; }
+  void AllowFolder(const std::string& folder) override;
 
   void SetUploader(TextureUploader* uploader) { uploader_ = uploader; }
   TextureUploader* Uploader() const { return uploader_; }
@@ -97,6 +98,7 @@ class MaterialTextures : public TextureService {
   TextureUploader* uploader_;
   std::string folder_;
   std::string documentPath_;
+  std::vector<std::string> pastedFrom_;
   int batchDepth_ = 0;
   std::vector<std::string> failed_;   // names gathered in a batch, each once
   std::vector<std::string> refused_;  // those of them that led outside the allowed folders

@@ -1,5 +1,7 @@
 #include "scene/primitives.h"
 
+#include "scene/default_material.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -10,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "scene/default_material.h"
 #include "scene/meshwright.h"
 
 namespace mw {
@@ -495,7 +498,11 @@ CModel BuildPrimitive(const PrimitiveParams& s, const CVector& centre, std::int3
   return b.ToModel(axis, centre, material, PrimitiveKeyword(s.kind));
 }
 
-std::int32_t PrimitiveMaterial(CMeshwright& scene) { return scene.CurrentMaterialId(); }
+std::int32_t PrimitiveMaterial(CMeshwright& scene) {
+  // A document without materials gets one, or the shape would not be drawn in the perspective pane.
+  EnsureDefaultMaterial(scene);
+  return scene.CurrentMaterialId();
+}
 
 bool AddPrimitive(CMeshwright& scene, const PrimitiveParams& params, const CVector& centre, bool newModel) {
   if (!CheckPrimitive(params).empty()) return false;

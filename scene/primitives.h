@@ -91,7 +91,8 @@ CModel BuildPrimitive(const PrimitiveParams& params, const CVector& centre, std:
 // add into. The current model stays the current one either way.
 bool AddPrimitive(CMeshwright& scene, const PrimitiveParams& params, const CVector& centre, bool newModel);
 
-// The material a new shape's faces take. The one place where that is chosen.
+// The material a new shape's faces take: the current one, after giving a document without
+// materials a new current material. The one place where that is chosen.
 std::int32_t PrimitiveMaterial(CMeshwright& scene);
 
 // Where the orthographic panes put a new shape: the face-building cursor, and the model point at

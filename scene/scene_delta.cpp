@@ -582,6 +582,7 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       parts.push_back(std::make_unique<ListPart>(scene, count, 0));
       auto materials = std::make_unique<MaterialsPart>(scene);
       materials->onlyAdds = true;
+      materials->keepsCurrent = true;  // the material a document without any is given
       parts.push_back(std::move(materials));
       break;
     }

@@ -31,6 +31,10 @@ class TextureService {
     return std::string();
   }
   virtual std::string Folder() const { return std::string(); }
+  // A folder the user brought textures from by their own act (pasting from another document), read
+  // from as well as the document's and the texture folder until the program ends. Files a
+  // document names never add one.
+  virtual void AllowFolder(const std::string& folder) { (void)folder; }
 };
 
 // Installs `service` (not owned; may be null) and returns the previous one.

@@ -436,6 +436,28 @@ TEST(Primitives, AddedShapesAreSelectedAloneAndUndoneInOneStep) {
   EXPECT_FALSE(AddPrimitive(s, cone, CVector(), true));
   EXPECT_EQ(s.models.size(), before.models.size());
   EXPECT_EQ(s.models[0].vertices.size(), 8u);
+
+  // A document without materials gets one, current and worn by the shape, in the same step; a
+  // refused shape brings none.
+  CMeshwright fresh;
+  fresh.ResetScene();
+  fresh.models[0].state = kStateLocked;
+  EXPECT_FALSE(AddPrimitive(fresh, cone, CVector(), false));
+  EXPECT_TRUE(fresh.materials.empty());
+  fresh.models[0].state = kStateNormal;
+  cone.sides = 6;
+  const CMeshwright empty = fresh;
+  SceneDelta d = SceneDelta::Capture(EditKind::kAddPrimitive, fresh);
+  ASSERT_TRUE(AddPrimitive(fresh, cone, CVector(), false));
+  d.Finish(fresh);
+  ASSERT_EQ(fresh.materials.size(), 1u);
+  EXPECT_EQ(fresh.currentMaterial, 0);
+  for (const CFace& f : fresh.models[0].faces) EXPECT_EQ(f.material, fresh.materials[0].id);
+  d.Undo(fresh);
+  EXPECT_TRUE(fresh.materials.empty());
+  EXPECT_EQ(fresh.currentMaterial, empty.currentMaterial);
+  EXPECT_EQ(fresh.nextMaterialId, empty.nextMaterialId);
+  EXPECT_TRUE(fresh.models[0].faces.empty());
 }
 
 // The dialog's preview adds and takes back its shape at every change of a field: a material list
