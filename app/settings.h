@@ -46,5 +46,9 @@ int LoadAutosaveSeconds();
 // units; 0 (the default) follows the zoom.
 bool LoadFrameOnOpen();
 double LoadSnapStep();
+// Group "Select": ThroughBack (default false), clicks and bands in the perspective pane reach what
+// faces hide (「背面も選択」).
+bool LoadPickThrough();
+void StorePickThrough(bool through);
 
 }  // namespace mw

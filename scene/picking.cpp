@@ -334,7 +334,9 @@ void SelectInBand(CMeshwright& scene, const PaneProjection& view, const DepthRas
         edges.push_back(EdgeKey(a, b));
       });
     }
+    // An edge inside the band is met once from each of its faces.
     std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
     if (value) {
       std::vector<std::uint64_t> merged;
       std::set_union(m.selectedEdges.begin(), m.selectedEdges.end(), edges.begin(), edges.end(),

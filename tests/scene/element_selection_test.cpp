@@ -86,6 +86,11 @@ TEST(SelectModes, ConversionBothWays) {
   for (int v : {0, 1, 6}) m.vertices[static_cast<std::size_t>(v)].selected = 1;
   SetSelectMode(s, kSelectEdges);
   EXPECT_EQ(m.selectedEdges, (std::vector<std::uint64_t>{EdgeKey(0, 1), EdgeKey(1, 6)}));
+  // A band over four faces adds their twelve edges, each once though two faces meet most of them.
+  const PaneProjection top = PaneProjection::Ortho(s, kPlaneTop, 0, 0);
+  SelectInBand(s, top, nullptr, -10, -10, 210, 210, 1, false);
+  EXPECT_EQ(m.selectedEdges.size(), 12u);
+  EXPECT_EQ(std::adjacent_find(m.selectedEdges.begin(), m.selectedEdges.end()), m.selectedEdges.end());
 }
 
 // Every transform and command of the selection acts on the vertices of the picked faces or edges
@@ -405,6 +410,9 @@ TEST(Picking, BandInThePerspectivePaneTakesOnlyWhatIsInSight) {
       }
       if (mode == kSelectEdges) {
         EXPECT_EQ(EdgeSelected(m, 4, 5), smallShown);
+        // Each edge once, though the band meets the edges of both squares' sides only once each.
+        EXPECT_EQ(std::adjacent_find(m.selectedEdges.begin(), m.selectedEdges.end()), m.selectedEdges.end());
+        EXPECT_EQ(m.selectedEdges.size(), smallShown ? 8u : 4u);
       }
     }
   }
