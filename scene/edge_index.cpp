@@ -39,45 +39,49 @@ std::uint64_t TopologyKey(const CModel& model) {
   return h;
 }
 
-EdgeIndex::EdgeIndex(const CModel& model) : key_(TopologyKey(model)) {
+EdgeIndex::EdgeIndex(const CModel& model, std::uint64_t key) : key_(key) {
   const std::size_t vertexCount = model.vertices.size(), faceCount = model.faces.size();
+  // One pass over the face records (large, so read once): each corner's side as
+  // (lower << 32 | upper), all ones where the side makes no edge.
+  constexpr std::uint64_t kNoSide = ~std::uint64_t{0};
   cornerStart_.resize(faceCount + 1);
-  std::size_t corners = 0;
+  std::vector<std::uint64_t> ends;
+  ends.reserve(4 * faceCount);
+  std::vector<std::uint32_t> bucket(vertexCount + 1, 0);
   for (std::size_t f = 0; f < faceCount; ++f) {
-    cornerStart_[f] = static_cast<std::uint32_t>(corners);
-    corners += model.faces[f].indices.size();
+    const CFace& face = model.faces[f];
+    cornerStart_[f] = static_cast<std::uint32_t>(ends.size());
+    for (std::size_t k = 0; k < face.indices.size(); ++k) {
+      const std::int32_t b = SideEnd(face, k, vertexCount);
+      if (b < 0) {
+        ends.push_back(kNoSide);
+        continue;
+      }
+      const std::int32_t a = face.indices[k];
+      const auto lo = static_cast<std::uint32_t>(std::min(a, b)), hi = static_cast<std::uint32_t>(std::max(a, b));
+      ends.push_back(static_cast<std::uint64_t>(lo) << 32 | hi);
+      ++bucket[lo];
+    }
   }
+  const std::size_t corners = ends.size();
   cornerStart_[faceCount] = static_cast<std::uint32_t>(corners);
   sides_.assign(corners, kNone);
 
-  // Sides bucketed by their lower vertex: (upper << 32 | corner) in each bucket.
-  std::vector<std::uint32_t> bucket(vertexCount + 1, 0);
-  for (const CFace& f : model.faces)
-    for (std::size_t k = 0; k < f.indices.size(); ++k) {
-      const std::int32_t b = SideEnd(f, k, vertexCount);
-      if (b >= 0) ++bucket[static_cast<std::size_t>(std::min(f.indices[k], b))];
-    }
+  // Sides bucketed by their lower vertex: (upper << 32 | corner) in each bucket. The bucket
+  // array is the write cursor and ends as each bucket's end, which is the next one's start.
   std::uint32_t sum = 0;
-  for (std::size_t v = 0; v <= vertexCount; ++v) {
-    const std::uint32_t c = bucket[v];
+  for (std::size_t v = 0; v < vertexCount; ++v) {
+    sum += bucket[v];
     bucket[v] = sum;
-    sum += c;
   }
+  bucket[vertexCount] = sum;
   std::vector<std::uint64_t> sides(sum);
-  {
-    std::vector<std::uint32_t> fill(bucket.begin(), bucket.end() - 1);
-    for (std::size_t fi = 0; fi < faceCount; ++fi) {
-      const CFace& f = model.faces[fi];
-      for (std::size_t k = 0; k < f.indices.size(); ++k) {
-        const std::int32_t b = SideEnd(f, k, vertexCount);
-        if (b < 0) continue;
-        const std::int32_t a = f.indices[k];
-        const std::int32_t lo = std::min(a, b), hi = std::max(a, b);
-        sides[fill[static_cast<std::size_t>(lo)]++] =
-            static_cast<std::uint64_t>(static_cast<std::uint32_t>(hi)) << 32 | (cornerStart_[fi] + k);
-      }
-    }
+  for (std::size_t c = corners; c-- > 0;) {
+    const std::uint64_t e = ends[c];
+    if (e == kNoSide) continue;
+    sides[--bucket[static_cast<std::size_t>(e >> 32)]] = (e << 32) | c;
   }
+  std::vector<std::uint64_t>().swap(ends);
 
   // Each bucket sorted by upper vertex (buckets hold a handful, so insertion sort), equal uppers
   // made one edge.
@@ -165,7 +169,7 @@ std::shared_ptr<const EdgeIndex> EdgeIndexCache::Get(const CModel& model) {
     kept_.push_back(found);
     return found;
   }
-  auto built = std::make_shared<const EdgeIndex>(model);
+  auto built = std::make_shared<const EdgeIndex>(model, key);
   ++builds_;
   if (kept_.size() == kKept) kept_.erase(kept_.begin());
   kept_.push_back(built);

@@ -35,7 +35,9 @@ class EdgeIndex {
   static constexpr std::int32_t kNone = -1;
 
   EdgeIndex() = default;
-  explicit EdgeIndex(const CModel& model);
+  explicit EdgeIndex(const CModel& model) : EdgeIndex(model, TopologyKey(model)) {}
+  // With the model's TopologyKey already worked out (the cache has it).
+  EdgeIndex(const CModel& model, std::uint64_t key);
 
   std::size_t EdgeCount() const { return ends_.size(); }
   std::size_t FaceCount() const { return cornerStart_.empty() ? 0 : cornerStart_.size() - 1; }
