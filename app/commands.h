@@ -42,7 +42,19 @@ enum Command : int {
   kCmdSnapToGrid = 32922,
   kCmdDuplicate = 32940,
   kCmdDelete = 32941,
-  kCmdPrimitive = 32950,
+  kCmdSelectVertices = 32950,
+  kCmdSelectEdges = 32951,
+  kCmdSelectFaces = 32952,
+  kCmdGrowSelection = 32953,
+  kCmdShrinkSelection = 32954,
+  kCmdSelectLoop = 32955,
+  kCmdSelectRing = 32956,
+  kCmdSelectMaterial = 32957,
+  kCmdHide = 32958,
+  kCmdHideUnselected = 32959,
+  kCmdReveal = 32960,
+  kCmdPickThrough = 32961,
+  kCmdPrimitive = 32962,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

@@ -15,6 +15,8 @@
 #include "io/document_formats.h"
 #include "io/document_io.h"
 #include "scene/archive.h"
+#include "scene/edge_loops.h"
+#include "scene/element_selection.h"
 #include "scene/fragment.h"
 #include "scene/meshwright.h"
 #include "scene/texture_service.h"
@@ -183,6 +185,11 @@ int CMeshwrightDoc::HintOf(EditKind kind) {
     case EditKind::kDeselectAll:
     case EditKind::kInvertSelection:
     case EditKind::kSelectConnected:
+    case EditKind::kSelectMode:
+    case EditKind::kPick:
+    case EditKind::kGrowShrink:
+    case EditKind::kSelectLoop:
+    case EditKind::kSelectMaterial:
     case EditKind::kModelState: return kHintSelection;
     default: return kHintAll;
   }
@@ -217,15 +224,48 @@ void CMeshwrightDoc::BeginEdit(EditKind kind) {
   open_ = std::make_unique<SceneDelta>(SceneDelta::Capture(kind, scene_));
 }
 
+namespace {
+
+// Edits that change the vertex flags or the faces without knowing of edges and faces picked as
+// such: in edge and face mode the picked elements follow the vertices afterwards.
+bool FollowsVertices(EditKind k) {
+  switch (k) {
+    case EditKind::kSelectAll:
+    case EditKind::kDeselectAll:
+    case EditKind::kSelectConnected:
+    case EditKind::kModelSelect:
+    case EditKind::kModelDeselect:
+    case EditKind::kDelete:
+    case EditKind::kCut:
+    case EditKind::kWeld:
+    case EditKind::kDuplicate:
+    case EditKind::kPaste:
+    case EditKind::kFaceBuild:
+    case EditKind::kCreateBox:
+    case EditKind::kCommitFace:
+    case EditKind::kAddPrimitive:
+    case EditKind::kImport:
+    case EditKind::kModelMergeUp:
+    case EditKind::kModelMergeDown: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
 void CMeshwrightDoc::EndEdit() {
   if (editDepth_ == 0 || --editDepth_ > 0) return;
   dragOpen_ = false;
+  if (FollowsVertices(editKind_)) SyncElementsFromVertices(scene_);
   std::unique_ptr<SceneDelta> delta = std::move(open_);
   delta->Finish(scene_);
   if (!delta->Empty()) Push(std::move(delta));
   // Building in a document without materials adds one (scene/default_material.h): the material
   // list shows it too.
-  Refresh(scene_.materials.size() != materialsBefore_ ? kHintAll : HintOf(editKind_));
+  int hint = scene_.materials.size() != materialsBefore_ ? kHintAll : HintOf(editKind_);
+  // In edge and face mode the perspective pane shows the selection too.
+  if (hint == kHintOrtho && SelectModeOf(scene_) != kSelectVertices) hint = kHintSelection;
+  Refresh(hint);
 }
 
 void CMeshwrightDoc::Push(std::unique_ptr<SceneDelta> delta) {
@@ -361,7 +401,67 @@ std::size_t CMeshwrightDoc::FlipFaces() {
 }
 
 void CMeshwrightDoc::InvertSelection() {
-  Edit(EditKind::kInvertSelection, [this]() { mw::InvertSelection(scene_); });
+  Edit(EditKind::kInvertSelection, [this]() { InvertElements(scene_); });
+}
+
+void CMeshwrightDoc::SetSelectMode(int mode) {
+  if (mode == scene_.selectMode) return;
+  Edit(EditKind::kSelectMode, [this, mode]() { mw::SetSelectMode(scene_, static_cast<SelectMode>(mode)); });
+}
+
+void CMeshwrightDoc::GrowSelection(bool grow) {
+  Edit(EditKind::kGrowShrink, [this, grow]() { grow ? mw::GrowSelection(scene_) : ShrinkSelection(scene_); });
+}
+
+bool CMeshwrightDoc::SelectLoops(bool ring) {
+  bool any = false;
+  Edit(EditKind::kSelectLoop, [this, ring, &any]() {
+    const SelectMode mode = SelectModeOf(scene_);
+    for (CModel& m : scene_.models) {
+      if (!m.IsEditable()) continue;
+      const auto ix = scene_.edgeIndexes.Get(m);
+      // The selected edges: those picked in edge mode, else those whose ends are both selected.
+      std::vector<std::int32_t> start;
+      for (std::int32_t e = 0; e < static_cast<std::int32_t>(ix->EdgeCount()); ++e) {
+        const bool picked = mode == kSelectEdges ? EdgeSelected(m, ix->Lower(e), ix->Upper(e))
+                                                 : m.vertices[static_cast<std::size_t>(ix->Lower(e))].selected &&
+                                                       m.vertices[static_cast<std::size_t>(ix->Upper(e))].selected;
+        if (picked && EdgeVisible(m, *ix, e)) start.push_back(e);
+      }
+      any = any || !start.empty();
+      for (std::int32_t e : start) {
+        if (mode == kSelectFaces) {
+          for (std::int32_t f : FaceLoop(m, *ix, e)) m.faces[static_cast<std::size_t>(f)].selected = 1;
+          continue;
+        }
+        for (std::int32_t k : ring ? EdgeRing(m, *ix, e) : EdgeLoop(m, *ix, e)) {
+          if (mode == kSelectEdges) MarkEdge(m, ix->Lower(k), ix->Upper(k), true);
+          m.vertices[static_cast<std::size_t>(ix->Lower(k))].selected = 1;
+          m.vertices[static_cast<std::size_t>(ix->Upper(k))].selected = 1;
+        }
+      }
+      if (mode == kSelectVertices) m.UpdateFaceSelection();
+      else SelectVerticesOfElements(m, mode);
+    }
+  });
+  return any;
+}
+
+void CMeshwrightDoc::SelectByMaterial() {
+  if (!scene_.HasCurrentMaterial()) return;
+  Edit(EditKind::kSelectMaterial, [this]() { mw::SelectByMaterial(scene_, scene_.CurrentMaterialId()); });
+}
+
+bool CMeshwrightDoc::Hide(bool unselected) {
+  bool any = false;
+  Edit(EditKind::kHide, [this, unselected, &any]() { any = HideSelection(scene_, unselected); });
+  return any;
+}
+
+bool CMeshwrightDoc::Reveal() {
+  bool any = false;
+  Edit(EditKind::kReveal, [this, &any]() { any = RevealAll(scene_); });
+  return any;
 }
 
 void CMeshwrightDoc::SelectConnected() {

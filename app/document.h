@@ -116,6 +116,16 @@ class CMeshwrightDoc : public QObject {
   void AssignCurrentMaterial();
   void ToggleSmoothing();
   void SetEditMode(int mode);
+  // Selection by element (scene/element_selection.h), each one step that can be taken back.
+  void SetSelectMode(int mode);
+  void GrowSelection(bool grow);
+  // The loops (rings) through the selected edges, added to the selection; in face mode the faces
+  // the rings of the selected faces' sides cross. False when no edge is selected.
+  bool SelectLoops(bool ring);
+  void SelectByMaterial();
+  // Hides the selection (or, with `unselected`, the rest); false when nothing was hidden.
+  bool Hide(bool unselected);
+  bool Reveal();
 
  signals:
   void updateAllViews(int hint);

@@ -28,6 +28,13 @@ QString EditName(EditKind kind) {
     case EditKind::kFlip: return QStringLiteral("面の反転");
     case EditKind::kInvertSelection: return QStringLiteral("選択の反転");
     case EditKind::kSelectConnected: return QStringLiteral("接続部分を選択");
+    case EditKind::kSelectMode: return QStringLiteral("選択モードの切り替え");
+    case EditKind::kPick: return QStringLiteral("クリックで選択");
+    case EditKind::kGrowShrink: return QStringLiteral("選択範囲の拡大・縮小");
+    case EditKind::kSelectLoop: return QStringLiteral("ループ・リングの選択");
+    case EditKind::kSelectMaterial: return QStringLiteral("材質で選択");
+    case EditKind::kHide: return QStringLiteral("隠す");
+    case EditKind::kReveal: return QStringLiteral("すべて表示");
     case EditKind::kModelSelect: return QStringLiteral("モデルの頂点を全選択");
     case EditKind::kModelDeselect: return QStringLiteral("モデルの頂点を選択解除");
     case EditKind::kModelState: return QStringLiteral("モデルの表示状態");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 class QTextBrowser;
 
@@ -12,9 +13,12 @@ namespace mw {
 class CHelpWindow : public QWidget {
   Q_OBJECT
  public:
+  // What a page's HTML becomes before it is shown (the key table the program puts in).
+  using PageFilter = std::function<QString(const QString&)>;
   explicit CHelpWindow(QWidget* owner);
-  // Shows `path` (a local HTML file). False when it cannot be read; the window then stays hidden.
-  bool Open(const QString& path);
+  // Shows `path` (a local HTML file), every page passed through `filter` when one is given, on
+  // the way back and forward too. False when it cannot be read; the window then stays hidden.
+  bool Open(const QString& path, PageFilter filter = {});
   QTextBrowser* browser() const { return browser_; }
 
  private:
@@ -23,6 +27,6 @@ class CHelpWindow : public QWidget {
 
 // The one help window of `owner` (made on first use), showing `path`, raised to the front. When
 // the file is missing the user is told so in a message.
-CHelpWindow* ShowHelp(QWidget* owner, const QString& path);
+CHelpWindow* ShowHelp(QWidget* owner, const QString& path, CHelpWindow::PageFilter filter = {});
 
 }  // namespace mw

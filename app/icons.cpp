@@ -253,6 +253,21 @@ QIcon ToolbarIcon(int command) {
       p.drawEllipse(1, 4, 13, 5);
       p.drawEllipse(5, 0, 5, 13);
       break;
+    case kCmdSelectVertices:  // a quad outline, its corners red
+    case kCmdSelectEdges:     // its top side red
+    case kCmdSelectFaces: {   // the whole face tinted
+      const QPoint quad[4] = {{2, 12}, {4, 3}, {13, 3}, {13, 12}};
+      p.setPen(Qt::black);
+      p.setBrush(command == kCmdSelectFaces ? QColor(240, 150, 140) : QColor(Qt::white));
+      p.drawPolygon(quad, 4);
+      if (command == kCmdSelectVertices)
+        for (QPoint c : quad) p.fillRect(c.x() - 1, c.y() - 1, 3, 3, red);
+      if (command == kCmdSelectEdges) {
+        p.setPen(QPen(red, 2));
+        p.drawLine(quad[1], quad[2]);
+      }
+      break;
+    }
     default: break;
   }
   return QIcon(pm);

@@ -8,6 +8,8 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -15,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QStandardPaths>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -27,6 +30,7 @@
 
 #include "app/about_dialog.h"
 #include "app/clipboard.h"
+#include "app/command_registry.h"
 #include "app/commands.h"
 #include "app/document.h"
 #include "app/help_window.h"
@@ -42,6 +46,7 @@
 #include "platform/paths.h"
 #include "scene/fragment.h"
 #include "scene/frame_view.h"
+#include "scene/element_selection.h"
 #include "scene/meshwright.h"
 #include "view/numeric_dialogs.h"
 #include "view/opengl_pane.h"
@@ -49,54 +54,6 @@
 
 namespace mw {
 namespace {
-
-struct CommandText {
-  int id;
-  const char* caption;
-  const char* prompt;
-  const char* tip;
-};
-
-// Captions with their shortcut texts; status-bar prompts and tool tips.
-const CommandText kCommands[] = {
-    {kCmdNew, "新規作成\tCtrl+N(&N)", "新規にファイルを作成", "新規作成"},
-    {kCmdOpen, "開く...\tCtrl+O(&O)", "既存のファイルを開く", "開く"},
-    {kCmdSave, "上書き保存\tCtrl+S(&S)", "ファイルを上書きして保存", "上書き保存"},
-    {kCmdSaveAs, "名前を付けて保存(&A)...", "ファイルに名前を付けて保存", "名前を付けて保存"},
-    {kCmdExit, "アプリケーションの終了(&X)", "アプリケーションを終了し、ファイルの保存を指示", "終了"},
-    {kCmdUndo, "元に戻す\tCtrl+Z(&U)", "直前に行った動作を元に戻す", "元に戻す"},
-    {kCmdRedo, "やり直し\tCtrl+Y(&R)", "直前に元に戻した動作をやり直す", "やり直し"},
-    {kCmdCut, "切り取り\tCtrl+X(&T)", "選択範囲の面を切り取り", "切り取り"},
-    {kCmdCopy, "コピー\tCtrl+C(&C)", "選択範囲をコピーしてクリップボードに保存", "コピー"},
-    {kCmdPaste, "貼り付け\tCtrl+V(&P)", "クリップボードの内容を貼り付け", "貼り付け"},
-    {kCmdDuplicate, "複製\tCtrl+D(&D)", "選択範囲の面を複製してグリッド1目盛りずらす", "複製"},
-    {kCmdDelete, "削除\tDelete(&L)", "選択範囲の面を削除", "削除"},
-    {kCmdSelectAll, "頂点全選択(&A)", "頂点を全て選択", "頂点全選択"},
-    {kCmdDeselectAll, "頂点全非選択(&C)", "頂点を全て選択解除", "頂点全非選択"},
-    {kCmdInvertSelection, "選択の反転\tCtrl+I(&I)", "編集できるモデルの頂点の選択を反転", "選択の反転"},
-    {kCmdSelectConnected, "接続部分を選択\tCtrl+L(&L)", "選択頂点と面でつながった頂点を全て選択",
-     "接続部分を選択"},
-    {kCmdWeld, "近接頂点を結合...\tCtrl+M(&W)", "指定した距離より近い選択頂点を1つに結合", "近接頂点を結合"},
-    {kCmdFlipFaces, "面の反転\tCtrl+R(&F)", "選択範囲の面の表と裏を反転", "面の反転"},
-    {kCmdModeSelect, "選択(&S)", "頂点を選択", "頂点を選択"},
-    {kCmdModeMove, "移動(&M)", "頂点を移動", "頂点を移動"},
-    {kCmdModeRotate, "回転(&R)", "頂点を回転", "頂点を回転"},
-    {kCmdModeSize, "サイズ(&Z)", "頂点を拡大・縮小", "頂点を拡大・縮小"},
-    {kCmdModeStretch, "ストレッチ(&T)", "頂点をストレッチ", "頂点をストレッチ"},
-    {kCmdNumericInput, "数値入力(&N)", "数値入力して変形", "数値入力して変形"},
-    {kCmdModeCreateFace, "面作成(&F)", "面を作成", "面を作成"},
-    {kCmdModeCreateBox, "箱(&B)", "ドラッグした矩形から箱を作成", "箱を作成"},
-    {kCmdPrimitive, "基本図形(&P)...", "平面・箱・球・円柱などの基本図形を分割数を指定して作成", "基本図形を作成"},
-    {kCmdSnapToGrid, "グリッドにスナップ\tCtrl+G(&G)", "移動と面作成をグリッドに合わせる", "グリッドにスナップ"},
-    {kCmdAssignMaterial, "面に現在の材質を指定(&P)", "面に現在の材質を指定", "面に現在の材質を指定"},
-    {kCmdToolBar, "ツール バー(&T)", "ツール バーの表示/非表示", "ツール バーの表示/非表示"},
-    {kCmdStatusBar, "ステータス バー(&S)", "ステータス バーの表示/非表示", "ステータス バーの表示/非表示"},
-    {kCmdSmoothing, "スムージング表示(&F)", "スムージングの切り替え", "スムージングの切り替え"},
-    {kCmdFrameAll, "全体を表示\tHome(&A)", "表示中の頂点が全て収まるように表示", "全体を表示"},
-    {kCmdFrameSelection, "選択頂点を表示\tF(&E)", "選択した頂点が収まるように表示", "選択頂点を表示"},
-    {kCmdHelp, "目次(&H)", "ヘルプの目次を表示", "目次"},
-    {kCmdAbout, "バージョン情報 Meshwright(&A)...", "プログラム情報、バージョン、著作権を表示", "バージョン情報"},
-};
 
 int ModeOf(int command) {
   switch (command) {
@@ -181,57 +138,209 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
     if (frameOnOpen) FrameIfOutside();
   });
   orthoShared_.tools.snap.step = LoadSnapStep();
+  orthoShared_.tools.pickThrough = LoadPickThrough();
   UpdateTitle();
   RebuildRecentMenu();
   OnUpdateAllViews(kHintAll);
   UpdateCommandStates();
 }
 
-QAction* CMainFrame::Make(int command, const QString& text, const QString& tip) {
-  auto* a = new QAction(text, this);
-  a->setData(command);
-  a->setToolTip(tip);
-  connect(a, &QAction::triggered, this, [this, command]() { Execute(command); });
-  actions_.insert(command, a);
-  addAction(a);  // shortcuts work wherever the focus is
-  return a;
-}
-
 void CMainFrame::BuildActions() {
-  for (const CommandText& c : kCommands) {
-    // Menus show the text after the tab as the shortcut text, as written.
-    QAction* a = Make(c.id, QString::fromUtf8(c.caption), QString::fromUtf8(c.tip));
-    a->setStatusTip(QString::fromUtf8(c.prompt));
-    if (ModeOf(c.id) >= 0 || c.id == kCmdSmoothing || c.id == kCmdToolBar || c.id == kCmdStatusBar ||
-        c.id == kCmdSnapToGrid)
-      a->setCheckable(true);
-    // Only toolbar commands have pictures; a checkable menu item with a picture would show the
-    // picture instead of its check mark.
-    if (c.id != kCmdToolBar && c.id != kCmdStatusBar && c.id != kCmdExit && c.id != kCmdSaveAs &&
-        c.id != kCmdSmoothing && c.id != kCmdDuplicate && c.id != kCmdDelete)
-      a->setIcon(ToolbarIcon(c.id));
-  }
-  auto keys = [this](int id, std::initializer_list<QKeySequence> seqs) {
-    actions_[id]->setShortcuts(QList<QKeySequence>(seqs));
+  using K = QKeySequence;
+  // Each command once: caption with its shortcut text, status-bar prompt, tool tip, keys,
+  // picture, handler, and when it is enabled or checked. Menus, toolbar and the help's key table
+  // are built from these.
+  const auto add = [this](int id, const char* caption, const char* prompt, const char* tip, QList<K> keys, bool icon,
+                          std::function<void()> run, std::function<bool()> enabled = {},
+                          std::function<bool()> checked = {}) {
+    CommandSpec c;
+    c.id = id;
+    c.caption = QString::fromUtf8(caption);
+    c.prompt = QString::fromUtf8(prompt);
+    c.tip = QString::fromUtf8(tip);
+    c.keys = std::move(keys);
+    c.icon = icon;
+    c.run = [this, run = std::move(run)]() {
+      if (doc_.loading()) return;  // shortcuts still reach here while an open reads
+      run();
+      UpdateCommandStates();
+    };
+    c.enabled = std::move(enabled);
+    c.checked = std::move(checked);
+    commands_.Register(std::move(c));
   };
-  keys(kCmdNew, {QKeySequence(Qt::CTRL | Qt::Key_N)});
-  keys(kCmdOpen, {QKeySequence(Qt::CTRL | Qt::Key_O)});
-  keys(kCmdSave, {QKeySequence(Qt::CTRL | Qt::Key_S)});
-  keys(kCmdUndo, {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
-  keys(kCmdRedo, {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-  keys(kCmdCut, {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
-  keys(kCmdCopy, {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-  keys(kCmdPaste, {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-  keys(kCmdFrameAll, {QKeySequence(Qt::Key_Home), QKeySequence(Qt::SHIFT | Qt::Key_F)});
-  keys(kCmdFrameSelection, {QKeySequence(Qt::Key_F)});
-  keys(kCmdSnapToGrid, {QKeySequence(Qt::CTRL | Qt::Key_G)});
-  keys(kCmdDuplicate, {QKeySequence(Qt::CTRL | Qt::Key_D)});
-  keys(kCmdDelete, {QKeySequence(Qt::Key_Delete)});
-  keys(kCmdWeld, {QKeySequence(Qt::CTRL | Qt::Key_M)});
-  keys(kCmdFlipFaces, {QKeySequence(Qt::CTRL | Qt::Key_R)});
-  keys(kCmdInvertSelection, {QKeySequence(Qt::CTRL | Qt::Key_I)});
-  keys(kCmdSelectConnected, {QKeySequence(Qt::CTRL | Qt::Key_L)});
-  for (int id : {kCmdUndo, kCmdRedo, kCmdCopy, kCmdPaste}) actions_[id]->setEnabled(false);
+  const auto mode = [this](int id, const char* caption, const char* prompt, const char* tip) {
+    const int m = ModeOf(id);
+    CommandSpec c;
+    c.id = id;
+    c.caption = QString::fromUtf8(caption);
+    c.prompt = QString::fromUtf8(prompt);
+    c.tip = QString::fromUtf8(tip);
+    c.icon = true;
+    c.run = [this, m]() {
+      if (doc_.loading()) return;
+      doc_.SetEditMode(m);
+      UpdateCommandStates();
+    };
+    c.checked = [this, m]() { return scene_.editMode == m; };
+    commands_.Register(std::move(c));
+  };
+  const auto selectMode = [this](int id, int m, const char* caption, const char* prompt, const char* tip, K key) {
+    CommandSpec c;
+    c.id = id;
+    c.caption = QString::fromUtf8(caption);
+    c.prompt = QString::fromUtf8(prompt);
+    c.tip = QString::fromUtf8(tip);
+    c.keys = {key};
+    c.icon = true;
+    c.run = [this, m]() {
+      if (doc_.loading()) return;
+      doc_.SetSelectMode(m);
+      UpdateCommandStates();
+    };
+    c.checked = [this, m]() { return scene_.selectMode == m; };
+    commands_.Register(std::move(c));
+  };
+  const auto editableCurrent = [this]() {
+    return scene_.HasCurrentModel() && scene_.models[static_cast<std::size_t>(scene_.currentModel)].IsEditable();
+  };
+
+  add(kCmdNew, "新規作成\tCtrl+N(&N)", "新規にファイルを作成", "新規作成", {K(Qt::CTRL | Qt::Key_N)}, true, [this]() {
+    if (doc_.SaveModified(this)) doc_.NewDocument();
+  });
+  add(kCmdOpen, "開く...\tCtrl+O(&O)", "既存のファイルを開く", "開く", {K(Qt::CTRL | Qt::Key_O)}, true,
+      [this]() { FileOpen(); });
+  add(kCmdSave, "上書き保存\tCtrl+S(&S)", "ファイルを上書きして保存", "上書き保存", {K(Qt::CTRL | Qt::Key_S)}, true,
+      [this]() { FileSave(); });
+  add(kCmdSaveAs, "名前を付けて保存(&A)...", "ファイルに名前を付けて保存", "名前を付けて保存", {}, false,
+      [this]() { FileSaveAs(); });
+  add(kCmdExit, "アプリケーションの終了(&X)", "アプリケーションを終了し、ファイルの保存を指示", "終了", {}, false,
+      [this]() { close(); });
+  QUndoStack& history = doc_.undoStack();
+  add(kCmdUndo, "元に戻す\tCtrl+Z(&U)", "直前に行った動作を元に戻す", "元に戻す",
+      {K(Qt::CTRL | Qt::Key_Z), K(Qt::ALT | Qt::Key_Backspace)}, true, [this]() { doc_.Undo(); },
+      [&history]() { return history.canUndo(); });
+  add(kCmdRedo, "やり直し\tCtrl+Y(&R)", "直前に元に戻した動作をやり直す", "やり直し",
+      {K(Qt::CTRL | Qt::Key_Y), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}, true, [this]() { doc_.Redo(); },
+      [&history]() { return history.canRedo(); });
+  add(kCmdCut, "切り取り\tCtrl+X(&T)", "選択範囲の面を切り取り", "切り取り",
+      {K(Qt::CTRL | Qt::Key_X), K(Qt::SHIFT | Qt::Key_Delete)}, true, [this]() { doc_.Cut(); },
+      [this]() { return facesSelected_; });
+  add(kCmdCopy, "コピー\tCtrl+C(&C)", "選択範囲をコピーしてクリップボードに保存", "コピー",
+      {K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)}, true, [this]() { doc_.Copy(); },
+      [this]() { return facesSelected_; });
+  add(kCmdPaste, "貼り付け\tCtrl+V(&P)", "クリップボードの内容を貼り付け", "貼り付け",
+      {K(Qt::CTRL | Qt::Key_V), K(Qt::SHIFT | Qt::Key_Insert)}, true, [this]() { doc_.Paste(); },
+      [this, editableCurrent]() { return clipboardHasFragment_ && editableCurrent(); });
+  add(kCmdDuplicate, "複製\tCtrl+D(&D)", "選択範囲の面を複製してグリッド1目盛りずらす", "複製",
+      {K(Qt::CTRL | Qt::Key_D)}, false,
+      [this]() {
+        const float step = GridStepUnits(scene_.zoom);
+        doc_.Duplicate(CVector(step, step, step));
+      },
+      [this]() { return facesSelected_; });
+  add(kCmdDelete, "削除\tDelete(&L)", "選択範囲の面を削除", "削除", {K(Qt::Key_Delete)}, false,
+      [this]() { doc_.Delete(); });
+  add(kCmdSelectAll, "頂点全選択(&A)", "頂点を全て選択", "頂点全選択", {}, true, [this]() { doc_.SelectAll(true); });
+  add(kCmdDeselectAll, "頂点全非選択(&N)", "頂点を全て選択解除", "頂点全非選択", {}, true,
+      [this]() { doc_.SelectAll(false); });
+  add(kCmdInvertSelection, "選択の反転\tCtrl+I(&I)", "編集できるモデルの選択を反転", "選択の反転",
+      {K(Qt::CTRL | Qt::Key_I)}, false, [this]() { doc_.InvertSelection(); });
+  add(kCmdSelectConnected, "接続部分を選択\tCtrl+L(&K)", "選択頂点と面でつながった頂点を全て選択",
+      "接続部分を選択", {K(Qt::CTRL | Qt::Key_L)}, false, [this]() { doc_.SelectConnected(); });
+  add(kCmdWeld, "近接頂点を結合...\tCtrl+M(&W)", "指定した距離より近い選択頂点を1つに結合", "近接頂点を結合",
+      {K(Qt::CTRL | Qt::Key_M)}, true, [this]() { Weld(); });
+  add(kCmdFlipFaces, "面の反転\tCtrl+R(&F)", "選択範囲の面の表と裏を反転", "面の反転", {K(Qt::CTRL | Qt::Key_R)}, true,
+      [this]() { FlipFaces(); });
+  mode(kCmdModeSelect, "選択(&S)", "頂点を選択", "頂点を選択");
+  mode(kCmdModeMove, "移動(&M)", "頂点を移動", "頂点を移動");
+  mode(kCmdModeRotate, "回転(&R)", "頂点を回転", "頂点を回転");
+  mode(kCmdModeSize, "サイズ(&Z)", "頂点を拡大・縮小", "頂点を拡大・縮小");
+  mode(kCmdModeStretch, "ストレッチ(&T)", "頂点をストレッチ", "頂点をストレッチ");
+  add(kCmdNumericInput, "数値入力(&N)", "数値入力して変形", "数値入力して変形", {}, true, [this]() {
+    if (const auto t = AskNumericTransform(scene_.editMode, this, runDialog))
+      doc_.Edit(t->kind, [this, &t]() { ApplyNumericTransform(scene_, *t); });
+    else Refresh3D();
+  });
+  mode(kCmdModeCreateFace, "面作成(&F)", "面を作成", "面を作成");
+  mode(kCmdModeCreateBox, "箱(&B)", "ドラッグした矩形から箱を作成", "箱を作成");
+  add(kCmdPrimitive, "基本図形(&P)...", "平面・箱・球・円柱などの基本図形を分割数を指定して作成", "基本図形を作成", {},
+      true, [this]() {
+        int pane = 0;  // the sizes the dialog offers fit the smallest orthographic pane
+        for (OrthoPane* p : ortho_)
+          pane = pane ? std::min({pane, p->width(), p->height()}) : std::min(p->width(), p->height());
+        const QString said =
+            RunPrimitiveCommand(doc_, orthoShared_.pan, pane, this, runDialog, [this]() { Refresh3D(); });
+        if (!said.isEmpty()) statusBar()->showMessage(said);
+      });
+  add(kCmdSnapToGrid, "グリッドにスナップ\tCtrl+G(&G)", "移動と面作成をグリッドに合わせる", "グリッドにスナップ",
+      {K(Qt::CTRL | Qt::Key_G)}, true,
+      [this]() { orthoShared_.tools.snap.enabled = !orthoShared_.tools.snap.enabled; }, {},
+      [this]() { return orthoShared_.tools.snap.enabled; });
+  add(kCmdAssignMaterial, "面に現在の材質を指定(&P)", "面に現在の材質を指定", "面に現在の材質を指定", {}, true,
+      [this]() { doc_.AssignCurrentMaterial(); });
+  // Selection by element.
+  selectMode(kCmdSelectVertices, kSelectVertices, "頂点\t1(&V)", "頂点を選択する (クリックと範囲で頂点を選ぶ)",
+             "頂点を選択", K(Qt::Key_1));
+  selectMode(kCmdSelectEdges, kSelectEdges, "辺\t2(&E)", "辺を選択する (クリックと範囲で辺を選ぶ)", "辺を選択",
+             K(Qt::Key_2));
+  selectMode(kCmdSelectFaces, kSelectFaces, "面\t3(&F)", "面を選択する (クリックと範囲で面を選ぶ)", "面を選択",
+             K(Qt::Key_3));
+  add(kCmdGrowSelection, "選択範囲を拡大\tCtrl+テンキー+(&G)", "選択範囲を面1つ分広げる", "選択範囲を拡大",
+      {K(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Plus))}, false, [this]() { doc_.GrowSelection(true); });
+  add(kCmdShrinkSelection, "選択範囲を縮小\tCtrl+テンキー-(&S)", "選択範囲を面1つ分狭める", "選択範囲を縮小",
+      {K(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Minus))}, false, [this]() { doc_.GrowSelection(false); });
+  add(kCmdSelectLoop, "ループを選択(&L)", "選択した辺を通る辺ループを選択 (Alt+クリックでも選択)", "ループを選択", {},
+      false, [this]() {
+        if (!doc_.SelectLoops(false)) statusBar()->showMessage(QStringLiteral("辺を選択してください"), 3000);
+      });
+  add(kCmdSelectRing, "リングを選択(&R)", "選択した辺を通る辺リングを選択 (Ctrl+Alt+クリックでも選択)",
+      "リングを選択", {}, false, [this]() {
+        if (!doc_.SelectLoops(true)) statusBar()->showMessage(QStringLiteral("辺を選択してください"), 3000);
+      });
+  add(kCmdSelectMaterial, "現在の材質の面を選択(&M)", "現在の材質の面を選択に加える", "現在の材質の面を選択", {},
+      false, [this]() { doc_.SelectByMaterial(); }, [this]() { return scene_.HasCurrentMaterial(); });
+  add(kCmdHide, "選択部を隠す\tH(&H)", "選択した部分を隠す (表示も選択も編集もされない)", "選択部を隠す",
+      {K(Qt::Key_H)}, false, [this]() { doc_.Hide(false); });
+  add(kCmdHideUnselected, "選択部以外を隠す\tShift+H(&U)", "選択していない部分を隠す", "選択部以外を隠す",
+      {K(Qt::SHIFT | Qt::Key_H)}, false, [this]() { doc_.Hide(true); });
+  add(kCmdReveal, "すべて表示\tAlt+H(&A)", "隠した部分をすべて表示して選択", "すべて表示", {K(Qt::ALT | Qt::Key_H)},
+      false, [this]() { doc_.Reveal(); });
+  add(kCmdPickThrough, "背面も選択(&B)", "透視ビューのクリックと範囲選択で、面の陰にある部分も選択する", "背面も選択",
+      {}, false,
+      [this]() {
+        orthoShared_.tools.pickThrough = !orthoShared_.tools.pickThrough;
+        StorePickThrough(orthoShared_.tools.pickThrough);
+      },
+      {}, [this]() { return orthoShared_.tools.pickThrough; });
+  add(kCmdToolBar, "ツール バー(&T)", "ツール バーの表示/非表示", "ツール バーの表示/非表示", {}, false,
+      [this]() {
+        if (QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar"))) bar->setVisible(bar->isHidden());
+      },
+      {},
+      [this]() {
+        const QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar"));
+        return bar && !bar->isHidden();
+      });
+  add(kCmdStatusBar, "ステータス バー(&S)", "ステータス バーの表示/非表示", "ステータス バーの表示/非表示", {}, false,
+      [this]() { statusBar()->setVisible(statusBar()->isHidden()); }, {},
+      [this]() { return !statusBar()->isHidden(); });
+  add(kCmdSmoothing, "スムージング表示(&F)", "スムージングの切り替え", "スムージングの切り替え", {}, false,
+      [this]() { doc_.ToggleSmoothing(); }, {}, [this]() { return scene_.smoothing != 0; });
+  add(kCmdFrameAll, "全体を表示\tHome(&A)", "表示中の頂点が全て収まるように表示", "全体を表示",
+      {K(Qt::Key_Home), K(Qt::SHIFT | Qt::Key_F)}, true, [this]() { FrameView(false); });
+  add(kCmdFrameSelection, "選択頂点を表示\tF(&E)", "選択した頂点が収まるように表示", "選択頂点を表示",
+      {K(Qt::Key_F)}, true, [this]() { FrameView(true); });
+  add(kCmdHelp, "目次(&H)", "ヘルプの目次を表示", "目次", {}, true, [this]() { OpenHelp(); });
+  add(kCmdAbout, "バージョン情報 Meshwright(&A)...", "プログラム情報、バージョン、著作権を表示", "バージョン情報", {},
+      true, [this]() {
+        CAboutDlg about(this);
+        runDialog(about);
+      });
+  add(kCmdNextPane, "次のペイン\tF6", "次のペインへ", "次のペイン", {K(Qt::Key_F6)}, false, [this]() { CyclePane(1); });
+  add(kCmdPreviousPane, "前のペイン\tShift+F6", "前のペインへ", "前のペイン", {K(Qt::SHIFT | Qt::Key_F6)}, false,
+      [this]() { CyclePane(-1); });
+
   // Whether the clipboard holds a fragment is asked only when its owner changes: asking another
   // program on every refresh would cost a round trip each time.
   QClipboard* clipboard = QGuiApplication::clipboard();
@@ -241,11 +350,10 @@ void CMainFrame::BuildActions() {
   });
   clipboardHasFragment_ = HasFragment(clipboard->mimeData());
   // The history says what can be taken back or made again, and names the step.
-  QUndoStack& history = doc_.undoStack();
-  connect(&history, &QUndoStack::canUndoChanged, actions_[kCmdUndo], &QAction::setEnabled);
-  connect(&history, &QUndoStack::canRedoChanged, actions_[kCmdRedo], &QAction::setEnabled);
+  connect(&history, &QUndoStack::canUndoChanged, action(kCmdUndo), &QAction::setEnabled);
+  connect(&history, &QUndoStack::canRedoChanged, action(kCmdRedo), &QAction::setEnabled);
   connect(&history, &QUndoStack::undoTextChanged, this, [this](const QString& name) {
-    QAction* a = actions_[kCmdUndo];
+    QAction* a = action(kCmdUndo);
     a->setText(name.isEmpty() ? QStringLiteral("元に戻す\tCtrl+Z(&U)")
                               : QStringLiteral("元に戻す: %1\tCtrl+Z(&U)").arg(name));
     a->setToolTip(name.isEmpty() ? QStringLiteral("元に戻す") : QStringLiteral("元に戻す: %1").arg(name));
@@ -253,60 +361,40 @@ void CMainFrame::BuildActions() {
                                    : QStringLiteral("直前に行った「%1」を元に戻す").arg(name));
   });
   connect(&history, &QUndoStack::redoTextChanged, this, [this](const QString& name) {
-    QAction* a = actions_[kCmdRedo];
+    QAction* a = action(kCmdRedo);
     a->setText(name.isEmpty() ? QStringLiteral("やり直し\tCtrl+Y(&R)")
                               : QStringLiteral("やり直し: %1\tCtrl+Y(&R)").arg(name));
     a->setToolTip(name.isEmpty() ? QStringLiteral("やり直し") : QStringLiteral("やり直し: %1").arg(name));
     a->setStatusTip(name.isEmpty() ? QStringLiteral("直前に元に戻した動作をやり直す")
                                    : QStringLiteral("元に戻した「%1」をやり直す").arg(name));
   });
-  Make(kCmdNextPane, QString())->setShortcut(QKeySequence(Qt::Key_F6));
-  Make(kCmdPreviousPane, QString())->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
 }
 
 void CMainFrame::BuildMenus() {
-  auto add = [this](QMenu* m, int id) {
-    QAction* a = actions_[id];
-    m->addAction(a);
-  };
   QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-  for (int id : {kCmdNew, kCmdOpen, kCmdSave, kCmdSaveAs}) add(file, id);
-  file->addSeparator();
+  commands_.Fill(file, {kCmdNew, kCmdOpen, kCmdSave, kCmdSaveAs, 0});
   recentMenu_ = file->addMenu(QStringLiteral("最近使ったファイル"));
-  file->addSeparator();
-  add(file, kCmdExit);
+  commands_.Fill(file, {0, kCmdExit});
   QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
-  add(edit, kCmdUndo);
-  add(edit, kCmdRedo);
-  edit->addSeparator();
-  for (int id : {kCmdCut, kCmdCopy, kCmdPaste, kCmdDuplicate, kCmdDelete}) add(edit, id);
-  edit->addSeparator();
-  for (int id : {kCmdSelectAll, kCmdDeselectAll, kCmdInvertSelection, kCmdSelectConnected}) add(edit, id);
-  edit->addSeparator();
-  for (int id : {kCmdWeld, kCmdFlipFaces}) add(edit, id);
+  commands_.Fill(edit, {kCmdUndo, kCmdRedo, 0, kCmdCut, kCmdCopy, kCmdPaste, kCmdDuplicate, kCmdDelete, 0,
+                        kCmdSelectAll, kCmdDeselectAll, kCmdInvertSelection, kCmdSelectConnected, 0, kCmdWeld,
+                        kCmdFlipFaces});
   QMenu* transform = menuBar()->addMenu(QStringLiteral("変形(&T)"));
-  for (int id : {kCmdModeSelect, kCmdModeMove, kCmdModeRotate, kCmdModeSize, kCmdModeStretch, kCmdNumericInput})
-    add(transform, id);
-  transform->addSeparator();
-  add(transform, kCmdSnapToGrid);
+  commands_.Fill(transform, {kCmdModeSelect, kCmdModeMove, kCmdModeRotate, kCmdModeSize, kCmdModeStretch,
+                             kCmdNumericInput, 0, kCmdSnapToGrid});
   QMenu* create = menuBar()->addMenu(QStringLiteral("作成(&M)"));
-  add(create, kCmdModeCreateFace);
-  add(create, kCmdModeCreateBox);
-  create->addSeparator();
-  add(create, kCmdPrimitive);
+  commands_.Fill(create, {kCmdModeCreateFace, kCmdModeCreateBox, 0, kCmdPrimitive});
+  QMenu* select = menuBar()->addMenu(QStringLiteral("選択(&L)"));
+  commands_.Fill(select, {kCmdSelectVertices, kCmdSelectEdges, kCmdSelectFaces, 0, kCmdGrowSelection,
+                          kCmdShrinkSelection, kCmdSelectLoop, kCmdSelectRing, kCmdSelectMaterial, 0, kCmdHide,
+                          kCmdHideUnselected, kCmdReveal, 0, kCmdPickThrough});
   QMenu* selection = menuBar()->addMenu(QStringLiteral("選択部処理(&S)"));
-  add(selection, kCmdAssignMaterial);
+  commands_.Fill(selection, {kCmdAssignMaterial});
   QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
-  for (int id : {kCmdToolBar, kCmdStatusBar}) add(view, id);
-  view->addSeparator();
-  add(view, kCmdSmoothing);
-  view->addSeparator();
-  for (int id : {kCmdFrameAll, kCmdFrameSelection}) add(view, id);
+  commands_.Fill(view, {kCmdToolBar, kCmdStatusBar, 0, kCmdSmoothing, 0, kCmdFrameAll, kCmdFrameSelection});
   QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
-  add(help, kCmdHelp);
-  help->addSeparator();
-  add(help, kCmdAbout);
-  for (QMenu* m : {file, edit, transform, create, selection, view, help})
+  commands_.Fill(help, {kCmdHelp, 0, kCmdAbout});
+  for (QMenu* m : {file, edit, transform, create, select, selection, view, help})
     connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 }
 
@@ -316,43 +404,23 @@ void CMainFrame::BuildToolBar() {
   bar->setIconSize(QSize(16, 15));
   bar->setMovable(true);
   bar->setAllowedAreas(Qt::AllToolBarAreas);
-  const int layout[] = {kCmdNew,
-                        kCmdOpen,
-                        kCmdSave,
-                        0,
-                        kCmdCut,
-                        kCmdCopy,
-                        kCmdPaste,
-                        kCmdUndo,
-                        kCmdRedo,
-                        kCmdSelectAll,
-                        kCmdDeselectAll,
-                        0,
-                        kCmdModeSelect,
-                        kCmdModeMove,
-                        kCmdModeRotate,
-                        kCmdModeSize,
-                        kCmdModeStretch,
-                        kCmdNumericInput,
-                        0,
-                        kCmdModeCreateFace,
-                        kCmdModeCreateBox,
-                        kCmdPrimitive,
-                        kCmdSnapToGrid,
-                        0,
-                        kCmdAssignMaterial,
-                        kCmdWeld,
-                        kCmdFlipFaces,
-                        0,
-                        kCmdFrameAll,
-                        kCmdFrameSelection,
-                        0,
-                        kCmdAbout};
-  for (int id : layout) {
-    if (id == 0) bar->addSeparator();
-    else bar->addAction(actions_[id]);
-  }
+  commands_.Fill(bar, {kCmdNew,          kCmdOpen,          kCmdSave,          0,
+                       kCmdCut,          kCmdCopy,          kCmdPaste,         kCmdUndo,
+                       kCmdRedo,         kCmdSelectAll,     kCmdDeselectAll,   0,
+                       kCmdSelectVertices, kCmdSelectEdges, kCmdSelectFaces,   0,
+                       kCmdModeSelect,   kCmdModeMove,      kCmdModeRotate,    kCmdModeSize,
+                       kCmdModeStretch,  kCmdNumericInput,  0,                 kCmdModeCreateFace,
+                       kCmdModeCreateBox, kCmdPrimitive,    kCmdSnapToGrid,    0,                 kCmdAssignMaterial,
+                       kCmdWeld,         kCmdFlipFaces,     0,                 kCmdFrameAll,
+                       kCmdFrameSelection, 0,               kCmdAbout});
   connect(bar, &QToolBar::visibilityChanged, this, &CMainFrame::UpdateCommandStates);
+}
+
+void CMainFrame::OpenHelp() {
+  // The help's key table comes from the commands' registrations, so it cannot fall behind them:
+  // the document beside the program is shown with the table put in.
+  ShowHelp(this, QString::fromStdString(ProgramFolder()) + QStringLiteral("Meshwright.html"),
+           [this](const QString& html) { return HelpWithKeyTable(html, commands_.KeyTableHtml()); });
 }
 
 void CMainFrame::BuildStatusBar() {
@@ -361,6 +429,9 @@ void CMainFrame::BuildStatusBar() {
   connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
     if (text.isEmpty()) bar->showMessage(QStringLiteral("レディ"));
   });
+  counts_ = new QLabel(this);
+  counts_->setToolTip(QStringLiteral("現在のモデルの頂点・辺・面の数 (選択数/全体)"));
+  bar->addPermanentWidget(counts_);
   const char* names[3] = {"CAP", "NUM", "SCRL"};
   for (int i = 0; i < 3; ++i) {
     indicators_[i] = new QLabel(QString::fromLatin1(names[i]), this);
@@ -573,84 +644,32 @@ void CMainFrame::RefreshOrtho() {
 }
 
 void CMainFrame::UpdateCommandStates() {
-  for (int id : {kCmdModeSelect, kCmdModeMove, kCmdModeRotate, kCmdModeSize, kCmdModeStretch, kCmdModeCreateFace,
-                 kCmdModeCreateBox})
-    actions_[id]->setChecked(scene_.editMode == ModeOf(id));
-  actions_[kCmdSmoothing]->setChecked(scene_.smoothing != 0);
-  actions_[kCmdSnapToGrid]->setChecked(orthoShared_.tools.snap.enabled);
-  if (QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar")))
-    actions_[kCmdToolBar]->setChecked(!bar->isHidden());
-  actions_[kCmdStatusBar]->setChecked(!statusBar()->isHidden());
-  const bool faces = HasSelectedFaces(scene_);
-  for (int id : {kCmdCut, kCmdCopy, kCmdDuplicate}) actions_[id]->setEnabled(faces);
-  actions_[kCmdPaste]->setEnabled(clipboardHasFragment_ && scene_.HasCurrentModel() &&
-                                  scene_.models[static_cast<std::size_t>(scene_.currentModel)].IsEditable());
+  // Finding out whether faces are selected goes over every face: once here, not per command.
+  facesSelected_ = HasSelectedFaces(scene_);
+  commands_.UpdateStates();
+  UpdateCounts();
+}
+
+void CMainFrame::UpdateCounts() {
+  if (!counts_) return;
+  if (!scene_.HasCurrentModel()) {
+    counts_->clear();
+    return;
+  }
+  const CModel& m = scene_.models[static_cast<std::size_t>(scene_.currentModel)];
+  const ElementCounts c = CountElements(m, *scene_.edgeIndexes.Get(m), SelectModeOf(scene_));
+  counts_->setText(QStringLiteral("頂点 %1/%2 辺 %3/%4 面 %5/%6")
+                       .arg(c.selectedVertices)
+                       .arg(c.vertices)
+                       .arg(c.selectedEdges)
+                       .arg(c.edges)
+                       .arg(c.selectedFaces)
+                       .arg(c.faces));
 }
 
 void CMainFrame::Execute(int command) {
   if (doc_.loading()) return;  // shortcuts still reach here while an open reads
-  if (const int mode = ModeOf(command); mode >= 0) {
-    doc_.SetEditMode(mode);
-    UpdateCommandStates();
-    return;
-  }
-  switch (command) {
-    case kCmdNew:
-      if (doc_.SaveModified(this)) doc_.NewDocument();
-      break;
-    case kCmdOpen: FileOpen(); break;
-    case kCmdSave: FileSave(); break;
-    case kCmdSaveAs: FileSaveAs(); break;
-    case kCmdExit: close(); break;
-    case kCmdUndo: doc_.Undo(); break;
-    case kCmdRedo: doc_.Redo(); break;
-    case kCmdCut: doc_.Cut(); break;
-    case kCmdCopy: doc_.Copy(); break;
-    case kCmdPaste: doc_.Paste(); break;
-    case kCmdDelete: doc_.Delete(); break;
-    case kCmdDuplicate: {
-      const float step = GridStepUnits(scene_.zoom);
-      doc_.Duplicate(CVector(step, step, step));
-      break;
-    }
-    case kCmdSelectAll: doc_.SelectAll(true); break;
-    case kCmdDeselectAll: doc_.SelectAll(false); break;
-    case kCmdInvertSelection: doc_.InvertSelection(); break;
-    case kCmdSelectConnected: doc_.SelectConnected(); break;
-    case kCmdWeld: Weld(); break;
-    case kCmdFlipFaces: FlipFaces(); break;
-    case kCmdPrimitive: {
-      int pane = 0;  // the sizes the dialog offers fit the smallest orthographic pane
-      for (OrthoPane* p : ortho_) pane = pane ? std::min({pane, p->width(), p->height()}) : std::min(p->width(), p->height());
-      const QString said = RunPrimitiveCommand(doc_, orthoShared_.pan, pane, this, runDialog, [this]() { Refresh3D(); });
-      if (!said.isEmpty()) statusBar()->showMessage(said);
-      break;
-    }
-    case kCmdAssignMaterial: doc_.AssignCurrentMaterial(); break;
-    case kCmdSmoothing: doc_.ToggleSmoothing(); break;
-    case kCmdFrameAll: FrameView(false); break;
-    case kCmdFrameSelection: FrameView(true); break;
-    case kCmdSnapToGrid: orthoShared_.tools.snap.enabled = !orthoShared_.tools.snap.enabled; break;
-    case kCmdNumericInput:
-      if (const auto t = AskNumericTransform(scene_.editMode, this, runDialog))
-        doc_.Edit(t->kind, [this, &t]() { ApplyNumericTransform(scene_, *t); });
-      else Refresh3D();
-      break;
-    case kCmdToolBar:
-      if (QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar"))) bar->setVisible(bar->isHidden());
-      break;
-    case kCmdStatusBar: statusBar()->setVisible(statusBar()->isHidden()); break;
-    case kCmdHelp: ShowHelp(this, QString::fromStdString(ProgramFolder()) + QStringLiteral("Meshwright.html")); break;
-    case kCmdAbout: {
-      CAboutDlg about(this);
-      runDialog(about);
-      break;
-    }
-    case kCmdNextPane: CyclePane(1); break;
-    case kCmdPreviousPane: CyclePane(-1); break;
-    default: break;
-  }
-  UpdateCommandStates();
+  commands_.Run(command);
 }
 
 FrameViewports CMainFrame::Viewports() const {

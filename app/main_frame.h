@@ -8,6 +8,7 @@
 #include <QMap>
 #include <functional>
 
+#include "app/command_registry.h"
 #include "app/settings.h"
 #include "scene/frame_view.h"
 #include "view/ortho_pane.h"
@@ -40,7 +41,10 @@ class CMainFrame : public QMainWindow {
   OrthoPane* orthoPane(int plane) const { return ortho_[plane]; }
   CModelView* modelList() const { return modelList_; }
   CMaterialView* materialList() const { return materialList_; }
-  QAction* action(int command) const { return actions_.value(command); }
+  QAction* action(int command) const { return commands_.Action(command); }
+  const CommandRegistry& commands() const { return commands_; }
+  // The status bar's counts of the current model: 「頂点 12/480 辺 … 面 …」.
+  QLabel* counts() const { return counts_; }
   QMenu* recentMenu() const { return recentMenu_; }
   QSplitter* columns() const { return columns_; }
   QSplitter* column(int i) const { return rows_[i]; }
@@ -114,13 +118,16 @@ class CMainFrame : public QMainWindow {
   // The mesh tools that report in the status bar.
   void Weld();
   void FlipFaces();
-  QAction* Make(int command, const QString& text, const QString& tip = QString());
+  void OpenHelp();
+  void UpdateCounts();
 
   CMeshwright& scene_;
   CMeshwrightDoc& doc_;
   OrthoShared orthoShared_;
   PaneHost host_;
-  QMap<int, QAction*> actions_;
+  CommandRegistry commands_{this};
+  bool facesSelected_ = false;  // as of the last UpdateCommandStates
+  QLabel* counts_ = nullptr;
   QMenu* recentMenu_ = nullptr;
   QSplitter* columns_ = nullptr;
   QSplitter* rows_[3] = {};

@@ -28,7 +28,7 @@ CModelView::CModelView(CMeshwrightDoc& doc, QWidget* parent) : QListWidget(paren
                                                {kCmdModelAdd, "追加(&A)"},
                                                {kCmdModelDelete, "削除(&D)"},
                                                {kCmdModelUp, "一つ上に移動(&U)"},
-                                               {kCmdModelDown, "一つ下に移動(&D)"},
+                                               {kCmdModelDown, "一つ下に移動(&O)"},
                                                {kCmdModelMergeUp, "一つ上と合成(&S)"},
                                                {kCmdModelMergeDown, "一つ下と合成(&C)"}};
   for (const auto& [id, text] : items) {

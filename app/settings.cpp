@@ -96,6 +96,10 @@ int LoadAutosaveSeconds() {
 
 bool LoadFrameOnOpen() { return Store().value(QStringLiteral("View/FrameOnOpen"), true).toBool(); }
 
+bool LoadPickThrough() { return Store().value(QStringLiteral("Select/ThroughBack"), false).toBool(); }
+
+void StorePickThrough(bool through) { Store().setValue(QStringLiteral("Select/ThroughBack"), through); }
+
 double LoadSnapStep() {
   bool ok = false;
   const double step = Store().value(QStringLiteral("Snap/Step"), 0.0).toDouble(&ok);

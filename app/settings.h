@@ -46,6 +46,10 @@ int LoadAutosaveSeconds();
 // units; 0 (the default) follows the zoom.
 bool LoadFrameOnOpen();
 double LoadSnapStep();
+// Group "Select": ThroughBack (default false), clicks and bands in the perspective pane reach what
+// faces hide (「背面も選択」).
+bool LoadPickThrough();
+void StorePickThrough(bool through);
 
 // Group "Primitive": what the 基本図形 dialog was last accepted with: Shape (the keyword mwconv
 // --add takes, "sphere"), NewModel (a model of its own) and AtCursor (else the centre of the panes).

@@ -35,7 +35,9 @@ DocumentResult ReadArchive(CMeshwright& scene, const std::string& path) {
   scene.LoadTextures();
   scene.UpdateMaterialColors();
   scene.ComputeNormals();
-  return DocumentResult{};
+  DocumentResult done;
+  done.warnings = r.warnings;
+  return done;
 }
 
 DocumentResult WriteArchive(const CMeshwright& scene, const std::string& path) {

@@ -57,7 +57,8 @@ std::uint64_t PerspectiveKey(const CModel& model, const std::vector<CMaterial>& 
   h.Add(model.faces.size());
   for (const CFace& f : model.faces) {
     h.Add2(static_cast<std::uint32_t>(f.material),
-           static_cast<std::uint32_t>(f.indices.size()) | static_cast<std::uint32_t>(f.uvs.size()) << 16);
+           static_cast<std::uint32_t>(f.indices.size()) | static_cast<std::uint32_t>(f.uvs.size()) << 16 |
+               static_cast<std::uint32_t>(f.hidden ? 1 : 0) << 31);
     const std::int32_t* idx = f.indices.data();
     for (std::size_t i = 0; i < f.indices.size(); i += 2)
       h.Add2(static_cast<std::uint32_t>(idx[i]),
@@ -143,7 +144,7 @@ struct PerspectiveRenderer::ModelArrays {
       bool applied = false;
       for (std::size_t fi = 0; fi < faceCount; ++fi) {
         const CFace& f = model.faces[fi];
-        if (f.material != material.id) continue;
+        if (f.material != material.id || f.hidden) continue;
         const std::size_t n = f.indices.size();
         if (n < 2) continue;
         bool valid = true;

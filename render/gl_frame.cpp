@@ -94,7 +94,7 @@ void DrawModelGl(const CModel& model, std::int32_t smoothing, const std::vector<
     bool applied = false;
     for (std::size_t fi = 0; fi < faceCount; ++fi) {
       const CFace& f = model.faces[fi];
-      if (f.material != material.id) continue;
+      if (f.material != material.id || f.hidden) continue;
       const std::size_t n = f.indices.size();
       if (n < 2) continue;
       bool valid = true;

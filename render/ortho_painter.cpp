@@ -228,14 +228,24 @@ void ProjectVertices(OrthoProjection& projection, const CMeshwright& scene, Plan
 void DrawFaceEdges(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre, float zoom,
                    const OrthoProjection* projection) {
   Raster raster(image);
+  // Red shows what is selected in the scene's mode: the faces picked in face mode, the edges picked
+  // in edge mode (drawn over their faces' black), the faces whose corners are all selected else.
+  const std::int32_t mode = scene.selectMode;
   for (int selectedPass = 0; selectedPass < 2; ++selectedPass) {
     const QRgb colour = (selectedPass ? kRed : kBlack).rgb();
     for (std::size_t i = 0; i < scene.models.size(); ++i) {
       const CModel& m = scene.models[i];
       if (m.state == kStateHidden) continue;
       const Corners corners(m, projection ? &projection->models[i] : nullptr, plane, centre, zoom);
-      for (const CFace& f : m.faces)
-        if (f.allSelected == selectedPass) FaceEdges(raster, corners, f, colour);
+      for (const CFace& f : m.faces) {
+        const std::uint8_t selected = mode == 2 ? f.selected : mode == 1 ? 0 : f.allSelected;
+        if (selected == selectedPass && !f.hidden) FaceEdges(raster, corners, f, colour);
+      }
+      if (selectedPass && mode == 1)
+        for (const std::uint64_t key : m.selectedEdges) {
+          const auto a = static_cast<std::int32_t>(key >> 32), b = static_cast<std::int32_t>(key & 0xffffffffu);
+          if (m.HasVertex(a) && m.HasVertex(b)) raster.Line(corners(a), corners(b), colour);
+        }
     }
   }
 }
@@ -256,6 +266,7 @@ void DrawVertices(QImage& image, const CMeshwright& scene, Plane plane, QPoint c
     const CVertex* v = m.vertices.data();
     const PanePixel* p = projection ? projection->models[i].data() : nullptr;
     for (std::size_t k = 0; k < n; ++k) {
+      if (v[k].hidden) continue;
       const PanePixel at = p ? p[k] : ToPanePixel(plane, v[k].position, zoom, centre.x(), centre.y());
       if (v[k].selected) selected.push_back(at);
       else raster.Square(at, black, radius);

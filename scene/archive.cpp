@@ -14,6 +14,7 @@
 #include "platform/atomic_file.h"
 #include "platform/encoding.h"
 #include "platform/read_progress.h"
+#include "scene/archive_extensions.h"
 
 namespace mw {
 namespace {
@@ -79,6 +80,7 @@ class Reader {
   }
   void Floats(float* out, std::size_t n) { Copy(out, 4 * static_cast<std::uint64_t>(n)); }
   void Ints(std::int32_t* out, std::size_t n) { Copy(out, 4 * static_cast<std::uint64_t>(n)); }
+  void Bytes(std::uint8_t* out, std::uint64_t n) { Copy(out, n); }
   // A count that must be non-negative and leave room for `minEach` bytes per element.
   std::int32_t Count(std::uint64_t minEach, const char* what) {
     std::int32_t n = I32();
@@ -368,6 +370,7 @@ ArchiveResult Decode(CMeshwright& scene, Reader& r) {
   std::vector<CMaterial> materials;
   CAnimation camera;
   std::int32_t reservedWord, nextMaterialId, smoothing;
+  std::vector<std::string> warnings;
   try {
     const std::int32_t m = r.I32();
     const std::int32_t n = r.I32();
@@ -386,6 +389,19 @@ ArchiveResult Decode(CMeshwright& scene, Reader& r) {
     r.Floats(&camera.scale.x, 3);
     camera.frame = r.I32();
     for (CMaterial& material : materials) ReadMaterial(r, material);
+    if (r.Left() >= 8) {
+      // The block after the last material, when the bytes there begin with its tag.
+      std::uint8_t head[8];
+      r.Bytes(head, 8);
+      std::uint32_t tag;
+      std::memcpy(&tag, head, 4);
+      if (tag == kExtensionTag) {
+        std::vector<std::uint8_t> block(static_cast<std::size_t>(8 + r.Left()));
+        std::memcpy(block.data(), head, 8);
+        r.Bytes(block.data() + 8, block.size() - 8);
+        ReadExtensionBlock(models, block.data(), block.size(), warnings);
+      }
+    }
   } catch (const FormatError& e) {
     return ArchiveResult{e.error, e.what, e.systemError};
   } catch (const std::bad_alloc&) {
@@ -399,7 +415,9 @@ ArchiveResult Decode(CMeshwright& scene, Reader& r) {
   scene.reservedWord = reservedWord;
   scene.nextMaterialId = nextMaterialId;
   scene.smoothing = smoothing;
-  return ArchiveResult{};
+  ArchiveResult done;
+  done.warnings = std::move(warnings);
+  return done;
 }
 
 }  // namespace
@@ -464,6 +482,9 @@ bool WriteScene(const CMeshwright& scene, const std::function<bool(const void*, 
     w.Text(m.alphaPlane);
     w.Text(m.bump);
   }
+  std::vector<std::uint8_t> extensions;
+  AppendExtensionBlock(scene, extensions);
+  if (!extensions.empty()) w.Bytes(extensions.data(), extensions.size());
   return w.Finish();
 }
 

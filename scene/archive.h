@@ -29,6 +29,9 @@ struct ArchiveResult {
   ArchiveError error = ArchiveError::kNone;
   std::string detail;   // English, for diagnostics: what exactly was wrong
   int systemError = 0;  // errno of a kFileError, 0 when the system gave none
+  // Sections of the block after the last material that were skipped (archive_extensions.h), in
+  // the user's words (UTF-8); the document was read all the same.
+  std::vector<std::string> warnings = {};
   bool ok() const { return error == ArchiveError::kNone; }
 };
 

@@ -113,7 +113,7 @@ void DragSelection::Set(CMeshwright& scene, std::uint32_t flat, std::size_t& cha
   ModelIndex& k = models_[mi];
   CModel& m = scene.models[mi];
   CVertex& v = m.vertices[flat - k.first];
-  if (v.selected == value_) return;
+  if (v.selected == value_ || (value_ && v.hidden)) return;
   v.selected = value_;
   ++changed;
   // Only the faces at this corner can have changed; the same test as CModel::UpdateFaceSelection.
@@ -121,7 +121,7 @@ void DragSelection::Set(CMeshwright& scene, std::uint32_t flat, std::size_t& cha
   const std::size_t local = flat - k.first;
   for (std::uint32_t j = k.faceStart[local]; j < k.faceStart[local + 1]; ++j) {
     CFace& f = m.faces[k.faceList[j]];
-    std::uint8_t all = 1;
+    std::uint8_t all = f.hidden ? 0 : 1;
     for (std::int32_t i : f.indices)
       if (i < 0 || static_cast<std::size_t>(i) >= vertexCount || !m.vertices[static_cast<std::size_t>(i)].selected) {
         all = 0;

@@ -35,6 +35,13 @@ enum class EditKind : std::uint8_t {
   kFlip,             // corner order of the fully selected faces reversed
   kInvertSelection,  // within the editable models
   kSelectConnected,  // the selection grown across faces
+  kSelectMode,       // vertex, edge or face mode, the selection converted
+  kPick,             // a click that selects (in any pane and mode)
+  kGrowShrink,       // the selection grown or shrunk by one step
+  kSelectLoop,       // an edge loop or ring, or a face loop, added
+  kSelectMaterial,   // the faces of the current material added
+  kHide,             // elements put out of sight
+  kReveal,           // every hidden element brought back
   // The model list.
   kModelSelect,
   kModelDeselect,
@@ -69,6 +76,11 @@ inline bool IsSelectionOnly(EditKind k) {
     case EditKind::kDeselectAll:
     case EditKind::kInvertSelection:
     case EditKind::kSelectConnected:
+    case EditKind::kSelectMode:
+    case EditKind::kPick:
+    case EditKind::kGrowShrink:
+    case EditKind::kSelectLoop:
+    case EditKind::kSelectMaterial:
     case EditKind::kModelSelect:
     case EditKind::kModelDeselect: return true;
     default: return false;

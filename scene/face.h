@@ -20,7 +20,9 @@ class CFace {
   IndexList indices;          // vertex indices into the owning model, in corner order
   UVList uvs;                 // empty, or one per corner
   CVector normal;             // not normalised
-  std::uint8_t allSelected = 0;
+  std::uint8_t allSelected = 0;  // every corner's vertex selected (kept by UpdateFaceSelection)
+  std::uint8_t selected = 0;     // picked as a face in face mode; its corners are then selected too
+  std::uint8_t hidden = 0;       // put out of sight: neither drawn, picked nor changed
 
   // Provided (not defaulted) so that a new face in a list gets its fields set one by one, without
   // the whole record, unused inline storage included, being zeroed first: with millions of faces

@@ -459,7 +459,7 @@ std::size_t FlipSelectedFaces(CMeshwright& scene) { return FlipModels(scene, tru
 void InvertSelection(CMeshwright& scene) {
   for (CModel& m : scene.models) {
     if (!m.IsEditable()) continue;
-    for (CVertex& v : m.vertices) v.selected = v.selected ? 0 : 1;
+    for (CVertex& v : m.vertices) v.selected = v.selected || v.hidden ? 0 : 1;
     m.UpdateFaceSelection();
   }
 }
@@ -469,6 +469,7 @@ void SelectConnected(CMeshwright& scene) {
     if (!m.IsEditable()) continue;
     Groups groups(m.vertices.size());
     for (const CFace& f : m.faces) {
+      if (f.hidden) continue;  // what is out of sight does not join what is in sight
       std::int32_t first = -1;
       for (std::int32_t i : f.indices) {
         if (!m.HasVertex(i)) continue;
@@ -480,7 +481,7 @@ void SelectConnected(CMeshwright& scene) {
     for (std::uint32_t i = 0; i < m.vertices.size(); ++i)
       if (m.vertices[i].selected) reached[groups.Find(i)] = 1;
     for (std::uint32_t i = 0; i < m.vertices.size(); ++i)
-      if (reached[groups.Find(i)]) m.vertices[i].selected = 1;
+      if (reached[groups.Find(i)] && !m.vertices[i].hidden) m.vertices[i].selected = 1;
     m.UpdateFaceSelection();
   }
 }

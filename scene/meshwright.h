@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scene/animation.h"
+#include "scene/edge_index.h"
 #include "scene/material.h"
 #include "scene/model.h"
 #include "scene/ortho_plane.h"
@@ -44,6 +45,11 @@ class CMeshwright {
   std::int32_t currentModel = 0;
   std::int32_t currentMaterial = 0;
   Cursor3 cursor;
+  // What a click and a band pick and what is drawn as selected (SelectMode of
+  // scene/element_selection.h); not saved.
+  std::int32_t selectMode = 0;
+  // The edge indexes of the models worked on lately; derived data, never copied with the scene.
+  mutable EdgeIndexCache edgeIndexes;
 
   // A freshly constructed scene has empty lists and zero settings, like the program's before its
   // perspective pane is created; ResetScene makes it a new document.

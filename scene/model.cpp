@@ -14,6 +14,7 @@ CModel& CModel::operator=(const CModel& o) {
   mirrorAxis = o.mirrorAxis;
   facet = o.facet;
   state = o.state;
+  selectedEdges = o.selectedEdges;
   pendingVertices = o.pendingVertices;
   return *this;
 }
@@ -70,7 +71,8 @@ void CModel::UpdateFaceSelection() {
   const std::size_t vertexCount = vertices.size();
   const CVertex* const v = vertices.data();
   for (CFace& f : faces) {
-    std::uint8_t all = 1;
+    // A hidden face is never acted on, even when its corners are selected through its neighbours.
+    std::uint8_t all = f.hidden ? 0 : 1;
     const std::int32_t* i = f.indices.data();
     const std::int32_t* const end = i + f.indices.size();
     for (; i != end; ++i) {

@@ -22,6 +22,9 @@ class CModel {
   std::vector<CVertex> vertices;
   std::vector<CFace> faces;
   std::int32_t state = kStateNormal;
+  // Edges picked in edge mode, as EdgeKey(a, b) of their two vertices, sorted; their ends are
+  // selected too. Meaningful only in edge mode (see scene/element_selection.h).
+  std::vector<std::uint64_t> selectedEdges;
   CFace pendingFace;                     // face under construction; never archived
   std::vector<CVertex> pendingVertices;  // its new vertices, not yet in `vertices`
 

@@ -117,38 +117,58 @@ struct PositionPart : Part {
   std::size_t Bytes() const override { return sizeof(*this) + positions.capacity() * sizeof(CVector); }
 };
 
-// Vertex and face selection of every model.
+// Vertex, edge and face selection and hiding of every model, and the selection mode. The flags of a
+// vertex or face are packed in one byte: selected 1, hidden 2 (vertices); allSelected 1,
+// selected 2, hidden 4 (faces).
 struct SelectionPart : Part {
   std::vector<std::vector<std::uint8_t>> vertices, faces;
+  std::vector<std::vector<std::uint64_t>> edges;
+  std::int32_t mode = 0;
   bool changed = true;
 
-  explicit SelectionPart(const CMeshwright& scene) {
+  static std::uint8_t Pack(const CVertex& v) { return static_cast<std::uint8_t>((v.selected ? 1 : 0) | (v.hidden ? 2 : 0)); }
+  static std::uint8_t Pack(const CFace& f) {
+    return static_cast<std::uint8_t>((f.allSelected ? 1 : 0) | (f.selected ? 2 : 0) | (f.hidden ? 4 : 0));
+  }
+  static void Unpack(CVertex& v, std::uint8_t b) { v.selected = b & 1, v.hidden = (b >> 1) & 1; }
+  static void Unpack(CFace& f, std::uint8_t b) { f.allSelected = b & 1, f.selected = (b >> 1) & 1, f.hidden = (b >> 2) & 1; }
+
+  explicit SelectionPart(const CMeshwright& scene) : mode(scene.selectMode) {
     for (const CModel& m : scene.models) {
       std::vector<std::uint8_t>& v = vertices.emplace_back(m.vertices.size());
-      for (std::size_t i = 0; i < m.vertices.size(); ++i) v[i] = m.vertices[i].selected;
+      for (std::size_t i = 0; i < m.vertices.size(); ++i) v[i] = Pack(m.vertices[i]);
       std::vector<std::uint8_t>& f = faces.emplace_back(m.faces.size());
-      for (std::size_t i = 0; i < m.faces.size(); ++i) f[i] = m.faces[i].allSelected;
+      for (std::size_t i = 0; i < m.faces.size(); ++i) f[i] = Pack(m.faces[i]);
+      edges.push_back(m.selectedEdges);
     }
   }
   void Finish(const CMeshwright& scene) override {
-    changed = scene.models.size() != vertices.size();
+    changed = scene.models.size() != vertices.size() || scene.selectMode != mode;
     for (std::size_t j = 0; !changed && j < scene.models.size(); ++j) {
       const CModel& m = scene.models[j];
       if (m.vertices.size() != vertices[j].size() || m.faces.size() != faces[j].size()) changed = true;
-      for (std::size_t i = 0; !changed && i < m.vertices.size(); ++i)
-        changed = m.vertices[i].selected != vertices[j][i];
-      for (std::size_t i = 0; !changed && i < m.faces.size(); ++i) changed = m.faces[i].allSelected != faces[j][i];
+      for (std::size_t i = 0; !changed && i < m.vertices.size(); ++i) changed = Pack(m.vertices[i]) != vertices[j][i];
+      for (std::size_t i = 0; !changed && i < m.faces.size(); ++i) changed = Pack(m.faces[i]) != faces[j][i];
+      changed = changed || m.selectedEdges != edges[j];
     }
-    if (!changed) vertices = faces = {};
+    if (!changed) vertices = faces = {}, edges = {};
   }
   bool Empty() const override { return !changed; }
   void Swap(CMeshwright& scene) {
+    std::swap(scene.selectMode, mode);
     for (std::size_t j = 0; j < scene.models.size() && j < vertices.size(); ++j) {
       CModel& m = scene.models[j];
-      for (std::size_t i = 0; i < m.vertices.size() && i < vertices[j].size(); ++i)
-        std::swap(m.vertices[i].selected, vertices[j][i]);
-      for (std::size_t i = 0; i < m.faces.size() && i < faces[j].size(); ++i)
-        std::swap(m.faces[i].allSelected, faces[j][i]);
+      for (std::size_t i = 0; i < m.vertices.size() && i < vertices[j].size(); ++i) {
+        const std::uint8_t kept = vertices[j][i];
+        vertices[j][i] = Pack(m.vertices[i]);
+        Unpack(m.vertices[i], kept);
+      }
+      for (std::size_t i = 0; i < m.faces.size() && i < faces[j].size(); ++i) {
+        const std::uint8_t kept = faces[j][i];
+        faces[j][i] = Pack(m.faces[i]);
+        Unpack(m.faces[i], kept);
+      }
+      m.selectedEdges.swap(edges[j]);
     }
   }
   void Undo(CMeshwright& scene) override { Swap(scene); }
@@ -157,6 +177,7 @@ struct SelectionPart : Part {
     std::size_t n = sizeof(*this);
     for (const auto& v : vertices) n += v.capacity() + sizeof(v);
     for (const auto& f : faces) n += f.capacity() + sizeof(f);
+    for (const auto& e : edges) n += e.capacity() * sizeof(std::uint64_t) + sizeof(e);
     return n;
   }
 };
@@ -389,6 +410,7 @@ void SwapModelRecord(CModel& a, CModel& b) {
   swap(a.vertices, b.vertices);
   swap(a.faces, b.faces);
   swap(a.state, b.state);
+  swap(a.selectedEdges, b.selectedEdges);
 }
 
 // The same rules as CModel::ComputeNormals, face by face; the property test of the undo history
@@ -475,7 +497,14 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
     case EditKind::kInvertSelection:
     case EditKind::kSelectConnected:
     case EditKind::kModelSelect:
-    case EditKind::kModelDeselect: parts.push_back(std::make_unique<SelectionPart>(scene)); break;
+    case EditKind::kModelDeselect:
+    case EditKind::kSelectMode:
+    case EditKind::kPick:
+    case EditKind::kGrowShrink:
+    case EditKind::kSelectLoop:
+    case EditKind::kSelectMaterial:
+    case EditKind::kHide:
+    case EditKind::kReveal: parts.push_back(std::make_unique<SelectionPart>(scene)); break;
     case EditKind::kCamera: parts.push_back(std::make_unique<CameraPart>(scene)); break;
     case EditKind::kFaceBuild:
     case EditKind::kCreateBox:

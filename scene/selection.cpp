@@ -96,7 +96,7 @@ void CMeshwright::SelectInRect(int left, int top, int right, int bottom, Plane p
       // for every representable pixel, and no overflow for far-away or non-finite coordinates
       // (which then never match).
       const PanePoint p = ToPane(plane, vx.position, zoom, cx, cy);
-      if (left < p.x && p.x < right && top < p.y && p.y < bottom) vx.selected = value;
+      if (left < p.x && p.x < right && top < p.y && p.y < bottom && !(value && vx.hidden)) vx.selected = value;
     }
     m.UpdateFaceSelection();
   }
@@ -104,7 +104,7 @@ void CMeshwright::SelectInRect(int left, int top, int right, int bottom, Plane p
 
 void CMeshwright::SetAllSelected(std::uint8_t value) {
   for (CModel& m : models) {
-    for (CVertex& v : m.vertices) v.selected = value;
+    for (CVertex& v : m.vertices) v.selected = value && !v.hidden;
     m.UpdateFaceSelection();
   }
 }
@@ -112,7 +112,7 @@ void CMeshwright::SetAllSelected(std::uint8_t value) {
 void CMeshwright::SetModelSelected(std::uint8_t value) {
   if (!HasCurrentModel()) return;
   CModel& m = models[static_cast<std::size_t>(currentModel)];
-  for (CVertex& v : m.vertices) v.selected = value;
+  for (CVertex& v : m.vertices) v.selected = value && !v.hidden;
   m.UpdateFaceSelection();
 }
 

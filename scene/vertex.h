@@ -18,17 +18,20 @@ class CVertex {
   FaceRefList faceRefs;  // indices of the faces using this vertex, one entry per corner
   std::uint8_t selected = 0;
   std::uint8_t inUse = 0;  // scratch mark of the deletion pass; never copied or archived
+  std::uint8_t hidden = 0;  // put out of sight: neither drawn, picked nor selected
 
   CVertex() {}  // provided for the same reason as CFace's: no zeroing of the record before its fields
   CVertex(float x, float y, float z) : position(x, y, z) {}
-  CVertex(const CVertex& o) : position(o.position), normal(o.normal), faceRefs(o.faceRefs), selected(o.selected) {}
+  CVertex(const CVertex& o)
+      : position(o.position), normal(o.normal), faceRefs(o.faceRefs), selected(o.selected), hidden(o.hidden) {}
   CVertex(CVertex&& o) noexcept
-      : position(o.position), normal(o.normal), faceRefs(std::move(o.faceRefs)), selected(o.selected) {}
+      : position(o.position), normal(o.normal), faceRefs(std::move(o.faceRefs)), selected(o.selected), hidden(o.hidden) {}
   CVertex& operator=(const CVertex& o) {
     position = o.position;
     normal = o.normal;
     faceRefs = o.faceRefs;
     selected = o.selected;
+    hidden = o.hidden;
     return *this;
   }
   CVertex& operator=(CVertex&& o) noexcept {
@@ -36,6 +39,7 @@ class CVertex {
     normal = o.normal;
     faceRefs = std::move(o.faceRefs);
     selected = o.selected;
+    hidden = o.hidden;
     return *this;
   }
 

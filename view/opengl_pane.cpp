@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 #include <QOpenGLContext>
+#include <QPainter>
 #include <QSurfaceFormat>
 
 #include "platform/message.h"
@@ -35,11 +36,13 @@ void PerspectivePane::Apply(const PaneResult& r) {
 void PerspectivePane::mousePressEvent(QMouseEvent* event) {
   if (const auto b = ButtonOf(event->button())) {
     setFocus();
+    TakeModifiers(input_, event->modifiers());
     Apply(input_.ButtonDown(*b, event->position().toPoint(), size()));
   }
 }
 
 void PerspectivePane::mouseReleaseEvent(QMouseEvent* event) {
+  TakeModifiers(input_, event->modifiers());
   if (const auto b = ButtonOf(event->button())) Apply(input_.ButtonUp(*b, event->position().toPoint(), size()));
 }
 
@@ -110,9 +113,16 @@ void PerspectivePane::paintGL() {
   const qreal ratio = devicePixelRatioF();
   SetViewport(scene_, width(), height(), static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
   const FrameTimer timer("perspective");
+  if (sceneChanged_) overlay_.Build(scene_);
   renderer_.DrawFrame(scene_, &uploader_, sceneChanged_);
   sceneChanged_ = false;
+  overlay_.Draw();
   if (timer.on()) glFinish();
+  if (input_.PerspectiveBand()) {
+    QPainter p(this);
+    p.setPen(QPen(QColor(0, 255, 0), 1));
+    p.drawRect(QRect(input_.dragStart(), input_.dragCurrent()).normalized());
+  }
 }
 
 }  // namespace mw

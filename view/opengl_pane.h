@@ -6,6 +6,7 @@
 
 #include "render/gl_frame.h"
 #include "render/frame_arrays.h"
+#include "render/selection_overlay.h"
 #include "view/pane_host.h"
 #include "view/pane_input.h"
 
@@ -55,6 +56,7 @@ class PerspectivePane : public QOpenGLWidget {
   PaneInput input_;
   GlTextureUploader uploader_;
   PerspectiveRenderer renderer_;
+  SelectionOverlay overlay_;  // laid out again at each Refresh, drawn every frame
   bool ready_ = false;
   bool reported_ = false;
   bool sceneChanged_ = true;

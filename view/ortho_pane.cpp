@@ -62,6 +62,7 @@ void OrthoPane::mousePressEvent(QMouseEvent* event) {
   const auto b = ButtonOf(event->button());
   if (!b) return;
   setFocus();
+  TakeModifiers(input_, event->modifiers());
   const bool was = input_.anyDown();
   const PaneResult r = input_.ButtonDown(*b, event->position().toPoint(), size());
   CountButton(was, input_.anyDown());
@@ -71,6 +72,7 @@ void OrthoPane::mousePressEvent(QMouseEvent* event) {
 void OrthoPane::mouseReleaseEvent(QMouseEvent* event) {
   const auto b = ButtonOf(event->button());
   if (!b) return;
+  TakeModifiers(input_, event->modifiers());
   const bool was = input_.anyDown();
   const PaneResult r = input_.ButtonUp(*b, event->position().toPoint(), size());
   CountButton(was, input_.anyDown());

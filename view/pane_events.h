@@ -17,6 +17,11 @@ inline std::optional<MouseButton> ButtonOf(Qt::MouseButton b) {
   return std::nullopt;
 }
 
+// Hands the modifiers of an event to the pane's input before the event itself.
+inline void TakeModifiers(PaneInput& input, Qt::KeyboardModifiers m) {
+  input.SetModifiers(m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::ControlModifier), m.testFlag(Qt::AltModifier));
+}
+
 inline Key KeyOf(int key) {
   switch (key) {
     case Qt::Key_Left: return Key::kLeft;

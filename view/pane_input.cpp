@@ -1,13 +1,29 @@
 #include "view/pane_input.h"
 
+#include <cstdlib>
+#include <memory>
+
 #include "scene/default_material.h"
+#include "scene/edge_loops.h"
+#include "scene/element_selection.h"
+#include "scene/picking.h"
 
 namespace mw {
 
 QPoint PaneInput::Centre(QSize size) const { return PaneCentre(PlaneOf(role_), size.width(), size.height(), pan_); }
 
+namespace {
+
+// A press and release this close together is a click, not a drag.
+constexpr int kClickSlack = 2;
+
+}  // namespace
+
 EditKind PaneInput::DragKind(MouseButton b) const {
-  if (!IsOrtho(role_)) return EditKind::kCamera;
+  if (!IsOrtho(role_)) {
+    if (shift_ && b != MouseButton::kMiddle) return b == MouseButton::kLeft ? EditKind::kSelect : EditKind::kDeselect;
+    return EditKind::kCamera;
+  }
   switch (scene_.editMode) {
     case kModeSelect: return b == MouseButton::kLeft ? EditKind::kSelect : EditKind::kDeselect;
     case kModeMove: return EditKind::kMove;
@@ -41,9 +57,67 @@ void PaneInput::Change(EditKind kind, const std::function<void()>& change) {
   else change();
 }
 
+void PaneInput::Pick(QPoint p, QSize size) {
+  PickOptions o;
+  o.mode = SelectModeOf(scene_);
+  o.throughBack = tools().pickThrough;
+  const bool perspective = !IsOrtho(role_);
+  const QPoint c = Centre(size);
+  const PaneProjection view = perspective ? PaneProjection::Perspective(scene_, size.width(), size.height())
+                                          : PaneProjection::Ortho(scene_, PlaneOf(role_), c.x(), c.y());
+  std::unique_ptr<DepthRaster> raster;
+  if (perspective && !o.throughBack) raster = std::make_unique<DepthRaster>(scene_, view);
+  if (alt_) {
+    // Alt: the loop through the edge under the pointer (Ctrl+Alt: its ring); in face mode the
+    // faces the ring crosses.
+    PickOptions edge = o;
+    edge.mode = kSelectEdges;
+    const PickHit hit = PickAt(scene_, view, raster.get(), p.x(), p.y(), edge);
+    if (!hit.Found()) return;
+    CModel& m = scene_.models[static_cast<std::size_t>(hit.model)];
+    const auto ix = scene_.edgeIndexes.Get(m);
+    const std::int32_t e = ix->Find(hit.a, hit.b);
+    if (!shift_) {
+      for (CModel& other : scene_.models) {
+        for (CVertex& v : other.vertices) v.selected = 0;
+        for (CFace& f : other.faces) f.selected = 0;
+        other.selectedEdges.clear();
+        other.UpdateFaceSelection();
+      }
+    }
+    if (o.mode == kSelectFaces) {
+      for (std::int32_t f : FaceLoop(m, *ix, e)) m.faces[static_cast<std::size_t>(f)].selected = 1;
+      SelectVerticesOfElements(m, o.mode);
+      return;
+    }
+    for (std::int32_t k : ctrl_ ? EdgeRing(m, *ix, e) : EdgeLoop(m, *ix, e)) {
+      if (o.mode == kSelectEdges) MarkEdge(m, ix->Lower(k), ix->Upper(k), true);
+      m.vertices[static_cast<std::size_t>(ix->Lower(k))].selected = 1;
+      m.vertices[static_cast<std::size_t>(ix->Upper(k))].selected = 1;
+    }
+    if (o.mode == kSelectEdges) SelectVerticesOfElements(m, o.mode);
+    else m.UpdateFaceSelection();
+    return;
+  }
+  const PickHit hit = PickAt(scene_, view, raster.get(), p.x(), p.y(), o);
+  ApplyPick(scene_, hit, ctrl_ ? PickOp::kToggle : shift_ ? PickOp::kAdd : PickOp::kReplace);
+}
+
+void PaneInput::Band(QPoint p, QSize size, std::uint8_t value) {
+  const bool perspective = !IsOrtho(role_);
+  const QPoint c = Centre(size);
+  const PaneProjection view = perspective ? PaneProjection::Perspective(scene_, size.width(), size.height())
+                                          : PaneProjection::Ortho(scene_, PlaneOf(role_), c.x(), c.y());
+  std::unique_ptr<DepthRaster> raster;
+  if (perspective && !tools().pickThrough) raster = std::make_unique<DepthRaster>(scene_, view);
+  SelectInBand(scene_, view, raster.get(), dragStart_.x(), dragStart_.y(), p.x(), p.y(), value, tools().pickThrough);
+}
+
 PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
   PaneResult r;
   selection_.Forget();
+  if (!anyDown()) moved_ = false;
+  band_ = !IsOrtho(role_) && shift_ && b != MouseButton::kMiddle && !anyDown();
   if (!editing_ && (b != MouseButton::kMiddle || !IsOrtho(role_))) {
     editing_ = r.dragBegan = true;
     if (host_ && host_->dragBegan) host_->dragBegan(DragKind(b));
@@ -87,6 +161,26 @@ PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
 
 PaneResult PaneInput::ButtonUp(MouseButton b, QPoint p, QSize size) {
   PaneResult r;
+  const bool click = !moved_ && std::abs(p.x() - dragStart_.x()) <= kClickSlack &&
+                     std::abs(p.y() - dragStart_.y()) <= kClickSlack;
+  const bool alone = !(b == MouseButton::kLeft ? rightDown_ : leftDown_) && !middleDown_;
+  if (b == MouseButton::kLeft && alone && click && (!IsOrtho(role_) || scene_.editMode == kModeSelect)) {
+    // A click picks in the perspective pane whatever the mode (a drag there moves the camera), in
+    // an orthographic pane when selecting. Part of the drag's edit, so one step.
+    if (IsOrtho(role_)) {
+      Pick(p, size);
+    } else {
+      Change(EditKind::kPick, [this, p, size]() { Pick(p, size); });
+    }
+    r.refresh3D = true;
+  } else if (b != MouseButton::kMiddle && alone && !click &&
+             (band_ || (IsOrtho(role_) && scene_.editMode == kModeSelect && SelectModeOf(scene_) != kSelectVertices))) {
+    // Edges and faces are taken by the band at the release; vertices in an orthographic pane were
+    // taken motion by motion.
+    Band(p, size, b == MouseButton::kLeft ? 1 : 0);
+    r.refresh3D = true;
+  }
+  if (b != MouseButton::kMiddle && alone) band_ = false;
   if (b == MouseButton::kLeft && IsOrtho(role_) && scene_.editMode == kModeCreateBox && tools().boxing) {
     // The box as the release point gives it (normally where the last motion was).
     PaneTools& t = tools();
@@ -125,6 +219,13 @@ PaneResult PaneInput::ButtonUp(MouseButton b, QPoint p, QSize size) {
 PaneResult PaneInput::Move(QPoint p, QSize size, bool shift) {
   PaneResult r;
   const int dx = p.x() - dragCurrent_.x(), dy = p.y() - dragCurrent_.y();
+  if (std::abs(p.x() - dragStart_.x()) > kClickSlack || std::abs(p.y() - dragStart_.y()) > kClickSlack) moved_ = true;
+  if (band_) {
+    dragCurrent_ = p;
+    r.repaintSelf = true;
+    return r;
+  }
+  const bool elementBand = SelectModeOf(scene_) != kSelectVertices;
   if (IsOrtho(role_)) {
     const Plane plane = PlaneOf(role_);
     const QPoint c = Centre(size);
@@ -136,6 +237,11 @@ PaneResult PaneInput::Move(QPoint p, QSize size, bool shift) {
       r.refresh3D = true;
       switch (scene_.editMode) {
         case kModeSelect:
+          if (elementBand) {  // edges and faces are taken at the release
+            r.refresh3D = false;
+            r.repaintSelf = true;
+            break;
+          }
           // The rubber band is this pane's alone; the other panes only show the selection, and
           // the perspective pane not even that.
           r.refresh3D = r.orthoOnly = selection_.Extend(scene_, dragStart_.x(), dragStart_.y(), dragCurrent_.x(),
@@ -181,6 +287,8 @@ PaneResult PaneInput::Move(QPoint p, QSize size, bool shift) {
           break;
         default: break;
       }
+    } else if (rightDown_ && scene_.editMode == kModeSelect && elementBand) {
+      r.repaintSelf = true;
     } else if (rightDown_ && scene_.editMode == kModeSelect) {
       r.refresh3D = r.orthoOnly = selection_.Extend(scene_, dragStart_.x(), dragStart_.y(), dragCurrent_.x(),
                                                     dragCurrent_.y(), plane, 0, c.x(), c.y());

@@ -28,6 +28,8 @@ enum class Key { kLeft, kUp, kRight, kDown, kEnter, kEscape, kOther };
 // panes draw its outline).
 struct PaneTools {
   GridSnap snap;
+  // Clicks and bands in the perspective pane reach what faces hide too (「背面も選択」).
+  bool pickThrough = false;
   bool boxing = false;
   CVector boxMin, boxMax;
 };
@@ -63,6 +65,12 @@ class PaneInput {
   PaneResult Move(QPoint p, QSize size, bool shift = false);
   PaneResult Wheel(int delta);
   PaneResult KeyDown(Key k);
+  // The modifier keys held at the next button or motion: a click with Shift adds, with Ctrl
+  // toggles, with Alt takes the edge loop (Ctrl+Alt the ring); in the perspective pane a left (right)
+  // drag with Shift is a band that selects (deselects).
+  void SetModifiers(bool shift, bool ctrl, bool alt) { shift_ = shift, ctrl_ = ctrl, alt_ = alt; }
+  // A band is being dragged in the perspective pane.
+  bool PerspectiveBand() const { return band_; }
 
   // The selection rectangle to draw, when one is being dragged.
   OrthoOverlay Overlay() const;
@@ -90,6 +98,10 @@ class PaneInput {
   // A snapped drag puts the selection back where the drag began and applies the whole
   // displacement or turn again; once it has, the rest of the drag goes the same way.
   void ApplyWhole(const std::function<void()>& apply);
+  // What a click at p picks, as the scene's mode says; done as part of the open edit.
+  void Pick(QPoint p, QSize size);
+  // An orthographic band in edge or face mode, or a perspective band: applied at the release.
+  void Band(QPoint p, QSize size, std::uint8_t value);
 
   CMeshwright& scene_;
   PanOffsets& pan_;
@@ -105,6 +117,9 @@ class PaneInput {
   DragSelection selection_;  // the rubber band followed from motion to motion
   QPoint dragCurrent_, dragStart_;
   bool leftDown_ = false, rightDown_ = false, middleDown_ = false;
+  bool shift_ = false, ctrl_ = false, alt_ = false;
+  bool band_ = false;   // this drag is a perspective band
+  bool moved_ = false;  // the pointer went further than a click allows since the press
 };
 
 }  // namespace mw

@@ -57,7 +57,7 @@ TEST_F(AppTest, TheEditMenuOffersTheMeshToolsWithTheirKeys) {
     const char* tip;
   } items[] = {
       {kCmdInvertSelection, "選択の反転\tCtrl+I(&I)", QKeySequence(Qt::CTRL | Qt::Key_I), "選択の反転"},
-      {kCmdSelectConnected, "接続部分を選択\tCtrl+L(&L)", QKeySequence(Qt::CTRL | Qt::Key_L), "接続部分を選択"},
+      {kCmdSelectConnected, "接続部分を選択\tCtrl+L(&K)", QKeySequence(Qt::CTRL | Qt::Key_L), "接続部分を選択"},
       {kCmdWeld, "近接頂点を結合...\tCtrl+M(&W)", QKeySequence(Qt::CTRL | Qt::Key_M), "近接頂点を結合"},
       {kCmdFlipFaces, "面の反転\tCtrl+R(&F)", QKeySequence(Qt::CTRL | Qt::Key_R), "面の反転"},
   };

@@ -68,6 +68,7 @@ TEST(Records, VertexAssignmentLeavesTheScratchMark) {
   CVertex a(1, 2, 3);
   a.selected = 1;
   a.inUse = 1;
+  a.hidden = 1;
   a.faceRefs.push_back(4);
   CVertex b;
   b.inUse = 0;
@@ -76,6 +77,9 @@ TEST(Records, VertexAssignmentLeavesTheScratchMark) {
   EXPECT_EQ(b.selected, 1);
   EXPECT_EQ(b.faceRefs.size(), 1u);
   EXPECT_EQ(b.inUse, 0);
+  EXPECT_EQ(b.hidden, 1);
+  EXPECT_EQ(CVertex(a).hidden, 1);
+  EXPECT_EQ(CVertex(std::move(b)).hidden, 1);
 }
 
 TEST(Records, ModelAssignmentKeepsTheTargetsPendingFace) {
@@ -83,6 +87,7 @@ TEST(Records, ModelAssignmentKeepsTheTargetsPendingFace) {
   a.name = "A";
   a.mirrorAxis = 3;
   a.state = 2;
+  a.selectedEdges = {EdgeKey(1, 2)};
   a.pendingFace.AddIndex(7);
   a.pendingVertices.emplace_back(1, 1, 1);
   CModel b;
@@ -92,6 +97,7 @@ TEST(Records, ModelAssignmentKeepsTheTargetsPendingFace) {
   EXPECT_EQ(b.name, "A");
   EXPECT_EQ(b.mirrorAxis, 3);
   EXPECT_EQ(b.state, 2);
+  EXPECT_EQ(b.selectedEdges, a.selectedEdges);
   EXPECT_EQ(b.pendingVertices.size(), 1u);
   EXPECT_EQ(b.pendingFace.CornerCount(), 2u);
   CModel c(a);  // copy construction starts from a default pending face

@@ -14,6 +14,8 @@
 #include "scene/default_material.h"
 #include "scene/fragment.h"
 #include "scene/mesh_tools.h"
+#include "scene/edge_loops.h"
+#include "scene/picking.h"
 #include "scene/primitives.h"
 
 namespace mw {
@@ -37,13 +39,20 @@ void ExpectSameScene(const CMeshwright& a, const CMeshwright& b, const std::stri
     const CModel &x = a.models[j], &y = b.models[j];
     EXPECT_EQ(x.state, y.state);
     EXPECT_EQ(x.mirrorAxis, y.mirrorAxis);
+    EXPECT_EQ(x.selectedEdges, y.selectedEdges) << "model " << j;
     for (std::size_t i = 0; i < x.vertices.size(); ++i) {
       EXPECT_EQ(x.vertices[i].selected, y.vertices[i].selected) << "model " << j << " vertex " << i;
+      EXPECT_EQ(x.vertices[i].hidden, y.vertices[i].hidden) << "model " << j << " vertex " << i;
       EXPECT_TRUE(SameBits(x.vertices[i].normal, y.vertices[i].normal)) << "model " << j << " vertex " << i;
       EXPECT_EQ(x.vertices[i].faceRefs, y.vertices[i].faceRefs) << "model " << j << " vertex " << i;
     }
-    for (std::size_t i = 0; i < x.faces.size(); ++i) EXPECT_EQ(x.faces[i].allSelected, y.faces[i].allSelected);
+    for (std::size_t i = 0; i < x.faces.size(); ++i) {
+      EXPECT_EQ(x.faces[i].allSelected, y.faces[i].allSelected);
+      EXPECT_EQ(x.faces[i].selected, y.faces[i].selected);
+      EXPECT_EQ(x.faces[i].hidden, y.faces[i].hidden);
+    }
   }
+  EXPECT_EQ(a.selectMode, b.selectMode);
   EXPECT_EQ(a.nextMaterialId, b.nextMaterialId);
   ASSERT_EQ(a.materials.size(), b.materials.size());
   for (std::size_t i = 0; i < a.materials.size(); ++i)
@@ -108,7 +117,7 @@ std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& 
   const auto r = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   const float a = Awkward(rng) / 10.0f, b = Awkward(rng) / 10.0f;
   const int px = r(200) - 100, py = r(200) - 100;
-  switch (r(30)) {
+  switch (r(38)) {
     case 0:  // a drag of several motion events
       return {EditKind::kMove, [a, b](CMeshwright& sc) {
                 for (int i = 0; i < 5; ++i) sc.MoveSelected(a, b, 1.0f);
@@ -202,6 +211,31 @@ std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& 
     case 27: return {EditKind::kFlip, [](CMeshwright& sc) { FlipSelectedFaces(sc); }};
     case 28: return {EditKind::kInvertSelection, [](CMeshwright& sc) { InvertSelection(sc); }};
     case 29: return {EditKind::kSelectConnected, [](CMeshwright& sc) { SelectConnected(sc); }};
+    // Selection by element: the mode, clicks, steps, loops, hiding.
+    case 30: return {EditKind::kSelectMode, [m = r(3)](CMeshwright& sc) { SetSelectMode(sc, static_cast<SelectMode>(m)); }};
+    case 31:
+      return {EditKind::kPick, [=](CMeshwright& sc) {
+                const PaneProjection view = PaneProjection::Ortho(sc, plane, 0, 0);
+                PickOptions o;
+                o.mode = SelectModeOf(sc);
+                o.radius = 40.0;
+                ApplyPick(sc, PickAt(sc, view, nullptr, px, py, o), static_cast<PickOp>(px & 1 ? 1 : py & 1 ? 2 : 0));
+              }};
+    case 32:
+      return {EditKind::kGrowShrink, [grow = r(2)](CMeshwright& sc) { grow ? GrowSelection(sc) : ShrinkSelection(sc); }};
+    case 33:
+      return {EditKind::kSelectLoop, [](CMeshwright& sc) {
+                for (CModel& m : sc.models) {
+                  const auto ix = sc.edgeIndexes.Get(m);
+                  if (ix->EdgeCount() == 0 || !m.IsEditable()) continue;
+                  for (std::int32_t e : EdgeLoop(m, *ix, 0)) MarkEdge(m, ix->Lower(e), ix->Upper(e), true);
+                  SelectVerticesOfElements(m, SelectModeOf(sc));
+                }
+              }};
+    case 34: return {EditKind::kSelectMaterial, [](CMeshwright& sc) { SelectByMaterial(sc, sc.CurrentMaterialId()); }};
+    case 35: return {EditKind::kHide, [u = r(2)](CMeshwright& sc) { HideSelection(sc, u != 0); }};
+    case 36: return {EditKind::kReveal, [](CMeshwright& sc) { RevealAll(sc); }};
+    case 37: return {EditKind::kInvertSelection, [](CMeshwright& sc) { InvertElements(sc); }};
     default: {
       const unsigned seed = static_cast<unsigned>(rng());
       return {EditKind::kImport, [seed](CMeshwright& sc) {
@@ -264,6 +298,7 @@ TEST(SceneDelta, SwapModelRecordExchangesEveryFieldButTheFaceUnderConstruction) 
   a.vertices = {CVertex(1, 2, 3)};
   a.faces.resize(2);
   a.state = kStateHidden;
+  a.selectedEdges = {EdgeKey(0, 1)};
   a.pendingFace.AddIndex(0);
   a.pendingVertices = {CVertex(9, 9, 9)};
   b.name = "b";
@@ -276,6 +311,8 @@ TEST(SceneDelta, SwapModelRecordExchangesEveryFieldButTheFaceUnderConstruction) 
   EXPECT_EQ(b.vertices.size(), 1u);
   EXPECT_EQ(b.faces.size(), 2u);
   EXPECT_EQ(b.state, kStateHidden);
+  EXPECT_EQ(b.selectedEdges.size(), 1u);
+  EXPECT_TRUE(a.selectedEdges.empty());
   EXPECT_EQ(a.name, "b");
   EXPECT_EQ(a.state, kStateNormal);
   EXPECT_TRUE(a.vertices.empty());

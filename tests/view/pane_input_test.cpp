@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "scene/element_selection.h"
+
 #include <string>
 #include <vector>
 
@@ -311,6 +313,63 @@ TEST_F(Input, RepaintsOnlyThePanesWhoseContentChanged) {
   persp.ButtonDown(MouseButton::kRight, QPoint(0, 0), kSize);
   EXPECT_EQ(asks(persp.Move(QPoint(5, 5), kSize)), "none+self");
   EXPECT_EQ(asks(persp.ButtonUp(MouseButton::kRight, QPoint(5, 5), kSize)), "none");
+}
+
+
+// Clicks and bands by element in the Top pane: a 4 x 4 grid of quads 20 units apart at zoom 100,
+// its vertex (x, z) drawn at (100 + 20x, 50 + 20z).
+TEST_F(Input, ClicksAndBandsPickEdgesAndFacesAndAltTakesTheLoop) {
+  CModel& m = scene.models[0];
+  m.vertices.clear();
+  for (int z = 0; z < 5; ++z)
+    for (int x = 0; x < 5; ++x) m.vertices.emplace_back(20.0f * x, 0.0f, 20.0f * z);
+  for (int z = 0; z < 4; ++z)
+    for (int x = 0; x < 4; ++x) {
+      CFace f;
+      const int i = z * 5 + x;
+      f.indices = {i, i + 5, i + 6, i + 1};
+      m.faces.push_back(f);
+    }
+  scene.editMode = kModeSelect;
+  PaneInput top = Pane(PaneRole::kTop);
+  const auto click = [&](QPoint at, bool shift, bool ctrl, bool alt) {
+    top.SetModifiers(shift, ctrl, alt);
+    top.ButtonDown(MouseButton::kLeft, at, kSize);
+    top.ButtonUp(MouseButton::kLeft, at + QPoint(1, -1), kSize);  // within the slack of a click
+  };
+  const auto faces = [&m]() {
+    std::vector<int> out;
+    for (std::size_t i = 0; i < m.faces.size(); ++i)
+      if (m.faces[i].selected) out.push_back(static_cast<int>(i));
+    return out;
+  };
+  SetSelectMode(scene, kSelectFaces);
+  click(QPoint(110, 60), false, false, false);  // inside face (0, 0)
+  EXPECT_EQ(faces(), std::vector<int>{0});
+  click(QPoint(150, 80), true, false, false);  // Shift adds face (2, 1)
+  EXPECT_EQ(faces(), (std::vector<int>{0, 6}));
+  click(QPoint(110, 60), false, true, false);  // Ctrl takes face 0 away
+  EXPECT_EQ(faces(), std::vector<int>{6});
+  click(QPoint(10, 10), false, false, false);  // nothing there: cleared
+  EXPECT_TRUE(faces().empty());
+  // Alt on the edge between vertices (1, 1) and (2, 1): in face mode the faces of its ring.
+  click(QPoint(130, 71), false, false, true);
+  EXPECT_EQ(faces(), (std::vector<int>{1, 5, 9, 13}));
+  // Edge mode: a click takes the nearest edge, Alt its loop across the grid.
+  SetSelectMode(scene, kSelectEdges);
+  click(QPoint(130, 71), false, false, false);
+  EXPECT_EQ(m.selectedEdges, std::vector<std::uint64_t>{EdgeKey(6, 7)});
+  click(QPoint(130, 71), false, false, true);
+  EXPECT_EQ(m.selectedEdges,
+            (std::vector<std::uint64_t>{EdgeKey(5, 6), EdgeKey(6, 7), EdgeKey(7, 8), EdgeKey(8, 9)}));
+  // A band takes the edges with both ends inside, at the release, without other edges between the
+  // vertices it reaches.
+  top.SetModifiers(false, false, false);
+  top.ButtonDown(MouseButton::kLeft, QPoint(95, 45), kSize);
+  top.Move(QPoint(125, 85), kSize);
+  top.ButtonUp(MouseButton::kLeft, QPoint(125, 85), kSize);  // vertices (0..1, 0..1)
+  EXPECT_EQ(m.selectedEdges.size(), 7u);  // the loop and the square's four sides, one shared
+  EXPECT_TRUE(EdgeSelected(m, 0, 1) && EdgeSelected(m, 5, 6) && EdgeSelected(m, 0, 5) && EdgeSelected(m, 1, 6));
 }
 
 }  // namespace

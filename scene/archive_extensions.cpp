@@ -1,0 +1,155 @@
+#include "scene/archive_extensions.h"
+
+#include <cstring>
+#include <functional>
+
+namespace mw {
+namespace {
+
+void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// Reads u32s from a payload; any read past its end makes the payload damaged.
+class Payload {
+ public:
+  Payload(const std::uint8_t* data, std::size_t size) : p_(data), left_(size) {}
+  bool U32(std::uint32_t& v) {
+    if (left_ < 4) return false;
+    std::memcpy(&v, p_, 4);
+    p_ += 4, left_ -= 4;
+    return true;
+  }
+  // A count of u32s that must fit in what is left.
+  bool Count(std::uint32_t& n) { return U32(n) && static_cast<std::uint64_t>(n) * 4 <= left_; }
+  bool AtEnd() const { return left_ == 0; }
+
+ private:
+  const std::uint8_t* p_;
+  std::size_t left_;
+};
+
+// Hidden vertices and faces: the model count, then for each model the hidden vertex numbers and
+// the hidden face numbers, each list after its count.
+void WriteHidden(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
+  bool any = false;
+  for (const CModel& m : scene.models) {
+    for (const CVertex& v : m.vertices) any = any || v.hidden;
+    for (const CFace& f : m.faces) any = any || f.hidden;
+  }
+  if (!any) return;
+  PutU32(out, static_cast<std::uint32_t>(scene.models.size()));
+  std::vector<std::uint32_t> list;
+  for (const CModel& m : scene.models) {
+    list.clear();
+    for (std::size_t i = 0; i < m.vertices.size(); ++i)
+      if (m.vertices[i].hidden) list.push_back(static_cast<std::uint32_t>(i));
+    PutU32(out, static_cast<std::uint32_t>(list.size()));
+    for (std::uint32_t i : list) PutU32(out, i);
+    list.clear();
+    for (std::size_t i = 0; i < m.faces.size(); ++i)
+      if (m.faces[i].hidden) list.push_back(static_cast<std::uint32_t>(i));
+    PutU32(out, static_cast<std::uint32_t>(list.size()));
+    for (std::uint32_t i : list) PutU32(out, i);
+  }
+}
+
+bool ReadHidden(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size) {
+  Payload p(data, size);
+  std::uint32_t count = 0;
+  if (!p.U32(count) || count != models.size()) return false;
+  // Checked whole before anything is marked, so a damaged section changes nothing.
+  std::vector<std::vector<std::uint32_t>> vertices(count), faces(count);
+  for (std::uint32_t m = 0; m < count; ++m) {
+    for (auto* list : {&vertices[m], &faces[m]}) {
+      std::uint32_t n = 0;
+      if (!p.Count(n)) return false;
+      const std::size_t limit = list == &vertices[m] ? models[m].vertices.size() : models[m].faces.size();
+      list->resize(n);
+      for (std::uint32_t& i : *list)
+        if (!p.U32(i) || i >= limit) return false;
+    }
+  }
+  if (!p.AtEnd()) return false;
+  for (std::uint32_t m = 0; m < count; ++m) {
+    for (std::uint32_t i : vertices[m]) models[m].vertices[i].hidden = 1, models[m].vertices[i].selected = 0;
+    for (std::uint32_t i : faces[m]) models[m].faces[i].hidden = 1;
+  }
+  return true;
+}
+
+struct Section {
+  std::uint32_t tag;
+  const char* name;  // for the warnings
+  std::function<void(const CMeshwright&, std::vector<std::uint8_t>&)> write;
+  std::function<bool(std::vector<CModel>&, const std::uint8_t*, std::size_t)> read;
+};
+
+const std::vector<Section>& Sections() {
+  static const std::vector<Section> sections = {
+      {kHiddenSectionTag, "隠した頂点と面", WriteHidden, ReadHidden},
+  };
+  return sections;
+}
+
+std::string TagText(std::uint32_t tag) {
+  std::string s;
+  for (int i = 0; i < 4; ++i) {
+    const char c = static_cast<char>(tag >> (8 * i));
+    s += c >= 0x20 && c < 0x7F ? c : '?';
+  }
+  return s;
+}
+
+}  // namespace
+
+void AppendExtensionBlock(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
+  std::vector<std::uint8_t> block, payload;
+  for (const Section& s : Sections()) {
+    payload.clear();
+    s.write(scene, payload);
+    if (payload.empty()) continue;
+    PutU32(block, s.tag);
+    PutU32(block, static_cast<std::uint32_t>(payload.size()));
+    block.insert(block.end(), payload.begin(), payload.end());
+  }
+  if (block.empty()) return;
+  PutU32(out, kExtensionTag);
+  PutU32(out, kExtensionVersion);
+  out.insert(out.end(), block.begin(), block.end());
+}
+
+void ReadExtensionBlock(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size,
+                        std::vector<std::string>& warnings) {
+  std::uint32_t tag = 0, version = 0;
+  if (size < 8) return;
+  std::memcpy(&tag, data, 4);
+  std::memcpy(&version, data + 4, 4);
+  if (tag != kExtensionTag) return;
+  std::size_t at = 8;
+  while (at < size) {
+    if (size - at < 8) {
+      warnings.push_back("文書の最後の追加情報が途中で切れていたため、読み飛ばしました。");
+      return;
+    }
+    std::uint32_t sectionTag = 0, length = 0;
+    std::memcpy(&sectionTag, data + at, 4);
+    std::memcpy(&length, data + at + 4, 4);
+    at += 8;
+    if (length > size - at) {
+      warnings.push_back("文書の追加情報「" + TagText(sectionTag) + "」が途中で切れていたため、読み飛ばしました。");
+      return;
+    }
+    const Section* known = nullptr;
+    for (const Section& s : Sections())
+      if (s.tag == sectionTag) known = &s;
+    if (!known) {
+      warnings.push_back("文書の追加情報「" + TagText(sectionTag) + "」はこのバージョンでは使えないため、読み飛ばしました。");
+    } else if (!known->read(models, data + at, length)) {
+      warnings.push_back(std::string("文書の追加情報 (") + known->name + ") が壊れていたため、読み飛ばしました。");
+    }
+    at += length;
+  }
+}
+
+}  // namespace mw
