@@ -132,14 +132,7 @@ void ExpectClosedAndOutward(const Soup& s, const std::string& what) {
   EXPECT_GT(s.SignedVolume6(), 0.0) << what << ": the faces look inwards";
 }
 
-class QuietMessages {
- public:
-  QuietMessages() { previous_ = SetMessageSink([](std::string_view, MessageIcon) {}); }
-  ~QuietMessages() { SetMessageSink(previous_); }
-
- private:
-  MessageSink previous_;
-};
+using test::QuietMessages;
 
 std::string Base64(const std::string& bytes) {
   static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -64,14 +64,7 @@ int Covered(const QImage& image) {
   return Count(image, [](QRgb p) { return (p & 0xFFFFFF) != (kBackground & 0xFFFFFF); });
 }
 
-class QuietMessages {
- public:
-  QuietMessages() { previous_ = SetMessageSink([](std::string_view, MessageIcon) {}); }
-  ~QuietMessages() { SetMessageSink(previous_); }
-
- private:
-  MessageSink previous_;
-};
+using test::QuietMessages;
 
 TEST(ForeignFilesPixels, ASquareFacingUpIsSeenFromAboveAndNotFromBelow) {
   const std::pair<const char*, std::string> files[] = {

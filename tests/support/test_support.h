@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/message.h"
+
 namespace mw::test {
 
 // Built with AddressSanitizer: its redzones, shadow and quarantine make resident memory larger.
@@ -66,6 +68,18 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
+};
+
+// For its lifetime, messages to the user go nowhere (a test that opens files known to warn).
+class QuietMessages {
+ public:
+  QuietMessages() { previous_ = SetMessageSink([](std::string_view, MessageIcon) {}); }
+  ~QuietMessages() { SetMessageSink(previous_); }
+  QuietMessages(const QuietMessages&) = delete;
+  QuietMessages& operator=(const QuietMessages&) = delete;
+
+ private:
+  MessageSink previous_;
 };
 
 }  // namespace mw::test
