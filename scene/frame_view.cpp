@@ -78,7 +78,7 @@ Bounds VisibleBounds(const CMeshwright& scene, bool selectedOnly) {
   for (const CModel& m : scene.models) {
     if (m.state == kStateHidden) continue;
     for (const CVertex& v : m.vertices)
-      if (!selectedOnly || v.selected) b.Add(v.position);
+      if (!v.hidden && (!selectedOnly || v.selected)) b.Add(v.position);
   }
   return b;
 }
@@ -156,7 +156,7 @@ bool AllVisibleInPanes(const CMeshwright& scene, const PanOffsets& pan, const Fr
     for (const CModel& m : scene.models) {
       if (m.state == kStateHidden) continue;
       for (const CVertex& v : m.vertices) {
-        if (!Finite(v.position)) continue;
+        if (v.hidden || !Finite(v.position)) continue;
         const PanePoint p = ToPane(plane, v.position, scene.zoom, c.x, c.y);
         if (!(p.x >= 0 && p.x < s.width && p.y >= 0 && p.y < s.height)) return false;
       }

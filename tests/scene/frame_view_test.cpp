@@ -141,6 +141,17 @@ TEST(FrameAll, HiddenModelsAreNotCountedLockedOnesAre) {
   ASSERT_TRUE(FrameScene(s, pan, sizes, false));
   EXPECT_LT(s.zoom, alone / 1000);
   ExpectFramed(s, pan, sizes, true);
+
+  // Vertices put out of sight (H) count as little as a hidden model's, selected or not, and do not
+  // make the panes look as if something lay outside them.
+  for (CVertex& v : s.models[1].vertices) {
+    v.hidden = 1;
+    v.selected = 1;
+  }
+  ASSERT_TRUE(FrameScene(s, pan, sizes, false));
+  EXPECT_EQ(s.zoom, alone);
+  EXPECT_TRUE(AllVisibleInPanes(s, pan, sizes));
+  EXPECT_TRUE(VisibleBounds(s, true).empty);
 }
 
 TEST(FrameSelection, FramesOnlySelectedVerticesOfVisibleModels) {
