@@ -10,36 +10,36 @@
 
 namespace mw {
 
-QAction* CommandRegistry::Register(CommandSpec spec) {
-  if (QAction* existing = Action(spec.id)) {
+QAction* CommandRegistry::Register(CommandEntry entry) {
+  if (QAction* existing = Action(entry.id)) {
     assert(!"a command registered twice");
     return existing;
   }
-  auto* a = new QAction(spec.caption, owner_);
-  a->setData(spec.id);
-  a->setToolTip(spec.tip);
-  a->setStatusTip(spec.prompt);
-  a->setCheckable(static_cast<bool>(spec.checked));
+  auto* a = new QAction(entry.caption, owner_);
+  a->setData(entry.id);
+  a->setToolTip(entry.tip);
+  a->setStatusTip(entry.prompt);
+  a->setCheckable(static_cast<bool>(entry.checked));
   // Only toolbar commands have pictures; a checkable menu item with a picture would show the
   // picture instead of its check mark.
-  if (spec.icon) a->setIcon(ToolbarIcon(spec.id));
-  if (!spec.keys.isEmpty()) a->setShortcuts(spec.keys);
-  const int id = spec.id;
+  if (entry.icon) a->setIcon(ToolbarIcon(entry.id));
+  if (!entry.keys.isEmpty()) a->setShortcuts(entry.keys);
+  const int id = entry.id;
   QObject::connect(a, &QAction::triggered, owner_, [this, id]() { Run(id); });
   owner_->addAction(a);
   actions_.insert(id, a);
-  specs_.push_back(std::move(spec));
+  entries_.push_back(std::move(entry));
   return a;
 }
 
-const CommandSpec* CommandRegistry::Spec(int id) const {
-  for (const CommandSpec& s : specs_)
+const CommandEntry* CommandRegistry::Entry(int id) const {
+  for (const CommandEntry& s : entries_)
     if (s.id == id) return &s;
   return nullptr;
 }
 
 bool CommandRegistry::Run(int id) {
-  const CommandSpec* s = Spec(id);
+  const CommandEntry* s = Entry(id);
   // Not gated by `enabled`: a disabled action does not trigger, and a caller running a command
   // directly (tests, the frame itself) has just changed the scene the predicate would read.
   if (!s || !s->run) return false;
@@ -64,7 +64,7 @@ void CommandRegistry::Fill(QToolBar* bar, std::initializer_list<int> layout) con
 }
 
 void CommandRegistry::UpdateStates() const {
-  for (const CommandSpec& s : specs_) {
+  for (const CommandEntry& s : entries_) {
     QAction* a = Action(s.id);
     if (s.enabled) a->setEnabled(s.enabled());
     if (s.checked) a->setChecked(s.checked());
@@ -93,7 +93,7 @@ QChar MnemonicOf(const QString& text) {
 
 QString CommandRegistry::KeyTableHtml() const {
   QString rows;
-  for (const CommandSpec& s : specs_) {
+  for (const CommandEntry& s : entries_) {
     if (s.keys.isEmpty()) continue;
     QStringList keys;
     for (const QKeySequence& k : s.keys) {

@@ -20,7 +20,7 @@ class QWidget;
 
 namespace mw {
 
-struct CommandSpec {
+struct CommandEntry {
   int id = 0;
   // The menu text: the caption with its mnemonic "(&X)" and, after a tab, the shortcut as shown
   // ("複製\tCtrl+D(&D)"), in the voice of the menus around it.
@@ -43,9 +43,9 @@ class CommandRegistry {
 
   // Makes the command's action; registering an identifier twice replaces nothing and returns the
   // first action (a programming error, asserted in debug builds).
-  QAction* Register(CommandSpec spec);
+  QAction* Register(CommandEntry entry);
   QAction* Action(int id) const { return actions_.value(id, nullptr); }
-  const CommandSpec* Spec(int id) const;
+  const CommandEntry* Entry(int id) const;
   // Runs the command's handler as its menu item does; false for an unknown command.
   bool Run(int id);
 
@@ -61,7 +61,7 @@ class CommandRegistry {
 
  private:
   QWidget* owner_;
-  std::vector<CommandSpec> specs_;
+  std::vector<CommandEntry> entries_;
   QMap<int, QAction*> actions_;
 };
 

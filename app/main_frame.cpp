@@ -153,7 +153,7 @@ void CMainFrame::BuildActions() {
   const auto add = [this](int id, const char* caption, const char* prompt, const char* tip, QList<K> keys, bool icon,
                           std::function<void()> run, std::function<bool()> enabled = {},
                           std::function<bool()> checked = {}) {
-    CommandSpec c;
+    CommandEntry c;
     c.id = id;
     c.caption = QString::fromUtf8(caption);
     c.prompt = QString::fromUtf8(prompt);
@@ -171,7 +171,7 @@ void CMainFrame::BuildActions() {
   };
   const auto mode = [this](int id, const char* caption, const char* prompt, const char* tip) {
     const int m = ModeOf(id);
-    CommandSpec c;
+    CommandEntry c;
     c.id = id;
     c.caption = QString::fromUtf8(caption);
     c.prompt = QString::fromUtf8(prompt);
@@ -186,7 +186,7 @@ void CMainFrame::BuildActions() {
     commands_.Register(std::move(c));
   };
   const auto selectMode = [this](int id, int m, const char* caption, const char* prompt, const char* tip, K key) {
-    CommandSpec c;
+    CommandEntry c;
     c.id = id;
     c.caption = QString::fromUtf8(caption);
     c.prompt = QString::fromUtf8(prompt);

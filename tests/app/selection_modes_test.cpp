@@ -51,7 +51,7 @@ TEST_F(AppTest, CommandsComeFromOneRegistrationEach) {
   const QList<QAction*> all = frame_->findChildren<QAction*>();
   for (QAction* a : all) {
     const int id = a->data().toInt();
-    if (!frame_->commands().Spec(id)) continue;
+    if (!frame_->commands().Entry(id)) continue;
     for (const QKeySequence& k : a->shortcuts())
       EXPECT_TRUE(keys.insert(k.toString(QKeySequence::PortableText)).second) << k.toString().toStdString();
   }
@@ -59,7 +59,7 @@ TEST_F(AppTest, CommandsComeFromOneRegistrationEach) {
     if (m == frame_->recentMenu()) continue;
     for (QAction* a : m->actions()) {
       if (a->isSeparator() || a->menu()) continue;
-      EXPECT_NE(frame_->commands().Spec(a->data().toInt()), nullptr) << a->text().toStdString();
+      EXPECT_NE(frame_->commands().Entry(a->data().toInt()), nullptr) << a->text().toStdString();
     }
   }
   // The modes of selection on keys 1, 2 and 3, checked as the scene says.
