@@ -21,14 +21,7 @@ namespace {
 
 using test::AppTest;
 
-// Pixels in which two pictures of one pane differ.
-int Differing(const QImage& a, const QImage& b) {
-  if (a.size() != b.size()) return -1;
-  int n = 0;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
-  return n;
-}
+using test::DifferingPixels;
 
 TEST_F(AppTest, TheShapeDialogPreviewsInEveryPaneCancelsToNothingAndAddsOneStep) {
   MW_REQUIRE_DISPLAY();
@@ -60,8 +53,8 @@ TEST_F(AppTest, TheShapeDialogPreviewsInEveryPaneCancelsToNothingAndAddsOneStep)
     dialog.countField(&PrimitiveParams::rings)->setValue(4);
     afterChange = scene_.models[0].vertices.size();
     QApplication::processEvents();
-    topMarks = Differing(frame_->orthoPane(kPlaneTop)->grab().toImage(), emptyTop);
-    perspectiveMarks = Differing(frame_->perspectivePane()->grabFramebuffer(), emptyPerspective);
+    topMarks = DifferingPixels(frame_->orthoPane(kPlaneTop)->grab().toImage(), emptyTop);
+    perspectiveMarks = DifferingPixels(frame_->perspectivePane()->grabFramebuffer(), emptyPerspective);
     return int(QDialog::Rejected);
   };
   frame_->Execute(kCmdPrimitive);
@@ -75,8 +68,8 @@ TEST_F(AppTest, TheShapeDialogPreviewsInEveryPaneCancelsToNothingAndAddsOneStep)
   EXPECT_EQ(doc_->undoStack().count(), 0);
   EXPECT_FALSE(doc_->modified());
   QApplication::processEvents();
-  EXPECT_EQ(Differing(frame_->perspectivePane()->grabFramebuffer(), emptyPerspective), 0);
-  EXPECT_EQ(Differing(frame_->orthoPane(kPlaneTop)->grab().toImage(), emptyTop), 0);
+  EXPECT_EQ(DifferingPixels(frame_->perspectivePane()->grabFramebuffer(), emptyPerspective), 0);
+  EXPECT_EQ(DifferingPixels(frame_->orthoPane(kPlaneTop)->grab().toImage(), emptyTop), 0);
 
   // Added as a model of its own, at the centre of the panes.
   answerDialog_ = [&](QDialog& d) {

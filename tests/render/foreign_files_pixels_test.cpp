@@ -12,6 +12,7 @@
 #include "io/document_io.h"
 #include "platform/message.h"
 #include "render/offscreen_frame.h"
+#include "tests/support/gui_test.h"
 #include "tests/support/test_support.h"
 
 namespace mw {
@@ -22,25 +23,15 @@ const QRgb kBackground = qRgb(30, 65, 90);
 // The off-screen context is made without the display, as the picture command makes it.
 class OffscreenScope {
  public:
-  OffscreenScope() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-      const char* v = std::getenv(name);
-      saved_.push_back(v ? std::optional<std::string>(v) : std::nullopt);
-      unsetenv(name);
-    }
-    ok = context.Create(&error);
-  }
-  ~OffscreenScope() {
-    const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY"};
-    for (std::size_t i = 0; i < saved_.size(); ++i)
-      if (saved_[i]) setenv(names[i], saved_[i]->c_str(), 1);
-  }
+  OffscreenScope() { ok = context.Create(&error); }
+
+ private:
+  test::WithoutDisplay noDisplay_;  // made before the context, gone after it
+
+ public:
   OffscreenContext context;
   std::string error;
   bool ok = false;
-
- private:
-  std::vector<std::optional<std::string>> saved_;
 };
 
 // The frame seen from `rotation`, the document fitted, without smoothing.

@@ -171,24 +171,7 @@ TEST(CameraFit, NothingToFitOrNoWayToSeeItGivesNoFit) {
 }
 
 // The off-screen context needs no display: these run with DISPLAY taken away.
-class WithoutDisplay {
- public:
-  WithoutDisplay() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-      const char* v = std::getenv(name);
-      saved_.push_back(v ? std::optional<std::string>(v) : std::nullopt);
-      unsetenv(name);
-    }
-  }
-  ~WithoutDisplay() {
-    const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY"};
-    for (std::size_t i = 0; i < saved_.size(); ++i)
-      if (saved_[i]) setenv(names[i], saved_[i]->c_str(), 1);
-  }
-
- private:
-  std::vector<std::optional<std::string>> saved_;
-};
+using test::WithoutDisplay;
 
 // Two materials, so the picture holds two colours besides the background and the shading.
 CMeshwright TwoBoxes() {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "render/ortho_painter.h"
+#include "tests/support/gui_test.h"
 #include "tests/render/ortho_reference.h"
 
 namespace mw {
@@ -103,13 +104,7 @@ QImage Drawn(const CMeshwright& s, Plane plane, QSize size, const PanOffsets& pa
   return image;
 }
 
-int DifferingPixels(const QImage& a, const QImage& b) {
-  if (a.size() != b.size()) return -1;
-  int n = 0;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
-  return n;
-}
+using test::DifferingPixels;
 
 // Every plane, awkward zooms, pans, odd pane sizes, with and without edges, rubber band and face
 // creation: the new drawing with and without the shared projection gives the old pixels.
