@@ -250,7 +250,7 @@ bool Subdivider::Build(const CModel& model, CModel& out) {
       }
     }
   }
-  out.RebuildFaceRefs();
+  // No face references: drawing reads the limit normals, and a bake builds its own.
   impl_->level = level;
   impl_->hasUVs = anyUVs;
   impl_->refiner = std::move(refiner);

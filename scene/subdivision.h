@@ -32,7 +32,8 @@ class Subdivider {
   Subdivider& operator=(Subdivider&&) noexcept;
 
   // Refines the topology of `model` with its own scheme and level (clamped to 1..4), and lays out
-  // the faces of `out`: corners, materials and texture coordinates; positions come from Evaluate.
+  // the faces of `out`: corners, materials and texture coordinates (no face references);
+  // positions come from Evaluate.
   // False, with `out` left without faces, when the model's subdivision is off or it has no face to
   // refine. Nothing is rebuilt when the key is the one already built.
   bool Build(const CModel& model, CModel& out);
