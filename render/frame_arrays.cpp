@@ -260,6 +260,7 @@ void PerspectiveRenderer::DrawFrame(CMeshwright& scene, TextureUploader* uploade
   }
   while (models_.size() < scene.models.size()) models_.push_back(std::make_unique<ModelArrays>());
   surfaces_.Truncate(scene.models.size());
+  surfaces_.BeginFrame();
   for (std::size_t i = 0; i < scene.models.size(); ++i) {
     const CModel& model = scene.models[i];
     const CModel* surface =

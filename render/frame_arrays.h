@@ -60,6 +60,9 @@ class PerspectiveRenderer {
   void Release();
   // Models laid out since construction: tells tests and benchmarks whether the buffers held.
   std::size_t Builds() const { return builds_; }
+  // Whether the last frame drew a model's surface one level coarser while its vertices moved
+  // (scene/subdivision.h): the caller paints again, with the scene marked changed, once they rest.
+  bool DrewDraft() const { return surfaces_.DrewDraft(); }
 
  private:
   struct ModelArrays;

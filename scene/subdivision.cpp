@@ -108,9 +108,10 @@ Subdivider::Subdivider(Subdivider&&) noexcept = default;
 Subdivider& Subdivider::operator=(Subdivider&&) noexcept = default;
 bool Subdivider::Built() const { return impl_->refiner != nullptr; }
 
-bool Subdivider::Build(const CModel& model, CModel& out) {
+bool Subdivider::Build(const CModel& model, CModel& out, std::int32_t levelOverride) {
   SilenceLibrary();
-  const std::uint64_t key = SubdivisionTopologyKey(model);
+  const std::int32_t level = ClampLevel(levelOverride > 0 ? levelOverride : model.subdivisionLevel);
+  const std::uint64_t key = SubdivisionTopologyKey(model) ^ (static_cast<std::uint64_t>(level) << 59);
   if (impl_->refiner && key == key_) return true;
   impl_->refiner.reset();
   key_ = key;
@@ -203,7 +204,6 @@ bool Subdivider::Build(const CModel& model, CModel& out) {
   std::unique_ptr<Far::TopologyRefiner> refiner(Factory::Create(
       desc, Factory::Options(loop ? Sdc::SCHEME_LOOP : Sdc::SCHEME_CATMARK, options)));
   if (!refiner) return false;
-  const int level = ClampLevel(model.subdivisionLevel);
   Far::TopologyRefiner::UniformOptions uniform(level);
   uniform.fullTopologyInLastLevel = true;
   refiner->RefineUniform(uniform);
@@ -322,18 +322,36 @@ const CModel* SurfaceCache::Surface(const CModel& model, std::size_t slot, bool 
   if (entries_.size() <= slot) entries_.resize(slot + 1);
   if (!entries_[slot]) entries_[slot] = std::make_unique<Entry>();
   Entry& e = *entries_[slot];
-  if (e.built && !mayHaveChanged) return e.surface.faces.empty() ? nullptr : &e.surface;
+  if (e.built && !mayHaveChanged) {
+    const CModel& kept = e.lastDraft ? e.draft : e.surface;
+    drewDraft_ = drewDraft_ || e.lastDraft;
+    return kept.faces.empty() ? nullptr : &kept;
+  }
   const std::uint64_t before = e.subdivider.Key();
   const bool had = e.subdivider.Built();
   const bool ok = e.subdivider.Build(model, e.surface);
   const bool rebuilt = !had || e.subdivider.Key() != before || !e.built;
-  if (rebuilt) ++builds_;
+  if (rebuilt) ++builds_, e.fullCurrent = false;
   e.built = true;
+  e.lastDraft = false;
   if (!ok) return nullptr;
   const std::uint64_t positions = PositionKey(model);
-  if (rebuilt || positions != e.positionKey) {
+  const bool moved = positions != e.positionKey;
+  e.positionKey = positions;
+  const std::int32_t level = std::clamp(model.subdivisionLevel, kSubdivisionMinLevel, kSubdivisionMaxLevel);
+  if (moved && !rebuilt && level > kSubdivisionMinLevel) {
+    e.fullCurrent = false;
+    if (e.draftSubdivider.Build(model, e.draft, level - 1)) {
+      e.draftSubdivider.Evaluate(model, e.draft);
+      ++evaluations_;
+      e.draft.state = model.state;
+      e.lastDraft = drewDraft_ = true;
+      return &e.draft;
+    }
+  }
+  if (moved || !e.fullCurrent) {
     e.subdivider.Evaluate(model, e.surface);
-    e.positionKey = positions;
+    e.fullCurrent = true;
     ++evaluations_;
   }
   e.surface.state = model.state;

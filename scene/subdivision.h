@@ -36,7 +36,8 @@ class Subdivider {
   // positions come from Evaluate.
   // False, with `out` left without faces, when the model's subdivision is off or it has no face to
   // refine. Nothing is rebuilt when the key is the one already built.
-  bool Build(const CModel& model, CModel& out);
+  // `level` above 0 refines to that level instead of the model's own.
+  bool Build(const CModel& model, CModel& out, std::int32_t level = 0);
   // Limit positions and normals of `out`'s vertices from the present positions of `model`, whose
   // topology must be the one Build saw. Normals point to the side the model's own face normals do.
   // With `limit` false the positions are those of the last level as refined (the scheme's own
@@ -53,12 +54,20 @@ class Subdivider {
 
 // The surfaces of a scene's models, slot by slot, for drawing: a model's topology is refined again
 // only when its SubdivisionTopologyKey changes, its positions evaluated again only when they change.
+//
+// While positions keep changing (a move drag), a model above level 1 is handed out one level
+// coarser, a quarter of the faces to evaluate and draw; the first call that finds the positions
+// as they were hands out the full level again. DrewDraft says whether the last frame's calls gave
+// such a draft, so the pane can paint once more when the changes stop.
 class SurfaceCache {
  public:
   // The surface to draw for `model` in list position `slot`, or nullptr when its subdivision is off
   // or it has nothing to refine (the cage is drawn then). `mayHaveChanged` false promises that
   // no model changed since the last call: the kept surface is handed out unchecked.
   const CModel* Surface(const CModel& model, std::size_t slot, bool mayHaveChanged = true);
+  // Starts a frame: forgets whether a draft was handed out.
+  void BeginFrame() { drewDraft_ = false; }
+  bool DrewDraft() const { return drewDraft_; }
   // Forgets the slots from `count` on (models removed from the end of the list).
   void Truncate(std::size_t count);
   std::size_t Builds() const { return builds_; }
@@ -66,13 +75,16 @@ class SurfaceCache {
 
  private:
   struct Entry {
-    Subdivider subdivider;
-    CModel surface;
+    Subdivider subdivider, draftSubdivider;
+    CModel surface, draft;
     bool built = false;
+    bool fullCurrent = false;  // `surface` has the positions of positionKey
+    bool lastDraft = false;    // the draft was handed out last
     std::uint64_t positionKey = 0;
   };
   std::vector<std::unique_ptr<Entry>> entries_;
   std::size_t builds_ = 0, evaluations_ = 0;
+  bool drewDraft_ = false;
 };
 
 // The refined model in one go (for baking): limit positions, faces with their materials and

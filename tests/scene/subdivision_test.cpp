@@ -205,9 +205,11 @@ TEST(Subdivision, TopologyIsKeptWhileOnlyPositionsMove) {
   Subdivider s;
   CModel out;
   ASSERT_TRUE(s.Build(m, out));
-  const std::uint64_t key = s.Key();
+  const std::uint64_t key = SubdivisionTopologyKey(m), built = s.Key();
   m.vertices[0].position.x -= 0.5f;
   EXPECT_EQ(SubdivisionTopologyKey(m), key);
+  ASSERT_TRUE(s.Build(m, out));
+  EXPECT_EQ(s.Key(), built);
   s.Evaluate(m, out);
   const CModel fresh = Refined(m);
   ASSERT_EQ(out.vertices.size(), fresh.vertices.size());
@@ -225,6 +227,39 @@ TEST(Subdivision, TopologyIsKeptWhileOnlyPositionsMove) {
   EXPECT_TRUE(changes([](CModel& c) { c.faces[1].hidden = 1; }));
   EXPECT_TRUE(changes([](CModel& c) { c.faces[1].material = 7; }));
   EXPECT_TRUE(changes([](CModel& c) { c.faces[1].uvs[2].u = 0.25f; }));
+}
+
+TEST(Subdivision, SurfaceCacheDraftsWhileVerticesMoveAndSettlesAtTheFullLevel) {
+  for (std::int32_t level : {1, 3}) {
+    SCOPED_TRACE(level);
+    CModel m = Cube(kSubdivisionCatmullClark, level);
+    SurfaceCache cache;
+    const std::size_t full = 6u << (2 * level), coarse = level > 1 ? 6u << (2 * (level - 1)) : full;
+    cache.BeginFrame();
+    ASSERT_NE(cache.Surface(m, 0), nullptr);
+    EXPECT_EQ(cache.Surface(m, 0)->faces.size(), full);  // a fresh topology: the full level
+    EXPECT_FALSE(cache.DrewDraft());
+    for (int step = 1; step <= 3; ++step) {  // a drag
+      m.vertices[0].position.x -= 0.1f;
+      cache.BeginFrame();
+      const CModel* s = cache.Surface(m, 0);
+      EXPECT_EQ(s->faces.size(), coarse);
+      EXPECT_EQ(cache.DrewDraft(), level > 1);
+      EXPECT_EQ(cache.Surface(m, 0, false), s);  // the same frame again, nothing changed
+    }
+    // At rest: the full level, at the moved positions, as a fresh refinement gives them.
+    cache.BeginFrame();
+    const CModel* settled = cache.Surface(m, 0);
+    EXPECT_FALSE(cache.DrewDraft());
+    ASSERT_EQ(settled->faces.size(), full);
+    const CModel fresh = Refined(m);
+    for (std::size_t i = 0; i < fresh.vertices.size(); ++i)
+      ASSERT_EQ(settled->vertices[i].position, fresh.vertices[i].position) << i;
+    EXPECT_EQ(cache.Builds(), 1u);
+  }
+  // Off: no surface, the cage is drawn.
+  SurfaceCache cache;
+  EXPECT_EQ(cache.Surface(Cube(kSubdivisionNone), 0), nullptr);
 }
 
 TEST(Subdivision, WhatCannotBeRefinedIsLeftOut) {
