@@ -55,6 +55,16 @@ enum Command : int {
   kCmdReveal = 32960,
   kCmdPickThrough = 32961,
   kCmdPrimitive = 32962,
+  kCmdSubdivisionNone = 33100,
+  kCmdSubdivisionCatmullClark = 33101,
+  kCmdSubdivisionLoop = 33102,
+  kCmdSubdivisionLevel1 = 33103,
+  kCmdSubdivisionLevel2 = 33104,
+  kCmdSubdivisionLevel3 = 33105,
+  kCmdSubdivisionLevel4 = 33106,
+  kCmdApplySubdivision = 33107,
+  kCmdCrease = 33108,
+  kCmdSmooth = 33109,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

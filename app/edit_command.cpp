@@ -52,6 +52,10 @@ QString EditName(EditKind kind) {
     case EditKind::kDuplicate: return QStringLiteral("複製");
     case EditKind::kPaste: return QStringLiteral("貼り付け");
     case EditKind::kAddPrimitive: return QStringLiteral("基本図形");
+    case EditKind::kSubdivision: return QStringLiteral("曲面化");
+    case EditKind::kApplySubdivision: return QStringLiteral("曲面化を確定");
+    case EditKind::kCrease: return QStringLiteral("折り目");
+    case EditKind::kSmooth: return QStringLiteral("スムーズ");
   }
   return QString();
 }

@@ -39,6 +39,7 @@
 #include "app/material_view.h"
 #include "app/model_view.h"
 #include "app/primitive_command.h"
+#include "app/surface_commands.h"
 #include "app/settings.h"
 #include "app/ui_seam.h"
 #include "io/document_formats.h"
@@ -340,6 +341,9 @@ void CMainFrame::BuildActions() {
   add(kCmdNextPane, "次のペイン\tF6", "次のペインへ", "次のペイン", {K(Qt::Key_F6)}, false, [this]() { CyclePane(1); });
   add(kCmdPreviousPane, "前のペイン\tShift+F6", "前のペインへ", "前のペイン", {K(Qt::SHIFT | Qt::Key_F6)}, false,
       [this]() { CyclePane(-1); });
+  RegisterSurfaceCommands(commands_, SurfaceCommandHost{doc_, scene_, this, [this](QDialog& d) { return runDialog(d); },
+                                                        [this](const QString& text) { statusBar()->showMessage(text); },
+                                                        [this]() { UpdateCommandStates(); }});
 
   // Whether the clipboard holds a fragment is asked only when its owner changes: asking another
   // program on every refresh would cost a round trip each time.
@@ -396,6 +400,11 @@ void CMainFrame::BuildMenus() {
   commands_.Fill(help, {kCmdHelp, 0, kCmdAbout});
   for (QMenu* m : {file, edit, transform, create, select, selection, view, help})
     connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+  // The smooth-surface commands: a menu of their own before ヘルプ (and in the model list's menu).
+  QMenu* surface = new QMenu(QStringLiteral("モデル(&O)"), this);
+  menuBar()->insertMenu(help->menuAction(), surface);
+  FillSurfaceMenu(commands_, surface);
+  connect(surface, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 }
 
 void CMainFrame::BuildToolBar() {
@@ -544,6 +553,9 @@ void CMainFrame::BuildPanes() {
     columns_->addWidget(column);
   }
   modelList_ = new CModelView(doc_, rows_[0]);
+  QMenu* listSurface = modelList_->contextMenu()->addMenu(QStringLiteral("曲面化(&V)"));
+  FillSurfaceMenu(commands_, listSurface);
+  connect(modelList_->contextMenu(), &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
   materialList_ = new CMaterialView(doc_, rows_[0]);
   rows_[0]->addWidget(modelList_);
   rows_[0]->addWidget(materialList_);

@@ -146,6 +146,12 @@ bool WriteMetasequoia(const CMeshwright& scene, const MqoTextSink& sink, MqoWrit
   for (const CModel& model : scene.models) {
     if (!t.ok()) break;  // the sink failed: nothing more can reach it
     t << "Object \"" << model.name << "\" {\r\n";
+    if (model.subdivisionScheme != kSubdivisionNone) {
+      t << "\tpatch 3\r\n";
+      if (model.subdivisionScheme == kSubdivisionLoop) t << "\tpatchtri 1\r\n";
+      t << "\tsegment ";
+      t.Int(std::clamp(model.subdivisionLevel, kSubdivisionMinLevel, kSubdivisionMaxLevel)) << "\r\n";
+    }
     t << (model.state == kStateHidden ? "\tvisible 0\r\n" : "\tvisible 15\r\n");
     t << (model.state == kStateLocked ? "\tlocking 1\r\n" : "\tlocking 0\r\n");
     t << (scene.smoothing ? "\tshading 1\r\n" : "\tshading 0\r\n");

@@ -154,6 +154,11 @@ void LoaderMQO::AddWarnings() {
     std::snprintf(text, sizeof text, "名前の %zu 文字は CP932 で表せないため「?」に置き換えました。", unmappable_);
     info.warnings.emplace_back(text);
   }
+  if (splinePatches_) {
+    std::snprintf(text, sizeof text,
+                  "スプライン曲面のオブジェクト %zu 個は Catmull-Clark の曲面として読みました。", splinePatches_);
+    info.warnings.emplace_back(text);
+  }
   if (nonFinite_) {
     std::snprintf(text, sizeof text, "数値でない値 (nan, inf など) %zu 個を 0 として読みました (最初は %ld 行目)。",
                   nonFinite_, firstNonFiniteLine_);
@@ -288,6 +293,9 @@ void LoaderMQO::ReadObjectChunk() {
   mirrorDistance_ = -1.0f;
   visible_ = 15;
   locking_ = 0;
+  patch_ = 0;
+  patchTri_ = 0;
+  segment_ = -1;
   try {
     if (l.Count() >= 3) scene_->models[index].name = Name(1);
     if (!ReadObject(scene_->models[index])) throw static_cast<int>(kMqoSyntaxError);
@@ -315,6 +323,12 @@ void LoaderMQO::FinishObject(CModel& model) {
   else model.ApplyMirror();
   if (visible_ == 0) model.state = kStateHidden;
   else if (locking_ != 0) model.state = kStateLocked;
+  if (patch_ > 0) {
+    // The older spline patches have no counterpart here; Catmull-Clark is the nearest surface.
+    if (patch_ < 3) ++splinePatches_;
+    model.subdivisionScheme = patchTri_ != 0 ? kSubdivisionLoop : kSubdivisionCatmullClark;
+    if (segment_ >= 0) model.subdivisionLevel = std::clamp(segment_, kSubdivisionMinLevel, kSubdivisionMaxLevel);
+  }
 }
 
 void LoaderMQO::ReadMaterials() {
@@ -431,6 +445,12 @@ bool LoaderMQO::ReadObject(CModel& model) {
       visible_ = l.GetInt(1);
     } else if (l.IsCommand("locking", 2)) {
       locking_ = l.GetInt(1);
+    } else if (l.IsCommand("patch", 2)) {
+      patch_ = l.GetInt(1);
+    } else if (l.IsCommand("patchtri", 2)) {
+      patchTri_ = l.GetInt(1);
+    } else if (l.IsCommand("segment", 2)) {
+      segment_ = l.GetInt(1);
     } else if (l.IsCommand("BVertex", 2) && l.IsToken(n - 1, "{")) {
       ReadBinaryVertices(model);
     } else if (l.IsCommand("vertex", 3)) {

@@ -3,7 +3,8 @@
 // The import appends: models after the scene's models, materials after its materials, with
 // identifiers from nextMaterialId; a face's material number is offset by the identifier the
 // first material of this document gets. Only the header, material lines, and in objects facet,
-// visible, locking, mirror, mirror_axis, mirror_dis, vertex, BVertex and face chunks are read;
+// visible, locking, mirror, mirror_axis, mirror_dis, patch, patchtri, segment, vertex, BVertex
+// and face chunks are read;
 // every other chunk is skipped by counting braces, binary blocks by their byte count.
 //
 // Faces keep every corner they have in the file. In version 1.1 the groups after a face's V(...)
@@ -119,6 +120,10 @@ class LoaderMQO {
   float mirrorDistance_ = -1.0f;  // < 0: none given
   int visible_ = 15;
   int locking_ = 0;
+  int patch_ = 0;      // 0 flat, 1 and 2 the format's older spline patches, 3 and up Catmull-Clark
+  int patchTri_ = 0;   // non-zero: triangles (Loop)
+  int segment_ = -1;   // -1: none given
+  std::size_t splinePatches_ = 0;
 };
 
 // Imports the document at `path` (UTF-8 file name) into `scene`. Returns true when the whole

@@ -259,8 +259,15 @@ void PerspectiveRenderer::DrawFrame(CMeshwright& scene, TextureUploader* uploade
     models_.pop_back();
   }
   while (models_.size() < scene.models.size()) models_.push_back(std::make_unique<ModelArrays>());
-  for (std::size_t i = 0; i < scene.models.size(); ++i)
-    DrawModel(scene.models[i], scene.smoothing, scene.materials, *models_[i], sceneMayHaveChanged);
+  surfaces_.Truncate(scene.models.size());
+  surfaces_.BeginFrame();
+  for (std::size_t i = 0; i < scene.models.size(); ++i) {
+    const CModel& model = scene.models[i];
+    const CModel* surface =
+        model.state == kStateHidden ? nullptr : surfaces_.Surface(model, i, sceneMayHaveChanged);
+    if (surface) DrawModel(*surface, 1, scene.materials, *models_[i], sceneMayHaveChanged);
+    else DrawModel(model, scene.smoothing, scene.materials, *models_[i], sceneMayHaveChanged);
+  }
 }
 
 void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing,

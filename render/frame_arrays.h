@@ -19,6 +19,9 @@
 // which depends on what was drawn before, so there the reference differs from itself from one
 // frame to the next, while these buffers always send the same runs.
 //
+// A model whose subdivision is on draws its refined surface (scene/subdivision.h) through the same
+// arrays; the immediate-mode reference knows nothing of it.
+//
 // A model is rebuilt when a 64-bit key over everything its arrays are made of differs from the
 // kept one: positions, vertex normals, corners, texture coordinates, face materials, and the
 // material identifiers in their order. Colours, textures, smoothing and visibility are applied
@@ -34,6 +37,7 @@
 
 #include "image/material_texture.h"
 #include "scene/meshwright.h"
+#include "scene/subdivision.h"
 
 namespace mw {
 
@@ -56,6 +60,9 @@ class PerspectiveRenderer {
   void Release();
   // Models laid out since construction: tells tests and benchmarks whether the buffers held.
   std::size_t Builds() const { return builds_; }
+  // Whether the last frame drew a model's surface one level coarser while its vertices moved
+  // (scene/subdivision.h): the caller paints again, with the scene marked changed, once they rest.
+  bool DrewDraft() const { return surfaces_.DrewDraft(); }
 
  private:
   struct ModelArrays;
@@ -64,6 +71,9 @@ class PerspectiveRenderer {
   static void DeleteBuffers(ModelArrays& arrays);
 
   std::vector<std::unique_ptr<ModelArrays>> models_;
+  // Models with subdivision on are drawn as their smooth surface (limit positions and normals,
+  // always smooth-shaded) in place of their faces.
+  SurfaceCache surfaces_;
   // What the immediate path would leave as the current normal and texture coordinate, carried from
   // model to model and frame to frame as the context carries them.
   float normal_[3] = {0.0f, 0.0f, 1.0f};

@@ -1,7 +1,11 @@
 #include "scene/archive_extensions.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
+
+#include "scene/edge_index.h"
 
 namespace mw {
 namespace {
@@ -18,6 +22,12 @@ class Payload {
     if (left_ < 4) return false;
     std::memcpy(&v, p_, 4);
     p_ += 4, left_ -= 4;
+    return true;
+  }
+  bool F32(float& v) {
+    std::uint32_t bits = 0;
+    if (!U32(bits)) return false;
+    std::memcpy(&v, &bits, 4);
     return true;
   }
   // A count of u32s that must fit in what is left.
@@ -78,6 +88,140 @@ bool ReadHidden(std::vector<CModel>& models, const std::uint8_t* data, std::size
   return true;
 }
 
+void PutF32(std::vector<std::uint8_t>& out, float v) {
+  std::uint32_t bits = 0;
+  std::memcpy(&bits, &v, 4);
+  PutU32(out, bits);
+}
+
+// Display state and mirror axes: the model count, then for each model its state (1 to 3) and its
+// mirror axes (0 to 7), which the fixed layout does not carry.
+void WriteModelStates(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
+  const bool any = std::any_of(scene.models.begin(), scene.models.end(),
+                               [](const CModel& m) { return m.state != kStateNormal || m.mirrorAxis != 0; });
+  if (!any) return;
+  PutU32(out, static_cast<std::uint32_t>(scene.models.size()));
+  for (const CModel& m : scene.models) {
+    PutU32(out, static_cast<std::uint32_t>(m.state));
+    PutU32(out, static_cast<std::uint32_t>(m.mirrorAxis));
+  }
+}
+
+bool ReadModelStates(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size) {
+  Payload p(data, size);
+  std::uint32_t count = 0;
+  if (!p.U32(count) || count != models.size()) return false;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> values(count);
+  for (auto& [state, mirror] : values)
+    if (!p.U32(state) || !p.U32(mirror) || state < kStateNormal || state > kStateHidden || mirror > 7) return false;
+  if (!p.AtEnd()) return false;
+  for (std::uint32_t m = 0; m < count; ++m) {
+    models[m].state = static_cast<std::int32_t>(values[m].first);
+    models[m].mirrorAxis = static_cast<std::int32_t>(values[m].second);
+  }
+  return true;
+}
+
+// Subdivision: the model count, then for each model its scheme (0 none, 1 Catmull-Clark, 2 Loop)
+// and level (1 to 4).
+void WriteSubdivision(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
+  const bool any = std::any_of(scene.models.begin(), scene.models.end(), [](const CModel& m) {
+    return m.subdivisionScheme != kSubdivisionNone || m.subdivisionLevel != CModel().subdivisionLevel;
+  });
+  if (!any) return;
+  PutU32(out, static_cast<std::uint32_t>(scene.models.size()));
+  for (const CModel& m : scene.models) {
+    PutU32(out, static_cast<std::uint32_t>(m.subdivisionScheme));
+    PutU32(out, static_cast<std::uint32_t>(m.subdivisionLevel));
+  }
+}
+
+bool ReadSubdivision(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size) {
+  Payload p(data, size);
+  std::uint32_t count = 0;
+  if (!p.U32(count) || count != models.size()) return false;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> values(count);
+  for (auto& [scheme, level] : values)
+    if (!p.U32(scheme) || !p.U32(level) || scheme > kSubdivisionLoop || level < kSubdivisionMinLevel ||
+        level > kSubdivisionMaxLevel)
+      return false;
+  if (!p.AtEnd()) return false;
+  for (std::uint32_t m = 0; m < count; ++m) {
+    models[m].subdivisionScheme = static_cast<std::int32_t>(values[m].first);
+    models[m].subdivisionLevel = static_cast<std::int32_t>(values[m].second);
+  }
+  return true;
+}
+
+// Creases: the model count, then for each model its sharp edges (count, then two vertex numbers
+// and a sharpness each) and its sharp vertices (count, then a vertex number and a sharpness each).
+void WriteCreases(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
+  const bool any = std::any_of(scene.models.begin(), scene.models.end(),
+                               [](const CModel& m) { return !m.creases.empty() || !m.sharpVertices.empty(); });
+  if (!any) return;
+  PutU32(out, static_cast<std::uint32_t>(scene.models.size()));
+  for (const CModel& m : scene.models) {
+    PutU32(out, static_cast<std::uint32_t>(m.creases.size()));
+    for (const EdgeCrease& c : m.creases) {
+      PutU32(out, static_cast<std::uint32_t>(c.edge >> 32));
+      PutU32(out, static_cast<std::uint32_t>(c.edge));
+      PutF32(out, c.sharpness);
+    }
+    PutU32(out, static_cast<std::uint32_t>(m.sharpVertices.size()));
+    for (const VertexCorner& c : m.sharpVertices) {
+      PutU32(out, static_cast<std::uint32_t>(c.vertex));
+      PutF32(out, c.sharpness);
+    }
+  }
+}
+
+bool Sharpness(float s) { return std::isfinite(s) && s > 0.0f && s <= kMaxSharpness; }
+
+bool ReadCreases(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size) {
+  Payload p(data, size);
+  std::uint32_t count = 0;
+  if (!p.U32(count) || count != models.size()) return false;
+  std::vector<std::vector<EdgeCrease>> creases(count);
+  std::vector<std::vector<VertexCorner>> corners(count);
+  for (std::uint32_t m = 0; m < count; ++m) {
+    const std::size_t vertices = models[m].vertices.size();
+    std::uint32_t n = 0;
+    if (!p.Count(n)) return false;
+    creases[m].resize(n);
+    for (EdgeCrease& c : creases[m]) {
+      std::uint32_t a = 0, b = 0;
+      if (!p.U32(a) || !p.U32(b) || !p.F32(c.sharpness) || a >= vertices || b >= vertices || a == b ||
+          !Sharpness(c.sharpness))
+        return false;
+      c.edge = EdgeKey(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b));
+    }
+    if (!p.Count(n)) return false;
+    corners[m].resize(n);
+    for (VertexCorner& c : corners[m]) {
+      std::uint32_t v = 0;
+      if (!p.U32(v) || !p.F32(c.sharpness) || v >= vertices || !Sharpness(c.sharpness)) return false;
+      c.vertex = static_cast<std::int32_t>(v);
+    }
+  }
+  if (!p.AtEnd()) return false;
+  for (std::uint32_t m = 0; m < count; ++m) {
+    // Kept sorted and once each, as the editing code expects; the last of a repeated one wins.
+    auto& e = creases[m];
+    std::stable_sort(e.begin(), e.end(), [](const EdgeCrease& a, const EdgeCrease& b) { return a.edge < b.edge; });
+    for (std::size_t i = 0; i + 1 < e.size(); ++i)
+      if (e[i].edge == e[i + 1].edge) e[i].sharpness = -1.0f;
+    std::erase_if(e, [](const EdgeCrease& c) { return c.sharpness < 0.0f; });
+    auto& v = corners[m];
+    std::stable_sort(v.begin(), v.end(), [](const VertexCorner& a, const VertexCorner& b) { return a.vertex < b.vertex; });
+    for (std::size_t i = 0; i + 1 < v.size(); ++i)
+      if (v[i].vertex == v[i + 1].vertex) v[i].sharpness = -1.0f;
+    std::erase_if(v, [](const VertexCorner& c) { return c.sharpness < 0.0f; });
+    models[m].creases = std::move(e);
+    models[m].sharpVertices = std::move(v);
+  }
+  return true;
+}
+
 struct Section {
   std::uint32_t tag;
   const char* name;  // for the warnings
@@ -88,6 +232,9 @@ struct Section {
 const std::vector<Section>& Sections() {
   static const std::vector<Section> sections = {
       {kHiddenSectionTag, "隠した頂点と面", WriteHidden, ReadHidden},
+      {kModelStateSectionTag, "モデルの表示状態と鏡面", WriteModelStates, ReadModelStates},
+      {kSubdivisionSectionTag, "曲面化の設定", WriteSubdivision, ReadSubdivision},
+      {kCreaseSectionTag, "折り目", WriteCreases, ReadCreases},
   };
   return sections;
 }

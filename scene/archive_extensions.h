@@ -1,5 +1,5 @@
 // The block the .mwr document may carry after its last material, for what the fixed layout cannot
-// hold (hidden elements now; display states, mirror axes, creases, seams later).
+// hold: hidden elements, display states and mirror axes, subdivision settings, creases.
 //
 // Layout, little-endian: the tag "MWX1", a version (u32, 1), then sections to the end of the
 // stream, each a four-byte tag, a length (u32) and that many bytes. A reader skips a section it does
@@ -23,6 +23,9 @@ namespace mw {
 inline constexpr std::uint32_t kExtensionTag = 0x3158574Du;  // "MWX1"
 inline constexpr std::uint32_t kExtensionVersion = 1;
 inline constexpr std::uint32_t kHiddenSectionTag = 0x45444948u;  // "HIDE"
+inline constexpr std::uint32_t kModelStateSectionTag = 0x4154534Du;   // "MSTA"
+inline constexpr std::uint32_t kSubdivisionSectionTag = 0x44425553u;  // "SUBD"
+inline constexpr std::uint32_t kCreaseSectionTag = 0x45535243u;       // "CRSE"
 
 // Appends the block for `scene` to `out`, or nothing when no section has anything to keep.
 void AppendExtensionBlock(const CMeshwright& scene, std::vector<std::uint8_t>& out);

@@ -64,6 +64,12 @@ enum class EditKind : std::uint8_t {
   kPaste,
   // A shape of the 基本図形 dialog, into the current model or a new one, selected.
   kAddPrimitive,
+  // Smooth surfaces: the current model's subdivision setting, baked into its faces; sharpness of
+  // the selected edges; the selected vertices smoothed.
+  kSubdivision,
+  kApplySubdivision,
+  kCrease,
+  kSmooth,
 };
 
 // Edits that change only which vertices are selected: they can be taken back, but they leave the

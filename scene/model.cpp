@@ -15,6 +15,10 @@ CModel& CModel::operator=(const CModel& o) {
   facet = o.facet;
   state = o.state;
   selectedEdges = o.selectedEdges;
+  subdivisionScheme = o.subdivisionScheme;
+  subdivisionLevel = o.subdivisionLevel;
+  creases = o.creases;
+  sharpVertices = o.sharpVertices;
   pendingVertices = o.pendingVertices;
   return *this;
 }

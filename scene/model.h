@@ -12,6 +12,24 @@ namespace mw {
 
 enum ModelState : std::int32_t { kStateNormal = 1, kStateLocked = 2, kStateHidden = 3 };
 
+// The smooth surface a model's faces stand for (scene/subdivision.h draws and bakes it).
+enum SubdivisionScheme : std::int32_t { kSubdivisionNone = 0, kSubdivisionCatmullClark = 1, kSubdivisionLoop = 2 };
+inline constexpr std::int32_t kSubdivisionMinLevel = 1, kSubdivisionMaxLevel = 4;
+inline constexpr float kMaxSharpness = 10.0f;
+
+// Sharpness of one edge, named as EdgeKey(a, b) of its two vertices (scene/edge_index.h), or of
+// one vertex; 0 is smooth, 10 and above infinitely sharp.
+struct EdgeCrease {
+  std::uint64_t edge = 0;
+  float sharpness = 0.0f;
+  friend bool operator==(const EdgeCrease&, const EdgeCrease&) = default;
+};
+struct VertexCorner {
+  std::int32_t vertex = 0;
+  float sharpness = 0.0f;
+  friend bool operator==(const VertexCorner&, const VertexCorner&) = default;
+};
+
 class CModel {
  public:
   std::string name = "Model";         // CP932 bytes
@@ -25,6 +43,10 @@ class CModel {
   // Edges picked in edge mode, as EdgeKey(a, b) of their two vertices, sorted; their ends are
   // selected too. Meaningful only in edge mode (see scene/element_selection.h).
   std::vector<std::uint64_t> selectedEdges;
+  std::int32_t subdivisionScheme = kSubdivisionNone;  // a SubdivisionScheme
+  std::int32_t subdivisionLevel = 2;                  // kSubdivisionMinLevel..kSubdivisionMaxLevel
+  std::vector<EdgeCrease> creases;                    // sorted by edge, sharpness above 0
+  std::vector<VertexCorner> sharpVertices;            // sorted by vertex, sharpness above 0
   CFace pendingFace;                     // face under construction; never archived
   std::vector<CVertex> pendingVertices;  // its new vertices, not yet in `vertices`
 

@@ -411,6 +411,10 @@ void SwapModelRecord(CModel& a, CModel& b) {
   swap(a.faces, b.faces);
   swap(a.state, b.state);
   swap(a.selectedEdges, b.selectedEdges);
+  swap(a.subdivisionScheme, b.subdivisionScheme);
+  swap(a.subdivisionLevel, b.subdivisionLevel);
+  swap(a.creases, b.creases);
+  swap(a.sharpVertices, b.sharpVertices);
 }
 
 // The same rules as CModel::ComputeNormals, face by face; the property test of the undo history
@@ -613,6 +617,26 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       materials->onlyAdds = true;
       materials->keepsCurrent = true;  // the material a document without any is given
       parts.push_back(std::move(materials));
+      break;
+    }
+    case EditKind::kSubdivision:
+    case EditKind::kApplySubdivision: {
+      auto p = std::make_unique<RecordsPart>();
+      if (hasModel) p->records.emplace_back(current, scene.models[current]);
+      parts.push_back(std::move(p));
+      break;
+    }
+    case EditKind::kCrease:
+    case EditKind::kSmooth: {
+      // The editable models with something selected, whole (creases and positions both live there).
+      auto p = std::make_unique<RecordsPart>();
+      for (std::size_t i = 0; i < count; ++i) {
+        const CModel& m = scene.models[i];
+        if (m.IsEditable() &&
+            std::any_of(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.selected != 0; }))
+          p->records.emplace_back(i, m);
+      }
+      parts.push_back(std::move(p));
       break;
     }
     case EditKind::kImport: {

@@ -36,6 +36,9 @@ def main():
     ap.add_argument('--step', type=int, nargs=2, default=(4, 0), metavar=('DX', 'DY'))
     ap.add_argument('--pane', default='perspective')
     ap.add_argument('--display', default=':57')
+    ap.add_argument('--keys', nargs='*', default=[],
+                    help='keys typed once the window has settled, before the drags (xdotool names), or '
+                         'click:X,Y for a left click there (a toolbar button: a mode, select all)')
     args = ap.parse_args()
 
     home = tempfile.mkdtemp(prefix='mw-drag-')
@@ -91,6 +94,15 @@ def main():
         xdotool('windowmove', main_window, 0, 0)
         xdotool('windowsize', main_window, 1280, 1024)
         last_busy(1.5)
+        for key in args.keys:
+            if key.startswith('click:'):
+                cx, cy = key[6:].split(',')
+                xdotool('mousemove', cx, cy)
+                xdotool('click', 1)
+            else:
+                xdotool('key', key)
+            time.sleep(0.3)
+        last_busy(0.5)
         print(f'opened and settled in {time.monotonic() - started:.1f} s')
         x, y = args.at
         ticks_per_s = os.sysconf('SC_CLK_TCK')

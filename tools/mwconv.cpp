@@ -8,7 +8,8 @@
 //   operations, applied in the order given after the inputs are read and before the output is
 //   written (or --info prints): --frame  (the camera and zoom as the program's 全体を表示 sets them),
 //   --weld DIST, --flip, --triangulate (on every model, whatever its display state),
-//   --add SHAPE[:key=value,...] (a shape as a model of its own; with it no input is needed)
+//   --add SHAPE[:key=value,...] (a shape as a model of its own; with it no input is needed),
+//   --subdivide-smooth N (every model baked into its smooth surface, N levels)
 //
 // Exit status: 0 success, 1 an input could not be read, 2 usage, 3 the output could not be written.
 #include <sys/stat.h>
@@ -37,6 +38,7 @@
 #include "scene/frame_view.h"
 #include "scene/mesh_tools.h"
 #include "scene/primitives.h"
+#include "scene/subdivision.h"
 #include "tools/scene_json.h"
 
 namespace {
@@ -60,7 +62,10 @@ int Usage() {
                "       --add SHAPE[:key=value,...]\n"
                "                        add a shape as a model named after it; SHAPE is plane, grid, box,\n"
                "                        sphere, icosphere, cylinder, cone, torus or disk, for example\n"
-               "                        sphere:segments=32,rings=16,radius=50 (keys in the README)\n",
+               "                        sphere:segments=32,rings=16,radius=50 (keys in the README)\n"
+               "       --subdivide-smooth N\n"
+               "                        replace every model by its smooth surface refined N times (1-4):\n"
+               "                        Catmull-Clark, or the model's own scheme when it has one\n",
                mw::NativeDocumentFormat().extensions.front().c_str(), formats.c_str());
   return 2;
 }
@@ -84,7 +89,7 @@ void Report(const mw::DocumentResult& result, const std::string& path) {
 
 // An operation on the document read, in the order the command line gives them.
 struct Operation {
-  enum Kind { kFrame, kWeld, kFlip, kTriangulate, kAdd } kind;
+  enum Kind { kFrame, kWeld, kFlip, kTriangulate, kAdd, kSubdivideSmooth } kind;
   double distance = 0;
   mw::PrimitiveParams shape;
   mw::CVector centre;
@@ -110,6 +115,15 @@ bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops)
         return false;
       }
       ops.push_back(Operation{Operation::kWeld, d, {}, {}});
+      ++i;
+    } else if (args[i] == "--subdivide-smooth") {
+      const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
+      const bool ok = text[0] >= '1' && text[0] <= '4' && text[1] == '\0';
+      if (!ok) {
+        std::fprintf(stderr, "mwconv: --subdivide-smooth needs a level, 1 to 4 (got \"%s\")\n", text);
+        return false;
+      }
+      ops.push_back(Operation{Operation::kSubdivideSmooth, double(text[0] - '0'), {}, {}});
       ++i;
     } else if (args[i] == "--add") {
       Operation op{Operation::kAdd, 0, {}, {}};
@@ -145,6 +159,14 @@ void Apply(mw::CMeshwright& scene, const std::vector<Operation>& ops) {
       case Operation::kFlip: mw::FlipAll(scene); break;
       case Operation::kTriangulate: mw::TriangulateAll(scene); break;
       case Operation::kAdd: mw::AddPrimitive(scene, op.shape, op.centre, true); break;
+      case Operation::kSubdivideSmooth:
+        for (mw::CModel& m : scene.models) {
+          if (m.subdivisionScheme == mw::kSubdivisionNone) m.subdivisionScheme = mw::kSubdivisionCatmullClark;
+          m.subdivisionLevel = static_cast<std::int32_t>(op.distance);
+          m = mw::SubdividedCopy(m);
+          m.ComputeNormals(scene.smoothing);
+        }
+        break;
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <QOpenGLContext>
 #include <QPainter>
 #include <QSurfaceFormat>
+#include <QTimer>
 
 #include "platform/message.h"
 #include "scene/meshwright.h"
@@ -116,6 +117,11 @@ void PerspectivePane::paintGL() {
   if (sceneChanged_) overlay_.Build(scene_);
   renderer_.DrawFrame(scene_, &uploader_, sceneChanged_);
   sceneChanged_ = false;
+  // A smooth surface drawn coarser while its cage moved: the full one once the moves pause.
+  if (renderer_.DrewDraft()) QTimer::singleShot(250, this, [this]() {
+      sceneChanged_ = true;
+      update();
+    });
   overlay_.Draw();
   if (timer.on()) glFinish();
   if (input_.PerspectiveBand()) {

@@ -306,5 +306,49 @@ TEST(OffscreenFrame, AContextOutlivesAnotherOneBeingDestroyed) {
   EXPECT_NE(picture.pixel(20, 15), qRgb(30, 65, 90)) << "the boxes at the centre";
 }
 
+// A box with Catmull-Clark on is drawn as its smooth surface: a ball that covers less than the box
+// (its corners are gone), shaded in many tones where the box shows a few flat ones.
+TEST(OffscreenFrame, ABoxWithSubdivisionOnIsDrawnAsASmoothBall) {
+  WithoutDisplay noDisplay;
+  OffscreenContext context;
+  std::string error;
+  ASSERT_TRUE(context.Create(&error)) << error;
+  const auto draw = [&](std::int32_t scheme) {
+    CMeshwright scene;
+    scene.ResetScene();
+    scene.materials.emplace_back(0);
+    scene.materials[0].UpdateMaterialColors();
+    scene.models = {Box(CVector(-50, -50, -50), CVector(100, 100, 100))};
+    scene.models[0].subdivisionScheme = scheme;
+    scene.models[0].subdivisionLevel = 3;
+    scene.camera.rotation = CVector(30, 40, 0);
+    scene.ComputeNormals();
+    const auto fit = FitCamera(scene, 1.0);
+    EXPECT_TRUE(fit.has_value());
+    scene.camera.translation = fit->translation;
+    scene.zoom = fit->zoom;
+    return DrawOffscreenFrame(scene, 96, 96, context.uploader(), &error);
+  };
+  const QImage box = draw(kSubdivisionNone), ball = draw(kSubdivisionCatmullClark);
+  ASSERT_FALSE(box.isNull() || ball.isNull()) << error;
+  const QRgb background = qRgb(30, 65, 90);
+  int boxPixels = 0, ballPixels = 0, outside = 0;
+  int left = 96, right = -1, top = 96, bottom = -1;
+  for (int y = 0; y < 96; ++y)
+    for (int x = 0; x < 96; ++x) {
+      const bool inBox = box.pixel(x, y) != background, inBall = ball.pixel(x, y) != background;
+      boxPixels += inBox, ballPixels += inBall, outside += inBall && !inBox;
+      if (!inBall) continue;
+      left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+  EXPECT_LT(ballPixels, boxPixels * 0.9);
+  EXPECT_GT(ballPixels, boxPixels * 0.2);
+  EXPECT_EQ(outside, 0);
+  // Round: as wide as high, filling about pi / 4 of its bounding square.
+  const int w = right - left + 1, h = bottom - top + 1;
+  EXPECT_NEAR(w, h, 0.1 * h);
+  EXPECT_NEAR(ballPixels / double(w * h), 0.785, 0.06);
+}
+
 }  // namespace
 }  // namespace mw

@@ -581,3 +581,26 @@ TEST(Mwconv, AddMakesShapesAsModelsOfTheirOwnWithOrWithoutInputs) {
 
 }  // namespace
 }  // namespace mw
+
+namespace mw {
+namespace {
+
+TEST(Mwconv, SubdivideSmoothBakesEveryModelAndRefusesLevelsOutsideOneToFour) {
+  test::TempDir dir;
+  // A box's six quadrilaterals become 6 x 4^N; the 26 vertices of one level are the scheme's.
+  RunResult one = Mwconv("--add box:size=10 --add 'plane:width=4,depth=4' --subdivide-smooth 1 --info --summary");
+  EXPECT_EQ(one.status, 0);
+  EXPECT_NE(one.out.find("\"vertexCount\":26,\"faceCount\":24}"), std::string::npos) << one.out;
+  EXPECT_NE(one.out.find("\"vertexCount\":9,\"faceCount\":4}"), std::string::npos) << one.out;
+  RunResult four = Mwconv("--add box:size=10 --subdivide-smooth 4 --info --summary");
+  EXPECT_NE(four.out.find("\"faceCount\":1536}"), std::string::npos) << four.out;
+  for (const char* bad : {"0", "5", "", "1.5", "2x", "-1"}) {
+    RunResult r = Mwconv(std::string("--add box --subdivide-smooth '") + bad + "' " + Q(dir / "out.mwr"), true);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_NE(r.out.find("--subdivide-smooth needs a level"), std::string::npos) << bad << ": " << r.out;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.mwr"));
+}
+
+}  // namespace
+}  // namespace mw
