@@ -23,6 +23,7 @@ namespace mw {
 inline constexpr std::uint32_t kExtensionTag = 0x3158574Du;  // "MWX1"
 inline constexpr std::uint32_t kExtensionVersion = 1;
 inline constexpr std::uint32_t kHiddenSectionTag = 0x45444948u;  // "HIDE"
+inline constexpr std::uint32_t kReferenceSectionTag = 0x46455242u;  // "BREF"
 
 // Appends the block for `scene` to `out`, or nothing when no section has anything to keep.
 void AppendExtensionBlock(const CMeshwright& scene, std::vector<std::uint8_t>& out);
@@ -32,5 +33,13 @@ void AppendExtensionBlock(const CMeshwright& scene, std::vector<std::uint8_t>& o
 // skipped. Bytes that do not begin with the block's tag are ignored without a word.
 void ReadExtensionBlock(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size,
                         std::vector<std::string>& warnings);
+
+// What the block keeps for the document as a whole rather than for one of its models.
+struct DocumentExtensions {
+  std::vector<ReferencePicture> referencePictures;
+};
+// The same, also reading the document's own sections into `document`.
+void ReadExtensionBlock(std::vector<CModel>& models, DocumentExtensions& document, const std::uint8_t* data,
+                        std::size_t size, std::vector<std::string>& warnings);
 
 }  // namespace mw
