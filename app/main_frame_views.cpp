@@ -367,17 +367,10 @@ void CMainFrame::MeasureReference() {
         statusBar()->clearMessage();
         return;
       }
-      // The two points in picture pixels, then the new scale about the first point, which stays put.
-      const double s = picture.unitsPerPixel;
       const QPoint c = PaneCentre(pane->plane(), pane->width(), pane->height(), orthoShared_.pan);
-      const double u0 = (a.x() - c.x()) * k, v0 = (a.y() - c.y()) * k;
-      const double u1 = (b.x() - c.x()) * k, v1 = (b.y() - c.y()) * k;
-      const float scale = ScaleFromTwoPoints(u0 / s, v0 / s, u1 / s, v1 / s, length);
-      if (!(scale > 0.0f)) return;
-      const double factor = scale / s;
-      picture.centreU = static_cast<float>(u0 + (picture.centreU - u0) * factor);
-      picture.centreV = static_cast<float>(v0 + (picture.centreV - v0) * factor);
-      picture.unitsPerPixel = scale;
+      if (!ScaleReferenceByTwoPoints(picture, (a.x() - c.x()) * k, (a.y() - c.y()) * k, (b.x() - c.x()) * k,
+                                     (b.y() - c.y()) * k, length))
+        return;
       SetReferencePicture(picture, ReferenceFile(picture, doc_.path()));
       statusBar()->showMessage(QStringLiteral("下絵の縮尺を合わせました"), 3000);
     }, Qt::QueuedConnection);

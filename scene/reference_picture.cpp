@@ -31,6 +31,21 @@ float ScaleFromTwoPoints(double x0, double y0, double x1, double y1, double leng
   return std::isfinite(static_cast<float>(s)) ? static_cast<float>(s) : 0.0f;
 }
 
+bool ScaleReferenceByTwoPoints(ReferencePicture& picture, double u0, double v0, double u1, double v1,
+                               double length) {
+  const double s = picture.unitsPerPixel;
+  const float scale = ScaleFromTwoPoints(u0 / s, v0 / s, u1 / s, v1 / s, length);
+  if (!(scale > 0.0f)) return false;
+  const double factor = scale / s;
+  ReferencePicture scaled = picture;
+  scaled.unitsPerPixel = scale;
+  scaled.centreU = static_cast<float>(u0 + (picture.centreU - u0) * factor);
+  scaled.centreV = static_cast<float>(v0 + (picture.centreV - v0) * factor);
+  if (!ValidReference(scaled)) return false;
+  picture = scaled;
+  return true;
+}
+
 bool ValidReference(const ReferencePicture& p) {
   return IsPlane(p.plane) && std::isfinite(p.centreU) && std::isfinite(p.centreV) && std::isfinite(p.unitsPerPixel) &&
          p.unitsPerPixel > 0.0f && p.opacity >= 0.0f && p.opacity <= 1.0f && !p.path.empty();

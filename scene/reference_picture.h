@@ -34,6 +34,11 @@ void RemoveReference(std::vector<ReferencePicture>& pictures, Plane plane);
 // `length` model units; 0 when the points coincide or the length is not a positive finite number.
 float ScaleFromTwoPoints(double x0, double y0, double x1, double y1, double length);
 
+// Rescales `picture` so that two points on it (model units of its plane, where they lie now) come
+// out `length` apart, the first staying where it is. False, the picture unchanged, when the points
+// coincide or the result would not be a valid picture (ValidReference).
+bool ScaleReferenceByTwoPoints(ReferencePicture& picture, double u0, double v0, double u1, double v1, double length);
+
 // Whether the numbers are ones a picture may have (finite, a scale above 0, an opacity in 0..1,
 // a plane of the three). The reader refuses a section with any other.
 bool ValidReference(const ReferencePicture& picture);

@@ -170,6 +170,39 @@ TEST(ReferencePictures, TwoPointsAndALengthGiveTheScale) {
         << c.x0 << "," << c.y0 << " " << c.x1 << "," << c.y1 << " " << c.length;
 }
 
+TEST(ReferencePictures, ScalingByTwoPointsKeepsTheFirstAndMeasuresTheLength) {
+  struct Case {
+    double u0, v0, u1, v1, length;
+    bool ok;
+  };
+  const Case cases[] = {
+      {0, 0, 120, 0, 240, true}, {-30, 50, -30, -10, 6, true}, {5, 5, 8, 9, 1000, true},
+      {5, 5, 5, 5, 10, false},   {0, 0, 10, 0, 0, false},      {0, 0, 10, 0, 1e40, false},
+  };
+  for (const Case& c : cases) {
+    ReferencePicture p;
+    p.path = "a.png";
+    p.centreU = 7.0f, p.centreV = -3.0f, p.unitsPerPixel = 0.5f;
+    const ReferencePicture before = p;
+    ASSERT_EQ(ScaleReferenceByTwoPoints(p, c.u0, c.v0, c.u1, c.v1, c.length), c.ok) << c.length;
+    if (!c.ok) {
+      ExpectSame(p, before);
+      continue;
+    }
+    // A point of the picture, in picture pixels from its centre, before and after.
+    auto pixelOf = [](const ReferencePicture& r, double u, double v) {
+      return std::pair{(u - r.centreU) / r.unitsPerPixel, (v - r.centreV) / r.unitsPerPixel};
+    };
+    const auto [x0, y0] = pixelOf(before, c.u0, c.v0);
+    const auto [x1, y1] = pixelOf(before, c.u1, c.v1);
+    // The first point's picture pixel is still at (u0, v0) ...
+    EXPECT_NEAR(p.centreU + x0 * p.unitsPerPixel, c.u0, 1e-3);
+    EXPECT_NEAR(p.centreV + y0 * p.unitsPerPixel, c.v0, 1e-3);
+    // ... and the two picture pixels are now `length` apart.
+    EXPECT_NEAR(std::hypot(x1 - x0, y1 - y0) * p.unitsPerPixel, c.length, c.length * 1e-5);
+  }
+}
+
 CMeshwright Camera() {
   CMeshwright s;
   s.ResetScene();
