@@ -191,6 +191,34 @@ TEST(DisplayStyle, TheParallelCameraDrawsAFrontFaceAsASquareAtAnyDistance) {
   }
 }
 
+TEST(DisplayStyle, FromInsideABoxOnlyItsBackFacesAreSeenAndOnlyWhenShown) {
+  test::WithoutDisplay noDisplay;
+  CMeshwright scene;
+  scene.ResetScene();
+  scene.materials.emplace_back(0);
+  scene.materials[0].UpdateMaterialColors();
+  scene.currentMaterial = 0;
+  scene.AddBox(CVector(-300, -300, -300), CVector(300, 300, 300));
+  scene.ComputeNormals();
+  scene.camera.rotation = CVector(0, 0, 0);
+  scene.camera.translation = CVector(0, 0, 0);
+  const QImage culled = Draw(scene, DisplayStyle{});
+  DisplayStyle shown;
+  shown.backFaces = true;
+  const QImage inside = Draw(scene, shown);
+  ASSERT_FALSE(culled.isNull());
+  ASSERT_FALSE(inside.isNull());
+  const QRgb background = qRgb(30, 65, 90);  // the scene's background
+  int drawn = 0, drawnCulled = 0;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      drawnCulled += culled.pixel(x, y) != background;
+      drawn += inside.pixel(x, y) != background;
+    }
+  EXPECT_EQ(drawnCulled, 0);
+  EXPECT_EQ(drawn, kW * kH);  // the far wall fills the picture
+}
+
 TEST(DisplayStyle, WordsOfTheStyleOptionReadBackAsTheStyle) {
   struct Case {
     const char* words;
