@@ -43,6 +43,7 @@ TEST_F(AppTest, AnEnlargedPaneFillsTheAreaAndGivesBackTheExactSplit) {
     frame_->UpdateCommandStates();
     EXPECT_TRUE(frame_->action(kCmdEnlargePane)->isChecked());
     const QList<int> columns = frame_->columns()->sizes();
+    EXPECT_EQ(columns[0], 150) << "the lists keep their width";
     // Everything right of the lists and their handle, the whole height.
     EXPECT_EQ(pane->width(), frame_->columns()->width() - columns[0] - frame_->columns()->handleWidth());
     EXPECT_EQ(pane->height(), frame_->columns()->height());
