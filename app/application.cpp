@@ -162,13 +162,17 @@ std::optional<int> RunRenderCommand(int argc, char** argv) {
   const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
   if (std::find(args.begin(), args.end(), "--render") == args.end()) return std::nullopt;
   auto usage = [] {
-    std::fprintf(stderr, "usage: meshwright --render OUT.png [--size WxH] FILE\n");
+    std::fprintf(stderr, "usage: meshwright --render OUT.png [--size WxH] [--style WORD,...] FILE\n");
     return 2;
   };
-  std::string out, size = "640x480", file;
+  std::string out, size = "640x480", file, styleWords;
   bool sizeGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--render" || args[i] == "--size") {
+    if (args[i] == "--style") {
+      if (i + 1 >= args.size() || !styleWords.empty()) return usage();
+      styleWords = args[++i];
+      if (styleWords.empty()) return usage();
+    } else if (args[i] == "--render" || args[i] == "--size") {
       std::string& value = args[i] == "--render" ? out : size;
       if (i + 1 >= args.size() || (args[i] == "--render" ? !out.empty() : sizeGiven)) return usage();
       sizeGiven = sizeGiven || args[i] == "--size";
@@ -187,7 +191,19 @@ std::optional<int> RunRenderCommand(int argc, char** argv) {
                  size.c_str());
     return 2;
   }
-  return WriteDocumentPicture("meshwright", file, out, *picture);
+  DisplayStyle style;
+  if (!styleWords.empty()) {
+    const auto parsed = ParseDisplayStyle(styleWords);
+    if (!parsed) {
+      std::fprintf(stderr,
+                   "meshwright: the style is a comma-separated list of shaded, edges, wire, hidden, textured, "
+                   "untextured, backfaces, culled, perspective, parallel: %s\n",
+                   styleWords.c_str());
+      return 2;
+    }
+    style = *parsed;
+  }
+  return WriteDocumentPicture("meshwright", file, out, *picture, style);
 }
 
 int RunApplication(int argc, char** argv) {

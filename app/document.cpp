@@ -8,6 +8,7 @@
 
 #include "app/autosave.h"
 #include "app/clipboard.h"
+#include "app/reference_pictures.h"
 #include "app/commands.h"
 #include "app/edit_command.h"
 #include "app/settings.h"
@@ -119,8 +120,13 @@ bool CMeshwrightDoc::OpenDocument(const QString& path, OpenedFrom from) {
 
 bool CMeshwrightDoc::SaveDocument(const QString& path) {
   const std::string file = path.toStdString();
+  // Reference pictures are named relative to the document: saved elsewhere, they are renamed so
+  // they still lead to the same files.
+  const bool renames = IsDocumentFile(file) && path != path_;
+  if (renames) RebaseReferenceNames(scene_.referencePictures, path_, path);
   const DocumentResult r = SaveDocumentFile(scene_, file);
   if (!r.ok()) {
+    if (renames) RebaseReferenceNames(scene_.referencePictures, path, path_);
     ShowFailure(r, path);
     return false;
   }

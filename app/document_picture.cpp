@@ -55,7 +55,8 @@ int HexDigit(char c) {
 
 }  // namespace
 
-PictureResult DrawDocumentPicture(const std::string& documentPath, QSize size, QImage& picture) {
+PictureResult DrawDocumentPicture(const std::string& documentPath, QSize size, QImage& picture,
+                                  const DisplayStyle& style) {
   // Textures are only decoded while the document is read; the frame uploads them once there is a
   // context, so a file that cannot be read costs no OpenGL at all.
   MaterialTextures textures(nullptr, DefaultTextureFolder());
@@ -68,11 +69,12 @@ PictureResult DrawDocumentPicture(const std::string& documentPath, QSize size, Q
   OffscreenContext context;
   std::string error;
   if (!context.Create(&error)) return Failure(PictureError::kCannotDraw, error);
+  scene.parallelCamera = style.parallel;
   if (const auto fit = FitCamera(scene, static_cast<double>(size.width()) / size.height())) {
     scene.camera.translation = fit->translation;
     scene.zoom = fit->zoom;
   }
-  QImage drawn = DrawOffscreenFrame(scene, size.width(), size.height(), context.uploader(), &error);
+  QImage drawn = DrawOffscreenFrame(scene, size.width(), size.height(), context.uploader(), &error, true, style);
   if (drawn.isNull()) return Failure(PictureError::kCannotDraw, error);
   picture = std::move(drawn);
   return PictureResult{};
@@ -91,9 +93,9 @@ PictureResult WritePicturePng(const QImage& picture, const std::string& path) {
 }
 
 int WriteDocumentPicture(const char* program, const std::string& documentPath, const std::string& picturePath,
-                         QSize size) {
+                         QSize size, const DisplayStyle& style) {
   QImage picture;
-  PictureResult r = DrawDocumentPicture(documentPath, size, picture);
+  PictureResult r = DrawDocumentPicture(documentPath, size, picture, style);
   if (r.ok()) r = WritePicturePng(picture, picturePath);
   if (r.ok()) return 0;
   std::fprintf(stderr, "%s: %s\n", program, r.message.c_str());

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "render/display_style.h"
+
 namespace mw {
 
 enum class PictureError {
@@ -29,7 +31,9 @@ struct PictureResult {
 
 // Reads `documentPath` (UTF-8) and draws it into a width x height picture. On failure `picture`
 // is left as it was.
-PictureResult DrawDocumentPicture(const std::string& documentPath, QSize size, QImage& picture);
+// `style` as the perspective pane's display style (shaded and perspective by default).
+PictureResult DrawDocumentPicture(const std::string& documentPath, QSize size, QImage& picture,
+                                  const DisplayStyle& style = {});
 
 // Writes `picture` as PNG to `path` (UTF-8).
 PictureResult WritePicturePng(const QImage& picture, const std::string& path);
@@ -38,7 +42,7 @@ PictureResult WritePicturePng(const QImage& picture, const std::string& path);
 // 1 the document could not be read, 3 the picture could not be drawn or written. What went wrong
 // goes to stderr after `program` and ": ".
 int WriteDocumentPicture(const char* program, const std::string& documentPath, const std::string& picturePath,
-                         QSize size);
+                         QSize size, const DisplayStyle& style = {});
 
 // "640x480" or "640×480" (the sign as UTF-8, or X; no spaces); each side 1 to the largest
 // picture side. Nothing for anything else.

@@ -117,10 +117,12 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   host_.edit = [this](EditKind kind, const std::function<void()>& change) { doc_.Edit(kind, change); };
   doc_.SetReader([this](DocumentRead& read) { ReadInBackground(read); });
   BuildActions();
+  BuildViewCommands();
   BuildMenus();
   BuildToolBar();
   BuildStatusBar();
   BuildPanes();
+  ApplyViewOptions();
   connect(&doc_, &CMeshwrightDoc::updateAllViews, this, &CMainFrame::OnUpdateAllViews);
   connect(&doc_, &CMeshwrightDoc::titleChanged, this, &CMainFrame::UpdateTitle);
   // The title names the document without a "[*]" placeholder, and setWindowModified warns about
@@ -396,6 +398,7 @@ void CMainFrame::BuildMenus() {
   commands_.Fill(selection, {kCmdAssignMaterial});
   QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
   commands_.Fill(view, {kCmdToolBar, kCmdStatusBar, 0, kCmdSmoothing, 0, kCmdFrameAll, kCmdFrameSelection});
+  AddViewMenus(view);
   QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
   commands_.Fill(help, {kCmdHelp, 0, kCmdAbout});
   for (QMenu* m : {file, edit, transform, create, select, selection, view, help})
@@ -587,6 +590,13 @@ void CMainFrame::BuildPanes() {
 
 void CMainFrame::LayOutColumns() {
   // The list column keeps its width; the two 3D columns share the rest in their proportion.
+  if (enlarged_) {
+    // The lists keep their width; the column of the enlarged pane takes the rest.
+    const int shown = std::max(0, columns_->width() - columns_->handleWidth());
+    const int list = std::min(split_.listWidth, shown);
+    columns_->setSizes({list, rows_[1]->isHidden() ? 0 : shown - list, rows_[2]->isHidden() ? 0 : shown - list});
+    return;
+  }
   const int length = PaneLength(*columns_);
   const int list = std::min(split_.listWidth, length);
   const int top = ShareOf(length - list, split_.topShare);
@@ -639,6 +649,7 @@ void CMainFrame::OnUpdateAllViews(int hint) {
   materialList_->OnUpdate(hint);
   // A drag's selection relies on nothing else having changed the scene since its last motion.
   for (OrthoPane* p : ortho_) p->input().SceneChanged();
+  if (hint == kHintAll) SyncReferencePictures(false);
   if (hint == kHintOrtho) RefreshOrtho();
   else if (hint != kHintDrawn) Refresh3D();
   // A camera move changes no command's state, and finding out whether faces are selected goes
@@ -649,6 +660,7 @@ void CMainFrame::OnUpdateAllViews(int hint) {
 void CMainFrame::Refresh3D() {
   RefreshOrtho();
   perspective_->Refresh();
+  UpdateGridStep();
 }
 
 void CMainFrame::RefreshOrtho() {

@@ -10,6 +10,8 @@
 
 #include "app/command_registry.h"
 #include "app/settings.h"
+#include "render/display_style.h"
+#include "scene/camera_moves.h"
 #include "scene/frame_view.h"
 #include "view/ortho_pane.h"
 #include "view/pane_host.h"
@@ -21,6 +23,7 @@ class QPushButton;
 class QMenu;
 class QMimeData;
 class QSplitter;
+class QVariantAnimation;
 
 namespace mw {
 
@@ -143,6 +146,38 @@ class CMainFrame : public QMainWindow {
   ReadProgress* reading_ = nullptr;  // the open being read, while it is
   bool closeAfterRead_ = false;
   float weldDistance_ = 0.001f;  // the weld dialog opens with the last distance used
+
+  // The view controls (main_frame_views.cpp).
+ public:
+  // The pane under the pointer (else the one with the focus) fills the 3D area beside the lists,
+  // or the enlarged pane gives the four back their split.
+  void ToggleEnlargedPane(QWidget* pane = nullptr);
+  QWidget* enlargedPane() const { return enlarged_; }
+  // Reads the pictures the document names into the orthographic panes; `report` lists those
+  // that cannot be read in one message.
+  void SyncReferencePictures(bool report);
+  // Sets the reference picture of a pane (or removes it, when `file` is empty); marks the
+  // document changed.
+  void SetReferencePicture(const ReferencePicture& picture, const QString& file);
+  // The status-bar field that shows the grid step.
+  QLabel* gridStepLabel() const { return gridStep_; }
+  void UpdateGridStep();
+
+ private:
+  void BuildViewCommands();
+  void ApplyViewOptions();
+  void AddViewMenus(QMenu* view);
+  void SetStyle(const DisplayStyle& style);
+  void ShowAxisView(AxisView view);
+  void EditReferencePicture();
+  void MeasureReference();
+  void StoreViewChoices();
+  QWidget* PaneForCommand() const;
+  QWidget* enlarged_ = nullptr;
+  ViewOptions viewOptions_;
+  QLabel* gridStep_ = nullptr;
+  QString loadedReferences_[3];  // the file each pane's picture was read from
+  QVariantAnimation* viewTurn_ = nullptr;
 };
 
 }  // namespace mw

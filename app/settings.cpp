@@ -123,3 +123,32 @@ void StorePrimitiveChoice(const PrimitiveChoice& choice) {
 }
 
 }  // namespace mw
+
+namespace mw {
+
+ViewOptions LoadViewOptions() {
+  QSettings s = Store();
+  ViewOptions o;
+  o.style = s.value(QStringLiteral("View/Style"), o.style).toString();
+  o.animateViews = s.value(QStringLiteral("View/AnimateViews"), o.animateViews).toBool();
+  o.orbitSelection = s.value(QStringLiteral("View/OrbitSelection"), o.orbitSelection).toBool();
+  o.zoomToPointer = s.value(QStringLiteral("View/ZoomToPointer"), o.zoomToPointer).toBool();
+  o.axes = s.value(QStringLiteral("View/Axes"), o.axes).toBool();
+  const QString grid = s.value(QStringLiteral("View/Grid"), QStringLiteral("111")).toString();
+  for (int i = 0; i < 3; ++i) o.grid[i] = i >= grid.size() || grid[i] != QLatin1Char('0');
+  return o;
+}
+
+void StoreViewOptions(const ViewOptions& o) {
+  QSettings s = Store();
+  s.setValue(QStringLiteral("View/Style"), o.style);
+  s.setValue(QStringLiteral("View/AnimateViews"), o.animateViews);
+  s.setValue(QStringLiteral("View/OrbitSelection"), o.orbitSelection);
+  s.setValue(QStringLiteral("View/ZoomToPointer"), o.zoomToPointer);
+  s.setValue(QStringLiteral("View/Axes"), o.axes);
+  QString grid;
+  for (bool g : o.grid) grid += g ? QLatin1Char('1') : QLatin1Char('0');
+  s.setValue(QStringLiteral("View/Grid"), grid);
+}
+
+}  // namespace mw

@@ -62,3 +62,24 @@ PrimitiveChoice LoadPrimitiveChoice();
 void StorePrimitiveChoice(const PrimitiveChoice& choice);
 
 }  // namespace mw
+
+namespace mw {
+
+// Group "View", the view controls of the 表示 menu: Style (the words of --style, "shaded" by
+// default), AnimateViews (the views along the axes turn to their place; default true),
+// OrbitSelection and ZoomToPointer (default false: the camera drags stay as they always were),
+// Axes (the axes in the perspective pane's corner; default false, the pane as it has always been)
+// and Grid (the orthographic panes whose grid is shown, Top Face Left as three 0/1 letters;
+// default "111").
+struct ViewOptions {
+  QString style = QStringLiteral("shaded");
+  bool animateViews = true;
+  bool orbitSelection = false;
+  bool zoomToPointer = false;
+  bool axes = false;
+  bool grid[3] = {true, true, true};
+};
+ViewOptions LoadViewOptions();
+void StoreViewOptions(const ViewOptions& options);
+
+}  // namespace mw

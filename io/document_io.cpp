@@ -180,6 +180,7 @@ bool ApplyDocumentRead(CMeshwright& scene, DocumentRead& read) {
       scene.models = std::move(from.models);
       scene.materials = std::move(from.materials);
       scene.camera = from.camera;
+      scene.referencePictures = std::move(from.referencePictures);
       scene.reservedWord = from.reservedWord;
       scene.nextMaterialId = from.nextMaterialId;
       scene.smoothing = from.smoothing;

@@ -305,6 +305,55 @@ void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing,
   glEnable(GL_LIGHTING);
   glPolygonMode(GL_FRONT, GL_FILL);
   if (a.steps.empty()) return;
+  const DisplayStyle& st = style_;
+  const bool wire = st.shading == Shading::kWireframe;
+  const bool lines = st.shading != Shading::kShaded;
+  if (!lines && st.textured && !st.backFaces) {
+    DrawSteps(a, materials, true);
+  } else {
+    if (!wire || st.hiddenLines) {
+      // Faces push their depth back a little, so the lines over them win the depth test.
+      if (lines) {
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(1.0f, 1.0f);
+      }
+      if (wire) glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+      if (st.backFaces || wire) {
+        glDisable(GL_CULL_FACE);
+        glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+      }
+      DrawSteps(a, materials, !wire);
+      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      glDisable(GL_POLYGON_OFFSET_FILL);
+      glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 0);
+      glEnable(GL_CULL_FACE);
+    }
+    if (lines) {
+      float c[3];
+      ColorToFloats(kWireColour, c);
+      glDisable(GL_LIGHTING);
+      glDisable(GL_TEXTURE_2D);
+      glDisable(GL_CULL_FACE);
+      glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+      glDepthFunc(GL_LEQUAL);
+      glColor3f(c[0], c[1], c[2]);
+      DrawSteps(a, materials, false);
+      glDepthFunc(GL_LESS);
+      glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+      glEnable(GL_CULL_FACE);
+      glEnable(GL_LIGHTING);
+    }
+  }
+  if (a.setsNormal) std::memcpy(normal_, a.lastNormal, sizeof normal_);
+  if (a.setsTexCoord) std::memcpy(texCoord_, a.lastTexCoord, sizeof texCoord_);
+  // The arrays left the current values undefined; make them what the immediate path leaves.
+  glNormal3fv(normal_);
+  glTexCoord2fv(texCoord_);
+}
+
+void PerspectiveRenderer::DrawSteps(const ModelArrays& a, const std::vector<CMaterial>& materials,
+                                    bool applyMaterials) {
   const char* base = nullptr;
   const char* indexBase = nullptr;
   if (buffers_ == 1) {
@@ -320,7 +369,10 @@ void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing,
   glEnableClientState(GL_VERTEX_ARRAY);
   bool normals = false, texCoords = false;
   for (const ModelArrays::Step& s : a.steps) {
-    if (s.material >= 0) ApplyMaterial(materials[static_cast<std::size_t>(s.material)]);
+    if (applyMaterials && s.material >= 0) {
+      ApplyMaterial(materials[static_cast<std::size_t>(s.material)]);
+      if (!style_.textured) glDisable(GL_TEXTURE_2D);
+    }
     // Corners that inherit take what the model found current, as the immediate path's would.
     if (s.normalFromBefore) {
       if (normals) glDisableClientState(GL_NORMAL_ARRAY);
@@ -352,11 +404,6 @@ void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing,
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     if (a.indexBuffer) glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   }
-  if (a.setsNormal) std::memcpy(normal_, a.lastNormal, sizeof normal_);
-  if (a.setsTexCoord) std::memcpy(texCoord_, a.lastTexCoord, sizeof texCoord_);
-  // The arrays left the current values undefined; make them what the immediate path leaves.
-  glNormal3fv(normal_);
-  glTexCoord2fv(texCoord_);
 }
 
 }  // namespace mw

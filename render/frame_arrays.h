@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "image/material_texture.h"
+#include "render/display_style.h"
 #include "scene/meshwright.h"
 #include "scene/subdivision.h"
 
@@ -56,6 +57,9 @@ class PerspectiveRenderer {
   // did): the models are then not gone over for their keys, which at a million faces costs a good
   // part of a frame. Models whose storage or sizes differ are still checked.
   void DrawFrame(CMeshwright& scene, TextureUploader* uploader, bool sceneMayHaveChanged = true);
+  // How the next frames draw the models (shaded by default); the buffers serve every style.
+  void SetStyle(const DisplayStyle& style) { style_ = style; }
+  const DisplayStyle& style() const { return style_; }
   // Deletes the buffers (the context must be current); the next frame builds them again.
   void Release();
   // Models laid out since construction: tells tests and benchmarks whether the buffers held.
@@ -69,6 +73,7 @@ class PerspectiveRenderer {
   void DrawModel(const CModel& model, std::int32_t smoothing, const std::vector<CMaterial>& materials,
                  ModelArrays& arrays, bool mayHaveChanged);
   static void DeleteBuffers(ModelArrays& arrays);
+  void DrawSteps(const ModelArrays& arrays, const std::vector<CMaterial>& materials, bool applyMaterials);
 
   std::vector<std::unique_ptr<ModelArrays>> models_;
   // Models with subdivision on are drawn as their smooth surface (limit positions and normals,
@@ -80,6 +85,7 @@ class PerspectiveRenderer {
   float texCoord_[2] = {0.0f, 0.0f};
   int buffers_ = -1;  // whether the context has buffer objects: -1 not asked yet, 0 no, 1 yes
   std::size_t builds_ = 0;
+  DisplayStyle style_;
 };
 
 // The rebuild key of one model drawn with `materials` (exposed for tests).

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include "scene/frame_view.h"
+
 namespace mw {
 
 void SetTextureParameters() {
@@ -36,7 +38,13 @@ void SetViewport(CMeshwright& scene, int width, int height, int framebufferWidth
   if (height > 0) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(scene.fieldOfView, static_cast<double>(width) / height, 100.0, 10000.0);
+    const double aspect = static_cast<double>(width) / height;
+    if (scene.parallelCamera) {
+      const double h = ParallelHalfHeight(scene);
+      glOrtho(-h * aspect, h * aspect, -h, h, 100.0, 10000.0);
+    } else {
+      gluPerspective(scene.fieldOfView, aspect, 100.0, 10000.0);
+    }
   }
   glViewport(0, 0, framebufferWidth, framebufferHeight);
 }

@@ -27,8 +27,8 @@ void SetTextureParameters();
 void SetupGlState();
 // Clear colour from the scene's background, and clear.
 void SetClearColor(const CMeshwright& scene);
-// Projection (field of view, near 100, far 10000) and viewport; a height of 0 leaves the
-// projection as it was.
+// Projection (field of view, near 100, far 10000; orthographic for the scene's parallel camera,
+// see ParallelHalfHeight) and viewport; a height of 0 leaves the projection as it was.
 void SetViewport(CMeshwright& scene, int width, int height, int framebufferWidth, int framebufferHeight);
 // Light 0 (diffuse and specular white, local viewer off); the light's position is taken through
 // the current model-view matrix. By default a directional light from the eye.

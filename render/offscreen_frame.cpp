@@ -191,7 +191,7 @@ bool OffscreenContext::Create(std::string* error) {
 }
 
 QImage DrawOffscreenFrame(CMeshwright& scene, int width, int height, TextureUploader* uploader, std::string* error,
-                          bool smooth) {
+                          bool smooth, const DisplayStyle& style) {
   if (width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide) {
     if (error) *error = "the picture size must be 1 to " + std::to_string(kMaxPictureSide) + " pixels each side";
     return QImage();
@@ -224,8 +224,10 @@ QImage DrawOffscreenFrame(CMeshwright& scene, int width, int height, TextureUplo
     if (error) *error = "OpenGL cannot make a framebuffer of " + std::to_string(fw) + " x " + std::to_string(fh);
   } else {
     SetupGlState();
+    scene.parallelCamera = style.parallel;
     SetViewport(scene, width, height, fw, fh);
     PerspectiveRenderer renderer;
+    renderer.SetStyle(style);
     renderer.DrawFrame(scene, uploader);
     renderer.Release();
     glFinish();

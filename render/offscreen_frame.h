@@ -12,6 +12,7 @@
 #include <string>
 
 #include "image/material_texture.h"
+#include "render/display_style.h"
 #include "render/gl_frame.h"
 #include "scene/meshwright.h"
 
@@ -59,8 +60,10 @@ class OffscreenContext {
 // the pixels are the pane's own. The context must be current; `uploader` uploads the textures
 // that were decoded before it was. A null image, with `error` set, when the framebuffer cannot
 // be made (a size of 0, or larger than the context takes).
+// `style` (shaded, perspective by default) is drawn as the pane draws it; its camera becomes the
+// scene's (scene.parallelCamera).
 QImage DrawOffscreenFrame(CMeshwright& scene, int width, int height, TextureUploader* uploader, std::string* error,
-                          bool smooth = true);
+                          bool smooth = true, const DisplayStyle& style = {});
 
 // The largest picture, each side: a 4096 x 4096 picture already takes some 300 MB on its way to
 // the file.

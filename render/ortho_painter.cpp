@@ -210,6 +210,30 @@ void DrawGrid(QPainter& painter, const QRect& rect, QPoint c, float zoom) {
   }
 }
 
+QRectF ReferenceRect(const QImage& picture, const ReferencePicture& placement, QPoint c, float zoom) {
+  const double k = static_cast<double>(zoom) / 100.0;
+  const double s = static_cast<double>(placement.unitsPerPixel);
+  const double w = picture.width() * s, h = picture.height() * s;
+  return QRectF(c.x() + (placement.centreU - w / 2.0) * k, c.y() + (placement.centreV - h / 2.0) * k, w * k, h * k);
+}
+
+void DrawReferencePicture(QPainter& painter, const QImage& picture, const ReferencePicture& placement, QPoint c,
+                          float zoom) {
+  if (!placement.visible || picture.isNull() || !(placement.opacity > 0.0f)) return;
+  const QRectF target = ReferenceRect(picture, placement, c, zoom);
+  // Only the part inside the pane is drawn, so a picture zoomed far in costs no more than the pane.
+  const QRectF device(0.0, 0.0, painter.device()->width(), painter.device()->height());
+  const QRectF shown = target.intersected(device);
+  if (!std::isfinite(target.width()) || !std::isfinite(target.height()) || shown.isEmpty()) return;
+  const double sx = picture.width() / target.width(), sy = picture.height() / target.height();
+  const QRectF source((shown.x() - target.x()) * sx, (shown.y() - target.y()) * sy, shown.width() * sx,
+                      shown.height() * sy);
+  painter.save();
+  painter.setOpacity(placement.opacity);
+  painter.drawImage(shown, picture, source);
+  painter.restore();
+}
+
 void ProjectVertices(OrthoProjection& projection, const CMeshwright& scene, Plane plane, QPoint c, float zoom) {
   projection.models.resize(scene.models.size());
   for (std::size_t i = 0; i < scene.models.size(); ++i) {
@@ -340,7 +364,10 @@ void DrawOrthoPane(QImage& image, const CMeshwright& scene, Plane plane, const P
     QPainter painter(&image);
     // Plain pixels, like the window system's own line and text drawing.
     painter.setRenderHint(QPainter::Antialiasing, false);
-    DrawGrid(painter, rect, c, zoom);
+    if (overlay.reference)
+      if (const ReferencePicture* placement = ReferenceFor(scene.referencePictures, plane))
+        DrawReferencePicture(painter, *overlay.reference, *placement, c, zoom);
+    if (overlay.grid) DrawGrid(painter, rect, c, zoom);
   }
   image.setDevicePixelRatio(ratio);
   {

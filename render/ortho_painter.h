@@ -3,6 +3,7 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QRectF>
 #include <vector>
 
 #include "scene/meshwright.h"
@@ -19,6 +20,8 @@ struct OrthoOverlay {
   QPoint dragStart, dragCurrent;
   bool box = false;  // a box is being dragged: its outline, in model units
   CVector boxMin, boxMax;
+  bool grid = true;                 // the grid's lines (the pane's own choice)
+  const QImage* reference = nullptr;  // the pane's reference picture, placed by the scene's record
 };
 
 // The mapping itself is scene/ortho_plane.h's; these wrap it in QPoints.
@@ -59,6 +62,12 @@ void DrawFaceEdges(QImage& image, const CMeshwright& scene, Plane plane, QPoint 
 void DrawVertices(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre, float zoom,
                   const OrthoProjection* projection = nullptr, int radius = 1);
 void DrawSelectionRectangle(QPainter& painter, QPoint from, QPoint to);
+// `picture` with its centre and scale from `placement` (model units of the plane), at its
+// opacity: one scaled image over what is there. Nothing when it is switched off or empty.
+void DrawReferencePicture(QPainter& painter, const QImage& picture, const ReferencePicture& placement, QPoint centre,
+                          float zoom);
+// Where DrawReferencePicture puts the picture, in image pixels.
+QRectF ReferenceRect(const QImage& picture, const ReferencePicture& placement, QPoint centre, float zoom);
 // `ratio` turns the cursor's offsets, kept in pane pixels, into image pixels.
 void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, QPoint centre, const QRect& rect,
                       float zoom, double ratio = 1.0, int radius = 1);

@@ -371,6 +371,7 @@ ArchiveResult Decode(CMeshwright& scene, Reader& r) {
   CAnimation camera;
   std::int32_t reservedWord, nextMaterialId, smoothing;
   std::vector<std::string> warnings;
+  DocumentExtensions extensions;
   try {
     const std::int32_t m = r.I32();
     const std::int32_t n = r.I32();
@@ -399,7 +400,7 @@ ArchiveResult Decode(CMeshwright& scene, Reader& r) {
         std::vector<std::uint8_t> block(static_cast<std::size_t>(8 + r.Left()));
         std::memcpy(block.data(), head, 8);
         r.Bytes(block.data() + 8, block.size() - 8);
-        ReadExtensionBlock(models, block.data(), block.size(), warnings);
+        ReadExtensionBlock(models, extensions, block.data(), block.size(), warnings);
       }
     }
   } catch (const FormatError& e) {
@@ -412,6 +413,7 @@ ArchiveResult Decode(CMeshwright& scene, Reader& r) {
   scene.models = std::move(models);
   scene.materials = std::move(materials);
   scene.camera = camera;
+  scene.referencePictures = std::move(extensions.referencePictures);
   scene.reservedWord = reservedWord;
   scene.nextMaterialId = nextMaterialId;
   scene.smoothing = smoothing;

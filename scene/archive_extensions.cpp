@@ -33,6 +33,19 @@ class Payload {
   // A count of u32s that must fit in what is left.
   bool Count(std::uint32_t& n) { return U32(n) && static_cast<std::uint64_t>(n) * 4 <= left_; }
   bool AtEnd() const { return left_ == 0; }
+  bool F32(float& v) {
+    std::uint32_t bits = 0;
+    if (!U32(bits)) return false;
+    std::memcpy(&v, &bits, 4);
+    return true;
+  }
+  bool Text(std::string& s) {
+    std::uint32_t n = 0;
+    if (!U32(n) || n > left_) return false;
+    s.assign(reinterpret_cast<const char*>(p_), n);
+    p_ += n, left_ -= n;
+    return true;
+  }
 
  private:
   const std::uint8_t* p_;
@@ -222,6 +235,41 @@ bool ReadCreases(std::vector<CModel>& models, const std::uint8_t* data, std::siz
   return true;
 }
 
+// Reference pictures: their count, then for each the plane, whether it is shown, the centre (u,
+// v), the scale, the opacity, and the file name (UTF-8) after its length.
+void WriteReferences(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
+  if (scene.referencePictures.empty()) return;
+  PutU32(out, static_cast<std::uint32_t>(scene.referencePictures.size()));
+  for (const ReferencePicture& r : scene.referencePictures) {
+    PutU32(out, static_cast<std::uint32_t>(r.plane));
+    PutU32(out, r.visible ? 1u : 0u);
+    for (float v : {r.centreU, r.centreV, r.unitsPerPixel, r.opacity}) PutF32(out, v);
+    PutU32(out, static_cast<std::uint32_t>(r.path.size()));
+    out.insert(out.end(), r.path.begin(), r.path.end());
+  }
+}
+
+bool ReadReferences(DocumentExtensions& document, const std::uint8_t* data, std::size_t size) {
+  Payload p(data, size);
+  std::uint32_t count = 0;
+  if (!p.U32(count) || count > 3) return false;
+  std::vector<ReferencePicture> pictures;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    ReferencePicture r;
+    std::uint32_t plane = 0, visible = 0;
+    if (!p.U32(plane) || !p.U32(visible) || plane > 2 || visible > 1) return false;
+    r.plane = static_cast<Plane>(plane);
+    r.visible = visible != 0;
+    if (!p.F32(r.centreU) || !p.F32(r.centreV) || !p.F32(r.unitsPerPixel) || !p.F32(r.opacity) || !p.Text(r.path))
+      return false;
+    if (!ValidReference(r) || ReferenceFor(pictures, r.plane)) return false;
+    pictures.push_back(std::move(r));
+  }
+  if (!p.AtEnd()) return false;
+  document.referencePictures = std::move(pictures);
+  return true;
+}
+
 struct Section {
   std::uint32_t tag;
   const char* name;  // for the warnings
@@ -235,6 +283,21 @@ const std::vector<Section>& Sections() {
       {kModelStateSectionTag, "モデルの表示状態と鏡面", WriteModelStates, ReadModelStates},
       {kSubdivisionSectionTag, "曲面化の設定", WriteSubdivision, ReadSubdivision},
       {kCreaseSectionTag, "折り目", WriteCreases, ReadCreases},
+  };
+  return sections;
+}
+
+// Sections that belong to the document rather than to its models.
+struct DocumentSection {
+  std::uint32_t tag;
+  const char* name;
+  std::function<void(const CMeshwright&, std::vector<std::uint8_t>&)> write;
+  std::function<bool(DocumentExtensions&, const std::uint8_t*, std::size_t)> read;
+};
+
+const std::vector<DocumentSection>& DocumentSections() {
+  static const std::vector<DocumentSection> sections = {
+      {kReferenceSectionTag, "下絵", WriteReferences, ReadReferences},
   };
   return sections;
 }
@@ -260,6 +323,14 @@ void AppendExtensionBlock(const CMeshwright& scene, std::vector<std::uint8_t>& o
     PutU32(block, static_cast<std::uint32_t>(payload.size()));
     block.insert(block.end(), payload.begin(), payload.end());
   }
+  for (const DocumentSection& s : DocumentSections()) {
+    payload.clear();
+    s.write(scene, payload);
+    if (payload.empty()) continue;
+    PutU32(block, s.tag);
+    PutU32(block, static_cast<std::uint32_t>(payload.size()));
+    block.insert(block.end(), payload.begin(), payload.end());
+  }
   if (block.empty()) return;
   PutU32(out, kExtensionTag);
   PutU32(out, kExtensionVersion);
@@ -268,6 +339,12 @@ void AppendExtensionBlock(const CMeshwright& scene, std::vector<std::uint8_t>& o
 
 void ReadExtensionBlock(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size,
                         std::vector<std::string>& warnings) {
+  DocumentExtensions ignored;
+  ReadExtensionBlock(models, ignored, data, size, warnings);
+}
+
+void ReadExtensionBlock(std::vector<CModel>& models, DocumentExtensions& document, const std::uint8_t* data,
+                        std::size_t size, std::vector<std::string>& warnings) {
   std::uint32_t tag = 0, version = 0;
   if (size < 8) return;
   std::memcpy(&tag, data, 4);
@@ -290,7 +367,13 @@ void ReadExtensionBlock(std::vector<CModel>& models, const std::uint8_t* data, s
     const Section* known = nullptr;
     for (const Section& s : Sections())
       if (s.tag == sectionTag) known = &s;
-    if (!known) {
+    const DocumentSection* documentSection = nullptr;
+    for (const DocumentSection& s : DocumentSections())
+      if (s.tag == sectionTag) documentSection = &s;
+    if (documentSection) {
+      if (!documentSection->read(document, data + at, length))
+        warnings.push_back(std::string("文書の追加情報 (") + documentSection->name + ") が壊れていたため、読み飛ばしました。");
+    } else if (!known) {
       warnings.push_back("文書の追加情報「" + TagText(sectionTag) + "」はこのバージョンでは使えないため、読み飛ばしました。");
     } else if (!known->read(models, data + at, length)) {
       warnings.push_back(std::string("文書の追加情報 (") + known->name + ") が壊れていたため、読み飛ばしました。");

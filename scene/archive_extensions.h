@@ -26,6 +26,7 @@ inline constexpr std::uint32_t kHiddenSectionTag = 0x45444948u;  // "HIDE"
 inline constexpr std::uint32_t kModelStateSectionTag = 0x4154534Du;   // "MSTA"
 inline constexpr std::uint32_t kSubdivisionSectionTag = 0x44425553u;  // "SUBD"
 inline constexpr std::uint32_t kCreaseSectionTag = 0x45535243u;       // "CRSE"
+inline constexpr std::uint32_t kReferenceSectionTag = 0x46455242u;  // "BREF"
 
 // Appends the block for `scene` to `out`, or nothing when no section has anything to keep.
 void AppendExtensionBlock(const CMeshwright& scene, std::vector<std::uint8_t>& out);
@@ -35,5 +36,13 @@ void AppendExtensionBlock(const CMeshwright& scene, std::vector<std::uint8_t>& o
 // skipped. Bytes that do not begin with the block's tag are ignored without a word.
 void ReadExtensionBlock(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size,
                         std::vector<std::string>& warnings);
+
+// What the block keeps for the document as a whole rather than for one of its models.
+struct DocumentExtensions {
+  std::vector<ReferencePicture> referencePictures;
+};
+// The same, also reading the document's own sections into `document`.
+void ReadExtensionBlock(std::vector<CModel>& models, DocumentExtensions& document, const std::uint8_t* data,
+                        std::size_t size, std::vector<std::string>& warnings);
 
 }  // namespace mw

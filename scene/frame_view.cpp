@@ -181,11 +181,23 @@ CVector PerspectiveNdc(const CMeshwright& scene, const CVector& p) {
   const D3 turned = Turn(scene.camera, D3{p.x * s, p.y * s, p.z * s});
   const CVector& t = scene.camera.translation;
   const double ex = turned.x + t.x, ey = turned.y + t.y, ez = turned.z + t.z;
+  if (scene.parallelCamera) {
+    const double h = ParallelHalfHeight(scene);
+    const double zo = (-2.0 * ez - (kFar + kNear)) / (kFar - kNear);
+    return CVector(static_cast<float>(ex / (h * Aspect(scene, PaneSize{}))), static_cast<float>(ey / h),
+                   static_cast<float>(zo));
+  }
   const double f = 1.0 / std::tan(FieldOfView(scene) * kDegrees / 2.0);
   const double w = -ez;
   const double zc = (kFar + kNear) / (kNear - kFar) * ez + 2.0 * kFar * kNear / (kNear - kFar);
   return CVector(static_cast<float>(f / Aspect(scene, PaneSize{}) * ex / w), static_cast<float>(f * ey / w),
                  static_cast<float>(zc / w));
+}
+
+double ParallelHalfHeight(const CMeshwright& scene) {
+  const double distance = std::abs(static_cast<double>(scene.camera.translation.z));
+  const double half = distance * std::tan(FieldOfView(scene) * kDegrees / 2.0);
+  return std::isfinite(half) ? std::max(half, 1.0) : 1.0;
 }
 
 }  // namespace mw

@@ -61,6 +61,12 @@ bool NeedsFramingOnOpen(const CMeshwright& scene, const PanOffsets& pan, const F
 
 // Where the perspective pane shows `p`, in normalised device coordinates (x and y in -1..1 when
 // inside the pane, z in -1..1 when inside the depth range), as the frame's drawing computes it.
+// With the scene's parallel camera, the projection is orthographic (ParallelHalfHeight).
 CVector PerspectiveNdc(const CMeshwright& scene, const CVector& p);
+
+// The half height, in eye units, of what the parallel camera shows: what the perspective camera
+// shows at the depth it stands off the origin, so switching keeps the size of what lies there.
+// Never below 1.
+double ParallelHalfHeight(const CMeshwright& scene);
 
 }  // namespace mw

@@ -8,6 +8,7 @@ void CMeshwright::ResetScene() {
   materials.clear();
   models.clear();
   models.emplace_back();
+  referencePictures.clear();
   camera.rotation = CVector(20.0f, 10.0f, 0.0f);
   camera.translation = CVector(0.0f, 0.0f, -2000.0f);
   fieldOfView = 10.0f;

@@ -13,6 +13,7 @@
 #include "scene/material.h"
 #include "scene/model.h"
 #include "scene/ortho_plane.h"
+#include "scene/reference_picture.h"
 
 namespace mw {
 
@@ -50,6 +51,10 @@ class CMeshwright {
   std::int32_t selectMode = 0;
   // The edge indexes of the models worked on lately; derived data, never copied with the scene.
   mutable EdgeIndexCache edgeIndexes;
+  // The drawings shown behind the orthographic panes, saved with the document.
+  std::vector<ReferencePicture> referencePictures;
+  // The perspective pane's camera is parallel (no perspective); a display state, not saved.
+  bool parallelCamera = false;
 
   // A freshly constructed scene has empty lists and zero settings, like the program's before its
   // perspective pane is created; ResetScene makes it a new document.

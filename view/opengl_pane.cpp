@@ -5,8 +5,10 @@
 #include <QPainter>
 #include <QSurfaceFormat>
 #include <QTimer>
+#include <algorithm>
 
 #include "platform/message.h"
+#include "scene/camera_moves.h"
 #include "scene/meshwright.h"
 #include "view/frame_timer.h"
 #include "view/pane_events.h"
@@ -49,7 +51,15 @@ void PerspectivePane::mouseReleaseEvent(QMouseEvent* event) {
 
 void PerspectivePane::mouseMoveEvent(QMouseEvent* event) { Apply(input_.Move(event->position().toPoint(), size())); }
 
-void PerspectivePane::wheelEvent(QWheelEvent* event) { Apply(input_.Wheel(event->angleDelta().y())); }
+void PerspectivePane::wheelEvent(QWheelEvent* event) {
+  Apply(input_.Wheel(event->angleDelta().y(), event->position().toPoint(), size()));
+}
+
+void PerspectivePane::SetStyle(const DisplayStyle& style) {
+  renderer_.SetStyle(style);
+  scene_.parallelCamera = style.parallel;
+  update();
+}
 
 void PerspectivePane::keyPressEvent(QKeyEvent* event) {
   const Key k = KeyOf(event->key());
@@ -128,6 +138,33 @@ void PerspectivePane::paintGL() {
     QPainter p(this);
     p.setPen(QPen(QColor(0, 255, 0), 1));
     p.drawRect(QRect(input_.dragStart(), input_.dragCurrent()).normalized());
+  }
+  if (axes_) DrawAxes();
+}
+
+void PerspectivePane::DrawAxes() {
+  // The model's axes turned as the camera turns them, drawn from the corner; the nearest last.
+  constexpr double kLength = 22.0;
+  const QPointF origin(32.0, height() - 32.0);
+  CMeshwright turned;
+  turned.camera.rotation = scene_.camera.rotation;
+  turned.zoom = 100.0f;
+  struct Axis {
+    CVector eye;
+    QColor colour;
+    const char* name;
+  } axes[3] = {{EyeOf(turned, CVector(1, 0, 0)), QColor(230, 40, 40), "X"},
+               {EyeOf(turned, CVector(0, 1, 0)), QColor(40, 200, 40), "Y"},
+               {EyeOf(turned, CVector(0, 0, 1)), QColor(60, 90, 255), "Z"}};
+  std::sort(std::begin(axes), std::end(axes), [](const Axis& a, const Axis& b) { return a.eye.z < b.eye.z; });
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  for (const Axis& a : axes) {
+    const QPointF tip = origin + QPointF(a.eye.x * kLength, -a.eye.y * kLength);
+    p.setPen(QPen(a.colour, 2));
+    p.drawLine(origin, tip);
+    p.drawText(QRectF(tip.x() - 8.0 + a.eye.x * 8.0, tip.y() - 8.0 - a.eye.y * 8.0, 16.0, 16.0), Qt::AlignCenter,
+               QString::fromLatin1(a.name));
   }
 }
 

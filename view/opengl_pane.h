@@ -23,6 +23,15 @@ class PerspectivePane : public QOpenGLWidget {
 
   // Uploads and deletes textures with this pane's context current, whoever asks.
   TextureUploader* uploader() { return &uploader_; }
+  // How the models are drawn (shaded, edges, wireframe, textures, back faces, parallel camera).
+  void SetStyle(const DisplayStyle& style);
+  const DisplayStyle& style() const { return renderer_.style(); }
+  // The small X/Y/Z axes in the lower left corner (red, green, blue).
+  void SetAxesShown(bool shown) {
+    axes_ = shown;
+    update();
+  }
+  bool axesShown() const { return axes_; }
   // Whether the context could be created and made current.
   bool glReady() const { return ready_; }
   // Repaints after a change that may have touched geometry, faces or materials. A plain update()
@@ -50,6 +59,7 @@ class PerspectivePane : public QOpenGLWidget {
  private:
   void Apply(const PaneResult& r);
   static bool MakeCurrentFor(void* self);
+  void DrawAxes();
 
   CMeshwright& scene_;
   PaneHost& host_;
@@ -60,6 +70,7 @@ class PerspectivePane : public QOpenGLWidget {
   bool ready_ = false;
   bool reported_ = false;
   bool sceneChanged_ = true;
+  bool axes_ = false;
 };
 
 }  // namespace mw

@@ -39,6 +39,8 @@ void OrthoPane::paintEvent(QPaintEvent*) {
   buffer_.fill(Qt::white);
   OrthoOverlay overlay = input_.Overlay();
   overlay.edgesVisible = shared_.buttonsHeld == 0;
+  overlay.grid = grid_;
+  if (!reference_.isNull()) overlay.reference = &reference_;
   DrawOrthoPane(buffer_, scene_, plane_, shared_.pan, overlay, &projection_);
   QPainter p(this);
   p.drawImage(0, 0, buffer_);
@@ -62,6 +64,11 @@ void OrthoPane::mousePressEvent(QMouseEvent* event) {
   const auto b = ButtonOf(event->button());
   if (!b) return;
   setFocus();
+  if (pointPicker && *b == MouseButton::kLeft && !input_.anyDown()) {
+    picking_ = true;
+    if (!pointPicker(event->position().toPoint())) pointPicker = nullptr;
+    return;
+  }
   TakeModifiers(input_, event->modifiers());
   const bool was = input_.anyDown();
   const PaneResult r = input_.ButtonDown(*b, event->position().toPoint(), size());
@@ -72,6 +79,10 @@ void OrthoPane::mousePressEvent(QMouseEvent* event) {
 void OrthoPane::mouseReleaseEvent(QMouseEvent* event) {
   const auto b = ButtonOf(event->button());
   if (!b) return;
+  if (picking_ && *b == MouseButton::kLeft) {
+    picking_ = false;
+    return;
+  }
   TakeModifiers(input_, event->modifiers());
   const bool was = input_.anyDown();
   const PaneResult r = input_.ButtonUp(*b, event->position().toPoint(), size());

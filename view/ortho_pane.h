@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <functional>
 
 #include "render/ortho_painter.h"
 #include "view/pane_host.h"
@@ -26,6 +27,22 @@ class OrthoPane : public QWidget {
   OrthoPane(CMeshwright& scene, OrthoShared& shared, PaneHost& host, Plane plane, QWidget* parent = nullptr);
   Plane plane() const { return plane_; }
   PaneInput& input() { return input_; }
+  // The reference picture drawn behind the model (decoded by whoever loaded it; placed by the
+  // scene's record for this plane). A null image draws none.
+  void SetReferenceImage(const QImage& picture) {
+    reference_ = picture;
+    update();
+  }
+  const QImage& referenceImage() const { return reference_; }
+  // Whether this pane draws its grid.
+  void SetGridShown(bool shown) {
+    grid_ = shown;
+    update();
+  }
+  bool gridShown() const { return grid_; }
+  // While set, a left click gives its point (pane pixels) here instead of to the editing input;
+  // the handler says whether it wants more clicks.
+  std::function<bool(QPoint)> pointPicker;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -50,6 +67,9 @@ class OrthoPane : public QWidget {
   PaneInput input_;
   QImage buffer_;               // the pane is drawn here, then shown
   OrthoProjection projection_;  // the vertices' pixels, worked out once per paint
+  QImage reference_;
+  bool grid_ = true;
+  bool picking_ = false;  // the press went to pointPicker: so does its release
 };
 
 }  // namespace mw

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "scene/camera_moves.h"
 #include "scene/default_material.h"
 #include "scene/edge_loops.h"
 #include "scene/element_selection.h"
@@ -129,6 +130,8 @@ PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
   }
   (b == MouseButton::kLeft ? leftDown_ : rightDown_) = true;
   dragStart_ = dragCurrent_ = p;
+  if (b == MouseButton::kRight && !IsOrtho(role_))
+    pivot_ = orbitAroundSelection ? OrbitPivot(scene_) : std::nullopt;
   if (b == MouseButton::kLeft && IsOrtho(role_)) {
     // A turn may be snapped at any moment (Shift), a move when snapping is on.
     haveFrom_ = scene_.editMode == kModeRotate || (scene_.editMode == kModeMove && SnapStep() > 0.0);
@@ -305,7 +308,9 @@ PaneResult PaneInput::Move(QPoint p, QSize size, bool shift) {
       scene_.AddCameraTranslation(CVector(static_cast<float>(dx), static_cast<float>(-dy), 0.0f));
       r.repaintSelf = true;
     } else if (rightDown_) {
-      scene_.AddCameraRotation(CVector(static_cast<float>(dy), static_cast<float>(dx), 0.0f));
+      const CVector turn(static_cast<float>(dy), static_cast<float>(dx), 0.0f);
+      if (pivot_) OrbitCamera(scene_, turn, *pivot_);
+      else scene_.AddCameraRotation(turn);
       r.repaintSelf = true;
     }
   }
@@ -315,6 +320,15 @@ PaneResult PaneInput::Move(QPoint p, QSize size, bool shift) {
 
 PaneResult PaneInput::Wheel(int delta) {
   scene_.AddZoom(static_cast<float>(delta / 10.0));
+  PaneResult r;
+  r.refresh3D = true;
+  return r;
+}
+
+PaneResult PaneInput::Wheel(int delta, QPoint p, QSize size) {
+  if (IsOrtho(role_) || !zoomToPointer || size.width() <= 0 || size.height() <= 0) return Wheel(delta);
+  ZoomTowards(scene_, static_cast<float>(delta / 10.0), 2.0 * (p.x() + 0.5) / size.width() - 1.0,
+              1.0 - 2.0 * (p.y() + 0.5) / size.height());
   PaneResult r;
   r.refresh3D = true;
   return r;

@@ -5,6 +5,7 @@
 
 #include <QPoint>
 #include <QSize>
+#include <optional>
 
 #include "render/ortho_painter.h"
 #include "scene/drag_selection.h"
@@ -64,7 +65,14 @@ class PaneInput {
   // `shift`: Shift is held (rotation turns in whole 15-degree steps).
   PaneResult Move(QPoint p, QSize size, bool shift = false);
   PaneResult Wheel(int delta);
+  // The wheel with the pointer at `p`: in the perspective pane with zoomToPointer, the zoom goes
+  // toward what is under the pointer.
+  PaneResult Wheel(int delta, QPoint p, QSize size);
   PaneResult KeyDown(Key k);
+  // The perspective pane's turning drags go around the selection (else the visible models)
+  // instead of the camera's origin; off by default (表示 menu).
+  bool orbitAroundSelection = false;
+  bool zoomToPointer = false;
   // The modifier keys held at the next button or motion: a click with Shift adds, with Ctrl
   // toggles, with Alt takes the edge loop (Ctrl+Alt the ring); in the perspective pane a left (right)
   // drag with Shift is a band that selects (deselects).
@@ -120,6 +128,7 @@ class PaneInput {
   bool shift_ = false, ctrl_ = false, alt_ = false;
   bool band_ = false;   // this drag is a perspective band
   bool moved_ = false;  // the pointer went further than a click allows since the press
+  std::optional<CVector> pivot_;  // what this turning drag goes around
 };
 
 }  // namespace mw
