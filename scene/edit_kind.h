@@ -64,6 +64,14 @@ enum class EditKind : std::uint8_t {
   kPaste,
   // A shape of the 基本図形 dialog, into the current model or a new one, selected.
   kAddPrimitive,
+  // Modelling verbs that add geometry to the selection of the editable models.
+  kExtrude,
+  kInset,
+  kBevel,
+  kBridge,
+  kFill,
+  kSpin,
+  kSolidify,
 };
 
 // Edits that change only which vertices are selected: they can be taken back, but they leave the
