@@ -55,6 +55,13 @@ enum Command : int {
   kCmdReveal = 32960,
   kCmdPickThrough = 32961,
   kCmdPrimitive = 32962,
+  kCmdExtrude = 32970,
+  kCmdInset = 32971,
+  kCmdBevel = 32972,
+  kCmdBridge = 32973,
+  kCmdFill = 32974,
+  kCmdSpin = 32975,
+  kCmdSolidify = 32976,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

@@ -52,6 +52,13 @@ QString EditName(EditKind kind) {
     case EditKind::kDuplicate: return QStringLiteral("複製");
     case EditKind::kPaste: return QStringLiteral("貼り付け");
     case EditKind::kAddPrimitive: return QStringLiteral("基本図形");
+    case EditKind::kExtrude: return QStringLiteral("押し出し");
+    case EditKind::kInset: return QStringLiteral("インセット");
+    case EditKind::kBevel: return QStringLiteral("面取り");
+    case EditKind::kBridge: return QStringLiteral("ブリッジ");
+    case EditKind::kFill: return QStringLiteral("面を張る");
+    case EditKind::kSpin: return QStringLiteral("回転体");
+    case EditKind::kSolidify: return QStringLiteral("厚み付け");
   }
   return QString();
 }
