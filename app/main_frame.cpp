@@ -434,9 +434,9 @@ void CMainFrame::BuildToolBar() {
                        kCmdModeSelect,   kCmdModeMove,      kCmdModeRotate,    kCmdModeSize,
                        kCmdModeStretch,  kCmdNumericInput,  0,                 kCmdModeCreateFace,
                        kCmdModeCreateBox, kCmdPrimitive,    kCmdSnapToGrid,    0,                 kCmdAssignMaterial,
-                       kCmdWeld,         kCmdFlipFaces,     0,                 kCmdFrameAll,
-                       kCmdFrameSelection, 0,               kCmdAbout,
-                       0,                kCmdExtrude,       kCmdInset,         kCmdBevel});
+                       kCmdWeld,         kCmdFlipFaces,     0,                 kCmdExtrude,
+                       kCmdInset,        kCmdBevel,         0,                 kCmdFrameAll,
+                       kCmdFrameSelection, 0,               kCmdAbout});
   connect(bar, &QToolBar::visibilityChanged, this, &CMainFrame::UpdateCommandStates);
 }
 

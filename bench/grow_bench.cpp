@@ -7,6 +7,9 @@
 #include "bench/bench_scene.h"
 #include "scene/element_selection.h"
 #include "scene/grow_ops.h"
+#include "scene/scene_delta.h"
+
+#include <optional>
 
 namespace {
 
@@ -47,8 +50,26 @@ void BM_InsetRegionHundredThousand(benchmark::State& state) {
   Run(state, 317, [](mw::CMeshwright& s) { return mw::InsetSelected(s, {0.1, 0.0, false}); });
 }
 
+// One step of the live parameter box at ten thousand selected faces: the last preview taken back,
+// the verb done again with the new value, kept for the next change (the frame rate it allows is
+// one over this time, before drawing).
+void BM_LiveExtrudeStepTenThousand(benchmark::State& state) {
+  mw::CMeshwright s = SelectedGrid(101);
+  std::optional<mw::SceneDelta> shown;
+  double distance = 1.0;
+  for (auto _ : state) {
+    if (shown) shown->Undo(s);
+    shown = mw::SceneDelta::Capture(mw::EditKind::kExtrude, s);
+    mw::ExtrudeSelected(s, {distance, false, {}});
+    shown->Finish(s);
+    distance += 0.5;
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * 10000));
+}
+
 }  // namespace
 
+BENCHMARK(BM_LiveExtrudeStepTenThousand)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExtrudeRegionMillionQuads)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_InsetIndividualHundredThousand)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InsetRegionHundredThousand)->Unit(benchmark::kMillisecond);
