@@ -233,8 +233,34 @@ bool Bevel(CModel& m, const EdgeIndex& ix, const std::vector<std::uint8_t>& edge
       PushCleanFace(m, idx, uvs, withUVs, material);
     }
   }
+  // Where one bevelled edge ends at a corner of three faces, the face across from it takes the
+  // strip's rows into its cut, so the rows' bend closes against it and no face is needed there.
+  std::vector<std::uint8_t> closedByFace(verts.size(), 0);
+  for (std::size_t i = 0; i < verts.size(); ++i) {
+    const auto& fan = fans[i];
+    if (!closedFan[i] || fan.size() != 3 || segments < 2) continue;
+    std::int32_t only = EdgeIndex::kNone;
+    int count = 0;
+    for (const FanCorner& c : fan)
+      if (selected(ix.SideEdge(c.face, c.corner))) {
+        only = ix.SideEdge(c.face, c.corner);
+        ++count;
+      }
+    if (count != 1) continue;
+    for (const FanCorner& c : fan) {
+      std::vector<Item>& it = items[Key(c.face, c.corner)];
+      if (it.size() != 2) continue;
+      const std::vector<std::int32_t>& rows = between[Key(only, static_cast<std::size_t>(verts[i]))];
+      std::vector<Item> now{it[0]};
+      for (auto r = rows.rbegin(); r != rows.rend(); ++r) now.push_back({*r, vertexUV[static_cast<std::size_t>(*r)]});
+      now.push_back(it[1]);
+      it = std::move(now);
+      closedByFace[i] = 1;
+    }
+  }
   // The faces round each vertex: through the points in fan order, wound against it.
   for (std::size_t i = 0; i < verts.size(); ++i) {
+    if (closedByFace[i]) continue;
     const std::int32_t v = verts[i];
     const auto& fan = fans[i];
     std::vector<Item> chain;

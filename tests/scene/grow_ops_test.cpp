@@ -363,8 +363,8 @@ TEST(GrowExact, BevelledCubeCountsMatchTheCornerFilling) {
       {"L", 2, 1, 11, 8},
       {"all", 12, 1, 24, 26},
       {"all, two rows", 12, 2, 48, 38},
-      // Rows bend the strip's end away from the straight cut of the face beyond: a face closes it.
-      {"corner, three rows", 3, 3, 13 + 3 * 2 * 2, 6 + 3 * 3 + 1 + 3},
+      // Where each strip ends the face across takes its rows: no face is needed to close the bend.
+      {"corner, three rows", 3, 3, 13 + 3 * 2 * 2, 6 + 3 * 3 + 1},
   };
   for (const Row& r : rows) {
     CMeshwright s = SceneOf(Box(1, 1, 1));
