@@ -19,11 +19,11 @@ class CMeshwrightDoc;
 struct GrowCommandHost {
   CMeshwrightDoc* doc = nullptr;
   QWidget* parent = nullptr;
-  std::function<int(QDialog&)> run;     // shows a dialog modally (tests answer it)
-  std::function<void()> refresh;        // repaints the panes while a box is open
+  std::function<int(QDialog&)> run;         // shows a dialog modally (tests answer it)
+  std::function<void()> refresh;            // repaints the panes while a box is open
   std::function<void(const QString&)> say;  // the status bar
-  std::function<Plane()> pane;          // the orthographic pane worked in: spin turns about its depth
-  std::function<CVector()> centre;      // where spin's axis passes; empty: the face-building cursor
+  std::function<Plane()> pane;              // the orthographic pane worked in: spin turns about its depth
+  std::function<CVector()> centre;          // where spin's axis passes; empty: the face-building cursor
 };
 
 // Registers the seven commands through `add` (which wraps their handlers as the frame does).

@@ -97,7 +97,9 @@ struct Item {
   CUV uv;
 };
 
-std::uint64_t Key(std::int32_t a, std::size_t b) { return static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 32 | b; }
+std::uint64_t Key(std::int32_t a, std::size_t b) {
+  return static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 32 | b;
+}
 
 bool Bevel(CModel& m, const EdgeIndex& ix, const std::vector<std::uint8_t>& edgeSel, std::vector<std::int32_t> verts,
            const BevelParams& p) {
@@ -109,7 +111,8 @@ bool Bevel(CModel& m, const EdgeIndex& ix, const std::vector<std::uint8_t>& edge
   if (verts.empty()) return false;
   const std::size_t firstNew = m.vertices.size();
   auto selected = [&](std::int32_t e) {
-    return e != EdgeIndex::kNone && edgeSel[static_cast<std::size_t>(e)] && ix.FaceCountOf(e) >= 1 && ix.FaceCountOf(e) <= 2;
+    return e != EdgeIndex::kNone && edgeSel[static_cast<std::size_t>(e)] && ix.FaceCountOf(e) >= 1 &&
+           ix.FaceCountOf(e) <= 2;
   };
   // Check every fan before changing anything.
   std::vector<std::vector<FanCorner>> fans(verts.size());
@@ -121,9 +124,10 @@ bool Bevel(CModel& m, const EdgeIndex& ix, const std::vector<std::uint8_t>& edge
   }
   const double width = std::max(0.0, p.width);
   const int segments = std::clamp(p.segments, 1, 10);
-  const bool withUVs = std::all_of(m.faces.begin(), m.faces.end(), [](const CFace& f) {
-    return f.uvs.size() == f.indices.size() || f.indices.size() < 3;
-  }) && std::any_of(m.faces.begin(), m.faces.end(), [](const CFace& f) { return !f.uvs.empty(); });
+  const bool withUVs =
+      std::all_of(m.faces.begin(), m.faces.end(),
+                  [](const CFace& f) { return f.uvs.size() == f.indices.size() || f.indices.size() < 3; }) &&
+      std::any_of(m.faces.begin(), m.faces.end(), [](const CFace& f) { return !f.uvs.empty(); });
   std::vector<CUV> vertexUV;  // of the new vertices and the kept ones, for the new faces
   auto newVertex = [&](const D3& pos, const CUV& uv) {
     CVertex nv;
@@ -265,11 +269,13 @@ bool Bevel(CModel& m, const EdgeIndex& ix, const std::vector<std::uint8_t>& edge
     const auto& fan = fans[i];
     std::vector<Item> chain;
     auto addBetween = [&](std::int32_t e) {
-      for (std::int32_t x : between[Key(e, static_cast<std::size_t>(v))]) chain.push_back({x, vertexUV[static_cast<std::size_t>(x)]});
+      for (std::int32_t x : between[Key(e, static_cast<std::size_t>(v))])
+        chain.push_back({x, vertexUV[static_cast<std::size_t>(x)]});
     };
     const CFace& first = m.faces[static_cast<std::size_t>(fan.front().face)];
     const std::int32_t material = first.material;
-    const std::int32_t firstPrev = ix.SideEdge(fan.front().face, (fan.front().corner + first.indices.size() - 1) % first.indices.size());
+    const std::int32_t firstPrev =
+        ix.SideEdge(fan.front().face, (fan.front().corner + first.indices.size() - 1) % first.indices.size());
     if (!closedFan[i] && selected(firstPrev)) {
       chain.push_back({v, vertexUV[static_cast<std::size_t>(v)]});
       addBetween(firstPrev);

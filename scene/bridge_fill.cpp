@@ -53,7 +53,8 @@ bool Chains(const EdgeIndex& ix, std::span<const std::int32_t> edges, std::vecto
           break;
         }
       if (to < 0) {
-        c.closed = c.v.size() > 2 && next[cur].size() == 2 && std::find(next[cur].begin(), next[cur].end(), s) != next[cur].end();
+        c.closed = c.v.size() > 2 && next[cur].size() == 2 &&
+                   std::find(next[cur].begin(), next[cur].end(), s) != next[cur].end();
         break;
       }
       prev = cur;
@@ -171,8 +172,10 @@ bool BridgeEdgeLoops(CModel& m, const EdgeIndex& ix, std::span<const std::int32_
   for (const auto& f : faces)
     for (std::size_t k = 0; k < f.size(); ++k) {
       const std::int32_t x = f[k], y = f[(k + 1) % f.size()];
-      const bool alongA = std::find(av.begin(), av.end(), x) != av.end() && std::find(av.begin(), av.end(), y) != av.end();
-      const bool alongB = std::find(bv.begin(), bv.end(), x) != bv.end() && std::find(bv.begin(), bv.end(), y) != bv.end();
+      const bool alongA =
+          std::find(av.begin(), av.end(), x) != av.end() && std::find(av.begin(), av.end(), y) != av.end();
+      const bool alongB =
+          std::find(bv.begin(), bv.end(), x) != bv.end() && std::find(bv.begin(), bv.end(), y) != bv.end();
       if (!alongA && !alongB && ix.Find(x, y) != EdgeIndex::kNone) return false;
     }
   for (auto& f : faces) AddJoined(m, f, material);
@@ -199,13 +202,17 @@ bool FillBorders(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> e
     if (quads && n % 2 == 0 && n >= 6) {
       // Rails from s forward and from s - 1 backward, joined by rungs; s makes the rungs shortest.
       const std::size_t k = n / 2;
-      auto at = [&](std::ptrdiff_t i) { return c.v[static_cast<std::size_t>((i % static_cast<std::ptrdiff_t>(n) + static_cast<std::ptrdiff_t>(n)) % static_cast<std::ptrdiff_t>(n))]; };
+      auto at = [&](std::ptrdiff_t i) {
+        return c.v[static_cast<std::size_t>((i % static_cast<std::ptrdiff_t>(n) + static_cast<std::ptrdiff_t>(n)) %
+                                            static_cast<std::ptrdiff_t>(n))];
+      };
       std::size_t bestS = 0;
       double bestLen = INFINITY;
       for (std::size_t s = 0; s < k; ++s) {
         double len = 0;
         for (std::size_t i = 1; i + 1 < k; ++i)
-          len += Dist(m, at(static_cast<std::ptrdiff_t>(s + i)), at(static_cast<std::ptrdiff_t>(s) - 1 - static_cast<std::ptrdiff_t>(i)));
+          len += Dist(m, at(static_cast<std::ptrdiff_t>(s + i)),
+                      at(static_cast<std::ptrdiff_t>(s) - 1 - static_cast<std::ptrdiff_t>(i)));
         if (len < bestLen) {
           bestLen = len;
           bestS = s;

@@ -34,7 +34,8 @@ D3 Centroid(const CModel& m, const CFace& f) {
   return f.indices.empty() ? c : c * (1.0 / static_cast<double>(f.indices.size()));
 }
 
-void AddFace(CModel& m, std::initializer_list<std::int32_t> corners, const std::vector<CUV>* uvs, std::int32_t material) {
+void AddFace(CModel& m, std::initializer_list<std::int32_t> corners, const std::vector<CUV>* uvs,
+             std::int32_t material) {
   CFace f;
   f.material = material;
   std::size_t k = 0;
@@ -73,7 +74,8 @@ bool PushCleanFace(CModel& m, std::vector<std::int32_t>& idx, std::vector<CUV>& 
   return true;
 }
 
-RegionCorners::RegionCorners(const CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> faces, bool individual) {
+RegionCorners::RegionCorners(const CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> faces,
+                             bool individual) {
   inRegion.assign(m.faces.size(), 0);
   for (std::int32_t f : faces) inRegion[static_cast<std::size_t>(f)] = 1;
   base.assign(m.faces.size(), -1);
@@ -184,7 +186,8 @@ namespace {
 std::vector<std::int32_t> SplitGroups(CModel& m, const RegionCorners& rc, const std::vector<std::uint8_t>& usedOutside,
                                       const std::vector<D3>& groupOffset, bool alwaysNew) {
   std::vector<std::int32_t> perVertex(m.vertices.size(), 0);
-  for (std::int32_t g = 0; g < rc.groups; ++g) ++perVertex[static_cast<std::size_t>(rc.groupVertex[static_cast<std::size_t>(g)])];
+  for (std::int32_t g = 0; g < rc.groups; ++g)
+    ++perVertex[static_cast<std::size_t>(rc.groupVertex[static_cast<std::size_t>(g)])];
   std::vector<std::int32_t> out(static_cast<std::size_t>(rc.groups));
   for (std::int32_t g = 0; g < rc.groups; ++g) {
     const auto gs = static_cast<std::size_t>(g);
@@ -231,17 +234,18 @@ std::vector<std::int32_t> UsableFaces(const CModel& m, std::span<const std::int3
     if (f < 0 || static_cast<std::size_t>(f) >= m.faces.size() || seen[static_cast<std::size_t>(f)]) continue;
     const CFace& face = m.faces[static_cast<std::size_t>(f)];
     if (face.hidden || face.indices.size() < 3) continue;
-    if (!std::all_of(face.indices.begin(), face.indices.end(), [&m](std::int32_t i) { return m.HasVertex(i); })) continue;
+    if (!std::all_of(face.indices.begin(), face.indices.end(), [&m](std::int32_t i) { return m.HasVertex(i); }))
+      continue;
     seen[static_cast<std::size_t>(f)] = 1;
     out.push_back(f);
   }
   return out;
 }
 
-
 }  // namespace
 
-bool ExtrudeFaces(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> faceList, ExtrudeKind kind, double distance) {
+bool ExtrudeFaces(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> faceList, ExtrudeKind kind,
+                  double distance) {
   const std::vector<std::int32_t> faces = UsableFaces(m, faceList);
   if (faces.empty()) return false;
   const bool individual = kind == ExtrudeKind::kIndividual;
@@ -260,7 +264,8 @@ bool ExtrudeFaces(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> 
       if (!rc.BoundarySide(f, k)) continue;
       const std::size_t k1 = (k + 1) % c;
       const std::int32_t a = face.indices[k], b = face.indices[k1];
-      const std::int32_t at = top[static_cast<std::size_t>(rc.GroupOf(f, k))], bt = top[static_cast<std::size_t>(rc.GroupOf(f, k1))];
+      const std::int32_t at = top[static_cast<std::size_t>(rc.GroupOf(f, k))],
+                         bt = top[static_cast<std::size_t>(rc.GroupOf(f, k1))];
       if (withUVs) uvs = {face.uvs[k1], face.uvs[k], face.uvs[k], face.uvs[k1]};
       AddFace(m, {bt, at, a, b}, withUVs ? &uvs : nullptr, face.material);
     }
@@ -350,8 +355,8 @@ bool ExtrudeVertices(CModel& m, std::span<const std::int32_t> vertices, const CV
   return true;
 }
 
-bool InsetFaces(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> faceList, bool individual, double thickness,
-                double depth) {
+bool InsetFaces(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> faceList, bool individual,
+                double thickness, double depth) {
   const std::vector<std::int32_t> faces = UsableFaces(m, faceList);
   if (faces.empty()) return false;
   const RegionCorners rc(m, ix, faces, individual);
@@ -416,7 +421,10 @@ bool InsetFaces(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> fa
       for (std::size_t k = 0; k < c; ++k) {
         const D3 p(before[static_cast<std::size_t>(face.indices[k])]);
         const double span = Length(centre - p);
-        const double t = span > 0 ? std::clamp(Length(Pos(m, inner[static_cast<std::size_t>(rc.GroupOf(f, k))]) - p) / span, 0.0, 1.0) : 0.0;
+        const double t =
+            span > 0
+                ? std::clamp(Length(Pos(m, inner[static_cast<std::size_t>(rc.GroupOf(f, k))]) - p) / span, 0.0, 1.0)
+                : 0.0;
         innerUV[k] = CUV(static_cast<float>(face.uvs[k].u + (cu - face.uvs[k].u) * t),
                          static_cast<float>(face.uvs[k].v + (cv - face.uvs[k].v) * t));
       }
@@ -425,7 +433,8 @@ bool InsetFaces(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> fa
       if (!rc.BoundarySide(f, k)) continue;
       const std::size_t k1 = (k + 1) % c;
       const std::int32_t a = face.indices[k], b = face.indices[k1];
-      const std::int32_t ai = inner[static_cast<std::size_t>(rc.GroupOf(f, k))], bi = inner[static_cast<std::size_t>(rc.GroupOf(f, k1))];
+      const std::int32_t ai = inner[static_cast<std::size_t>(rc.GroupOf(f, k))],
+                         bi = inner[static_cast<std::size_t>(rc.GroupOf(f, k1))];
       if (withUVs) uvs = {face.uvs[k], face.uvs[k1], innerUV[k1], innerUV[k]};
       AddFace(m, {a, b, bi, ai}, withUVs ? &uvs : nullptr, face.material);
     }
@@ -475,7 +484,8 @@ bool SolidifyFaces(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t>
       if (!rc.BoundarySide(f, k) || e == EdgeIndex::kNone || ix.FaceCountOf(e) != 1) continue;
       const std::size_t k1 = (k + 1) % c;
       const std::int32_t a = face.indices[k], b = face.indices[k1];
-      const std::int32_t ab = back[static_cast<std::size_t>(rc.GroupOf(f, k))], bb = back[static_cast<std::size_t>(rc.GroupOf(f, k1))];
+      const std::int32_t ab = back[static_cast<std::size_t>(rc.GroupOf(f, k))],
+                         bb = back[static_cast<std::size_t>(rc.GroupOf(f, k1))];
       if (withUVs) uvs = {face.uvs[k1], face.uvs[k], face.uvs[k], face.uvs[k1]};
       AddFace(m, {b, a, ab, bb}, withUVs ? &uvs : nullptr, face.material);
     }

@@ -33,7 +33,8 @@ enum class ExtrudeKind : std::uint8_t { kRegion, kIndividual };
 // quadrilaterals) or one by one, moved `distance` along the region's average lit-side normal (or
 // each face's own). Vertices where the region touches itself only at a corner are split per fan, so
 // two faces meeting at a corner come away separately.
-bool ExtrudeFaces(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> faces, ExtrudeKind kind, double distance);
+bool ExtrudeFaces(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> faces, ExtrudeKind kind,
+                  double distance);
 // Border edges (one face or none) become a strip of quadrilaterals whose far side is moved by
 // `offset`. Edges between two faces are left alone: a third face on them would tear the surface.
 bool ExtrudeEdges(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> edges, const CVector& offset);

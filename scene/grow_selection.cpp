@@ -31,7 +31,8 @@ Picked PickedOf(const CModel& m, const EdgeIndex& ix, SelectMode mode) {
     if (!EdgeVisible(m, ix, edge)) continue;
     const std::int32_t a = ix.Lower(edge), b = ix.Upper(edge);
     const bool on = mode == kSelectEdges ? EdgeSelected(m, a, b)
-                                         : m.vertices[static_cast<std::size_t>(a)].selected && m.vertices[static_cast<std::size_t>(b)].selected;
+                                         : m.vertices[static_cast<std::size_t>(a)].selected &&
+                                               m.vertices[static_cast<std::size_t>(b)].selected;
     if (on) p.edges.push_back(edge);
   }
   for (std::size_t v = 0; v < m.vertices.size(); ++v)
@@ -46,7 +47,8 @@ std::size_t ForEachModel(CMeshwright& scene, Verb&& verb) {
   std::size_t changed = 0;
   const SelectMode mode = SelectModeOf(scene);
   for (CModel& m : scene.models) {
-    if (!m.IsEditable() || std::none_of(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.selected; }))
+    if (!m.IsEditable() ||
+        std::none_of(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.selected; }))
       continue;
     const std::shared_ptr<const EdgeIndex> ix = scene.edgeIndexes.Get(m);
     if (!verb(m, *ix, PickedOf(m, *ix, mode))) continue;
@@ -61,7 +63,8 @@ std::size_t ForEachModel(CMeshwright& scene, Verb&& verb) {
 
 bool HasSelectedVertices(const CMeshwright& scene) {
   return std::any_of(scene.models.begin(), scene.models.end(), [](const CModel& m) {
-    return m.IsEditable() && std::any_of(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.selected; });
+    return m.IsEditable() &&
+           std::any_of(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.selected; });
   });
 }
 
@@ -94,7 +97,8 @@ std::size_t BevelSelected(CMeshwright& scene, const BevelParams& p) {
 }
 
 std::size_t BridgeSelected(CMeshwright& scene) {
-  return ForEachModel(scene, [](CModel& m, const EdgeIndex& ix, const Picked& s) { return BridgeEdgeLoops(m, ix, s.edges); });
+  return ForEachModel(scene,
+                      [](CModel& m, const EdgeIndex& ix, const Picked& s) { return BridgeEdgeLoops(m, ix, s.edges); });
 }
 
 std::size_t FillSelected(CMeshwright& scene, bool quads) {

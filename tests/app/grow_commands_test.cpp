@@ -141,7 +141,8 @@ TEST_F(AppTest, AStoolFromABoxWithExtrudeInsetAndBevel) {
     const EdgeIndex ix(m);
     m.selectedEdges.clear();
     for (std::size_t e = 0; e < ix.EdgeCount(); ++e) {
-      const CVector a = m.vertices[ix.Lower(std::int32_t(e))].position, b = m.vertices[ix.Upper(std::int32_t(e))].position;
+      const CVector a = m.vertices[ix.Lower(std::int32_t(e))].position,
+                    b = m.vertices[ix.Upper(std::int32_t(e))].position;
       const bool rim = std::max(std::fabs(a.x), std::fabs(a.z)) == 60 && std::max(std::fabs(b.x), std::fabs(b.z)) == 60;
       if (a.y == 100 && b.y == 100 && rim) m.selectedEdges.push_back(ix.KeyOf(std::int32_t(e)));
     }

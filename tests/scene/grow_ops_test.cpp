@@ -144,7 +144,9 @@ const std::vector<Verb>& Verbs() {
          SelectFaces(s, rng, Real(rng, 0.1, 1.0));
          return c;
        },
-       [](CMeshwright& s, std::mt19937& rng) { return ExtrudeSelected(s, {Real(rng, -80, 80), false, {}}); }},
+       [](CMeshwright& s, std::mt19937& rng) {
+         return ExtrudeSelected(s, {Real(rng, -80, 80), false, {}});
+       }},
       {"extrude individual", EditKind::kExtrude,
        [](std::mt19937& rng, CMeshwright& s) {
          Case c{AnyShape(rng), 0};
@@ -152,7 +154,9 @@ const std::vector<Verb>& Verbs() {
          SelectFaces(s, rng, Real(rng, 0.1, 1.0));
          return c;
        },
-       [](CMeshwright& s, std::mt19937& rng) { return ExtrudeSelected(s, {Real(rng, -80, 80), true, {}}); }},
+       [](CMeshwright& s, std::mt19937& rng) {
+         return ExtrudeSelected(s, {Real(rng, -80, 80), true, {}});
+       }},
       {"extrude edges", EditKind::kExtrude,
        [](std::mt19937& rng, CMeshwright& s) {
          Case c{Coin(rng) ? Grid(Between(rng, 1, 5), Between(rng, 1, 5)) : Tube(Between(rng, 3, 8), 1), 0};
@@ -192,7 +196,9 @@ const std::vector<Verb>& Verbs() {
          for (CVertex& v : s.models[0].vertices) v.selected = pick(rng);
          return c;
        },
-       [](CMeshwright& s, std::mt19937& rng) { return BevelSelected(s, {Real(rng, 0.5, 8), 1, 0.5}); }},
+       [](CMeshwright& s, std::mt19937& rng) {
+         return BevelSelected(s, {Real(rng, 0.5, 8), 1, 0.5});
+       }},
       {"bridge", EditKind::kBridge,
        [](std::mt19937& rng, CMeshwright& s) {
          // The two rims of a tube (closed) or two opposite sides of a grid (open).
