@@ -184,8 +184,9 @@ void RegisterGrowCommands(const GrowCommandHost& host, const std::function<void(
       },
       selected);
   entry(
-      kCmdSpin, "回転体...\tCtrl+Shift+W(&S)", "選択した辺を作業中の画面の奥行き方向の軸のまわりに回して面を作る",
-      "回転体", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)}, false,
+      kCmdSpin, "回転体...\tCtrl+Shift+W(&S)",
+      "選択した面 (面がなければ辺) を作業中の画面の奥行き方向の軸のまわりに回して形を作る", "回転体",
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)}, false,
       [=]() {
         const Plane plane = host.pane ? host.pane() : kPlaneTop;
         const CVector centre = host.centre ? host.centre() : CursorPoint(*scene);

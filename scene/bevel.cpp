@@ -326,34 +326,10 @@ bool Bevel(CModel& m, const EdgeIndex& ix, const std::vector<std::uint8_t>& edge
     face = std::move(now);
   }
   // The bevelled vertices no face uses any more go; the others are renumbered down.
-  m.RebuildFaceRefs();
-  std::vector<std::int32_t> remap(m.vertices.size());
-  std::vector<std::uint8_t> drop(m.vertices.size(), 0);
-  for (std::int32_t v : verts)
-    if (m.vertices[static_cast<std::size_t>(v)].faceRefs.empty()) drop[static_cast<std::size_t>(v)] = 1;
-  std::int32_t next = 0;
+  const std::vector<std::int32_t> remap = DropUnused(m, verts);
   std::vector<std::int32_t> made;
-  for (std::size_t v = 0; v < m.vertices.size(); ++v) {
-    remap[v] = drop[v] ? -1 : next;
-    if (!drop[v] && v >= firstNew) made.push_back(next);
-    if (!drop[v]) m.vertices[static_cast<std::size_t>(next++)] = std::move(m.vertices[v]);
-  }
-  m.vertices.resize(static_cast<std::size_t>(next));
-  for (CFace& face : m.faces)
-    for (auto& i : face.indices) i = remap[static_cast<std::size_t>(i)];
-  CFace& pf = m.pendingFace;
-  for (std::size_t k = 0; k < pf.indices.size();) {
-    const std::int32_t i = pf.indices[k];
-    if (i >= 0 && static_cast<std::size_t>(i) < remap.size()) {
-      if (remap[static_cast<std::size_t>(i)] < 0) {
-        pf.indices.erase(k);
-        if (k < pf.uvs.size()) pf.uvs.erase(k);
-        continue;
-      }
-      pf.indices[k] = remap[static_cast<std::size_t>(i)];
-    }
-    ++k;
-  }
+  for (std::size_t v = firstNew; v < remap.size(); ++v)
+    if (remap[v] >= 0) made.push_back(remap[v]);
   SelectOnly(m, made, {});
   return true;
 }

@@ -287,11 +287,82 @@ bool FaceFromVertices(CModel& m, const EdgeIndex& ix, std::span<const std::int32
   return true;
 }
 
+namespace {
+
+// Copies of vertices turned round an axis of a pane, step by step; a vertex on the axis is its own
+// copy at every step, so no face there collapses into a repeated corner.
+struct Sweep {
+  CModel& m;
+  int axis;
+  D3 origin;
+  double degrees;
+  int steps, rings;
+  std::unordered_map<std::int32_t, std::vector<std::int32_t>> ring;
+  std::vector<std::int32_t> made;
+
+  Sweep(CModel& model, Plane plane, const CVector& centre, double deg, int n)
+      : m(model),
+        axis(plane == kPlaneTop ? 1 : (plane == kPlaneFace ? 2 : 0)),
+        origin(centre),
+        degrees(deg),
+        steps(n),
+        rings(std::fabs(deg) >= 360.0 - 1e-9 ? n : n + 1) {}
+  bool Full() const { return rings == steps; }
+
+  D3 Turned(const D3& p, double angle) const {
+    const D3 d = p - origin;
+    double q[3] = {d.x, d.y, d.z};
+    const int a1 = (axis + 1) % 3, a2 = (axis + 2) % 3;
+    const double x = q[a1], y = q[a2], cs = std::cos(angle), sn = std::sin(angle);
+    q[a1] = x * cs - y * sn;
+    q[a2] = x * sn + y * cs;
+    return origin + D3(q[0], q[1], q[2]);
+  }
+  bool OnAxis(const D3& p) const {
+    const D3 d = p - origin;
+    const double q[3] = {d.x, d.y, d.z};
+    return std::hypot(q[(axis + 1) % 3], q[(axis + 2) % 3]) < 1e-6;
+  }
+  // The vertex at every step, known by `key` (the vertex itself, or a fan of a region's corners).
+  const std::vector<std::int32_t>& Of(std::int32_t v) { return Of(v, v); }
+  const std::vector<std::int32_t>& Of(std::int32_t key, std::int32_t v) {
+    auto [it, added] = ring.try_emplace(key);
+    if (!added) return it->second;
+    const D3 p = Pos(m, v);
+    it->second.push_back(v);
+    for (int s = 1; s < rings; ++s) {
+      if (OnAxis(p)) {
+        it->second.push_back(v);
+        continue;
+      }
+      CVertex nv;
+      nv.position = ToVec(Turned(p, degrees * std::numbers::pi / 180.0 * s / steps));
+      it->second.push_back(static_cast<std::int32_t>(m.vertices.size()));
+      made.push_back(it->second.back());
+      m.vertices.push_back(nv);
+    }
+    return it->second;
+  }
+  // The wall of side a -> b of a face (or a profile run that way), from step s to the next.
+  std::vector<std::int32_t> Wall(std::int32_t a, std::int32_t b, int s) { return Wall(a, a, b, b, s); }
+  std::vector<std::int32_t> Wall(std::int32_t keyA, std::int32_t a, std::int32_t keyB, std::int32_t b, int s) {
+    const std::vector<std::int32_t> ra = Of(keyA, a), rb = Of(keyB, b);
+    const auto s0 = static_cast<std::size_t>(s), s1 = static_cast<std::size_t>((s + 1) % rings);
+    return {rb[s0], ra[s0], ra[s1], rb[s1]};
+  }
+};
+
+bool SpinUsable(Plane plane, double degrees, int steps) {
+  return IsPlane(plane) && steps >= 1 && std::isfinite(degrees) && degrees != 0;
+}
+
+}  // namespace
+
 bool SpinEdges(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> edges, Plane plane, const CVector& centre,
                double degrees, int steps) {
-  if (!IsPlane(plane) || steps < 1 || !std::isfinite(degrees) || degrees == 0) return false;
+  if (!SpinUsable(plane, degrees, steps)) return false;
   // Each chain's edges in its order, so the strips of neighbouring edges are wound alike; a chain
-  // along a face runs against it.
+  // along a face is run as the face runs it, and its strip runs against it.
   std::vector<Chain> chains;
   if (!Chains(ix, edges, chains)) return false;
   m.RebuildFaceRefs();
@@ -301,61 +372,97 @@ bool SpinEdges(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> edg
     for (std::size_t i = 0; i < sides; ++i) {
       const int r = FaceRuns(m, ix, c.v[i], c.v[(i + 1) % n], nullptr);
       if (r < 0) continue;
-      if (r == 1) std::reverse(c.v.begin(), c.v.end());
+      if (r == 0) std::reverse(c.v.begin(), c.v.end());
       break;
     }
     for (std::size_t i = 0; i < sides; ++i) list.emplace_back(c.v[i], c.v[(i + 1) % n]);
   }
   if (list.empty()) return false;
-  const int axis = plane == kPlaneTop ? 1 : (plane == kPlaneFace ? 2 : 0);
-  const bool full = std::fabs(degrees) >= 360.0 - 1e-9;
-  const int rings = full ? steps : steps + 1;
-  const D3 o(centre);
-  std::unordered_map<std::int32_t, std::vector<std::int32_t>> ring;
-  std::vector<std::int32_t> sel;
-  auto rotated = [&](const D3& p, double angle) {
-    const D3 d = p - o;
-    const double cs = std::cos(angle), sn = std::sin(angle);
-    double q[3] = {d.x, d.y, d.z};
-    const int a1 = (axis + 1) % 3, a2 = (axis + 2) % 3;
-    const double x = q[a1], y = q[a2];
-    q[a1] = x * cs - y * sn;
-    q[a2] = x * sn + y * cs;
-    return o + D3(q[0], q[1], q[2]);
-  };
-  auto ringOf = [&](std::int32_t v) -> const std::vector<std::int32_t>& {
-    auto [it, added] = ring.try_emplace(v);
-    if (added) {
-      const D3 p = Pos(m, v);
-      double q[3] = {p.x - o.x, p.y - o.y, p.z - o.z};
-      const double radius = std::hypot(q[(axis + 1) % 3], q[(axis + 2) % 3]);
-      it->second.push_back(v);
-      for (int s = 1; s < rings; ++s) {
-        if (radius < 1e-6) {  // on the axis: one vertex for every step
-          it->second.push_back(v);
-          continue;
-        }
-        CVertex nv;
-        nv.position = ToVec(rotated(p, degrees * std::numbers::pi / 180.0 * s / steps));
-        it->second.push_back(static_cast<std::int32_t>(m.vertices.size()));
-        sel.push_back(it->second.back());
-        m.vertices.push_back(nv);
-      }
-    }
-    return it->second;
-  };
+  Sweep sweep(m, plane, centre, degrees, steps);
   const std::size_t before = m.faces.size();
   for (auto [a, b] : list) {
     std::int32_t material = 0;
     FaceRuns(m, ix, a, b, &material);
-    const std::vector<std::int32_t> ra = ringOf(a), rb = ringOf(b);
-    for (int s = 0; s < steps; ++s) {
-      const auto s0 = static_cast<std::size_t>(s), s1 = static_cast<std::size_t>((s + 1) % rings);
-      AddJoined(m, {ra[s0], rb[s0], rb[s1], ra[s1]}, material);
-    }
+    for (int s = 0; s < steps; ++s) AddJoined(m, sweep.Wall(a, b, s), material);
   }
   if (m.faces.size() == before) return false;
-  SelectOnly(m, sel, {});
+  SelectOnly(m, sweep.made, {});
+  return true;
+}
+
+bool SpinFaces(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> faceList, Plane plane,
+               const CVector& centre, double degrees, int steps) {
+  if (!SpinUsable(plane, degrees, steps)) return false;
+  std::vector<std::int32_t> faces;
+  for (std::int32_t f : faceList)
+    if (f >= 0 && static_cast<std::size_t>(f) < m.faces.size() &&
+        m.faces[static_cast<std::size_t>(f)].indices.size() >= 3)
+      faces.push_back(f);
+  if (faces.empty()) return false;
+  m.RebuildFaceRefs();
+  // As extruding along an arc: the rim's fans sweep out the walls and the faces end where the turn
+  // ends; a fan inside the region that nothing else uses just turns with it.
+  const RegionCorners rc(m, ix, faces, false);
+  const std::vector<std::uint8_t> outside = UsedOutside(m, rc.inRegion);
+  std::vector<std::int32_t> perVertex(m.vertices.size(), 0);
+  for (std::int32_t g = 0; g < rc.groups; ++g)
+    ++perVertex[static_cast<std::size_t>(rc.groupVertex[static_cast<std::size_t>(g)])];
+  Sweep sweep(m, plane, centre, degrees, steps);
+  auto swept = [&](std::int32_t g) {
+    const std::int32_t v = rc.groupVertex[static_cast<std::size_t>(g)];
+    return rc.groupBoundary[static_cast<std::size_t>(g)] || outside[static_cast<std::size_t>(v)] ||
+           perVertex[static_cast<std::size_t>(v)] > 1;
+  };
+  std::vector<std::int32_t> regionVertices, end(static_cast<std::size_t>(rc.groups), -1);
+  const double turn = degrees * std::numbers::pi / 180.0;
+  for (std::int32_t f : rc.list) {
+    const CFace face = m.faces[static_cast<std::size_t>(f)];
+    const std::size_t c = face.indices.size();
+    for (std::size_t k = 0; k < c; ++k) {
+      const std::int32_t g = rc.GroupOf(f, k), v = face.indices[k];
+      regionVertices.push_back(v);
+      if (!swept(g)) {
+        if (end[static_cast<std::size_t>(g)] < 0) {
+          m.vertices[static_cast<std::size_t>(v)].position = ToVec(sweep.Turned(Pos(m, v), turn));
+          end[static_cast<std::size_t>(g)] = v;
+        }
+        continue;
+      }
+      end[static_cast<std::size_t>(g)] = sweep.Of(g, v).back();
+      if (sweep.Full()) end[static_cast<std::size_t>(g)] = v;
+      if (!rc.BoundarySide(f, k)) continue;
+      const std::size_t k1 = (k + 1) % c;
+      // The faces leave their rim: the wall runs the rim as they did, the other way from a profile's.
+      for (int s = 0; s < steps; ++s) {
+        std::vector<std::int32_t> wall = sweep.Wall(g, v, rc.GroupOf(f, k1), face.indices[k1], s);
+        std::reverse(wall.begin(), wall.end());
+        AddJoined(m, wall, face.material);
+      }
+    }
+  }
+  if (sweep.Full()) {
+    // The start and the end are one place: the faces would lie across the inside of the ring.
+    std::vector<std::uint8_t> gone(m.faces.size(), 0);
+    for (std::int32_t f : rc.list) gone[static_cast<std::size_t>(f)] = 1;
+    std::size_t w = 0;
+    for (std::size_t f = 0; f < m.faces.size(); ++f)
+      if (!gone[f]) m.faces[w++] = std::move(m.faces[f]);
+    m.faces.resize(w);
+    const std::vector<std::int32_t> remap = DropUnused(m, regionVertices);
+    std::vector<std::int32_t> sel;
+    for (std::int32_t v : sweep.made) sel.push_back(remap[static_cast<std::size_t>(v)]);
+    SelectOnly(m, sel, {});
+    return true;
+  }
+  std::vector<std::int32_t> sel;
+  for (std::int32_t f : rc.list) {
+    CFace& face = m.faces[static_cast<std::size_t>(f)];
+    for (std::size_t k = 0; k < face.indices.size(); ++k) {
+      face.indices[k] = end[static_cast<std::size_t>(rc.GroupOf(f, k))];
+      sel.push_back(face.indices[k]);
+    }
+  }
+  SelectOnly(m, sel, rc.list);
   return true;
 }
 

@@ -170,6 +170,39 @@ void SelectOnly(CModel& m, const std::vector<std::int32_t>& vertices, const std:
   for (std::int32_t f : faces) m.faces[static_cast<std::size_t>(f)].selected = 1;
 }
 
+std::vector<std::int32_t> DropUnused(CModel& m, std::span<const std::int32_t> candidates) {
+  m.RebuildFaceRefs();
+  const std::size_t count = m.vertices.size();
+  std::vector<std::uint8_t> drop(count, 0);
+  for (std::int32_t v : candidates)
+    if (m.HasVertex(v) && m.vertices[static_cast<std::size_t>(v)].faceRefs.empty())
+      drop[static_cast<std::size_t>(v)] = 1;
+  std::vector<std::int32_t> remap(count);
+  std::int32_t next = 0;
+  for (std::size_t v = 0; v < count; ++v) {
+    remap[v] = drop[v] ? -1 : next;
+    if (!drop[v]) m.vertices[static_cast<std::size_t>(next++)] = std::move(m.vertices[v]);
+  }
+  m.vertices.resize(static_cast<std::size_t>(next));
+  auto renumber = [&](std::int32_t i) {
+    return i >= 0 && static_cast<std::size_t>(i) < count ? remap[static_cast<std::size_t>(i)] : i;
+  };
+  for (CFace& face : m.faces)
+    for (auto& i : face.indices) i = renumber(i);
+  CFace& pf = m.pendingFace;
+  for (std::size_t k = 0; k < pf.indices.size();) {
+    const std::int32_t i = pf.indices[k];
+    if (i >= 0 && static_cast<std::size_t>(i) < count && remap[static_cast<std::size_t>(i)] < 0) {
+      pf.indices.erase(k);
+      if (k < pf.uvs.size()) pf.uvs.erase(k);
+      continue;
+    }
+    pf.indices[k] = renumber(i);
+    ++k;
+  }
+  return remap;
+}
+
 void Finish(CModel& m, std::int32_t smooth) {
   m.RebuildFaceRefs();
   m.ComputeNormals(smooth);

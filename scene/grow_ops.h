@@ -86,6 +86,11 @@ bool FaceFromVertices(CModel& m, const EdgeIndex& ix, std::span<const std::int32
 // (Top: y, Front: z, Side: x) by `degrees` in `steps` steps; a full turn closes on itself.
 bool SpinEdges(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> edges, Plane plane, const CVector& centre,
                double degrees, int steps);
+// The faces swept the same way, as an extrusion along the arc: their rim makes the walls and the
+// faces move to where the turn ends; after a full turn the faces (with the vertices only they
+// used) go, the walls closing on themselves.
+bool SpinFaces(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> faces, Plane plane, const CVector& centre,
+               double degrees, int steps);
 
 // ---- The program's commands -----------------------------------------------------------------
 
@@ -115,6 +120,7 @@ std::size_t BevelSelected(CMeshwright& scene, const BevelParams& p);
 std::size_t BridgeSelected(CMeshwright& scene);
 // Closed border chains when some are selected, else one face through the selected vertices.
 std::size_t FillSelected(CMeshwright& scene, bool quads);
+// Faces when some are selected, else edges.
 std::size_t SpinSelected(CMeshwright& scene, const SpinParams& p);
 
 // Whether any editable model has something a verb can take: faces, edges, vertices.

@@ -82,6 +82,10 @@ struct RegionCorners {
 std::vector<std::uint8_t> UsedOutside(const CModel& m, const std::vector<std::uint8_t>& inRegion);
 // The model's selection made exactly these vertices and (in face mode) faces.
 void SelectOnly(CModel& m, const std::vector<std::int32_t>& vertices, const std::vector<std::int32_t>& faces);
+// Removes those of `candidates` that no face uses, renumbering the faces' corners and those of the
+// face under construction (a corner on a removed vertex goes); returns each old vertex's new
+// number, -1 for the removed. Corners naming no vertex are left as they are.
+std::vector<std::int32_t> DropUnused(CModel& m, std::span<const std::int32_t> candidates);
 // Face references, normals and face selection after a verb.
 void Finish(CModel& m, std::int32_t smooth);
 

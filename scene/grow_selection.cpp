@@ -111,6 +111,7 @@ std::size_t FillSelected(CMeshwright& scene, bool quads) {
 
 std::size_t SpinSelected(CMeshwright& scene, const SpinParams& p) {
   return ForEachModel(scene, [&p](CModel& m, const EdgeIndex& ix, const Picked& s) {
+    if (!s.faces.empty()) return SpinFaces(m, ix, s.faces, p.plane, p.centre, p.degrees, p.steps);
     return SpinEdges(m, ix, s.edges, p.plane, p.centre, p.degrees, p.steps);
   });
 }

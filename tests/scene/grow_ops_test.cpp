@@ -263,6 +263,22 @@ const std::vector<Verb>& Verbs() {
          p.centre = CVector(-60, 0, 0);
          return SpinSelected(s, p);
        }},
+      {"spin faces", EditKind::kSpin,
+       [](std::mt19937& rng, CMeshwright& s) {
+         // Swept as an extrusion along an arc: a part turned away leaves the surface as it was.
+         Case c{AnyShape(rng), 0};
+         s = SceneOf(c.shape);
+         SelectFaces(s, rng, Real(rng, 0.1, 0.7));
+         return c;
+       },
+       [](CMeshwright& s, std::mt19937& rng) {
+         SpinParams p;
+         p.degrees = Real(rng, 20, 300) * (Coin(rng) ? 1 : -1);
+         p.steps = Between(rng, 1, 8);
+         p.plane = static_cast<Plane>(Between(rng, 0, 2));
+         p.centre = CVector(-200, -200, -200);  // off every shape, so no corner lies on the axis
+         return SpinSelected(s, p);
+       }},
   };
   return verbs;
 }
@@ -307,7 +323,7 @@ TEST_P(GrowProperties, KeepTheSurfaceSoundAndUndoExactly) {
   EXPECT_GT(changedCases, 200) << verb.name << " did nothing too often for the cases to mean much";
 }
 
-INSTANTIATE_TEST_SUITE_P(EachVerb, GrowProperties, testing::Range<std::size_t>(0, 10),
+INSTANTIATE_TEST_SUITE_P(EachVerb, GrowProperties, testing::Range<std::size_t>(0, 11),
                          [](const testing::TestParamInfo<std::size_t>& p) {
                            std::string n = Verbs()[p.param].name;
                            std::replace(n.begin(), n.end(), ' ', '_');
@@ -414,6 +430,27 @@ TEST(GrowExact, InsetKeepsThicknessAcrossEveryRimEdge) {
   EXPECT_FLOAT_EQ(minZ, -40.0f);
   EXPECT_FLOAT_EQ(maxZ, 40.0f);
   EXPECT_EQ(m.faces.size(), 2u + 6u);
+}
+
+TEST(GrowExact, AFaceSweptAFullTurnClosesIntoARing) {
+  PrimitiveParams plane;
+  plane.kind = PrimitiveKind::kPlane;
+  plane.axis = 2;  // facing along z, swept round the Face pane's z axis 200 away
+  CMeshwright s = SceneOf(plane);
+  SelectFaces(s, *std::make_unique<std::mt19937>(1), 1.0);
+  SpinParams p;
+  p.degrees = 360;
+  p.steps = 8;
+  p.plane = kPlaneFace;
+  p.centre = CVector(-200, 0, 0);
+  ASSERT_EQ(SpinSelected(s, p), 1u);
+  const CModel& m = s.models[0];
+  EXPECT_EQ(m.vertices.size(), 32u);  // the square's four corners at eight steps, no loose one
+  EXPECT_EQ(m.faces.size(), 32u);
+  EXPECT_EQ(Euler(m), 0);
+  const EdgeIndex ix(m);
+  for (std::size_t e = 0; e < ix.EdgeCount(); ++e) EXPECT_EQ(ix.FaceCountOf(static_cast<std::int32_t>(e)), 2u);
+  ExpectSound(m, "ring");
 }
 
 TEST(GrowExact, LockedAndHiddenModelsAreLeftAlone) {
