@@ -71,7 +71,7 @@ void RegisterGrowCommands(const GrowCommandHost& host, const std::function<void(
   const auto selected = [scene]() { return HasSelectedVertices(*scene); };
   // A verb with a box: the box follows live; OK makes it one edit, reported in the status bar.
   const auto ask = [host, scene](EditKind kind, const char* title, const std::vector<LiveField>& fields,
-                                 std::function<void(CMeshwright&, const std::vector<double>&)> apply,
+                                 std::function<std::size_t(CMeshwright&, const std::vector<double>&)> apply,
                                  std::function<void(const std::vector<double>&)> keep) {
     const std::size_t facesBefore = CountFaces(*scene);
     const auto v =
@@ -81,12 +81,13 @@ void RegisterGrowCommands(const GrowCommandHost& host, const std::function<void(
       return;
     }
     keep(*v);
-    host.doc->Edit(kind, [&]() { apply(*scene, *v); });
-    const std::size_t facesAfter = CountFaces(*scene);
-    host.say(
-        facesAfter == facesBefore
-            ? QStringLiteral("%1: 変更はありません（対象を選択してください）").arg(QString::fromUtf8(title))
-            : QStringLiteral("%1: 面が %2 個増えました").arg(QString::fromUtf8(title)).arg(facesAfter - facesBefore));
+    std::size_t changed = 0;
+    host.doc->Edit(kind, [&]() { changed = apply(*scene, *v); });
+    const auto grown = static_cast<long long>(CountFaces(*scene)) - static_cast<long long>(facesBefore);
+    const QString name = QString::fromUtf8(title);
+    host.say(changed == 0 ? QStringLiteral("%1: 変更はありません（対象を選択してください）").arg(name)
+             : grown > 0 ? QStringLiteral("%1: 面が %2 個増えました").arg(name).arg(grown)
+                         : QStringLiteral("%1: 完了しました").arg(name));
   };
   const auto step = [scene]() { return std::max(0.001, static_cast<double>(GridStepUnits(scene->zoom))); };
 
@@ -101,7 +102,7 @@ void RegisterGrowCommands(const GrowCommandHost& host, const std::function<void(
               {Real("距離(&D):", "面の法線方向に押し出す距離 (負の値で内側へ)", d),
                Check("面ごとに押し出す(&I)", "つながった面をまとめずに1枚ずつ押し出す", memory->individual)},
               [](CMeshwright& s, const std::vector<double>& v) {
-                ExtrudeSelected(s, {v[0], v[1] != 0, {}});
+                return ExtrudeSelected(s, {v[0], v[1] != 0, {}});
               },
               [memory](const std::vector<double>& v) {
                 memory->extrude = v[0];
@@ -117,7 +118,7 @@ void RegisterGrowCommands(const GrowCommandHost& host, const std::function<void(
             [](CMeshwright& s, const std::vector<double>& v) {
               ExtrudeParams p;
               p.offset = CVector(static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2]));
-              ExtrudeSelected(s, p);
+              return ExtrudeSelected(s, p);
             },
             [](const std::vector<double>&) {});
       },
@@ -133,7 +134,7 @@ void RegisterGrowCommands(const GrowCommandHost& host, const std::function<void(
              Real("深さ(&D):", "縮めた面を法線方向に動かす距離", memory->insetDepth),
              Check("面ごとに(&I)", "つながった面をまとめずに1枚ずつインセットする", memory->insetIndividual)},
             [](CMeshwright& s, const std::vector<double>& v) {
-              InsetSelected(s, {v[0], v[1], v[2] != 0});
+              return InsetSelected(s, {v[0], v[1], v[2] != 0});
             },
             [memory](const std::vector<double>& v) {
               memory->insetThickness = v[0];
@@ -153,7 +154,7 @@ void RegisterGrowCommands(const GrowCommandHost& host, const std::function<void(
              Integer("分割数(&S):", "面取りの段数 (1〜10)", memory->bevelSegments, 1, 10),
              Real("形状(&P):", "0 で平らな面取り、0.5 で丸み、1 で角ばった形", memory->bevelProfile, 0, 1)},
             [](CMeshwright& s, const std::vector<double>& v) {
-              BevelSelected(s, {v[0], static_cast<int>(v[1]), v[2]});
+              return BevelSelected(s, {v[0], static_cast<int>(v[1]), v[2]});
             },
             [memory](const std::vector<double>& v) {
               memory->bevelWidth = v[0];
@@ -179,7 +180,7 @@ void RegisterGrowCommands(const GrowCommandHost& host, const std::function<void(
         ask(
             EditKind::kFill, "面を張る",
             {Check("四角形の列で張る(&Q)", "辺の数が偶数の縁を四角形の列でふさぐ", memory->quads)},
-            [](CMeshwright& s, const std::vector<double>& v) { FillSelected(s, v[0] != 0); },
+            [](CMeshwright& s, const std::vector<double>& v) { return FillSelected(s, v[0] != 0); },
             [memory](const std::vector<double>& v) { memory->quads = v[0] != 0; });
       },
       selected);
@@ -195,7 +196,7 @@ void RegisterGrowCommands(const GrowCommandHost& host, const std::function<void(
             {Real("角度(&A):", "回す角度 (360 で一周して閉じる)", memory->spinDegrees, -360, 360),
              Integer("分割数(&S):", "回す間の段数", memory->spinSteps, 1, 360)},
             [plane, centre](CMeshwright& s, const std::vector<double>& v) {
-              SpinSelected(s, {v[0], static_cast<int>(v[1]), plane, centre});
+              return SpinSelected(s, {v[0], static_cast<int>(v[1]), plane, centre});
             },
             [memory](const std::vector<double>& v) {
               memory->spinDegrees = v[0];
@@ -210,7 +211,7 @@ void RegisterGrowCommands(const GrowCommandHost& host, const std::function<void(
         const double t = memory->solidify != 0 ? memory->solidify : step();
         ask(
             EditKind::kSolidify, "厚み付け", {Real("厚さ(&T):", "面の裏側へ付ける厚さ", t)},
-            [](CMeshwright& s, const std::vector<double>& v) { SolidifySelected(s, v[0]); },
+            [](CMeshwright& s, const std::vector<double>& v) { return SolidifySelected(s, v[0]); },
             [memory](const std::vector<double>& v) { memory->solidify = v[0]; });
       },
       selected);
