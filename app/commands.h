@@ -89,6 +89,13 @@ enum Command : int {
   kCmdGridFace = 33320,
   kCmdGridLeft = 33321,
   kCmdAxes = 33322,
+  kCmdExtrude = 32970,
+  kCmdInset = 32971,
+  kCmdBevel = 32972,
+  kCmdBridge = 32973,
+  kCmdFill = 32974,
+  kCmdSpin = 32975,
+  kCmdSolidify = 32976,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

@@ -56,6 +56,13 @@ QString EditName(EditKind kind) {
     case EditKind::kApplySubdivision: return QStringLiteral("曲面化を確定");
     case EditKind::kCrease: return QStringLiteral("折り目");
     case EditKind::kSmooth: return QStringLiteral("スムーズ");
+    case EditKind::kExtrude: return QStringLiteral("押し出し");
+    case EditKind::kInset: return QStringLiteral("インセット");
+    case EditKind::kBevel: return QStringLiteral("面取り");
+    case EditKind::kBridge: return QStringLiteral("ブリッジ");
+    case EditKind::kFill: return QStringLiteral("面を張る");
+    case EditKind::kSpin: return QStringLiteral("回転体");
+    case EditKind::kSolidify: return QStringLiteral("厚み付け");
   }
   return QString();
 }

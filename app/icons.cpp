@@ -268,6 +268,32 @@ QIcon ToolbarIcon(int command) {
       }
       break;
     }
+    case kCmdExtrude: {  // a slab with a block rising from its top, an arrow upward
+      p.setPen(Qt::black);
+      p.setBrush(QColor(200, 200, 200));
+      p.drawRect(1, 10, 13, 3);
+      p.setBrush(QColor(240, 150, 140));
+      p.drawRect(4, 5, 7, 5);
+      Arrow(p, {7, 4}, {7, 0});
+      break;
+    }
+    case kCmdInset: {  // a face with a smaller face inside it
+      p.setPen(Qt::black);
+      p.setBrush(QColor(200, 200, 200));
+      p.drawRect(1, 1, 13, 12);
+      p.setBrush(QColor(240, 150, 140));
+      p.drawRect(4, 4, 7, 6);
+      break;
+    }
+    case kCmdBevel: {  // a block with one corner cut off, the cut tinted
+      p.setPen(Qt::black);
+      p.setBrush(QColor(200, 200, 200));
+      const QPoint block[5] = {{1, 13}, {1, 1}, {9, 1}, {14, 6}, {14, 13}};
+      p.drawPolygon(block, 5);
+      p.setPen(QPen(red, 2));
+      p.drawLine(9, 1, 14, 6);
+      break;
+    }
     default: break;
   }
   return QIcon(pm);

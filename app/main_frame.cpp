@@ -33,6 +33,7 @@
 #include "app/command_registry.h"
 #include "app/commands.h"
 #include "app/document.h"
+#include "app/grow_commands.h"
 #include "app/help_window.h"
 #include "app/icons.h"
 #include "app/lock_keys.h"
@@ -374,6 +375,26 @@ void CMainFrame::BuildActions() {
     a->setStatusTip(name.isEmpty() ? QStringLiteral("直前に元に戻した動作をやり直す")
                                    : QStringLiteral("元に戻した「%1」をやり直す").arg(name));
   });
+  // The modelling verbs of the 面/辺 menu.
+  GrowCommandHost grow;
+  grow.doc = &doc_;
+  grow.parent = this;
+  grow.run = [this](QDialog& d) { return runDialog(d); };
+  grow.refresh = [this]() { Refresh3D(); };
+  grow.say = [this](const QString& text) { statusBar()->showMessage(text); };
+  grow.pane = [this]() {
+    for (int p = kPlaneTop; p <= kPlaneLeft; ++p)
+      if (ortho_[p] && ortho_[p]->hasFocus()) return static_cast<Plane>(p);
+    return kPlaneTop;
+  };
+  RegisterGrowCommands(grow, [this](CommandEntry c) {
+    c.run = [this, run = std::move(c.run)]() {
+      if (doc_.loading()) return;
+      run();
+      UpdateCommandStates();
+    };
+    commands_.Register(std::move(c));
+  });
 }
 
 void CMainFrame::BuildMenus() {
@@ -390,6 +411,8 @@ void CMainFrame::BuildMenus() {
                              kCmdNumericInput, 0, kCmdSnapToGrid});
   QMenu* create = menuBar()->addMenu(QStringLiteral("作成(&M)"));
   commands_.Fill(create, {kCmdModeCreateFace, kCmdModeCreateBox, 0, kCmdPrimitive});
+  QMenu* polygon = menuBar()->addMenu(QStringLiteral("面/辺(&P)"));
+  commands_.Fill(polygon, {kCmdExtrude, kCmdInset, kCmdBevel, 0, kCmdBridge, kCmdFill, 0, kCmdSpin, kCmdSolidify});
   QMenu* select = menuBar()->addMenu(QStringLiteral("選択(&L)"));
   commands_.Fill(select, {kCmdSelectVertices, kCmdSelectEdges, kCmdSelectFaces, 0, kCmdGrowSelection,
                           kCmdShrinkSelection, kCmdSelectLoop, kCmdSelectRing, kCmdSelectMaterial, 0, kCmdHide,
@@ -401,7 +424,7 @@ void CMainFrame::BuildMenus() {
   AddViewMenus(view);
   QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
   commands_.Fill(help, {kCmdHelp, 0, kCmdAbout});
-  for (QMenu* m : {file, edit, transform, create, select, selection, view, help})
+  for (QMenu* m : {file, edit, transform, create, select, selection, view, help, polygon})
     connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
   // The smooth-surface commands: a menu of their own before ヘルプ (and in the model list's menu).
   QMenu* surface = new QMenu(QStringLiteral("モデル(&O)"), this);
@@ -423,7 +446,8 @@ void CMainFrame::BuildToolBar() {
                        kCmdModeSelect,   kCmdModeMove,      kCmdModeRotate,    kCmdModeSize,
                        kCmdModeStretch,  kCmdNumericInput,  0,                 kCmdModeCreateFace,
                        kCmdModeCreateBox, kCmdPrimitive,    kCmdSnapToGrid,    0,                 kCmdAssignMaterial,
-                       kCmdWeld,         kCmdFlipFaces,     0,                 kCmdFrameAll,
+                       kCmdWeld,         kCmdFlipFaces,     0,                 kCmdExtrude,
+                       kCmdInset,        kCmdBevel,         0,                 kCmdFrameAll,
                        kCmdFrameSelection, 0,               kCmdAbout});
   connect(bar, &QToolBar::visibilityChanged, this, &CMainFrame::UpdateCommandStates);
 }

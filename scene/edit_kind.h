@@ -70,6 +70,14 @@ enum class EditKind : std::uint8_t {
   kApplySubdivision,
   kCrease,
   kSmooth,
+  // Modelling verbs that add geometry to the selection of the editable models.
+  kExtrude,
+  kInset,
+  kBevel,
+  kBridge,
+  kFill,
+  kSpin,
+  kSolidify,
 };
 
 // Edits that change only which vertices are selected: they can be taken back, but they leave the

@@ -639,6 +639,24 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       parts.push_back(std::move(p));
       break;
     }
+    case EditKind::kExtrude:
+    case EditKind::kInset:
+    case EditKind::kBevel:
+    case EditKind::kBridge:
+    case EditKind::kFill:
+    case EditKind::kSpin:
+    case EditKind::kSolidify: {
+      // Whole records of the editable models with something selected; those left alone are dropped.
+      auto p = std::make_unique<RecordsPart>();
+      p->keepChangedOnly = true;
+      for (std::size_t i = 0; i < count; ++i) {
+        const CModel& m = scene.models[i];
+        if (m.IsEditable() && std::any_of(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.selected != 0; }))
+          p->records.emplace_back(i, m);
+      }
+      parts.push_back(std::move(p));
+      break;
+    }
     case EditKind::kImport: {
       parts.push_back(std::make_unique<ListPart>(scene, count, 0));
       auto materials = std::make_unique<MaterialsPart>(scene);
