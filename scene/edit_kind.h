@@ -64,6 +64,17 @@ enum class EditKind : std::uint8_t {
   kPaste,
   // A shape of the 基本図形 dialog, into the current model or a new one, selected.
   kAddPrimitive,
+  // Modelling verbs on the selection of the editable models (scene/mesh_cut.h, mesh_reduce.h).
+  kLoopCut,
+  kConnect,
+  kSubdivide,
+  kKnife,
+  kDissolve,
+  kDeleteElements,
+  kCollapse,
+  kTriangulate,
+  kTrisToQuads,
+  kSeparate,  // the separated faces go into new models at the end of the list
 };
 
 // Edits that change only which vertices are selected: they can be taken back, but they leave the

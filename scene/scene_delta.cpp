@@ -615,6 +615,25 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       parts.push_back(std::move(materials));
       break;
     }
+    case EditKind::kLoopCut:
+    case EditKind::kConnect:
+    case EditKind::kSubdivide:
+    case EditKind::kKnife:
+    case EditKind::kDissolve:
+    case EditKind::kDeleteElements:
+    case EditKind::kCollapse:
+    case EditKind::kTriangulate:
+    case EditKind::kTrisToQuads:
+    case EditKind::kSeparate: {
+      // Each verb rebuilds the models it changes and leaves the others as they were.
+      auto p = std::make_unique<RecordsPart>();
+      p->keepChangedOnly = true;
+      for (std::size_t i = 0; i < count; ++i)
+        if (scene.models[i].IsEditable()) p->records.emplace_back(i, scene.models[i]);
+      parts.push_back(std::move(p));
+      if (kind == EditKind::kSeparate) parts.push_back(std::make_unique<ListPart>(scene, count, 0));
+      break;
+    }
     case EditKind::kImport: {
       parts.push_back(std::make_unique<ListPart>(scene, count, 0));
       auto materials = std::make_unique<MaterialsPart>(scene);
