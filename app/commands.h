@@ -55,6 +55,21 @@ enum Command : int {
   kCmdReveal = 32960,
   kCmdPickThrough = 32961,
   kCmdPrimitive = 32962,
+  kCmdKnife = 33290,
+  kCmdLoopCut = 33291,
+  kCmdConnect = 33292,
+  kCmdSubdivide = 33293,
+  kCmdDissolve = 33294,
+  kCmdDeleteElements = 33295,
+  kCmdCollapse = 33296,
+  kCmdSeparate = 33297,
+  kCmdTriangulate = 33298,
+  kCmdTrisToQuads = 33299,
+  kCmdSymmetryOff = 33300,
+  kCmdSymmetryX = 33301,
+  kCmdSymmetryY = 33302,
+  kCmdSymmetryZ = 33303,
+  kCmdMirrorCopy = 33304,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

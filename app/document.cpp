@@ -256,7 +256,8 @@ bool FollowsVertices(EditKind k) {
     case EditKind::kCollapse:
     case EditKind::kTriangulate:
     case EditKind::kTrisToQuads:
-    case EditKind::kSeparate: return true;
+    case EditKind::kSeparate:
+    case EditKind::kMirrorCopy: return true;
     default: return false;
   }
 }

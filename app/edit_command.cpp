@@ -52,6 +52,18 @@ QString EditName(EditKind kind) {
     case EditKind::kDuplicate: return QStringLiteral("複製");
     case EditKind::kPaste: return QStringLiteral("貼り付け");
     case EditKind::kAddPrimitive: return QStringLiteral("基本図形");
+    case EditKind::kLoopCut: return QStringLiteral("ループスライス");
+    case EditKind::kConnect: return QStringLiteral("頂点を接続");
+    case EditKind::kSubdivide: return QStringLiteral("細分化");
+    case EditKind::kKnife: return QStringLiteral("ナイフ");
+    case EditKind::kDissolve: return QStringLiteral("溶解");
+    case EditKind::kDeleteElements: return QStringLiteral("頂点・辺・面を削除");
+    case EditKind::kCollapse: return QStringLiteral("結合");
+    case EditKind::kTriangulate: return QStringLiteral("三角形に分割");
+    case EditKind::kTrisToQuads: return QStringLiteral("四角形に結合");
+    case EditKind::kSeparate: return QStringLiteral("分離");
+    case EditKind::kMirrorCopy: return QStringLiteral("鏡像コピー");
+    case EditKind::kSymmetry: return QStringLiteral("対称編集");
   }
   return QString();
 }

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "app/command_registry.h"
+#include "app/modelling_commands.h"
 #include "app/settings.h"
 #include "scene/frame_view.h"
 #include "view/ortho_pane.h"
@@ -142,7 +143,8 @@ class CMainFrame : public QMainWindow {
   QPushButton* loadCancel_ = nullptr;
   ReadProgress* reading_ = nullptr;  // the open being read, while it is
   bool closeAfterRead_ = false;
-  float weldDistance_ = 0.001f;  // the weld dialog opens with the last distance used
+  float weldDistance_ = 0.001f;
+  ModellingChoices modellingChoices_;  // what the modelling verbs' dialogs were last given  // the weld dialog opens with the last distance used
 };
 
 }  // namespace mw

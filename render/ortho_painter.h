@@ -19,6 +19,10 @@ struct OrthoOverlay {
   QPoint dragStart, dragCurrent;
   bool box = false;  // a box is being dragged: its outline, in model units
   CVector boxMin, boxMax;
+  // The knife's line being laid in this pane, model positions (the hidden axis 0); with
+  // `knifeThrough` its first two points give a line across the whole pane.
+  std::vector<CVector> knifeLine;
+  bool knifeThrough = false;
 };
 
 // The mapping itself is scene/ortho_plane.h's; these wrap it in QPoints.
@@ -62,6 +66,9 @@ void DrawSelectionRectangle(QPainter& painter, QPoint from, QPoint to);
 // `ratio` turns the cursor's offsets, kept in pane pixels, into image pixels.
 void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, QPoint centre, const QRect& rect,
                       float zoom, double ratio = 1.0, int radius = 1);
+// The knife's line (red), each point marked.
+void DrawKnifeLine(QPainter& painter, Plane plane, QPoint centre, float zoom, const std::vector<CVector>& points,
+                   bool through, const QRect& rect);
 // The outline of a box being dragged (blue), as the pane shows it.
 void DrawBoxOutline(QPainter& painter, Plane plane, QPoint centre, float zoom, const CVector& min, const CVector& max);
 

@@ -75,6 +75,8 @@ enum class EditKind : std::uint8_t {
   kTriangulate,
   kTrisToQuads,
   kSeparate,  // the separated faces go into new models at the end of the list
+  kMirrorCopy,
+  kSymmetry,  // symmetric modelling of the current model switched (a setting, not saved)
 };
 
 // Edits that change only which vertices are selected: they can be taken back, but they leave the
@@ -100,7 +102,9 @@ inline bool IsSelectionOnly(EditKind k) {
 
 // Whether the edit can change what a save writes. Selection and the display state of a model
 // (normal, locked, hidden) are not saved.
-inline bool ChangesDocument(EditKind k) { return !IsSelectionOnly(k) && k != EditKind::kModelState; }
+inline bool ChangesDocument(EditKind k) {
+  return !IsSelectionOnly(k) && k != EditKind::kModelState && k != EditKind::kSymmetry;
+}
 
 // Edits that recompute every normal as their last change.
 inline bool RecomputesNormals(EditKind k) {

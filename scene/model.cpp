@@ -15,6 +15,8 @@ CModel& CModel::operator=(const CModel& o) {
   facet = o.facet;
   state = o.state;
   selectedEdges = o.selectedEdges;
+  symmetryAxis = o.symmetryAxis;
+  counterparts = o.counterparts;
   pendingVertices = o.pendingVertices;
   return *this;
 }

@@ -137,6 +137,20 @@ PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
     boxCancelled_ = false;
     tools().boxing = false;
   }
+  if (scene_.editMode == kModeKnife && IsOrtho(role_) && b == MouseButton::kLeft) {
+    // Each click adds a point to the cut line; a click in another pane begins a new line there.
+    KnifeStroke& k = tools().knife;
+    if (k.plane != PlaneOf(role_)) k.points.clear();
+    k.plane = PlaneOf(role_);
+    k.throughAll = shift_;
+    const QPoint c = Centre(size);
+    k.points.emplace_back(static_cast<double>(UnitsFromPixels(p.x() - c.x(), scene_.zoom)),
+                          static_cast<double>(UnitsFromPixels(p.y() - c.y(), scene_.zoom)));
+    // With Shift two points make the whole line: the cut follows at once.
+    if (k.throughAll && k.points.size() >= 2) FinishKnife();
+    r.refresh3D = r.orthoOnly = true;
+    return r;
+  }
   const bool building = scene_.editMode == kModeCreateFace || scene_.editMode == kModeCreateBox;
   if (!building) return r;
   if (!IsOrtho(role_)) {
@@ -334,13 +348,17 @@ PaneResult PaneInput::KeyDown(Key k) {
     if (leftDown_ && IsOrtho(role_) && scene_.editMode == kModeCreateBox) {
       boxCancelled_ = true;
       tools().boxing = false;
+    } else if (scene_.editMode == kModeKnife) {
+      tools().knife.points.clear();  // the line is not in the document: nothing is left of it
     } else {
       scene_.DropFace();
     }
   }
   PaneResult r;
   r.refresh3D = true;
-  if (k == Key::kEnter) {
+  if (k == Key::kEnter && scene_.editMode == kModeKnife) {
+    FinishKnife();
+  } else if (k == Key::kEnter) {
     selection_.Forget();
     Change(EditKind::kCommitFace, [this]() {
       if (PendingCorners() > 0) GiveMaterialForBuilding();
@@ -352,8 +370,28 @@ PaneResult PaneInput::KeyDown(Key k) {
   return r;
 }
 
+void PaneInput::FinishKnife() {
+  KnifeStroke stroke = std::move(tools().knife);
+  tools().knife = KnifeStroke();
+  tools().knife.plane = stroke.plane;
+  if (stroke.points.size() < 2) return;
+  selection_.Forget();
+  Change(EditKind::kKnife, [this, &stroke]() { KnifeScene(scene_, stroke); });
+}
+
 OrthoOverlay PaneInput::Overlay() const {
   OrthoOverlay o;
+  const KnifeStroke& k = tools().knife;
+  if (IsOrtho(role_) && k.plane == PlaneOf(role_)) {
+    const PlaneAxes axes = AxesOf(k.plane);
+    for (const auto& [u, v] : k.points) {
+      CVector p(0, 0, 0);
+      Component(p, axes.u.axis) = static_cast<float>(axes.u.flipped ? -u : u);
+      Component(p, axes.v.axis) = static_cast<float>(axes.v.flipped ? -v : v);
+      o.knifeLine.push_back(p);
+    }
+    o.knifeThrough = k.throughAll;
+  }
   o.selecting = leftDown_ || rightDown_;
   o.dragStart = dragStart_;
   o.dragCurrent = dragCurrent_;

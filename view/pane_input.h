@@ -8,6 +8,7 @@
 
 #include "render/ortho_painter.h"
 #include "scene/drag_selection.h"
+#include "scene/mesh_cut.h"
 #include "scene/meshwright.h"
 #include "scene/snap.h"
 #include "view/pane_host.h"
@@ -32,6 +33,8 @@ struct PaneTools {
   bool pickThrough = false;
   bool boxing = false;
   CVector boxMin, boxMax;
+  // The knife's line so far, in the plane of the pane it was begun in; Enter cuts, Escape drops it.
+  KnifeStroke knife;
 };
 
 // What a handler asks the caller to do afterwards.
@@ -102,6 +105,8 @@ class PaneInput {
   void Pick(QPoint p, QSize size);
   // An orthographic band in edge or face mode, or a perspective band: applied at the release.
   void Band(QPoint p, QSize size, std::uint8_t value);
+  // Cuts along the knife's line, as one edit, and forgets the line.
+  void FinishKnife();
 
   CMeshwright& scene_;
   PanOffsets& pan_;

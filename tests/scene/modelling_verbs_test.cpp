@@ -20,6 +20,7 @@
 #include "scene/polygon_triangles.h"
 #include "scene/primitives.h"
 #include "scene/scene_delta.h"
+#include "scene/symmetry.h"
 
 namespace mw {
 namespace {
@@ -405,6 +406,85 @@ TEST(ModellingVerbs, SeparateNamesAfterTheSourceAndKeepsTheRest) {
   EXPECT_GT(s.models[2].vertices[0].position.x, 100.0f);
   ExpectConsistent(s.models[0], "source");
   ExpectConsistent(s.models[2], "part");
+}
+
+// A grid symmetric across x = 0 with symmetric modelling on: random moves, turns and scalings of
+// vertices on one side (the plane included) leave every counterpart at its vertex's mirror image
+// and the plane's vertices on it; undo gives back the bytes, counterparts' positions included.
+TEST(ModellingVerbs, EditsOnOneSideOfASymmetricModelKeepItSymmetric) {
+  for (std::uint32_t seed = 1; seed <= 200; ++seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> coin(0, 1), at(-30, 30);
+    CMeshwright s;
+    s.ResetScene();
+    s.models.clear();
+    const int axis = 1 + static_cast<int>(rng() % 3);
+    CModel m = Cube(2 + static_cast<int>(rng() % 2));
+    SetSymmetry(m, axis);
+    const int a = axis - 1;
+    for (std::size_t i = 0; i < m.vertices.size(); ++i) ASSERT_GE(m.counterparts[i], 0) << "seed " << seed;
+    s.models.push_back(m);
+    for (int step = 0; step < 5; ++step) {
+      CModel& model = s.models[0];
+      for (CVertex& v : model.vertices) v.selected = Component(v.position, a) >= -1e-4f && coin(rng) < 0.5;
+      const std::vector<std::uint8_t> before = Bytes(s);
+      const EditKind kind = static_cast<EditKind>(static_cast<int>(EditKind::kNumericMove) + static_cast<int>(rng() % 3));
+      SceneDelta d = SceneDelta::Capture(kind, s);
+      if (kind == EditKind::kNumericMove) s.TranslateSelected(at(rng), at(rng), at(rng));
+      else if (kind == EditKind::kNumericRotate) s.RotateSelectedAbout(static_cast<Plane>(rng() % 3), float(at(rng)), CVector(float(at(rng)), float(at(rng)), float(at(rng))));
+      else s.ScaleSelectedAbout(CVector(float(at(rng)), 0, float(at(rng))), CVector(float(0.5 + coin(rng)), float(0.5 + coin(rng)), float(0.5 + coin(rng))));
+      s.ComputeNormals();  // as the numeric dialogs' edits end
+      d.Finish(s);
+      for (std::size_t i = 0; i < model.vertices.size(); ++i) {
+        const std::int32_t c = model.counterparts[i];
+        const CVector p = model.vertices[i].position, q = model.vertices[static_cast<std::size_t>(c)].position;
+        if (static_cast<std::size_t>(c) == i) {
+          EXPECT_EQ(Component(p, a), 0.0f) << "seed " << seed;
+          continue;
+        }
+        CVector mirrored = p;
+        Component(mirrored, a) = -Component(p, a);
+        EXPECT_EQ(mirrored, q) << "seed " << seed << " vertex " << i;
+      }
+      if (::testing::Test::HasFailure()) return;
+      const std::vector<std::uint8_t> after = Bytes(s);
+      d.Undo(s);
+      ASSERT_EQ(Bytes(s), before) << "seed " << seed;
+      d.Redo(s);
+      ASSERT_EQ(Bytes(s), after) << "seed " << seed;
+    }
+  }
+}
+
+TEST(ModellingVerbs, MirrorCopyWeldsAtTheSeamAndRecordsKeepTheSetting) {
+  // Half a cube (x >= 0), open at x = 0: its copy shares the seam's vertices.
+  const CModel m = Cube(2);
+  CModel half;
+  for (const CFace& f : m.faces) {
+    bool right = true;
+    for (std::int32_t i : f.indices) right = right && m.vertices[static_cast<std::size_t>(i)].position.x >= 0;
+    if (right) half.faces.push_back(f);
+  }
+  half.vertices = m.vertices;
+  for (CVertex& v : half.vertices) v.selected = 1;
+  half.RebuildFaceRefs();
+  const std::size_t faces = half.faces.size();
+  EXPECT_EQ(MirrorCopy(half, 0), faces);
+  EXPECT_EQ(half.faces.size(), 2 * faces);
+  EXPECT_EQ(half.vertices.size(), m.vertices.size() + 9);  // the 9 at x = 50 mirrored; the seam's 8 shared
+  ExpectConsistent(half, "mirror copy");
+  // Every edge has two faces again: the copy closed the half.
+  const EdgeIndex ix(half);
+  for (std::int32_t e = 0; e < static_cast<std::int32_t>(ix.EdgeCount()); ++e) EXPECT_EQ(ix.FaceCountOf(e), 2u);
+  // Copies, swaps and undo records carry the setting and its counterparts.
+  SetSymmetry(half, 1);
+  CModel copy = half;
+  EXPECT_EQ(copy.symmetryAxis, 1);
+  EXPECT_EQ(copy.counterparts, half.counterparts);
+  CModel other;
+  SwapModelRecord(other, copy);
+  EXPECT_EQ(other.symmetryAxis, 1);
+  EXPECT_EQ(other.counterparts, half.counterparts);
 }
 
 }  // namespace
