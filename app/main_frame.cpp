@@ -349,6 +349,10 @@ void CMainFrame::BuildActions() {
   hooks.runDialog = [this](QDialog& d) { return runDialog(d); };
   hooks.say = [this](const QString& text) { statusBar()->showMessage(text); };
   hooks.parent = this;
+  hooks.loopCutMode = [this](int cuts) {
+    orthoShared_.tools.loopCuts = cuts;
+    doc_.SetEditMode(kModeLoopCut);
+  };
   RegisterModellingCommands(commands_, doc_, modellingChoices_, hooks);
   add(kCmdNextPane, "次のペイン\tF6", "次のペインへ", "次のペイン", {K(Qt::Key_F6)}, false, [this]() { CyclePane(1); });
   add(kCmdPreviousPane, "前のペイン\tShift+F6", "前のペインへ", "前のペイン", {K(Qt::SHIFT | Qt::Key_F6)}, false,

@@ -98,8 +98,10 @@ void RegisterModellingCommands(CommandRegistry& registry, CMeshwrightDoc& doc, M
       "ナイフ", {K(Qt::Key_K)},
       [=]() { dc->SetEditMode(sc->editMode == kModeKnife ? kModeSelect : kModeKnife); },
       [=]() { return sc->editMode == kModeKnife; });
-  add(kCmdLoopCut, "ループスライス...\tCtrl+E(&R)", "選択した辺を通る辺リングを平行に分割", "ループスライス",
-      {K(Qt::CTRL | Qt::Key_E)}, [=]() {
+  add(kCmdLoopCut, "ループスライス...\tCtrl+E(&R)",
+      "選択した辺を通る辺リングを平行に分割 (辺の選択がなければ、編集画面で辺をドラッグして位置を決め、離すと切る)",
+      "ループスライス", {K(Qt::CTRL | Qt::Key_E)},
+      [=]() {
         ChoiceDialog d(Caption("ループスライス"), hooks.parent);
         QSpinBox* cuts = d.Int(Caption("分割数(&N):"), 1, kMaxLoopCuts, ch->loopCuts);
         QDoubleSpinBox* slide = d.Real(Caption("スライド(&S) [%]:"), -95, 95, ch->slide * 100, 0);
@@ -107,9 +109,15 @@ void RegisterModellingCommands(CommandRegistry& registry, CMeshwrightDoc& doc, M
         ch->loopCuts = cuts->value();
         ch->slide = slide->value() / 100.0;
         std::size_t n = 0;
-        dc->Edit(EditKind::kLoopCut, [&]() { n = LoopCutSelected((*sc), ch->loopCuts, ch->slide); });
+        dc->Edit(EditKind::kLoopCut, [&]() { n = LoopCutSelected(*sc, ch->loopCuts, ch->slide); });
+        if (n == 0 && hooks.loopCutMode) {
+          hooks.loopCutMode(ch->loopCuts);
+          say(QString::fromUtf8("ループスライス: 編集画面で辺をドラッグして位置を決め、離すと切ります (Escで取り消し)"));
+          return;
+        }
         count(n, "ループスライス: 面を %1 個分割しました", "ループスライス: 四角形の並びを通る辺を選択してください");
-      });
+      },
+      [=]() { return sc->editMode == kModeLoopCut; });
   add(kCmdConnect, "頂点を接続\tJ(&J)", "同じ面にある選択頂点を辺で結んで面を分割", "頂点を接続", {K(Qt::Key_J)},
       [=]() {
         std::size_t n = 0;

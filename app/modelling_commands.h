@@ -32,6 +32,8 @@ struct ModellingHooks {
   std::function<int(QDialog&)> runDialog;
   std::function<void(const QString&)> say;  // the status bar
   QWidget* parent = nullptr;
+  // Enters the loop cut mode of the editing panes with that many cuts.
+  std::function<void(int)> loopCutMode;
 };
 
 void RegisterModellingCommands(CommandRegistry& registry, CMeshwrightDoc& doc, ModellingChoices& choices,

@@ -408,6 +408,12 @@ void DrawOrthoPane(QImage& image, const CMeshwright& scene, Plane plane, const P
     DrawFaceCreation(painter, scene, plane, c, rect, zoom, ratio, radius);
     if (overlay.box) DrawBoxOutline(painter, plane, c, zoom, overlay.boxMin, overlay.boxMax);
   }
+  if (!overlay.cutPreview.empty()) {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(Pen(QColor(255, 128, 0)));
+    for (const auto& [a, b] : overlay.cutPreview) painter.drawLine(Project(plane, a, c, zoom), Project(plane, b, c, zoom));
+  }
   if (scene.editMode == kModeKnife && !overlay.knifeLine.empty()) {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, false);

@@ -23,6 +23,8 @@ struct OrthoOverlay {
   // `knifeThrough` its first two points give a line across the whole pane.
   std::vector<CVector> knifeLine;
   bool knifeThrough = false;
+  // The loop cut the pointer would make (segments in model positions).
+  std::vector<std::pair<CVector, CVector>> cutPreview;
 };
 
 // The mapping itself is scene/ortho_plane.h's; these wrap it in QPoints.

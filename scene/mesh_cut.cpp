@@ -92,18 +92,25 @@ void InsertIntoNeighbours(CModel& m, const EdgeIndex& ix, const std::vector<std:
 // ---------------------------------------------------------------------------------------------
 // Loop cut
 
-std::size_t LoopCut(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> edges, int cuts, double slide,
-                    std::int32_t smooth) {
-  if (cuts < 1 || edges.empty()) return 0;
-  cuts = std::min(cuts, kMaxLoopCuts);
-  slide = std::clamp(std::isfinite(slide) ? slide : 0.0, -0.95, 0.95);
+namespace {
+
+// The faces a loop cut splits and the edges it puts vertices on.
+struct RingPlan {
+  std::unordered_map<std::int32_t, std::int32_t> start;  // edge -> the vertex its cuts are measured from
+  std::unordered_map<std::int32_t, int> cutSide;         // face -> corner k of its first cut side (k and k+2 cut)
+  std::vector<std::int32_t> cutEdges;                    // sorted, once each
+};
+
+RingPlan PlanRings(const CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> edges) {
+  RingPlan plan;
+  auto& start = plan.start;
+  auto& cutSide = plan.cutSide;
+  auto& cutEdges = plan.cutEdges;
   const std::size_t edgeCount = ix.EdgeCount();
   // The ring edges, each with the vertex its cuts are measured from, so that cuts line up from
   // one quad to the next: walking across a quad, the start of the far side is the corner on the
   // same side of the quad as the start of the near one.
-  std::unordered_map<std::int32_t, std::int32_t> start;
-  std::unordered_map<std::int32_t, int> cutSide;  // face -> corner k of its first cut side (k and k+2 cut)
-  std::vector<std::int32_t> queue, cutEdges;
+  std::vector<std::int32_t> queue;
   for (std::int32_t e0 : edges) {
     if (e0 < 0 || static_cast<std::size_t>(e0) >= edgeCount || start.count(e0)) continue;
     const std::vector<std::int32_t> ring = EdgeRing(m, ix, e0);
@@ -138,13 +145,46 @@ std::size_t LoopCut(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t
       }
     }
   }
+  std::sort(cutEdges.begin(), cutEdges.end());
+  cutEdges.erase(std::unique(cutEdges.begin(), cutEdges.end()), cutEdges.end());
+  return plan;
+}
+
+double CutAt(int i, int cuts, double slide) { return (i + std::clamp(std::isfinite(slide) ? slide : 0.0, -0.95, 0.95)) / (cuts + 1); }
+
+}  // namespace
+
+std::vector<std::pair<CVector, CVector>> LoopCutPreview(const CModel& m, const EdgeIndex& ix, std::int32_t edge,
+                                                        int cuts, double slide) {
+  std::vector<std::pair<CVector, CVector>> out;
+  if (cuts < 1) return out;
+  cuts = std::min(cuts, kMaxLoopCuts);
+  const std::int32_t edges[] = {edge};
+  const RingPlan plan = PlanRings(m, ix, edges);
+  const auto along = [&](std::int32_t e, double t) {
+    const std::int32_t s = plan.start.at(e);
+    const std::int32_t other = s == ix.Lower(e) ? ix.Upper(e) : ix.Lower(e);
+    return LerpPoint(m.vertices[static_cast<std::size_t>(s)].position, m.vertices[static_cast<std::size_t>(other)].position, t);
+  };
+  for (const auto& [fi, k] : plan.cutSide) {
+    const std::int32_t e1 = ix.SideEdge(fi, static_cast<std::size_t>(k)), e2 = ix.SideEdge(fi, static_cast<std::size_t>(k + 2));
+    for (int i = 1; i <= cuts; ++i) out.emplace_back(along(e1, CutAt(i, cuts, slide)), along(e2, CutAt(i, cuts, slide)));
+  }
+  return out;
+}
+
+std::size_t LoopCut(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> edges, int cuts, double slide,
+                    std::int32_t smooth) {
+  if (cuts < 1 || edges.empty()) return 0;
+  cuts = std::min(cuts, kMaxLoopCuts);
+  RingPlan plan = PlanRings(m, ix, edges);
+  auto& start = plan.start;
+  auto& cutSide = plan.cutSide;
+  const auto& cutEdges = plan.cutEdges;
   if (cutSide.empty()) return 0;
   // The new vertices on every ring edge that borders a cut face.
   const std::size_t oldCount = m.vertices.size();
   std::unordered_map<std::int32_t, EdgePoints> points;
-  const double gap = 1.0 / (cuts + 1);
-  std::sort(cutEdges.begin(), cutEdges.end());
-  cutEdges.erase(std::unique(cutEdges.begin(), cutEdges.end()), cutEdges.end());
   for (const std::int32_t e : cutEdges) {
     const std::int32_t s = start[e];
     const std::int32_t other = s == ix.Lower(e) ? ix.Upper(e) : ix.Lower(e);
@@ -152,7 +192,7 @@ std::size_t LoopCut(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t
     const CVector b = m.vertices[static_cast<std::size_t>(other)].position;
     EdgePoints& list = points[e];
     for (int i = 1; i <= cuts; ++i) {
-      const double t = gap * (i + slide);
+      const double t = CutAt(i, cuts, slide);
       const std::int32_t v = AddVertex(m, LerpPoint(a, b, t));
       list.emplace_back(s == ix.Lower(e) ? t : 1.0 - t, v);
     }

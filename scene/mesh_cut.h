@@ -24,6 +24,9 @@
 namespace mw {
 
 inline constexpr int kMaxLoopCuts = 32;
+// The edit mode (CMeshwright::editMode, beside those of EditMode) in which a drag on an edge of an
+// orthographic pane shows the loop cut of its ring, slides it with the pointer and cuts at release.
+inline constexpr std::int32_t kModeLoopCut = 8;
 
 // `cuts` (1..32) parallel cuts across the quads of the edge rings through `edges` (scene/
 // edge_loops.h). Evenly spaced with `slide` 0; `slide` in [-1, 1] moves every cut by that fraction
@@ -31,6 +34,11 @@ inline constexpr int kMaxLoopCuts = 32;
 // of faces split.
 std::size_t LoopCut(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t> edges, int cuts, double slide,
                     std::int32_t smooth);
+
+// Where LoopCut(m, ix, {edge}, cuts, slide) would put its new edges, one segment per cut per face,
+// without changing anything: what the loop cut mode shows under the pointer.
+std::vector<std::pair<CVector, CVector>> LoopCutPreview(const CModel& m, const EdgeIndex& ix, std::int32_t edge,
+                                                        int cuts, double slide);
 
 // Splits every face in sight holding two or more selected vertices that are not neighbours along
 // it: two such corners give two faces; three or more give the polygon of the selected corners

@@ -1,5 +1,6 @@
 #include "view/pane_input.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -137,6 +138,22 @@ PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
     boxCancelled_ = false;
     tools().boxing = false;
   }
+  if (scene_.editMode == kModeLoopCut && IsOrtho(role_) && b == MouseButton::kLeft) {
+    // The ring of the edge pressed on is shown; the drag slides the cuts, the release makes them.
+    PaneTools& t = tools();
+    const QPoint c = Centre(size);
+    PickOptions o;
+    o.mode = kSelectEdges;
+    o.radius = 8.0;
+    const PickHit hit = PickAt(scene_, PaneProjection::Ortho(scene_, PlaneOf(role_), c.x(), c.y()), nullptr, p.x(), p.y(), o);
+    t.loopCutting = hit.Found() && hit.a >= 0;
+    t.loopModel = hit.model, t.loopA = hit.a, t.loopB = hit.b;
+    t.loopSlide = 0.0;
+    loopPress_ = p;
+    PreviewLoopCut(p, size);
+    r.refresh3D = r.orthoOnly = true;
+    return r;
+  }
   if (scene_.editMode == kModeKnife && IsOrtho(role_) && b == MouseButton::kLeft) {
     // Each click adds a point to the cut line; a click in another pane begins a new line there.
     KnifeStroke& k = tools().knife;
@@ -195,6 +212,24 @@ PaneResult PaneInput::ButtonUp(MouseButton b, QPoint p, QSize size) {
     r.refresh3D = true;
   }
   if (b != MouseButton::kMiddle && alone) band_ = false;
+  if (b == MouseButton::kLeft && IsOrtho(role_) && scene_.editMode == kModeLoopCut && tools().loopCutting) {
+    PaneTools& t = tools();
+    t.loopCutting = false;
+    t.loopPreview.clear();
+    const auto model = static_cast<std::size_t>(t.loopModel);
+    if (model < scene_.models.size() && scene_.models[model].IsEditable()) {
+      const int cuts = t.loopCuts;
+      const double slide = t.loopSlide;
+      const std::int32_t a = t.loopA, vb = t.loopB;
+      Change(EditKind::kLoopCut, [this, model, cuts, slide, a, vb]() {
+        CModel& m = scene_.models[model];
+        const auto ix = scene_.edgeIndexes.Get(m);
+        const std::int32_t edge[] = {ix->Find(a, vb)};
+        if (edge[0] != EdgeIndex::kNone) LoopCut(m, *ix, edge, cuts, slide, scene_.smoothing);
+      });
+    }
+    r.refresh3D = true;
+  }
   if (b == MouseButton::kLeft && IsOrtho(role_) && scene_.editMode == kModeCreateBox && tools().boxing) {
     // The box as the release point gives it (normally where the last motion was).
     PaneTools& t = tools();
@@ -237,6 +272,12 @@ PaneResult PaneInput::Move(QPoint p, QSize size, bool shift) {
   if (band_) {
     dragCurrent_ = p;
     r.repaintSelf = true;
+    return r;
+  }
+  if (leftDown_ && IsOrtho(role_) && scene_.editMode == kModeLoopCut) {
+    dragCurrent_ = p;
+    PreviewLoopCut(p, size);
+    r.refresh3D = r.orthoOnly = true;
     return r;
   }
   const bool elementBand = SelectModeOf(scene_) != kSelectVertices;
@@ -348,6 +389,9 @@ PaneResult PaneInput::KeyDown(Key k) {
     if (leftDown_ && IsOrtho(role_) && scene_.editMode == kModeCreateBox) {
       boxCancelled_ = true;
       tools().boxing = false;
+    } else if (scene_.editMode == kModeLoopCut) {
+      tools().loopCutting = false;  // the release then cuts nothing
+      tools().loopPreview.clear();
     } else if (scene_.editMode == kModeKnife) {
       tools().knife.points.clear();  // the line is not in the document: nothing is left of it
     } else {
@@ -379,8 +423,30 @@ void PaneInput::FinishKnife() {
   Change(EditKind::kKnife, [this, &stroke]() { KnifeScene(scene_, stroke); });
 }
 
+void PaneInput::PreviewLoopCut(QPoint p, QSize size) {
+  PaneTools& t = tools();
+  t.loopPreview.clear();
+  const auto model = static_cast<std::size_t>(t.loopModel);
+  if (!t.loopCutting || model >= scene_.models.size()) return;
+  const CModel& m = scene_.models[model];
+  const auto ix = scene_.edgeIndexes.Get(m);
+  const std::int32_t e = ix->Find(t.loopA, t.loopB);
+  if (e == EdgeIndex::kNone) return;
+  // The pointer's way along the pressed edge (from its lower vertex), in parts of the spacing.
+  const QPoint c = Centre(size);
+  const PanePoint lo = ToPane(PlaneOf(role_), m.vertices[static_cast<std::size_t>(ix->Lower(e))].position, scene_.zoom, c.x(), c.y());
+  const PanePoint hi = ToPane(PlaneOf(role_), m.vertices[static_cast<std::size_t>(ix->Upper(e))].position, scene_.zoom, c.x(), c.y());
+  const double ex = hi.x - lo.x, ey = hi.y - lo.y, length2 = ex * ex + ey * ey;
+  if (length2 > 0.0) {
+    const double along = ((p.x() - loopPress_.x()) * ex + (p.y() - loopPress_.y()) * ey) / length2;
+    t.loopSlide = std::clamp(along * (t.loopCuts + 1), -0.95, 0.95);
+  }
+  t.loopPreview = LoopCutPreview(m, *ix, e, t.loopCuts, t.loopSlide);
+}
+
 OrthoOverlay PaneInput::Overlay() const {
   OrthoOverlay o;
+  if (IsOrtho(role_)) o.cutPreview = tools().loopPreview;
   const KnifeStroke& k = tools().knife;
   if (IsOrtho(role_) && k.plane == PlaneOf(role_)) {
     const PlaneAxes axes = AxesOf(k.plane);

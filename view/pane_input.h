@@ -35,6 +35,13 @@ struct PaneTools {
   CVector boxMin, boxMax;
   // The knife's line so far, in the plane of the pane it was begun in; Enter cuts, Escape drops it.
   KnifeStroke knife;
+  // The loop cut mode: how many cuts, and while the button is held the ring pressed on (the model
+  // and the edge's two vertices), how far the pointer slid the cuts, and the segments they make.
+  int loopCuts = 1;
+  bool loopCutting = false;
+  std::int32_t loopModel = -1, loopA = -1, loopB = -1;
+  double loopSlide = 0.0;
+  std::vector<std::pair<CVector, CVector>> loopPreview;
 };
 
 // What a handler asks the caller to do afterwards.
@@ -107,6 +114,8 @@ class PaneInput {
   void Band(QPoint p, QSize size, std::uint8_t value);
   // Cuts along the knife's line, as one edit, and forgets the line.
   void FinishKnife();
+  // The loop cut's segments for the ring pressed on and the pointer at p.
+  void PreviewLoopCut(QPoint p, QSize size);
 
   CMeshwright& scene_;
   PanOffsets& pan_;
@@ -125,6 +134,7 @@ class PaneInput {
   bool shift_ = false, ctrl_ = false, alt_ = false;
   bool band_ = false;   // this drag is a perspective band
   bool moved_ = false;  // the pointer went further than a click allows since the press
+  QPoint loopPress_;    // where the loop cut's drag began
 };
 
 }  // namespace mw

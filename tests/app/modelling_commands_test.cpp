@@ -1,6 +1,7 @@
 // The modelling verbs in the window: the knife laid by clicks in an orthographic pane (Enter cuts,
 // Escape leaves nothing, Shift cuts along a whole line), a loop cut and a collapse reached by their
 // keys, and a symmetric model whose other half follows a move drag, each taken back in one step.
+#include <QImage>
 #include <QStatusBar>
 #include <QTest>
 
@@ -74,6 +75,40 @@ TEST_F(AppTest, LoopCutAndCollapseAreReachedByTheirKeys) {
   frame_->Execute(kCmdUndo);
   EXPECT_EQ(m.faces.size(), 6u);
   EXPECT_EQ(m.vertices.size(), 8u);
+}
+
+TEST_F(AppTest, LoopCutModeShowsTheRingAndCutsWhereTheDragSlidIt) {
+  MW_REQUIRE_DISPLAY();
+  AddBox(scene_);
+  answerDialog_ = [](QDialog&) { return int(QDialog::Accepted); };
+  for (CVertex& v : scene_.models[0].vertices) v.selected = 0;
+  frame_->Execute(kCmdLoopCut);  // nothing selected: the mode
+  ASSERT_EQ(scene_.editMode, kModeLoopCut);
+  OrthoPane* top = frame_->orthoPane(kPlaneTop);
+  const QPoint c(top->width() / 2, top->height() / 2);
+  // The back edge along x, at z = -60.
+  const QPoint edge(c.x(), c.y() - static_cast<int>(60 * scene_.zoom / 100));
+  const int across = static_cast<int>(30 * scene_.zoom / 100);
+  // Escape during the drag: the release cuts nothing.
+  QTest::mousePress(top, Qt::LeftButton, Qt::NoModifier, edge);
+  QTest::mouseMove(top, edge + QPoint(across, 0));
+  QTest::keyClick(top, Qt::Key_Escape);
+  QTest::mouseRelease(top, Qt::LeftButton, Qt::NoModifier, edge + QPoint(across, 0));
+  EXPECT_EQ(scene_.models[0].faces.size(), 6u);
+  // A drag to the right a quarter of the way: the cut lands there, not in the middle.
+  QTest::mousePress(top, Qt::LeftButton, Qt::NoModifier, edge);
+  QTest::mouseMove(top, edge + QPoint(across / 2, 0));
+  QTest::mouseMove(top, edge + QPoint(across, 0));
+  QImage shown = top->grab().toImage();
+  int orange = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) orange += shown.pixelColor(x, y) == QColor(255, 128, 0);
+  EXPECT_GT(orange, 20);  // the ring's cut drawn while the button is held
+  QTest::mouseRelease(top, Qt::LeftButton, Qt::NoModifier, edge + QPoint(across, 0));
+  const CModel& m = scene_.models[0];
+  ASSERT_EQ(m.faces.size(), 10u);
+  EXPECT_NEAR(m.vertices[8].position.x, 30.0f, 2.0f);
+  EXPECT_EQ(doc_->undoStack().undoText(), QStringLiteral("ループスライス"));
 }
 
 TEST_F(AppTest, TheOtherHalfOfASymmetricModelFollowsAMoveDrag) {

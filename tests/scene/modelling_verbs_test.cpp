@@ -295,6 +295,18 @@ TEST(ModellingVerbs, CubeLoopCutTwiceHasSixteenFaces) {
   EXPECT_EQ(n.faces.size(), 2u + 4u * 4u);
   std::set<float> xs;
   for (std::size_t v = 8; v < n.vertices.size(); ++v) xs.insert(n.vertices[v].position.x);
+  // The preview shows the very segments the cut makes, before it makes them.
+  CModel p = Cube();
+  const EdgeIndex pix(p);
+  const auto preview = LoopCutPreview(p, pix, EdgeOf(p, pix, CVector(-h, -h, -h), CVector(h, -h, -h)), 3, 0.5);
+  EXPECT_EQ(preview.size(), 4u * 3u);
+  for (const auto& [a, b] : preview) {
+    const auto made = [&n](CVector q) {
+      return std::any_of(n.vertices.begin() + 8, n.vertices.end(), [q](const CVertex& v) { return v.position == q; });
+    };
+    EXPECT_TRUE(made(a) && made(b));
+    EXPECT_EQ(a.x, b.x);
+  }
   // Measured from whichever end the ring starts at: 12.5, 37.5 and 62.5 of the 100 along.
   ASSERT_EQ(xs.size(), 3u);
   double sum = 0;
