@@ -94,11 +94,13 @@ void RegisterModellingCommands(CommandRegistry& registry, CMeshwrightDoc& doc, M
     say(n == 0 ? QString::fromUtf8(none) : QString::fromUtf8(done).arg(n));
   };
 
-  add(kCmdKnife, "ナイフ\tK(&K)", "編集画面でクリックした線で面を切る (Enterで確定、Escで取り消し、Shift+クリックで平面切断)",
-      "ナイフ", {K(Qt::Key_K)},
-      [=]() { dc->SetEditMode(sc->editMode == kModeKnife ? kModeSelect : kModeKnife); },
+  add(
+      kCmdKnife, "ナイフ\tK(&K)",
+      "編集画面でクリックした線で面を切る (Enterで確定、Escで取り消し、Shift+クリックで平面切断)", "ナイフ",
+      {K(Qt::Key_K)}, [=]() { dc->SetEditMode(sc->editMode == kModeKnife ? kModeSelect : kModeKnife); },
       [=]() { return sc->editMode == kModeKnife; });
-  add(kCmdLoopCut, "ループスライス...\tCtrl+E(&R)",
+  add(
+      kCmdLoopCut, "ループスライス...\tCtrl+E(&R)",
       "選択した辺を通る辺リングを平行に分割 (辺の選択がなければ、編集画面で辺をドラッグして位置を決め、離すと切る)",
       "ループスライス", {K(Qt::CTRL | Qt::Key_E)},
       [=]() {
@@ -112,7 +114,8 @@ void RegisterModellingCommands(CommandRegistry& registry, CMeshwrightDoc& doc, M
         dc->Edit(EditKind::kLoopCut, [&]() { n = LoopCutSelected(*sc, ch->loopCuts, ch->slide); });
         if (n == 0 && hooks.loopCutMode) {
           hooks.loopCutMode(ch->loopCuts);
-          say(QString::fromUtf8("ループスライス: 編集画面で辺をドラッグして位置を決め、離すと切ります (Escで取り消し)"));
+          say(QString::fromUtf8(
+              "ループスライス: 編集画面で辺をドラッグして位置を決め、離すと切ります (Escで取り消し)"));
           return;
         }
         count(n, "ループスライス: 面を %1 個分割しました", "ループスライス: 四角形の並びを通る辺を選択してください");
@@ -138,8 +141,9 @@ void RegisterModellingCommands(CommandRegistry& registry, CMeshwrightDoc& doc, M
     });
     count(done, "細分化: 面を %1 個分割しました", "細分化: 面を選択してください");
   });
-  add(kCmdDissolve, "溶解\tCtrl+Backspace(&D)", "選択した頂点・辺・面を取り除き、周りの面を1つにまとめる (穴は残らない)",
-      "溶解", {K(Qt::CTRL | Qt::Key_Backspace)}, [=]() {
+  add(kCmdDissolve, "溶解\tCtrl+Backspace(&D)",
+      "選択した頂点・辺・面を取り除き、周りの面を1つにまとめる (穴は残らない)", "溶解",
+      {K(Qt::CTRL | Qt::Key_Backspace)}, [=]() {
         const SelectMode mode = SelectModeOf(*sc);
         const DissolveWhat what = mode == kSelectEdges   ? DissolveWhat::kEdges
                                   : mode == kSelectFaces ? DissolveWhat::kFaces
@@ -148,8 +152,8 @@ void RegisterModellingCommands(CommandRegistry& registry, CMeshwrightDoc& doc, M
         dc->Edit(EditKind::kDissolve, [&]() { n = DissolveSelected((*sc), what); });
         count(n, "溶解: 面を %1 個まとめました", "溶解: まとめられる面がありません");
       });
-  add(kCmdDeleteElements, "頂点・辺・面を削除(&L)...", "選択した頂点・辺・面を削除 (辺と面だけを消して頂点を残すこともできる)",
-      "頂点・辺・面を削除", {}, [=]() {
+  add(kCmdDeleteElements, "頂点・辺・面を削除(&L)...",
+      "選択した頂点・辺・面を削除 (辺と面だけを消して頂点を残すこともできる)", "頂点・辺・面を削除", {}, [=]() {
         ChoiceDialog d(Caption("頂点・辺・面を削除"), hooks.parent);
         QComboBox* what = d.Choice(Caption("削除するもの(&W):"),
                                    {Caption("頂点"), Caption("辺"), Caption("面"), Caption("辺と面のみ (頂点は残す)")},
@@ -161,11 +165,11 @@ void RegisterModellingCommands(CommandRegistry& registry, CMeshwrightDoc& doc, M
                  [&]() { n = DeleteSelectedElements((*sc), static_cast<DeleteWhat>(ch->deleteWhat)); });
         count(n, "削除: 面を %1 個削除しました", "削除: 削除する面はありませんでした");
       });
-  add(kCmdCollapse, "結合...\tM(&M)", "選択した頂点 (辺ごと・面ごと) を1つの頂点にまとめる", "結合",
-      {K(Qt::Key_M)}, [=]() {
+  add(kCmdCollapse, "結合...\tM(&M)", "選択した頂点 (辺ごと・面ごと) を1つの頂点にまとめる", "結合", {K(Qt::Key_M)},
+      [=]() {
         ChoiceDialog d(Caption("結合"), hooks.parent);
-        QComboBox* at = d.Choice(Caption("位置(&P):"), {Caption("中心に"), Caption("最初に"), Caption("最後に")},
-                                 ch->collapseAt);
+        QComboBox* at =
+            d.Choice(Caption("位置(&P):"), {Caption("中心に"), Caption("最初に"), Caption("最後に")}, ch->collapseAt);
         if (hooks.runDialog(d) != QDialog::Accepted) return;
         ch->collapseAt = at->currentIndex();
         const SelectMode mode = SelectModeOf(*sc);
@@ -180,16 +184,17 @@ void RegisterModellingCommands(CommandRegistry& registry, CMeshwrightDoc& doc, M
   add(kCmdSeparate, "分離...\tP(&E)", "選択した面 (材質ごと・つながった部分ごと) を新しいモデルに分ける", "分離",
       {K(Qt::Key_P)}, [=]() {
         ChoiceDialog d(Caption("分離"), hooks.parent);
-        QComboBox* by = d.Choice(Caption("分け方(&B):"),
-                                 {Caption("選択部分"), Caption("材質ごと"), Caption("つながった部分ごと")}, ch->separateBy);
+        QComboBox* by =
+            d.Choice(Caption("分け方(&B):"), {Caption("選択部分"), Caption("材質ごと"), Caption("つながった部分ごと")},
+                     ch->separateBy);
         if (hooks.runDialog(d) != QDialog::Accepted) return;
         ch->separateBy = by->currentIndex();
         std::size_t n = 0;
         dc->Edit(EditKind::kSeparate, [&]() { n = Separate((*sc), static_cast<SeparateBy>(ch->separateBy)); });
         count(n, "分離: モデルを %1 個作りました", "分離: 分ける面がありません");
       });
-  add(kCmdTriangulate, "三角形に分割\tCtrl+T(&T)", "選択した面を三角形に分割", "三角形に分割", {K(Qt::CTRL | Qt::Key_T)},
-      [=]() {
+  add(kCmdTriangulate, "三角形に分割\tCtrl+T(&T)", "選択した面を三角形に分割", "三角形に分割",
+      {K(Qt::CTRL | Qt::Key_T)}, [=]() {
         std::size_t n = 0;
         dc->Edit(EditKind::kTriangulate, [&]() { n = TriangulateSelected(*sc); });
         count(n, "三角形に分割: 面を %1 個分割しました", "三角形に分割: 四角形以上の面を選択してください");
@@ -221,7 +226,8 @@ void RegisterModellingCommands(CommandRegistry& registry, CMeshwrightDoc& doc, M
   };
   for (const auto& a : axes) {
     const int axis = a.axis;
-    add(a.id, a.caption, a.prompt, a.tip, {},
+    add(
+        a.id, a.caption, a.prompt, a.tip, {},
         [=]() {
           CModel* m = currentModel();
           if (!m) return;
@@ -230,19 +236,23 @@ void RegisterModellingCommands(CommandRegistry& registry, CMeshwrightDoc& doc, M
             say(QString::fromUtf8("対称編集をやめました"));
             return;
           }
-          const auto matched = std::count_if(m->counterparts.begin(), m->counterparts.end(), [](std::int32_t c) { return c >= 0; });
-          say(QString::fromUtf8("対称編集: 頂点 %1 個のうち %2 個に対になる頂点があります").arg(m->vertices.size()).arg(matched));
+          const auto matched =
+              std::count_if(m->counterparts.begin(), m->counterparts.end(), [](std::int32_t c) { return c >= 0; });
+          say(QString::fromUtf8("対称編集: 頂点 %1 個のうち %2 個に対になる頂点があります")
+                  .arg(m->vertices.size())
+                  .arg(matched));
         },
         [currentModel, axis]() {
           const CModel* m = currentModel();
           return m && m->symmetryAxis == axis;
         });
   }
-  add(kCmdMirrorCopy, "鏡像コピー(&C)", "選択した面を対称面の反対側へコピーし、面上の頂点でつなぐ", "鏡像コピー", {}, [=]() {
-    std::size_t n = 0;
-    dc->Edit(EditKind::kMirrorCopy, [&]() { n = MirrorCopySelected(*sc); });
-    count(n, "鏡像コピー: 面を %1 個コピーしました", "鏡像コピー: 面を選択してください");
-  });
+  add(kCmdMirrorCopy, "鏡像コピー(&C)", "選択した面を対称面の反対側へコピーし、面上の頂点でつなぐ", "鏡像コピー", {},
+      [=]() {
+        std::size_t n = 0;
+        dc->Edit(EditKind::kMirrorCopy, [&]() { n = MirrorCopySelected(*sc); });
+        count(n, "鏡像コピー: 面を %1 個コピーしました", "鏡像コピー: 面を選択してください");
+      });
 }
 
 }  // namespace mw

@@ -18,7 +18,8 @@ using EdgePoints = std::vector<std::pair<double, std::int32_t>>;
 
 // Corner k of face f followed by the points on its side toward corner k + 1.
 template <class Lookup>
-void EmitSide(const CFace& f, const EdgeIndex& ix, std::int32_t fi, std::size_t k, const Lookup& lookup, CornerList& out) {
+void EmitSide(const CFace& f, const EdgeIndex& ix, std::int32_t fi, std::size_t k, const Lookup& lookup,
+              CornerList& out) {
   const std::size_t n = f.indices.size();
   out.push_back({f.indices[k], UVAt(f, k)});
   const std::int32_t e = ix.SideEdge(fi, k);
@@ -33,7 +34,6 @@ void EmitSide(const CFace& f, const EdgeIndex& ix, std::int32_t fi, std::size_t 
     out.push_back({v, LerpUV(a, b, forward ? t : 1.0 - t)});
   }
 }
-
 
 // Every face along edge e may change: a vertex put on an edge of a hidden face would change it.
 bool EdgeFree(const CModel& m, const EdgeIndex& ix, std::int32_t e) {
@@ -81,7 +81,8 @@ void InsertIntoNeighbours(CModel& m, const EdgeIndex& ix, const std::vector<std:
     }
     if (!any) continue;
     corners.clear();
-    for (std::size_t k = 0; k < f.indices.size(); ++k) EmitSide(f, ix, static_cast<std::int32_t>(fi), k, lookup, corners);
+    for (std::size_t k = 0; k < f.indices.size(); ++k)
+      EmitSide(f, ix, static_cast<std::int32_t>(fi), k, lookup, corners);
     PlacePiece(m, fi, corners, true);
     if (grown) grown->push_back(fi);
   }
@@ -132,8 +133,9 @@ RingPlan PlanRings(const CModel& m, const EdgeIndex& ix, std::span<const std::in
         if (far == EdgeIndex::kNone || !inRing.count(far) || far == e || !EdgeFree(m, ix, e) || !EdgeFree(m, ix, far))
           continue;
         const std::int32_t s = start[e];
-        const std::int32_t farStart = s == f.indices[static_cast<std::size_t>(k)] ? f.indices[static_cast<std::size_t>((k + 3) % 4)]
-                                                                                   : f.indices[static_cast<std::size_t>((k + 2) % 4)];
+        const std::int32_t farStart = s == f.indices[static_cast<std::size_t>(k)]
+                                          ? f.indices[static_cast<std::size_t>((k + 3) % 4)]
+                                          : f.indices[static_cast<std::size_t>((k + 2) % 4)];
         if (start.count(far) && start[far] != farStart) continue;  // a twisted ring: leave that face whole
         cutSide[fi] = k % 2;
         cutEdges.push_back(e);
@@ -150,7 +152,9 @@ RingPlan PlanRings(const CModel& m, const EdgeIndex& ix, std::span<const std::in
   return plan;
 }
 
-double CutAt(int i, int cuts, double slide) { return (i + std::clamp(std::isfinite(slide) ? slide : 0.0, -0.95, 0.95)) / (cuts + 1); }
+double CutAt(int i, int cuts, double slide) {
+  return (i + std::clamp(std::isfinite(slide) ? slide : 0.0, -0.95, 0.95)) / (cuts + 1);
+}
 
 }  // namespace
 
@@ -164,11 +168,14 @@ std::vector<std::pair<CVector, CVector>> LoopCutPreview(const CModel& m, const E
   const auto along = [&](std::int32_t e, double t) {
     const std::int32_t s = plan.start.at(e);
     const std::int32_t other = s == ix.Lower(e) ? ix.Upper(e) : ix.Lower(e);
-    return LerpPoint(m.vertices[static_cast<std::size_t>(s)].position, m.vertices[static_cast<std::size_t>(other)].position, t);
+    return LerpPoint(m.vertices[static_cast<std::size_t>(s)].position,
+                     m.vertices[static_cast<std::size_t>(other)].position, t);
   };
   for (const auto& [fi, k] : plan.cutSide) {
-    const std::int32_t e1 = ix.SideEdge(fi, static_cast<std::size_t>(k)), e2 = ix.SideEdge(fi, static_cast<std::size_t>(k + 2));
-    for (int i = 1; i <= cuts; ++i) out.emplace_back(along(e1, CutAt(i, cuts, slide)), along(e2, CutAt(i, cuts, slide)));
+    const std::int32_t e1 = ix.SideEdge(fi, static_cast<std::size_t>(k)),
+                       e2 = ix.SideEdge(fi, static_cast<std::size_t>(k + 2));
+    for (int i = 1; i <= cuts; ++i)
+      out.emplace_back(along(e1, CutAt(i, cuts, slide)), along(e2, CutAt(i, cuts, slide)));
   }
   return out;
 }
@@ -218,7 +225,7 @@ std::size_t LoopCut(CModel& m, const EdgeIndex& ix, std::span<const std::int32_t
     far.clear();
     EmitSide(f, ix, fi, static_cast<std::size_t>(k + 2), lookup, far);  // c, QN..Q1
     CornerList bc, da;
-    EmitSide(f, ix, fi, static_cast<std::size_t>(k + 1), lookup, bc);  // b and what lies toward c
+    EmitSide(f, ix, fi, static_cast<std::size_t>(k + 1), lookup, bc);        // b and what lies toward c
     EmitSide(f, ix, fi, static_cast<std::size_t>((k + 3) % 4), lookup, da);  // d and what lies toward a
     const std::size_t n = side.size() - 1;
     if (far.size() - 1 != n) continue;
@@ -344,16 +351,18 @@ std::size_t SubdivideFaces(CModel& m, const EdgeIndex& ix, int n, bool selectedO
     for (std::size_t k = 0; k < c; ++k) EmitSide(f, ix, static_cast<std::int32_t>(fi), k, lookup, boundary);
     // boundary[k * N + i] is the point i / N of the way along side k.
     if (boundary.size() != c * N) continue;
-    const auto at = [&](std::size_t side, std::size_t i) -> const Corner& { return boundary[(side * N + i) % (c * N)]; };
+    const auto at = [&](std::size_t side, std::size_t i) -> const Corner& {
+      return boundary[(side * N + i) % (c * N)];
+    };
     if (c == 4) {
       // grid[j * (N + 1) + i]: i along a-b, j along a-d.
       grid.assign((N + 1) * (N + 1), Corner{});
       for (std::size_t i = 0; i <= N; ++i) {
-        grid[i] = at(0, i);                              // a -> b
-        grid[N * (N + 1) + i] = at(2, N - i);            // d -> c is c -> d reversed
+        grid[i] = at(0, i);                    // a -> b
+        grid[N * (N + 1) + i] = at(2, N - i);  // d -> c is c -> d reversed
       }
       for (std::size_t j = 0; j <= N; ++j) {
-        grid[j * (N + 1) + N] = at(1, j);                // b -> c
+        grid[j * (N + 1) + N] = at(1, j);  // b -> c
       }
       for (std::size_t j = 0; j <= N; ++j) grid[j * (N + 1)] = j == 0 ? at(0, 0) : at(3, N - j);
       for (std::size_t j = 1; j < N; ++j)
@@ -377,7 +386,7 @@ std::size_t SubdivideFaces(CModel& m, const EdgeIndex& ix, int n, bool selectedO
       std::vector<std::vector<Corner>> rows(N + 1);
       for (std::size_t j = 0; j <= N; ++j) {
         const Corner& left = j == 0 ? at(0, 0) : at(2, N - j);  // on c -> a, j / N of the way from a
-        const Corner& right = at(1, j);                          // on b -> c
+        const Corner& right = at(1, j);                         // on b -> c
         const std::size_t count = N - j + 1;
         rows[j].resize(count);
         rows[j][0] = left;
@@ -484,7 +493,8 @@ std::size_t KnifeSegment(CModel& m, Plane plane, double u0, double v0, double u1
     // a + s (b - a) = k0 + r d
     const double eu = bu - au, ev = bv - av;
     const double den = eu * dv - ev * du;
-    if (std::fabs(den) < 1e-12 * (std::fabs(eu) + std::fabs(ev)) * (std::fabs(du) + std::fabs(dv)) || den == 0.0) continue;
+    if (std::fabs(den) < 1e-12 * (std::fabs(eu) + std::fabs(ev)) * (std::fabs(du) + std::fabs(dv)) || den == 0.0)
+      continue;
     const double wu = u0 - au, wv = v0 - av;
     const double s = (wu * dv - wv * du) / den;
     const double r = (wu * ev - wv * eu) / den;

@@ -8,7 +8,6 @@
 
 namespace mw {
 
-
 namespace {
 
 void SetCorners(CFace& f, const CornerList& corners, bool uvs) {
@@ -202,7 +201,8 @@ std::size_t RemoveDegenerateFaces(CModel& m) {
     }
     std::vector<std::int32_t> sorted(f.indices.begin(), f.indices.end());
     std::sort(sorted.begin(), sorted.end());
-    bool degenerate = f.indices.size() < 2 || (line ? f.indices.size() != 2 : f.indices.size() < 3) || (!line && std::unique(sorted.begin(), sorted.end()) - sorted.begin() < 3);
+    bool degenerate = f.indices.size() < 2 || (line ? f.indices.size() != 2 : f.indices.size() < 3) ||
+                      (!line && std::unique(sorted.begin(), sorted.end()) - sorted.begin() < 3);
     if (!degenerate && f.indices.size() >= 3) {
       std::vector<std::int32_t> c = canonical(f);
       std::uint64_t h = c.size();

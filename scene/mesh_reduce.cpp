@@ -28,7 +28,9 @@ struct UnionFind {
   }
 };
 
-bool Workable(const CModel& m, std::size_t fi) { return FaceWorkable(m, m.faces[fi]) && m.faces[fi].indices.size() >= 3; }
+bool Workable(const CModel& m, std::size_t fi) {
+  return FaceWorkable(m, m.faces[fi]) && m.faces[fi].indices.size() >= 3;
+}
 
 // Removes the marked faces, keeping the order of the rest.
 void RemoveFaces(CModel& m, const std::vector<std::uint8_t>& remove) {
@@ -102,9 +104,8 @@ std::size_t Dissolve(CModel& m, const EdgeIndex& ix, DissolveWhat what, bool edg
     }
     for (std::size_t v = 0; v < m.vertices.size(); ++v) {
       if (blocked[v] || sidesAt[v].size() < 4) continue;
-      const bool inside = std::all_of(sidesAt[v].begin(), sidesAt[v].end(), [&](std::int32_t e) {
-        return e != EdgeIndex::kNone && InnerEdge(m, ix, e);
-      });
+      const bool inside = std::all_of(sidesAt[v].begin(), sidesAt[v].end(),
+                                      [&](std::int32_t e) { return e != EdgeIndex::kNone && InnerEdge(m, ix, e); });
       if (!inside) continue;
       for (std::int32_t e : sidesAt[v]) join(ix.FacesBegin(e)[0], ix.FacesBegin(e)[1]);
       dropVertex[v] = 1;
@@ -167,7 +168,8 @@ std::size_t Dissolve(CModel& m, const EdgeIndex& ix, DissolveWhat what, bool edg
     PlacePiece(m, first, corners, true);
     if (!withUVs && uvsBefore) m.faces[first].uvs.clear();
     for (std::size_t i = 1; i < list.size(); ++i) {
-      for (std::int32_t v : m.faces[static_cast<std::size_t>(list[i])].indices) dropVertex[static_cast<std::size_t>(v)] = 1;
+      for (std::int32_t v : m.faces[static_cast<std::size_t>(list[i])].indices)
+        dropVertex[static_cast<std::size_t>(v)] = 1;
       remove[static_cast<std::size_t>(list[i])] = 1;
     }
     merged += list.size() - 1;
@@ -272,8 +274,7 @@ std::size_t Collapse(CModel& m, const EdgeIndex& ix, CollapseAt at, CollapseGrou
     CVector& p = m.vertices[static_cast<std::size_t>(root)].position;
     if (at == CollapseAt::kCentre)
       p = CVector(static_cast<float>(a.x / a.n), static_cast<float>(a.y / a.n), static_cast<float>(a.z / a.n));
-    else if (at == CollapseAt::kLast)
-      p = m.vertices[static_cast<std::size_t>(a.last)].position;
+    else if (at == CollapseAt::kLast) p = m.vertices[static_cast<std::size_t>(a.last)].position;
   }
   if (groupsFound == 0) return 0;
   std::vector<std::uint8_t> drop(vertexCount, 0);
@@ -297,7 +298,8 @@ std::size_t Collapse(CModel& m, const EdgeIndex& ix, CollapseAt at, CollapseGrou
 std::size_t TriangulateSelectedFaces(CModel& m, bool selectedOnly, std::int32_t smooth) {
   std::vector<std::size_t> faces;
   for (std::size_t f = 0; f < m.faces.size(); ++f)
-    if (m.faces[f].indices.size() > 3 && FaceWorkable(m, m.faces[f]) && (!selectedOnly || FaceSelectedForEdit(m, m.faces[f])))
+    if (m.faces[f].indices.size() > 3 && FaceWorkable(m, m.faces[f]) &&
+        (!selectedOnly || FaceSelectedForEdit(m, m.faces[f])))
       faces.push_back(f);
   if (faces.empty()) return 0;
   SplitIntoTriangles(m, faces);
@@ -314,7 +316,9 @@ std::size_t TrisToQuads(CModel& m, const EdgeIndex& ix, double maxAngle, bool se
     return face.indices.size() == 3 && FaceWorkable(m, face) && (!selectedOnly || FaceSelectedForEdit(m, face));
   };
   const auto pos = [&m](std::int32_t v) -> CVector { return m.vertices[static_cast<std::size_t>(v)].position; };
-  const auto normal = [&](std::int32_t a, std::int32_t b, std::int32_t c) { return Cross(pos(b) - pos(a), pos(c) - pos(a)); };
+  const auto normal = [&](std::int32_t a, std::int32_t b, std::int32_t c) {
+    return Cross(pos(b) - pos(a), pos(c) - pos(a));
+  };
   const auto dot = [](const CVector& a, const CVector& b) {
     return static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y + static_cast<double>(a.z) * b.z;
   };
@@ -326,7 +330,8 @@ std::size_t TrisToQuads(CModel& m, const EdgeIndex& ix, double maxAngle, bool se
   for (std::int32_t e = 0; e < static_cast<std::int32_t>(ix.EdgeCount()); ++e) {
     if (ix.FaceCountOf(e) != 2) continue;
     const std::int32_t f0 = ix.FacesBegin(e)[0], f1 = ix.FacesBegin(e)[1];
-    if (f0 == f1 || static_cast<std::size_t>(std::max(f0, f1)) >= faceCount || !candidate(f0) || !candidate(f1)) continue;
+    if (f0 == f1 || static_cast<std::size_t>(std::max(f0, f1)) >= faceCount || !candidate(f0) || !candidate(f1))
+      continue;
     const CFace& a = m.faces[static_cast<std::size_t>(f0)];
     const CFace& b = m.faces[static_cast<std::size_t>(f1)];
     if (a.material != b.material || HasUVs(a) != HasUVs(b)) continue;
@@ -445,7 +450,8 @@ std::size_t Separate(CMeshwright& scene, SeparateBy by) {
       std::unordered_map<std::int32_t, std::int32_t> ofPart;
       // Hidden faces stay with the source, and so does the part they touch.
       for (const CFace& f : m.faces)
-        if (!FaceWorkable(m, f) && !f.indices.empty() && m.HasVertex(f.indices[0])) ofPart.emplace(parts.Find(f.indices[0]), 0);
+        if (!FaceWorkable(m, f) && !f.indices.empty() && m.HasVertex(f.indices[0]))
+          ofPart.emplace(parts.Find(f.indices[0]), 0);
       for (std::size_t f = 0; f < m.faces.size(); ++f) {
         if (!FaceWorkable(m, m.faces[f]) || m.faces[f].indices.empty()) continue;
         const std::int32_t root = parts.Find(m.faces[f].indices[0]);

@@ -32,10 +32,10 @@ enum class DissolveWhat : std::uint8_t { kVertices, kEdges, kFaces };
 std::size_t Dissolve(CModel& m, const EdgeIndex& ix, DissolveWhat what, bool edgeMode, std::int32_t smooth);
 
 enum class DeleteWhat : std::uint8_t {
-  kVertices,          // the selected vertices and every face using one
-  kEdges,             // the faces having a selected edge, and the vertices left without faces
-  kFaces,             // the selected faces, and the vertices left without faces
-  kEdgesFacesOnly,    // the faces having a selected edge; every vertex stays
+  kVertices,        // the selected vertices and every face using one
+  kEdges,           // the faces having a selected edge, and the vertices left without faces
+  kFaces,           // the selected faces, and the vertices left without faces
+  kEdgesFacesOnly,  // the faces having a selected edge; every vertex stays
 };
 // Returns the number of faces removed.
 std::size_t DeleteElements(CModel& m, const EdgeIndex& ix, DeleteWhat what, bool edgeMode, std::int32_t smooth);

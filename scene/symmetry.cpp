@@ -95,7 +95,8 @@ std::vector<std::uint8_t> VerticesMovedWithSymmetry(const CModel& m) {
   // Stale counterparts are what the transform will find before it moves anything.
   std::vector<std::int32_t> found;
   const std::vector<std::int32_t>& counterparts =
-      m.counterparts.size() == m.vertices.size() ? m.counterparts : (found = FindCounterparts(m, m.symmetryAxis, kSymmetryTolerance));
+      m.counterparts.size() == m.vertices.size() ? m.counterparts
+                                                 : (found = FindCounterparts(m, m.symmetryAxis, kSymmetryTolerance));
   for (std::size_t i = 0; i < m.vertices.size(); ++i) {
     if (!m.vertices[i].selected) continue;
     out[i] = 1;

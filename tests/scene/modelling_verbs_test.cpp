@@ -141,9 +141,9 @@ struct Verb {
   const char* name;
   EditKind kind;
   std::function<std::size_t(CMeshwright&, std::mt19937&)> run;
-  bool keepsArea;     // splits or merges flat faces only
-  bool addsOnly;      // faces keep their numbers: one that gained no new vertex and had no chosen corner is as it was
-  int minCorners;     // how many selected corners make a face one the verb may change
+  bool keepsArea;  // splits or merges flat faces only
+  bool addsOnly;   // faces keep their numbers: one that gained no new vertex and had no chosen corner is as it was
+  int minCorners;  // how many selected corners make a face one the verb may change
 };
 
 const std::vector<Verb>& Verbs() {
@@ -156,7 +156,8 @@ const std::vector<Verb>& Verbs() {
       {"connect", EditKind::kConnect, [](CMeshwright& s, std::mt19937&) { return ConnectSelected(s); }, true, true, 2},
       {"subdivide", EditKind::kSubdivide,
        [](CMeshwright& s, std::mt19937& rng) {
-         return SubdivideSelected(s, 2 + static_cast<int>(rng() % 3), rng() % 2 ? Neighbours::kTriangles : Neighbours::kPolygons);
+         return SubdivideSelected(s, 2 + static_cast<int>(rng() % 3),
+                                  rng() % 2 ? Neighbours::kTriangles : Neighbours::kPolygons);
        },
        true, true, 2},  // a neighbour split into triangles shares a side of two selected corners
       {"knife", EditKind::kKnife,
@@ -183,16 +184,17 @@ const std::vector<Verb>& Verbs() {
          return CollapseSelected(s, static_cast<CollapseAt>(rng() % 3), static_cast<CollapseGroups>(rng() % 3));
        },
        false, false, 0},
-      {"triangulate", EditKind::kTriangulate, [](CMeshwright& s, std::mt19937&) { return TriangulateSelected(s); }, true,
-       true, 4},
+      {"triangulate", EditKind::kTriangulate, [](CMeshwright& s, std::mt19937&) { return TriangulateSelected(s); },
+       true, true, 4},
       {"tris to quads", EditKind::kTrisToQuads,
        [](CMeshwright& s, std::mt19937& rng) {
          TriangulateSelected(s);  // so that most seeds have pairs to join
          return TrisToQuadsSelected(s, static_cast<double>(rng() % 60));
-       }, true,
-       false, 0},
+       },
+       true, false, 0},
       {"separate", EditKind::kSeparate,
-       [](CMeshwright& s, std::mt19937& rng) { return Separate(s, static_cast<SeparateBy>(rng() % 3)); }, false, false, 0},
+       [](CMeshwright& s, std::mt19937& rng) { return Separate(s, static_cast<SeparateBy>(rng() % 3)); }, false, false,
+       0},
   };
   return verbs;
 }
@@ -232,8 +234,8 @@ TEST(ModellingVerbs, RandomScenesStayConsistentAndUndoExactly) {
         for (std::size_t f = 0; f < a.faces.size(); ++f) {
           const CFace& fa = a.faces[f];
           const CFace& fb = b.faces[f];
-          const bool gained = std::any_of(fb.indices.begin(), fb.indices.end(),
-                                          [&a](std::int32_t v) { return !a.HasVertex(v); });
+          const bool gained =
+              std::any_of(fb.indices.begin(), fb.indices.end(), [&a](std::int32_t v) { return !a.HasVertex(v); });
           const auto chosen = std::count_if(fa.indices.begin(), fa.indices.end(), [&a](std::int32_t v) {
             return a.vertices[static_cast<std::size_t>(v)].selected != 0;
           });
@@ -334,7 +336,12 @@ TEST(ModellingVerbs, SmallCasesGiveKnownCounts) {
     return m;
   };
   const std::vector<Case> cases = {
-      {"quad subdivided 3x3", [&](CModel& m) { selectAll(m); return SubdivideFaces(m, EdgeIndex(m), 3, true, Neighbours::kPolygons, 0); }, 16, 9},
+      {"quad subdivided 3x3",
+       [&](CModel& m) {
+         selectAll(m);
+         return SubdivideFaces(m, EdgeIndex(m), 3, true, Neighbours::kPolygons, 0);
+       },
+       16, 9},
       {"cube face subdivided, neighbours as polygons",
        [&](CModel& m) {
          for (std::int32_t v : m.faces[0].indices) m.vertices[static_cast<std::size_t>(v)].selected = 1;
@@ -347,12 +354,51 @@ TEST(ModellingVerbs, SmallCasesGiveKnownCounts) {
          return SubdivideFaces(m, EdgeIndex(m), 2, true, Neighbours::kTriangles, 0);
        },
        13, 4 + 1 + 4 * 3},
-      {"quad diagonal connected", [](CModel& m) { m.vertices[0].selected = m.vertices[2].selected = 1; return ConnectVertices(m, 0); }, 4, 2},
-      {"neighbours along the quad not connected", [](CModel& m) { m.vertices[0].selected = m.vertices[1].selected = 1; return ConnectVertices(m, 0); }, 4, 1, 0},
-      {"quad triangulated then joined", [&](CModel& m) { selectAll(m); TriangulateSelectedFaces(m, true, 0); selectAll(m); return TrisToQuads(m, EdgeIndex(m), 0.0, true, 0); }, 4, 1},
-      {"knife across a quad", [](CModel& m) { KnifeStroke k; k.plane = kPlaneFace; k.points = {{0.5, 1}, {0.5, -2}}; return KnifeCut(m, k, 0); }, 6, 2},
-      {"knife ending inside leaves a corner", [](CModel& m) { KnifeStroke k; k.plane = kPlaneFace; k.points = {{0.5, 1}, {0.5, -0.5}}; return KnifeCut(m, k, 0); }, 5, 1, 0},
-      {"knife through two corners", [](CModel& m) { KnifeStroke k; k.plane = kPlaneFace; k.points = {{-1, 1}, {2, -2}}; k.throughAll = true; return KnifeCut(m, k, 0); }, 4, 2},
+      {"quad diagonal connected",
+       [](CModel& m) {
+         m.vertices[0].selected = m.vertices[2].selected = 1;
+         return ConnectVertices(m, 0);
+       },
+       4, 2},
+      {"neighbours along the quad not connected",
+       [](CModel& m) {
+         m.vertices[0].selected = m.vertices[1].selected = 1;
+         return ConnectVertices(m, 0);
+       },
+       4, 1, 0},
+      {"quad triangulated then joined",
+       [&](CModel& m) {
+         selectAll(m);
+         TriangulateSelectedFaces(m, true, 0);
+         selectAll(m);
+         return TrisToQuads(m, EdgeIndex(m), 0.0, true, 0);
+       },
+       4, 1},
+      {"knife across a quad",
+       [](CModel& m) {
+         KnifeStroke k;
+         k.plane = kPlaneFace;
+         k.points = {{0.5, 1}, {0.5, -2}};
+         return KnifeCut(m, k, 0);
+       },
+       6, 2},
+      {"knife ending inside leaves a corner",
+       [](CModel& m) {
+         KnifeStroke k;
+         k.plane = kPlaneFace;
+         k.points = {{0.5, 1}, {0.5, -0.5}};
+         return KnifeCut(m, k, 0);
+       },
+       5, 1, 0},
+      {"knife through two corners",
+       [](CModel& m) {
+         KnifeStroke k;
+         k.plane = kPlaneFace;
+         k.points = {{-1, 1}, {2, -2}};
+         k.throughAll = true;
+         return KnifeCut(m, k, 0);
+       },
+       4, 2},
   };
   for (const Case& c : cases) {
     CModel m = std::string(c.name).find("cube") != std::string::npos ? Cube() : quad();
@@ -369,7 +415,8 @@ TEST(ModellingVerbs, ReducingVerbsOnACube) {
   CModel m = Cube();
   EdgeIndex ix(m);
   std::int32_t e = EdgeOf(m, ix, CVector(-h, -h, -h), CVector(h, -h, -h));
-  m.vertices[static_cast<std::size_t>(ix.Lower(e))].selected = m.vertices[static_cast<std::size_t>(ix.Upper(e))].selected = 1;
+  m.vertices[static_cast<std::size_t>(ix.Lower(e))].selected =
+      m.vertices[static_cast<std::size_t>(ix.Upper(e))].selected = 1;
   EXPECT_EQ(Dissolve(m, ix, DissolveWhat::kEdges, false, 0), 1u);
   EXPECT_EQ(m.faces.size(), 5u);
   EXPECT_EQ(m.vertices.size(), 8u);
@@ -378,7 +425,8 @@ TEST(ModellingVerbs, ReducingVerbsOnACube) {
   m = Cube();
   ix = EdgeIndex(m);
   e = EdgeOf(m, ix, CVector(-h, -h, -h), CVector(h, -h, -h));
-  m.vertices[static_cast<std::size_t>(ix.Lower(e))].selected = m.vertices[static_cast<std::size_t>(ix.Upper(e))].selected = 1;
+  m.vertices[static_cast<std::size_t>(ix.Lower(e))].selected =
+      m.vertices[static_cast<std::size_t>(ix.Upper(e))].selected = 1;
   EXPECT_EQ(Collapse(m, ix, CollapseAt::kCentre, CollapseGroups::kEdges, false, 0), 1u);
   EXPECT_EQ(m.vertices.size(), 7u);
   EXPECT_EQ(m.faces.size(), 6u);
@@ -440,11 +488,16 @@ TEST(ModellingVerbs, EditsOnOneSideOfASymmetricModelKeepItSymmetric) {
       CModel& model = s.models[0];
       for (CVertex& v : model.vertices) v.selected = Component(v.position, a) >= -1e-4f && coin(rng) < 0.5;
       const std::vector<std::uint8_t> before = Bytes(s);
-      const EditKind kind = static_cast<EditKind>(static_cast<int>(EditKind::kNumericMove) + static_cast<int>(rng() % 3));
+      const EditKind kind =
+          static_cast<EditKind>(static_cast<int>(EditKind::kNumericMove) + static_cast<int>(rng() % 3));
       SceneDelta d = SceneDelta::Capture(kind, s);
       if (kind == EditKind::kNumericMove) s.TranslateSelected(at(rng), at(rng), at(rng));
-      else if (kind == EditKind::kNumericRotate) s.RotateSelectedAbout(static_cast<Plane>(rng() % 3), float(at(rng)), CVector(float(at(rng)), float(at(rng)), float(at(rng))));
-      else s.ScaleSelectedAbout(CVector(float(at(rng)), 0, float(at(rng))), CVector(float(0.5 + coin(rng)), float(0.5 + coin(rng)), float(0.5 + coin(rng))));
+      else if (kind == EditKind::kNumericRotate)
+        s.RotateSelectedAbout(static_cast<Plane>(rng() % 3), float(at(rng)),
+                              CVector(float(at(rng)), float(at(rng)), float(at(rng))));
+      else
+        s.ScaleSelectedAbout(CVector(float(at(rng)), 0, float(at(rng))),
+                             CVector(float(0.5 + coin(rng)), float(0.5 + coin(rng)), float(0.5 + coin(rng))));
       s.ComputeNormals();  // as the numeric dialogs' edits end
       d.Finish(s);
       for (std::size_t i = 0; i < model.vertices.size(); ++i) {
