@@ -96,6 +96,21 @@ enum Command : int {
   kCmdFill = 32974,
   kCmdSpin = 32975,
   kCmdSolidify = 32976,
+  kCmdKnife = 33400,
+  kCmdLoopCut = 33401,
+  kCmdConnect = 33402,
+  kCmdSubdivide = 33403,
+  kCmdDissolve = 33404,
+  kCmdDeleteElements = 33405,
+  kCmdCollapse = 33406,
+  kCmdSeparate = 33407,
+  kCmdTriangulate = 33408,
+  kCmdTrisToQuads = 33409,
+  kCmdSymmetryOff = 33410,
+  kCmdSymmetryX = 33411,
+  kCmdSymmetryY = 33412,
+  kCmdSymmetryZ = 33413,
+  kCmdMirrorCopy = 33414,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

@@ -252,7 +252,18 @@ bool FollowsVertices(EditKind k) {
     case EditKind::kAddPrimitive:
     case EditKind::kImport:
     case EditKind::kModelMergeUp:
-    case EditKind::kModelMergeDown: return true;
+    case EditKind::kModelMergeDown:
+    case EditKind::kLoopCut:
+    case EditKind::kConnect:
+    case EditKind::kSubdivide:
+    case EditKind::kKnife:
+    case EditKind::kDissolve:
+    case EditKind::kDeleteElements:
+    case EditKind::kCollapse:
+    case EditKind::kTriangulate:
+    case EditKind::kTrisToQuads:
+    case EditKind::kSeparate:
+    case EditKind::kMirrorCopy: return true;
     default: return false;
   }
 }

@@ -63,6 +63,18 @@ QString EditName(EditKind kind) {
     case EditKind::kFill: return QStringLiteral("面を張る");
     case EditKind::kSpin: return QStringLiteral("回転体");
     case EditKind::kSolidify: return QStringLiteral("厚み付け");
+    case EditKind::kLoopCut: return QStringLiteral("ループスライス");
+    case EditKind::kConnect: return QStringLiteral("頂点を接続");
+    case EditKind::kSubdivide: return QStringLiteral("細分化");
+    case EditKind::kKnife: return QStringLiteral("ナイフ");
+    case EditKind::kDissolve: return QStringLiteral("溶解");
+    case EditKind::kDeleteElements: return QStringLiteral("頂点・辺・面を削除");
+    case EditKind::kCollapse: return QStringLiteral("結合");
+    case EditKind::kTriangulate: return QStringLiteral("三角形に分割");
+    case EditKind::kTrisToQuads: return QStringLiteral("四角形に結合");
+    case EditKind::kSeparate: return QStringLiteral("分離");
+    case EditKind::kMirrorCopy: return QStringLiteral("鏡像コピー");
+    case EditKind::kSymmetry: return QStringLiteral("対称編集");
   }
   return QString();
 }

@@ -174,8 +174,8 @@ void RegisterGrowCommands(const GrowCommandHost& host, const std::function<void(
       },
       selected);
   entry(
-      kCmdFill, "面を張る...\tJ(&F)", "選択した縁の穴を面でふさぐ (縁がなければ選択頂点を通る面を作る)", "面を張る",
-      {QKeySequence(Qt::Key_J)}, false,
+      kCmdFill, "面を張る...\tCtrl+Shift+F(&F)", "選択した縁の穴を面でふさぐ (縁がなければ選択頂点を通る面を作る)", "面を張る",
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)}, false,
       [=]() {
         ask(
             EditKind::kFill, "面を張る",

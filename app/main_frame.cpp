@@ -341,6 +341,23 @@ void CMainFrame::BuildActions() {
         CAboutDlg about(this);
         runDialog(about);
       });
+  // The modelling verbs (app/modelling_commands.h).
+  ModellingHooks hooks;
+  hooks.wrap = [this](std::function<void()> run) -> std::function<void()> {
+    return [this, run = std::move(run)]() {
+      if (doc_.loading()) return;
+      run();
+      UpdateCommandStates();
+    };
+  };
+  hooks.runDialog = [this](QDialog& d) { return runDialog(d); };
+  hooks.say = [this](const QString& text) { statusBar()->showMessage(text); };
+  hooks.parent = this;
+  hooks.loopCutMode = [this](int cuts) {
+    orthoShared_.tools.loopCuts = cuts;
+    doc_.SetEditMode(kModeLoopCut);
+  };
+  RegisterModellingCommands(commands_, doc_, modellingChoices_, hooks);
   add(kCmdNextPane, "次のペイン\tF6", "次のペインへ", "次のペイン", {K(Qt::Key_F6)}, false, [this]() { CyclePane(1); });
   add(kCmdPreviousPane, "前のペイン\tShift+F6", "前のペインへ", "前のペイン", {K(Qt::SHIFT | Qt::Key_F6)}, false,
       [this]() { CyclePane(-1); });
@@ -418,7 +435,10 @@ void CMainFrame::BuildMenus() {
                           kCmdShrinkSelection, kCmdSelectLoop, kCmdSelectRing, kCmdSelectMaterial, 0, kCmdHide,
                           kCmdHideUnselected, kCmdReveal, 0, kCmdPickThrough});
   QMenu* selection = menuBar()->addMenu(QStringLiteral("選択部処理(&S)"));
-  commands_.Fill(selection, {kCmdAssignMaterial});
+  commands_.Fill(selection, {kCmdAssignMaterial, 0, kCmdKnife, kCmdLoopCut, kCmdConnect, kCmdSubdivide, 0,
+                             kCmdDissolve, kCmdDeleteElements, kCmdCollapse, 0, kCmdSeparate, kCmdTriangulate,
+                             kCmdTrisToQuads, 0, kCmdSymmetryOff, kCmdSymmetryX, kCmdSymmetryY, kCmdSymmetryZ,
+                             kCmdMirrorCopy});
   QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
   commands_.Fill(view, {kCmdToolBar, kCmdStatusBar, 0, kCmdSmoothing, 0, kCmdFrameAll, kCmdFrameSelection});
   AddViewMenus(view);

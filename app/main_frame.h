@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "app/command_registry.h"
+#include "app/modelling_commands.h"
 #include "app/settings.h"
 #include "render/display_style.h"
 #include "scene/camera_moves.h"
@@ -178,6 +179,7 @@ class CMainFrame : public QMainWindow {
   QLabel* gridStep_ = nullptr;
   QString loadedReferences_[3];  // the file each pane's picture was read from
   QVariantAnimation* viewTurn_ = nullptr;
+  ModellingChoices modellingChoices_;  // what the modelling verbs' dialogs were last given
 };
 
 }  // namespace mw

@@ -347,6 +347,24 @@ void DrawBoxOutline(QPainter& painter, Plane plane, QPoint centre, float zoom, c
   painter.drawPolyline(corners, 5);
 }
 
+void DrawKnifeLine(QPainter& painter, Plane plane, QPoint centre, float zoom, const std::vector<CVector>& points,
+                   bool through, const QRect& rect) {
+  if (points.empty()) return;
+  painter.setPen(Pen(QColor(255, 0, 0)));
+  std::vector<QPoint> line;
+  for (const CVector& p : points) line.push_back(Project(plane, p, centre, zoom));
+  for (const QPoint& q : line) painter.drawRect(q.x() - 2, q.y() - 2, 4, 4);
+  if (through && line.size() >= 2) {
+    // Drawn out to the pane's edges: the cut goes through everything along it.
+    const QPointF a = line[0], b = line[1];
+    const QPointF d = b - a;
+    const double reach = 2.0 * (rect.width() + rect.height()) / std::max(1e-9, std::hypot(d.x(), d.y()));
+    painter.drawLine(a - d * reach, a + d * reach);
+    return;
+  }
+  painter.drawPolyline(line.data(), static_cast<int>(line.size()));
+}
+
 void DrawOrthoPane(QImage& image, const CMeshwright& scene, Plane plane, const PanOffsets& pan,
                    const OrthoOverlay& overlay, OrthoProjection* projection) {
   // Everything but the labels is drawn in image pixels, so lines come out one device pixel wide;
@@ -416,6 +434,17 @@ void DrawOrthoPane(QImage& image, const CMeshwright& scene, Plane plane, const P
     painter.setRenderHint(QPainter::Antialiasing, false);
     DrawFaceCreation(painter, scene, plane, c, rect, zoom, ratio, radius);
     if (overlay.box) DrawBoxOutline(painter, plane, c, zoom, overlay.boxMin, overlay.boxMax);
+  }
+  if (!overlay.cutPreview.empty()) {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(Pen(QColor(255, 128, 0)));
+    for (const auto& [a, b] : overlay.cutPreview) painter.drawLine(Project(plane, a, c, zoom), Project(plane, b, c, zoom));
+  }
+  if (scene.editMode == kModeKnife && !overlay.knifeLine.empty()) {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    DrawKnifeLine(painter, plane, c, zoom, overlay.knifeLine, overlay.knifeThrough, rect);
   }
   image.setDevicePixelRatio(ratio);
 }

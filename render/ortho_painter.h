@@ -22,6 +22,12 @@ struct OrthoOverlay {
   CVector boxMin, boxMax;
   bool grid = true;                 // the grid's lines (the pane's own choice)
   const QImage* reference = nullptr;  // the pane's reference picture, placed by the scene's record
+  // The knife's line being laid in this pane, model positions (the hidden axis 0); with
+  // `knifeThrough` its first two points give a line across the whole pane.
+  std::vector<CVector> knifeLine;
+  bool knifeThrough = false;
+  // The loop cut the pointer would make (segments in model positions).
+  std::vector<std::pair<CVector, CVector>> cutPreview;
 };
 
 // The mapping itself is scene/ortho_plane.h's; these wrap it in QPoints.
@@ -71,6 +77,9 @@ QRectF ReferenceRect(const QImage& picture, const ReferencePicture& placement, Q
 // `ratio` turns the cursor's offsets, kept in pane pixels, into image pixels.
 void DrawFaceCreation(QPainter& painter, const CMeshwright& scene, Plane plane, QPoint centre, const QRect& rect,
                       float zoom, double ratio = 1.0, int radius = 1);
+// The knife's line (red), each point marked.
+void DrawKnifeLine(QPainter& painter, Plane plane, QPoint centre, float zoom, const std::vector<CVector>& points,
+                   bool through, const QRect& rect);
 // The outline of a box being dragged (blue), as the pane shows it.
 void DrawBoxOutline(QPainter& painter, Plane plane, QPoint centre, float zoom, const CVector& min, const CVector& max);
 

@@ -78,6 +78,19 @@ enum class EditKind : std::uint8_t {
   kFill,
   kSpin,
   kSolidify,
+  // Modelling verbs on the selection of the editable models (scene/mesh_cut.h, mesh_reduce.h).
+  kLoopCut,
+  kConnect,
+  kSubdivide,
+  kKnife,
+  kDissolve,
+  kDeleteElements,
+  kCollapse,
+  kTriangulate,
+  kTrisToQuads,
+  kSeparate,  // the separated faces go into new models at the end of the list
+  kMirrorCopy,
+  kSymmetry,  // symmetric modelling of the current model switched (a setting, not saved)
 };
 
 // Edits that change only which vertices are selected: they can be taken back, but they leave the
@@ -103,7 +116,9 @@ inline bool IsSelectionOnly(EditKind k) {
 
 // Whether the edit can change what a save writes. Selection and the display state of a model
 // (normal, locked, hidden) are not saved.
-inline bool ChangesDocument(EditKind k) { return !IsSelectionOnly(k) && k != EditKind::kModelState; }
+inline bool ChangesDocument(EditKind k) {
+  return !IsSelectionOnly(k) && k != EditKind::kModelState && k != EditKind::kSymmetry;
+}
 
 // Edits that recompute every normal as their last change.
 inline bool RecomputesNormals(EditKind k) {

@@ -25,6 +25,7 @@ enum EditMode : std::int32_t {
   kModeStretch = 4,
   kModeCreateFace = 5,
   kModeCreateBox = 6,
+  kModeKnife = 7,  // clicks in an orthographic pane lay a cut line (scene/mesh_cut.h), Enter cuts
 };
 
 inline constexpr std::uint32_t kDefaultBackground = 0x5A411E;  // red 30, green 65, blue 90

@@ -19,6 +19,8 @@ CModel& CModel::operator=(const CModel& o) {
   subdivisionLevel = o.subdivisionLevel;
   creases = o.creases;
   sharpVertices = o.sharpVertices;
+  symmetryAxis = o.symmetryAxis;
+  counterparts = o.counterparts;
   pendingVertices = o.pendingVertices;
   return *this;
 }

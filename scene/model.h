@@ -47,6 +47,11 @@ class CModel {
   std::int32_t subdivisionLevel = 2;                  // kSubdivisionMinLevel..kSubdivisionMaxLevel
   std::vector<EdgeCrease> creases;                    // sorted by edge, sharpness above 0
   std::vector<VertexCorner> sharpVertices;            // sorted by vertex, sharpness above 0
+  // Symmetric modelling (scene/symmetry.h): the axis edits are mirrored across (0 off, 1 x, 2 y,
+  // 3 z) and each vertex's counterpart on the other side (itself on the plane, -1 without one),
+  // found by position when the setting was switched on or the vertices changed.
+  std::int32_t symmetryAxis = 0;
+  std::vector<std::int32_t> counterparts;
   CFace pendingFace;                     // face under construction; never archived
   std::vector<CVertex> pendingVertices;  // its new vertices, not yet in `vertices`
 

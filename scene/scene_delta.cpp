@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "scene/polygon_triangles.h"
+#include "scene/symmetry.h"
 
 namespace mw {
 
@@ -84,6 +85,12 @@ struct PositionPart : Part {
   static void ForEach(Models& models, Fn&& fn) {
     for (auto& m : models) {
       if (!m.IsEditable()) continue;
+      if (m.symmetryAxis) {  // the counterparts move with the selection
+        const std::vector<std::uint8_t> moved = VerticesMovedWithSymmetry(m);
+        for (std::size_t i = 0; i < moved.size(); ++i)
+          if (moved[i]) fn(m.vertices[i].position);
+        continue;
+      }
       for (auto& v : m.vertices)
         if (v.selected) fn(v.position);
     }
@@ -288,16 +295,25 @@ struct ModelFieldsPart : Part {
   std::size_t model;
   std::string name;
   std::int32_t state;
+  std::int32_t symmetryAxis;
+  std::vector<std::int32_t> counterparts;
   bool changed = true;
   ModelFieldsPart(const CMeshwright& scene, std::size_t m)
-      : model(m), name(scene.models[m].name), state(scene.models[m].state) {}
+      : model(m),
+        name(scene.models[m].name),
+        state(scene.models[m].state),
+        symmetryAxis(scene.models[m].symmetryAxis),
+        counterparts(scene.models[m].counterparts) {}
   void Finish(const CMeshwright& scene) override {
-    changed = scene.models[model].name != name || scene.models[model].state != state;
+    const CModel& now = scene.models[model];
+    changed = now.name != name || now.state != state || now.symmetryAxis != symmetryAxis;
   }
   bool Empty() const override { return !changed; }
   void Swap(CMeshwright& scene) {
     std::swap(scene.models[model].name, name);
     std::swap(scene.models[model].state, state);
+    std::swap(scene.models[model].symmetryAxis, symmetryAxis);
+    std::swap(scene.models[model].counterparts, counterparts);
   }
   void Undo(CMeshwright& scene) override { Swap(scene); }
   void Redo(CMeshwright& scene) override { Swap(scene); }
@@ -415,6 +431,8 @@ void SwapModelRecord(CModel& a, CModel& b) {
   swap(a.subdivisionLevel, b.subdivisionLevel);
   swap(a.creases, b.creases);
   swap(a.sharpVertices, b.sharpVertices);
+  swap(a.symmetryAxis, b.symmetryAxis);
+  swap(a.counterparts, b.counterparts);
 }
 
 // The same rules as CModel::ComputeNormals, face by face; the property test of the undo history
@@ -657,6 +675,30 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       parts.push_back(std::move(p));
       break;
     }
+    case EditKind::kLoopCut:
+    case EditKind::kConnect:
+    case EditKind::kSubdivide:
+    case EditKind::kKnife:
+    case EditKind::kDissolve:
+    case EditKind::kDeleteElements:
+    case EditKind::kCollapse:
+    case EditKind::kTriangulate:
+    case EditKind::kTrisToQuads:
+    case EditKind::kSeparate:
+    case EditKind::kMirrorCopy: {
+      // Each verb rebuilds the models it changes and leaves the others as they were.
+      auto p = std::make_unique<RecordsPart>();
+      p->keepChangedOnly = true;
+      for (std::size_t i = 0; i < count; ++i)
+        if (scene.models[i].IsEditable()) p->records.emplace_back(i, scene.models[i]);
+      parts.push_back(std::move(p));
+      if (kind == EditKind::kSeparate) parts.push_back(std::make_unique<ListPart>(scene, count, 0));
+      break;
+    }
+    case EditKind::kSymmetry:
+      // The setting and its counterparts, kept with the model's name and state.
+      if (hasModel) parts.push_back(std::make_unique<ModelFieldsPart>(scene, current));
+      break;
     case EditKind::kImport: {
       parts.push_back(std::make_unique<ListPart>(scene, count, 0));
       auto materials = std::make_unique<MaterialsPart>(scene);

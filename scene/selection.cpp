@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "scene/meshwright.h"
+#include "scene/symmetry.h"
 
 namespace mw {
 namespace {
@@ -29,8 +30,11 @@ template <typename Fn>
 void ForEachSelectedEditable(std::vector<CModel>& models, Fn&& fn) {
   for (CModel& m : models) {
     if (!m.IsEditable()) continue;
+    // Counterparts are found again, when the vertices changed, from the positions before the move.
+    if (m.symmetryAxis && m.counterparts.size() != m.vertices.size()) BuildCounterparts(m, m.symmetryAxis);
     for (CVertex& v : m.vertices)
       if (v.selected) fn(v.position);
+    if (m.symmetryAxis) MirrorSelectedEdits(m);  // the other half follows
   }
 }
 

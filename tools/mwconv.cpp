@@ -10,6 +10,7 @@
 //   --weld DIST, --flip, --triangulate (on every model, whatever its display state),
 //   --add SHAPE[:key=value,...] (a shape as a model of its own; with it no input is needed),
 //   --subdivide-smooth N (every model baked into its smooth surface, N levels)
+//   --subdivide N, --tris-to-quads ANGLE (on every face in sight of every model)
 //
 // Exit status: 0 success, 1 an input could not be read, 2 usage, 3 the output could not be written.
 #include <sys/stat.h>
@@ -36,6 +37,8 @@
 #include "platform/paths.h"
 #include "platform/read_progress.h"
 #include "scene/frame_view.h"
+#include "scene/mesh_cut.h"
+#include "scene/mesh_reduce.h"
 #include "scene/mesh_tools.h"
 #include "scene/primitives.h"
 #include "scene/subdivision.h"
@@ -65,7 +68,10 @@ int Usage() {
                "                        sphere:segments=32,rings=16,radius=50 (keys in the README)\n"
                "       --subdivide-smooth N\n"
                "                        replace every model by its smooth surface refined N times (1-4):\n"
-               "                        Catmull-Clark, or the model's own scheme when it has one\n",
+               "                        Catmull-Clark, or the model's own scheme when it has one\n"
+               "       --subdivide N    split every face into N x N (N from 2 to 32)\n"
+               "       --tris-to-quads ANGLE\n"
+               "                        join pairs of triangles whose normals differ by at most ANGLE degrees\n",
                mw::NativeDocumentFormat().extensions.front().c_str(), formats.c_str());
   return 2;
 }
@@ -89,7 +95,7 @@ void Report(const mw::DocumentResult& result, const std::string& path) {
 
 // An operation on the document read, in the order the command line gives them.
 struct Operation {
-  enum Kind { kFrame, kWeld, kFlip, kTriangulate, kAdd, kSubdivideSmooth } kind;
+  enum Kind { kFrame, kWeld, kFlip, kTriangulate, kAdd, kSubdivideSmooth, kSubdivide, kTrisToQuads } kind;
   double distance = 0;
   mw::PrimitiveParams shape;
   mw::CVector centre;
@@ -124,6 +130,20 @@ bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops)
         return false;
       }
       ops.push_back(Operation{Operation::kSubdivideSmooth, double(text[0] - '0'), {}, {}});
+    } else if (args[i] == "--subdivide" || args[i] == "--tris-to-quads") {
+      const bool subdivide = args[i] == "--subdivide";
+      const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
+      char* end = nullptr;
+      const double v = std::strtod(text, &end);
+      const bool good = *text && !*end && std::isfinite(v) &&
+                        (subdivide ? v >= 2 && v <= mw::kMaxLoopCuts && v == std::floor(v) : v >= 0 && v <= 180);
+      if (!good) {
+        std::fprintf(stderr, subdivide ? "mwconv: --subdivide needs a whole number from 2 to 32 (got \"%s\")\n"
+                                       : "mwconv: --tris-to-quads needs an angle from 0 to 180 degrees (got \"%s\")\n",
+                     text);
+        return false;
+      }
+      ops.push_back(Operation{subdivide ? Operation::kSubdivide : Operation::kTrisToQuads, v, {}, {}});
       ++i;
     } else if (args[i] == "--add") {
       Operation op{Operation::kAdd, 0, {}, {}};
@@ -167,6 +187,8 @@ void Apply(mw::CMeshwright& scene, const std::vector<Operation>& ops) {
           m.ComputeNormals(scene.smoothing);
         }
         break;
+      case Operation::kSubdivide: mw::SubdivideAll(scene, static_cast<int>(op.distance)); break;
+      case Operation::kTrisToQuads: mw::TrisToQuadsAll(scene, op.distance); break;
     }
   }
 }

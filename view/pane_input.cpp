@@ -1,5 +1,6 @@
 #include "view/pane_input.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -140,6 +141,36 @@ PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
     boxCancelled_ = false;
     tools().boxing = false;
   }
+  if (scene_.editMode == kModeLoopCut && IsOrtho(role_) && b == MouseButton::kLeft) {
+    // The ring of the edge pressed on is shown; the drag slides the cuts, the release makes them.
+    PaneTools& t = tools();
+    const QPoint c = Centre(size);
+    PickOptions o;
+    o.mode = kSelectEdges;
+    o.radius = 8.0;
+    const PickHit hit = PickAt(scene_, PaneProjection::Ortho(scene_, PlaneOf(role_), c.x(), c.y()), nullptr, p.x(), p.y(), o);
+    t.loopCutting = hit.Found() && hit.a >= 0;
+    t.loopModel = hit.model, t.loopA = hit.a, t.loopB = hit.b;
+    t.loopSlide = 0.0;
+    loopPress_ = p;
+    PreviewLoopCut(p, size);
+    r.refresh3D = r.orthoOnly = true;
+    return r;
+  }
+  if (scene_.editMode == kModeKnife && IsOrtho(role_) && b == MouseButton::kLeft) {
+    // Each click adds a point to the cut line; a click in another pane begins a new line there.
+    KnifeStroke& k = tools().knife;
+    if (k.plane != PlaneOf(role_)) k.points.clear();
+    k.plane = PlaneOf(role_);
+    k.throughAll = shift_;
+    const QPoint c = Centre(size);
+    k.points.emplace_back(static_cast<double>(UnitsFromPixels(p.x() - c.x(), scene_.zoom)),
+                          static_cast<double>(UnitsFromPixels(p.y() - c.y(), scene_.zoom)));
+    // With Shift two points make the whole line: the cut follows at once.
+    if (k.throughAll && k.points.size() >= 2) FinishKnife();
+    r.refresh3D = r.orthoOnly = true;
+    return r;
+  }
   const bool building = scene_.editMode == kModeCreateFace || scene_.editMode == kModeCreateBox;
   if (!building) return r;
   if (!IsOrtho(role_)) {
@@ -184,6 +215,24 @@ PaneResult PaneInput::ButtonUp(MouseButton b, QPoint p, QSize size) {
     r.refresh3D = true;
   }
   if (b != MouseButton::kMiddle && alone) band_ = false;
+  if (b == MouseButton::kLeft && IsOrtho(role_) && scene_.editMode == kModeLoopCut && tools().loopCutting) {
+    PaneTools& t = tools();
+    t.loopCutting = false;
+    t.loopPreview.clear();
+    const auto model = static_cast<std::size_t>(t.loopModel);
+    if (model < scene_.models.size() && scene_.models[model].IsEditable()) {
+      const int cuts = t.loopCuts;
+      const double slide = t.loopSlide;
+      const std::int32_t a = t.loopA, vb = t.loopB;
+      Change(EditKind::kLoopCut, [this, model, cuts, slide, a, vb]() {
+        CModel& m = scene_.models[model];
+        const auto ix = scene_.edgeIndexes.Get(m);
+        const std::int32_t edge[] = {ix->Find(a, vb)};
+        if (edge[0] != EdgeIndex::kNone) LoopCut(m, *ix, edge, cuts, slide, scene_.smoothing);
+      });
+    }
+    r.refresh3D = true;
+  }
   if (b == MouseButton::kLeft && IsOrtho(role_) && scene_.editMode == kModeCreateBox && tools().boxing) {
     // The box as the release point gives it (normally where the last motion was).
     PaneTools& t = tools();
@@ -226,6 +275,12 @@ PaneResult PaneInput::Move(QPoint p, QSize size, bool shift) {
   if (band_) {
     dragCurrent_ = p;
     r.repaintSelf = true;
+    return r;
+  }
+  if (leftDown_ && IsOrtho(role_) && scene_.editMode == kModeLoopCut) {
+    dragCurrent_ = p;
+    PreviewLoopCut(p, size);
+    r.refresh3D = r.orthoOnly = true;
     return r;
   }
   const bool elementBand = SelectModeOf(scene_) != kSelectVertices;
@@ -348,13 +403,20 @@ PaneResult PaneInput::KeyDown(Key k) {
     if (leftDown_ && IsOrtho(role_) && scene_.editMode == kModeCreateBox) {
       boxCancelled_ = true;
       tools().boxing = false;
+    } else if (scene_.editMode == kModeLoopCut) {
+      tools().loopCutting = false;  // the release then cuts nothing
+      tools().loopPreview.clear();
+    } else if (scene_.editMode == kModeKnife) {
+      tools().knife.points.clear();  // the line is not in the document: nothing is left of it
     } else {
       scene_.DropFace();
     }
   }
   PaneResult r;
   r.refresh3D = true;
-  if (k == Key::kEnter) {
+  if (k == Key::kEnter && scene_.editMode == kModeKnife) {
+    FinishKnife();
+  } else if (k == Key::kEnter) {
     selection_.Forget();
     Change(EditKind::kCommitFace, [this]() {
       if (PendingCorners() > 0) GiveMaterialForBuilding();
@@ -366,8 +428,50 @@ PaneResult PaneInput::KeyDown(Key k) {
   return r;
 }
 
+void PaneInput::FinishKnife() {
+  KnifeStroke stroke = std::move(tools().knife);
+  tools().knife = KnifeStroke();
+  tools().knife.plane = stroke.plane;
+  if (stroke.points.size() < 2) return;
+  selection_.Forget();
+  Change(EditKind::kKnife, [this, &stroke]() { KnifeScene(scene_, stroke); });
+}
+
+void PaneInput::PreviewLoopCut(QPoint p, QSize size) {
+  PaneTools& t = tools();
+  t.loopPreview.clear();
+  const auto model = static_cast<std::size_t>(t.loopModel);
+  if (!t.loopCutting || model >= scene_.models.size()) return;
+  const CModel& m = scene_.models[model];
+  const auto ix = scene_.edgeIndexes.Get(m);
+  const std::int32_t e = ix->Find(t.loopA, t.loopB);
+  if (e == EdgeIndex::kNone) return;
+  // The pointer's way along the pressed edge (from its lower vertex), in parts of the spacing.
+  const QPoint c = Centre(size);
+  const PanePoint lo = ToPane(PlaneOf(role_), m.vertices[static_cast<std::size_t>(ix->Lower(e))].position, scene_.zoom, c.x(), c.y());
+  const PanePoint hi = ToPane(PlaneOf(role_), m.vertices[static_cast<std::size_t>(ix->Upper(e))].position, scene_.zoom, c.x(), c.y());
+  const double ex = hi.x - lo.x, ey = hi.y - lo.y, length2 = ex * ex + ey * ey;
+  if (length2 > 0.0) {
+    const double along = ((p.x() - loopPress_.x()) * ex + (p.y() - loopPress_.y()) * ey) / length2;
+    t.loopSlide = std::clamp(along * (t.loopCuts + 1), -0.95, 0.95);
+  }
+  t.loopPreview = LoopCutPreview(m, *ix, e, t.loopCuts, t.loopSlide);
+}
+
 OrthoOverlay PaneInput::Overlay() const {
   OrthoOverlay o;
+  if (IsOrtho(role_)) o.cutPreview = tools().loopPreview;
+  const KnifeStroke& k = tools().knife;
+  if (IsOrtho(role_) && k.plane == PlaneOf(role_)) {
+    const PlaneAxes axes = AxesOf(k.plane);
+    for (const auto& [u, v] : k.points) {
+      CVector p(0, 0, 0);
+      Component(p, axes.u.axis) = static_cast<float>(axes.u.flipped ? -u : u);
+      Component(p, axes.v.axis) = static_cast<float>(axes.v.flipped ? -v : v);
+      o.knifeLine.push_back(p);
+    }
+    o.knifeThrough = k.throughAll;
+  }
   o.selecting = leftDown_ || rightDown_;
   o.dragStart = dragStart_;
   o.dragCurrent = dragCurrent_;

@@ -9,6 +9,7 @@
 
 #include "render/ortho_painter.h"
 #include "scene/drag_selection.h"
+#include "scene/mesh_cut.h"
 #include "scene/meshwright.h"
 #include "scene/snap.h"
 #include "view/pane_host.h"
@@ -33,6 +34,15 @@ struct PaneTools {
   bool pickThrough = false;
   bool boxing = false;
   CVector boxMin, boxMax;
+  // The knife's line so far, in the plane of the pane it was begun in; Enter cuts, Escape drops it.
+  KnifeStroke knife;
+  // The loop cut mode: how many cuts, and while the button is held the ring pressed on (the model
+  // and the edge's two vertices), how far the pointer slid the cuts, and the segments they make.
+  int loopCuts = 1;
+  bool loopCutting = false;
+  std::int32_t loopModel = -1, loopA = -1, loopB = -1;
+  double loopSlide = 0.0;
+  std::vector<std::pair<CVector, CVector>> loopPreview;
 };
 
 // What a handler asks the caller to do afterwards.
@@ -110,6 +120,10 @@ class PaneInput {
   void Pick(QPoint p, QSize size);
   // An orthographic band in edge or face mode, or a perspective band: applied at the release.
   void Band(QPoint p, QSize size, std::uint8_t value);
+  // Cuts along the knife's line, as one edit, and forgets the line.
+  void FinishKnife();
+  // The loop cut's segments for the ring pressed on and the pointer at p.
+  void PreviewLoopCut(QPoint p, QSize size);
 
   CMeshwright& scene_;
   PanOffsets& pan_;
@@ -129,6 +143,7 @@ class PaneInput {
   bool band_ = false;   // this drag is a perspective band
   bool moved_ = false;  // the pointer went further than a click allows since the press
   std::optional<CVector> pivot_;  // what this turning drag goes around
+  QPoint loopPress_;    // where the loop cut's drag began
 };
 
 }  // namespace mw

@@ -431,6 +431,30 @@ TEST(Mwconv, FlipAndTriangulateRunInTheOrderGiven) {
   EXPECT_NE(b.find("\"faces\":[{\"indices\":[1,0,3]"), std::string::npos) << b;
 }
 
+TEST(Mwconv, SubdivideAndTrisToQuadsCountFaces) {
+  const std::string obj = Q(std::filesystem::path(MW_SOURCE_DIR) / "tests/data/assimp/meshio_grid.obj");
+  struct Case {
+    const char* ops;
+    const char* counts;
+  };
+  // Six quads, two triangles and a hexagon: N x N each for quads and triangles; the hexagon gives a
+  // quad per corner at 2 and three triangles per side from its centre at 3. Pairs of the split quads
+  // come back as quads, whatever the angle allowed, as the grid is flat.
+  for (const Case& c : {Case{"--subdivide 2", "\"vertexCount\":55,\"faceCount\":38"},
+                        Case{"--subdivide 3", "\"vertexCount\":102,\"faceCount\":90"},
+                        Case{"--triangulate --tris-to-quads 0", "\"vertexCount\":21,\"faceCount\":12"},
+                        Case{"--triangulate --tris-to-quads 180", "\"vertexCount\":21,\"faceCount\":12"}}) {
+    RunResult r = Mwconv(std::string(c.ops) + " --info --summary " + obj);
+    EXPECT_EQ(r.status, 0) << c.ops;
+    EXPECT_NE(r.out.find(c.counts), std::string::npos) << c.ops << ": " << r.out;
+  }
+  for (const char* bad : {"--subdivide 1", "--subdivide 33", "--subdivide 2.5", "--subdivide x", "--tris-to-quads -1",
+                          "--tris-to-quads 181", "--tris-to-quads nan"}) {
+    RunResult r = Mwconv(std::string(bad) + " --info " + obj, true);
+    EXPECT_EQ(r.status, 2) << bad;
+  }
+}
+
 TEST(Mwconv, OperationsGivenWronglyAreUsageErrorsAndWriteNothing) {
   test::TempDir dir;
   WriteSoup(dir / "soup.mqo");

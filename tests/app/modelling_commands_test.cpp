@@ -1,0 +1,143 @@
+// The modelling verbs in the window: the knife laid by clicks in an orthographic pane (Enter cuts,
+// Escape leaves nothing, Shift cuts along a whole line), a loop cut and a collapse reached by their
+// keys, and a symmetric model whose other half follows a move drag, each taken back in one step.
+#include <QImage>
+#include <QStatusBar>
+#include <QTest>
+
+#include "app/commands.h"
+#include "tests/app/app_fixture.h"
+
+namespace mw {
+namespace {
+
+using test::AppTest;
+
+void AddBox(CMeshwright& scene) {
+  scene.AddBox(CVector(-60, -60, -60), CVector(60, 60, 60));
+  scene.ComputeNormals();
+}
+
+TEST_F(AppTest, KnifeClicksCutTheFacesTheLineCrosses) {
+  MW_REQUIRE_DISPLAY();
+  AddBox(scene_);
+  frame_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
+  OrthoPane* face = frame_->orthoPane(kPlaneFace);
+  QTest::keyClick(face, Qt::Key_K);
+  ASSERT_EQ(scene_.editMode, kModeKnife);
+  const int y = face->height() / 2;
+  // Escape drops the line: nothing changes and no step is kept.
+  QTest::mouseClick(face, Qt::LeftButton, Qt::NoModifier, QPoint(3, y));
+  QTest::mouseClick(face, Qt::LeftButton, Qt::NoModifier, QPoint(face->width() - 3, y));
+  QTest::keyClick(face, Qt::Key_Escape);
+  QTest::keyClick(face, Qt::Key_Return);
+  EXPECT_EQ(scene_.models[0].faces.size(), 6u);
+  EXPECT_FALSE(doc_->undoStack().canUndo() && doc_->undoStack().undoText() == QStringLiteral("ナイフ"));
+  // Across the middle of the front view: the four sides it crosses are split in two.
+  QTest::mouseClick(face, Qt::LeftButton, Qt::NoModifier, QPoint(3, y));
+  QTest::mouseClick(face, Qt::LeftButton, Qt::NoModifier, QPoint(face->width() - 3, y));
+  QTest::keyClick(face, Qt::Key_Return);
+  EXPECT_EQ(scene_.models[0].faces.size(), 10u);
+  EXPECT_EQ(scene_.models[0].vertices.size(), 12u);
+  EXPECT_EQ(doc_->undoStack().undoText(), QStringLiteral("ナイフ"));
+  // With Shift two clicks make a line through everything, cut at once.
+  const int x = face->width() / 2;
+  QTest::mouseClick(face, Qt::LeftButton, Qt::ShiftModifier, QPoint(x, y - 5));
+  QTest::mouseClick(face, Qt::LeftButton, Qt::ShiftModifier, QPoint(x, y + 5));
+  EXPECT_EQ(scene_.models[0].faces.size(), 16u);
+  frame_->Execute(kCmdUndo);
+  frame_->Execute(kCmdUndo);
+  EXPECT_EQ(scene_.models[0].faces.size(), 6u);
+  EXPECT_EQ(scene_.models[0].vertices.size(), 8u);
+}
+
+TEST_F(AppTest, LoopCutAndCollapseAreReachedByTheirKeys) {
+  MW_REQUIRE_DISPLAY();
+  AddBox(scene_);
+  answerDialog_ = [](QDialog&) { return int(QDialog::Accepted); };
+  frame_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
+  CModel& m = scene_.models[0];
+  // Two ends of an edge along x.
+  for (CVertex& v : m.vertices) v.selected = v.position.y < 0 && v.position.z < 0;
+  OrthoPane* top = frame_->orthoPane(kPlaneTop);
+  QTest::keyClick(top, Qt::Key_E, Qt::ControlModifier);
+  EXPECT_EQ(m.faces.size(), 10u);
+  EXPECT_EQ(doc_->undoStack().undoText(), QStringLiteral("ループスライス"));
+  EXPECT_TRUE(dialogs_.contains(QStringLiteral("ループスライス")));
+  // The cut's vertices are selected: collapsing them (M; Alt+M opens the 作成 menu) leaves one.
+  const std::size_t before = m.vertices.size();
+  QTest::keyClick(top, Qt::Key_M);
+  EXPECT_EQ(doc_->undoStack().undoText(), QStringLiteral("結合"));
+  EXPECT_EQ(m.vertices.size(), before - 3);
+  frame_->Execute(kCmdUndo);
+  frame_->Execute(kCmdUndo);
+  EXPECT_EQ(m.faces.size(), 6u);
+  EXPECT_EQ(m.vertices.size(), 8u);
+}
+
+TEST_F(AppTest, LoopCutModeShowsTheRingAndCutsWhereTheDragSlidIt) {
+  MW_REQUIRE_DISPLAY();
+  AddBox(scene_);
+  answerDialog_ = [](QDialog&) { return int(QDialog::Accepted); };
+  for (CVertex& v : scene_.models[0].vertices) v.selected = 0;
+  frame_->Execute(kCmdLoopCut);  // nothing selected: the mode
+  ASSERT_EQ(scene_.editMode, kModeLoopCut);
+  OrthoPane* top = frame_->orthoPane(kPlaneTop);
+  const QPoint c(top->width() / 2, top->height() / 2);
+  // The back edge along x, at z = -60.
+  const QPoint edge(c.x(), c.y() - static_cast<int>(60 * scene_.zoom / 100));
+  const int across = static_cast<int>(30 * scene_.zoom / 100);
+  // Escape during the drag: the release cuts nothing.
+  QTest::mousePress(top, Qt::LeftButton, Qt::NoModifier, edge);
+  QTest::mouseMove(top, edge + QPoint(across, 0));
+  QTest::keyClick(top, Qt::Key_Escape);
+  QTest::mouseRelease(top, Qt::LeftButton, Qt::NoModifier, edge + QPoint(across, 0));
+  EXPECT_EQ(scene_.models[0].faces.size(), 6u);
+  // A drag to the right a quarter of the way: the cut lands there, not in the middle.
+  QTest::mousePress(top, Qt::LeftButton, Qt::NoModifier, edge);
+  QTest::mouseMove(top, edge + QPoint(across / 2, 0));
+  QTest::mouseMove(top, edge + QPoint(across, 0));
+  QImage shown = top->grab().toImage();
+  int orange = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) orange += shown.pixelColor(x, y) == QColor(255, 128, 0);
+  EXPECT_GT(orange, 20);  // the ring's cut drawn while the button is held
+  QTest::mouseRelease(top, Qt::LeftButton, Qt::NoModifier, edge + QPoint(across, 0));
+  const CModel& m = scene_.models[0];
+  ASSERT_EQ(m.faces.size(), 10u);
+  EXPECT_NEAR(m.vertices[8].position.x, 30.0f, 2.0f);
+  EXPECT_EQ(doc_->undoStack().undoText(), QStringLiteral("ループスライス"));
+}
+
+TEST_F(AppTest, TheOtherHalfOfASymmetricModelFollowsAMoveDrag) {
+  MW_REQUIRE_DISPLAY();
+  AddBox(scene_);
+  frame_->Execute(kCmdSymmetryX);
+  CModel& m = scene_.models[0];
+  EXPECT_EQ(m.symmetryAxis, 1);
+  EXPECT_TRUE(frame_->action(kCmdSymmetryX)->isChecked());
+  for (CVertex& v : m.vertices) v.selected = v.position.x > 0 && v.position.y > 0;
+  const std::vector<CVertex> start = m.vertices;
+  frame_->Execute(kCmdModeMove);
+  OrthoPane* top = frame_->orthoPane(kPlaneTop);
+  const QPoint t(top->width() / 2, top->height() / 2);
+  QTest::mousePress(top, Qt::LeftButton, Qt::NoModifier, t);
+  for (int i = 1; i <= 10; ++i) QTest::mouseMove(top, t + QPoint(2 * i, 2 * i));
+  QTest::mouseRelease(top, Qt::LeftButton, Qt::NoModifier, t + QPoint(20, 20));
+  for (std::size_t i = 0; i < m.vertices.size(); ++i) {
+    const CVector p = m.vertices[i].position, q = m.vertices[static_cast<std::size_t>(m.counterparts[i])].position;
+    EXPECT_EQ(p.x, -q.x) << i;
+    EXPECT_EQ(p.y, q.y) << i;
+    EXPECT_EQ(p.z, q.z) << i;
+  }
+  int moved = 0;
+  for (std::size_t i = 0; i < m.vertices.size(); ++i) moved += !(m.vertices[i].position == start[i].position);
+  EXPECT_EQ(moved, 4);  // two selected and their two counterparts
+  frame_->Execute(kCmdUndo);
+  for (std::size_t i = 0; i < m.vertices.size(); ++i) EXPECT_EQ(m.vertices[i].position, start[i].position) << i;
+}
+
+}  // namespace
+}  // namespace mw
