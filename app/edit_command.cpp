@@ -52,6 +52,7 @@ QString EditName(EditKind kind) {
     case EditKind::kDuplicate: return QStringLiteral("複製");
     case EditKind::kPaste: return QStringLiteral("貼り付け");
     case EditKind::kAddPrimitive: return QStringLiteral("基本図形");
+    case EditKind::kScript: return QStringLiteral("スクリプト");
   }
   return QString();
 }

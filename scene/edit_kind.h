@@ -64,6 +64,8 @@ enum class EditKind : std::uint8_t {
   kPaste,
   // A shape of the 基本図形 dialog, into the current model or a new one, selected.
   kAddPrimitive,
+  // A Python script run on the document: it may change anything, so the whole document is kept.
+  kScript,
 };
 
 // Edits that change only which vertices are selected: they can be taken back, but they leave the

@@ -615,6 +615,15 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       parts.push_back(std::move(materials));
       break;
     }
+    case EditKind::kScript: {
+      // Whole model records: their selection and hidden flags come back with them.
+      parts.push_back(std::make_unique<ListPart>(scene, 0, count));
+      auto materials = std::make_unique<MaterialsPart>(scene);
+      materials->keepsCurrent = true;
+      parts.push_back(std::move(materials));
+      parts.push_back(std::make_unique<CameraPart>(scene));
+      break;
+    }
     case EditKind::kImport: {
       parts.push_back(std::make_unique<ListPart>(scene, count, 0));
       auto materials = std::make_unique<MaterialsPart>(scene);
