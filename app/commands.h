@@ -55,6 +55,9 @@ enum Command : int {
   kCmdReveal = 32960,
   kCmdPickThrough = 32961,
   kCmdPrimitive = 32962,
+  // スクリプト menu (numbered apart from the others so that commands added meanwhile keep theirs).
+  kCmdRunScript = 33100,
+  kCmdScriptOutput = 33101,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

@@ -35,6 +35,34 @@ def test_save_equals_mwconv(tmp_path, ext):
     assert [m.vertex_count for m in back.models] == [m.vertex_count for m in ref.models]
 
 
+def first_file_of_each_readable_format():
+    found = []
+    for f in meshwright.formats():
+        if not f["open"]:
+            continue
+        for ext in f["extensions"]:
+            files = sorted(p for p in TESTDATA.rglob("*." + ext) if p.stat().st_size < 2_000_000)
+            if files:
+                found.append(files[0])
+                break
+    return found
+
+
+# Every format the program reads: what the module opens is what mwconv opens, written alike; a
+# file refused is refused by both with the same words.
+@pytest.mark.parametrize("path", first_file_of_each_readable_format(), ids=lambda p: p.suffix)
+def test_open_equals_mwconv(tmp_path, path):
+    mine, theirs = tmp_path / "mine.mwr", tmp_path / "theirs.mwr"
+    res = mwconv(path, theirs)
+    try:
+        meshwright.open(str(path)).save(str(mine))
+    except meshwright.Error as e:
+        assert res.returncode == 1 and f"mwconv: {e.message}" in res.stderr
+        return
+    assert res.returncode == 0, res.stderr
+    assert mine.read_bytes() == theirs.read_bytes()
+
+
 def test_positions_alias_the_document(tmp_path):
     doc = meshwright.open(str(MUG))
     model = biggest(doc)
