@@ -81,6 +81,9 @@ def test_set_positions_and_shape_checks():
     n = model.vertex_count
     model.set_positions(np.arange(n * 3, dtype=np.float64).reshape(n, 3))  # doubles narrowed to float32
     np.testing.assert_array_equal(model.positions, np.arange(n * 3, dtype=np.float32).reshape(n, 3))
+    copy = model.get_positions()
+    assert copy.flags.c_contiguous and not np.shares_memory(copy, model.positions)
+    np.testing.assert_array_equal(copy, model.positions)
     for bad in (np.zeros((n + 1, 3)), np.zeros((n, 2)), np.zeros(n * 3)):
         with pytest.raises(ValueError):
             model.set_positions(bad)
