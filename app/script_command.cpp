@@ -1,6 +1,7 @@
 #include "app/script_command.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDockWidget>
 #include <QElapsedTimer>
@@ -8,6 +9,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QScrollBar>
 #include <QSettings>
@@ -53,6 +55,8 @@ ScriptCommands::ScriptCommands(CMeshwrightDoc& doc, QMainWindow* window)
   text_->setReadOnly(true);
   text_->setMaximumBlockCount(5000);
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // The pane only shows: Ctrl+Z right after a script must reach the history, not the text.
+  text_->setFocusPolicy(Qt::NoFocus);
   dock_->setWidget(text_);
   window->addDockWidget(Qt::BottomDockWidgetArea, dock_);
   dock_->hide();
@@ -102,6 +106,7 @@ void ScriptCommands::Append(const QString& text) {
 
 bool ScriptCommands::Run(const QString& path) {
   if (doc_.loading() || doc_.editing()) return false;
+  QPointer<QWidget> focus = QApplication::focusWidget();
   Remember(path);
   dock_->show();
   Append(QStringLiteral("▶ %1\n").arg(QFileInfo(path).fileName()));
@@ -133,6 +138,7 @@ bool ScriptCommands::Run(const QString& path) {
     return result.ok;
   });
   wait.hide();
+  if (focus) focus->setFocus();
   const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
   if (ok) {
     emit status(QStringLiteral("スクリプト %1 を実行しました (%2 秒)").arg(QFileInfo(path).fileName()).arg(seconds, 0, 'f', 2));
