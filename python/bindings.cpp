@@ -708,6 +708,10 @@ class Error(Exception):
           },
           py::arg("selected_only") = false, "Sets the camera and zoom to frame every visible vertex (全体を表示).")
       .def("update_normals", [](Document& d) { d.state->Scene().ComputeNormals(); })
+      .def("invert_selection", [](Document& d) { InvertSelection(d.state->Scene()); },
+           "Every vertex of the editable models changes its selection (選択の反転).")
+      .def("select_connected", [](Document& d) { SelectConnected(d.state->Scene()); },
+           "Grows the selection across faces to whole connected parts (接続部分を選択).")
       .def("render", &Render, py::arg("path"), py::arg("size") = std::pair<int, int>{640, 480},
            "Draws the document into a PNG as `meshwright --render` does (needs the program).")
       .def("__repr__", [](const Document& d) {

@@ -175,6 +175,8 @@ bool Apply(mw::CMeshwright& scene, const std::vector<Operation>& ops, const std:
           return false;
         }
         std::fflush(stdout);
+#else
+        (void)documentPath;  // refused when the operations were read
 #endif
         break;
       }

@@ -1,7 +1,10 @@
 // Scripts from the スクリプト menu in the real window: one step of the history, the output pane,
 // the recent list, and a failing script that leaves the document as it was.
+#include <QElapsedTimer>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QStatusBar>
 #include <fstream>
 
@@ -95,6 +98,32 @@ TEST_F(ScriptTest, AScriptThatRaisesLeavesTheDocumentAsItWas) {
   EXPECT_TRUE(scripts()->Run(Script("probe.py", probe)));
   EXPECT_TRUE(scripts()->output()->toPlainText().contains(QStringLiteral("read-only")));
   EXPECT_EQ(Positions(scene_.models[0]), Positions(model));
+}
+
+TEST_F(ScriptTest, CancelStopsALongScriptAndLeavesTheDocumentAsItWas) {
+  MW_REQUIRE_DISPLAY();
+  Box();
+  const std::vector<CVector> before = Positions(scene_.models[0]);
+  // Ends by itself after 20 s should キャンセル fail to stop it.
+  const QString path = Script("long.py",
+                              "import time\ndoc.models[0].positions[:, 0] += 5\nt = time.time()\n"
+                              "while time.time() - t < 20:\n    pass\n");
+  bool shown = false;
+  QTimer::singleShot(900, frame_.get(), [&]() {
+    auto* wait = frame_->findChild<QProgressDialog*>();
+    ASSERT_NE(wait, nullptr);
+    shown = wait->isVisible();
+    wait->cancel();
+  });
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(scripts()->Run(path));
+  EXPECT_LT(clock.elapsed(), 10000);
+  EXPECT_TRUE(shown);  // the dialog offering キャンセル was up
+  EXPECT_EQ(Positions(scene_.models[0]), before);
+  EXPECT_EQ(doc_->undoStack().count(), 0);
+  EXPECT_TRUE(frame_->statusBar()->currentMessage().contains(QStringLiteral("キャンセル")));
+  EXPECT_TRUE(scripts()->output()->toPlainText().contains(QStringLiteral("KeyboardInterrupt")));
 }
 
 TEST_F(ScriptTest, TheScriptMenuHoldsRunRecentAndOutput) {

@@ -197,6 +197,11 @@ def test_selection_by_index_drives_the_operations():
     after = m.face_indices
     np.testing.assert_array_equal(after[of[0]:of[1]], ix[of[0]:of[1]][::-1])
     np.testing.assert_array_equal(after[of[1]:], ix[of[1]:])
+    m.select(vertices=[ix[0]])
+    doc.select_connected()  # the cube is one piece
+    assert len(m.selected_vertices) == m.vertex_count
+    doc.invert_selection()
+    assert len(m.selected_vertices) == 0
     with pytest.raises(IndexError):
         m.select(vertices=[m.vertex_count])
     with pytest.raises(ValueError):
