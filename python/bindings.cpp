@@ -477,7 +477,7 @@ void DefineModule(py::module_& m) {
       "    for model in doc.models:\n"
       "        model.weld(0.001)\n"
       "    doc.save('scene.glb')\n\n"
-      "Failures raise a subclass of meshwright.Error (CannotOpenError, SyntaxError_, ...) whose\n"
+      "Failures raise a subclass of meshwright.Error (CannotOpenError, WriteFailedError, ...) whose\n"
       "`kind` names the failure and `message` is the program's own text.";
 
   // The error classes: one per kind of failure the program tells, under one base.
