@@ -111,6 +111,9 @@ enum Command : int {
   kCmdSymmetryY = 33412,
   kCmdSymmetryZ = 33413,
   kCmdMirrorCopy = 33414,
+  // スクリプト menu (numbered apart from the others so that commands added meanwhile keep theirs).
+  kCmdRunScript = 33500,
+  kCmdScriptOutput = 33501,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

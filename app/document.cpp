@@ -222,6 +222,22 @@ void CMeshwrightDoc::Edit(EditKind kind, const std::function<void()>& change) {
   EndEdit();
 }
 
+bool CMeshwrightDoc::EditOrRevert(EditKind kind, const std::function<bool()>& change) {
+  if (loading_ || editDepth_ > 0) return false;
+  BeginEdit(kind);
+  dragOpen_ = false;
+  if (change()) {
+    EndEdit();
+    return true;
+  }
+  editDepth_ = 0;
+  std::unique_ptr<SceneDelta> delta = std::move(open_);
+  delta->Finish(scene_);
+  delta->Undo(scene_);
+  Refresh(kHintAll);
+  return false;
+}
+
 void CMeshwrightDoc::BeginEdit(EditKind kind) {
   if (editDepth_++ > 0) return;
   editKind_ = kind;

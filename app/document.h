@@ -90,6 +90,10 @@ class CMeshwrightDoc : public QObject {
   // belong to it; the refresh and the flag come when it closes.
   void BeginEdit(EditKind kind);
   void EndEdit();
+  // An edit that may fail part way (a script): `change` returns whether it succeeded; when it
+  // did not, the scene is put back as it was before and no step is kept. False also when another
+  // edit is open or a document is being read.
+  bool EditOrRevert(EditKind kind, const std::function<bool()>& change);
   bool editing() const { return editDepth_ > 0; }
 
   // Scene commands.

@@ -75,6 +75,7 @@ QString EditName(EditKind kind) {
     case EditKind::kSeparate: return QStringLiteral("分離");
     case EditKind::kMirrorCopy: return QStringLiteral("鏡像コピー");
     case EditKind::kSymmetry: return QStringLiteral("対称編集");
+    case EditKind::kScript: return QStringLiteral("スクリプト");
   }
   return QString();
 }

@@ -41,6 +41,9 @@
 #include "app/model_view.h"
 #include "app/primitive_command.h"
 #include "app/surface_commands.h"
+#ifdef MW_HAVE_PYTHON
+#include "app/script_command.h"
+#endif
 #include "app/settings.h"
 #include "app/ui_seam.h"
 #include "io/document_formats.h"
@@ -364,6 +367,15 @@ void CMainFrame::BuildActions() {
   RegisterSurfaceCommands(commands_, SurfaceCommandHost{doc_, scene_, this, [this](QDialog& d) { return runDialog(d); },
                                                         [this](const QString& text) { statusBar()->showMessage(text); },
                                                         [this]() { UpdateCommandStates(); }});
+#ifdef MW_HAVE_PYTHON
+  // Python scripts on the open document; the interpreter starts with the first one.
+  auto* scripts = new ScriptCommands(doc_, this);
+  connect(scripts, &ScriptCommands::status, this, [this](const QString& text) { statusBar()->showMessage(text); });
+  add(kCmdRunScript, "実行(&R)...\tCtrl+Shift+P", "Python スクリプトを開いているドキュメントに実行 (1 回で元に戻せます)",
+      "スクリプトの実行", {K(Qt::CTRL | Qt::SHIFT | Qt::Key_P)}, false, [scripts]() { scripts->RunChosen(); });
+  add(kCmdScriptOutput, "出力ペイン(&O)", "スクリプトの出力ペインの表示/非表示", "スクリプトの出力ペイン", {}, false,
+      [scripts]() { scripts->ToggleOutput(); }, {}, [scripts]() { return scripts->OutputVisible(); });
+#endif
 
   // Whether the clipboard holds a fragment is asked only when its owner changes: asking another
   // program on every refresh would cost a round trip each time.
@@ -442,6 +454,15 @@ void CMainFrame::BuildMenus() {
   QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
   commands_.Fill(view, {kCmdToolBar, kCmdStatusBar, 0, kCmdSmoothing, 0, kCmdFrameAll, kCmdFrameSelection});
   AddViewMenus(view);
+#ifdef MW_HAVE_PYTHON
+  QMenu* script = menuBar()->addMenu(QStringLiteral("スクリプト(&P)"));
+  commands_.Fill(script, {kCmdRunScript});
+  QMenu* recentScripts = script->addMenu(QStringLiteral("最近使ったスクリプト(&F)"));
+  commands_.Fill(script, {0, kCmdScriptOutput});
+  auto* scripts = findChild<ScriptCommands*>(QStringLiteral("scriptCommands"));
+  connect(script, &QMenu::aboutToShow, this, [scripts, recentScripts]() { scripts->FillRecentMenu(recentScripts); });
+  connect(script, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+#endif
   QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
   commands_.Fill(help, {kCmdHelp, 0, kCmdAbout});
   for (QMenu* m : {file, edit, transform, create, select, selection, view, help, polygon})

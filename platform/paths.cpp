@@ -3,11 +3,22 @@
 #include <unistd.h>
 
 #include <climits>
+#include <utility>
 #include <vector>
 
 namespace mw {
 
+namespace {
+std::string& ProgramFolderOverride() {
+  static std::string folder;
+  return folder;
+}
+}  // namespace
+
+void SetProgramFolder(std::string folder) { ProgramFolderOverride() = std::move(folder); }
+
 std::string ProgramFolder() {
+  if (!ProgramFolderOverride().empty()) return ProgramFolderOverride();
   std::vector<char> buf(PATH_MAX + 1);
   ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
   if (n <= 0) return "./";

@@ -91,6 +91,8 @@ enum class EditKind : std::uint8_t {
   kSeparate,  // the separated faces go into new models at the end of the list
   kMirrorCopy,
   kSymmetry,  // symmetric modelling of the current model switched (a setting, not saved)
+  // A Python script run on the document: it may change anything, so the whole document is kept.
+  kScript,
 };
 
 // Edits that change only which vertices are selected: they can be taken back, but they leave the

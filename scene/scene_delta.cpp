@@ -699,6 +699,15 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       // The setting and its counterparts, kept with the model's name and state.
       if (hasModel) parts.push_back(std::make_unique<ModelFieldsPart>(scene, current));
       break;
+    case EditKind::kScript: {
+      // Whole model records: their selection and hidden flags come back with them.
+      parts.push_back(std::make_unique<ListPart>(scene, 0, count));
+      auto materials = std::make_unique<MaterialsPart>(scene);
+      materials->keepsCurrent = true;
+      parts.push_back(std::move(materials));
+      parts.push_back(std::make_unique<CameraPart>(scene));
+      break;
+    }
     case EditKind::kImport: {
       parts.push_back(std::make_unique<ListPart>(scene, count, 0));
       auto materials = std::make_unique<MaterialsPart>(scene);

@@ -23,3 +23,7 @@ cmake --build build/release -j "$jobs"
 export MW_REQUIRE_DISPLAY=1
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
   ctest --test-dir build/release --output-on-failure -j "$jobs" --repeat until-pass:2
+
+echo "== Python module tests"
+# Debian's interpreter (its NumPy and pytest come from setup.sh), the module of the release build.
+MESHWRIGHT_BIN="$PWD/build/release/bin" /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/python

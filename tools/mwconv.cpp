@@ -11,8 +11,10 @@
 //   --add SHAPE[:key=value,...] (a shape as a model of its own; with it no input is needed),
 //   --subdivide-smooth N (every model baked into its smooth surface, N levels)
 //   --subdivide N, --tris-to-quads ANGLE (on every face in sight of every model)
+//   --script FILE.py (a Python script on the document, as スクリプト → 実行… runs it)
 //
-// Exit status: 0 success, 1 an input could not be read, 2 usage, 3 the output could not be written.
+// Exit status: 0 success, 1 an input could not be read, 2 usage, 3 the output could not be written,
+// 4 a script failed (nothing is written).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +45,9 @@
 #include "scene/primitives.h"
 #include "scene/subdivision.h"
 #include "tools/scene_json.h"
+#ifdef MW_HAVE_PYTHON
+#include "python/script_runner.h"
+#endif
 
 namespace {
 
@@ -62,6 +67,7 @@ int Usage() {
                "       --weld DIST      weld vertices closer together than DIST (a number above 0)\n"
                "       --flip           reverse the corner order of every face\n"
                "       --triangulate    split faces of more than three corners into triangles\n"
+               "       --script FILE.py run a Python script on the document (doc)\n"
                "       --add SHAPE[:key=value,...]\n"
                "                        add a shape as a model named after it; SHAPE is plane, grid, box,\n"
                "                        sphere, icosphere, cylinder, cone, torus or disk, for example\n"
@@ -95,10 +101,11 @@ void Report(const mw::DocumentResult& result, const std::string& path) {
 
 // An operation on the document read, in the order the command line gives them.
 struct Operation {
-  enum Kind { kFrame, kWeld, kFlip, kTriangulate, kAdd, kSubdivideSmooth, kSubdivide, kTrisToQuads } kind;
+  enum Kind { kFrame, kWeld, kFlip, kTriangulate, kAdd, kSubdivideSmooth, kSubdivide, kTrisToQuads, kScript } kind;
   double distance = 0;
   mw::PrimitiveParams shape;
   mw::CVector centre;
+  std::string script;
 };
 
 // Takes the operations out of `args`, in order; false for one missing its value or given a wrong
@@ -107,11 +114,11 @@ bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops)
   std::vector<std::string> rest;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--frame") {
-      ops.push_back(Operation{Operation::kFrame, 0, {}, {}});
+      ops.push_back(Operation{Operation::kFrame, 0, {}, {}, {}});
     } else if (args[i] == "--flip") {
-      ops.push_back(Operation{Operation::kFlip, 0, {}, {}});
+      ops.push_back(Operation{Operation::kFlip, 0, {}, {}, {}});
     } else if (args[i] == "--triangulate") {
-      ops.push_back(Operation{Operation::kTriangulate, 0, {}, {}});
+      ops.push_back(Operation{Operation::kTriangulate, 0, {}, {}, {}});
     } else if (args[i] == "--weld") {
       const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
       char* end = nullptr;
@@ -120,7 +127,18 @@ bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops)
         std::fprintf(stderr, "mwconv: --weld needs a distance, a number above 0 (got \"%s\")\n", text);
         return false;
       }
-      ops.push_back(Operation{Operation::kWeld, d, {}, {}});
+      ops.push_back(Operation{Operation::kWeld, d, {}, {}, {}});
+      ++i;
+    } else if (args[i] == "--script") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        std::fprintf(stderr, "mwconv: --script needs a Python file\n");
+        return false;
+      }
+#ifndef MW_HAVE_PYTHON
+      std::fprintf(stderr, "mwconv: --script: this mwconv was built without Python\n");
+      return false;
+#endif
+      ops.push_back(Operation{Operation::kScript, 0, {}, {}, args[i + 1]});
       ++i;
     } else if (args[i] == "--subdivide-smooth") {
       const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
@@ -146,7 +164,7 @@ bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops)
       ops.push_back(Operation{subdivide ? Operation::kSubdivide : Operation::kTrisToQuads, v, {}, {}});
       ++i;
     } else if (args[i] == "--add") {
-      Operation op{Operation::kAdd, 0, {}, {}};
+      Operation op{Operation::kAdd, 0, {}, {}, {}};
       std::string error;
       if (i + 1 >= args.size()) {
         std::fprintf(stderr, "mwconv: --add needs a shape, SHAPE[:key=value,...]\n");
@@ -167,7 +185,8 @@ bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops)
   return true;
 }
 
-void Apply(mw::CMeshwright& scene, const std::vector<Operation>& ops) {
+// False when a script failed (its traceback is on stderr).
+bool Apply(mw::CMeshwright& scene, const std::vector<Operation>& ops, const std::string& documentPath) {
   for (const Operation& op : ops) {
     switch (op.kind) {
       case Operation::kFrame: {
@@ -189,8 +208,25 @@ void Apply(mw::CMeshwright& scene, const std::vector<Operation>& ops) {
         break;
       case Operation::kSubdivide: mw::SubdivideAll(scene, static_cast<int>(op.distance)); break;
       case Operation::kTrisToQuads: mw::TrisToQuadsAll(scene, op.distance); break;
+      case Operation::kScript: {
+#ifdef MW_HAVE_PYTHON
+        mw::ScriptHooks hooks;
+        hooks.output = [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); };
+        const mw::ScriptResult r = mw::RunScript(scene, op.script, documentPath, hooks);
+        if (!r.ok) {
+          std::fflush(stdout);
+          std::fprintf(stderr, "mwconv: %s: %s", op.script.c_str(), r.error.c_str());
+          return false;
+        }
+        std::fflush(stdout);
+#else
+        (void)documentPath;  // refused when the operations were read
+#endif
+        break;
+      }
     }
   }
+  return true;
 }
 
 // A bar on stderr while a large file is read, when stderr is a terminal: the read reports its
@@ -316,7 +352,7 @@ int main(int argc, char** argv) {
     if (inputs.empty() && !adds) return Usage();
     mw::DocumentResult result;
     bool ok = OpenAll(scene, inputs, result);
-    if (ok) Apply(scene, ops);
+    if (ok && !Apply(scene, ops, inputs.empty() ? std::string() : inputs.front())) return 4;
     // Streamed: the text of a large scene is many times its size.
     if (!mw::WriteSceneJson(scene, summary, result, stdout) || std::fflush(stdout) != 0) return 3;
     return ok ? 0 : 1;
@@ -333,7 +369,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> inputs(args.begin(), args.end() - 1);
   mw::DocumentResult result;
   if (!OpenAll(scene, inputs, result)) return 1;
-  Apply(scene, ops);
+  if (!Apply(scene, ops, inputs.empty() ? std::string() : inputs.front())) return 4;
   mw::DocumentResult saved = mw::SaveDocumentFile(scene, out);
   if (!saved.ok()) {
     Report(saved, out);

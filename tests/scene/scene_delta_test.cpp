@@ -117,7 +117,7 @@ std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& 
   const auto r = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   const float a = Awkward(rng) / 10.0f, b = Awkward(rng) / 10.0f;
   const int px = r(200) - 100, py = r(200) - 100;
-  switch (r(38)) {
+  switch (r(39)) {
     case 0:  // a drag of several motion events
       return {EditKind::kMove, [a, b](CMeshwright& sc) {
                 for (int i = 0; i < 5; ++i) sc.MoveSelected(a, b, 1.0f);
@@ -236,6 +236,18 @@ std::pair<EditKind, std::function<void(CMeshwright&)>> RandomEdit(std::mt19937& 
     case 35: return {EditKind::kHide, [u = r(2)](CMeshwright& sc) { HideSelection(sc, u != 0); }};
     case 36: return {EditKind::kReveal, [](CMeshwright& sc) { RevealAll(sc); }};
     case 37: return {EditKind::kInvertSelection, [](CMeshwright& sc) { InvertElements(sc); }};
+    case 38:  // a script: anything at all, here a bit of everything
+      return {EditKind::kScript, [a, b, drop = r(2) == 0](CMeshwright& sc) {
+                for (CModel& m : sc.models)
+                  for (CVertex& v : m.vertices) v.position.x += a;
+                if (!sc.models.empty() && drop) sc.models.erase(sc.models.begin());
+                sc.AddModel();
+                sc.AddMaterial();
+                if (!sc.materials.empty()) sc.materials.front().diffuse = 0.5f;
+                sc.camera.rotation = CVector(a, b, 1.0f);
+                sc.currentMaterial = 0;
+                sc.ComputeNormals();
+              }};
     default: {
       const unsigned seed = static_cast<unsigned>(rng());
       return {EditKind::kImport, [seed](CMeshwright& sc) {
