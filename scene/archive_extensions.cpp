@@ -33,12 +33,6 @@ class Payload {
   // A count of u32s that must fit in what is left.
   bool Count(std::uint32_t& n) { return U32(n) && static_cast<std::uint64_t>(n) * 4 <= left_; }
   bool AtEnd() const { return left_ == 0; }
-  bool F32(float& v) {
-    std::uint32_t bits = 0;
-    if (!U32(bits)) return false;
-    std::memcpy(&v, &bits, 4);
-    return true;
-  }
   bool Text(std::string& s) {
     std::uint32_t n = 0;
     if (!U32(n) || n > left_) return false;

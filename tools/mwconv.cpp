@@ -147,7 +147,7 @@ bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops)
         std::fprintf(stderr, "mwconv: --subdivide-smooth needs a level, 1 to 4 (got \"%s\")\n", text);
         return false;
       }
-      ops.push_back(Operation{Operation::kSubdivideSmooth, double(text[0] - '0'), {}, {}});
+      ops.push_back(Operation{Operation::kSubdivideSmooth, double(text[0] - '0'), {}, {}, {}});
     } else if (args[i] == "--subdivide" || args[i] == "--tris-to-quads") {
       const bool subdivide = args[i] == "--subdivide";
       const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
@@ -161,7 +161,7 @@ bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops)
                      text);
         return false;
       }
-      ops.push_back(Operation{subdivide ? Operation::kSubdivide : Operation::kTrisToQuads, v, {}, {}});
+      ops.push_back(Operation{subdivide ? Operation::kSubdivide : Operation::kTrisToQuads, v, {}, {}, {}});
       ++i;
     } else if (args[i] == "--add") {
       Operation op{Operation::kAdd, 0, {}, {}, {}};
