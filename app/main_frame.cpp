@@ -455,7 +455,7 @@ void CMainFrame::BuildMenus() {
   commands_.Fill(view, {kCmdToolBar, kCmdStatusBar, 0, kCmdSmoothing, 0, kCmdFrameAll, kCmdFrameSelection});
   AddViewMenus(view);
 #ifdef MW_HAVE_PYTHON
-  QMenu* script = menuBar()->addMenu(QStringLiteral("スクリプト(&P)"));
+  QMenu* script = menuBar()->addMenu(QStringLiteral("スクリプト(&R)"));
   commands_.Fill(script, {kCmdRunScript});
   QMenu* recentScripts = script->addMenu(QStringLiteral("最近使ったスクリプト(&F)"));
   commands_.Fill(script, {0, kCmdScriptOutput});

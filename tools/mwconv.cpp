@@ -148,6 +148,7 @@ bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops)
         return false;
       }
       ops.push_back(Operation{Operation::kSubdivideSmooth, double(text[0] - '0'), {}, {}, {}});
+      ++i;
     } else if (args[i] == "--subdivide" || args[i] == "--tris-to-quads") {
       const bool subdivide = args[i] == "--subdivide";
       const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";

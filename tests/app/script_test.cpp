@@ -130,7 +130,7 @@ TEST_F(ScriptTest, TheScriptMenuHoldsRunRecentAndOutput) {
   MW_REQUIRE_DISPLAY();
   QMenu* menu = nullptr;
   for (QAction* top : frame_->menuBar()->actions())
-    if (top->text() == QStringLiteral("スクリプト(&P)")) menu = top->menu();
+    if (top->text() == QStringLiteral("スクリプト(&R)")) menu = top->menu();
   ASSERT_NE(menu, nullptr);
   QStringList items;
   for (QAction* a : menu->actions()) items << a->text();
