@@ -59,6 +59,9 @@ TEST_F(AppTest, AnEnlargedPaneFillsTheAreaAndGivesBackTheExactSplit) {
   frame_->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
   QWidget* face = frame_->orthoPane(kPlaneFace);
+  // Other tests share the display and move its one pointer: the focus is what the command falls
+  // back to when the pointer is over none of this window's panes.
+  face->setFocus();
   QCursor::setPos(face->mapToGlobal(face->rect().center()));
   QTest::qWait(30);
   QTest::keyClick(face, Qt::Key_Space, Qt::ControlModifier);
