@@ -496,6 +496,24 @@ SceneDelta::SceneDelta(SceneDelta&&) noexcept = default;
 SceneDelta& SceneDelta::operator=(SceneDelta&&) noexcept = default;
 SceneDelta::~SceneDelta() = default;
 
+namespace {
+
+// Whole records of the editable models with something selected, as the verbs on the selection
+// change them.
+std::unique_ptr<SceneDelta::Part> SelectedEditableRecords(const CMeshwright& scene, std::size_t count,
+                                                          bool keepChangedOnly) {
+  auto p = std::make_unique<RecordsPart>();
+  p->keepChangedOnly = keepChangedOnly;
+  for (std::size_t i = 0; i < count; ++i) {
+    const CModel& m = scene.models[i];
+    if (m.IsEditable() && std::any_of(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.selected != 0; }))
+      p->records.emplace_back(i, m);
+  }
+  return p;
+}
+
+}  // namespace
+
 SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
   SceneDelta d;
   d.kind_ = kind;
@@ -645,36 +663,20 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       break;
     }
     case EditKind::kCrease:
-    case EditKind::kSmooth: {
-      // The editable models with something selected, whole (creases and positions both live there).
-      auto p = std::make_unique<RecordsPart>();
-      for (std::size_t i = 0; i < count; ++i) {
-        const CModel& m = scene.models[i];
-        if (m.IsEditable() &&
-            std::any_of(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.selected != 0; }))
-          p->records.emplace_back(i, m);
-      }
-      parts.push_back(std::move(p));
+    case EditKind::kSmooth:
+      // Creases and positions both live in the model record.
+      parts.push_back(SelectedEditableRecords(scene, count, false));
       break;
-    }
     case EditKind::kExtrude:
     case EditKind::kInset:
     case EditKind::kBevel:
     case EditKind::kBridge:
     case EditKind::kFill:
     case EditKind::kSpin:
-    case EditKind::kSolidify: {
-      // Whole records of the editable models with something selected; those left alone are dropped.
-      auto p = std::make_unique<RecordsPart>();
-      p->keepChangedOnly = true;
-      for (std::size_t i = 0; i < count; ++i) {
-        const CModel& m = scene.models[i];
-        if (m.IsEditable() && std::any_of(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.selected != 0; }))
-          p->records.emplace_back(i, m);
-      }
-      parts.push_back(std::move(p));
+    case EditKind::kSolidify:
+      // Those the verb left alone are dropped when it ends.
+      parts.push_back(SelectedEditableRecords(scene, count, true));
       break;
-    }
     case EditKind::kLoopCut:
     case EditKind::kConnect:
     case EditKind::kSubdivide:
