@@ -101,63 +101,63 @@ void PutF32(std::vector<std::uint8_t>& out, float v) {
   PutU32(out, bits);
 }
 
-// Display state and mirror axes: the model count, then for each model its state (1 to 3) and its
-// mirror axes (0 to 7), which the fixed layout does not carry.
-void WriteModelStates(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
+// A section of two whole numbers per model: the model count, then each model's pair. Written
+// only when some model's pair differs from a new model's.
+using ModelField = std::int32_t CModel::*;
+
+void WriteFieldPairs(const CMeshwright& scene, ModelField first, ModelField second, std::vector<std::uint8_t>& out) {
+  const CModel fresh;
   const bool any = std::any_of(scene.models.begin(), scene.models.end(),
-                               [](const CModel& m) { return m.state != kStateNormal || m.mirrorAxis != 0; });
+                               [&](const CModel& m) { return m.*first != fresh.*first || m.*second != fresh.*second; });
   if (!any) return;
   PutU32(out, static_cast<std::uint32_t>(scene.models.size()));
   for (const CModel& m : scene.models) {
-    PutU32(out, static_cast<std::uint32_t>(m.state));
-    PutU32(out, static_cast<std::uint32_t>(m.mirrorAxis));
+    PutU32(out, static_cast<std::uint32_t>(m.*first));
+    PutU32(out, static_cast<std::uint32_t>(m.*second));
   }
+}
+
+// Applies the pairs only when there is one for each model and every one is `valid`.
+template <typename Valid>
+bool ReadFieldPairs(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size, ModelField first,
+                    ModelField second, Valid valid) {
+  Payload p(data, size);
+  std::uint32_t count = 0;
+  if (!p.U32(count) || count != models.size()) return false;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> values(count);
+  for (auto& [a, b] : values)
+    if (!p.U32(a) || !p.U32(b) || !valid(a, b)) return false;
+  if (!p.AtEnd()) return false;
+  for (std::uint32_t m = 0; m < count; ++m) {
+    models[m].*first = static_cast<std::int32_t>(values[m].first);
+    models[m].*second = static_cast<std::int32_t>(values[m].second);
+  }
+  return true;
+}
+
+// Display state (1 to 3) and mirror axes (0 to 7), which the fixed layout does not carry.
+void WriteModelStates(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
+  WriteFieldPairs(scene, &CModel::state, &CModel::mirrorAxis, out);
 }
 
 bool ReadModelStates(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size) {
-  Payload p(data, size);
-  std::uint32_t count = 0;
-  if (!p.U32(count) || count != models.size()) return false;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> values(count);
-  for (auto& [state, mirror] : values)
-    if (!p.U32(state) || !p.U32(mirror) || state < kStateNormal || state > kStateHidden || mirror > 7) return false;
-  if (!p.AtEnd()) return false;
-  for (std::uint32_t m = 0; m < count; ++m) {
-    models[m].state = static_cast<std::int32_t>(values[m].first);
-    models[m].mirrorAxis = static_cast<std::int32_t>(values[m].second);
-  }
-  return true;
+  return ReadFieldPairs(models, data, size, &CModel::state, &CModel::mirrorAxis,
+                        [](std::uint32_t state, std::uint32_t mirror) {
+                          return state >= kStateNormal && state <= kStateHidden && mirror <= 7;
+                        });
 }
 
-// Subdivision: the model count, then for each model its scheme (0 none, 1 Catmull-Clark, 2 Loop)
-// and level (1 to 4).
+// Subdivision: scheme (0 none, 1 Catmull-Clark, 2 Loop) and level (1 to 4).
 void WriteSubdivision(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
-  const bool any = std::any_of(scene.models.begin(), scene.models.end(), [](const CModel& m) {
-    return m.subdivisionScheme != kSubdivisionNone || m.subdivisionLevel != CModel().subdivisionLevel;
-  });
-  if (!any) return;
-  PutU32(out, static_cast<std::uint32_t>(scene.models.size()));
-  for (const CModel& m : scene.models) {
-    PutU32(out, static_cast<std::uint32_t>(m.subdivisionScheme));
-    PutU32(out, static_cast<std::uint32_t>(m.subdivisionLevel));
-  }
+  WriteFieldPairs(scene, &CModel::subdivisionScheme, &CModel::subdivisionLevel, out);
 }
 
 bool ReadSubdivision(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size) {
-  Payload p(data, size);
-  std::uint32_t count = 0;
-  if (!p.U32(count) || count != models.size()) return false;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> values(count);
-  for (auto& [scheme, level] : values)
-    if (!p.U32(scheme) || !p.U32(level) || scheme > kSubdivisionLoop || level < kSubdivisionMinLevel ||
-        level > kSubdivisionMaxLevel)
-      return false;
-  if (!p.AtEnd()) return false;
-  for (std::uint32_t m = 0; m < count; ++m) {
-    models[m].subdivisionScheme = static_cast<std::int32_t>(values[m].first);
-    models[m].subdivisionLevel = static_cast<std::int32_t>(values[m].second);
-  }
-  return true;
+  return ReadFieldPairs(models, data, size, &CModel::subdivisionScheme, &CModel::subdivisionLevel,
+                        [](std::uint32_t scheme, std::uint32_t level) {
+                          return scheme <= kSubdivisionLoop && level >= kSubdivisionMinLevel &&
+                                 level <= kSubdivisionMaxLevel;
+                        });
 }
 
 // Creases: the model count, then for each model its sharp edges (count, then two vertex numbers
@@ -219,7 +219,8 @@ bool ReadCreases(std::vector<CModel>& models, const std::uint8_t* data, std::siz
       if (e[i].edge == e[i + 1].edge) e[i].sharpness = -1.0f;
     std::erase_if(e, [](const EdgeCrease& c) { return c.sharpness < 0.0f; });
     auto& v = corners[m];
-    std::stable_sort(v.begin(), v.end(), [](const VertexCorner& a, const VertexCorner& b) { return a.vertex < b.vertex; });
+    std::stable_sort(v.begin(), v.end(),
+                     [](const VertexCorner& a, const VertexCorner& b) { return a.vertex < b.vertex; });
     for (std::size_t i = 0; i + 1 < v.size(); ++i)
       if (v[i].vertex == v[i + 1].vertex) v[i].sharpness = -1.0f;
     std::erase_if(v, [](const VertexCorner& c) { return c.sharpness < 0.0f; });
@@ -366,9 +367,11 @@ void ReadExtensionBlock(std::vector<CModel>& models, DocumentExtensions& documen
       if (s.tag == sectionTag) documentSection = &s;
     if (documentSection) {
       if (!documentSection->read(document, data + at, length))
-        warnings.push_back(std::string("文書の追加情報 (") + documentSection->name + ") が壊れていたため、読み飛ばしました。");
+        warnings.push_back(std::string("文書の追加情報 (") + documentSection->name +
+                           ") が壊れていたため、読み飛ばしました。");
     } else if (!known) {
-      warnings.push_back("文書の追加情報「" + TagText(sectionTag) + "」はこのバージョンでは使えないため、読み飛ばしました。");
+      warnings.push_back("文書の追加情報「" + TagText(sectionTag) +
+                         "」はこのバージョンでは使えないため、読み飛ばしました。");
     } else if (!known->read(models, data + at, length)) {
       warnings.push_back(std::string("文書の追加情報 (") + known->name + ") が壊れていたため、読み飛ばしました。");
     }
