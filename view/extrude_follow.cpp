@@ -176,7 +176,7 @@ void ExtrudeFollow::Cancel() {
 bool ExtrudeFollow::eventFilter(QObject* watched, QEvent* event) {
   if (!Active()) {
     // The release of the click that ended the following is not a click of the pane's own.
-    if (event->type() != QEvent::MouseButtonRelease || !PaneOf(watched)) return false;
+    if (event->type() != QEvent::MouseButtonRelease || !watched->isWidgetType() || !PaneOf(watched)) return false;
     qApp->removeEventFilter(this);
     return true;
   }
@@ -189,6 +189,8 @@ bool ExtrudeFollow::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
+      // The window sees a click before the widget under the pointer does: judge it there.
+      if (!watched->isWidgetType()) return false;
       const auto* mouse = static_cast<QMouseEvent*>(event);
       if (!PaneOf(watched)) {
         Cancel();  // the click goes on to what it was meant for

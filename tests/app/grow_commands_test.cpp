@@ -203,12 +203,9 @@ TEST_F(AppTest, ExtrudeFollowsThePointerUntilAClick) {
                   Qt::NoModifier);
     QApplication::sendEvent(pane, &e);
   };
+  // Through the window, as the window system gives clicks (the window sees them before the pane).
   const auto press = [pane](QPoint p, Qt::MouseButton b) {
-    QMouseEvent e(QEvent::MouseButtonPress, QPointF(p), QPointF(pane->mapToGlobal(p)), b, b, Qt::NoModifier);
-    QApplication::sendEvent(pane, &e);
-    QMouseEvent r(QEvent::MouseButtonRelease, QPointF(p), QPointF(pane->mapToGlobal(p)), b, Qt::NoButton,
-                  Qt::NoModifier);
-    QApplication::sendEvent(pane, &r);
+    QTest::mouseClick(pane->window()->windowHandle(), b, Qt::NoModifier, pane->mapTo(pane->window(), p));
   };
   const auto begin = [&]() {
     QCursor::setPos(pane->mapToGlobal(centre));
