@@ -45,6 +45,7 @@ bool CommandRegistry::Run(int id) {
   if (!s || !s->run) return false;
   // The handler may register nothing, but copying it keeps it alive should it rebuild the menus.
   const std::function<void()> run = s->run;
+  if (beforeRun) beforeRun();
   run();
   return true;
 }

@@ -48,6 +48,8 @@ class CommandRegistry {
   const CommandEntry* Entry(int id) const;
   // Runs the command's handler as its menu item does; false for an unknown command.
   bool Run(int id);
+  // Called before every command runs (a tool that shows an unfinished edit drops it here).
+  std::function<void()> beforeRun;
 
   // Adds the commands of `layout` to `menu` in order, 0 for a separator.
   void Fill(QMenu* menu, std::initializer_list<int> layout) const;

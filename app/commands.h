@@ -114,6 +114,8 @@ enum Command : int {
   // スクリプト menu (numbered apart from the others so that commands added meanwhile keep theirs).
   kCmdRunScript = 33500,
   kCmdScriptOutput = 33501,
+  // 押し出し with its parameter box (E follows the pointer).
+  kCmdExtrudeNumeric = 33200,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

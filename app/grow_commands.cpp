@@ -91,38 +91,52 @@ void RegisterGrowCommands(const GrowCommandHost& host, const std::function<void(
   };
   const auto step = [scene]() { return std::max(0.001, static_cast<double>(GridStepUnits(scene->zoom))); };
 
+  // The box of 押し出し: the distance along the faces' normal, or the move of new edges and vertices.
+  const auto extrudeBox = [=]() {
+    if (AnyFaceSelected(*scene)) {
+      const double d = memory->extrude != 0 ? memory->extrude : 4 * step();
+      ask(
+          EditKind::kExtrude, "押し出し",
+          {Real("距離(&D):", "面の法線方向に押し出す距離 (負の値で内側へ)", d),
+           Check("面ごとに押し出す(&I)", "つながった面をまとめずに1枚ずつ押し出す", memory->individual)},
+          [](CMeshwright& s, const std::vector<double>& v) { return ExtrudeSelected(s, {v[0], v[1] != 0, {}}); },
+          [memory](const std::vector<double>& v) {
+            memory->extrude = v[0];
+            memory->individual = v[1] != 0;
+          });
+      return;
+    }
+    const double d = memory->extrude != 0 ? memory->extrude : 4 * step();
+    ask(
+        EditKind::kExtrude, "押し出し",
+        {Real("X 移動量(&X):", "新しい辺・頂点の X 方向の移動量", 0), Real("Y 移動量(&Y):", "Y 方向の移動量", d),
+         Real("Z 移動量(&Z):", "Z 方向の移動量", 0)},
+        [](CMeshwright& s, const std::vector<double>& v) {
+          ExtrudeParams p;
+          p.offset = CVector(static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2]));
+          return ExtrudeSelected(s, p);
+        },
+        [](const std::vector<double>&) {});
+  };
   entry(
-      kCmdExtrude, "押し出し...\tE(&E)", "選択した面・辺・頂点を押し出す (面は法線方向に、辺と頂点は指定した移動量で)",
+      kCmdExtrude, "押し出し\tE(&E)",
+      "選択した面・辺・頂点を押し出し、ポインタに合わせて動かす (面は法線方向に、辺と頂点は画面の面内で。クリックで確定)",
       "押し出し", {QKeySequence(Qt::Key_E)}, true,
       [=]() {
-        if (AnyFaceSelected(*scene)) {
-          const double d = memory->extrude != 0 ? memory->extrude : 4 * step();
-          ask(
-              EditKind::kExtrude, "押し出し",
-              {Real("距離(&D):", "面の法線方向に押し出す距離 (負の値で内側へ)", d),
-               Check("面ごとに押し出す(&I)", "つながった面をまとめずに1枚ずつ押し出す", memory->individual)},
-              [](CMeshwright& s, const std::vector<double>& v) {
-                return ExtrudeSelected(s, {v[0], v[1] != 0, {}});
-              },
-              [memory](const std::vector<double>& v) {
-                memory->extrude = v[0];
-                memory->individual = v[1] != 0;
-              });
-          return;
-        }
-        const double d = memory->extrude != 0 ? memory->extrude : 4 * step();
-        ask(
-            EditKind::kExtrude, "押し出し",
-            {Real("X 移動量(&X):", "新しい辺・頂点の X 方向の移動量", 0), Real("Y 移動量(&Y):", "Y 方向の移動量", d),
-             Real("Z 移動量(&Z):", "Z 方向の移動量", 0)},
-            [](CMeshwright& s, const std::vector<double>& v) {
-              ExtrudeParams p;
-              p.offset = CVector(static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2]));
-              return ExtrudeSelected(s, p);
-            },
-            [](const std::vector<double>&) {});
+        const auto keep = [host, scene, memory](const ExtrudeParams& p) {
+          const std::size_t facesBefore = CountFaces(*scene);
+          std::size_t changed = 0;
+          host.doc->Edit(EditKind::kExtrude, [&]() { changed = ExtrudeSelected(*scene, p); });
+          if (changed != 0 && p.distance != 0) memory->extrude = p.distance;
+          const auto grown = static_cast<long long>(CountFaces(*scene)) - static_cast<long long>(facesBefore);
+          host.say(changed == 0 ? QStringLiteral("押し出し: 変更はありません（対象を選択してください）")
+                                : QStringLiteral("押し出し: 面が %1 個増えました").arg(grown));
+        };
+        if (!host.follow || !host.follow(memory->individual, keep)) extrudeBox();
       },
       selected);
+  entry(kCmdExtrudeNumeric, "押し出し (数値入力)...(&N)", "選択した面・辺・頂点を、距離や移動量を数値で指定して押し出す",
+        "押し出し (数値入力)", {}, false, extrudeBox, selected);
   entry(
       kCmdInset, "インセット...\tI(&I)", "選択した面を内側に縮め、まわりに面の輪を作る", "インセット",
       {QKeySequence(Qt::Key_I)}, true,

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "app/command_registry.h"
+#include "scene/grow_ops.h"
 #include "scene/ortho_plane.h"
 #include "scene/vector.h"
 
@@ -24,6 +25,9 @@ struct GrowCommandHost {
   std::function<void(const QString&)> say;  // the status bar
   std::function<Plane()> pane;              // the orthographic pane worked in: spin turns about its depth
   std::function<CVector()> centre;          // where spin's axis passes; empty: the face-building cursor
+  // Begins extrude's pointer-follow where the pointer is; false when it is over no editing pane
+  // (the parameter box is asked instead). `keep` makes the extrusion one edit.
+  std::function<bool(bool individual, std::function<void(const ExtrudeParams&)> keep)> follow;
 };
 
 // Registers the seven commands through `add` (which wraps their handlers as the frame does).

@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUndoStack>
+#include <QCursor>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 #include <cmath>
@@ -53,6 +54,7 @@
 #include "scene/frame_view.h"
 #include "scene/element_selection.h"
 #include "scene/meshwright.h"
+#include "view/extrude_follow.h"
 #include "view/numeric_dialogs.h"
 #include "view/opengl_pane.h"
 #include "view/weld_dialog.h"
@@ -416,6 +418,21 @@ void CMainFrame::BuildActions() {
       if (ortho_[p] && ortho_[p]->hasFocus()) return static_cast<Plane>(p);
     return kPlaneTop;
   };
+  grow.follow = [this](bool individual, std::function<void(const ExtrudeParams&)> keep) {
+    if (!extrudeFollow_) {
+      ExtrudeFollow::Hooks follow;
+      for (int p = kPlaneTop; p <= kPlaneLeft; ++p) follow.panes[static_cast<std::size_t>(p)] = ortho_[p];
+      follow.snapStep = [this]() { return orthoShared_.tools.snap.StepAt(scene_.zoom); };
+      follow.refresh = [this]() { Refresh3D(); };
+      follow.say = [this](const QString& text) { statusBar()->showMessage(text); };
+      extrudeFollow_ = new ExtrudeFollow(scene_, follow, this);
+    }
+    return extrudeFollow_->Begin(QCursor::pos(), individual, std::move(keep));
+  };
+  // A command given while extrude follows the pointer finds the scene without the shown extrusion.
+  commands_.beforeRun = [this]() {
+    if (extrudeFollow_) extrudeFollow_->Cancel();
+  };
   RegisterGrowCommands(grow, [this](CommandEntry c) {
     c.run = [this, run = std::move(c.run)]() {
       if (doc_.loading()) return;
@@ -441,7 +458,7 @@ void CMainFrame::BuildMenus() {
   QMenu* create = menuBar()->addMenu(QStringLiteral("作成(&M)"));
   commands_.Fill(create, {kCmdModeCreateFace, kCmdModeCreateBox, 0, kCmdPrimitive});
   QMenu* polygon = menuBar()->addMenu(QStringLiteral("面/辺(&P)"));
-  commands_.Fill(polygon, {kCmdExtrude, kCmdInset, kCmdBevel, 0, kCmdBridge, kCmdFill, 0, kCmdSpin, kCmdSolidify});
+  commands_.Fill(polygon, {kCmdExtrude, kCmdExtrudeNumeric, kCmdInset, kCmdBevel, 0, kCmdBridge, kCmdFill, 0, kCmdSpin, kCmdSolidify});
   QMenu* select = menuBar()->addMenu(QStringLiteral("選択(&L)"));
   commands_.Fill(select, {kCmdSelectVertices, kCmdSelectEdges, kCmdSelectFaces, 0, kCmdGrowSelection,
                           kCmdShrinkSelection, kCmdSelectLoop, kCmdSelectRing, kCmdSelectMaterial, 0, kCmdHide,

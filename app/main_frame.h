@@ -28,6 +28,8 @@ class QVariantAnimation;
 
 namespace mw {
 
+class ExtrudeFollow;
+
 class CMeshwright;
 class CMeshwrightDoc;
 class CModelView;
@@ -147,6 +149,7 @@ class CMainFrame : public QMainWindow {
   ReadProgress* reading_ = nullptr;  // the open being read, while it is
   bool closeAfterRead_ = false;
   float weldDistance_ = 0.001f;  // the weld dialog opens with the last distance used
+  ExtrudeFollow* extrudeFollow_ = nullptr;  // extrude's pointer-follow, made at its first use
 
   // The view controls (main_frame_views.cpp).
  public:

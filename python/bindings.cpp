@@ -21,9 +21,15 @@
 #include "platform/paths.h"
 #include "scene/element_selection.h"
 #include "scene/frame_view.h"
+#include "scene/grow_ops.h"
+#include "scene/mesh_cut.h"
+#include "scene/mesh_reduce.h"
 #include "scene/mesh_tools.h"
 #include "scene/meshwright.h"
 #include "scene/primitives.h"
+#include "scene/smoothing.h"
+#include "scene/subdivision.h"
+#include "scene/symmetry.h"
 
 namespace py = pybind11;
 
@@ -148,6 +154,21 @@ std::size_t CheckedIndex(std::int64_t i, std::size_t size, const char* what) {
   return static_cast<std::size_t>(i);
 }
 
+// A word the caller chose among `names` (the enum's order), or a ValueError naming them.
+template <typename E, std::size_t N>
+E Choice(const std::string& word, const char* const (&names)[N], const char* what) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (word == names[i]) return static_cast<E>(i);
+  std::string known;
+  for (const char* n : names) known += std::string(known.empty() ? "" : ", ") + n;
+  throw py::value_error(std::string(what) + " must be one of: " + known);
+}
+
+void InRange(double value, double lo, double hi, const char* what) {
+  if (!(value >= lo && value <= hi))
+    throw py::value_error(std::string(what) + " must be from " + std::to_string(lo) + " to " + std::to_string(hi));
+}
+
 py::tuple Vec(const CVector& v) { return py::make_tuple(v.x, v.y, v.z); }
 CVector ToVec(const std::vector<float>& v) {
   if (v.size() != 3) throw py::value_error("expected three numbers (x, y, z)");
@@ -160,6 +181,13 @@ auto Mutating(const ModelRef& r, F&& change) {
   r.Get();
   r.doc->Detach(r.index);
   return change(r.Get());
+}
+
+// A verb of the whole scene: every model's views lose their aliasing first.
+template <typename F>
+std::size_t SceneVerb(Document& d, F&& verb) {
+  d.state->DetachAll();
+  return verb(d.state->Scene());
 }
 
 py::array_t<float> Positions(const ModelRef& r) {
@@ -639,6 +667,35 @@ class Error(Exception):
       .def(
           "triangulate", [](const ModelRef& r) { return Mutating(r, [&](CModel& mm) { return TriangulateFaces(mm, r.Smooth()); }); },
           "Splits faces of more than three corners into triangles; returns how many were split.")
+      .def_property(
+          "subdivision",
+          [](const ModelRef& r) {
+            const CModel& model = r.Get();
+            const char* scheme = model.subdivisionScheme == kSubdivisionCatmullClark ? "catmull-clark"
+                                 : model.subdivisionScheme == kSubdivisionLoop       ? "loop"
+                                                                                     : "none";
+            return py::make_tuple(scheme, model.subdivisionLevel);
+          },
+          [](const ModelRef& r, const std::pair<std::string, int>& v) {
+            static const char* const names[] = {"none", "catmull-clark", "loop"};
+            const int scheme = Choice<int>(v.first, names, "scheme");
+            InRange(v.second, kSubdivisionMinLevel, kSubdivisionMaxLevel, "level");
+            r.Get().subdivisionScheme = scheme;
+            r.Get().subdivisionLevel = v.second;
+          },
+          "(scheme, level): 曲面化 as ('none' | 'catmull-clark' | 'loop', 1..4).")
+      .def(
+          "apply_subdivision",
+          [](const ModelRef& r) {
+            Mutating(r, [](CModel& model) {
+              CModel baked = SubdividedCopy(model);
+              baked.pendingFace = model.pendingFace;
+              baked.pendingVertices = model.pendingVertices;
+              model = std::move(baked);
+              return 0;
+            });
+          },
+          "曲面化を確定: the refined surface replaces the cage.")
       .def("__repr__", [](const ModelRef& r) {
         return "<meshwright.Model '" + ToUtf8(r.Get().name) + "' " + std::to_string(r.Get().vertices.size()) +
                " vertices, " + std::to_string(r.Get().faces.size()) + " faces>";
@@ -712,6 +769,137 @@ class Error(Exception):
            "Every vertex of the editable models changes its selection (選択の反転).")
       .def("select_connected", [](Document& d) { SelectConnected(d.state->Scene()); },
            "Grows the selection across faces to whole connected parts (接続部分を選択).")
+      // The modelling verbs of the 面/辺 and 選択部処理 menus, on the selection of the editable
+      // models in the document's selection mode; each returns how many models (or elements) changed.
+      .def_property(
+          "select_mode",
+          [](const Document& d) {
+            const SelectMode mode = SelectModeOf(d.state->Scene());
+            return std::string(mode == kSelectFaces ? "faces" : mode == kSelectEdges ? "edges" : "vertices");
+          },
+          [](Document& d, const std::string& mode) {
+            static const char* const names[] = {"vertices", "edges", "faces"};
+            const int chosen = Choice<int>(mode, names, "select_mode");
+            SetSelectMode(d.state->Scene(), chosen == 2 ? kSelectFaces : chosen == 1 ? kSelectEdges : kSelectVertices);
+          },
+          "What clicks and the verbs take: 'vertices', 'edges' or 'faces'.")
+      .def(
+          "extrude",
+          [](Document& d, double distance, bool individual, const std::vector<float>& offset) {
+            ExtrudeParams p;
+            p.distance = distance;
+            p.individual = individual;
+            p.offset = ToVec(offset);
+            return SceneVerb(d, [&](CMeshwright& s) { return ExtrudeSelected(s, p); });
+          },
+          py::arg("distance") = 10.0, py::arg("individual") = false, py::arg("offset") = std::vector<float>{0, 10, 0},
+          "押し出し: faces along their normal by `distance`, else edges and vertices by `offset`.")
+      .def(
+          "inset",
+          [](Document& d, double thickness, double depth, bool individual) {
+            InRange(thickness, 0, 1e7, "thickness");
+            return SceneVerb(d, [&](CMeshwright& s) { return InsetSelected(s, {thickness, depth, individual}); });
+          },
+          py::arg("thickness"), py::arg("depth") = 0.0, py::arg("individual") = false, "インセット")
+      .def(
+          "bevel",
+          [](Document& d, double width, int segments, double profile) {
+            InRange(width, 0, 1e7, "width");
+            InRange(segments, 1, 10, "segments");
+            InRange(profile, 0, 1, "profile");
+            return SceneVerb(d, [&](CMeshwright& s) { return BevelSelected(s, {width, segments, profile}); });
+          },
+          py::arg("width"), py::arg("segments") = 1, py::arg("profile") = 0.5, "面取り: edges, else vertices.")
+      .def("bridge", [](Document& d) { return SceneVerb(d, [](CMeshwright& s) { return BridgeSelected(s); }); },
+           "ブリッジ: joins two selected edge loops.")
+      .def(
+          "fill", [](Document& d, bool quads) { return SceneVerb(d, [&](CMeshwright& s) { return FillSelected(s, quads); }); },
+          py::arg("quads") = false, "面を張る: closes selected borders, else a face through the selected vertices.")
+      .def(
+          "solidify",
+          [](Document& d, double thickness) {
+            return SceneVerb(d, [&](CMeshwright& s) { return SolidifySelected(s, thickness); });
+          },
+          py::arg("thickness"), "厚み付け")
+      .def(
+          "spin",
+          [](Document& d, double degrees, int steps, const std::string& pane, const std::vector<float>& centre) {
+            static const char* const names[] = {"top", "face", "left"};
+            InRange(degrees, -360, 360, "degrees");
+            InRange(steps, 1, 360, "steps");
+            SpinParams p{degrees, steps, Choice<Plane>(pane, names, "pane"), ToVec(centre)};
+            return SceneVerb(d, [&](CMeshwright& s) { return SpinSelected(s, p); });
+          },
+          py::arg("degrees") = 360.0, py::arg("steps") = 12, py::arg("pane") = "top",
+          py::arg("centre") = std::vector<float>{0, 0, 0}, "回転体: about the depth axis of the pane through `centre`.")
+      .def(
+          "loop_cut",
+          [](Document& d, int cuts, double slide) {
+            InRange(cuts, 1, kMaxLoopCuts, "cuts");
+            InRange(slide, -1, 1, "slide");
+            return SceneVerb(d, [&](CMeshwright& s) { return LoopCutSelected(s, cuts, slide); });
+          },
+          py::arg("cuts") = 1, py::arg("slide") = 0.0, "ループスライス: across the ring of each selected edge.")
+      .def("connect", [](Document& d) { return SceneVerb(d, [](CMeshwright& s) { return ConnectSelected(s); }); },
+           "頂点を接続")
+      .def(
+          "subdivide",
+          [](Document& d, int n, bool triangles) {
+            InRange(n, 2, kMaxLoopCuts, "n");
+            return SceneVerb(d, [&](CMeshwright& s) {
+              return SubdivideSelected(s, n, triangles ? Neighbours::kTriangles : Neighbours::kPolygons);
+            });
+          },
+          py::arg("n") = 2, py::arg("triangles") = false, "細分化: the selected faces into n x n.")
+      .def(
+          "dissolve",
+          [](Document& d, const std::string& what) {
+            static const char* const names[] = {"vertices", "edges", "faces"};
+            const auto w = Choice<DissolveWhat>(what, names, "what");
+            return SceneVerb(d, [&](CMeshwright& s) { return DissolveSelected(s, w); });
+          },
+          py::arg("what") = "edges", "溶解")
+      .def(
+          "collapse",
+          [](Document& d, const std::string& at, const std::string& groups) {
+            static const char* const ats[] = {"centre", "first", "last"};
+            static const char* const sets[] = {"all", "edges", "faces"};
+            const auto a = Choice<CollapseAt>(at, ats, "at");
+            const auto g = Choice<CollapseGroups>(groups, sets, "groups");
+            return SceneVerb(d, [&](CMeshwright& s) { return CollapseSelected(s, a, g); });
+          },
+          py::arg("at") = "centre", py::arg("groups") = "all", "結合")
+      .def(
+          "separate",
+          [](Document& d, const std::string& by) {
+            static const char* const names[] = {"selection", "material", "parts"};
+            const auto b = Choice<SeparateBy>(by, names, "by");
+            return SceneVerb(d, [&](CMeshwright& s) { return Separate(s, b); });
+          },
+          py::arg("by") = "selection", "分離: into new models; returns how many were made.")
+      .def("triangulate_selected",
+           [](Document& d) { return SceneVerb(d, [](CMeshwright& s) { return TriangulateSelected(s); }); },
+           "三角形に分割 (the selected faces)")
+      .def(
+          "tris_to_quads",
+          [](Document& d, double angle) {
+            InRange(angle, 0, 180, "angle");
+            return SceneVerb(d, [&](CMeshwright& s) { return TrisToQuadsSelected(s, angle); });
+          },
+          py::arg("angle") = 40.0, "三角形を四角形に")
+      .def(
+          "smooth",
+          [](Document& d, int iterations, double factor, const std::string& method, bool keepBorders) {
+            static const char* const names[] = {"laplacian", "taubin"};
+            InRange(iterations, 1, kMaxSmoothIterations, "iterations");
+            InRange(factor, 0, 1, "factor");
+            SmoothOptions o{Choice<SmoothMethod>(method, names, "method"), iterations, factor, keepBorders};
+            return SceneVerb(d, [&](CMeshwright& s) { return SmoothSelected(s, o); });
+          },
+          py::arg("iterations") = 5, py::arg("factor") = 0.5, py::arg("method") = "laplacian",
+          py::arg("keep_borders") = true, "スムーズ: the selected vertices.")
+      .def("mirror_copy", [](Document& d) { return SceneVerb(d, [](CMeshwright& s) { return MirrorCopySelected(s); }); },
+           "鏡像コピー: the selected faces across the symmetry plane of their model.")
       .def("render", &Render, py::arg("path"), py::arg("size") = std::pair<int, int>{640, 480},
            "Draws the document into a PNG as `meshwright --render` does (needs the program).")
       .def("__repr__", [](const Document& d) {

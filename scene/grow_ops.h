@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "scene/edge_index.h"
@@ -125,5 +126,20 @@ std::size_t SpinSelected(CMeshwright& scene, const SpinParams& p);
 
 // Whether any editable model has something a verb can take: faces, edges, vertices.
 bool HasSelectedVertices(const CMeshwright& scene);
+
+// ---- Extrude following the pointer ------------------------------------------------------------
+
+// What ExtrudeSelected would move: faces along their average lit-side normal (unit length), or
+// edges and vertices freely; nothing when no editable model has a vertex selected.
+struct ExtrudeAxis {
+  bool faces = false;
+  CVector normal;  // faces only
+};
+std::optional<ExtrudeAxis> SelectedExtrudeAxis(const CMeshwright& scene);
+
+// The distance along `normal` whose picture in an orthographic pane of `plane` lies nearest to a
+// pointer moved by (dx, dy) pixels. A normal that points (nearly) into the pane has no picture to
+// follow: the pointer's upward motion gives the distance instead.
+double PointerDistanceAlong(Plane plane, const CVector& normal, int dx, int dy, float zoom);
 
 }  // namespace mw

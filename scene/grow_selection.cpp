@@ -1,6 +1,7 @@
 // The scene-level forms of the verbs of scene/grow_ops.h: what each editable model has selected,
 // handed to the model-level verb, and the model tidied after it.
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "scene/element_selection.h"
@@ -114,6 +115,34 @@ std::size_t SpinSelected(CMeshwright& scene, const SpinParams& p) {
     if (!s.faces.empty()) return SpinFaces(m, ix, s.faces, p.plane, p.centre, p.degrees, p.steps);
     return SpinEdges(m, ix, s.edges, p.plane, p.centre, p.degrees, p.steps);
   });
+}
+
+std::optional<ExtrudeAxis> SelectedExtrudeAxis(const CMeshwright& scene) {
+  std::optional<ExtrudeAxis> axis;
+  grow::D3 sum;
+  const SelectMode mode = SelectModeOf(scene);
+  for (const CModel& m : scene.models) {
+    if (!m.IsEditable() || std::none_of(m.vertices.begin(), m.vertices.end(), [](const CVertex& v) { return v.selected; }))
+      continue;
+    if (!axis) axis = ExtrudeAxis{};
+    const Picked p = PickedOf(m, *scene.edgeIndexes.Get(m), mode);
+    for (std::int32_t f : p.faces) sum = sum + grow::Unit(grow::D3(grow::LitNormal(m, m.faces[static_cast<std::size_t>(f)])));
+    if (!p.faces.empty()) axis->faces = true;
+  }
+  if (axis && axis->faces) axis->normal = grow::ToVec(grow::Unit(sum));
+  return axis;
+}
+
+double PointerDistanceAlong(Plane plane, const CVector& normal, int dx, int dy, float zoom) {
+  // Pixels per model unit along the normal, as the pane draws it (before drawing rounds to pixels).
+  const double pixelsPerUnit = static_cast<double>(zoom) / 100.0;
+  const ViewPoint n = ToView(plane, normal);
+  const double ux = n.u * pixelsPerUnit, uy = n.v * pixelsPerUnit, along2 = ux * ux + uy * uy;
+  const double normal2 = static_cast<double>(normal.x) * normal.x + static_cast<double>(normal.y) * normal.y +
+                         static_cast<double>(normal.z) * normal.z;
+  // Below a tenth of the normal's full length on screen the direction is too short to follow.
+  if (!(along2 > 0.01 * normal2 * pixelsPerUnit * pixelsPerUnit)) return UnitsFromPixels(-dy, zoom);
+  return (dx * ux + dy * uy) / along2;
 }
 
 }  // namespace mw

@@ -14,6 +14,8 @@
 #include "scene/element_selection.h"
 #include "scene/primitives.h"
 #include "tests/app/app_fixture.h"
+#include "view/extrude_follow.h"
+#include "view/ortho_pane.h"
 #include "view/live_parameter_dialog.h"
 
 namespace mw {
@@ -91,7 +93,7 @@ TEST_F(AppTest, AStoolFromABoxWithExtrudeInsetAndBevel) {
     followedFaces = scene_.models[0].faces.size();
     return int(QDialog::Rejected);
   };
-  frame_->Execute(kCmdExtrude);
+  frame_->Execute(kCmdExtrudeNumeric);
   EXPECT_EQ(dialogs_.back(), QStringLiteral("押し出し"));
   EXPECT_EQ(shownFaces, 30u + 4u * 4u);  // the corners touch no other corner: four walls each
   EXPECT_EQ(followedFaces, shownFaces);
@@ -108,7 +110,7 @@ TEST_F(AppTest, AStoolFromABoxWithExtrudeInsetAndBevel) {
     d.accept();
     return d.result();
   };
-  frame_->Execute(kCmdExtrude);
+  frame_->Execute(kCmdExtrudeNumeric);
   EXPECT_FLOAT_EQ(lowest, 10.0f);  // 80 - 70, shown while the box was open
   EXPECT_EQ(doc_->undoStack().count(), stepsBefore + 1);
   EXPECT_EQ(scene_.models[0].faces.size(), 30u + 16u);
@@ -176,6 +178,86 @@ TEST_F(AppTest, AStoolFromABoxWithExtrudeInsetAndBevel) {
   frame_->Execute(kCmdFrameAll);
   QApplication::processEvents();
   Shot(*frame_, "3-bevel");
+}
+
+// 押し出し (E) with the pointer over the Face pane: the top follows the pointer up until a click
+// keeps it as one step; Esc, a right click or another command leave nothing; digits typed give
+// the distance exactly.
+TEST_F(AppTest, ExtrudeFollowsThePointerUntilAClick) {
+  MW_REQUIRE_DISPLAY();
+  doc_->Edit(EditKind::kMaterialAdd, [this]() { scene_.AddMaterial(); });
+  PrimitiveParams box;
+  box.kind = PrimitiveKind::kBox;
+  box.width = box.depth = box.height = 100;
+  doc_->Edit(EditKind::kAddPrimitive, [&]() { AddPrimitive(scene_, box, CVector(0, 50, 0), false); });
+  SelectFacing(scene_, 1, 1, [](const CVector&) { return true; });
+  OrthoPane* pane = frame_->orthoPane(kPlaneFace);
+  const QPoint centre = pane->rect().center();
+  const auto top = [this]() {
+    float y = -1e9f;
+    for (const CVertex& v : scene_.models[0].vertices) y = std::max(y, v.position.y);
+    return y;
+  };
+  const auto move = [pane](QPoint p) {
+    QMouseEvent e(QEvent::MouseMove, QPointF(p), QPointF(pane->mapToGlobal(p)), Qt::NoButton, Qt::NoButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(pane, &e);
+  };
+  // Through the window, as the window system gives clicks (the window sees them before the pane).
+  const auto press = [pane](QPoint p, Qt::MouseButton b) {
+    QTest::mouseClick(pane->window()->windowHandle(), b, Qt::NoModifier, pane->mapTo(pane->window(), p));
+  };
+  const auto begin = [&]() {
+    QCursor::setPos(pane->mapToGlobal(centre));
+    frame_->Execute(kCmdExtrude);
+    auto* follow = frame_->findChild<ExtrudeFollow*>();
+    return follow && follow->Active();
+  };
+  const std::vector<std::uint8_t> before = Bytes(scene_);
+  const int steps = doc_->undoStack().count();
+  const float rise = UnitsFromPixels(40, scene_.zoom);
+
+  // Esc, a right click and another command each leave the scene as it was.
+  for (int way = 0; way < 3; ++way) {
+    ASSERT_TRUE(begin()) << way;
+    move(centre - QPoint(3, 40));
+    EXPECT_NEAR(top(), 100 + rise, 1e-3) << "shown while following";
+    EXPECT_EQ(doc_->undoStack().count(), steps);
+    if (way == 0) QTest::keyClick(pane, Qt::Key_Escape);
+    if (way == 1) press(centre, Qt::RightButton);
+    if (way == 2) frame_->Execute(kCmdSelectAll);
+    EXPECT_FALSE(frame_->findChild<ExtrudeFollow*>()->Active()) << way;
+    if (way == 2) doc_->Undo();
+    EXPECT_EQ(Bytes(scene_), before) << way;
+  }
+  SelectFacing(scene_, 1, 1, [](const CVector&) { return true; });
+
+  // A click keeps it: one step, the top raised by the pointer's way up, four walls added.
+  ASSERT_TRUE(begin());
+  move(centre - QPoint(0, 40));
+  press(centre - QPoint(0, 40), Qt::LeftButton);
+  EXPECT_EQ(doc_->undoStack().count(), steps + 1);
+  // The click's release picks nothing: the new top alone stays selected for the next verb.
+  EXPECT_EQ(std::count_if(scene_.models[0].faces.begin(), scene_.models[0].faces.end(),
+                          [](const CFace& f) { return f.selected != 0; }),
+            1);
+  EXPECT_NEAR(top(), 100 + rise, 1e-3);
+  EXPECT_EQ(scene_.models[0].faces.size(), 10u);
+  const std::vector<std::uint8_t> raised = Bytes(scene_);
+  doc_->Undo();
+  EXPECT_EQ(Bytes(scene_), before);
+  doc_->Redo();
+  EXPECT_EQ(Bytes(scene_), raised);
+
+  // Typed digits give the distance whatever the pointer did; Enter keeps it.
+  ASSERT_TRUE(begin());
+  move(centre - QPoint(0, 70));
+  for (Qt::Key k : {Qt::Key_2, Qt::Key_5, Qt::Key_7, Qt::Key_Backspace}) QTest::keyClick(pane, k);
+  move(centre - QPoint(0, 90));
+  QTest::keyClick(pane, Qt::Key_Return);
+  EXPECT_EQ(doc_->undoStack().count(), steps + 2);
+  EXPECT_NEAR(top(), 100 + rise + 25, 1e-3);
+  EXPECT_TRUE(frame_->statusBar()->currentMessage().startsWith(QStringLiteral("押し出し: 面が 4 個増えました")));
 }
 
 }  // namespace

@@ -289,3 +289,56 @@ def test_mwconv_script_that_raises_writes_nothing(tmp_path):
     out = tmp_path / "out.mwr"
     res = mwconv(MUG, "--script", script, out)
     assert res.returncode == 4 and "RuntimeError: やめた" in res.stderr and not out.exists()
+
+
+# The modelling verbs on a box with its top face selected, as the menus run them: the face count
+# each verb leaves, every face with distinct corners, and an array taken before still safe to read.
+@pytest.mark.parametrize(
+    "mode, verb, faces",
+    [
+        ("faces", lambda d: d.extrude(5), 10),
+        ("faces", lambda d: d.inset(1, depth=-1), 10),
+        ("faces", lambda d: d.solidify(1), 6 + 1),  # a back; a closed box has no border for rims
+        ("faces", lambda d: d.subdivide(3), 6 - 1 + 9),
+        ("faces", lambda d: d.triangulate_selected(), 7),
+        ("edges", lambda d: d.dissolve("edges"), 5),
+        ("faces", lambda d: d.separate(), 6),
+        ("faces", lambda d: d.smooth(iterations=2, method="taubin"), 6),
+        ("edges", lambda d: d.bevel(1, segments=2), 6 + 2),
+        ("edges", lambda d: d.loop_cut(cuts=2), 6 + 8),
+    ],
+)
+def test_modelling_verbs_on_a_box(mode, verb, faces):
+    doc = meshwright.new()
+    m = doc.add_shape("box", size=10)
+    doc.select_mode = mode
+    assert doc.select_mode == mode
+    p, ix, of = m.positions, m.face_indices, m.face_offsets
+    top = [f for f in range(m.face_count) if all(p[i][1] > 0 for i in ix[of[f]:of[f + 1]])]
+    if mode == "faces":
+        m.select(faces=top)
+    else:
+        corners = ix[of[top[0]]:of[top[0] + 1]]
+        m.select(edges=[corners[0], corners[1]])
+    kept = m.positions
+    assert verb(doc) >= 1
+    assert sum(x.face_count for x in doc.models) == faces
+    for model in doc.models:
+        of, ix = model.face_offsets, model.face_indices
+        assert all(len(set(ix[of[f]:of[f + 1]])) == of[f + 1] - of[f] for f in range(model.face_count))
+    float(np.asarray(kept, np.float64).sum())
+
+
+def test_verb_choices_and_subdivision_are_checked():
+    doc = meshwright.new()
+    m = doc.add_shape("box", size=10)
+    for call in [lambda: doc.bevel(1, segments=11), lambda: doc.dissolve("lines"), lambda: doc.loop_cut(cuts=0),
+                 lambda: doc.spin(steps=0), lambda: doc.collapse(at="middle"), lambda: setattr(doc, "select_mode", "x")]:
+        with pytest.raises(ValueError):
+            call()
+    with pytest.raises(ValueError):
+        m.subdivision = ("catmull-clark", 5)
+    m.subdivision = ("catmull-clark", 1)
+    assert m.subdivision == ("catmull-clark", 1)
+    m.apply_subdivision()
+    assert (m.vertex_count, m.face_count) == (26, 24)

@@ -468,5 +468,61 @@ TEST(GrowExact, LockedAndHiddenModelsAreLeftAlone) {
   }
 }
 
+// Extrude following the pointer: the distance read off a pointer motion lands the moved point
+// within half a pixel (along the normal's picture) of the pointer, at zooms that are not whole,
+// in every pane; a normal pointing into the pane falls back to the pointer's upward motion.
+TEST(GrowExact, PointerDistanceFollowsTheNormalsPictureInEveryPane) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> unit(-1.0f, 1.0f), zoomOf(13.7f, 517.3f), distanceOf(-400.0f, 400.0f);
+  for (int i = 0; i < 300; ++i) {
+    const auto plane = static_cast<Plane>(i % 3);
+    CVector n(unit(rng), unit(rng), unit(rng));
+    const float length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    if (length < 0.1f) continue;
+    n = CVector(n.x / length, n.y / length, n.z / length);
+    const float zoom = zoomOf(rng);
+    const double perUnit = zoom / 100.0;
+    const ViewPoint u = ToView(plane, n);
+    const double pixelsAlong = std::hypot(u.u, u.v) * perUnit;
+    const float d = distanceOf(rng);
+    const int dx = static_cast<int>(std::lround(u.u * d * perUnit)), dy = static_cast<int>(std::lround(u.v * d * perUnit));
+    const double got = PointerDistanceAlong(plane, n, dx, dy, zoom);
+    if (pixelsAlong > 0.1 * perUnit) {
+      EXPECT_NEAR(got, d, 0.75 / pixelsAlong) << i;
+    } else {
+      EXPECT_DOUBLE_EQ(got, UnitsFromPixels(-dy, zoom)) << i;
+    }
+  }
+  // Straight into the Top pane, and just either side of the tenth its picture must reach.
+  EXPECT_FLOAT_EQ(static_cast<float>(PointerDistanceAlong(kPlaneTop, CVector(0, 1, 0), 5, -30, 100)), 30.0f);
+  const CVector below(0.09f, std::sqrt(1 - 0.09f * 0.09f), 0), above(0.11f, std::sqrt(1 - 0.11f * 0.11f), 0);
+  EXPECT_FLOAT_EQ(static_cast<float>(PointerDistanceAlong(kPlaneTop, below, 40, -30, 100)), 30.0f);
+  EXPECT_NEAR(PointerDistanceAlong(kPlaneTop, above, 11, 0, 100), 100.0, 1e-4);
+}
+
+// What a pointer-follow extrudes: faces with their average outward normal, else edges or vertices.
+TEST(GrowExact, TheExtrudeAxisIsTheSelectedFacesOutwardNormal) {
+  CMeshwright s = SceneOf(Box(1, 1, 1));
+  EXPECT_FALSE(SelectedExtrudeAxis(s).has_value());
+  SetSelectMode(s, kSelectFaces);
+  CModel& m = s.models[0];
+  for (CFace& f : m.faces) {
+    float y = 0;
+    for (std::int32_t k : f.indices) y += m.vertices[static_cast<std::size_t>(k)].position.y;
+    f.selected = y > 0 && std::fabs(y - 4 * m.vertices[static_cast<std::size_t>(f.indices[0])].position.y) < 1e-3f;
+  }
+  SelectVerticesOfElements(m, kSelectFaces);
+  const auto axis = SelectedExtrudeAxis(s);
+  ASSERT_TRUE(axis && axis->faces);
+  EXPECT_NEAR(axis->normal.y, 1.0f, 1e-6f);
+  SetSelectMode(s, kSelectVertices);
+  for (CFace& f : m.faces) f.selected = 0;
+  for (CVertex& v : m.vertices) v.selected = v.position.y > 0 && v.position.x > 0 && v.position.z > 0;
+  m.UpdateFaceSelection();
+  const auto loose = SelectedExtrudeAxis(s);
+  ASSERT_TRUE(loose.has_value());
+  EXPECT_FALSE(loose->faces);
+}
+
 }  // namespace
 }  // namespace mw
