@@ -111,6 +111,7 @@ enum Command : int {
   kCmdSymmetryY = 33412,
   kCmdSymmetryZ = 33413,
   kCmdMirrorCopy = 33414,
+  kCmdKnifeThroughBack = 33415,
   // スクリプト menu (numbered apart from the others so that commands added meanwhile keep theirs).
   kCmdRunScript = 33500,
   kCmdScriptOutput = 33501,

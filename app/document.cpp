@@ -20,6 +20,7 @@
 #include "scene/element_selection.h"
 #include "scene/fragment.h"
 #include "scene/meshwright.h"
+#include "scene/symmetry.h"
 #include "scene/texture_service.h"
 
 namespace mw {
@@ -118,13 +119,15 @@ bool CMeshwrightDoc::OpenDocument(const QString& path, OpenedFrom from) {
   return true;
 }
 
-bool CMeshwrightDoc::SaveDocument(const QString& path) {
+bool CMeshwrightDoc::SaveDocument(const QString& path, bool keepMirror) {
   const std::string file = path.toStdString();
   // Reference pictures are named relative to the document: saved elsewhere, they are renamed so
   // they still lead to the same files.
   const bool renames = IsDocumentFile(file) && path != path_;
   if (renames) RebaseReferenceNames(scene_.referencePictures, path_, path);
-  const DocumentResult r = SaveDocumentFile(scene_, file);
+  SaveOptions options;
+  options.keepMirror = keepMirror;
+  const DocumentResult r = SaveDocumentFile(scene_, file, options);
   if (!r.ok()) {
     if (renames) RebaseReferenceNames(scene_.referencePictures, path, path_);
     ShowFailure(r, path);
@@ -244,6 +247,8 @@ void CMeshwrightDoc::BeginEdit(EditKind kind) {
   dragOpen_ = true;
   materialsBefore_ = scene_.materials.size();
   open_ = std::make_unique<SceneDelta>(SceneDelta::Capture(kind, scene_));
+  // Under symmetric modelling a verb on one side is made on both (scene/symmetry.h).
+  if (MirrorsSelection(kind)) MirrorSelectionForVerb(scene_);
 }
 
 namespace {
@@ -290,6 +295,7 @@ void CMeshwrightDoc::EndEdit() {
   if (editDepth_ == 0 || --editDepth_ > 0) return;
   dragOpen_ = false;
   if (FollowsVertices(editKind_)) SyncElementsFromVertices(scene_);
+  if (RenumbersVertices(editKind_)) FindCounterpartsAfterVerb(scene_);
   std::unique_ptr<SceneDelta> delta = std::move(open_);
   delta->Finish(scene_);
   if (!delta->Empty()) Push(std::move(delta));

@@ -73,7 +73,8 @@ class CMeshwrightDoc : public QObject {
   bool loading() const { return loading_; }
   // Saves through the path's format. A format that holds the whole document gives the document
   // this path and clears the modified flag; an export leaves both. A failure is shown.
-  bool SaveDocument(const QString& path);
+  // `keepMirror`: 「鏡面をファイルに残す」 for a format that can keep one (io/document_io.h).
+  bool SaveDocument(const QString& path, bool keepMirror = false);
 
   // Whether the document may be replaced: asks "%1 への変更を保存しますか?" when modified and
   // saves on yes. False when the user cancels or saving failed.

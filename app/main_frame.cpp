@@ -41,6 +41,7 @@
 #include "app/material_view.h"
 #include "app/model_view.h"
 #include "app/primitive_command.h"
+#include "app/save_choices.h"
 #include "app/surface_commands.h"
 #ifdef MW_HAVE_PYTHON
 #include "app/script_command.h"
@@ -148,6 +149,7 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   });
   orthoShared_.tools.snap.step = LoadSnapStep();
   orthoShared_.tools.pickThrough = LoadPickThrough();
+  orthoShared_.tools.knifeThroughBack = LoadKnifeThroughBack();
   UpdateTitle();
   RebuildRecentMenu();
   OnUpdateAllViews(kHintAll);
@@ -322,6 +324,13 @@ void CMainFrame::BuildActions() {
         StorePickThrough(orthoShared_.tools.pickThrough);
       },
       {}, [this]() { return orthoShared_.tools.pickThrough; });
+  add(kCmdKnifeThroughBack, "背面も切る(&G)", "透視ビューのナイフで、裏向きの面や陰にある面も切る", "背面も切る", {},
+      false,
+      [this]() {
+        orthoShared_.tools.knifeThroughBack = !orthoShared_.tools.knifeThroughBack;
+        StoreKnifeThroughBack(orthoShared_.tools.knifeThroughBack);
+      },
+      {}, [this]() { return orthoShared_.tools.knifeThroughBack; });
   add(kCmdToolBar, "ツール バー(&T)", "ツール バーの表示/非表示", "ツール バーの表示/非表示", {}, false,
       [this]() {
         if (QToolBar* bar = findChild<QToolBar*>(QStringLiteral("toolbar"))) bar->setVisible(bar->isHidden());
@@ -464,7 +473,7 @@ void CMainFrame::BuildMenus() {
                           kCmdShrinkSelection, kCmdSelectLoop, kCmdSelectRing, kCmdSelectMaterial, 0, kCmdHide,
                           kCmdHideUnselected, kCmdReveal, 0, kCmdPickThrough});
   QMenu* selection = menuBar()->addMenu(QStringLiteral("選択部処理(&S)"));
-  commands_.Fill(selection, {kCmdAssignMaterial, 0, kCmdKnife, kCmdLoopCut, kCmdConnect, kCmdSubdivide, 0,
+  commands_.Fill(selection, {kCmdAssignMaterial, 0, kCmdKnife, kCmdKnifeThroughBack, kCmdLoopCut, kCmdConnect, kCmdSubdivide, 0,
                              kCmdDissolve, kCmdDeleteElements, kCmdCollapse, 0, kCmdSeparate, kCmdTriangulate,
                              kCmdTrisToQuads, 0, kCmdSymmetryOff, kCmdSymmetryX, kCmdSymmetryY, kCmdSymmetryZ,
                              kCmdMirrorCopy});
@@ -640,11 +649,16 @@ void CMainFrame::BuildPanes() {
   modelList_ = new CModelView(doc_, rows_[0]);
   QMenu* listSurface = modelList_->contextMenu()->addMenu(QStringLiteral("曲面化(&V)"));
   FillSurfaceMenu(commands_, listSurface);
+  // The right-clicked model is the current one, which the symmetry commands switch.
+  QMenu* listSymmetry = modelList_->contextMenu()->addMenu(QStringLiteral("対称編集(&Y)"));
+  commands_.Fill(listSymmetry, {kCmdSymmetryOff, kCmdSymmetryX, kCmdSymmetryY, kCmdSymmetryZ});
   connect(modelList_->contextMenu(), &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
   materialList_ = new CMaterialView(doc_, rows_[0]);
   rows_[0]->addWidget(modelList_);
   rows_[0]->addWidget(materialList_);
   perspective_ = new PerspectivePane(scene_, orthoShared_.pan, host_, rows_[2]);
+  // 背面も選択, 背面も切る and the knife's line are the perspective pane's as much as the others'.
+  perspective_->input().SetTools(&orthoShared_.tools);
   ortho_[kPlaneTop] = new OrthoPane(scene_, orthoShared_, host_, kPlaneTop, rows_[1]);
   ortho_[kPlaneFace] = new OrthoPane(scene_, orthoShared_, host_, kPlaneFace, rows_[1]);
   ortho_[kPlaneLeft] = new OrthoPane(scene_, orthoShared_, host_, kPlaneLeft, rows_[2]);
@@ -895,7 +909,9 @@ void CMainFrame::FileSaveAs() {
                  QMessageBox::Warning);
     return;
   }
-  doc_.SaveDocument(path);
+  const std::optional<SaveOptions> options = AskSaveOptions(scene_, *format, this, runDialog);
+  if (!options) return;
+  doc_.SaveDocument(path, options->keepMirror);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

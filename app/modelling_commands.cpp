@@ -96,7 +96,7 @@ void RegisterModellingCommands(CommandRegistry& registry, CMeshwrightDoc& doc, M
 
   add(
       kCmdKnife, "ナイフ\tK(&K)",
-      "編集画面でクリックした線で面を切る (Enterで確定、Escで取り消し、Shift+クリックで平面切断)", "ナイフ",
+      "編集画面か透視ビューでクリックした線で面を切る (Enterで確定、Escで取り消し、Shift+クリックで平面切断)", "ナイフ",
       {K(Qt::Key_K)}, [=]() { dc->SetEditMode(sc->editMode == kModeKnife ? kModeSelect : kModeKnife); },
       [=]() { return sc->editMode == kModeKnife; });
   add(

@@ -151,4 +151,12 @@ void StoreViewOptions(const ViewOptions& o) {
   s.setValue(QStringLiteral("View/Grid"), grid);
 }
 
+bool LoadKeepMirror() { return Store().value(QStringLiteral("Export/KeepMirror"), false).toBool(); }
+
+void StoreKeepMirror(bool keep) { Store().setValue(QStringLiteral("Export/KeepMirror"), keep); }
+
+bool LoadKnifeThroughBack() { return Store().value(QStringLiteral("Select/KnifeThroughBack"), false).toBool(); }
+
+void StoreKnifeThroughBack(bool through) { Store().setValue(QStringLiteral("Select/KnifeThroughBack"), through); }
+
 }  // namespace mw

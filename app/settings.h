@@ -82,4 +82,14 @@ struct ViewOptions {
 ViewOptions LoadViewOptions();
 void StoreViewOptions(const ViewOptions& options);
 
+// Group "Export": KeepMirror (default false), 「鏡面をファイルに残す」 as last chosen when a
+// document with symmetric modelling was saved as Metasequoia.
+bool LoadKeepMirror();
+void StoreKeepMirror(bool keep);
+
+// Group "Select": KnifeThroughBack (default false), the perspective pane's knife cuts faces turned
+// away or hidden too (「背面も切る」).
+bool LoadKnifeThroughBack();
+void StoreKnifeThroughBack(bool through);
+
 }  // namespace mw

@@ -101,12 +101,15 @@ DocumentResult ReadCompressedMetasequoia(CMeshwright& scene, const std::string& 
   return FromMqoImport(info);
 }
 
-DocumentResult WriteMetasequoia(const CMeshwright& scene, const std::string& path) {
+DocumentResult WriteMetasequoiaWithOptions(const CMeshwright& scene, const std::string& path,
+                                           const SaveOptions& options) {
   AtomicFileWriter out(path);
   MqoWriteInfo info;
+  MqoWriteOptions mqo;
+  mqo.keepMirror = options.keepMirror;
   // Streamed in blocks: a large document is never held as one text.
   const bool written = mw::WriteMetasequoia(
-      scene, [&out](const char* data, std::size_t n) { return out.Write(data, n); }, &info);
+      scene, [&out](const char* data, std::size_t n) { return out.Write(data, n); }, mqo, &info);
   if (!written || !out.Commit())
     return DocumentFailure(DocumentError::kWriteFailed, out.errorNumber());
   DocumentResult r;
@@ -116,10 +119,15 @@ DocumentResult WriteMetasequoia(const CMeshwright& scene, const std::string& pat
   return r;
 }
 
+DocumentResult WriteMetasequoia(const CMeshwright& scene, const std::string& path) {
+  return WriteMetasequoiaWithOptions(scene, path, SaveOptions{});
+}
+
 const std::vector<DocumentFormat>& Rows() {
   static const std::vector<DocumentFormat> rows = {
       {{"mwr"}, "Meshwright", OpenEffect::kReplaces, SaveEffect::kDocument, ReadArchive, WriteArchive},
-      {{"mqo"}, "Metasequoia", OpenEffect::kAppends, SaveEffect::kExport, ReadMetasequoia, WriteMetasequoia},
+      {{"mqo"}, "Metasequoia", OpenEffect::kAppends, SaveEffect::kExport, ReadMetasequoia, WriteMetasequoia, false,
+       WriteMetasequoiaWithOptions},
       // A zip archive of a .mqo document and its textures; opening only.
       {{"mqoz"}, "Metasequoia 圧縮", OpenEffect::kAppends, SaveEffect::kExport, ReadCompressedMetasequoia, nullptr,
        true},

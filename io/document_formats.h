@@ -35,6 +35,9 @@ struct DocumentFormat {
   // The reader decodes textures while it reads (they exist only then, as in an archive): it must
   // run on the thread that owns the textures' context, not on a worker.
   bool texturesWhileReading = false;
+  // The writer again for a format that takes the user's choices (null: `write` for every save).
+  DocumentResult (*writeWithOptions)(const CMeshwright& scene, const std::string& path,
+                                     const SaveOptions& options) = nullptr;
 
   bool CanOpen() const { return read != nullptr; }
   bool CanSave() const { return write != nullptr; }

@@ -201,9 +201,14 @@ bool ApplyDocumentRead(CMeshwright& scene, DocumentRead& read) {
 }
 
 DocumentResult SaveDocumentFile(const CMeshwright& scene, const std::string& path) {
+  return SaveDocumentFile(scene, path, SaveOptions{});
+}
+
+DocumentResult SaveDocumentFile(const CMeshwright& scene, const std::string& path, const SaveOptions& options) {
   const DocumentFormat* format = FindDocumentFormat(path);
   if (!format || !format->CanSave()) return DocumentFailure(DocumentError::kUnsupportedExtension);
-  DocumentResult result = format->write(scene, path);
+  DocumentResult result =
+      format->writeWithOptions ? format->writeWithOptions(scene, path, options) : format->write(scene, path);
   if (!result.ok()) result.formatName = format->name;
   ShowWarnings(path, result.warnings);
   return result;

@@ -117,4 +117,10 @@ bool ApplyDocumentRead(CMeshwright& scene, DocumentRead& read);
 // Saves through the writer of the path's format, atomically: on failure the file is as it was.
 DocumentResult SaveDocumentFile(const CMeshwright& scene, const std::string& path);
 
+// What the user chose for a save beyond its path; a format that has no use for a choice ignores it.
+struct SaveOptions {
+  bool keepMirror = false;  // 「鏡面をファイルに残す」 (io/loader_mqo.h MqoWriteOptions)
+};
+DocumentResult SaveDocumentFile(const CMeshwright& scene, const std::string& path, const SaveOptions& options);
+
 }  // namespace mw

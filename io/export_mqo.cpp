@@ -18,6 +18,7 @@
 #include "io/fixed_format.h"
 #include "io/loader_mqo.h"
 #include "platform/atomic_file.h"
+#include "scene/symmetry.h"
 
 namespace mw {
 namespace {
@@ -104,9 +105,27 @@ bool Written(const CFace& f) { return f.indices.size() >= 2; }
 }  // namespace
 
 bool WriteMetasequoia(const CMeshwright& scene, const MqoTextSink& sink, MqoWriteInfo* info) {
+  return WriteMetasequoia(scene, sink, MqoWriteOptions{}, info);
+}
+
+bool WriteMetasequoia(const CMeshwright& scene, const MqoTextSink& sink, const MqoWriteOptions& options,
+                      MqoWriteInfo* info) {
   MqoWriteInfo written;
-  for (const CModel& model : scene.models)
-    for (const CFace& f : model.faces) {
+  // The halves that go out with a mirror, made first: the version depends on their faces only.
+  std::vector<CModel> halves(scene.models.size());
+  std::vector<std::uint8_t> mirrored(scene.models.size(), 0);
+  std::size_t crossing = 0;
+  for (std::size_t i = 0; i < scene.models.size(); ++i) {
+    const std::int32_t axis = scene.models[i].symmetryAxis;
+    if (!options.keepMirror || axis < 1 || axis > 3) continue;
+    std::size_t across = 0;
+    halves[i] = KeptHalf(scene.models[i], &across);
+    crossing += across;
+    mirrored[i] = 1;
+  }
+  const auto modelAt = [&](std::size_t i) -> const CModel& { return mirrored[i] ? halves[i] : scene.models[i]; };
+  for (std::size_t i = 0; i < scene.models.size(); ++i)
+    for (const CFace& f : modelAt(i).faces) {
       if (!Written(f)) ++written.droppedFaces;
       else if (f.indices.size() > 4) written.version = 11;
     }
@@ -143,7 +162,8 @@ bool WriteMetasequoia(const CMeshwright& scene, const MqoTextSink& sink, MqoWrit
   }
   t << "}\r\n";
 
-  for (const CModel& model : scene.models) {
+  for (std::size_t index = 0; index < scene.models.size(); ++index) {
+    const CModel& model = modelAt(index);
     if (!t.ok()) break;  // the sink failed: nothing more can reach it
     t << "Object \"" << model.name << "\" {\r\n";
     if (model.subdivisionScheme != kSubdivisionNone) {
@@ -161,6 +181,11 @@ bool WriteMetasequoia(const CMeshwright& scene, const MqoTextSink& sink, MqoWrit
     else t.Short(model.facet);
     t << "\r\n";
     t << "\tcolor 0.898 0.498 0.698\r\n\tcolor_type 0\r\n";
+    if (mirrored[index]) {
+      // Connected (2): the halves share the vertices on the plane, as the model does.
+      t << "\tmirror 2\r\n\tmirror_axis ";
+      t.Int(1 << (model.symmetryAxis - 1)) << "\r\n";
+    }
     t << "\tvertex ";
     t.Int(static_cast<long long>(model.vertices.size())) << " {\r\n";
     for (const CVertex& v : model.vertices) {
@@ -202,6 +227,10 @@ bool WriteMetasequoia(const CMeshwright& scene, const MqoTextSink& sink, MqoWrit
   if (written.droppedFaces) {
     std::snprintf(text, sizeof text, "頂点が 1 つ以下の面 %zu 個は Metasequoia 形式で表せないため書き出していません。",
                   written.droppedFaces);
+    written.warnings.emplace_back(text);
+  }
+  if (crossing) {
+    std::snprintf(text, sizeof text, "対称面をまたぐ面 %zu 個は鏡面付きでは表せないため書き出していません。", crossing);
     written.warnings.emplace_back(text);
   }
   if (t.nonFinite) {

@@ -136,6 +136,13 @@ bool ImportMetasequoia(CMeshwright& scene, const std::string& path, MqoReadInfo*
 bool ImportMetasequoia(CMeshwright& scene, std::FILE* file, int* errorCode = nullptr);
 bool ImportMetasequoia(CMeshwright& scene, std::FILE* file, MqoReadInfo* info);
 
+// What an export writes beyond the geometry as it is.
+struct MqoWriteOptions {
+  // 「鏡面をファイルに残す」: a model with symmetric modelling on is written as its kept half
+  // (scene/symmetry.h KeptHalf) with a connected mirror over its axis, which a reader rebuilds.
+  bool keepMirror = false;
+};
+
 // What an export wrote.
 struct MqoWriteInfo {
   int version = 10;                   // 10, or 11 when a face has more than four corners
@@ -153,6 +160,8 @@ using MqoTextSink = std::function<bool(const char* data, std::size_t size)>;
 // Streams the document text to `sink` through a small fixed buffer (no copy of the whole text).
 // False when the sink refused a block; nothing is sent after that.
 bool WriteMetasequoia(const CMeshwright& scene, const MqoTextSink& sink, MqoWriteInfo* info = nullptr);
+bool WriteMetasequoia(const CMeshwright& scene, const MqoTextSink& sink, const MqoWriteOptions& options,
+                      MqoWriteInfo* info = nullptr);
 // The document text itself, in one string (tests and small documents).
 std::string MetasequoiaText(const CMeshwright& scene, MqoWriteInfo* info = nullptr);
 

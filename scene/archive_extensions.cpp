@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "scene/edge_index.h"
+#include "scene/symmetry.h"
 
 namespace mw {
 namespace {
@@ -102,18 +103,20 @@ void PutF32(std::vector<std::uint8_t>& out, float v) {
 }
 
 // A section of two whole numbers per model: the model count, then each model's pair. Written
-// only when some model's pair differs from a new model's.
+// only when some model's pair differs from a new model's. Without a `second` field it is one
+// number per model (and `valid` sees 0 for the second).
 using ModelField = std::int32_t CModel::*;
 
 void WriteFieldPairs(const CMeshwright& scene, ModelField first, ModelField second, std::vector<std::uint8_t>& out) {
   const CModel fresh;
-  const bool any = std::any_of(scene.models.begin(), scene.models.end(),
-                               [&](const CModel& m) { return m.*first != fresh.*first || m.*second != fresh.*second; });
+  const bool any = std::any_of(scene.models.begin(), scene.models.end(), [&](const CModel& m) {
+    return m.*first != fresh.*first || (second && m.*second != fresh.*second);
+  });
   if (!any) return;
   PutU32(out, static_cast<std::uint32_t>(scene.models.size()));
   for (const CModel& m : scene.models) {
     PutU32(out, static_cast<std::uint32_t>(m.*first));
-    PutU32(out, static_cast<std::uint32_t>(m.*second));
+    if (second) PutU32(out, static_cast<std::uint32_t>(m.*second));
   }
 }
 
@@ -126,11 +129,11 @@ bool ReadFieldPairs(std::vector<CModel>& models, const std::uint8_t* data, std::
   if (!p.U32(count) || count != models.size()) return false;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> values(count);
   for (auto& [a, b] : values)
-    if (!p.U32(a) || !p.U32(b) || !valid(a, b)) return false;
+    if (!p.U32(a) || (second && !p.U32(b)) || !valid(a, b)) return false;
   if (!p.AtEnd()) return false;
   for (std::uint32_t m = 0; m < count; ++m) {
     models[m].*first = static_cast<std::int32_t>(values[m].first);
-    models[m].*second = static_cast<std::int32_t>(values[m].second);
+    if (second) models[m].*second = static_cast<std::int32_t>(values[m].second);
   }
   return true;
 }
@@ -158,6 +161,20 @@ bool ReadSubdivision(std::vector<CModel>& models, const std::uint8_t* data, std:
                           return scheme <= kSubdivisionLoop && level >= kSubdivisionMinLevel &&
                                  level <= kSubdivisionMaxLevel;
                         });
+}
+
+// Symmetric modelling: the axis (0 off, 1 x, 2 y, 3 z), one number per model. The counterparts
+// are found again from the positions rather than kept.
+void WriteSymmetry(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
+  WriteFieldPairs(scene, &CModel::symmetryAxis, nullptr, out);
+}
+
+bool ReadSymmetry(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size) {
+  if (!ReadFieldPairs(models, data, size, &CModel::symmetryAxis, nullptr,
+                      [](std::uint32_t axis, std::uint32_t) { return axis <= 3; }))
+    return false;
+  for (CModel& m : models) BuildCounterparts(m, m.symmetryAxis);
+  return true;
 }
 
 // Creases: the model count, then for each model its sharp edges (count, then two vertex numbers
@@ -278,6 +295,7 @@ const std::vector<Section>& Sections() {
       {kModelStateSectionTag, "モデルの表示状態と鏡面", WriteModelStates, ReadModelStates},
       {kSubdivisionSectionTag, "曲面化の設定", WriteSubdivision, ReadSubdivision},
       {kCreaseSectionTag, "折り目", WriteCreases, ReadCreases},
+      {kSymmetrySectionTag, "対称編集の設定", WriteSymmetry, ReadSymmetry},
   };
   return sections;
 }

@@ -90,7 +90,7 @@ enum class EditKind : std::uint8_t {
   kTrisToQuads,
   kSeparate,  // the separated faces go into new models at the end of the list
   kMirrorCopy,
-  kSymmetry,  // symmetric modelling of the current model switched (a setting, not saved)
+  kSymmetry,  // symmetric modelling of the current model switched (a setting kept in the .mwr)
   // A Python script run on the document: it may change anything, so the whole document is kept.
   kScript,
 };
@@ -119,7 +119,7 @@ inline bool IsSelectionOnly(EditKind k) {
 // Whether the edit can change what a save writes. Selection and the display state of a model
 // (normal, locked, hidden) are not saved.
 inline bool ChangesDocument(EditKind k) {
-  return !IsSelectionOnly(k) && k != EditKind::kModelState && k != EditKind::kSymmetry;
+  return !IsSelectionOnly(k) && k != EditKind::kModelState;
 }
 
 // Edits that recompute every normal as their last change.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <unordered_map>
 
 #include "scene/edge_loops.h"
@@ -462,22 +463,32 @@ std::size_t SubdivideFaces(CModel& m, const EdgeIndex& ix, int n, bool selectedO
 
 namespace {
 
-// One straight cut from (u0, v0) to (u1, v1) in the plane's screen axes, or along the whole line
-// through them.
-std::size_t KnifeSegment(CModel& m, Plane plane, double u0, double v0, double u1, double v1, bool line) {
+// Where a knife sees a model point: screen coordinates, false where it cannot see it at all.
+struct KnifePoint {
+  double u = 0.0, v = 0.0;
+  bool ok = false;
+};
+
+// One straight cut from (u0, v0) to (u1, v1) in screen coordinates, or along the whole line
+// through them. `project` puts model points on the screen; with `perspective` the screen is a
+// perspective one, so the place where an edge crosses is found along the edge in model space
+// (the plane through the eye and the cut, not the screen's proportion of the edge). `cuts(face,
+// point)` says whether a face the cut crosses at `point` (the middle of its chord, or the one
+// crossing of a cut ending inside it) is cut; an edge none of whose faces is cut gains nothing.
+template <typename Project, typename Cuts>
+std::size_t KnifeSegment(CModel& m, double u0, double v0, double u1, double v1, bool line, bool perspective,
+                         const Project& project, const Cuts& cuts) {
   const double du = u1 - u0, dv = v1 - v0;
   if (!(du * du + dv * dv > 0.0) || !std::isfinite(du) || !std::isfinite(dv)) return 0;
-  const PlaneAxes axes = AxesOf(plane);
-  const auto project = [&axes](const CVector& p, double& u, double& v) {
-    u = Component(p, axes.u.axis);
-    v = Component(p, axes.v.axis);
-    if (axes.u.flipped) u = -u;
-    if (axes.v.flipped) v = -v;
-  };
   const EdgeIndex ix(m);
   const std::size_t oldCount = m.vertices.size();
-  std::unordered_map<std::int32_t, EdgePoints> points;
-  std::unordered_map<std::int32_t, std::vector<std::pair<double, std::int32_t>>> crossings;  // face -> (r, vertex)
+  struct Hit {
+    std::int32_t edge;
+    double s;  // along the edge, in model space
+    double r;  // along the cut
+  };
+  std::vector<Hit> hits;
+  std::unordered_map<std::int32_t, std::vector<std::pair<double, std::size_t>>> faceHits;  // face -> (r, hit)
   constexpr double kEnd = 1e-6;
   for (std::int32_t e = 0; e < static_cast<std::int32_t>(ix.EdgeCount()); ++e) {
     bool workable = ix.FacesBegin(e) != ix.FacesEnd(e);
@@ -487,35 +498,70 @@ std::size_t KnifeSegment(CModel& m, Plane plane, double u0, double v0, double u1
     if (!workable) continue;
     const CVector pa = m.vertices[static_cast<std::size_t>(ix.Lower(e))].position;
     const CVector pb = m.vertices[static_cast<std::size_t>(ix.Upper(e))].position;
-    double au, av, bu, bv;
-    project(pa, au, av);
-    project(pb, bu, bv);
+    const KnifePoint a = project(pa), b = project(pb);
+    if (!a.ok || !b.ok) continue;
     // a + s (b - a) = k0 + r d
-    const double eu = bu - au, ev = bv - av;
+    const double au = a.u, av = a.v;
+    const double eu = b.u - au, ev = b.v - av;
     const double den = eu * dv - ev * du;
     if (std::fabs(den) < 1e-12 * (std::fabs(eu) + std::fabs(ev)) * (std::fabs(du) + std::fabs(dv)) || den == 0.0)
       continue;
     const double wu = u0 - au, wv = v0 - av;
-    const double s = (wu * dv - wv * du) / den;
+    double s = (wu * dv - wv * du) / den;
     const double r = (wu * ev - wv * eu) / den;
     if (!(s >= -kEnd && s <= 1.0 + kEnd)) continue;
     if (!line && !(r >= -kEnd && r <= 1.0 + kEnd)) continue;
-    std::int32_t v;
-    if (s <= kEnd) v = ix.Lower(e);
-    else if (s >= 1.0 - kEnd) v = ix.Upper(e);
-    else {
-      v = AddVertex(m, LerpPoint(pa, pb, s));
-      points[e].emplace_back(s, v);
+    if (perspective && s > kEnd && s < 1.0 - kEnd) {
+      // The screen is a projective image of the edge: where its middle lands gives the ratio k of
+      // the ends' depths, and the screen's s' comes from model space's s as s' = s k / (1 + s (k - 1)).
+      const KnifePoint mid = project(LerpPoint(pa, pb, 0.5));
+      const double mu = mid.ok ? ((mid.u - au) * eu + (mid.v - av) * ev) / (eu * eu + ev * ev) : 0.5;
+      if (mu > 0.0 && mu < 1.0) {
+        const double k = mu / (1.0 - mu);
+        s = s / (k * (1.0 - s) + s);
+      }
     }
-    for (const std::int32_t* f = ix.FacesBegin(e); f != ix.FacesEnd(e); ++f) crossings[*f].emplace_back(r, v);
+    hits.push_back({e, s, r});
+    for (const std::int32_t* f = ix.FacesBegin(e); f != ix.FacesEnd(e); ++f)
+      faceHits[*f].emplace_back(r, hits.size() - 1);
   }
+  const auto hitPoint = [&](const Hit& h) {
+    return LerpPoint(m.vertices[static_cast<std::size_t>(ix.Lower(h.edge))].position,
+                     m.vertices[static_cast<std::size_t>(ix.Upper(h.edge))].position, h.s);
+  };
+  // Which faces the cut reaches; an edge takes a vertex when one of its faces is cut.
+  std::vector<std::uint8_t> edgeKept(hits.size(), 0);
+  std::vector<std::int32_t> order;
+  for (auto& [fi, list] : faceHits) {
+    std::sort(list.begin(), list.end());
+    CVector at = hitPoint(hits[list.front().second]);
+    if (list.size() >= 2) at = LerpPoint(at, hitPoint(hits[list[1].second]), 0.5);
+    if (!cuts(static_cast<std::size_t>(fi), at)) continue;
+    for (const auto& hit : list) edgeKept[hit.second] = 1;
+    order.push_back(fi);
+  }
+  std::unordered_map<std::int32_t, EdgePoints> points;
+  std::vector<std::int32_t> vertexOf(hits.size(), -1);
+  for (std::size_t h = 0; h < hits.size(); ++h) {
+    if (!edgeKept[h]) continue;
+    const Hit& hit = hits[h];
+    if (hit.s <= kEnd) vertexOf[h] = ix.Lower(hit.edge);
+    else if (hit.s >= 1.0 - kEnd) vertexOf[h] = ix.Upper(hit.edge);
+    else {
+      vertexOf[h] = AddVertex(m, hitPoint(hit));
+      points[hit.edge].emplace_back(hit.s, vertexOf[h]);
+    }
+  }
+  std::unordered_map<std::int32_t, std::vector<std::pair<double, std::int32_t>>> crossings;  // face -> (r, vertex)
+  for (std::int32_t fi : order)
+    for (const auto& [r, h] : faceHits[fi]) crossings[fi].emplace_back(r, vertexOf[h]);
   ShiftPending(m, oldCount);
   const auto lookup = [&points](std::int32_t e) -> const EdgePoints* {
     auto it = points.find(e);
     return it == points.end() ? nullptr : &it->second;
   };
   std::vector<std::uint8_t> split(ix.FaceCount(), 0);
-  std::vector<std::int32_t> order;
+  order.clear();
   for (auto& [fi, list] : crossings) {
     std::sort(list.begin(), list.end());
     list.erase(std::unique(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.second == b.second; }),
@@ -560,16 +606,61 @@ std::size_t KnifeSegment(CModel& m, Plane plane, double u0, double v0, double u1
 
 std::size_t KnifeCut(CModel& m, const KnifeStroke& stroke, std::int32_t smooth) {
   if (!IsPlane(stroke.plane) || stroke.points.size() < 2) return 0;
+  const PlaneAxes axes = AxesOf(stroke.plane);
+  const auto project = [&axes](const CVector& p) {
+    KnifePoint k{Component(p, axes.u.axis), Component(p, axes.v.axis), true};
+    if (axes.u.flipped) k.u = -k.u;
+    if (axes.v.flipped) k.v = -k.v;
+    return k;
+  };
+  const auto everyFace = [](std::size_t, const CVector&) { return true; };
   const std::size_t oldCount = m.vertices.size();
   std::size_t count = 0;
   const std::size_t segments = stroke.throughAll ? 1 : stroke.points.size() - 1;
   for (std::size_t i = 0; i < segments; ++i) {
     const auto& [u0, v0] = stroke.points[i];
     const auto& [u1, v1] = stroke.points[i + 1];
-    count += KnifeSegment(m, stroke.plane, u0, v0, u1, v1, stroke.throughAll);
+    count += KnifeSegment(m, u0, v0, u1, v1, stroke.throughAll, false, project, everyFace);
   }
   if (m.vertices.size() == oldCount && count == 0) return 0;
   // The cut is what is selected: its new vertices and the corners it passed through.
+  SelectFrom(m, oldCount);
+  FinishRebuild(m, smooth);
+  return count;
+}
+
+std::size_t KnifeCutInView(CModel& m, const PaneProjection& view, const DepthRaster* raster,
+                           const ViewKnifeStroke& stroke, std::int32_t smooth) {
+  if (stroke.points.size() < 2) return 0;
+  const auto project = [&view](const CVector& p) {
+    const ScreenPoint s = view(p);
+    return KnifePoint{s.x, s.y, s.ok};
+  };
+  const auto cuts = [&](std::size_t fi, const CVector& at) {
+    if (stroke.throughBack) return true;
+    // Turned toward the viewer: its lit side's corners run clockwise on the screen (y down).
+    const CFace& f = m.faces[fi];
+    double area = 0.0;
+    KnifePoint prev = project(m.vertices[static_cast<std::size_t>(f.indices.back())].position);
+    for (std::int32_t i : f.indices) {
+      const KnifePoint p = project(m.vertices[static_cast<std::size_t>(i)].position);
+      if (!p.ok || !prev.ok) return false;
+      area += prev.u * p.v - p.u * prev.v;
+      prev = p;
+    }
+    if (!(area > 0.0)) return false;
+    if (!raster) return true;
+    const ScreenPoint s = view(at);
+    return s.ok && raster->Visible(s.x, s.y, s.depth);
+  };
+  const std::size_t oldCount = m.vertices.size();
+  std::size_t count = 0;
+  for (std::size_t i = 0; i + 1 < stroke.points.size(); ++i) {
+    const auto& [u0, v0] = stroke.points[i];
+    const auto& [u1, v1] = stroke.points[i + 1];
+    count += KnifeSegment(m, u0, v0, u1, v1, false, view.IsPerspective(), project, cuts);
+  }
+  if (m.vertices.size() == oldCount && count == 0) return 0;
   SelectFrom(m, oldCount);
   FinishRebuild(m, smooth);
   return count;
@@ -608,8 +699,37 @@ std::size_t SubdivideSelected(CMeshwright& scene, int n, Neighbours neighbours) 
 
 std::size_t KnifeScene(CMeshwright& scene, const KnifeStroke& stroke) {
   std::size_t n = 0;
+  for (CModel& m : scene.models) {
+    if (!m.IsEditable()) continue;
+    const std::size_t before = m.vertices.size();
+    const std::size_t cut = KnifeCut(m, stroke, scene.smoothing);
+    n += cut;
+    // Symmetric modelling: the line's mirror image cuts the other side, when the pane shows the
+    // axis (across it, the line reaches both sides already).
+    if (m.symmetryAxis < 1 || m.symmetryAxis > 3 || !IsPlane(stroke.plane)) continue;
+    const PlaneAxes axes = AxesOf(stroke.plane);
+    const int a = m.symmetryAxis - 1;
+    if (axes.u.axis != a && axes.v.axis != a) continue;
+    KnifeStroke mirrored = stroke;
+    for (auto& [u, v] : mirrored.points) (axes.u.axis == a ? u : v) *= -1.0;
+    const std::size_t vertices = m.vertices.size();
+    const std::size_t other = KnifeCut(m, mirrored, scene.smoothing);
+    n += other;
+    if ((cut > 0 || vertices > before) && (other > 0 || m.vertices.size() > vertices)) {
+      SelectFrom(m, before);  // both cuts are what is selected
+      m.UpdateFaceSelection();
+    }
+  }
+  return n;
+}
+
+std::size_t KnifeSceneInView(CMeshwright& scene, const PaneProjection& view, const ViewKnifeStroke& stroke) {
+  // The cuts move no surface, so what hides what stays as it was before the first.
+  std::optional<DepthRaster> raster;
+  if (!stroke.throughBack) raster.emplace(scene, view);
+  std::size_t n = 0;
   for (CModel& m : scene.models)
-    if (m.IsEditable()) n += KnifeCut(m, stroke, scene.smoothing);
+    if (m.IsEditable()) n += KnifeCutInView(m, view, raster ? &*raster : nullptr, stroke, scene.smoothing);
   return n;
 }
 

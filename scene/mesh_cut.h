@@ -20,6 +20,7 @@
 
 #include "scene/edge_index.h"
 #include "scene/meshwright.h"
+#include "scene/picking.h"
 
 namespace mw {
 
@@ -73,12 +74,27 @@ struct KnifeStroke {
 // corner. Returns the number of faces split.
 std::size_t KnifeCut(CModel& m, const KnifeStroke& stroke, std::int32_t smooth);
 
+// A knife stroke in the perspective pane: points in the pixels of the pane `view` shows. Each
+// segment cuts with the wedge from the eye through its two ends: the faces whose picture it
+// crosses are split where it crosses their pictured sides, the new vertices lying on the sides
+// in the model (where the plane through the eye and the segment meets them). Only faces turned
+// toward the viewer and not hidden behind what `raster` holds at the cut are cut, unless
+// `throughBack` (「背面も切る」); without a raster nothing is taken as hidden.
+struct ViewKnifeStroke {
+  std::vector<std::pair<double, double>> points;
+  bool throughBack = false;
+};
+std::size_t KnifeCutInView(CModel& m, const PaneProjection& view, const DepthRaster* raster,
+                           const ViewKnifeStroke& stroke, std::int32_t smooth);
+
 // The program's commands, on the editable models.
 // Rings through the selected edges (edge mode: those picked; otherwise those with both ends selected).
 std::size_t LoopCutSelected(CMeshwright& scene, int cuts, double slide);
 std::size_t ConnectSelected(CMeshwright& scene);
 std::size_t SubdivideSelected(CMeshwright& scene, int n, Neighbours neighbours);
 std::size_t KnifeScene(CMeshwright& scene, const KnifeStroke& stroke);
+// The perspective pane's knife, what hides what found once for the whole stroke.
+std::size_t KnifeSceneInView(CMeshwright& scene, const PaneProjection& view, const ViewKnifeStroke& stroke);
 // Batch conversion: every face of every model.
 std::size_t SubdivideAll(CMeshwright& scene, int n);
 

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "scene/edit_kind.h"
+#include "scene/element_selection.h"
 #include "scene/meshwright.h"
 
 namespace mw {
@@ -37,5 +39,26 @@ std::vector<std::uint8_t> VerticesMovedWithSymmetry(const CModel& m);
 // Returns the number of faces copied.
 std::size_t MirrorCopy(CModel& m, std::int32_t smooth);
 std::size_t MirrorCopySelected(CMeshwright& scene);
+
+// Verbs that change the topology of what is selected, on a model with symmetric modelling: the
+// selection is first taken across the plane (each selected vertex's counterpart, the mirror of
+// each selected edge and face whose ends or corners all have counterparts), so the verb does on
+// the other side what it does on this one; after it the counterparts are found again for the
+// vertices the verb left. Models without symmetric modelling, locked or hidden are left alone.
+void MirrorSelection(CModel& m, SelectMode mode);
+void MirrorSelectionForVerb(CMeshwright& scene);
+void FindCounterpartsAfterVerb(CMeshwright& scene);
+// The verbs whose selection is taken across the plane first, and those after which the
+// counterparts are found again (these, the knife, which mirrors its own line, and the others
+// that add or remove vertices).
+bool MirrorsSelection(EditKind k);
+bool RenumbersVertices(EditKind k);
+
+// The half of a model with symmetric modelling on that a file with a mirror attribute keeps, the
+// other half being the mirror's: the vertices on the positive side of the plane and those on it
+// (put exactly on it, so that a reader welds the halves there), and the faces whose corners are
+// all among them, renumbered. `crossing` gets the number of faces in neither half (across the
+// plane), which such a file cannot hold. A model without symmetric modelling comes back whole.
+CModel KeptHalf(const CModel& m, std::size_t* crossing = nullptr);
 
 }  // namespace mw

@@ -139,6 +139,13 @@ void PerspectivePane::paintGL() {
     p.setPen(QPen(QColor(0, 255, 0), 1));
     p.drawRect(QRect(input_.dragStart(), input_.dragCurrent()).normalized());
   }
+  // The knife's line laid in this pane, red like the orthographic panes' one, each click marked.
+  if (const std::vector<QPoint> knife = input_.PerspectiveKnifeLine(size()); !knife.empty()) {
+    QPainter p(this);
+    p.setPen(QPen(QColor(255, 0, 0), 1));
+    for (const QPoint& q : knife) p.drawRect(q.x() - 2, q.y() - 2, 4, 4);
+    p.drawPolyline(knife.data(), static_cast<int>(knife.size()));
+  }
   if (axes_) DrawAxes();
 }
 

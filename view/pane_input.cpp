@@ -159,6 +159,7 @@ PaneResult PaneInput::ButtonDown(MouseButton b, QPoint p, QSize size) {
   }
   if (scene_.editMode == kModeKnife && IsOrtho(role_) && b == MouseButton::kLeft) {
     // Each click adds a point to the cut line; a click in another pane begins a new line there.
+    tools().viewKnife.points.clear();
     KnifeStroke& k = tools().knife;
     if (k.plane != PlaneOf(role_)) k.points.clear();
     k.plane = PlaneOf(role_);
@@ -198,7 +199,20 @@ PaneResult PaneInput::ButtonUp(MouseButton b, QPoint p, QSize size) {
   const bool click = !moved_ && std::abs(p.x() - dragStart_.x()) <= kClickSlack &&
                      std::abs(p.y() - dragStart_.y()) <= kClickSlack;
   const bool alone = !(b == MouseButton::kLeft ? rightDown_ : leftDown_) && !middleDown_;
-  if (b == MouseButton::kLeft && alone && click && (!IsOrtho(role_) || scene_.editMode == kModeSelect)) {
+  const bool knifeClick = b == MouseButton::kLeft && alone && click && !IsOrtho(role_) && !band_ &&
+                          scene_.editMode == kModeKnife;
+  if (knifeClick) {
+    // A click in the perspective pane adds a point to its cut line (a drag still turns the
+    // camera); a line laid for another view, or in an orthographic pane, is begun again.
+    PaneTools& t = tools();
+    const KnifeView view = CurrentKnifeView(size);
+    if (!(t.viewKnifeView == view)) t.viewKnife.points.clear();
+    if (t.viewKnife.points.empty()) t.viewKnifeView = view;
+    t.knife.points.clear();
+    t.viewKnife.points.emplace_back(p.x() + 0.5, p.y() + 0.5);
+    r.repaintSelf = true;
+    r.refresh3D = r.orthoOnly = true;
+  } else if (b == MouseButton::kLeft && alone && click && (!IsOrtho(role_) || scene_.editMode == kModeSelect)) {
     // A click picks in the perspective pane whatever the mode (a drag there moves the camera), in
     // an orthographic pane when selecting. Part of the drag's edit, so one step.
     if (IsOrtho(role_)) {
@@ -408,6 +422,7 @@ PaneResult PaneInput::KeyDown(Key k) {
       tools().loopPreview.clear();
     } else if (scene_.editMode == kModeKnife) {
       tools().knife.points.clear();  // the line is not in the document: nothing is left of it
+      tools().viewKnife.points.clear();
     } else {
       scene_.DropFace();
     }
@@ -428,7 +443,33 @@ PaneResult PaneInput::KeyDown(Key k) {
   return r;
 }
 
+KnifeView PaneInput::CurrentKnifeView(QSize size) const {
+  return KnifeView{scene_.camera.rotation, scene_.camera.translation, scene_.zoom, scene_.parallelCamera, size};
+}
+
+std::vector<QPoint> PaneInput::PerspectiveKnifeLine(QSize size) const {
+  std::vector<QPoint> out;
+  const PaneTools& t = tools();
+  if (IsOrtho(role_) || scene_.editMode != kModeKnife || !(t.viewKnifeView == CurrentKnifeView(size))) return out;
+  for (const auto& [x, y] : t.viewKnife.points) out.emplace_back(static_cast<int>(x), static_cast<int>(y));
+  return out;
+}
+
 void PaneInput::FinishKnife() {
+  PaneTools& t = tools();
+  if (!t.viewKnife.points.empty()) {
+    // The perspective pane's line, cut in the view it was laid in, if that view still stands.
+    ViewKnifeStroke stroke = std::move(t.viewKnife);
+    t.viewKnife = ViewKnifeStroke();
+    const KnifeView view = t.viewKnifeView;
+    stroke.throughBack = t.knifeThroughBack;
+    if (stroke.points.size() < 2 || !(view == CurrentKnifeView(view.size))) return;
+    selection_.Forget();
+    Change(EditKind::kKnife, [this, &stroke, &view]() {
+      KnifeSceneInView(scene_, PaneProjection::Perspective(scene_, view.size.width(), view.size.height()), stroke);
+    });
+    return;
+  }
   KnifeStroke stroke = std::move(tools().knife);
   tools().knife = KnifeStroke();
   tools().knife.plane = stroke.plane;

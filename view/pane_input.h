@@ -26,6 +26,15 @@ inline Plane PlaneOf(PaneRole r) {
 enum class MouseButton { kLeft, kRight, kMiddle };
 enum class Key { kLeft, kUp, kRight, kDown, kEnter, kEscape, kOther };
 
+// What the perspective pane showed when a knife line was begun there.
+struct KnifeView {
+  CVector rotation, translation;
+  float zoom = 0.0f;
+  bool parallel = false;
+  QSize size;
+  bool operator==(const KnifeView&) const = default;
+};
+
 // Editing aids the three orthographic panes share: grid snapping, and the box being dragged (all
 // panes draw its outline).
 struct PaneTools {
@@ -43,6 +52,12 @@ struct PaneTools {
   std::int32_t loopModel = -1, loopA = -1, loopB = -1;
   double loopSlide = 0.0;
   std::vector<std::pair<CVector, CVector>> loopPreview;
+  // The knife's line laid in the perspective pane: its clicks in the pane's pixels, valid for the
+  // view they were made in (the camera, zoom and pane size noted at the first click; a line whose
+  // view has changed is dropped). 「背面も切る」: the cut reaches faces turned away or hidden.
+  ViewKnifeStroke viewKnife;
+  KnifeView viewKnifeView;
+  bool knifeThroughBack = false;
 };
 
 // What a handler asks the caller to do afterwards.
@@ -89,6 +104,9 @@ class PaneInput {
   void SetModifiers(bool shift, bool ctrl, bool alt) { shift_ = shift, ctrl_ = ctrl, alt_ = alt; }
   // A band is being dragged in the perspective pane.
   bool PerspectiveBand() const { return band_; }
+  // The knife's line laid in the perspective pane, in its pixels; empty when there is none for the
+  // view as it stands.
+  std::vector<QPoint> PerspectiveKnifeLine(QSize size) const;
 
   // The selection rectangle to draw, when one is being dragged.
   OrthoOverlay Overlay() const;
@@ -122,6 +140,8 @@ class PaneInput {
   void Band(QPoint p, QSize size, std::uint8_t value);
   // Cuts along the knife's line, as one edit, and forgets the line.
   void FinishKnife();
+  // The perspective pane's view as a knife line laid now would be noted.
+  KnifeView CurrentKnifeView(QSize size) const;
   // The loop cut's segments for the ring pressed on and the pointer at p.
   void PreviewLoopCut(QPoint p, QSize size);
 

@@ -47,7 +47,7 @@ TEST_F(AppTest, SubdivisionSettingFromBothMenusIsOneStepEach) {
   EXPECT_EQ(Texts(top), expected);
   QMenu* list = nullptr;
   for (QAction* a : frame_->modelList()->contextMenu()->actions())
-    if (a->menu()) list = a->menu();
+    if (a->menu() && a->text() == QStringLiteral("曲面化(&V)")) list = a->menu();
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(Texts(list), expected);
 

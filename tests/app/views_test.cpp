@@ -180,10 +180,11 @@ TEST_F(AppTest, ModelListMenuOnEmptySpaceAndItsCommands) {
   QTest::mouseClick(list->viewport(), Qt::RightButton, Qt::NoModifier, QPoint(60, list->viewport()->height() - 5));
   EXPECT_EQ(menus, QStringList{QStringLiteral("モデル")});
   EXPECT_EQ(scene_.currentModel, -1);
-  // The nine model commands, then the smooth-surface commands as a submenu.
-  ASSERT_EQ(list->contextMenu()->actions().size(), 10);
+  // The nine model commands, then the smooth-surface and the symmetry commands as submenus.
+  ASSERT_EQ(list->contextMenu()->actions().size(), 11);
   EXPECT_EQ(list->contextMenu()->actions()[9]->text(), QStringLiteral("曲面化(&V)"));
   EXPECT_NE(list->contextMenu()->actions()[9]->menu(), nullptr);
+  EXPECT_EQ(list->contextMenu()->actions()[10]->text(), QStringLiteral("対称編集(&Y)"));
   list->OnModelCommand(kCmdModelDelete);  // no current model: nothing to delete, nothing changes
   EXPECT_EQ(scene_.models.size(), 1u);
   EXPECT_FALSE(doc_->modified());

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "scene/archive.h"
+#include "scene/symmetry.h"
 #include "tests/support/scene_samples.h"
 
 namespace mw {
@@ -132,6 +133,7 @@ TEST(ArchiveExtensions, StatesMirrorsSubdivisionAndCreasesComeBack) {
   s.models[1].subdivisionLevel = kSubdivisionMinLevel;
   s.models[0].creases = {{EdgeKey(0, 1), 0.25f}, {EdgeKey(4, 5), kMaxSharpness}};
   s.models[1].sharpVertices = {{3, 2.5f}};
+  SetSymmetry(s.models[1], 3);
   const std::vector<std::uint8_t> kept = Bytes(s);
   EXPECT_TRUE(std::equal(plain.begin(), plain.end(), kept.begin()));
   CMeshwright back;
@@ -146,12 +148,17 @@ TEST(ArchiveExtensions, StatesMirrorsSubdivisionAndCreasesComeBack) {
     EXPECT_EQ(back.models[m].subdivisionLevel, s.models[m].subdivisionLevel);
     EXPECT_EQ(back.models[m].creases, s.models[m].creases);
     EXPECT_EQ(back.models[m].sharpVertices, s.models[m].sharpVertices);
+    EXPECT_EQ(back.models[m].symmetryAxis, s.models[m].symmetryAxis);
+    EXPECT_EQ(back.models[m].counterparts, s.models[m].counterparts);  // found again, not kept
   }
   EXPECT_EQ(Bytes(back), kept);
   // Each section alone is written only for what it keeps: one setting back at its default drops it.
   CMeshwright one = TwoModels();
   one.models[1].subdivisionLevel = 3;
   EXPECT_EQ(Bytes(one).size(), plain.size() + 8 + 8 + 4 + 2 * 8);
+  one = TwoModels();
+  one.models[0].symmetryAxis = 1;
+  EXPECT_EQ(Bytes(one).size(), plain.size() + 8 + 8 + 4 + 2 * 4);
 
   // Every prefix of the block opens, with the fixed part as it was, and a section either whole or
   // not at all.
@@ -205,6 +212,11 @@ TEST(ArchiveExtensions, DamagedStateSubdivisionAndCreaseSectionsChangeNothing) {
       {"a sharpness of 0", kCreaseSectionTag, {2, 1, 0, 1, 0, 0, 0, 0}, false},
       {"a sharpness that is no number", kCreaseSectionTag, {2, 0, 1, 2, nan, 0, 0}, false},
       {"a crease count past the end", kCreaseSectionTag, {2, 1000, 0, 1, half}, false},
+      {"symmetry axes at their limits", kSymmetrySectionTag, {2, 3, 0}, true},
+      {"a symmetry axis of 4", kSymmetrySectionTag, {2, 4, 0}, false},
+      {"a symmetry axis that is negative", kSymmetrySectionTag, {2, 0xFFFFFFFFu, 0}, false},
+      {"a pair for each model", kSymmetrySectionTag, {2, 1, 0, 1, 0}, false},
+      {"a model too few for symmetry", kSymmetrySectionTag, {1, 1}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -214,8 +226,12 @@ TEST(ArchiveExtensions, DamagedStateSubdivisionAndCreaseSectionsChangeNothing) {
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.warnings.size(), c.valid ? 0u : 1u);
     const CModel& m = back.models[0];
-    const bool changed = m.state != kStateNormal || m.subdivisionScheme != kSubdivisionNone || !m.creases.empty();
+    const bool changed = m.state != kStateNormal || m.subdivisionScheme != kSubdivisionNone || !m.creases.empty() ||
+                         m.symmetryAxis != 0 || !m.counterparts.empty();
     EXPECT_EQ(changed, c.valid);
+    if (c.valid && c.tag == kSymmetrySectionTag) {
+      EXPECT_EQ(m.counterparts, FindCounterparts(m, 3));
+    }
     if (c.valid && c.tag == kCreaseSectionTag) {
       EXPECT_EQ(m.creases, (std::vector<EdgeCrease>{{EdgeKey(0, 8), 0.5f}}));
       EXPECT_EQ(m.sharpVertices, (std::vector<VertexCorner>{{8, 10.0f}}));

@@ -14,9 +14,11 @@
 
 #include "scene/archive.h"
 #include "scene/edge_index.h"
+#include "scene/grow_ops.h"
 #include "scene/element_selection.h"
 #include "scene/mesh_cut.h"
 #include "scene/mesh_reduce.h"
+#include "scene/ortho_plane.h"
 #include "scene/polygon_triangles.h"
 #include "scene/primitives.h"
 #include "scene/scene_delta.h"
@@ -195,6 +197,21 @@ const std::vector<Verb>& Verbs() {
       {"separate", EditKind::kSeparate,
        [](CMeshwright& s, std::mt19937& rng) { return Separate(s, static_cast<SeparateBy>(rng() % 3)); }, false, false,
        0},
+      {"knife in the perspective pane", EditKind::kKnife,
+       [](CMeshwright& s, std::mt19937& rng) {
+         std::uniform_real_distribution<double> turn(-80, 80), x(0, 400), y(0, 300);
+         // Seen from a random side; the camera is put back, as the verb leaves it.
+         const CAnimation camera = s.camera;
+         s.SetCameraRotation(CVector(static_cast<float>(turn(rng)), static_cast<float>(turn(rng)), 0.0f));
+         s.SetCameraTranslation(CVector(0.0f, 0.0f, -250.0f));
+         ViewKnifeStroke k;
+         k.throughBack = rng() % 2 == 0;
+         for (int i = 0, n = 2 + static_cast<int>(rng() % 3); i < n; ++i) k.points.emplace_back(x(rng), y(rng));
+         const std::size_t n = KnifeSceneInView(s, PaneProjection::Perspective(s, 400, 300), k);
+         s.camera = camera;
+         return n;
+       },
+       true, true, 99},
   };
   return verbs;
 }
@@ -550,6 +567,158 @@ TEST(ModellingVerbs, MirrorCopyWeldsAtTheSeamAndRecordsKeepTheSetting) {
   SwapModelRecord(other, copy);
   EXPECT_EQ(other.symmetryAxis, 1);
   EXPECT_EQ(other.counterparts, half.counterparts);
+}
+
+// A box seen from its (+x, +y, +z) corner, cut by a line across the screen just above that
+// corner: the line crosses the three faces turned toward the viewer and, behind them, the -x and
+// -z faces. The new vertices lie where the plane through the eye and the line meets the edges,
+// so they are drawn on the line.
+TEST(ModellingVerbs, PerspectiveKnifeCutsOnlyWhatIsInSightUnlessThroughTheBack) {
+  for (bool back : {false, true}) {
+    SCOPED_TRACE(back ? "through the back" : "in sight");
+    CMeshwright s;
+    s.ResetScene();
+    s.AddBox(CVector(-50, -50, -50), CVector(50, 50, 50));
+    s.ComputeNormals();
+    s.SetCameraRotation(CVector(35.264f, -45.0f, 0.0f));
+    s.SetCameraTranslation(CVector(0.0f, 0.0f, -800.0f));  // the whole box in the pane
+    CModel& m = s.models[0];
+    for (CVertex& v : m.vertices) v.selected = 0;
+    const PaneProjection view = PaneProjection::Perspective(s, 400, 400);
+    const ScreenPoint corner = view(CVector(50, 50, 50));
+    ASSERT_TRUE(corner.ok);
+    ASSERT_NEAR(corner.x, 200.0, 1.0);
+    const std::vector<CFace> before = m.faces;
+    const std::vector<CVertex> vertices = m.vertices;
+    ViewKnifeStroke k;
+    k.throughBack = back;
+    const double lineY = corner.y - 12.0;
+    k.points = {{-2000.0, lineY}, {2400.0, lineY}};  // from well outside the box's picture to well outside
+    EXPECT_EQ(KnifeSceneInView(s, view, k), back ? 5u : 3u);
+    EXPECT_EQ(m.faces.size(), back ? 11u : 9u);
+    ASSERT_EQ(m.vertices.size(), back ? 13u : 12u);
+    ExpectConsistent(m, "perspective knife");
+    EXPECT_NEAR(Area(m), 6 * 100.0 * 100.0, 1e-2);
+    for (std::size_t i = 8; i < m.vertices.size(); ++i) {
+      const ScreenPoint p = view(m.vertices[i].position);
+      EXPECT_NEAR(p.y, lineY, 0.05) << "vertex " << i << " off the cut";
+      EXPECT_TRUE(m.vertices[i].selected);
+    }
+    // Which sides were split: the pieces lying on each side of the box.
+    for (int axis = 0; axis < 3; ++axis)
+      for (float side : {-50.0f, 50.0f}) {
+        const auto pieces = std::count_if(m.faces.begin(), m.faces.end(), [&](const CFace& g) {
+          return std::all_of(g.indices.begin(), g.indices.end(), [&](std::int32_t i) {
+            return Component(m.vertices[static_cast<std::size_t>(i)].position, axis) == side;
+          });
+        });
+        const bool expected = side > 0 || (back && axis != 1);  // -y lies below the line
+        EXPECT_EQ(pieces, expected ? 2 : 1) << "axis " << axis << " side " << side;
+      }
+  }
+}
+
+// Whether every vertex has a mirror image in the model and every face a mirror face (the
+// counterparts of its corners, wound the other way).
+bool IsOwnMirror(const CModel& m, int axis, std::string& why) {
+  const std::vector<std::int32_t> c = FindCounterparts(m, axis);
+  for (std::size_t i = 0; i < c.size(); ++i)
+    if (c[i] < 0) {
+      why = "vertex " + std::to_string(i) + " has no mirror image";
+      return false;
+    }
+  const auto canonical = [](std::vector<std::int32_t> v) {
+    std::rotate(v.begin(), std::min_element(v.begin(), v.end()), v.end());
+    return v;
+  };
+  std::set<std::vector<std::int32_t>> faces;
+  for (const CFace& f : m.faces) faces.insert(canonical({f.indices.begin(), f.indices.end()}));
+  for (std::size_t f = 0; f < m.faces.size(); ++f) {
+    std::vector<std::int32_t> mirrored;
+    for (std::size_t k = m.faces[f].indices.size(); k-- > 0;)
+      mirrored.push_back(c[static_cast<std::size_t>(m.faces[f].indices[k])]);
+    if (!faces.count(canonical(mirrored))) {
+      why = "face " + std::to_string(f) + " has no mirror face";
+      return false;
+    }
+  }
+  return true;
+}
+
+// A verb on what is selected on one side of a symmetric box, the selection taken across the plane
+// first as the document does: the box stays its own mirror image.
+TEST(ModellingVerbs, TopologyVerbsOnOneSideOfASymmetricModelKeepItSymmetric) {
+  struct SideVerb {
+    const char* name;
+    std::function<std::size_t(CMeshwright&, std::mt19937&)> run;
+    bool oneEdge = false;  // the ends of one edge selected: rings that cross are cut by the first only
+    bool faces = false;    // in face mode: edges and vertices are extruded by an offset, not across the plane
+  };
+  const SideVerb verbs[] = {
+      {"loop cut", [](CMeshwright& s, std::mt19937& rng) { return LoopCutSelected(s, 1 + int(rng() % 3), 0.0); },
+       true},
+      {"connect", [](CMeshwright& s, std::mt19937&) { return ConnectSelected(s); }},
+      // Faces split into triangles take a diagonal by their own corner order, which their mirror
+      // images need not share: triangulating, and subdividing with neighbours split into
+      // triangles, can leave the two sides cut along different diagonals, so they are not here.
+      {"subdivide",
+       [](CMeshwright& s, std::mt19937& rng) { return SubdivideSelected(s, 2 + int(rng() % 2), Neighbours::kPolygons); }},
+      {"dissolve",
+       [](CMeshwright& s, std::mt19937& rng) { return DissolveSelected(s, static_cast<DissolveWhat>(rng() % 3)); }},
+      {"delete", [](CMeshwright& s,
+                    std::mt19937& rng) { return DeleteSelectedElements(s, static_cast<DeleteWhat>(rng() % 4)); }},
+      {"collapse at the centre",
+       [](CMeshwright& s, std::mt19937& rng) {
+         return CollapseSelected(s, CollapseAt::kCentre, static_cast<CollapseGroups>(1 + rng() % 2));
+       }},
+      {"inset",
+       [](CMeshwright& s, std::mt19937&) {
+         InsetParams p;
+         p.thickness = 5.0;
+         return InsetSelected(s, p);
+       },
+       false, true},
+  };
+  for (const SideVerb& verb : verbs) {
+    std::size_t acted = 0;
+    for (std::uint32_t seed = 1; seed <= 60; ++seed) {
+      std::mt19937 rng(seed);
+      std::uniform_real_distribution<double> coin(0, 1);
+      const std::string what = std::string(verb.name) + " seed " + std::to_string(seed);
+      CMeshwright s;
+      s.ResetScene();
+      s.models = {Cube(2)};
+      const int axis = 1 + static_cast<int>(rng() % 3);
+      CModel& m = s.models[0];
+      SetSymmetry(m, axis);
+      for (CVertex& v : m.vertices) v.selected = Component(v.position, axis - 1) >= -1e-4f && coin(rng) < 0.6;
+      s.selectMode = verb.faces ? kSelectFaces : static_cast<std::int32_t>(rng() % 3);
+      if (verb.oneEdge) {
+        const EdgeIndex ix(m);
+        std::vector<std::int32_t> side;
+        for (std::int32_t e = 0; e < static_cast<std::int32_t>(ix.EdgeCount()); ++e)
+          if (Component(m.vertices[static_cast<std::size_t>(ix.Lower(e))].position, axis - 1) >= -1e-4f &&
+              Component(m.vertices[static_cast<std::size_t>(ix.Upper(e))].position, axis - 1) >= -1e-4f)
+            side.push_back(e);
+        const std::int32_t e = side[rng() % side.size()];
+        for (CVertex& v : m.vertices) v.selected = 0;
+        m.vertices[static_cast<std::size_t>(ix.Lower(e))].selected = 1;
+        m.vertices[static_cast<std::size_t>(ix.Upper(e))].selected = 1;
+        s.selectMode = kSelectVertices;
+      }
+      SelectElementsOfVertices(m, SelectModeOf(s), EdgeIndex(m));
+      m.UpdateFaceSelection();
+      MirrorSelectionForVerb(s);
+      acted += verb.run(s, rng) > 0;
+      FindCounterpartsAfterVerb(s);
+      ExpectConsistent(s.models[0], what);
+      std::string why;
+      EXPECT_TRUE(IsOwnMirror(s.models[0], axis, why)) << what << ": " << why;
+      EXPECT_EQ(s.models[0].counterparts, FindCounterparts(s.models[0], axis)) << what;
+      if (::testing::Test::HasFailure()) return;
+    }
+    EXPECT_GT(acted, 10u) << verb.name;
+  }
 }
 
 }  // namespace
