@@ -628,6 +628,7 @@ void CMainFrame::BuildPanes() {
   rows_[0]->addWidget(modelList_);
   rows_[0]->addWidget(materialList_);
   perspective_ = new PerspectivePane(scene_, orthoShared_.pan, host_, rows_[2]);
+  perspective_->SetStandInFaces(LoadStandInFaces());
   ortho_[kPlaneTop] = new OrthoPane(scene_, orthoShared_, host_, kPlaneTop, rows_[1]);
   ortho_[kPlaneFace] = new OrthoPane(scene_, orthoShared_, host_, kPlaneFace, rows_[1]);
   ortho_[kPlaneLeft] = new OrthoPane(scene_, orthoShared_, host_, kPlaneLeft, rows_[2]);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <cstddef>
 #include <QString>
 #include <QStringList>
 
@@ -81,5 +82,13 @@ struct ViewOptions {
 };
 ViewOptions LoadViewOptions();
 void StoreViewOptions(const ViewOptions& options);
+
+}  // namespace mw
+
+namespace mw {
+
+// Group "View": StandInFaces, the number of faces in the visible models above which the
+// perspective pane draws a simplified stand-in while the camera moves (default 300,000; 0 never).
+std::size_t LoadStandInFaces();
 
 }  // namespace mw
