@@ -131,6 +131,15 @@ StandIn BuildStandIn(const StandInSource& source, const StandInLimits& limits, c
     before.clear();
     std::vector<CUV> vertexUV;
     std::vector<std::uint8_t> vertexHasUV;
+    // Which way the surface faces at each source vertex, to know a triangle the cells turned over.
+    std::vector<CVector> facing(vertexCount);
+    for (const StandInSource::Group& g : sm.groups) {
+      for (std::size_t c = 0; c + 2 < g.corners.size(); c += 3) {
+        const CVector& p0 = sm.positions[g.corners[c]];
+        const CVector n = Cross(p0 - sm.positions[g.corners[c + 1]], p0 - sm.positions[g.corners[c + 2]]);
+        for (std::size_t k = 0; k < 3; ++k) facing[g.corners[c + k]] += n;
+      }
+    }
     for (const StandInSource::Group& g : sm.groups) {
       if (cancel && cancel->load(std::memory_order_relaxed)) return StandIn();
       const std::size_t triangles = g.corners.size() / 3;
@@ -170,6 +179,7 @@ StandIn BuildStandIn(const StandInSource& source, const StandInLimits& limits, c
       }
       for (std::uint32_t vi : sourceOf) local[vi] = kNone;
       const auto target = static_cast<std::size_t>(std::llround(static_cast<double>(triangles) * ratio)) * 3;
+      bool gathered = false;  // vertices were gathered by cells, which may fold triangles over
       if (ratio < 1.0 && !indices.empty()) {
         const std::uint32_t* from = indices.data();
         std::size_t count = indices.size();
@@ -180,7 +190,7 @@ StandIn BuildStandIn(const StandInSource& source, const StandInLimits& limits, c
           coarse.resize(count);
           coarse.resize(meshopt_simplifySloppy(coarse.data(), from, count, positions.data(), sourceOf.size(),
                                                3 * sizeof(float), kSloppyMargin * target, 1.0f, nullptr));
-          if (coarse.size() >= target) from = coarse.data(), count = coarse.size();
+          if (coarse.size() >= target) from = coarse.data(), count = coarse.size(), gathered = true;
         }
         // The library's set-up goes over every vertex it is given: give it only those in use.
         const float* at = positions.data();
@@ -210,6 +220,7 @@ StandIn BuildStandIn(const StandInSource& source, const StandInLimits& limits, c
         // make every edge a seam the library will not move: then the vertices are gathered by
         // place alone, each keeping the coordinates of one corner.
         if (g.textured && n > 2 * std::max<std::size_t>(target, 3) && n > 3 * 1000) {
+          gathered = true;
           kept.resize(indices.size());
           kept.resize(meshopt_simplifySloppy(kept.data(), indices.data(), indices.size(), positions.data(),
                                              sourceOf.size(), 3 * sizeof(float), target, limits.relativeError,
@@ -226,6 +237,15 @@ StandIn BuildStandIn(const StandInSource& source, const StandInLimits& limits, c
         const CVector& p0 = sm.positions[sourceOf[kept[c]]];
         const CVector normal = Cross(p0 - sm.positions[sourceOf[kept[c + 1]]], p0 - sm.positions[sourceOf[kept[c + 2]]]);
         if (normal.x == 0.0f && normal.y == 0.0f && normal.z == 0.0f) continue;
+        // Gathering vertices by cells can fold a triangle over its neighbours: facing away from
+        // the surface it would be lit from behind and speckle the picture dark.
+        CVector around = facing[sourceOf[kept[c]]];
+        around += facing[sourceOf[kept[c + 1]]];
+        around += facing[sourceOf[kept[c + 2]]];
+        if (gathered && static_cast<double>(normal.x) * around.x + static_cast<double>(normal.y) * around.y +
+                static_cast<double>(normal.z) * around.z <
+            0.0)
+          continue;
         CFace f;
         f.material = g.material;
         f.normal = normal;
