@@ -17,6 +17,17 @@ void Move(QWidget* pane, QPoint to, Qt::MouseButtons held) {
   QApplication::sendEvent(pane, &move);
 }
 
+// A frame drawn now: grabbing the pane's picture paints it, where repaint() may leave it for later.
+void Paint(PerspectivePane* pane) { (void)pane->grabFramebuffer(); }
+
+// Sent straight to the pane: QTest's own clicks turn quick presses into double clicks.
+void Button(QWidget* pane, QEvent::Type type, Qt::MouseButton button, QPoint at,
+            Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QMouseEvent event(type, QPointF(at), pane->mapToGlobal(QPointF(at)), button,
+                    type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::MouseButtons(), modifiers);
+  QApplication::sendEvent(pane, &event);
+}
+
 void Wheel(QWidget* pane) {
   QWheelEvent wheel(QPointF(20, 20), pane->mapToGlobal(QPointF(20, 20)), QPoint(), QPoint(0, 120), Qt::NoButton,
                     Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -34,63 +45,61 @@ TEST_F(AppTest, TheStandInIsDrawnWhileTheCameraMovesAndOnlyForTheGeometryItShows
   scene_.ComputeNormals();
   pane->SetStandInFaces(3601);  // one face more than the scene has: no stand-in
   pane->Refresh();
-  pane->repaint();
+  Paint(pane);
   pane->WaitForStandIn();
   EXPECT_FALSE(pane->standInReady());
 
   pane->SetStandInFaces(3600);  // exactly as many: a stand-in
   pane->Refresh();
-  pane->repaint();
-  pane->WaitForStandIn();
-  ASSERT_TRUE(pane->standInReady());
+  QTRY_VERIFY_WITH_TIMEOUT(pane->standInReady(), 10000);
 
   // A turning drag draws it from the first motion on; the frame after the release is exact.
-  QTest::mousePress(pane, Qt::RightButton, Qt::NoModifier, QPoint(40, 40));
-  pane->repaint();
+  Button(pane, QEvent::MouseButtonPress, Qt::RightButton, QPoint(40, 40), Qt::NoModifier);
+  Paint(pane);
   EXPECT_FALSE(pane->drewStandIn()) << "a press alone moves nothing";
+  const CVector turnedFrom = scene_.camera.rotation;
   Move(pane, QPoint(50, 40), Qt::RightButton);
-  pane->repaint();
-  EXPECT_TRUE(pane->drewStandIn());
-  QTest::mouseRelease(pane, Qt::RightButton, Qt::NoModifier, QPoint(50, 40));
-  pane->repaint();
+  ASSERT_FALSE(scene_.camera.rotation == turnedFrom) << "the drag turns the camera";
+  ASSERT_TRUE(pane->isVisible());
+  Paint(pane);
+  EXPECT_TRUE(pane->drewStandIn()) << pane->width() << "x" << pane->height();
+  Button(pane, QEvent::MouseButtonRelease, Qt::RightButton, QPoint(50, 40), Qt::NoModifier);
+  Paint(pane);
   EXPECT_FALSE(pane->drewStandIn());
 
   // The wheel: until its motion has rested.
   Wheel(pane);
-  pane->repaint();
+  Paint(pane);
   EXPECT_TRUE(pane->drewStandIn());
   QTRY_VERIFY_WITH_TIMEOUT(!pane->drewStandIn(), 2000);
 
   // A band drag moves no camera.
-  QTest::mousePress(pane, Qt::LeftButton, Qt::ShiftModifier, QPoint(40, 40));
+  Button(pane, QEvent::MouseButtonPress, Qt::LeftButton, QPoint(40, 40), Qt::ShiftModifier);
   Move(pane, QPoint(60, 60), Qt::LeftButton);
-  pane->repaint();
+  Paint(pane);
   EXPECT_FALSE(pane->drewStandIn());
-  QTest::mouseRelease(pane, Qt::LeftButton, Qt::ShiftModifier, QPoint(60, 60));
+  Button(pane, QEvent::MouseButtonRelease, Qt::LeftButton, QPoint(60, 60), Qt::ShiftModifier);
 
   // Changed geometry: exact frames until the stand-in of the new geometry is ready.
   scene_.models[0].vertices[0].position.y += 10.0f;
   pane->Refresh();
-  pane->repaint();
+  Paint(pane);
   EXPECT_FALSE(pane->standInReady());
-  QTest::mousePress(pane, Qt::RightButton, Qt::NoModifier, QPoint(40, 40));
+  Button(pane, QEvent::MouseButtonPress, Qt::RightButton, QPoint(40, 40), Qt::NoModifier);
   Move(pane, QPoint(50, 40), Qt::RightButton);
-  pane->repaint();
+  Paint(pane);
   EXPECT_FALSE(pane->drewStandIn());
-  QTest::mouseRelease(pane, Qt::RightButton, Qt::NoModifier, QPoint(50, 40));
-  pane->WaitForStandIn();
-  EXPECT_TRUE(pane->standInReady());
+  Button(pane, QEvent::MouseButtonRelease, Qt::RightButton, QPoint(50, 40), Qt::NoModifier);
+  QTRY_VERIFY_WITH_TIMEOUT(pane->standInReady(), 10000);
 
   // Hidden, the model needs none; shown again, it has one again.
   scene_.models[0].state = kStateHidden;
   pane->Refresh();
-  pane->repaint();
+  Paint(pane);
   EXPECT_FALSE(pane->standInReady());
   scene_.models[0].state = kStateNormal;
   pane->Refresh();
-  pane->repaint();
-  pane->WaitForStandIn();
-  EXPECT_TRUE(pane->standInReady());
+  QTRY_VERIFY_WITH_TIMEOUT(pane->standInReady(), 10000);
 }
 
 }  // namespace
