@@ -659,6 +659,7 @@ void CMainFrame::BuildPanes() {
   perspective_ = new PerspectivePane(scene_, orthoShared_.pan, host_, rows_[2]);
   // 背面も選択, 背面も切る and the knife's line are the perspective pane's as much as the others'.
   perspective_->input().SetTools(&orthoShared_.tools);
+  perspective_->SetStandInFaces(LoadStandInFaces());
   ortho_[kPlaneTop] = new OrthoPane(scene_, orthoShared_, host_, kPlaneTop, rows_[1]);
   ortho_[kPlaneFace] = new OrthoPane(scene_, orthoShared_, host_, kPlaneFace, rows_[1]);
   ortho_[kPlaneLeft] = new OrthoPane(scene_, orthoShared_, host_, kPlaneLeft, rows_[2]);

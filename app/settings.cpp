@@ -160,3 +160,13 @@ bool LoadKnifeThroughBack() { return Store().value(QStringLiteral("Select/KnifeT
 void StoreKnifeThroughBack(bool through) { Store().setValue(QStringLiteral("Select/KnifeThroughBack"), through); }
 
 }  // namespace mw
+
+namespace mw {
+
+std::size_t LoadStandInFaces() {
+  bool ok = false;
+  const qlonglong n = Store().value(QStringLiteral("View/StandInFaces"), 300000).toLongLong(&ok);
+  return ok && n >= 0 ? static_cast<std::size_t>(n) : 300000;
+}
+
+}  // namespace mw

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <cstddef>
 #include <QString>
 #include <QStringList>
 
@@ -91,5 +92,13 @@ void StoreKeepMirror(bool keep);
 // away or hidden too (「背面も切る」).
 bool LoadKnifeThroughBack();
 void StoreKnifeThroughBack(bool through);
+
+}  // namespace mw
+
+namespace mw {
+
+// Group "View": StandInFaces, the number of faces in the visible models above which the
+// perspective pane draws a simplified stand-in while the camera moves (default 300,000; 0 never).
+std::size_t LoadStandInFaces();
 
 }  // namespace mw

@@ -21,6 +21,7 @@
 #include "render/ortho_painter.h"
 #include "render/frame_arrays.h"
 #include "render/surface_format.h"
+#include "scene/stand_in.h"
 #include "view/pane_input.h"
 
 namespace {
@@ -153,6 +154,35 @@ void BM_PerspectiveFrame(benchmark::State& state) {
   glCullFace(GL_FRONT);
   s.camera.rotation = rotation;
   state.counters[hexagons ? "hexagons" : "quads"] = static_cast<double>(s.models[0].faces.size());
+  renderer.Release();
+}
+
+// The turning frame of BM_PerspectiveFrame (buffered:2) drawn from the stand-in the pane shows
+// while the camera moves (scene/stand_in.h), made once before the timing.
+void BM_StandInFrame(benchmark::State& state) {
+  const int side = static_cast<int>(state.range(0));
+  GlTarget target(800, 600);
+  if (!target.ok()) {
+    state.SkipWithError("no OpenGL context");
+    return;
+  }
+  mw::CMeshwright& s = SceneOf(side);
+  Frame(s, side);
+  s.camera.translation = mw::CVector(-150.0f, 0, -2000);
+  const mw::CVector rotation = s.camera.rotation;
+  s.camera.rotation = mw::CVector(-20.0f, 10.0f, 0.0f);
+  mw::SetViewport(s, 800, 600, 800, 600);
+  const mw::StandIn standIn = mw::BuildStandIn(mw::TakeStandInSource(s), mw::StandInLimits{});
+  mw::PerspectiveRenderer renderer;
+  renderer.DrawFrame(s, standIn.models, nullptr, true);
+  glFinish();
+  for (auto _ : state) {
+    s.camera.rotation.y += 1.0f;
+    renderer.DrawFrame(s, standIn.models, nullptr, false);
+    glFinish();
+  }
+  s.camera.rotation = rotation;
+  state.counters["triangles"] = static_cast<double>(standIn.triangles);
   renderer.Release();
 }
 
@@ -298,6 +328,13 @@ BENCHMARK(BM_PerspectiveFrame)
     ->ArgNames({"side", "hexagons", "buffered"})
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()  // software OpenGL rasterises on threads of its own
+    ->UseRealTime();
+BENCHMARK(BM_StandInFrame)
+    ->Arg(1001)
+    ->Arg(2001)
+    ->ArgName("side")
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 BENCHMARK(BM_PerspectiveLayout)
     ->ArgsProduct({{1001}, {0, 1}})

@@ -5,6 +5,9 @@
 #include <GL/glext.h>
 
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <cstdio>
 #include <cstring>
 #include <span>
@@ -138,6 +141,17 @@ struct PerspectiveRenderer::ModelArrays {
     std::vector<std::uint32_t> before;
     bool anyPolygon = false;
     float normal[3] = {0, 0, 0}, tex[2] = {0, 0};
+    // Room for every corner at once: grown by doubling, the arrays of a million faces were copied
+    // a dozen times over, and the memory each copy left behind stayed with the process.
+    std::size_t ownCorners = 0, triangleCorners = 0;
+    for (const CFace& f : model.faces) {
+      if (f.hidden) continue;
+      const std::size_t n = f.indices.size();
+      if (n == 2 || n == 4) ownCorners += n;
+      else if (n >= 3) triangleCorners += 3 * (n - 2);
+    }
+    corners.reserve(ownCorners + triangleCorners);
+    indices.reserve(triangleCorners);
     for (std::size_t mi = 0; mi < materials.size(); ++mi) {
       const CMaterial& material = materials[mi];
       const bool compareTex = textured[mi];
@@ -247,6 +261,15 @@ void PerspectiveRenderer::Release() {
 }
 
 void PerspectiveRenderer::DrawFrame(CMeshwright& scene, TextureUploader* uploader, bool sceneMayHaveChanged) {
+  DrawFrame(scene, scene.models, uploader, sceneMayHaveChanged);
+}
+
+std::uint64_t PerspectiveRenderer::ModelKey(std::size_t i) const {
+  return i < models_.size() && models_[i]->built ? models_[i]->key : 0;
+}
+
+void PerspectiveRenderer::DrawFrame(CMeshwright& scene, const std::vector<CModel>& sceneModels,
+                                    TextureUploader* uploader, bool sceneMayHaveChanged) {
   if (buffers_ < 0) {
     // Buffer objects came with OpenGL 1.5; without them the arrays stay in our memory.
     int major = 0, minor = 0;
@@ -254,20 +277,27 @@ void PerspectiveRenderer::DrawFrame(CMeshwright& scene, TextureUploader* uploade
     buffers_ = version && std::sscanf(version, "%d.%d", &major, &minor) == 2 && (major > 1 || minor >= 5) ? 1 : 0;
   }
   BeginPerspectiveFrame(scene, uploader);
-  while (models_.size() > scene.models.size()) {
+  while (models_.size() > sceneModels.size()) {
     DeleteBuffers(*models_.back());
     models_.pop_back();
   }
-  while (models_.size() < scene.models.size()) models_.push_back(std::make_unique<ModelArrays>());
-  surfaces_.Truncate(scene.models.size());
+  while (models_.size() < sceneModels.size()) models_.push_back(std::make_unique<ModelArrays>());
+  surfaces_.Truncate(sceneModels.size());
   surfaces_.BeginFrame();
-  for (std::size_t i = 0; i < scene.models.size(); ++i) {
-    const CModel& model = scene.models[i];
+  const std::size_t buildsBefore = builds_;
+  for (std::size_t i = 0; i < sceneModels.size(); ++i) {
+    const CModel& model = sceneModels[i];
     const CModel* surface =
         model.state == kStateHidden ? nullptr : surfaces_.Surface(model, i, sceneMayHaveChanged);
     if (surface) DrawModel(*surface, 1, scene.materials, *models_[i], sceneMayHaveChanged);
     else DrawModel(model, scene.smoothing, scene.materials, *models_[i], sceneMayHaveChanged);
   }
+#ifdef __GLIBC__
+  // The arrays just handed to OpenGL were freed into the heap, which glibc keeps (its trimming
+  // threshold grows with the blocks freed): at a million faces some hundred megabytes that would
+  // sit beside the buffer objects holding the same corners.
+  if (builds_ != buildsBefore && buffers_ == 1) malloc_trim(0);
+#endif
 }
 
 void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing,
@@ -284,6 +314,11 @@ void PerspectiveRenderer::DrawModel(const CModel& model, std::int32_t smoothing,
     a.key = key;
     a.built = true;
     ++builds_;
+    if (buffers_ != 1) {
+      // Shared corners leave part of the room unused; arrays kept in our memory give it back.
+      a.corners.shrink_to_fit();
+      a.indices.shrink_to_fit();
+    }
     if (buffers_ == 1) {
       if (!a.buffer) glGenBuffers(1, &a.buffer);
       glBindBuffer(GL_ARRAY_BUFFER, a.buffer);

@@ -57,6 +57,14 @@ class PerspectiveRenderer {
   // did): the models are then not gone over for their keys, which at a million faces costs a good
   // part of a frame. Models whose storage or sizes differ are still checked.
   void DrawFrame(CMeshwright& scene, TextureUploader* uploader, bool sceneMayHaveChanged = true);
+  // The same frame (camera, light, background, materials of `scene`) with `models` drawn in
+  // place of the scene's: the stand-in of scene/stand_in.h. A renderer keeps the buffers of the
+  // models it was last given, so one renderer serves the scene and another its stand-in.
+  void DrawFrame(CMeshwright& scene, const std::vector<CModel>& models, TextureUploader* uploader,
+                 bool modelsMayHaveChanged);
+  // The rebuild key of model `i` as the last frame that went over it found it (0 when it was
+  // never laid out): together they tell whether the geometry changed since a stand-in was made.
+  std::uint64_t ModelKey(std::size_t i) const;
   // How the next frames draw the models (shaded by default); the buffers serve every style.
   void SetStyle(const DisplayStyle& style) { style_ = style; }
   const DisplayStyle& style() const { return style_; }

@@ -1,11 +1,13 @@
 #include "view/opengl_pane.h"
 
 #include <GL/gl.h>
+#include <QCoreApplication>
 #include <QOpenGLContext>
 #include <QPainter>
 #include <QSurfaceFormat>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/message.h"
 #include "scene/camera_moves.h"
@@ -20,9 +22,101 @@ PerspectivePane::PerspectivePane(CMeshwright& scene, PanOffsets& pan, PaneHost& 
       scene_(scene),
       host_(host),
       input_(scene, pan, PaneRole::kPerspective, &host),
-      uploader_(&PerspectivePane::MakeCurrentFor, this) {
+      uploader_(&PerspectivePane::MakeCurrentFor, this),
+      worker_(this, [this](std::shared_ptr<const StandIn> standIn, std::uint64_t signature) {
+        if (FrameTimesWanted())
+          std::fprintf(stderr, "stand-in %zu triangles, %.0f ms after the request\n", standIn->triangles,
+                       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - requestedAt_).count());
+        standIn_ = std::move(standIn);
+        standInSignature_ = signature;
+        standInNew_ = true;
+        if (CameraMoving()) update();
+      }) {
   setMinimumSize(1, 1);
   setFocusPolicy(Qt::StrongFocus);
+  // Edits come in bursts (a drag moves vertices at every motion): the build waits for a pause.
+  rebuild_.setSingleShot(true);
+  rebuild_.setInterval(300);
+  connect(&rebuild_, &QTimer::timeout, this, [this]() { StartStandIn(); });
+  wheelRest_.setSingleShot(true);
+  wheelRest_.setInterval(kWheelRest);
+  connect(&wheelRest_, &QTimer::timeout, this, [this]() {
+    wheeling_ = false;
+    if (drewStandIn_) update();
+  });
+}
+
+PerspectivePane::CameraState PerspectivePane::Camera() const {
+  return CameraState{scene_.camera.translation, scene_.camera.rotation, scene_.zoom};
+}
+
+void PerspectivePane::SetStandInFaces(std::size_t faces) {
+  standInFaces_ = faces;
+  requested_ = 0;
+  if (faces == 0) {
+    worker_.Cancel();
+    standIn_.reset();
+  }
+  update();
+}
+
+std::uint64_t PerspectivePane::GeometrySignature() const {
+  // The renderer's keys cover positions, normals, corners, coordinates, hidden faces and the
+  // material list; what they leave out and the stand-in depends on is added here.
+  std::uint64_t h = 0x6A09E667F3BCC908ull;
+  auto add = [&h](std::uint64_t w) { h = ((h << 7 | h >> 57) ^ w) * 0x9E3779B97F4A7C15ull; };
+  add(scene_.models.size());
+  for (std::size_t i = 0; i < scene_.models.size(); ++i) {
+    const CModel& m = scene_.models[i];
+    if (m.state == kStateHidden) {
+      add(1);
+      continue;
+    }
+    if (m.subdivisionScheme != kSubdivisionNone) return 0;
+    add(renderer_.ModelKey(i));
+  }
+  for (const CMaterial& m : scene_.materials) add(m.texture.empty() ? 2 : 3);
+  return h == 0 ? 1 : h;
+}
+
+bool PerspectivePane::standInReady() const {
+  return standIn_ && signature_ != 0 && standInSignature_ == signature_;
+}
+
+void PerspectivePane::ScheduleStandIn() {
+  signature_ = GeometrySignature();
+  if (standInFaces_ == 0 || signature_ == 0) {
+    worker_.Cancel();
+    requested_ = 0;
+    standIn_.reset();
+    return;
+  }
+  if (signature_ == requested_ || signature_ == standInSignature_) return;
+  rebuild_.start();
+}
+
+void PerspectivePane::StartStandIn() {
+  // A change not yet drawn has not been keyed: the frame that draws it schedules again.
+  if (sceneChanged_ || signature_ == 0 || signature_ == requested_) return;
+  if (VisibleFaceCount(scene_) < standInFaces_) {
+    worker_.Cancel();
+    standIn_.reset();
+    requested_ = 0;
+    return;
+  }
+  requested_ = signature_;
+  requestedAt_ = std::chrono::steady_clock::now();
+  if (FrameTimesWanted()) std::fprintf(stderr, "stand-in requested\n");
+  worker_.Start(TakeStandInSource(scene_), signature_, StandInLimits{});
+}
+
+void PerspectivePane::WaitForStandIn() {
+  if (rebuild_.isActive()) {
+    rebuild_.stop();
+    StartStandIn();
+  }
+  worker_.Wait();
+  QCoreApplication::sendPostedEvents(this);
 }
 
 void PerspectivePane::Apply(const PaneResult& r) {
@@ -47,12 +141,27 @@ void PerspectivePane::mousePressEvent(QMouseEvent* event) {
 void PerspectivePane::mouseReleaseEvent(QMouseEvent* event) {
   TakeModifiers(input_, event->modifiers());
   if (const auto b = ButtonOf(event->button())) Apply(input_.ButtonUp(*b, event->position().toPoint(), size()));
+  if (cameraDrag_ && !input_.anyDown()) {
+    cameraDrag_ = false;
+    if (drewStandIn_) update();  // the exact frame
+  }
 }
 
-void PerspectivePane::mouseMoveEvent(QMouseEvent* event) { Apply(input_.Move(event->position().toPoint(), size())); }
+void PerspectivePane::mouseMoveEvent(QMouseEvent* event) {
+  const CameraState before = Camera();
+  const PaneResult r = input_.Move(event->position().toPoint(), size());
+  if (input_.anyDown() && !(Camera() == before)) cameraDrag_ = true;
+  Apply(r);
+}
 
 void PerspectivePane::wheelEvent(QWheelEvent* event) {
-  Apply(input_.Wheel(event->angleDelta().y(), event->position().toPoint(), size()));
+  const CameraState before = Camera();
+  const PaneResult r = input_.Wheel(event->angleDelta().y(), event->position().toPoint(), size());
+  if (!(Camera() == before)) {
+    wheeling_ = true;
+    wheelRest_.start();
+  }
+  Apply(r);
 }
 
 void PerspectivePane::SetStyle(const DisplayStyle& style) {
@@ -75,6 +184,7 @@ PerspectivePane::~PerspectivePane() {
   if (ready_) {
     makeCurrent();
     renderer_.Release();
+    standInRenderer_.Release();
     scene_.ReleaseTextures();
     doneCurrent();
   }
@@ -106,6 +216,7 @@ void PerspectivePane::initializeGL() {
   connect(ctx, &QOpenGLContext::aboutToBeDestroyed, this, [this] {
     makeCurrent();
     renderer_.Release();
+    standInRenderer_.Release();
     doneCurrent();
   });
   SetupGlState();
@@ -124,9 +235,20 @@ void PerspectivePane::paintGL() {
   const qreal ratio = devicePixelRatioF();
   SetViewport(scene_, width(), height(), static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
   const FrameTimer timer("perspective");
-  if (sceneChanged_) overlay_.Build(scene_);
-  renderer_.DrawFrame(scene_, &uploader_, sceneChanged_);
-  sceneChanged_ = false;
+  if (overlayStale_) overlay_.Build(scene_);
+  overlayStale_ = false;
+  drewStandIn_ = CameraMoving() && standInReady();
+  if (drewStandIn_) {
+    // The models' keys wait for the exact frame: a zoom by the wheel refreshes every pane, but
+    // changes nothing the buffers hold.
+    standInRenderer_.DrawFrame(scene_, standIn_->models, &uploader_, standInNew_);
+    standInNew_ = false;
+  } else {
+    const bool changed = sceneChanged_;
+    renderer_.DrawFrame(scene_, &uploader_, sceneChanged_);
+    sceneChanged_ = false;
+    if (changed) ScheduleStandIn();
+  }
   // A smooth surface drawn coarser while its cage moved: the full one once the moves pause.
   if (renderer_.DrewDraft()) QTimer::singleShot(250, this, [this]() {
       sceneChanged_ = true;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QOpenGLWidget>
+#include <QTimer>
+#include <chrono>
 #include <memory>
 
 #include "render/gl_frame.h"
@@ -9,6 +11,7 @@
 #include "render/selection_overlay.h"
 #include "view/pane_host.h"
 #include "view/pane_input.h"
+#include "view/stand_in_worker.h"
 
 namespace mw {
 
@@ -39,8 +42,22 @@ class PerspectivePane : public QOpenGLWidget {
   // models to see whether they changed.
   void Refresh() {
     sceneChanged_ = true;
+    overlayStale_ = true;
     update();
   }
+  // Above this many faces in the visible models (setting View/StandInFaces), a simplified copy of
+  // them is made in the background after each change of geometry and drawn in their place while
+  // the camera moves (a drag, or the wheel until kWheelRest after its last notch); the first
+  // frame after the motion is exact again. 0 turns the stand-in off.
+  void SetStandInFaces(std::size_t faces);
+  std::size_t standInFaces() const { return standInFaces_; }
+  static constexpr int kWheelRest = 150;  // milliseconds
+  // Whether a stand-in of the scene as it now stands is ready (tests), and whether the last frame
+  // drew it.
+  bool standInReady() const;
+  bool drewStandIn() const { return drewStandIn_; }
+  // Waits for the stand-in being built and takes it (tests).
+  void WaitForStandIn();
 
  protected:
   void initializeGL() override;
@@ -58,6 +75,21 @@ class PerspectivePane : public QOpenGLWidget {
 
  private:
   void Apply(const PaneResult& r);
+  // What the models' keys, their visibility and the materials' textures come to as the last
+  // exact frame found them; 0 when the stand-in cannot stand for them (a model drawn as its
+  // subdivision surface).
+  std::uint64_t GeometrySignature() const;
+  // After an exact frame: a stand-in is wanted for geometry it does not show.
+  void ScheduleStandIn();
+  void StartStandIn();
+  // The camera moved (a drag or a wheel notch): frames draw the stand-in until it rests.
+  bool CameraMoving() const { return cameraDrag_ || wheeling_; }
+  struct CameraState {
+    CVector translation, rotation;
+    float zoom;
+    bool operator==(const CameraState&) const = default;
+  };
+  CameraState Camera() const;
   static bool MakeCurrentFor(void* self);
   void DrawAxes();
 
@@ -71,6 +103,22 @@ class PerspectivePane : public QOpenGLWidget {
   bool reported_ = false;
   bool sceneChanged_ = true;
   bool axes_ = false;
+  bool overlayStale_ = true;
+  // The stand-in.
+  std::size_t standInFaces_ = 300000;
+  PerspectiveRenderer standInRenderer_;
+  std::shared_ptr<const StandIn> standIn_;
+  std::uint64_t standInSignature_ = 0;  // the geometry standIn_ shows
+  std::uint64_t requested_ = 0;         // the geometry the last build started was taken of
+  std::uint64_t signature_ = 0;         // the geometry as the last exact frame found it
+  bool standInNew_ = false;             // standIn_ not drawn yet
+  std::chrono::steady_clock::time_point requestedAt_;
+  bool cameraDrag_ = false;
+  bool wheeling_ = false;
+  bool drewStandIn_ = false;
+  QTimer rebuild_;     // a quiet moment after the last change before building
+  QTimer wheelRest_;   // the wheel's motion ends
+  StandInWorker worker_;
 };
 
 }  // namespace mw
