@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <tiny_obj_loader.h>
 
+#include <algorithm>
+#include <bit>
 #include <fstream>
 #include <map>
 #include <new>
@@ -25,6 +27,41 @@ class NoMaterials : public tinyobj::MaterialReader {
   }
   bool named = false;
 };
+
+// For each position of the file, the first position at the same place (-0 being 0): the weld,
+// done in the file's order so that each look-up's slot is fetched from memory well before it is
+// needed, where welding in the faces' order waited on memory at every new corner.
+std::vector<std::uint32_t> FirstAtSamePlace(const std::vector<float>& xyz) {
+  const std::size_t n = xyz.size() / 3;
+  struct Slot {
+    PositionKey key;
+    std::uint32_t first;
+  };
+  constexpr std::uint32_t kFree = UINT32_MAX;
+  const std::size_t size = std::bit_ceil(std::max<std::size_t>(64, n * 2));
+  const int shift = 64 - std::countr_zero(size);
+  std::vector<Slot> slots(size, Slot{{}, kFree});
+  std::vector<std::uint32_t> first(n);
+  auto key = [&xyz](std::size_t i) { return KeyOf(CVector(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2])); };
+  constexpr std::size_t kAhead = 16;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i + kAhead < n) __builtin_prefetch(&slots[HashOf(key(i + kAhead)) >> shift]);
+    const PositionKey k = key(i);
+    for (std::size_t at = HashOf(k) >> shift;; at = (at + 1) & (size - 1)) {
+      Slot& slot = slots[at];
+      if (slot.first == kFree) {
+        slot = Slot{k, static_cast<std::uint32_t>(i)};
+        first[i] = static_cast<std::uint32_t>(i);
+        break;
+      }
+      if (slot.key == k) {
+        first[i] = slot.first;
+        break;
+      }
+    }
+  }
+  return first;
+}
 
 std::string Stem(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -77,8 +114,7 @@ bool ReadPlainObj(CMeshwright& scene, const std::string& path, DocumentResult& r
     CModel model;
     model.name = Utf8ToCp932(Stem(path));
     model.faces.reserve(mesh.num_face_vertices.size());
-    PositionWeld welded;
-    welded.Reserve(positions);
+    const std::vector<std::uint32_t> place = FirstAtSamePlace(attrib.vertices);
     std::vector<std::int32_t> vertexOf(positions, -1);
     std::size_t at = 0;
     for (unsigned char n : mesh.num_face_vertices) {
@@ -89,12 +125,12 @@ bool ReadPlainObj(CMeshwright& scene, const std::string& path, DocumentResult& r
       // The file's front is counter-clockwise, the document's clockwise.
       for (std::size_t k = n; k-- > 0;) {
         const tinyobj::index_t& c = mesh.indices[at + k];
-        std::int32_t& v = vertexOf[static_cast<std::size_t>(c.vertex_index)];
+        // Numbered in the order first used, as the weld of Assimp's corners numbers them.
+        std::int32_t& v = vertexOf[place[static_cast<std::size_t>(c.vertex_index)]];
         if (v < 0) {
           const float* p = &attrib.vertices[3 * static_cast<std::size_t>(c.vertex_index)];
-          bool added = false;
-          v = welded.Find(KeyOf(CVector(p[0], p[1], p[2])), added);
-          if (added) model.vertices.emplace_back(p[0], p[1], p[2]);
+          v = static_cast<std::int32_t>(model.vertices.size());
+          model.vertices.emplace_back(p[0], p[1], p[2]);
         }
         face.indices.push_back(v);
         if (uvs) {
