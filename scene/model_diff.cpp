@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "scene/polygon_triangles.h"
 #include "scene/scene_delta.h"
 
 namespace mw {
@@ -235,8 +236,34 @@ namespace {
 // a difference, the new element is looked up among the old ones not yet passed (a table by hash,
 // built at the first difference), and the old ones skipped to reach it count as removed; a new
 // element found nowhere counts as added. Returns (shared, removed, added) triples.
+// When the new list is the old one with elements taken out (a delete), each difference is passed
+// by stepping over old elements in order, every one of them removed: linear, in memory order.
+// Gives up (empty) as soon as more would be skipped than the lists' difference allows.
+template <class Eq>
+std::vector<std::uint32_t> AlignRemovalsOnly(std::size_t oldCount, std::size_t newCount, Eq eq) {
+  if (newCount > oldCount) return {};
+  std::size_t budget = oldCount - newCount;
+  std::vector<std::uint32_t> runs;
+  std::uint32_t shared = 0, removed = 0;
+  std::size_t i = 0;
+  for (std::size_t j = 0; j < newCount; ++j, ++i) {
+    while (!eq(i, j)) {
+      if (budget == 0) return {};
+      --budget, ++removed, ++i;
+    }
+    if (removed) {
+      runs.insert(runs.end(), {shared, removed, 0});
+      shared = removed = 0;
+    }
+    ++shared;
+  }
+  runs.insert(runs.end(), {shared, static_cast<std::uint32_t>(removed + oldCount - i), 0});
+  return runs;
+}
+
 template <class Eq, class OldHash, class NewHash>
 std::vector<std::uint32_t> Align(std::size_t oldCount, std::size_t newCount, Eq eq, OldHash oldHash, NewHash newHash) {
+  if (std::vector<std::uint32_t> runs = AlignRemovalsOnly(oldCount, newCount, eq); !runs.empty()) return runs;
   struct Slot {
     std::uint64_t hash = 0;
     std::int32_t head = -1;
@@ -463,6 +490,9 @@ void ModelDiff::Apply(CModel& m, const Side& target, bool toBefore) {
   std::vector<CVertex> vertices;
   vertices.reserve(target.vertexCount);
   std::vector<std::int32_t> renumber(m.vertices.size(), -1);
+  // Shared elements come with the normals they had (they were matched with them); those of the
+  // unpacked ones are recomputed where they were not stored.
+  std::vector<std::uint32_t> unpackedVertices, unpackedFaces;
   {
     Reader r(target.vertices);
     std::size_t at = 0;
@@ -471,7 +501,10 @@ void ModelDiff::Apply(CModel& m, const Side& target, bool toBefore) {
         renumber[at] = static_cast<std::int32_t>(vertices.size());
         vertices.push_back(std::move(m.vertices[at]));
       }
-      for (std::uint32_t n = 0; n < vertexRuns_[k + own]; ++n) target.GetVertex(r, vertices.emplace_back());
+      for (std::uint32_t n = 0; n < vertexRuns_[k + own]; ++n) {
+        if (target.vertexNormalsRecomputed) unpackedVertices.push_back(static_cast<std::uint32_t>(vertices.size()));
+        target.GetVertex(r, vertices.emplace_back());
+      }
       at += vertexRuns_[k + other];
     }
   }
@@ -487,7 +520,10 @@ void ModelDiff::Apply(CModel& m, const Side& target, bool toBefore) {
         // Shared faces name shared vertices only (that is how they were matched).
         for (std::int32_t& i : f.indices) i = renumber[static_cast<std::size_t>(i)];
       }
-      for (std::uint32_t n = 0; n < faceRuns_[k + own]; ++n) target.GetFace(r, faces.emplace_back(), context);
+      for (std::uint32_t n = 0; n < faceRuns_[k + own]; ++n) {
+        if (target.faceNormalsRecomputed) unpackedFaces.push_back(static_cast<std::uint32_t>(faces.size()));
+        target.GetFace(r, faces.emplace_back(), context);
+      }
       at += faceRuns_[k + other];
     }
   }
@@ -498,16 +534,28 @@ void ModelDiff::Apply(CModel& m, const Side& target, bool toBefore) {
   } else {
     for (std::size_t i = 0; i < m.vertices.size() && i < target.refs.size(); ++i) m.vertices[i].faceRefs = target.refs[i];
   }
-  if (target.faceNormalsRecomputed) m.ComputeNormals(0);
-  if (target.vertexNormalsRecomputed) {
-    // As CModel::ComputeNormals sums them, whatever the scene's smoothing is now.
-    const std::size_t faceCount = m.faces.size();
-    for (CVertex& v : m.vertices) {
-      CVector sum;
-      for (std::int32_t ref : v.faceRefs)
-        if (ref >= 0 && static_cast<std::size_t>(ref) < faceCount) sum += m.faces[static_cast<std::size_t>(ref)].normal;
-      v.normal = sum;
+  // As CModel::ComputeNormals computes them, whatever the scene's smoothing is now.
+  std::vector<CVector> outline;
+  for (std::uint32_t i : unpackedFaces) {
+    CFace& f = m.faces[i];
+    if (!NormalRecomputed(f, m.vertices.size())) continue;
+    if (f.indices.size() > 4) {
+      outline.clear();
+      for (std::int32_t c : f.indices) outline.push_back(m.vertices[static_cast<std::size_t>(c)].position);
+      f.normal = PolygonNormal(outline);
+      continue;
     }
+    const CVector& p0 = m.vertices[static_cast<std::size_t>(f.indices[0])].position;
+    f.normal = Cross(p0 - m.vertices[static_cast<std::size_t>(f.indices[1])].position,
+                     p0 - m.vertices[static_cast<std::size_t>(f.indices[2])].position);
+  }
+  const std::size_t faceCount = m.faces.size();
+  for (std::uint32_t i : unpackedVertices) {
+    CVertex& v = m.vertices[i];
+    CVector sum;
+    for (std::int32_t ref : v.faceRefs)
+      if (ref >= 0 && static_cast<std::size_t>(ref) < faceCount) sum += m.faces[static_cast<std::size_t>(ref)].normal;
+    v.normal = sum;
   }
   if (fields_) SwapModelFields(m, *fields_);
 }
