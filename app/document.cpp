@@ -338,6 +338,10 @@ void CMeshwrightDoc::TrimHistory() {
   while (total > limit && drop < index - 1) total -= sizes[static_cast<std::size_t>(drop++)];
   undoBytes_ = total;
   if (drop == 0) return;
+  // The newest step is kept even alone past the bound; the user should know why undo stops at it.
+  if (total > limit)
+    emit notice(QStringLiteral("この操作の取り消し情報が上限 (%1 MB) を超えたため、それより前の取り消し履歴を破棄しました")
+                    .arg(limit / (1024 * 1024)));
   std::vector<std::shared_ptr<SceneDelta>> kept;
   for (int i = drop; i < count; ++i) kept.push_back(static_cast<const SceneEditCommand*>(undo_.command(i))->delta());
   rebuilding_ = true;

@@ -1,5 +1,7 @@
 // Undo and redo against the edits they take back, on a model of a million vertices and a million
-// quadrilaterals: a move of every vertex, deleting half of the model, merging two half models.
+// quadrilaterals: a move of every vertex, deleting half of the model, merging two half models;
+// and how many bytes the history keeps for the delete (per removed vertex, at 1M and 4M) and the
+// merge.
 // "Edit" is what the program does without a history; "Step" adds capturing the delta; "UndoRedo"
 // takes the step back and makes it again (two operations per iteration). The recovery snapshot
 // (the only part of an autosave the interface waits for) is measured on the same scene.
@@ -152,6 +154,57 @@ void BM_MergeUndoRedo(benchmark::State& state) {
   TimeUndoRedo(state, TwoHalves(), mw::EditKind::kModelMergeUp, MergeUp);
 }
 
+// The size of the step itself, on the 1M grid and the 4M one (side 2001): what the history keeps
+// for deleting the left half, per vertex removed, and for merging two halves, per vertex merged.
+mw::CMeshwright HalfSelectedGrid(int side) {
+  mw::CMeshwright s = mw::bench::GridScene(side);
+  s.ComputeNormals();
+  for (mw::CVertex& v : s.models[0].vertices) v.selected = v.position.x < side / 2 ? 1 : 0;
+  s.models[0].UpdateFaceSelection();
+  return s;
+}
+
+void BM_DeleteHalfStepBytes(benchmark::State& state) {
+  const int side = static_cast<int>(state.range(0));
+  std::size_t bytes = 0, removed = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    mw::CMeshwright s = HalfSelectedGrid(side);
+    const std::size_t before = s.models[0].vertices.size();
+    state.ResumeTiming();
+    mw::SceneDelta d = mw::SceneDelta::Capture(mw::EditKind::kDelete, s);
+    s.DeleteSelection();
+    d.Finish(s);
+    bytes = d.Bytes();
+    removed = before - s.models[0].vertices.size();
+    state.PauseTiming();
+    s = mw::CMeshwright();
+    d = mw::SceneDelta();
+    state.ResumeTiming();
+  }
+  state.counters["step_MB"] = static_cast<double>(bytes) / 1048576.0;
+  state.counters["bytes_per_removed_vertex"] = static_cast<double>(bytes) / static_cast<double>(removed);
+}
+
+void BM_MergeStepBytes(benchmark::State& state) {
+  const mw::CMeshwright start = TwoHalves();
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    mw::CMeshwright s = start;
+    state.ResumeTiming();
+    mw::SceneDelta d = mw::SceneDelta::Capture(mw::EditKind::kModelMergeUp, s);
+    s.MergeCurrentModelUp();
+    d.Finish(s);
+    bytes = d.Bytes();
+    state.PauseTiming();
+    s = mw::CMeshwright();
+    d = mw::SceneDelta();
+    state.ResumeTiming();
+  }
+  state.counters["step_bytes"] = static_cast<double>(bytes);
+}
+
 // What the interface waits for when an autosave starts: copying the scene.
 void BM_AutosaveSnapshot(benchmark::State& state) {
   const mw::CMeshwright& s = Grid();
@@ -190,6 +243,8 @@ BENCHMARK(BM_DeleteHalfUndoRedo)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MergeEdit)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MergeStep)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MergeUndoRedo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeleteHalfStepBytes)->Arg(1001)->Arg(2001)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_MergeStepBytes)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_AutosaveSnapshot)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AutosaveWrite)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScriptStep)->Unit(benchmark::kMillisecond);

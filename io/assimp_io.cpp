@@ -33,6 +33,7 @@
 #include <nlohmann/json.hpp>
 
 #include "io/confined_io_system.h"
+#include "io/position_weld.h"
 #include "platform/atomic_file.h"
 #include "platform/encoding.h"
 #include "scene/polygon_triangles.h"
@@ -237,66 +238,6 @@ struct Matrix {
     return det < 0.0;
   }
 };
-
-struct PositionKey {
-  std::array<std::uint32_t, 3> bits;
-  bool operator==(const PositionKey& o) const { return bits == o.bits; }
-};
-
-std::uint64_t HashOf(const PositionKey& k) {
-  std::uint64_t h = 1469598103934665603ull;
-  for (std::uint32_t b : k.bits) h = (h ^ b) * 1099511628211ull;
-  return (h ^ (h >> 29)) * 0x9E3779B97F4A7C15ull;
-}
-
-// Positions to vertex numbers 0, 1, 2... in the order first seen. Open addressing over the
-// numbers, the keys in one array: a node-based map cost a quarter of a big OBJ's import, where
-// every corner (Assimp gives each its own vertex) is looked up.
-class PositionWeld {
- public:
-  // The number of the vertex at `key`; `added` tells whether it is new (then it is the count
-  // before the call).
-  std::int32_t Find(const PositionKey& key, bool& added) {
-    if ((keys_.size() + 1) * 2 > slots_.size()) Grow();
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = HashOf(key) >> shift_;; i = (i + 1) & mask) {
-      const std::int32_t at = slots_[i];
-      if (at < 0) {
-        added = true;
-        slots_[i] = static_cast<std::int32_t>(keys_.size());
-        keys_.push_back(key);
-        return slots_[i];
-      }
-      if (keys_[static_cast<std::size_t>(at)] == key) {
-        added = false;
-        return at;
-      }
-    }
-  }
-
- private:
-  void Grow() {
-    const std::size_t size = std::max<std::size_t>(64, slots_.size() * 2);
-    shift_ = 64 - std::countr_zero(size);
-    slots_.assign(size, -1);
-    for (std::size_t k = 0; k < keys_.size(); ++k) {
-      std::size_t i = HashOf(keys_[k]) >> shift_;
-      while (slots_[i] >= 0) i = (i + 1) & (size - 1);
-      slots_[i] = static_cast<std::int32_t>(k);
-    }
-  }
-
-  std::vector<std::int32_t> slots_;  // a vertex number, or -1
-  std::vector<PositionKey> keys_;    // by vertex number
-  int shift_ = 64;
-};
-
-PositionKey KeyOf(const CVector& v) {
-  PositionKey k;
-  const float f[3] = {v.x == 0.0f ? 0.0f : v.x, v.y == 0.0f ? 0.0f : v.y, v.z == 0.0f ? 0.0f : v.z};  // -0 is 0
-  std::memcpy(k.bits.data(), f, sizeof f);
-  return k;
-}
 
 // What the document cannot hold, counted while reading and told once.
 struct Dropped {
@@ -574,6 +515,20 @@ bool SceneReader::ReadNode(const aiNode& node, const Matrix& transform, Document
   PositionWeld welded;
   std::vector<std::int32_t> vertexOf;
   std::vector<unsigned> outline;
+  {
+    // Sized once for the node's meshes (within what a sound file of that size holds).
+    std::size_t vertices = 0, faces = 0;
+    for (unsigned i = 0; i < node.mNumMeshes; ++i)
+      if (node.mMeshes[i] < scene_.mNumMeshes && scene_.mMeshes[node.mMeshes[i]]) {
+        vertices += scene_.mMeshes[node.mMeshes[i]]->mNumVertices;
+        faces += scene_.mMeshes[node.mMeshes[i]]->mNumFaces;
+      }
+    vertices = std::min<std::size_t>(vertices, std::size_t{1} << 26);
+    faces = std::min<std::size_t>(faces, std::size_t{1} << 26);
+    // Not the model's vertex list: Assimp gives some formats a vertex per corner, which the weld joins.
+    welded.Reserve(vertices);
+    model.faces.reserve(faces);
+  }
   for (unsigned i = 0; i < node.mNumMeshes; ++i) {
     if (node.mMeshes[i] >= scene_.mNumMeshes || !scene_.mMeshes[node.mMeshes[i]])
       return damaged("mesh index out of range");
@@ -945,6 +900,63 @@ bool FinishPly(std::string& bytes) {
   return true;
 }
 
+// Corners of one mesh (a vertex and a texture coordinate) to Assimp vertex numbers, in the order
+// first seen. Addressed by the vertex, each vertex's corners chained (one or two of them, mostly):
+// faces come in the model's order, so neighbouring corners sit near each other in memory, where
+// a node-based hash map, never reserved, took a third of a big export. The arrays are the
+// model's, made once and cleared after each mesh only where used.
+class CornerNumbers {
+ public:
+  explicit CornerNumbers(std::size_t vertices) : first_(vertices, kNone) {}
+  void Start(std::size_t corners) {
+    next_.clear();
+    next_.reserve(corners);
+  }
+  // The number of the corner in `corners` (vertex, coordinate), added at its end when new.
+  unsigned Find(std::int32_t vertex, const CUV& uv, std::vector<std::pair<std::int32_t, CUV>>& corners, bool& added) {
+    unsigned& head = first_[static_cast<std::size_t>(vertex)];
+    for (unsigned c = head; c != kNone; c = next_[c]) {
+      const CUV& o = corners[c].second;
+      if (std::memcmp(&o, &uv, sizeof(CUV)) == 0) {
+        added = false;
+        return c;
+      }
+    }
+    added = true;
+    const auto c = static_cast<unsigned>(corners.size());
+    corners.emplace_back(vertex, uv);
+    // Copies a fan adds for itself are not in the chains: keep next_ in step with the list.
+    next_.resize(corners.size(), kNone);
+    next_[c] = head;
+    head = c;
+    return c;
+  }
+  void Finish(const std::vector<std::pair<std::int32_t, CUV>>& corners) {
+    for (const auto& c : corners) first_[static_cast<std::size_t>(c.first)] = kNone;
+  }
+
+ private:
+  static constexpr unsigned kNone = UINT32_MAX;
+  std::vector<unsigned> first_, next_;
+};
+
+// The built scene with the blocks its faces' corner lists point into: one block per mesh instead
+// of Assimp's one allocation per face. Assimp's destructors free each face's list on their own,
+// so the lists are let go of before the scene goes.
+struct BuiltScene {
+  std::unique_ptr<aiScene> scene;
+  std::vector<std::unique_ptr<unsigned[]>> indexBlocks;
+  BuiltScene() = default;
+  BuiltScene(BuiltScene&&) = default;
+  BuiltScene& operator=(BuiltScene&&) = default;
+  ~BuiltScene() {
+    if (!scene || indexBlocks.empty()) return;
+    for (unsigned m = 0; m < scene->mNumMeshes; ++m)
+      if (aiMesh* mesh = scene->mMeshes[m])
+        for (unsigned f = 0; f < mesh->mNumFaces; ++f) mesh->mFaces[f].mIndices = nullptr;
+  }
+};
+
 // Faces as one list of corners and where each starts: a big export makes millions of them.
 struct FaceList {
   std::vector<unsigned> starts, corners;
@@ -1011,10 +1023,12 @@ void AppendNgonTriangles(const CModel& model, std::vector<std::pair<std::int32_t
 
 // The scene as Assimp's, faces grouped by model, material and kind (polygon or line); the corners
 // of a group share Assimp vertices where position and texture coordinate agree.
-std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOptions& options,
-                                    const ExportTextures& textureFiles, unsigned& droppedLines, unsigned& droppedPoints) {
+BuiltScene BuildScene(const CMeshwright& scene, const ExportOptions& options, const ExportTextures& textureFiles,
+                      unsigned& droppedLines, unsigned& droppedPoints) {
   const bool keepLines = options.keepsLines;
-  auto out = std::make_unique<aiScene>();
+  BuiltScene built;
+  built.scene = std::make_unique<aiScene>();
+  aiScene* out = built.scene.get();
   std::map<std::int32_t, unsigned> materialIndex;
   std::vector<aiMaterial*> materials;
   std::vector<char> textured;  // by Assimp's material
@@ -1038,6 +1052,9 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOption
   std::vector<aiNode*> nodes;
   for (const CModel& model : scene.models) {
     std::map<std::pair<unsigned, bool>, std::vector<const CFace*>> groups;
+    // Most models are one group: its list is made once at full size.
+    if (!model.faces.empty())
+      groups[{materialOf(model.faces.front().material), model.faces.front().indices.size() == 2}].reserve(model.faces.size());
     for (const CFace& face : model.faces) {
       bool valid = true;
       for (std::int32_t i : face.indices) valid = valid && model.HasVertex(i);
@@ -1057,14 +1074,17 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOption
     const std::string name = Cp932ToUtf8(model.name);
     auto* node = new aiNode(name);
     std::vector<unsigned> nodeMeshes;
+    CornerNumbers cornerIndex(model.vertices.size());
     for (const auto& [key, faces] : groups) {
-      struct CornerHash {
-        std::size_t operator()(const std::array<std::uint32_t, 3>& k) const {
-          return (static_cast<std::size_t>(k[0]) * 0x9E3779B97F4A7C15ull) ^ (k[1] * 0x85EBCA6Bu) ^ (k[2] * 0xC2B2AE35u);
-        }
-      };
-      std::unordered_map<std::array<std::uint32_t, 3>, unsigned, CornerHash> cornerIndex;
+      if (faces.empty()) continue;
+      std::size_t cornerCount = 0, fanCorners = 0;
+      for (const CFace* f : faces) {
+        cornerCount += f->indices.size();
+        fanCorners += f->indices.size() >= 3 ? 3 * (f->indices.size() - 2) : f->indices.size();
+      }
       std::vector<std::pair<std::int32_t, CUV>> corners;
+      corners.reserve(cornerCount);
+      cornerIndex.Start(cornerCount);
       bool hasUVs = false;
       for (const CFace* f : faces) hasUVs = hasUVs || (f->uvs.size() == f->indices.size() && !f->uvs.empty());
       // glTF wants texture coordinates wherever its material has a texture, lines too.
@@ -1074,7 +1094,8 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOption
       mesh->mMaterialIndex = key.first;
       unsigned types = 0;
       FaceList written;
-      written.starts.reserve(faces.size());
+      written.starts.reserve(options.fanPolygons ? cornerCount : faces.size());
+      written.corners.reserve(options.fanPolygons ? fanCorners : cornerCount);
       std::vector<unsigned> face;
       std::vector<CVector> outline;
       for (const CFace* fp : faces) {
@@ -1086,12 +1107,8 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOption
         for (std::size_t j = 0; j < n; ++j) {
           const std::size_t k = n > 2 ? n - 1 - j : j;
           const CUV uv = faceUVs ? f.uvs[k] : CUV();
-          std::array<std::uint32_t, 3> id{static_cast<std::uint32_t>(f.indices[k]), 0, 0};
-          std::memcpy(&id[1], &uv.u, 4);
-          std::memcpy(&id[2], &uv.v, 4);
-          const auto [it, added] = cornerIndex.try_emplace(id, static_cast<unsigned>(corners.size()));
-          if (added) corners.emplace_back(f.indices[k], uv);
-          face.push_back(it->second);
+          bool added = false;
+          face.push_back(cornerIndex.Find(f.indices[k], uv, corners, added));
         }
         if (options.fanPolygons && n >= 3) {
           AppendNgonTriangles(model, corners, face, outline, written);
@@ -1101,13 +1118,14 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOption
         types |= n == 2 ? aiPrimitiveType_LINE : n == 3 ? aiPrimitiveType_TRIANGLE : aiPrimitiveType_POLYGON;
         written.Add(face.data(), face.size());
       }
+      cornerIndex.Finish(corners);
       mesh->mNumFaces = static_cast<unsigned>(written.size());
       mesh->mFaces = new aiFace[written.size()];
+      auto& block = built.indexBlocks.emplace_back(new unsigned[std::max<std::size_t>(written.corners.size(), 1)]);
+      std::copy(written.corners.begin(), written.corners.end(), block.get());
       for (std::size_t fi = 0; fi < written.size(); ++fi) {
-        const std::size_t n = written.CornerCount(fi);
-        mesh->mFaces[fi].mNumIndices = static_cast<unsigned>(n);
-        mesh->mFaces[fi].mIndices = new unsigned[n];
-        std::copy_n(written.corners.data() + written.starts[fi], n, mesh->mFaces[fi].mIndices);
+        mesh->mFaces[fi].mNumIndices = static_cast<unsigned>(written.CornerCount(fi));
+        mesh->mFaces[fi].mIndices = block.get() + written.starts[fi];
       }
       mesh->mPrimitiveTypes = types;
       mesh->mNumVertices = static_cast<unsigned>(corners.size());
@@ -1158,7 +1176,7 @@ std::unique_ptr<aiScene> BuildScene(const CMeshwright& scene, const ExportOption
   out->mNumMeshes = static_cast<unsigned>(meshes.size());
   out->mMeshes = new aiMesh*[std::max<std::size_t>(meshes.size(), 1)];
   std::copy(meshes.begin(), meshes.end(), out->mMeshes);
-  return out;
+  return built;
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -1240,7 +1258,7 @@ ExportTextures PlanTextures(const CMeshwright& scene, const std::string& outputP
 
 DocumentResult RunExport(const CMeshwright& scene, const std::string& path, const ExportOptions& options) {
   unsigned droppedLines = 0, droppedPoints = 0;
-  std::unique_ptr<aiScene> built;
+  BuiltScene built;
   ExportTextures textures;
   try {
     // PLY and STL carry no materials.
@@ -1249,7 +1267,7 @@ DocumentResult RunExport(const CMeshwright& scene, const std::string& path, cons
   } catch (const std::bad_alloc&) {
     return DocumentFailure(DocumentError::kWriteFailed, ENOMEM);
   }
-  if (built->mNumMeshes == 0) {
+  if (built.scene->mNumMeshes == 0) {
     DocumentResult r = DocumentFailure(DocumentError::kWriteFailed);
     r.detail = "no faces to write";
     return r;
@@ -1259,7 +1277,7 @@ DocumentResult RunExport(const CMeshwright& scene, const std::string& path, cons
   exporter.SetIOHandler(files);
   aiReturn status = aiReturn_FAILURE;
   try {
-    status = exporter.Export(built.get(), options.formatId, path, options.steps);
+    status = exporter.Export(built.scene.get(), options.formatId, path, options.steps);
   } catch (const std::exception& e) {
     DocumentResult r = DocumentFailure(DocumentError::kWriteFailed);
     r.detail = OneLine(e.what());

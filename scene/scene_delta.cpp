@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "scene/model_diff.h"
 #include "scene/polygon_triangles.h"
 #include "scene/symmetry.h"
 
@@ -263,29 +264,135 @@ struct FacePart : Part {
   }
 };
 
-// Whole model records replaced in place (deleting the selection, assigning a material, the mesh
-// tools).
+// Model records an edit changes in place (deleting the selection, assigning a material, the mesh
+// tools, the modelling verbs): copied before the edit, then, once it is done, kept only as their
+// difference from what the edit left (scene/model_diff.h).
 struct RecordsPart : Part {
   std::vector<std::pair<std::size_t, CModel>> records;
+  std::vector<std::pair<std::size_t, ModelDiff>> diffs;
   // Forget the records whose model the edit left as it was (the mesh tools change the vertex or
   // face lists of every model they touch, or leave it alone).
   bool keepChangedOnly = false;
   void Finish(const CMeshwright& scene) override {
-    if (!keepChangedOnly) return;
-    std::erase_if(records, [&scene](const auto& r) {
-      const CModel& now = scene.models[r.first];
-      return now.vertices.size() == r.second.vertices.size() && SameFaces(now, r.second);
-    });
+    if (keepChangedOnly) {
+      std::erase_if(records, [&scene](const auto& r) {
+        const CModel& now = scene.models[r.first];
+        return now.vertices.size() == r.second.vertices.size() && SameFaces(now, r.second);
+      });
+    }
+    for (auto& [slot, record] : records) diffs.emplace_back(slot, ModelDiff::Between(std::move(record), scene.models[slot]));
+    records.clear();
+    records.shrink_to_fit();
   }
-  void Swap(CMeshwright& scene) {
-    for (auto& [slot, record] : records) SwapModelRecord(scene.models[slot], record);
+  bool Empty() const override { return records.empty() && diffs.empty(); }
+  void Undo(CMeshwright& scene) override {
+    for (auto& [slot, diff] : diffs) diff.Undo(scene.models[slot]);
   }
-  bool Empty() const override { return records.empty(); }
-  void Undo(CMeshwright& scene) override { Swap(scene); }
-  void Redo(CMeshwright& scene) override { Swap(scene); }
+  void Redo(CMeshwright& scene) override {
+    for (auto& [slot, diff] : diffs) diff.Redo(scene.models[slot]);
+  }
   std::size_t Bytes() const override {
     std::size_t n = sizeof(*this);
     for (const auto& r : records) n += ModelBytes(r.second);
+    for (const auto& d : diffs) n += d.second.Bytes();
+    return n;
+  }
+};
+
+// Merging a model into its neighbour appends the one's vertices and faces to the other's (the
+// faces renumbered by the other's vertex count) and takes the one out of the list: the step keeps
+// where the two met and the merged-away model's other fields, not its geometry. Each list
+// position keeps its face under construction, as ListPart's exchange leaves it.
+struct MergePart : Part {
+  std::size_t first;     // the upper of the two list positions; the merged model ends up here
+  bool sourceFirst;      // the merged-away model was the upper one (a merge down)
+  std::size_t targetVertices, targetFaces, sourceVertices, sourceFaces, sizeBefore;
+  bool targetRefs, sourceRefs;  // face references were what rebuilding gives
+  std::vector<FaceRefList> targetRefList, sourceRefList;
+  CModel sourceFields;  // the merged-away model's fields but its vertices and faces
+  bool changed = false;
+
+  MergePart(const CMeshwright& scene, std::size_t target, std::size_t source)
+      : first(std::min(target, source)), sourceFirst(source < target), sizeBefore(scene.models.size()) {
+    const CModel &t = scene.models[target], &s = scene.models[source];
+    targetVertices = t.vertices.size(), targetFaces = t.faces.size();
+    sourceVertices = s.vertices.size(), sourceFaces = s.faces.size();
+    targetRefs = FaceRefsCurrent(t), sourceRefs = FaceRefsCurrent(s);
+    if (!targetRefs)
+      for (const CVertex& v : t.vertices) targetRefList.push_back(v.faceRefs);
+    if (!sourceRefs)
+      for (const CVertex& v : s.vertices) sourceRefList.push_back(v.faceRefs);
+    CModel copy;
+    copy.name = s.name, copy.reservedInt = s.reservedInt, copy.secondName = s.secondName;
+    copy.mirrorAxis = s.mirrorAxis, copy.facet = s.facet, copy.state = s.state;
+    copy.selectedEdges = s.selectedEdges, copy.subdivisionScheme = s.subdivisionScheme;
+    copy.subdivisionLevel = s.subdivisionLevel, copy.creases = s.creases, copy.sharpVertices = s.sharpVertices;
+    copy.symmetryAxis = s.symmetryAxis, copy.counterparts = s.counterparts;
+    SwapModelFields(sourceFields, copy);
+    sourceFields.pendingVertices = s.pendingVertices;
+  }
+  void Finish(const CMeshwright& scene) override {
+    changed = scene.models.size() + 1 == sizeBefore && first < scene.models.size() &&
+              scene.models[first].vertices.size() == targetVertices + sourceVertices &&
+              scene.models[first].faces.size() == targetFaces + sourceFaces;
+    // The merge rebuilt the merged model's references; should it ever not have, redo rebuilds them anyway.
+  }
+  bool Empty() const override { return !changed; }
+  static void Restore(CModel& m, bool rebuilt, const std::vector<FaceRefList>& refs) {
+    if (rebuilt) {
+      m.RebuildFaceRefs();
+      return;
+    }
+    for (std::size_t i = 0; i < m.vertices.size() && i < refs.size(); ++i) m.vertices[i].faceRefs = refs[i];
+  }
+  void Undo(CMeshwright& scene) override {
+    if (!changed) return;
+    CModel& merged = scene.models[first];
+    CModel source;
+    SwapModelFields(source, sourceFields);
+    const auto v0 = static_cast<std::ptrdiff_t>(targetVertices), f0 = static_cast<std::ptrdiff_t>(targetFaces);
+    source.vertices.assign(std::make_move_iterator(merged.vertices.begin() + v0), std::make_move_iterator(merged.vertices.end()));
+    source.faces.assign(std::make_move_iterator(merged.faces.begin() + f0), std::make_move_iterator(merged.faces.end()));
+    merged.vertices.resize(targetVertices);
+    merged.faces.resize(targetFaces);
+    for (CFace& f : source.faces) f.OffsetIndices(-static_cast<std::int32_t>(targetVertices));
+    Restore(merged, targetRefs, targetRefList);
+    Restore(source, sourceRefs, sourceRefList);
+    // The merged record stays at `first` and the target is the record there unless the merged-away
+    // model came first.
+    // The copy of the record ListPart would insert carries its pending vertices along.
+    source.pendingVertices = sourceFirst ? merged.pendingVertices : sourceFields.pendingVertices;
+    if (sourceFirst) SwapModelRecord(merged, source);
+    scene.models.insert(scene.models.begin() + static_cast<std::ptrdiff_t>(first + 1), std::move(source));
+  }
+  void Redo(CMeshwright& scene) override {
+    if (!changed) return;
+    CModel& upper = scene.models[first];
+    CModel& lower = scene.models[first + 1];
+    CModel& target = sourceFirst ? lower : upper;
+    CModel& source = sourceFirst ? upper : lower;
+    const auto base = static_cast<std::int32_t>(target.vertices.size());
+    target.faces.reserve(target.faces.size() + source.faces.size());
+    for (CFace& f : source.faces) {
+      target.faces.push_back(std::move(f));
+      target.faces.back().OffsetIndices(base);
+    }
+    target.vertices.insert(target.vertices.end(), std::make_move_iterator(source.vertices.begin()),
+                           std::make_move_iterator(source.vertices.end()));
+    target.RebuildFaceRefs();
+    source.vertices = {};
+    source.faces = {};
+    SwapModelFields(sourceFields, source);
+    if (sourceFirst) SwapModelRecord(upper, lower);
+    scene.models.erase(scene.models.begin() + static_cast<std::ptrdiff_t>(first + 1));
+  }
+  std::size_t Bytes() const override {
+    std::size_t n = sizeof(*this) + sourceFields.name.capacity() + sourceFields.secondName.capacity() +
+                    sourceFields.selectedEdges.capacity() * sizeof(std::uint64_t) +
+                    sourceFields.creases.capacity() * sizeof(EdgeCrease) +
+                    sourceFields.sharpVertices.capacity() * sizeof(VertexCorner) +
+                    sourceFields.counterparts.capacity() * sizeof(std::int32_t);
+    n += (targetRefList.capacity() + sourceRefList.capacity()) * sizeof(FaceRefList);
     return n;
   }
 };
@@ -604,14 +711,19 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       if (hasModel) parts.push_back(std::make_unique<ListPart>(scene, current, 1));
       break;
     case EditKind::kModelUp:
-    case EditKind::kModelMergeUp:
       if (scene.currentModel >= 1 && current < count)
         parts.push_back(std::make_unique<ListPart>(scene, current - 1, 2));
       break;
     case EditKind::kModelDown:
-    case EditKind::kModelMergeDown:
       if (scene.currentModel >= 0 && current + 1 < count)
         parts.push_back(std::make_unique<ListPart>(scene, current, 2));
+      break;
+    case EditKind::kModelMergeUp:
+      if (scene.currentModel >= 1 && current < count) parts.push_back(std::make_unique<MergePart>(scene, current - 1, current));
+      break;
+    case EditKind::kModelMergeDown:
+      if (scene.currentModel >= 0 && current + 1 < count)
+        parts.push_back(std::make_unique<MergePart>(scene, current + 1, current));
       break;
     case EditKind::kMaterialAdd: parts.push_back(std::make_unique<MaterialsPart>(scene)); break;
     case EditKind::kMaterialDelete:

@@ -2,6 +2,7 @@
 // keys and buttons, and the modified flag following the saved state.
 #include <QLineEdit>
 #include <QSettings>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QUndoStack>
 #include <cstring>
@@ -133,6 +134,33 @@ TEST_F(AppTest, PastTheMemoryBoundTheOldestStepsGoAndTheRestStillUndoExactly) {
   EXPECT_LE(doc_->undoStack().count(), 2);
   doc_->Undo();
   EXPECT_EQ(scene_.models[0].vertices[0].position, states[3]);
+}
+
+TEST_F(AppTest, AStepLargerThanTheBoundIsKeptAloneAndTheStatusBarSaysTheEarlierOnesWent) {
+  MW_REQUIRE_DISPLAY();
+  QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Orlux Meshwright アプリケーション"),
+                     QStringLiteral("Meshwright"));
+  settings.setValue(QStringLiteral("Undo/Megabytes"), 1);
+  settings.sync();
+  QStringList notices;
+  QObject::connect(doc_.get(), &CMeshwrightDoc::notice, [&notices](const QString& t) { notices << t; });
+  // A move of 40,000 vertices keeps 480 kB: the third pushes the oldest out without a word. One
+  // of 100,000 (1.2 MB) is past the bound alone.
+  scene_.models[0].vertices.assign(40000, CVertex(1.0f, 2.0f, 3.0f));
+  scene_.SetAllSelected(1);
+  for (int i = 0; i < 3; ++i) doc_->Edit(EditKind::kNumericMove, [this]() { scene_.MoveSelected(1.0f, 0.0f, 0.0f); });
+  EXPECT_EQ(doc_->undoStack().count(), 2);
+  EXPECT_TRUE(notices.isEmpty());
+  scene_.models[0].vertices.assign(100000, CVertex(1.0f, 2.0f, 3.0f));
+  scene_.SetAllSelected(1);
+  doc_->Edit(EditKind::kNumericMove, [this]() { scene_.MoveSelected(0.0f, 1.0f, 0.0f); });
+  settings.remove(QStringLiteral("Undo/Megabytes"));
+  EXPECT_EQ(doc_->undoStack().count(), 1);
+  ASSERT_EQ(notices.size(), 1);
+  EXPECT_TRUE(notices[0].contains(QStringLiteral("取り消し履歴を破棄"))) << notices[0].toStdString();
+  EXPECT_EQ(frame_->statusBar()->currentMessage(), notices[0]);
+  doc_->Undo();
+  EXPECT_EQ(scene_.models[0].vertices[0].position, CVector(1.0f, 2.0f, 3.0f));
 }
 
 }  // namespace
