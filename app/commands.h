@@ -114,6 +114,8 @@ enum Command : int {
   // スクリプト menu (numbered apart from the others so that commands added meanwhile keep theirs).
   kCmdRunScript = 33500,
   kCmdScriptOutput = 33501,
+  // モデル menu, after the smooth-surface commands above.
+  kCmdRefinedWire = 33110,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

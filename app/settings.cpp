@@ -151,4 +151,8 @@ void StoreViewOptions(const ViewOptions& o) {
   s.setValue(QStringLiteral("View/Grid"), grid);
 }
 
+bool LoadRefinedWire() { return Store().value(QStringLiteral("View/RefinedWire"), false).toBool(); }
+
+void StoreRefinedWire(bool shown) { Store().setValue(QStringLiteral("View/RefinedWire"), shown); }
+
 }  // namespace mw

@@ -82,4 +82,8 @@ struct ViewOptions {
 ViewOptions LoadViewOptions();
 void StoreViewOptions(const ViewOptions& options);
 
+// Whether the orthographic panes draw the refined surfaces' wire in grey (off by default).
+bool LoadRefinedWire();
+void StoreRefinedWire(bool shown);
+
 }  // namespace mw
