@@ -324,6 +324,23 @@ void Subdivider::Evaluate(const CModel& model, CModel& out, bool limit) const {
 }
 
 namespace {
+// The most faces a draft (the surface handed out while the vertices move) is given: software
+// OpenGL draws some 80,000 smooth quadrilaterals in a third of a second, and a drag wants twenty
+// frames a second. The draft goes down a level at a time until it fits, never below level 1.
+constexpr std::size_t kDraftFaces = 25000;
+
+std::int32_t DraftLevel(const CModel& model, std::int32_t level) {
+  std::size_t firstLevel = 0;  // faces at level 1
+  const bool loop = model.subdivisionScheme == kSubdivisionLoop;
+  for (const CFace& f : model.faces) {
+    const std::size_t n = f.indices.size();
+    if (n >= 3 && !f.hidden) firstLevel += loop ? 4 * (n - 2) : n;
+  }
+  std::int32_t draft = level - 1;
+  while (draft > kSubdivisionMinLevel && firstLevel << (2 * (draft - 1)) > kDraftFaces) --draft;
+  return draft;
+}
+
 std::uint64_t PositionKey(const CModel& model) {
   std::uint64_t h = 0xcbf29ce484222325ull ^ model.vertices.size();
   for (const CVertex& v : model.vertices) {
@@ -364,7 +381,7 @@ const CModel* SurfaceCache::Surface(const CModel& model, std::size_t slot, bool 
   const std::int32_t level = std::clamp(model.subdivisionLevel, kSubdivisionMinLevel, kSubdivisionMaxLevel);
   if (drafts && moved && !rebuilt && level > kSubdivisionMinLevel) {
     e.fullCurrent = false;
-    if (e.draftSubdivider.Build(model, e.draft, level - 1)) {
+    if (e.draftSubdivider.Build(model, e.draft, DraftLevel(model, level))) {
       e.draftSubdivider.Evaluate(model, e.draft);
       ++evaluations_;
       e.draft.state = model.state;
