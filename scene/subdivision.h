@@ -56,8 +56,9 @@ class Subdivider {
 // only when its SubdivisionTopologyKey changes, its positions evaluated again only when they change.
 //
 // While positions keep changing (a move drag), a model above level 1 is handed out one level
-// coarser, a quarter of the faces to evaluate and draw; the first call that finds the positions
-// as they were hands out the full level again. DrewDraft says whether the last frame's calls gave
+// coarser, a quarter of the faces to evaluate and draw, and coarser still while that draft would
+// have more than 25,000 faces (never below level 1); the first call that finds the positions as
+// they were hands out the full level again. DrewDraft says whether the last frame's calls gave
 // such a draft, so the pane can paint once more when the changes stop.
 class SurfaceCache {
  public:
