@@ -117,6 +117,8 @@ enum Command : int {
   kCmdScriptOutput = 33501,
   // 押し出し with its parameter box (E follows the pointer).
   kCmdExtrudeNumeric = 33200,
+  // モデル menu, after the smooth-surface commands above.
+  kCmdRefinedWire = 33110,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

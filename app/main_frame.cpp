@@ -150,6 +150,7 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   orthoShared_.tools.snap.step = LoadSnapStep();
   orthoShared_.tools.pickThrough = LoadPickThrough();
   orthoShared_.tools.knifeThroughBack = LoadKnifeThroughBack();
+  orthoShared_.refinedWire = LoadRefinedWire();
   UpdateTitle();
   RebuildRecentMenu();
   OnUpdateAllViews(kHintAll);
@@ -378,6 +379,14 @@ void CMainFrame::BuildActions() {
   RegisterSurfaceCommands(commands_, SurfaceCommandHost{doc_, scene_, this, [this](QDialog& d) { return runDialog(d); },
                                                         [this](const QString& text) { statusBar()->showMessage(text); },
                                                         [this]() { UpdateCommandStates(); }});
+  add(kCmdRefinedWire, "曲面のワイヤー(&W)", "上面・正面・側面ビューに曲面の辺を灰色で表示 (ケージの下に)",
+      "曲面のワイヤー", {}, false,
+      [this]() {
+        orthoShared_.refinedWire = !orthoShared_.refinedWire;
+        StoreRefinedWire(orthoShared_.refinedWire);
+        RefreshOrtho();
+      },
+      {}, [this]() { return orthoShared_.refinedWire; });
 #ifdef MW_HAVE_PYTHON
   // Python scripts on the open document; the interpreter starts with the first one.
   auto* scripts = new ScriptCommands(doc_, this);

@@ -168,5 +168,8 @@ std::size_t LoadStandInFaces() {
   const qlonglong n = Store().value(QStringLiteral("View/StandInFaces"), 300000).toLongLong(&ok);
   return ok && n >= 0 ? static_cast<std::size_t>(n) : 300000;
 }
+bool LoadRefinedWire() { return Store().value(QStringLiteral("View/RefinedWire"), false).toBool(); }
+
+void StoreRefinedWire(bool shown) { Store().setValue(QStringLiteral("View/RefinedWire"), shown); }
 
 }  // namespace mw

@@ -100,5 +100,8 @@ namespace mw {
 // Group "View": StandInFaces, the number of faces in the visible models above which the
 // perspective pane draws a simplified stand-in while the camera moves (default 300,000; 0 never).
 std::size_t LoadStandInFaces();
+// Whether the orthographic panes draw the refined surfaces' wire in grey (off by default).
+bool LoadRefinedWire();
+void StoreRefinedWire(bool shown);
 
 }  // namespace mw

@@ -117,7 +117,7 @@ void RegisterSurfaceCommands(CommandRegistry& commands, const SurfaceCommandHost
 void FillSurfaceMenu(const CommandRegistry& commands, QMenu* menu) {
   commands.Fill(menu, {kCmdSubdivisionNone, kCmdSubdivisionCatmullClark, kCmdSubdivisionLoop, 0, kCmdSubdivisionLevel1,
                        kCmdSubdivisionLevel2, kCmdSubdivisionLevel3, kCmdSubdivisionLevel4, 0, kCmdApplySubdivision, 0,
-                       kCmdCrease, kCmdSmooth});
+                       kCmdCrease, kCmdSmooth, 0, kCmdRefinedWire});
 }
 
 }  // namespace mw

@@ -274,6 +274,15 @@ void DrawFaceEdges(QImage& image, const CMeshwright& scene, Plane plane, QPoint 
   }
 }
 
+void DrawRefinedWire(QImage& image, const std::vector<const CModel*>& surfaces, Plane plane, QPoint centre, float zoom) {
+  Raster raster(image);
+  for (const CModel* m : surfaces) {
+    if (!m) continue;
+    const Corners corners(*m, nullptr, plane, centre, zoom);
+    for (const CFace& f : m->faces) FaceEdges(raster, corners, f, kRefinedWireColour);
+  }
+}
+
 void DrawVertices(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre, float zoom,
                   const OrthoProjection* projection, int radius) {
   Raster raster(image);
@@ -422,6 +431,7 @@ void DrawOrthoPane(QImage& image, const CMeshwright& scene, Plane plane, const P
   // The projection pays when the edges read it; the markers alone read each vertex once anyway.
   if (!overlay.edgesVisible) projection = nullptr;
   if (projection) ProjectVertices(*projection, scene, plane, c, zoom);
+  if (overlay.edgesVisible && overlay.refinedWire) DrawRefinedWire(image, *overlay.refinedWire, plane, c, zoom);
   if (overlay.edgesVisible) DrawFaceEdges(image, scene, plane, c, zoom, projection);
   if (scene.editMode == kModeSelect && overlay.selecting) {
     QPainter painter(&image);

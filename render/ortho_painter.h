@@ -28,6 +28,9 @@ struct OrthoOverlay {
   bool knifeThrough = false;
   // The loop cut the pointer would make (segments in model positions).
   std::vector<std::pair<CVector, CVector>> cutPreview;
+  // The refined surfaces of the models (by list position; null for none), drawn as a grey wire
+  // under the cages' edges.
+  const std::vector<const CModel*>* refinedWire = nullptr;
 };
 
 // The mapping itself is scene/ortho_plane.h's; these wrap it in QPoints.
@@ -64,6 +67,9 @@ void ProjectVertices(OrthoProjection& projection, const CMeshwright& scene, Plan
 // With `projection` (filled for the same plane, centre and zoom) the corners are read from it.
 void DrawFaceEdges(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre, float zoom,
                    const OrthoProjection* projection = nullptr);
+// The edges of `surfaces` (refined surfaces, null entries skipped) in kRefinedWireColour.
+void DrawRefinedWire(QImage& image, const std::vector<const CModel*>& surfaces, Plane plane, QPoint centre, float zoom);
+inline constexpr unsigned kRefinedWireColour = 0xFFA0A0A0u;
 // Squares of 2 x `radius` + 1 pixels (3 x 3 at radius 1).
 void DrawVertices(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre, float zoom,
                   const OrthoProjection* projection = nullptr, int radius = 1);

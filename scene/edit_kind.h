@@ -116,10 +116,10 @@ inline bool IsSelectionOnly(EditKind k) {
   }
 }
 
-// Whether the edit can change what a save writes. Selection and the display state of a model
-// (normal, locked, hidden) are not saved.
+// Whether the edit can change what a save writes. Selection is not saved; the display state of a
+// model (normal, locked, hidden) is, in the .mwr block.
 inline bool ChangesDocument(EditKind k) {
-  return !IsSelectionOnly(k) && k != EditKind::kModelState;
+  return !IsSelectionOnly(k);
 }
 
 // Edits that recompute every normal as their last change.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <utility>
 
+#include "scene/creases.h"
 #include "scene/meshwright.h"
 #include "scene/snap.h"
 
@@ -132,23 +133,7 @@ void CModel::DeleteSelectedFaces() {
     }
   }
   pendingFace.indices = std::move(corners);
-  // Sharp edges and vertices follow their vertices; those on removed vertices go. Renumbering
-  // keeps the order of the vertices, so a sorted list stays sorted for vertices, and edge keys are
-  // sorted again.
-  std::vector<EdgeCrease> keptCreases;
-  for (const EdgeCrease& c : creases) {
-    const auto a = static_cast<std::size_t>(c.edge >> 32), b = static_cast<std::size_t>(c.edge & 0xFFFFFFFFu);
-    if (a < n && b < n && newIndex[a] >= 0 && newIndex[b] >= 0)
-      keptCreases.push_back({EdgeKey(newIndex[a], newIndex[b]), c.sharpness});
-  }
-  std::sort(keptCreases.begin(), keptCreases.end(),
-            [](const EdgeCrease& x, const EdgeCrease& y) { return x.edge < y.edge; });
-  creases = std::move(keptCreases);
-  std::vector<VertexCorner> keptVertices;
-  for (const VertexCorner& c : sharpVertices)
-    if (c.vertex >= 0 && static_cast<std::size_t>(c.vertex) < n && newIndex[static_cast<std::size_t>(c.vertex)] >= 0)
-      keptVertices.push_back({newIndex[static_cast<std::size_t>(c.vertex)], c.sharpness});
-  sharpVertices = std::move(keptVertices);
+  RenumberCreases(*this, newIndex);
 }
 
 void CModel::AssignMaterialToSelected(std::int32_t materialId) {

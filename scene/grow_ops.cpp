@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "scene/creases.h"
 #include "scene/element_selection.h"
 #include "scene/grow_ops_support.h"
 
@@ -200,6 +201,7 @@ std::vector<std::int32_t> DropUnused(CModel& m, std::span<const std::int32_t> ca
     pf.indices[k] = renumber(i);
     ++k;
   }
+  RenumberCreases(m, remap);
   return remap;
 }
 

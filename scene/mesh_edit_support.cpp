@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "scene/creases.h"
 #include "scene/element_selection.h"
 #include "scene/polygon_triangles.h"
 
@@ -84,6 +85,7 @@ std::vector<std::int32_t> SelectedEdgesForEdit(const CModel& m, const EdgeIndex&
 }
 
 void FinishRebuild(CModel& m, std::int32_t smooth) {
+  PruneCreases(m);
   m.RebuildFaceRefs();
   m.ComputeNormals(smooth);
   m.UpdateFaceSelection();
@@ -104,6 +106,7 @@ void RemoveDroppedVertices(CModel& m, std::vector<std::uint8_t>& drop) {
   }
   if (kept == m.vertices.size()) return;
   m.vertices.resize(kept);
+  RenumberCreases(m, renumber);
   for (CFace& f : m.faces)
     for (auto& i : f.indices)
       if (i >= 0 && static_cast<std::size_t>(i) < renumber.size()) i = renumber[static_cast<std::size_t>(i)];

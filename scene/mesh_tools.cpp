@@ -8,6 +8,7 @@
 #include <numeric>
 #include <vector>
 
+#include "scene/creases.h"
 #include "scene/polygon_triangles.h"
 
 namespace mw {
@@ -376,6 +377,7 @@ WeldResult WeldVertices(CModel& model, double distance, bool selectedOnly, std::
     ++keep;
   }
   model.faces.resize(keep);
+  RenumberCreases(model, newIndex);
   // The face under construction follows: its corners on committed vertices are renamed, those on
   // its own new vertices move down with them.
   for (std::int32_t& i : model.pendingFace.indices) {

@@ -49,6 +49,25 @@ struct Point2 {
     v += w * p.v;
   }
 };
+// A CVector seen as a primvar: limit positions are written straight into the surface's vertices,
+// and first tangents into their normals, instead of into arrays copied over afterwards.
+struct VectorRef {
+  CVector* v;
+  void Clear() { *v = CVector(); }
+  void AddWithWeight(const Point3& p, float w) {
+    v->x += w * p.x;
+    v->y += w * p.y;
+    v->z += w * p.z;
+  }
+};
+struct PositionsOf {
+  CVertex* vertices;
+  VectorRef operator[](int i) const { return {&vertices[i].position}; }
+};
+struct NormalsOf {
+  CVertex* vertices;
+  VectorRef operator[](int i) const { return {&vertices[i].normal}; }
+};
 struct FaceTag {
   std::int32_t base;
   void Clear() { base = 0; }
@@ -100,6 +119,7 @@ struct Subdivider::Impl {
   int level = 0;
   bool hasUVs = false;
   mutable std::vector<Point3> scratch;  // every level's positions, base level first
+  mutable std::vector<Point3> tangents;  // the limit's second tangents
 };
 
 Subdivider::Subdivider() : impl_(std::make_unique<Impl>()) {}
@@ -282,16 +302,19 @@ void Subdivider::Evaluate(const CModel& model, CModel& out, bool limit) const {
     out.ComputeNormals(1);
     return;
   }
-  std::vector<Point3> pos(n), du(n), dv(n);
-  primvar.Limit(src, pos, du, dv);
-  out.vertices.resize(n);
+  // Positions and first tangents go straight into the surface's vertices; only the second tangents
+  // need a scratch of their own (kept: a drag evaluates again and again).
+  std::vector<Point3>& dv = impl_->tangents;
+  dv.resize(n);
+  PositionsOf positions{out.vertices.data()};
+  NormalsOf du{out.vertices.data()};
+  primvar.Limit(src, positions, du, dv);
   for (std::size_t i = 0; i < n; ++i) {
     CVertex& v = out.vertices[i];
-    v.position = CVector(pos[i].x, pos[i].y, pos[i].z);
     // du x dv turns as the corners do, the way CModel::ComputeNormals's (b - a) x (c - a) turns, so
     // the surface's normals point to the side the cage's own do.
-    const CVector a(du[i].x, du[i].y, du[i].z), b(dv[i].x, dv[i].y, dv[i].z);
-    CVector nrm = Cross(a, b);
+    const CVector b(dv[i].x, dv[i].y, dv[i].z);
+    CVector nrm = Cross(v.normal, b);
     const double len = std::sqrt(double(nrm.x) * nrm.x + double(nrm.y) * nrm.y + double(nrm.z) * nrm.z);
     if (len > 0.0) nrm = CVector(float(nrm.x / len), float(nrm.y / len), float(nrm.z / len));
     v.normal = nrm;
@@ -301,6 +324,23 @@ void Subdivider::Evaluate(const CModel& model, CModel& out, bool limit) const {
 }
 
 namespace {
+// The most faces a draft (the surface handed out while the vertices move) is given: software
+// OpenGL draws some 80,000 smooth quadrilaterals in a third of a second, and a drag wants twenty
+// frames a second. The draft goes down a level at a time until it fits, never below level 1.
+constexpr std::size_t kDraftFaces = 25000;
+
+std::int32_t DraftLevel(const CModel& model, std::int32_t level) {
+  std::size_t firstLevel = 0;  // faces at level 1
+  const bool loop = model.subdivisionScheme == kSubdivisionLoop;
+  for (const CFace& f : model.faces) {
+    const std::size_t n = f.indices.size();
+    if (n >= 3 && !f.hidden) firstLevel += loop ? 4 * (n - 2) : n;
+  }
+  std::int32_t draft = level - 1;
+  while (draft > kSubdivisionMinLevel && firstLevel << (2 * (draft - 1)) > kDraftFaces) --draft;
+  return draft;
+}
+
 std::uint64_t PositionKey(const CModel& model) {
   std::uint64_t h = 0xcbf29ce484222325ull ^ model.vertices.size();
   for (const CVertex& v : model.vertices) {
@@ -314,7 +354,7 @@ std::uint64_t PositionKey(const CModel& model) {
 }
 }  // namespace
 
-const CModel* SurfaceCache::Surface(const CModel& model, std::size_t slot, bool mayHaveChanged) {
+const CModel* SurfaceCache::Surface(const CModel& model, std::size_t slot, bool mayHaveChanged, bool drafts) {
   if (model.subdivisionScheme == kSubdivisionNone) {
     if (slot < entries_.size()) entries_[slot].reset();
     return nullptr;
@@ -339,9 +379,9 @@ const CModel* SurfaceCache::Surface(const CModel& model, std::size_t slot, bool 
   const bool moved = positions != e.positionKey;
   e.positionKey = positions;
   const std::int32_t level = std::clamp(model.subdivisionLevel, kSubdivisionMinLevel, kSubdivisionMaxLevel);
-  if (moved && !rebuilt && level > kSubdivisionMinLevel) {
+  if (drafts && moved && !rebuilt && level > kSubdivisionMinLevel) {
     e.fullCurrent = false;
-    if (e.draftSubdivider.Build(model, e.draft, level - 1)) {
+    if (e.draftSubdivider.Build(model, e.draft, DraftLevel(model, level))) {
       e.draftSubdivider.Evaluate(model, e.draft);
       ++evaluations_;
       e.draft.state = model.state;
@@ -443,14 +483,6 @@ std::size_t CreaseSelected(CMeshwright& scene, float sharpness, bool vertices) {
     }
   }
   return set;
-}
-
-void PruneCreases(CModel& model) {
-  std::erase_if(model.creases, [&model](const EdgeCrease& c) {
-    return !model.HasVertex(static_cast<std::int32_t>(c.edge >> 32)) ||
-           !model.HasVertex(static_cast<std::int32_t>(c.edge & 0xFFFFFFFFu));
-  });
-  std::erase_if(model.sharpVertices, [&model](const VertexCorner& c) { return !model.HasVertex(c.vertex); });
 }
 
 }  // namespace mw

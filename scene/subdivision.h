@@ -56,15 +56,17 @@ class Subdivider {
 // only when its SubdivisionTopologyKey changes, its positions evaluated again only when they change.
 //
 // While positions keep changing (a move drag), a model above level 1 is handed out one level
-// coarser, a quarter of the faces to evaluate and draw; the first call that finds the positions
-// as they were hands out the full level again. DrewDraft says whether the last frame's calls gave
+// coarser, a quarter of the faces to evaluate and draw, and coarser still while that draft would
+// have more than 25,000 faces (never below level 1); the first call that finds the positions as
+// they were hands out the full level again. DrewDraft says whether the last frame's calls gave
 // such a draft, so the pane can paint once more when the changes stop.
 class SurfaceCache {
  public:
   // The surface to draw for `model` in list position `slot`, or nullptr when its subdivision is off
   // or it has nothing to refine (the cage is drawn then). `mayHaveChanged` false promises that
-  // no model changed since the last call: the kept surface is handed out unchecked.
-  const CModel* Surface(const CModel& model, std::size_t slot, bool mayHaveChanged = true);
+  // no model changed since the last call: the kept surface is handed out unchecked. `drafts` false
+  // always hands out the full level (for a caller that paints once, not frame after frame).
+  const CModel* Surface(const CModel& model, std::size_t slot, bool mayHaveChanged = true, bool drafts = true);
   // Starts a frame: forgets whether a draft was handed out.
   void BeginFrame() { drewDraft_ = false; }
   bool DrewDraft() const { return drewDraft_; }
@@ -100,7 +102,5 @@ void SetVertexSharpness(CModel& model, std::int32_t v, float sharpness);
 // edge with both ends selected) or, with `vertices`, its selected vertices get `sharpness`. Returns
 // how many edges or vertices it set.
 std::size_t CreaseSelected(CMeshwright& scene, float sharpness, bool vertices);
-// Drops creases and corners that name no vertex of the model (after vertices went).
-void PruneCreases(CModel& model);
 
 }  // namespace mw

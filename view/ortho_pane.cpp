@@ -41,6 +41,18 @@ void OrthoPane::paintEvent(QPaintEvent*) {
   overlay.edgesVisible = shared_.buttonsHeld == 0;
   overlay.grid = grid_;
   if (!reference_.isNull()) overlay.reference = &reference_;
+  // The wire is left out with the edges while a button is held: a drag then costs no refinement here.
+  if (shared_.refinedWire && overlay.edgesVisible) {
+    const std::size_t n = scene_.models.size();
+    shared_.surfaces.Truncate(n);
+    refined_.assign(n, nullptr);
+    for (std::size_t i = 0; i < n; ++i) {
+      const CModel& m = scene_.models[i];
+      if (m.state != kStateHidden && m.subdivisionScheme != kSubdivisionNone)
+        refined_[i] = shared_.surfaces.Surface(m, i, true, false);
+    }
+    overlay.refinedWire = &refined_;
+  }
   DrawOrthoPane(buffer_, scene_, plane_, shared_.pan, overlay, &projection_);
   QPainter p(this);
   p.drawImage(0, 0, buffer_);

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "render/ortho_painter.h"
+#include "scene/subdivision.h"
 #include "view/pane_host.h"
 #include "view/pane_input.h"
 
@@ -19,6 +20,9 @@ struct OrthoShared {
   PanOffsets pan;
   int buttonsHeld = 0;
   PaneTools tools;  // grid snapping and the box being dragged
+  // The refined surfaces' wire in grey under the cages; the three panes share the surfaces.
+  bool refinedWire = false;
+  SurfaceCache surfaces;
 };
 
 class OrthoPane : public QWidget {
@@ -67,6 +71,7 @@ class OrthoPane : public QWidget {
   PaneInput input_;
   QImage buffer_;               // the pane is drawn here, then shown
   OrthoProjection projection_;  // the vertices' pixels, worked out once per paint
+  std::vector<const CModel*> refined_;  // this paint's refined surfaces, for the grey wire
   QImage reference_;
   bool grid_ = true;
   bool picking_ = false;  // the press went to pointPicker: so does its release

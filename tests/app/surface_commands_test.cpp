@@ -6,8 +6,12 @@
 #include <QStatusBar>
 
 #include "app/commands.h"
+#include "app/main_frame.h"
+#include "app/settings.h"
 #include "app/model_view.h"
+#include "render/ortho_painter.h"
 #include "view/numeric_dialogs.h"
+#include "view/ortho_pane.h"
 #include "scene/subdivision.h"
 #include "tests/app/app_fixture.h"
 
@@ -39,7 +43,7 @@ TEST_F(AppTest, SubdivisionSettingFromBothMenusIsOneStepEach) {
   ASSERT_TRUE(scene_.AddBox(CVector(-50, -50, -50), CVector(50, 50, 50)));
   const QStringList expected = {"曲面化 なし(&N)", "Catmull-Clark(&C)", "三角形 (Loop)(&T)", "分割レベル 1(&1)",
                                 "分割レベル 2(&2)", "分割レベル 3(&3)", "分割レベル 4(&4)", "曲面化を確定(&A)",
-                                "折り目...\tShift+E(&E)", "スムーズ(&M)..."};
+                                "折り目...\tShift+E(&E)", "スムーズ(&M)...", "曲面のワイヤー(&W)"};
   QMenu* top = nullptr;
   for (QAction* a : frame_->menuBar()->actions())
     if (a->text() == QStringLiteral("モデル(&O)")) top = a->menu();
@@ -76,6 +80,35 @@ TEST_F(AppTest, SubdivisionSettingFromBothMenusIsOneStepEach) {
   doc_->Undo();
   EXPECT_EQ(scene_.models[0].subdivisionScheme, kSubdivisionNone);
   EXPECT_EQ(scene_.models[0].subdivisionLevel, 2);
+}
+
+// The grey wire of the refined surface in the orthographic panes: a check item, remembered, that
+// changes nothing in the document.
+TEST_F(AppTest, RefinedWireShowsInTheOrthographicPanesAndIsRemembered) {
+  MW_REQUIRE_DISPLAY();
+  ASSERT_TRUE(scene_.AddBox(CVector(-50, -50, -50), CVector(50, 50, 50)));
+  scene_.models[0].subdivisionScheme = kSubdivisionCatmullClark;
+  const auto greys = [this](int plane) {
+    const QImage shown = frame_->orthoPane(plane)->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int n = 0;
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x) n += shown.pixel(x, y) == kRefinedWireColour;
+    return n;
+  };
+  const bool was = LoadRefinedWire();
+  ASSERT_FALSE(frame_->action(kCmdRefinedWire)->isChecked());
+  // The labels' lettering has a few pixels of the wire's grey of its own.
+  const int lettering = greys(kPlaneFace);
+  frame_->Execute(kCmdRefinedWire);
+  EXPECT_TRUE(frame_->action(kCmdRefinedWire)->isChecked());
+  EXPECT_TRUE(LoadRefinedWire());
+  for (int plane : {kPlaneTop, kPlaneFace, kPlaneLeft}) EXPECT_GT(greys(plane) - lettering, 100) << plane;
+  EXPECT_FALSE(doc_->modified());
+  EXPECT_EQ(doc_->undoStack().count(), 0);
+  frame_->Execute(kCmdRefinedWire);
+  EXPECT_FALSE(LoadRefinedWire());
+  EXPECT_EQ(greys(kPlaneFace), lettering);
+  StoreRefinedWire(was);
 }
 
 TEST_F(AppTest, CreaseAndSmoothAskTheirValuesAndAreOneStepEach) {

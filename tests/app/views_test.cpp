@@ -160,13 +160,19 @@ TEST(NumericDialogs, DefaultsSizeOneRotateAboutZAndRefusedText) {
   EXPECT_NEAR(std::fabs(s.models[0].vertices[0].position.y), 10.0f, 1e-4);
 }
 
-TEST_F(AppTest, ModelListStateCyclesLeftOfTwentyOnlyAndDoesNotModify) {
+// The display state is saved in the .mwr block, so a change of it is a change of the document;
+// taking it back returns to the saved state.
+TEST_F(AppTest, ModelListStateCyclesLeftOfTwentyOnlyAndModifies) {
   MW_REQUIRE_DISPLAY();
   CModelView* list = frame_->modelList();
   const QRect row = list->visualItemRect(list->item(0));
   QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(19, row.center().y()));
   EXPECT_EQ(scene_.models[0].state, 2);
+  EXPECT_TRUE(doc_->modified());
+  doc_->Undo();
+  EXPECT_EQ(scene_.models[0].state, 1);
   EXPECT_FALSE(doc_->modified());
+  doc_->Redo();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, row.center().y()));
   EXPECT_EQ(scene_.models[0].state, 2);
   EXPECT_EQ(scene_.currentModel, 0);

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <vector>
 
+#include "scene/subdivision.h"
+
 namespace mw {
 namespace {
 
@@ -291,6 +293,45 @@ TEST(OrthoPane, LabelsAreDrawnInGrey) {
   for (int y = 0; y < 14; ++y)
     for (int x = 0; x < 40; ++x) grey += image.pixel(x, y) == qRgb(128, 128, 128);
   EXPECT_GT(grey, 5) << "the label \"Face\" in the top left corner";
+}
+
+}  // namespace
+}  // namespace mw
+
+namespace mw {
+namespace {
+
+// The refined surface's wire: grey where only the surface has edges, under the cage's black, and
+// left out with the edges while a button is held.
+TEST(OrthoRefinedWire, GreyUnderTheCageAndGoneWithTheEdges) {
+  CMeshwright s = Scene();
+  ASSERT_TRUE(s.AddBox(CVector(-40, -40, -40), CVector(40, 40, 40)));
+  s.models[0].subdivisionScheme = kSubdivisionCatmullClark;
+  s.models[0].subdivisionLevel = 2;
+  SurfaceCache cache;
+  const std::vector<const CModel*> surfaces = {cache.Surface(s.models[0], 0)};
+  ASSERT_NE(surfaces[0], nullptr);
+  const auto count = [](const QImage& image, QRgb colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == colour;
+    return n;
+  };
+  const QRgb grey = kRefinedWireColour, black = qRgb(0, 0, 0);
+  OrthoOverlay wire;
+  wire.refinedWire = &surfaces;
+  for (Plane plane : {kPlaneTop, kPlaneFace, kPlaneLeft}) {
+    // The labels' lettering has a few pixels of the wire's grey of its own.
+    const QImage cage = Paint(s, plane, 200, 200), both = Paint(s, plane, 200, 200, wire);
+    const int lettering = count(cage, grey);
+    EXPECT_LT(lettering, 10) << plane;
+    // Inside the cage's square the surface's lines cross it (level 2: three across each way).
+    EXPECT_GT(count(both, grey) - lettering, 200) << plane;
+    EXPECT_EQ(count(both, black), count(cage, black)) << plane;
+    wire.edgesVisible = false;
+    EXPECT_EQ(count(Paint(s, plane, 200, 200, wire), grey), lettering) << plane;
+    wire.edgesVisible = true;
+  }
 }
 
 }  // namespace

@@ -262,6 +262,47 @@ TEST(Subdivision, SurfaceCacheDraftsWhileVerticesMoveAndSettlesAtTheFullLevel) {
   EXPECT_EQ(cache.Surface(Cube(kSubdivisionNone), 0), nullptr);
 }
 
+// A draft is one level coarser, lower still while it would pass 25,000 faces (what software OpenGL
+// draws twenty times a second), never below level 1: checked at the limit and one face past it.
+TEST(Subdivision, DraftsStayWithinTheirFaceBudget) {
+  const auto loose = [](int quads, int triangles, std::int32_t level) {
+    CModel m;
+    for (int f = 0; f < quads + triangles; ++f) {
+      const int n = f < quads ? 4 : 3;
+      CFace face;
+      for (int k = 0; k < n; ++k) {
+        face.indices.push_back(static_cast<std::int32_t>(m.vertices.size()));
+        m.vertices.emplace_back(static_cast<float>(f * 3 + (k == 1 || k == 2)), 0.0f, static_cast<float>(k >= 2));
+      }
+      m.faces.push_back(face);
+    }
+    m.subdivisionScheme = kSubdivisionCatmullClark;
+    m.subdivisionLevel = level;
+    return m;
+  };
+  struct Case {
+    int quads, triangles;
+    std::int32_t level;
+    std::size_t draftFaces;
+  };
+  // Level 1 has 4 faces a quadrilateral and 3 a triangle; each level after it 4 times as many.
+  const Case cases[] = {
+      {1561, 2, 3, 25000},  // level 2 exactly at the budget
+      {1561, 6, 3, 6262},   // twelve faces past it: down to level 1
+      {1561, 6, 2, 6262},   // one below the set level, however large
+      {10, 0, 4, 640},      // small: one below
+  };
+  for (const Case& c : cases) {
+    CModel m = loose(c.quads, c.triangles, c.level);
+    SurfaceCache cache;
+    ASSERT_NE(cache.Surface(m, 0), nullptr);
+    m.vertices[0].position.y += 0.5f;
+    cache.BeginFrame();
+    EXPECT_EQ(cache.Surface(m, 0)->faces.size(), c.draftFaces) << c.quads << " " << c.triangles << " " << c.level;
+    EXPECT_TRUE(cache.DrewDraft());
+  }
+}
+
 TEST(Subdivision, WhatCannotBeRefinedIsLeftOut) {
   CModel m = Cube(kSubdivisionNone);
   Subdivider s;
