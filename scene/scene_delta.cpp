@@ -433,6 +433,7 @@ void SwapModelRecord(CModel& a, CModel& b) {
   swap(a.sharpVertices, b.sharpVertices);
   swap(a.symmetryAxis, b.symmetryAxis);
   swap(a.counterparts, b.counterparts);
+  swap(a.seamEdges, b.seamEdges);
 }
 
 // The same rules as CModel::ComputeNormals, face by face; the property test of the undo history
