@@ -53,10 +53,12 @@ std::size_t ResetUVs(CModel& model, std::span<const std::int32_t> faces);
 bool IsSeam(const CModel& model, std::int32_t a, std::int32_t b);
 // Marks or clears the seam of the edge between a and b.
 void SetSeam(CModel& model, std::int32_t a, std::int32_t b, bool seam);
-// Marks (or clears) the selected edges as seams: in edge mode the picked edges, otherwise every
-// side of a face whose two ends are selected. Returns how many edges changed.
-std::size_t MarkSelectedSeams(CModel& model, bool seam);
-// Marks the edges between faces that meet at more than `degrees`, and the borders, as seams.
+// Marks (or clears) the selected edges as seams: with `pickedEdges` (edge mode) the edges in
+// selectedEdges, otherwise every side of a visible face whose two ends are selected. Returns how
+// many edges changed.
+std::size_t MarkSelectedSeams(CModel& model, bool pickedEdges, bool seam);
+// Marks the edges between two of the faces that meet at more than `degrees` as seams. Returns how
+// many edges changed.
 std::size_t MarkSharpSeams(CModel& model, std::span<const std::int32_t> faces, double degrees);
 // Seams follow a renumbering of vertices (newIndex[old] = new, or -1 for a vertex that went);
 // seams on a vertex that went, or that now join a vertex to itself, are dropped.
