@@ -41,6 +41,7 @@
 #include "app/model_view.h"
 #include "app/primitive_command.h"
 #include "app/surface_commands.h"
+#include "app/uv_commands.h"
 #ifdef MW_HAVE_PYTHON
 #include "app/script_command.h"
 #endif
@@ -367,6 +368,8 @@ void CMainFrame::BuildActions() {
   RegisterSurfaceCommands(commands_, SurfaceCommandHost{doc_, scene_, this, [this](QDialog& d) { return runDialog(d); },
                                                         [this](const QString& text) { statusBar()->showMessage(text); },
                                                         [this]() { UpdateCommandStates(); }});
+  RegisterUVCommands(commands_, UVCommandHost{doc_, scene_, [this](const QString& text) { statusBar()->showMessage(text); },
+                                              [this]() { UpdateCommandStates(); }});
 #ifdef MW_HAVE_PYTHON
   // Python scripts on the open document; the interpreter starts with the first one.
   auto* scripts = new ScriptCommands(doc_, this);
@@ -472,6 +475,11 @@ void CMainFrame::BuildMenus() {
   menuBar()->insertMenu(help->menuAction(), surface);
   FillSurfaceMenu(commands_, surface);
   connect(surface, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+  // Texture coordinates: after the model menu, before ヘルプ.
+  QMenu* uv = new QMenu(QStringLiteral("UV(&U)"), this);
+  menuBar()->insertMenu(help->menuAction(), uv);
+  FillUVMenu(commands_, uv);
+  connect(uv, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 }
 
 void CMainFrame::BuildToolBar() {

@@ -268,13 +268,14 @@ struct FacePart : Part {
 struct RecordsPart : Part {
   std::vector<std::pair<std::size_t, CModel>> records;
   // Forget the records whose model the edit left as it was (the mesh tools change the vertex or
-  // face lists of every model they touch, or leave it alone).
+  // face lists of every model they touch, or leave it alone; the seam commands only the seams).
   bool keepChangedOnly = false;
   void Finish(const CMeshwright& scene) override {
     if (!keepChangedOnly) return;
     std::erase_if(records, [&scene](const auto& r) {
       const CModel& now = scene.models[r.first];
-      return now.vertices.size() == r.second.vertices.size() && SameFaces(now, r.second);
+      return now.vertices.size() == r.second.vertices.size() && SameFaces(now, r.second) &&
+             now.seamEdges == r.second.seamEdges;
     });
   }
   void Swap(CMeshwright& scene) {

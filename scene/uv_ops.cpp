@@ -248,9 +248,22 @@ std::vector<std::vector<std::int32_t>> IslandFaces(const CornerPoints& c, std::s
 // triangle, in its own plane with its corners turning counter-clockwise, the map's gradients must
 // satisfy grad v = rot90(grad u); the squared residual weighted by the area is minimised with two
 // points pinned. Returns false when the island has no triangle of any area.
+//
+// `local` (one entry per point, all -1) is scratch kept across islands, so that many small islands
+// cost their own size rather than the model's; it is all -1 again on return. `byPoint` (one entry
+// per point) receives the island's UVs.
 bool SolveConformal(const CModel& m, std::span<const std::int32_t> list, const CornerPoints& c,
-                    const std::vector<std::int32_t>& island, std::vector<D2>& uv) {
-  std::vector<std::int32_t> local(c.pointVertex.size(), -1), points;
+                    const std::vector<std::int32_t>& island, std::vector<std::int32_t>& local,
+                    std::vector<D2>& byPoint) {
+  std::vector<std::int32_t> points;
+  struct Reset {
+    std::vector<std::int32_t>& local;
+    const std::vector<std::int32_t>& points;
+    ~Reset() {
+      for (std::int32_t p : points) local[static_cast<std::size_t>(p)] = -1;
+    }
+  } reset{local, points};
+  std::vector<D2> uv;
   struct Tri {
     std::array<std::int32_t, 3> p;
     std::array<D2, 3> e;  // the side opposite each corner, in the triangle's plane
@@ -370,10 +383,7 @@ bool SolveConformal(const CModel& m, std::span<const std::int32_t> list, const C
   }
   if (turn < 0)
     for (D2& p : uv) p.u = -p.u;
-  // The caller reads the result by point number.
-  std::vector<D2> byPoint(c.pointVertex.size());
   for (std::size_t i = 0; i < n; ++i) byPoint[static_cast<std::size_t>(points[i])] = uv[i];
-  uv = std::move(byPoint);
   return true;
 }
 
@@ -814,9 +824,10 @@ std::size_t UnwrapUVs(CModel& model, std::span<const std::int32_t> faces, double
   const std::vector<std::int32_t> list = UsableFaces(model, faces);
   if (list.empty()) return 0;
   const CornerPoints c = ConnectThroughSeams(model, list);
-  std::vector<D2> uv;
+  std::vector<D2> uv(c.pointVertex.size());
+  std::vector<std::int32_t> local(c.pointVertex.size(), -1);
   for (const auto& island : c.islands) {
-    if (SolveConformal(model, list, c, island, uv)) {
+    if (SolveConformal(model, list, c, island, local, uv)) {
       for (std::int32_t pos : island) {
         CFace& f = model.faces[static_cast<std::size_t>(list[static_cast<std::size_t>(pos)])];
         f.uvs.resize(f.indices.size());
