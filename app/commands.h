@@ -119,6 +119,20 @@ enum Command : int {
   kCmdExtrudeNumeric = 33200,
   // モデル menu, after the smooth-surface commands above.
   kCmdRefinedWire = 33110,
+  // UV menu.
+  kCmdUVPlanarX = 33600,
+  kCmdUVPlanarY = 33601,
+  kCmdUVPlanarZ = 33602,
+  kCmdUVFromView = 33603,
+  kCmdUVBox = 33604,
+  kCmdUVCylinder = 33605,
+  kCmdUVSphere = 33606,
+  kCmdMarkSeam = 33607,
+  kCmdClearSeam = 33608,
+  kCmdAutoSeam = 33609,
+  kCmdUnwrap = 33610,
+  kCmdPackUV = 33611,
+  kCmdResetUV = 33612,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

@@ -43,6 +43,7 @@
 #include "app/primitive_command.h"
 #include "app/save_choices.h"
 #include "app/surface_commands.h"
+#include "app/uv_commands.h"
 #ifdef MW_HAVE_PYTHON
 #include "app/script_command.h"
 #endif
@@ -387,6 +388,8 @@ void CMainFrame::BuildActions() {
         RefreshOrtho();
       },
       {}, [this]() { return orthoShared_.refinedWire; });
+  RegisterUVCommands(commands_, UVCommandHost{doc_, scene_, [this](const QString& text) { statusBar()->showMessage(text); },
+                                              [this]() { UpdateCommandStates(); }});
 #ifdef MW_HAVE_PYTHON
   // Python scripts on the open document; the interpreter starts with the first one.
   auto* scripts = new ScriptCommands(doc_, this);
@@ -507,6 +510,11 @@ void CMainFrame::BuildMenus() {
   menuBar()->insertMenu(help->menuAction(), surface);
   FillSurfaceMenu(commands_, surface);
   connect(surface, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+  // Texture coordinates: after the model menu, before ヘルプ.
+  QMenu* uv = new QMenu(QStringLiteral("UV(&U)"), this);
+  menuBar()->insertMenu(help->menuAction(), uv);
+  FillUVMenu(commands_, uv);
+  connect(uv, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 }
 
 void CMainFrame::BuildToolBar() {

@@ -11,6 +11,7 @@ namespace {
 
 const QColor kBlack(0, 0, 0);
 const QColor kRed(255, 0, 0);
+const QColor kSeamColour(255, 140, 0);
 const QColor kGrid(192, 192, 192);
 const QColor kLabel(128, 128, 128);
 const QColor kGreen(0, 255, 0);
@@ -249,6 +250,32 @@ void ProjectVertices(OrthoProjection& projection, const CMeshwright& scene, Plan
   }
 }
 
+namespace {
+
+// Seams (where unwrapping cuts the texture) in orange, two pixels wide, over the black wire and
+// under the red selection; not those on a hidden vertex.
+void DrawSeams(Raster& raster, const CMeshwright& scene, Plane plane, QPoint centre, float zoom,
+               const OrthoProjection* projection) {
+  const QRgb orange = kSeamColour.rgb();
+  for (std::size_t i = 0; i < scene.models.size(); ++i) {
+    const CModel& m = scene.models[i];
+    if (m.state == kStateHidden || m.seamEdges.empty()) continue;
+    const Corners corners(m, projection ? &projection->models[i] : nullptr, plane, centre, zoom);
+    for (const std::uint64_t key : m.seamEdges) {
+      const auto a = static_cast<std::int32_t>(key >> 32), b = static_cast<std::int32_t>(key & 0xffffffffu);
+      if (!m.HasVertex(a) || !m.HasVertex(b)) continue;
+      if (m.vertices[static_cast<std::size_t>(a)].hidden || m.vertices[static_cast<std::size_t>(b)].hidden) continue;
+      const QPoint p = corners(a), q = corners(b);
+      raster.Line(p, q, orange);
+      // The second pixel goes across the line's run, so steep and flat seams look alike.
+      const QPoint step = std::abs(q.x() - p.x()) >= std::abs(q.y() - p.y()) ? QPoint(0, 1) : QPoint(1, 0);
+      raster.Line(p + step, q + step, orange);
+    }
+  }
+}
+
+}  // namespace
+
 void DrawFaceEdges(QImage& image, const CMeshwright& scene, Plane plane, QPoint centre, float zoom,
                    const OrthoProjection* projection) {
   Raster raster(image);
@@ -256,6 +283,7 @@ void DrawFaceEdges(QImage& image, const CMeshwright& scene, Plane plane, QPoint 
   // in edge mode (drawn over their faces' black), the faces whose corners are all selected else.
   const std::int32_t mode = scene.selectMode;
   for (int selectedPass = 0; selectedPass < 2; ++selectedPass) {
+    if (selectedPass) DrawSeams(raster, scene, plane, centre, zoom, projection);
     const QRgb colour = (selectedPass ? kRed : kBlack).rgb();
     for (std::size_t i = 0; i < scene.models.size(); ++i) {
       const CModel& m = scene.models[i];

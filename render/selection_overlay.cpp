@@ -16,6 +16,18 @@ void Push(std::vector<float>& out, const CVector& p) {
 void SelectionOverlay::Build(const CMeshwright& scene) {
   triangles_.clear();
   lines_.clear();
+  seams_.clear();
+  for (const CModel& m : scene.models) {
+    if (m.state == kStateHidden) continue;
+    for (const std::uint64_t key : m.seamEdges) {
+      const auto a = static_cast<std::int32_t>(key >> 32), b = static_cast<std::int32_t>(key & 0xffffffffu);
+      if (!m.HasVertex(a) || !m.HasVertex(b)) continue;
+      const CVertex &va = m.vertices[static_cast<std::size_t>(a)], &vb = m.vertices[static_cast<std::size_t>(b)];
+      if (va.hidden || vb.hidden) continue;
+      Push(seams_, va.position);
+      Push(seams_, vb.position);
+    }
+  }
   if (scene.selectMode != 1 && scene.selectMode != 2) return;
   for (const CModel& m : scene.models) {
     if (m.state == kStateHidden) continue;
@@ -70,6 +82,12 @@ void SelectionOverlay::Draw() const {
     glVertexPointer(3, GL_FLOAT, 0, triangles_.data());
     glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(triangles_.size() / 3));
     glDisable(GL_POLYGON_OFFSET_FILL);
+  }
+  if (!seams_.empty()) {
+    glLineWidth(3.0f);
+    glColor4f(1.0f, 0.55f, 0.0f, 1.0f);
+    glVertexPointer(3, GL_FLOAT, 0, seams_.data());
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(seams_.size() / 3));
   }
   if (!lines_.empty()) {
     glLineWidth(2.0f);

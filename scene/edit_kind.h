@@ -93,6 +93,13 @@ enum class EditKind : std::uint8_t {
   kSymmetry,  // symmetric modelling of the current model switched (a setting kept in the .mwr)
   // A Python script run on the document: it may change anything, so the whole document is kept.
   kScript,
+  // Texture coordinates of the selected faces (scene/uv_ops.h): projected, reset to the default
+  // table, unwrapped, packed; seams marked or cleared on the selected edges.
+  kUVProject,
+  kUVReset,
+  kUVUnwrap,
+  kUVPack,
+  kSeam,
 };
 
 // Edits that change only which vertices are selected: they can be taken back, but they leave the

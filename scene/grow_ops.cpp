@@ -9,6 +9,7 @@
 #include "scene/creases.h"
 #include "scene/element_selection.h"
 #include "scene/grow_ops_support.h"
+#include "scene/uv_ops.h"
 
 namespace mw {
 
@@ -202,6 +203,7 @@ std::vector<std::int32_t> DropUnused(CModel& m, std::span<const std::int32_t> ca
     ++k;
   }
   RenumberCreases(m, remap);
+  RemapSeams(m, remap);
   return remap;
 }
 

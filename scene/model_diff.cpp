@@ -344,13 +344,14 @@ bool SameFields(const CModel& a, const CModel& b) {
          a.mirrorAxis == b.mirrorAxis && std::memcmp(&a.facet, &b.facet, sizeof(float)) == 0 && a.state == b.state &&
          a.selectedEdges == b.selectedEdges && a.subdivisionScheme == b.subdivisionScheme &&
          a.subdivisionLevel == b.subdivisionLevel && a.creases == b.creases && a.sharpVertices == b.sharpVertices &&
-         a.symmetryAxis == b.symmetryAxis && a.counterparts == b.counterparts;
+         a.symmetryAxis == b.symmetryAxis && a.counterparts == b.counterparts && a.seamEdges == b.seamEdges;
 }
 
 std::size_t FieldBytes(const CModel& m) {
   return sizeof(CModel) + m.name.capacity() + m.secondName.capacity() +
          m.selectedEdges.capacity() * sizeof(std::uint64_t) + m.creases.capacity() * sizeof(EdgeCrease) +
-         m.sharpVertices.capacity() * sizeof(VertexCorner) + m.counterparts.capacity() * sizeof(std::int32_t);
+         m.sharpVertices.capacity() * sizeof(VertexCorner) + m.counterparts.capacity() * sizeof(std::int32_t) +
+         m.seamEdges.capacity() * sizeof(std::uint64_t);
 }
 
 }  // namespace
@@ -370,6 +371,7 @@ void SwapModelFields(CModel& a, CModel& b) {
   swap(a.sharpVertices, b.sharpVertices);
   swap(a.symmetryAxis, b.symmetryAxis);
   swap(a.counterparts, b.counterparts);
+  swap(a.seamEdges, b.seamEdges);
 }
 
 ModelDiff::ModelDiff() = default;

@@ -271,13 +271,14 @@ struct RecordsPart : Part {
   std::vector<std::pair<std::size_t, CModel>> records;
   std::vector<std::pair<std::size_t, ModelDiff>> diffs;
   // Forget the records whose model the edit left as it was (the mesh tools change the vertex or
-  // face lists of every model they touch, or leave it alone).
+  // face lists of every model they touch, or leave it alone; the seam commands only the seams).
   bool keepChangedOnly = false;
   void Finish(const CMeshwright& scene) override {
     if (keepChangedOnly) {
       std::erase_if(records, [&scene](const auto& r) {
         const CModel& now = scene.models[r.first];
-        return now.vertices.size() == r.second.vertices.size() && SameFaces(now, r.second);
+        return now.vertices.size() == r.second.vertices.size() && SameFaces(now, r.second) &&
+               now.seamEdges == r.second.seamEdges;
       });
     }
     for (auto& [slot, record] : records) diffs.emplace_back(slot, ModelDiff::Between(std::move(record), scene.models[slot]));
@@ -540,6 +541,7 @@ void SwapModelRecord(CModel& a, CModel& b) {
   swap(a.sharpVertices, b.sharpVertices);
   swap(a.symmetryAxis, b.symmetryAxis);
   swap(a.counterparts, b.counterparts);
+  swap(a.seamEdges, b.seamEdges);
 }
 
 // The same rules as CModel::ComputeNormals, face by face; the property test of the undo history
@@ -809,6 +811,14 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       if (kind == EditKind::kSeparate) parts.push_back(std::make_unique<ListPart>(scene, count, 0));
       break;
     }
+    case EditKind::kUVProject:
+    case EditKind::kUVReset:
+    case EditKind::kUVUnwrap:
+    case EditKind::kUVPack:
+    case EditKind::kSeam:
+      // UVs and seams live in the model record; models the command left alone are dropped.
+      parts.push_back(SelectedEditableRecords(scene, count, true));
+      break;
     case EditKind::kSymmetry:
       // The setting and its counterparts, kept with the model's name and state.
       if (hasModel) parts.push_back(std::make_unique<ModelFieldsPart>(scene, current));

@@ -12,6 +12,8 @@
 //   --subdivide-smooth N (every model baked into its smooth surface, N levels)
 //   --subdivide N, --tris-to-quads ANGLE (on every face in sight of every model)
 //   --script FILE.py (a Python script on the document, as スクリプト → 実行… runs it)
+//   --unwrap (every face in sight of every model unwrapped along its seams and packed into 0..1;
+//   a model without seams is first cut where its faces meet at more than 60 degrees)
 //
 // Exit status: 0 success, 1 an input could not be read, 2 usage, 3 the output could not be written,
 // 4 a script failed (nothing is written).
@@ -44,6 +46,7 @@
 #include "scene/mesh_tools.h"
 #include "scene/primitives.h"
 #include "scene/subdivision.h"
+#include "scene/uv_ops.h"
 #include "tools/scene_json.h"
 #ifdef MW_HAVE_PYTHON
 #include "python/script_runner.h"
@@ -77,7 +80,9 @@ int Usage() {
                "                        Catmull-Clark, or the model's own scheme when it has one\n"
                "       --subdivide N    split every face into N x N (N from 2 to 32)\n"
                "       --tris-to-quads ANGLE\n"
-               "                        join pairs of triangles whose normals differ by at most ANGLE degrees\n",
+               "                        join pairs of triangles whose normals differ by at most ANGLE degrees\n"
+               "       --unwrap         unwrap every face along the seams and pack the UVs into 0..1\n"
+               "                        (a model without seams is cut where faces meet at over 60 degrees)\n",
                mw::NativeDocumentFormat().extensions.front().c_str(), formats.c_str());
   return 2;
 }
@@ -101,7 +106,7 @@ void Report(const mw::DocumentResult& result, const std::string& path) {
 
 // An operation on the document read, in the order the command line gives them.
 struct Operation {
-  enum Kind { kFrame, kWeld, kFlip, kTriangulate, kAdd, kSubdivideSmooth, kSubdivide, kTrisToQuads, kScript } kind;
+  enum Kind { kFrame, kWeld, kFlip, kTriangulate, kAdd, kSubdivideSmooth, kSubdivide, kTrisToQuads, kScript, kUnwrap } kind;
   double distance = 0;
   mw::PrimitiveParams shape;
   mw::CVector centre;
@@ -117,6 +122,8 @@ bool TakeOperations(std::vector<std::string>& args, std::vector<Operation>& ops)
       ops.push_back(Operation{Operation::kFrame, 0, {}, {}, {}});
     } else if (args[i] == "--flip") {
       ops.push_back(Operation{Operation::kFlip, 0, {}, {}, {}});
+    } else if (args[i] == "--unwrap") {
+      ops.push_back(Operation{Operation::kUnwrap, 0, {}, {}, {}});
     } else if (args[i] == "--triangulate") {
       ops.push_back(Operation{Operation::kTriangulate, 0, {}, {}, {}});
     } else if (args[i] == "--weld") {
@@ -209,6 +216,14 @@ bool Apply(mw::CMeshwright& scene, const std::vector<Operation>& ops, const std:
         break;
       case Operation::kSubdivide: mw::SubdivideAll(scene, static_cast<int>(op.distance)); break;
       case Operation::kTrisToQuads: mw::TrisToQuadsAll(scene, op.distance); break;
+      case Operation::kUnwrap:
+        for (mw::CModel& m : scene.models) {
+          std::vector<std::int32_t> faces(m.faces.size());
+          for (std::size_t f = 0; f < faces.size(); ++f) faces[f] = static_cast<std::int32_t>(f);
+          if (m.seamEdges.empty()) mw::MarkSharpSeams(m, faces, 60.0);
+          mw::UnwrapUVs(m, faces);
+        }
+        break;
       case Operation::kScript: {
 #ifdef MW_HAVE_PYTHON
         mw::ScriptHooks hooks;

@@ -217,6 +217,11 @@ TEST(ArchiveExtensions, DamagedStateSubdivisionAndCreaseSectionsChangeNothing) {
       {"a symmetry axis that is negative", kSymmetrySectionTag, {2, 0xFFFFFFFFu, 0}, false},
       {"a pair for each model", kSymmetrySectionTag, {2, 1, 0, 1, 0}, false},
       {"a model too few for symmetry", kSymmetrySectionTag, {1, 1}, false},
+      {"seams, one given twice and backwards", kSeamSectionTag, {2, 2, 8, 0, 0, 8, 0}, true},
+      {"a seam from a vertex to itself", kSeamSectionTag, {2, 1, 3, 3, 0}, false},
+      {"a seam to the vertex past the last", kSeamSectionTag, {2, 1, 0, 9, 0}, false},
+      {"a seam count past the end", kSeamSectionTag, {2, 1000, 0, 1}, false},
+      {"seams for a model too many", kSeamSectionTag, {3, 0, 0, 0}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -227,7 +232,7 @@ TEST(ArchiveExtensions, DamagedStateSubdivisionAndCreaseSectionsChangeNothing) {
     EXPECT_EQ(r.warnings.size(), c.valid ? 0u : 1u);
     const CModel& m = back.models[0];
     const bool changed = m.state != kStateNormal || m.subdivisionScheme != kSubdivisionNone || !m.creases.empty() ||
-                         m.symmetryAxis != 0 || !m.counterparts.empty();
+                         m.symmetryAxis != 0 || !m.counterparts.empty() || !m.seamEdges.empty();
     EXPECT_EQ(changed, c.valid);
     if (c.valid && c.tag == kSymmetrySectionTag) {
       EXPECT_EQ(m.counterparts, FindCounterparts(m, 3));
@@ -235,6 +240,9 @@ TEST(ArchiveExtensions, DamagedStateSubdivisionAndCreaseSectionsChangeNothing) {
     if (c.valid && c.tag == kCreaseSectionTag) {
       EXPECT_EQ(m.creases, (std::vector<EdgeCrease>{{EdgeKey(0, 8), 0.5f}}));
       EXPECT_EQ(m.sharpVertices, (std::vector<VertexCorner>{{8, 10.0f}}));
+    }
+    if (c.valid && c.tag == kSeamSectionTag) {
+      EXPECT_EQ(m.seamEdges, (std::vector<std::uint64_t>{EdgeKey(0, 8)}));
     }
   }
 }

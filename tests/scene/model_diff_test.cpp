@@ -40,6 +40,8 @@ std::string Fields(const CMeshwright& s) {
     for (const VertexCorner& c : m.sharpVertices) o << c.vertex << ':' << c.sharpness << ' ';
     o << "\ncounterparts ";
     for (std::int32_t c : m.counterparts) o << c << ' ';
+    o << "\nseams ";
+    for (std::uint64_t e : m.seamEdges) o << e << ' ';
     o << '\n';
     for (const CVertex& v : m.vertices) {
       o << "v ";
@@ -141,6 +143,7 @@ CMeshwright AwkwardScene(std::mt19937& rng) {
     for (std::size_t i = 0; i < m.vertices.size(); ++i) m.counterparts.push_back(static_cast<std::int32_t>(i % 5) - 1);
   }
   s.models[2].selectedEdges = {(std::uint64_t(0) << 32) | 1u};
+  if (coin(rng) < 0.5f) s.models[2].seamEdges = {(std::uint64_t(0) << 32) | 1u, (std::uint64_t(1) << 32) | 2u};
   s.currentModel = static_cast<std::int32_t>(rng() % 3);
   s.currentMaterial = 1;
   return s;

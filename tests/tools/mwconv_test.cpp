@@ -18,6 +18,7 @@
 #include "io/document_io.h"
 #include "scene/frame_view.h"
 #include "scene/archive.h"
+#include "scene/uv_ops.h"
 #include "tests/support/scene_samples.h"
 #include "tests/support/test_support.h"
 
@@ -429,6 +430,43 @@ TEST(Mwconv, FlipAndTriangulateRunInTheOrderGiven) {
   EXPECT_NE(a, b);
   EXPECT_NE(a.find("\"faces\":[{\"indices\":[0,3,2]"), std::string::npos) << a;
   EXPECT_NE(b.find("\"faces\":[{\"indices\":[1,0,3]"), std::string::npos) << b;
+}
+
+CMeshwright ReadMwr(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  CMeshwright scene;
+  EXPECT_TRUE(ReadScene(scene, bytes.data(), bytes.size()).ok()) << path;
+  return scene;
+}
+
+// A box cut at its sharp edges unwraps into six islands apart from each other inside the square;
+// the seams go into the .mwr, the UVs through .mqo and back.
+TEST(Mwconv, UnwrapCutsAtSharpEdgesAndItsUVsSurviveBothFormats) {
+  test::TempDir dir;
+  ASSERT_EQ(Mwconv("--add box --unwrap " + Q(dir / "u.mwr")).status, 0);
+  ASSERT_EQ(Mwconv("--add box --unwrap " + Q(dir / "u.mqo")).status, 0);
+  ASSERT_EQ(Mwconv(Q(dir / "u.mqo") + " " + Q(dir / "back.mwr")).status, 0);
+  const CMeshwright a = ReadMwr(dir / "u.mwr"), b = ReadMwr(dir / "back.mwr");
+  ASSERT_FALSE(a.models.empty());
+  const CModel& m = a.models.back();  // the box, after the new document's empty model
+  EXPECT_EQ(m.seamEdges.size(), 12u);
+  std::vector<std::int32_t> all(m.faces.size());
+  for (std::size_t f = 0; f < all.size(); ++f) all[f] = static_cast<std::int32_t>(f);
+  EXPECT_EQ(FindUVIslands(m, all).size(), 6u);
+  EXPECT_EQ(CountOverlappingUVFaces(m, all), 0u);
+  ASSERT_EQ(b.models.size(), a.models.size());
+  const CModel& n = b.models.back();
+  ASSERT_EQ(n.faces.size(), m.faces.size());
+  for (std::size_t f = 0; f < m.faces.size(); ++f) {
+    ASSERT_EQ(n.faces[f].uvs.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) {
+      const CUV uv = m.faces[f].uvs[k];
+      EXPECT_TRUE(uv.u >= 0 && uv.u <= 1 && uv.v >= 0 && uv.v <= 1);
+      EXPECT_NEAR(n.faces[f].uvs[k].u, uv.u, 1e-6);  // .mqo writes six decimals
+      EXPECT_NEAR(n.faces[f].uvs[k].v, uv.v, 1e-6);
+    }
+  }
 }
 
 TEST(Mwconv, SubdivideAndTrisToQuadsCountFaces) {
