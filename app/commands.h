@@ -114,6 +114,30 @@ enum Command : int {
   // スクリプト menu (numbered apart from the others so that commands added meanwhile keep theirs).
   kCmdRunScript = 33500,
   kCmdScriptOutput = 33501,
+  // The UV window (app/uv_editor_commands.cpp).
+  kCmdUVEditor = 33650,
+  kCmdUVSelectVertices = 33651,
+  kCmdUVSelectEdges = 33652,
+  kCmdUVSelectFaces = 33653,
+  kCmdUVToolSelect = 33654,
+  kCmdUVToolMove = 33655,
+  kCmdUVToolRotate = 33656,
+  kCmdUVToolScale = 33657,
+  kCmdUVSelectIsland = 33658,
+  kCmdUVSelectAll = 33659,
+  kCmdUVNumericMove = 33660,
+  kCmdUVNumericRotate = 33661,
+  kCmdUVNumericScale = 33662,
+  kCmdUVFlipU = 33663,
+  kCmdUVFlipV = 33664,
+  kCmdUVAlignLeft = 33665,
+  kCmdUVAlignRight = 33666,
+  kCmdUVAlignTop = 33667,
+  kCmdUVAlignBottom = 33668,
+  kCmdUVSnapPixels = 33669,
+  kCmdUVStretchArea = 33670,
+  kCmdUVStretchAngle = 33671,
+  kCmdUVFitView = 33672,
 };
 
 // Hints of "update all views": 0 rebuilds everything, 1 leaves the model list as it is, 2 repaints

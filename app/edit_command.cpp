@@ -76,6 +76,7 @@ QString EditName(EditKind kind) {
     case EditKind::kMirrorCopy: return QStringLiteral("鏡像コピー");
     case EditKind::kSymmetry: return QStringLiteral("対称編集");
     case EditKind::kScript: return QStringLiteral("スクリプト");
+    case EditKind::kUVEdit: return QStringLiteral("UVの編集");
   }
   return QString();
 }
