@@ -76,6 +76,11 @@ QString EditName(EditKind kind) {
     case EditKind::kMirrorCopy: return QStringLiteral("鏡像コピー");
     case EditKind::kSymmetry: return QStringLiteral("対称編集");
     case EditKind::kScript: return QStringLiteral("スクリプト");
+    case EditKind::kUVProject: return QStringLiteral("UVの投影");
+    case EditKind::kUVReset: return QStringLiteral("既定のUVに戻す");
+    case EditKind::kUVUnwrap: return QStringLiteral("UVの展開");
+    case EditKind::kUVPack: return QStringLiteral("UVの詰め直し");
+    case EditKind::kSeam: return QStringLiteral("継ぎ目");
     case EditKind::kUVEdit: return QStringLiteral("UVの編集");
   }
   return QString();

@@ -230,6 +230,45 @@ bool ReadCreases(std::vector<CModel>& models, const std::uint8_t* data, std::siz
   return true;
 }
 
+// Seams: the model count, then for each model its seam edges (count, then two vertex numbers each).
+void WriteSeams(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
+  if (std::all_of(scene.models.begin(), scene.models.end(), [](const CModel& m) { return m.seamEdges.empty(); })) return;
+  PutU32(out, static_cast<std::uint32_t>(scene.models.size()));
+  for (const CModel& m : scene.models) {
+    PutU32(out, static_cast<std::uint32_t>(m.seamEdges.size()));
+    for (const std::uint64_t key : m.seamEdges) {
+      PutU32(out, static_cast<std::uint32_t>(key >> 32));
+      PutU32(out, static_cast<std::uint32_t>(key));
+    }
+  }
+}
+
+bool ReadSeams(std::vector<CModel>& models, const std::uint8_t* data, std::size_t size) {
+  Payload p(data, size);
+  std::uint32_t count = 0;
+  if (!p.U32(count) || count != models.size()) return false;
+  std::vector<std::vector<std::uint64_t>> seams(count);
+  for (std::uint32_t m = 0; m < count; ++m) {
+    const std::size_t vertices = models[m].vertices.size();
+    std::uint32_t n = 0;
+    if (!p.Count(n)) return false;
+    seams[m].resize(n);
+    for (std::uint64_t& key : seams[m]) {
+      std::uint32_t a = 0, b = 0;
+      if (!p.U32(a) || !p.U32(b) || a >= vertices || b >= vertices || a == b) return false;
+      key = EdgeKey(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b));
+    }
+  }
+  if (!p.AtEnd()) return false;
+  for (std::uint32_t m = 0; m < count; ++m) {
+    // Kept sorted and once each, as the editing code expects.
+    std::sort(seams[m].begin(), seams[m].end());
+    seams[m].erase(std::unique(seams[m].begin(), seams[m].end()), seams[m].end());
+    models[m].seamEdges = std::move(seams[m]);
+  }
+  return true;
+}
+
 // Reference pictures: their count, then for each the plane, whether it is shown, the centre (u,
 // v), the scale, the opacity, and the file name (UTF-8) after its length.
 void WriteReferences(const CMeshwright& scene, std::vector<std::uint8_t>& out) {
@@ -278,6 +317,7 @@ const std::vector<Section>& Sections() {
       {kModelStateSectionTag, "モデルの表示状態と鏡面", WriteModelStates, ReadModelStates},
       {kSubdivisionSectionTag, "曲面化の設定", WriteSubdivision, ReadSubdivision},
       {kCreaseSectionTag, "折り目", WriteCreases, ReadCreases},
+      {kSeamSectionTag, "UVの継ぎ目", WriteSeams, ReadSeams},
   };
   return sections;
 }

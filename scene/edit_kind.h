@@ -93,6 +93,13 @@ enum class EditKind : std::uint8_t {
   kSymmetry,  // symmetric modelling of the current model switched (a setting, not saved)
   // A Python script run on the document: it may change anything, so the whole document is kept.
   kScript,
+  // Texture coordinates of the selected faces (scene/uv_ops.h): projected, reset to the default
+  // table, unwrapped, packed; seams marked or cleared on the selected edges.
+  kUVProject,
+  kUVReset,
+  kUVUnwrap,
+  kUVPack,
+  kSeam,
   // Texture coordinates of the shown faces moved in the UV window (scene/uv_edit.h): a drag, a
   // numeric transform, a flip or an alignment.
   kUVEdit,

@@ -5,31 +5,12 @@
 
 #include "scene/meshwright.h"
 #include "scene/snap.h"
+#include "scene/uv_ops.h"
 
 namespace mw {
 namespace {
 
-constexpr CUV kDefaultUV[4] = {CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)};
-
-// Default texture coordinate of corner i of a face of n corners. Up to four corners take the
-// table. More (faces read from files) are spread evenly round the edge of the unit square in
-// the table's order, (0,0) -> (0,1) -> (1,1) -> (1,0) -> back: corner i sits 4i/n of the way
-// round the perimeter of length 4, so every side gets its share and no two corners share a
-// place. (For n = 4 the rule gives the table.) Fractions are taken from whole numbers, so
-// 1 - f is as exact as f.
-CUV DefaultUV(std::size_t i, std::size_t n) {
-  if (n <= 4) return kDefaultUV[i % 4];
-  const std::size_t along = 4 * i;
-  const std::size_t side = along / n, rest = along % n;
-  const auto f = static_cast<float>(static_cast<double>(rest) / static_cast<double>(n));
-  const auto g = static_cast<float>(static_cast<double>(n - rest) / static_cast<double>(n));
-  switch (side) {
-    case 0: return CUV(0, f);
-    case 1: return CUV(f, 1);
-    case 2: return CUV(1, g);
-    default: return CUV(g, 0);
-  }
-}
+CUV DefaultUV(std::size_t i, std::size_t n) { return DefaultCornerUV(i, n); }
 constexpr double kSnap = 5.0;
 
 bool CornersAllSelected(const CModel& m, const CFace& f) {
@@ -149,6 +130,7 @@ void CModel::DeleteSelectedFaces() {
     if (c.vertex >= 0 && static_cast<std::size_t>(c.vertex) < n && newIndex[static_cast<std::size_t>(c.vertex)] >= 0)
       keptVertices.push_back({newIndex[static_cast<std::size_t>(c.vertex)], c.sharpness});
   sharpVertices = std::move(keptVertices);
+  RemapSeams(*this, newIndex);
 }
 
 void CModel::AssignMaterialToSelected(std::int32_t materialId) {

@@ -8,6 +8,7 @@
 
 #include "scene/element_selection.h"
 #include "scene/grow_ops_support.h"
+#include "scene/uv_ops.h"
 
 namespace mw {
 
@@ -200,6 +201,7 @@ std::vector<std::int32_t> DropUnused(CModel& m, std::span<const std::int32_t> ca
     pf.indices[k] = renumber(i);
     ++k;
   }
+  RemapSeams(m, remap);
   return remap;
 }
 

@@ -5,6 +5,7 @@
 
 #include "scene/element_selection.h"
 #include "scene/polygon_triangles.h"
+#include "scene/uv_ops.h"
 
 namespace mw {
 
@@ -107,6 +108,7 @@ void RemoveDroppedVertices(CModel& m, std::vector<std::uint8_t>& drop) {
   for (CFace& f : m.faces)
     for (auto& i : f.indices)
       if (i >= 0 && static_cast<std::size_t>(i) < renumber.size()) i = renumber[static_cast<std::size_t>(i)];
+  RemapSeams(m, renumber);
   // The face under construction names committed vertices by number as well; a corner on a vertex
   // that went is dropped with its texture coordinate.
   CFace& p = m.pendingFace;

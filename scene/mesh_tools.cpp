@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scene/polygon_triangles.h"
+#include "scene/uv_ops.h"
 
 namespace mw {
 namespace {
@@ -382,6 +383,7 @@ WeldResult WeldVertices(CModel& model, double distance, bool selectedOnly, std::
     if (i >= 0 && static_cast<std::size_t>(i) < n) i = newIndex[static_cast<std::size_t>(i)];
     else if (i >= 0) i -= gone;
   }
+  RemapSeams(model, newIndex);
   Refresh(model, smooth);
   return {removed, facesBefore - keep};
 }

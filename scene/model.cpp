@@ -21,6 +21,7 @@ CModel& CModel::operator=(const CModel& o) {
   sharpVertices = o.sharpVertices;
   symmetryAxis = o.symmetryAxis;
   counterparts = o.counterparts;
+  seamEdges = o.seamEdges;
   pendingVertices = o.pendingVertices;
   return *this;
 }

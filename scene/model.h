@@ -52,6 +52,8 @@ class CModel {
   // found by position when the setting was switched on or the vertices changed.
   std::int32_t symmetryAxis = 0;
   std::vector<std::int32_t> counterparts;
+  // Edges the texture is cut along when unwrapping (scene/uv_ops.h), as EdgeKey(a, b), sorted.
+  std::vector<std::uint64_t> seamEdges;
   CFace pendingFace;                     // face under construction; never archived
   std::vector<CVertex> pendingVertices;  // its new vertices, not yet in `vertices`
 

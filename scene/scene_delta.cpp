@@ -480,6 +480,7 @@ void SwapModelRecord(CModel& a, CModel& b) {
   swap(a.sharpVertices, b.sharpVertices);
   swap(a.symmetryAxis, b.symmetryAxis);
   swap(a.counterparts, b.counterparts);
+  swap(a.seamEdges, b.seamEdges);
 }
 
 // The same rules as CModel::ComputeNormals, face by face; the property test of the undo history
@@ -744,6 +745,14 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       if (kind == EditKind::kSeparate) parts.push_back(std::make_unique<ListPart>(scene, count, 0));
       break;
     }
+    case EditKind::kUVProject:
+    case EditKind::kUVReset:
+    case EditKind::kUVUnwrap:
+    case EditKind::kUVPack:
+    case EditKind::kSeam:
+      // UVs and seams live in the model record; models the command left alone are dropped.
+      parts.push_back(SelectedEditableRecords(scene, count, true));
+      break;
     case EditKind::kSymmetry:
       // The setting and its counterparts, kept with the model's name and state.
       if (hasModel) parts.push_back(std::make_unique<ModelFieldsPart>(scene, current));

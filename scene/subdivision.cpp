@@ -373,6 +373,7 @@ CModel SubdividedCopy(const CModel& model) {
   baked.selectedEdges.clear();
   baked.creases.clear();
   baked.sharpVertices.clear();
+  baked.seamEdges.clear();
   baked.subdivisionScheme = kSubdivisionNone;
   for (CVertex& v : baked.vertices) v.selected = 0, v.hidden = 0;
   baked.RebuildFaceRefs();

@@ -5,7 +5,7 @@ packages=(cmake g++ ninja-build pkg-config qt6-base-dev libqt6opengl6-dev libglu
           libgl-dev libegl-dev libegl-mesa0 xvfb xauth fonts-ipafont-gothic libjpeg-dev libpng-dev libgtest-dev libgmock-dev
           libbenchmark-dev libstb-dev libtinyobjloader-dev libassimp-dev nlohmann-json3-dev python3-meshio clang libclang-rt-14-dev libzip-dev
           libx11-dev qt6-translations-l10n openbox xdotool strace libosd-dev pybind11-dev python3-dev python3-numpy
-          python3-pytest)
+          python3-pytest libeigen3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

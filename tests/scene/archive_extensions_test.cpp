@@ -205,6 +205,11 @@ TEST(ArchiveExtensions, DamagedStateSubdivisionAndCreaseSectionsChangeNothing) {
       {"a sharpness of 0", kCreaseSectionTag, {2, 1, 0, 1, 0, 0, 0, 0}, false},
       {"a sharpness that is no number", kCreaseSectionTag, {2, 0, 1, 2, nan, 0, 0}, false},
       {"a crease count past the end", kCreaseSectionTag, {2, 1000, 0, 1, half}, false},
+      {"seams, one given twice and backwards", kSeamSectionTag, {2, 2, 8, 0, 0, 8, 0}, true},
+      {"a seam from a vertex to itself", kSeamSectionTag, {2, 1, 3, 3, 0}, false},
+      {"a seam to the vertex past the last", kSeamSectionTag, {2, 1, 0, 9, 0}, false},
+      {"a seam count past the end", kSeamSectionTag, {2, 1000, 0, 1}, false},
+      {"seams for a model too many", kSeamSectionTag, {3, 0, 0, 0}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -214,11 +219,15 @@ TEST(ArchiveExtensions, DamagedStateSubdivisionAndCreaseSectionsChangeNothing) {
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.warnings.size(), c.valid ? 0u : 1u);
     const CModel& m = back.models[0];
-    const bool changed = m.state != kStateNormal || m.subdivisionScheme != kSubdivisionNone || !m.creases.empty();
+    const bool changed = m.state != kStateNormal || m.subdivisionScheme != kSubdivisionNone || !m.creases.empty() ||
+                         !m.seamEdges.empty();
     EXPECT_EQ(changed, c.valid);
     if (c.valid && c.tag == kCreaseSectionTag) {
       EXPECT_EQ(m.creases, (std::vector<EdgeCrease>{{EdgeKey(0, 8), 0.5f}}));
       EXPECT_EQ(m.sharpVertices, (std::vector<VertexCorner>{{8, 10.0f}}));
+    }
+    if (c.valid && c.tag == kSeamSectionTag) {
+      EXPECT_EQ(m.seamEdges, (std::vector<std::uint64_t>{EdgeKey(0, 8)}));
     }
   }
 }
