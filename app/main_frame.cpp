@@ -430,7 +430,6 @@ void CMainFrame::BuildActions() {
   uvEditor_ = new UVEditorDock(scene_, doc_, this);
   uvEditor_->runDialog = [this](QDialog& d) { return runDialog(d); };
   uvEditor_->refreshPerspective = [this]() { perspective_->Refresh(); };
-  uvEditor_->statesChanged = [this]() { commands_.UpdateStates(); };
   RegisterUVEditorCommands(commands_, *uvEditor_, [this]() { commands_.UpdateStates(); });
 }
 

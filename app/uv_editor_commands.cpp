@@ -5,16 +5,19 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QSettings>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "app/command_registry.h"
 #include "app/commands.h"
 #include "app/document.h"
 #include "image/material_texture.h"
 #include "scene/meshwright.h"
+#include "scene/uv_ops.h"
 #include "view/uv_dialogs.h"
 
 namespace mw {
@@ -24,6 +27,19 @@ namespace {
 QSettings Store() {
   return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Orlux Meshwright アプリケーション"),
                    QStringLiteral("Meshwright"));
+}
+
+// Runs `fn(model, faces, firstLayoutFace)` for each model's stretch of the layout's faces.
+template <typename Fn>
+void ForEachModel(const UVLayout& l, Fn&& fn) {
+  for (std::size_t i = 0; i < l.faces.size();) {
+    const std::int32_t model = l.faces[i].model;
+    std::vector<std::int32_t> faces;
+    std::size_t j = i;
+    while (j < l.faces.size() && l.faces[j].model == model) faces.push_back(l.faces[j++].face);
+    fn(static_cast<std::size_t>(model), faces, i);
+    i = j;
+  }
 }
 
 }  // namespace
@@ -51,6 +67,39 @@ UVEditorDock::UVEditorDock(CMeshwright& scene, CMeshwrightDoc& doc, QMainWindow*
   };
   pane_ = new UVEditorPane(scene_, std::move(host), body);
   pane_->changed = [this]() { UpdateStatus(); };
+  pane_->stretchColours = [this](const UVLayout& l) {
+    std::vector<QRgb> colours;
+    if (stretch == UVStretchShown::kNone) return colours;
+    colours.resize(l.faces.size());
+    ForEachModel(l, [&](std::size_t model, const std::vector<std::int32_t>& faces, std::size_t first) {
+      const std::vector<FaceStretch> measured = MeasureUVStretch(scene_.models[model], faces);
+      for (std::size_t k = 0; k < measured.size(); ++k) {
+        const double amount = stretch == UVStretchShown::kArea ? std::abs(std::log2(measured[k].areaRatio)) / 2.0
+                                                               : measured[k].angleDistortion * 4.0;
+        colours[first + k] = StretchColour(amount);
+      }
+    });
+    return colours;
+  };
+  pane_->seamEdges = [this](const UVLayout& l) {
+    std::vector<std::uint8_t> seams;
+    const auto vertexOf = [&l, this](std::uint32_t g, std::int32_t& model) {
+      const std::uint32_t c = l.groupCorners[l.groupFirst[g]];
+      const UVLayout::Face& f = l.faces[l.FaceOfCorner(c)];
+      model = f.model;
+      return scene_.models[static_cast<std::size_t>(f.model)].faces[static_cast<std::size_t>(f.face)].indices[c - f.first];
+    };
+    bool any = false;
+    for (const UVLayout::Face& f : l.faces) any = any || !scene_.models[static_cast<std::size_t>(f.model)].seamEdges.empty();
+    if (!any) return seams;
+    seams.resize(l.edges.size());
+    for (std::size_t e = 0; e < l.edges.size(); ++e) {
+      std::int32_t m0 = 0, m1 = 0;
+      const std::int32_t a = vertexOf(l.edges[e].first, m0), b = vertexOf(l.edges[e].second, m1);
+      seams[e] = m0 == m1 && IsSeam(scene_.models[static_cast<std::size_t>(m0)], a, b);
+    }
+    return seams;
+  };
   layout->addWidget(pane_, 1);
   status_ = new QLabel(body);
   status_->setContentsMargins(4, 2, 4, 2);
@@ -59,7 +108,6 @@ UVEditorDock::UVEditorDock(CMeshwright& scene, CMeshwrightDoc& doc, QMainWindow*
   connect(&doc_, &CMeshwrightDoc::updateAllViews, this, &UVEditorDock::OnUpdate);
   connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
     if (visible) OnUpdate(0);
-    if (statesChanged) statesChanged();
   });
   hide();
 }
@@ -125,7 +173,18 @@ void UVEditorDock::UpdateStatus() {
   if (isHidden()) return;
   UVEditorInput& in = pane_->input();
   const UVLayout& l = in.layout();
-  status_->setText(QStringLiteral("面 %1  UV頂点 %2/%3").arg(l.faces.size()).arg(in.SelectedCount()).arg(l.GroupCount()));
+  if (overlapsOf_ != in.generation()) {
+    overlapsOf_ = in.generation();
+    overlaps_ = 0;
+    ForEachModel(l, [this](std::size_t model, const std::vector<std::int32_t>& faces, std::size_t) {
+      overlaps_ += CountOverlappingUVFaces(scene_.models[model], faces);
+    });
+  }
+  status_->setText(QStringLiteral("面 %1  UV頂点 %2/%3  重なった面 %4")
+                       .arg(l.faces.size())
+                       .arg(in.SelectedCount())
+                       .arg(l.GroupCount())
+                       .arg(overlaps_));
 }
 
 void RegisterUVEditorCommands(CommandRegistry& commands, UVEditorDock& dock, const std::function<void()>& afterRun) {
@@ -160,7 +219,12 @@ void RegisterUVEditorCommands(CommandRegistry& commands, UVEditorDock& dock, con
     afterRun();
   };
   toggle.checked = [d]() { return !d->isHidden(); };
-  commands.Register(std::move(toggle));
+  // Closed by its own button, the window unchecks its command at once; the other states are left
+  // alone (this also runs while the main window is taken down).
+  QPointer<QAction> shown = commands.Register(std::move(toggle));
+  QObject::connect(d, &QDockWidget::visibilityChanged, shown, [d, shown]() {
+    if (shown) shown->setChecked(!d->isHidden());
+  });
 
   const auto element = [in](UVElement e) { return [in, e]() { in->element = e; }; };
   const auto isElement = [in](UVElement e) { return [in, e]() { return in->element == e; }; };

@@ -6,10 +6,15 @@
 //
 // Settings group "UVEditor": Visible, Floating, Area (the dock area), Width and Geometry (the
 // floating window's), written when the main window closes and read when it opens.
+//
+// Seams (scene/uv_ops.h) are drawn in red; the stretch overlay colours each face by its area ratio
+// or its angle distortion, blue for none to red for four times (or a quarter of) its share of
+// the texture, or a mean angle error of 45 degrees.
 #pragma once
 
 #include <QDockWidget>
 #include <QImage>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -49,7 +54,6 @@ class UVEditorDock : public QDockWidget {
   bool snapToPixels = false;
   std::function<int(QDialog&)> runDialog;
   std::function<void()> refreshPerspective;  // a drag moved UVs: the perspective pane repaints
-  std::function<void()> statesChanged;       // the commands' check marks follow
 
   // The current material's picture size, or 0 x 0 for none (snapping is then off).
   QSize TextureSize() const { return texture_.isNull() ? QSize() : texture_.size(); }
@@ -68,6 +72,9 @@ class UVEditorDock : public QDockWidget {
   QMenuBar* menus_ = nullptr;
   QImage texture_;
   const DibStream* textureFrom_ = nullptr;  // the decoded image texture_ was made from
+  // The overlapping faces of the layout of this generation (counted once per layout).
+  std::uint64_t overlapsOf_ = 0;
+  std::size_t overlaps_ = 0;
 };
 
 // Registers the UV window's commands and fills its menus and tool bar. `afterRun` refreshes the

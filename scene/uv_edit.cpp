@@ -75,6 +75,9 @@ UVLayout UVLayout::Build(const CMeshwright& scene) {
     }
   }
   l.corners.resize(cornerCount);
+  l.cornerFace.resize(cornerCount);
+  for (std::uint32_t i = 0; i < l.faces.size(); ++i)
+    std::fill_n(l.cornerFace.begin() + l.faces[i].first, l.faces[i].count, i);
   std::unordered_map<CornerKey, std::uint32_t, CornerKeyHash> groups;
   groups.reserve(cornerCount);
   std::vector<std::uint32_t> sizes;
@@ -120,12 +123,6 @@ std::vector<std::int32_t> UVLayout::FacesOf(std::int32_t model) const {
   for (const Face& f : faces)
     if (f.model == model) out.push_back(f.face);
   return out;
-}
-
-std::uint32_t UVLayout::FaceOfCorner(std::uint32_t corner) const {
-  const auto it = std::upper_bound(faces.begin(), faces.end(), corner,
-                                   [](std::uint32_t c, const Face& f) { return c < f.first; });
-  return static_cast<std::uint32_t>(it - faces.begin()) - 1;
 }
 
 std::int32_t PickUVVertex(const UVLayout& l, UVPoint p, double radius) {

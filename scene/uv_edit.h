@@ -47,8 +47,8 @@ class UVLayout {
   static UVLayout Build(const CMeshwright& scene);
 
   std::vector<Face> faces;
-  // Per corner of the shown faces: its UV vertex.
-  std::vector<std::uint32_t> corners;
+  // Per corner of the shown faces: its UV vertex, and the face of `faces` it belongs to.
+  std::vector<std::uint32_t> corners, cornerFace;
   // Per UV vertex: where it is, and its corners (groupCorners[groupFirst[g] .. groupFirst[g + 1])).
   std::vector<CUV> uvs;
   std::vector<std::uint32_t> groupFirst, groupCorners;
@@ -58,8 +58,7 @@ class UVLayout {
   std::size_t GroupCount() const { return uvs.size(); }
   // The shown faces of model `model`, as face numbers of that model, ascending.
   std::vector<std::int32_t> FacesOf(std::int32_t model) const;
-  // Per corner (as `corners`): the face of `faces` it belongs to.
-  std::uint32_t FaceOfCorner(std::uint32_t corner) const;
+  std::uint32_t FaceOfCorner(std::uint32_t corner) const { return cornerFace[corner]; }
 };
 
 // The UV vertex nearest to (u, v) within `radius` (UV units, on both axes), or -1.

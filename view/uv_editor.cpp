@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <unordered_map>
 
 #include "scene/meshwright.h"
+#include "scene/uv_ops.h"
 
 namespace mw {
 
@@ -19,11 +19,6 @@ constexpr int kClickSlack = 3;  // pixels the pointer may stray before a press b
 std::uint64_t CornerKey(const UVLayout::Face& f, std::uint32_t k) {
   return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(f.model)) << 40) |
          (static_cast<std::uint64_t>(static_cast<std::uint32_t>(f.face)) << 8) | k;
-}
-
-std::uint32_t Root(std::vector<std::uint32_t>& parent, std::uint32_t i) {
-  while (parent[i] != i) i = parent[i] = parent[parent[i]];
-  return i;
 }
 
 }  // namespace
@@ -52,12 +47,12 @@ void UVEditorInput::Rebuild() {
 }
 
 const UVLayout& UVEditorInput::layout() {
-  if (stale_) Rebuild();
+  if (stale_ && !transforming_) Rebuild();  // a drag's starting positions are the layout's
   return layout_;
 }
 
 const std::vector<std::uint8_t>& UVEditorInput::selection() {
-  if (stale_) Rebuild();
+  if (stale_ && !transforming_) Rebuild();
   return selected_;
 }
 
@@ -114,30 +109,27 @@ void UVEditorInput::SelectAll(bool select) {
 
 void UVEditorInput::SelectIslands() {
   const UVLayout& l = layout();
-  // Faces join across a side whose two UV vertices they share.
-  std::vector<std::uint32_t> parent(l.faces.size());
-  for (std::uint32_t i = 0; i < parent.size(); ++i) parent[i] = i;
-  std::unordered_map<std::uint64_t, std::uint32_t> sides;
-  sides.reserve(l.corners.size());
-  for (std::uint32_t i = 0; i < l.faces.size(); ++i) {
-    const UVLayout::Face& f = l.faces[i];
-    for (std::uint32_t k = 0; k < f.count; ++k) {
-      std::uint32_t a = l.corners[f.first + k], b = l.corners[f.first + (k + 1) % f.count];
-      if (a > b) std::swap(a, b);
-      const auto [it, added] = sides.try_emplace((static_cast<std::uint64_t>(a) << 32) | b, i);
-      if (!added) parent[Root(parent, i)] = Root(parent, it->second);
+  // The layout lists each model's faces together, in ascending order.
+  for (std::size_t i = 0; i < l.faces.size();) {
+    const std::int32_t model = l.faces[i].model;
+    std::vector<std::int32_t> faces;
+    std::size_t j = i;
+    while (j < l.faces.size() && l.faces[j].model == model) faces.push_back(l.faces[j++].face);
+    for (const std::vector<std::int32_t>& island : FindUVIslands(scene_.models[static_cast<std::size_t>(model)], faces)) {
+      std::vector<std::size_t> members;
+      bool touched = false;
+      for (std::int32_t f : island) {
+        const auto at = std::lower_bound(faces.begin(), faces.end(), f);
+        if (at == faces.end() || *at != f) continue;
+        const UVLayout::Face& lf = l.faces[i + static_cast<std::size_t>(at - faces.begin())];
+        members.push_back(i + static_cast<std::size_t>(at - faces.begin()));
+        for (std::uint32_t k = 0; k < lf.count; ++k) touched = touched || selected_[l.corners[lf.first + k]];
+      }
+      if (!touched) continue;
+      for (std::size_t m : members)
+        for (std::uint32_t k = 0; k < l.faces[m].count; ++k) selected_[l.corners[l.faces[m].first + k]] = 1;
     }
-  }
-  std::vector<std::uint8_t> chosen(l.faces.size(), 0);
-  for (std::uint32_t i = 0; i < l.faces.size(); ++i) {
-    const UVLayout::Face& f = l.faces[i];
-    for (std::uint32_t k = 0; k < f.count; ++k)
-      if (selected_[l.corners[f.first + k]]) chosen[Root(parent, i)] = 1;
-  }
-  for (std::uint32_t i = 0; i < l.faces.size(); ++i) {
-    if (!chosen[Root(parent, i)]) continue;
-    const UVLayout::Face& f = l.faces[i];
-    for (std::uint32_t k = 0; k < f.count; ++k) selected_[l.corners[f.first + k]] = 1;
+    i = j;
   }
 }
 

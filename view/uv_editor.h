@@ -74,7 +74,8 @@ class UVEditorInput {
 
   // Selection commands.
   void SelectAll(bool select);
-  // Every island (faces joined through shared UVs) with a selected UV vertex, whole.
+  // Every island (faces joined across sides whose UVs they share and that are no seam,
+  // scene/uv_ops.h's FindUVIslands) with a selected UV vertex, whole.
   void SelectIslands();
   void SetSelected(const std::vector<std::uint32_t>& groups, bool add);
 

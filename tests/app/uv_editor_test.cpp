@@ -1,6 +1,7 @@
 // The UV window in the real main window: shown from the 表示 menu's command, a drag in it moves the
 // selected faces' UVs as one step that undo takes back to the very bytes, and it opens again where
 // and as it was left.
+#include <QDir>
 #include <QDockWidget>
 #include <QLabel>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include "app/commands.h"
 #include "app/uv_editor_commands.h"
 #include "scene/archive.h"
+#include "scene/uv_ops.h"
 #include "tests/app/app_fixture.h"
 
 namespace mw {
@@ -79,6 +81,53 @@ TEST_F(UVEditorTest, ADragMovesTheSelectedUVsAsOneStepThatUndoTakesBack) {
   for (int i = 1; i <= 10; ++i) QTest::mouseMove(pane, c + QPoint(0, 3 * i));
   QTest::mouseRelease(pane, Qt::LeftButton, Qt::NoModifier, c + QPoint(0, 30));
   EXPECT_EQ(Bytes(scene_), after);
+}
+
+// A box unwrapped along its sharp edges shows its six faces apart over the material's picture, the
+// right way up (the picture's top row at v 0, as the perspective pane maps it).
+TEST_F(UVEditorTest, AnUnwrappedBoxShowsItsSixFacesOverItsTexture) {
+  MW_REQUIRE_DISPLAY();
+  QImage picture(64, 64, QImage::Format_RGB32);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x)
+      picture.setPixel(x, y, y < 8 && x < 8 ? qRgb(255, 0, 0) : ((x / 8 + y / 8) % 2 ? qRgb(40, 40, 40) : qRgb(250, 250, 250)));
+  ASSERT_TRUE(QDir().mkpath(QPath("TEXTURE")));
+  ASSERT_TRUE(picture.save(QPath("TEXTURE/checker.bmp")));
+  doc_->Edit(EditKind::kMaterialAdd, [this]() { scene_.AddMaterial(); });
+  scene_.materials[0].texture = "checker.bmp";
+  scene_.materials[0].LoadTexture();
+  scene_.currentMaterial = 0;
+  AddSelectedBox();
+  CModel& box = scene_.models[0];
+  std::vector<std::int32_t> faces(box.faces.size());
+  for (std::size_t i = 0; i < faces.size(); ++i) faces[i] = static_cast<std::int32_t>(i);
+  doc_->Edit(EditKind::kUVUnwrap, [&]() {
+    for (CFace& f : box.faces) f.material = scene_.materials[0].id;
+    MarkSharpSeams(box, faces, 30.0);
+    UnwrapUVs(box, faces);
+  });
+  frame_->Execute(kCmdUVEditor);
+  UVEditorPane* pane = Dock()->pane();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(pane));
+  QTest::qWait(50);
+  Shot(*frame_, "uv-unwrapped-box");
+  ASSERT_FALSE(pane->texture().isNull());
+  EXPECT_EQ(pane->texture().pixel(0, 0), qRgb(255, 0, 0));
+  EXPECT_EQ(pane->texture().pixel(63, 63), qRgb(250, 250, 250));
+  const UVLayout& l = pane->input().layout();
+  EXPECT_EQ(l.faces.size(), 6u);
+  EXPECT_EQ(l.GroupCount(), 24u);  // no corner shares its UV with another face's
+  EXPECT_TRUE(Dock()->statusLine()->text().endsWith(QStringLiteral("重なった面 0"))) << Dock()->statusLine()->text().toStdString();
+  // A double click takes one face's island only.
+  const UVLayout::Face& first = l.faces[0];
+  double cu = 0, cv = 0;
+  for (std::uint32_t k = 0; k < first.count; ++k) {
+    cu += l.uvs[l.corners[first.first + k]].u / 4.0;
+    cv += l.uvs[l.corners[first.first + k]].v / 4.0;
+  }
+  frame_->Execute(kCmdUVSelectFaces);
+  QTest::mouseDClick(pane, Qt::LeftButton, Qt::NoModifier, pane->input().viewport().ToScreen(cu, cv).toPoint());
+  EXPECT_EQ(pane->input().SelectedCount(), 4u);
 }
 
 TEST_F(UVEditorTest, OpensAgainFloatingWhereItWasLeft) {
