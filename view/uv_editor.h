@@ -133,6 +133,8 @@ class UVEditorPane : public QWidget {
   std::uint64_t framesPainted() const { return frames_; }
   // After every change of the selection or the UVs (the status line follows).
   std::function<void()> changed;
+  // Wide enough for the window's menus and status line when it first docks.
+  QSize sizeHint() const override { return QSize(380, 380); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
