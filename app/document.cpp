@@ -200,6 +200,7 @@ int CMeshwrightDoc::HintOf(EditKind kind) {
     case EditKind::kSelectLoop:
     case EditKind::kSelectMaterial:
     case EditKind::kModelState: return kHintSelection;
+    case EditKind::kUVEdit: return kHint3D;  // texture coordinates only: the lists stay as they are
     default: return kHintAll;
   }
 }

@@ -81,6 +81,7 @@ QString EditName(EditKind kind) {
     case EditKind::kUVUnwrap: return QStringLiteral("UVの展開");
     case EditKind::kUVPack: return QStringLiteral("UVの詰め直し");
     case EditKind::kSeam: return QStringLiteral("継ぎ目");
+    case EditKind::kUVEdit: return QStringLiteral("UVの編集");
   }
   return QString();
 }

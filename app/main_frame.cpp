@@ -60,6 +60,7 @@
 #include "view/numeric_dialogs.h"
 #include "view/opengl_pane.h"
 #include "view/weld_dialog.h"
+#include "app/uv_editor_commands.h"
 
 namespace mw {
 namespace {
@@ -145,6 +146,7 @@ CMainFrame::CMainFrame(CMeshwright& scene, CMeshwrightDoc& doc, QWidget* parent)
   split_ = last.split;
   if (last.geometry.isEmpty() || !restoreGeometry(last.geometry)) resize(1024, 768);
   ApplySplit();
+  uvEditor_->RestoreState();
   connect(&doc_, &CMeshwrightDoc::documentOpened, this, [this]() {
     if (frameOnOpen) FrameIfOutside();
   });
@@ -462,6 +464,11 @@ void CMainFrame::BuildActions() {
     };
     commands_.Register(std::move(c));
   });
+  // The UV window, a dock placed as it was left once the panes are built.
+  uvEditor_ = new UVEditorDock(scene_, doc_, this);
+  uvEditor_->runDialog = [this](QDialog& d) { return runDialog(d); };
+  uvEditor_->refreshPerspective = [this]() { perspective_->Refresh(); };
+  RegisterUVEditorCommands(commands_, *uvEditor_, [this]() { commands_.UpdateStates(); });
 }
 
 void CMainFrame::BuildMenus() {
@@ -492,6 +499,7 @@ void CMainFrame::BuildMenus() {
   QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
   commands_.Fill(view, {kCmdToolBar, kCmdStatusBar, 0, kCmdSmoothing, 0, kCmdFrameAll, kCmdFrameSelection});
   AddViewMenus(view);
+  commands_.Fill(view, {0, kCmdUVEditor});
 #ifdef MW_HAVE_PYTHON
   QMenu* script = menuBar()->addMenu(QStringLiteral("スクリプト(&R)"));
   commands_.Fill(script, {kCmdRunScript});
@@ -944,6 +952,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     return;
   }
   StoreWindowState({saveGeometry(), split_});
+  uvEditor_->StoreState();
   event->accept();
 }
 

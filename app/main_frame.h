@@ -37,6 +37,7 @@ class CMaterialView;
 class ReadProgress;
 struct DocumentRead;
 class PerspectivePane;
+class UVEditorDock;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
@@ -183,6 +184,13 @@ class CMainFrame : public QMainWindow {
   QString loadedReferences_[3];  // the file each pane's picture was read from
   QVariantAnimation* viewTurn_ = nullptr;
   ModellingChoices modellingChoices_;  // what the modelling verbs' dialogs were last given
+
+ public:
+  // The UV window (app/uv_editor_commands.h).
+  UVEditorDock* uvEditor() const { return uvEditor_; }
+
+ private:
+  UVEditorDock* uvEditor_ = nullptr;
 };
 
 }  // namespace mw

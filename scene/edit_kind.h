@@ -100,6 +100,9 @@ enum class EditKind : std::uint8_t {
   kUVUnwrap,
   kUVPack,
   kSeam,
+  // Texture coordinates of the shown faces moved in the UV window (scene/uv_edit.h): a drag, a
+  // numeric transform, a flip or an alignment.
+  kUVEdit,
 };
 
 // Edits that change only which vertices are selected: they can be taken back, but they leave the

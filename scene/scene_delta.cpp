@@ -7,6 +7,7 @@
 #include "scene/model_diff.h"
 #include "scene/polygon_triangles.h"
 #include "scene/symmetry.h"
+#include "scene/uv_edit.h"
 
 namespace mw {
 
@@ -522,6 +523,52 @@ struct MaterialsPart : Part {
   std::size_t Bytes() const override { return sizeof(*this) + materials.capacity() * sizeof(CMaterial); }
 };
 
+// The texture coordinates of the faces the UV window shows, face by face in list order: the only
+// thing its edits change. Which faces those are does not change within such an edit.
+struct UVPart : Part {
+  std::vector<std::pair<std::size_t, std::size_t>> faces;  // model, face
+  std::vector<UVList> uvs;
+  bool changed = true;
+
+  explicit UVPart(const CMeshwright& scene) {
+    for (std::size_t mi = 0; mi < scene.models.size(); ++mi) {
+      const CModel& m = scene.models[mi];
+      if (!m.IsEditable()) continue;
+      for (std::size_t fi = 0; fi < m.faces.size(); ++fi)
+        if (ShowsUVs(m, m.faces[fi])) faces.emplace_back(mi, fi), uvs.push_back(m.faces[fi].uvs);
+    }
+  }
+  void Finish(const CMeshwright& scene) override {
+    // Keep only the faces whose coordinates changed (by their bits: -0 is not 0 to a saved file).
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < faces.size(); ++i) {
+      const UVList& now = scene.models[faces[i].first].faces[faces[i].second].uvs;
+      const bool same = now.size() == uvs[i].size() &&
+                        std::memcmp(now.data(), uvs[i].data(), now.size() * sizeof(CUV)) == 0;
+      if (same) continue;
+      faces[kept] = faces[i];
+      uvs[kept] = std::move(uvs[i]);
+      ++kept;
+    }
+    faces.resize(kept);
+    uvs.resize(kept);
+    changed = kept > 0;
+  }
+  bool Empty() const override { return !changed; }
+  void Swap(CMeshwright& scene) {
+    for (std::size_t i = 0; i < faces.size(); ++i) {
+      if (faces[i].first >= scene.models.size()) continue;
+      CModel& m = scene.models[faces[i].first];
+      if (faces[i].second < m.faces.size()) std::swap(m.faces[faces[i].second].uvs, uvs[i]);
+    }
+  }
+  void Undo(CMeshwright& scene) override { Swap(scene); }
+  void Redo(CMeshwright& scene) override { Swap(scene); }
+  std::size_t Bytes() const override {
+    return sizeof(*this) + faces.capacity() * sizeof(faces[0]) + uvs.capacity() * sizeof(UVList);
+  }
+};
+
 }  // namespace
 
 void SwapModelRecord(CModel& a, CModel& b) {
@@ -839,6 +886,7 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
       parts.push_back(std::move(materials));
       break;
     }
+    case EditKind::kUVEdit: parts.push_back(std::make_unique<UVPart>(scene)); break;
   }
   if (RecomputesNormals(kind)) {
     d.normals_ = true;
