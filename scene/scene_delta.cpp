@@ -329,7 +329,7 @@ struct MergePart : Part {
     copy.mirrorAxis = s.mirrorAxis, copy.facet = s.facet, copy.state = s.state;
     copy.selectedEdges = s.selectedEdges, copy.subdivisionScheme = s.subdivisionScheme;
     copy.subdivisionLevel = s.subdivisionLevel, copy.creases = s.creases, copy.sharpVertices = s.sharpVertices;
-    copy.symmetryAxis = s.symmetryAxis, copy.counterparts = s.counterparts;
+    copy.symmetryAxis = s.symmetryAxis, copy.counterparts = s.counterparts, copy.seamEdges = s.seamEdges;
     SwapModelFields(sourceFields, copy);
     sourceFields.pendingVertices = s.pendingVertices;
   }
@@ -393,7 +393,8 @@ struct MergePart : Part {
                     sourceFields.selectedEdges.capacity() * sizeof(std::uint64_t) +
                     sourceFields.creases.capacity() * sizeof(EdgeCrease) +
                     sourceFields.sharpVertices.capacity() * sizeof(VertexCorner) +
-                    sourceFields.counterparts.capacity() * sizeof(std::int32_t);
+                    sourceFields.counterparts.capacity() * sizeof(std::int32_t) +
+                    sourceFields.seamEdges.capacity() * sizeof(std::uint64_t);
     n += (targetRefList.capacity() + sourceRefList.capacity()) * sizeof(FaceRefList);
     return n;
   }
@@ -572,23 +573,11 @@ struct UVPart : Part {
 }  // namespace
 
 void SwapModelRecord(CModel& a, CModel& b) {
-  using std::swap;
-  swap(a.name, b.name);
-  swap(a.reservedInt, b.reservedInt);
-  swap(a.secondName, b.secondName);
-  swap(a.mirrorAxis, b.mirrorAxis);
-  swap(a.facet, b.facet);
-  swap(a.vertices, b.vertices);
-  swap(a.faces, b.faces);
-  swap(a.state, b.state);
-  swap(a.selectedEdges, b.selectedEdges);
-  swap(a.subdivisionScheme, b.subdivisionScheme);
-  swap(a.subdivisionLevel, b.subdivisionLevel);
-  swap(a.creases, b.creases);
-  swap(a.sharpVertices, b.sharpVertices);
-  swap(a.symmetryAxis, b.symmetryAxis);
-  swap(a.counterparts, b.counterparts);
-  swap(a.seamEdges, b.seamEdges);
+  // Every field but the geometry is swapped in one place, so a field added to the model is
+  // carried by whole records and by the small steps alike.
+  SwapModelFields(a, b);
+  std::swap(a.vertices, b.vertices);
+  std::swap(a.faces, b.faces);
 }
 
 // The same rules as CModel::ComputeNormals, face by face; the property test of the undo history
