@@ -60,6 +60,7 @@ void BM_LiveExtrudeStepTenThousand(benchmark::State& state) {
   for (auto _ : state) {
     if (shown) shown->Undo(s);
     shown = mw::SceneDelta::Capture(mw::EditKind::kExtrude, s);
+    shown->KeepWholeRecords();  // as view/live_parameter_dialog.cpp's preview keeps them
     mw::ExtrudeSelected(s, {distance, false, {}});
     shown->Finish(s);
     distance += 0.5;

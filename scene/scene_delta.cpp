@@ -70,6 +70,7 @@ struct SceneDelta::Part {
   virtual void Undo(CMeshwright& scene) = 0;
   virtual void Redo(CMeshwright& scene) = 0;
   virtual std::size_t Bytes() const = 0;
+  virtual void KeepWhole() {}
 };
 
 namespace {
@@ -274,6 +275,8 @@ struct RecordsPart : Part {
   // Forget the records whose model the edit left as it was (the mesh tools change the vertex or
   // face lists of every model they touch, or leave it alone; the seam commands only the seams).
   bool keepChangedOnly = false;
+  bool whole = false;  // the records are given back as they are, not as their difference
+  void KeepWhole() override { whole = true; }
   void Finish(const CMeshwright& scene) override {
     if (keepChangedOnly) {
       std::erase_if(records, [&scene](const auto& r) {
@@ -282,15 +285,18 @@ struct RecordsPart : Part {
                now.seamEdges == r.second.seamEdges;
       });
     }
+    if (whole) return;
     for (auto& [slot, record] : records) diffs.emplace_back(slot, ModelDiff::Between(std::move(record), scene.models[slot]));
     records.clear();
     records.shrink_to_fit();
   }
   bool Empty() const override { return records.empty() && diffs.empty(); }
   void Undo(CMeshwright& scene) override {
+    for (auto& [slot, record] : records) SwapModelRecord(scene.models[slot], record);
     for (auto& [slot, diff] : diffs) diff.Undo(scene.models[slot]);
   }
   void Redo(CMeshwright& scene) override {
+    for (auto& [slot, record] : records) SwapModelRecord(scene.models[slot], record);
     for (auto& [slot, diff] : diffs) diff.Redo(scene.models[slot]);
   }
   std::size_t Bytes() const override {
@@ -892,6 +898,10 @@ SceneDelta SceneDelta::Capture(EditKind kind, const CMeshwright& scene) {
     }
   }
   return d;
+}
+
+void SceneDelta::KeepWholeRecords() {
+  for (auto& p : parts_) p->KeepWhole();
 }
 
 void SceneDelta::Finish(const CMeshwright& scene) {

@@ -31,6 +31,9 @@ class SceneDelta {
   SceneDelta& operator=(SceneDelta&&) noexcept;
   ~SceneDelta();
 
+  // Before Finish, for a step given back at once (a verb shown live while its box is open): the
+  // models the edit changes are kept whole, quicker to take and to give back than their difference.
+  void KeepWholeRecords();
   // After the change: takes the sizes the change left and forgets what did not change.
   void Finish(const CMeshwright& scene);
   // True when the edit changed nothing (a click that moved nothing, a selection that selected

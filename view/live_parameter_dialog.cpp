@@ -80,6 +80,7 @@ void LivePreview::Show(const std::function<void(CMeshwright&)>& apply) {
   if (shown_) shown_->Undo(scene_);
   // The record an undo step keeps, so taking the verb back restores the scene exactly.
   shown_ = SceneDelta::Capture(kind_, scene_);
+  shown_->KeepWholeRecords();
   apply(scene_);
   shown_->Finish(scene_);
   if (refresh_) refresh_();
