@@ -138,6 +138,9 @@ void RegisterUVCommands(CommandRegistry& commands, const UVCommandHost& host) {
       {QKeySequence(Qt::Key_U)},
       [host]() {
         const std::size_t n = OnSelectedFaces(host, EditKind::kUVUnwrap, [](CModel& m, const std::vector<std::int32_t>& f) {
+          // A model without seams is first cut where its faces fold sharply (as 継ぎ目を自動 does):
+          // a closed surface cannot be laid flat in one piece.
+          if (m.seamEdges.empty()) MarkSharpSeams(m, f, kAutoSeamDegrees);
           return UnwrapUVs(m, f);
         });
         host.say(n == 0 ? QStringLiteral("展開: 面を選択してください") : QStringLiteral("展開: 島 %1 個").arg(n));

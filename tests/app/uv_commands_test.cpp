@@ -62,6 +62,14 @@ TEST_F(AppTest, UVCommandsAreOneStepEachAndUndoGivesBackTheBytes) {
   EXPECT_EQ(m.seamEdges.size(), 12u);
   EXPECT_EQ(FindUVIslands(m, SelectedUVFaces(m)).size(), 6u);
   EXPECT_EQ(CountOverlappingUVFaces(m, SelectedUVFaces(m)), 0u);
+
+  // 展開 alone on a box with no seams cuts it at its sharp edges first: six islands, none folded.
+  for (int i = 0; i < 2; ++i) doc_->Undo();
+  ASSERT_TRUE(scene_.models[0].seamEdges.empty());
+  frame_->Execute(kCmdUnwrap);
+  EXPECT_EQ(m.seamEdges.size(), 12u);
+  EXPECT_EQ(FindUVIslands(m, SelectedUVFaces(m)).size(), 6u);
+  EXPECT_EQ(CountOverlappingUVFaces(m, SelectedUVFaces(m)), 0u);
 }
 
 }  // namespace
