@@ -5,8 +5,11 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "scene/creases.h"
+#include "scene/edge_index.h"
 #include "scene/element_selection.h"
 #include "scene/mesh_edit_support.h"
+#include "scene/uv_ops.h"
 
 namespace mw {
 
@@ -411,6 +414,19 @@ CModel TakeFaces(CModel& source, const std::vector<std::uint8_t>& take) {
       v = r;
     }
     out.faces.push_back(std::move(face));
+  }
+  // Seams, creases and corners go with the edges and vertices they are on.
+  out.creases = source.creases;
+  out.sharpVertices = source.sharpVertices;
+  RenumberCreases(out, renumber);
+  out.seamEdges = source.seamEdges;
+  RemapSeams(out, renumber);
+  if (!out.seamEdges.empty()) {
+    const EdgeIndex ix(out);
+    std::erase_if(out.seamEdges, [&ix](std::uint64_t key) {
+      return ix.Find(static_cast<std::int32_t>(key >> 32), static_cast<std::int32_t>(key & 0xFFFFFFFFu)) ==
+             EdgeIndex::kNone;
+    });
   }
   std::vector<std::uint8_t> drop = VerticesOf(source, take);
   RemoveFaces(source, take);

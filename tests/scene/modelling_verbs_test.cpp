@@ -471,6 +471,17 @@ TEST(ModellingVerbs, SeparateNamesAfterTheSourceAndKeepsTheRest) {
   for (CVertex& v : other.vertices) v.position.x += 200;
   AppendModel(two, other);
   two.name = "box";
+  {
+    // Every edge a seam and a crease: each part keeps those of its own edges.
+    const EdgeIndex ix(two);
+    for (std::size_t e = 0; e < ix.EdgeCount(); ++e) {
+      two.seamEdges.push_back(ix.KeyOf(static_cast<std::int32_t>(e)));
+      two.creases.push_back({ix.KeyOf(static_cast<std::int32_t>(e)), 2.0f});
+    }
+    std::sort(two.seamEdges.begin(), two.seamEdges.end());
+    std::sort(two.creases.begin(), two.creases.end(),
+              [](const EdgeCrease& a, const EdgeCrease& b) { return a.edge < b.edge; });
+  }
   s.models.push_back(two);
   s.models.push_back(Cube());
   s.models.back().name = "box_1";
@@ -483,6 +494,15 @@ TEST(ModellingVerbs, SeparateNamesAfterTheSourceAndKeepsTheRest) {
   EXPECT_GT(s.models[2].vertices[0].position.x, 100.0f);
   ExpectConsistent(s.models[0], "source");
   ExpectConsistent(s.models[2], "part");
+  for (std::size_t k : {0u, 2u}) {
+    const CModel& m = s.models[k];
+    const EdgeIndex ix(m);
+    EXPECT_EQ(m.seamEdges.size(), 12u) << k;
+    EXPECT_EQ(m.creases.size(), 12u) << k;
+    for (std::uint64_t key : m.seamEdges)
+      EXPECT_NE(ix.Find(static_cast<std::int32_t>(key >> 32), static_cast<std::int32_t>(key & 0xFFFFFFFFu)),
+                EdgeIndex::kNone);
+  }
 }
 
 // A grid symmetric across x = 0 with symmetric modelling on: random moves, turns and scalings of
