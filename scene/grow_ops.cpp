@@ -17,8 +17,7 @@ using namespace grow;
 
 namespace grow {
 
-CVector LitNormal(const CModel& m, const CFace& f) {
-  // Newell's sum turns with the corners' right hand; the lit side is where they run clockwise.
+D3 NewellNormal(const CModel& m, const CFace& f) {
   D3 n;
   const std::size_t c = f.indices.size();
   for (std::size_t k = 0; k < c; ++k) {
@@ -27,7 +26,12 @@ CVector LitNormal(const CModel& m, const CFace& f) {
     n.y += (a.z - b.z) * (a.x + b.x);
     n.z += (a.x - b.x) * (a.y + b.y);
   }
-  return ToVec(n * -1.0);
+  return n;
+}
+
+CVector LitNormal(const CModel& m, const CFace& f) {
+  // Newell's sum turns with the corners' right hand; the lit side is where they run clockwise.
+  return ToVec(NewellNormal(m, f) * -1.0);
 }
 
 D3 Centroid(const CModel& m, const CFace& f) {

@@ -1,5 +1,6 @@
 // What the verbs of scene/grow_ops.h share: double-precision points, the corners of a region of
-// faces grouped by the fan they belong to, and small face builders. Internal to those files.
+// faces grouped by the fan they belong to, and small face builders. The points and the face normal
+// serve the UV operations (scene/uv_ops.cpp) too.
 #pragma once
 
 #include <cmath>
@@ -21,6 +22,7 @@ struct D3 {
   friend D3 operator+(const D3& a, const D3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
   friend D3 operator-(const D3& a, const D3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
   friend D3 operator*(const D3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+  double operator[](int axis) const { return axis == 0 ? x : axis == 1 ? y : z; }
 };
 inline double Dot(const D3& a, const D3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 inline D3 CrossD(const D3& a, const D3& b) {
@@ -37,6 +39,9 @@ inline CVector ToVec(const D3& a) {
 }
 inline D3 Pos(const CModel& m, std::int32_t i) { return D3(m.vertices[static_cast<std::size_t>(i)].position); }
 
+// Newell's normal of the face in double: twice its area, along the side its corners turn about by
+// the right hand (the unlit side).
+D3 NewellNormal(const CModel& m, const CFace& f);
 // The face's normal toward its lit side (where the corners run clockwise), not normalised.
 CVector LitNormal(const CModel& m, const CFace& f);
 D3 Centroid(const CModel& m, const CFace& f);

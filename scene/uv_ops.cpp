@@ -9,6 +9,7 @@
 #include <numeric>
 
 #include "scene/edge_index.h"
+#include "scene/grow_ops_support.h"
 #include "scene/ortho_plane.h"
 #include "scene/polygon_triangles.h"
 
@@ -18,23 +19,13 @@ namespace {
 
 constexpr CUV kDefaultUV[4] = {CUV(0, 0), CUV(0, 1), CUV(1, 1), CUV(1, 0)};
 
-struct D3 {
-  double x = 0, y = 0, z = 0;
-  D3() = default;
-  D3(double ax, double ay, double az) : x(ax), y(ay), z(az) {}
-  explicit D3(const CVector& v) : x(v.x), y(v.y), z(v.z) {}
-  D3 operator+(const D3& o) const { return {x + o.x, y + o.y, z + o.z}; }
-  D3 operator-(const D3& o) const { return {x - o.x, y - o.y, z - o.z}; }
-  D3 operator*(double s) const { return {x * s, y * s, z * s}; }
-  double operator[](int a) const { return a == 0 ? x : a == 1 ? y : z; }
-};
-double Dot(const D3& a, const D3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-D3 Cross(const D3& a, const D3& b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double Length(const D3& a) { return std::sqrt(Dot(a, a)); }
-D3 Unit(const D3& a) {
-  const double l = Length(a);
-  return l > 0 && std::isfinite(l) ? a * (1.0 / l) : D3();
-}
+using grow::CrossD;
+using grow::D3;
+using grow::Dot;
+using grow::Length;
+using grow::NewellNormal;
+using grow::Pos;
+using grow::Unit;
 
 struct D2 {
   double u = 0, v = 0;
@@ -58,22 +49,9 @@ std::vector<std::int32_t> UsableFaces(const CModel& m, std::span<const std::int3
   return out;
 }
 
-D3 Position(const CModel& m, std::int32_t v) { return D3(m.vertices[static_cast<std::size_t>(v)].position); }
 
 bool HasCornerUVs(const CFace& f) { return !f.uvs.empty() && f.uvs.size() == f.indices.size(); }
 
-// Newell's normal in double: twice the area along the side the corners turn about.
-D3 FaceNormal(const CModel& m, const CFace& f) {
-  D3 n;
-  const std::size_t k = f.indices.size();
-  for (std::size_t i = 0; i < k; ++i) {
-    const D3 a = Position(m, f.indices[i]), b = Position(m, f.indices[(i + 1) % k]);
-    n.x += (a.y - b.y) * (a.z + b.z);
-    n.y += (a.z - b.z) * (a.x + b.x);
-    n.z += (a.x - b.x) * (a.y + b.y);
-  }
-  return n;
-}
 
 double UVArea(const CFace& f) {
   double a = 0;
@@ -290,11 +268,11 @@ bool SolveConformal(const CModel& m, std::span<const std::int32_t> list, const C
         tri.p[static_cast<std::size_t>(k)] = l;
         q[static_cast<std::size_t>(k)] = D3(outline[split[t + static_cast<std::size_t>(k)]]);
       }
-      const D3 ex = q[1] - q[0], n = Cross(ex, q[2] - q[0]);
+      const D3 ex = q[1] - q[0], n = CrossD(ex, q[2] - q[0]);
       const double twiceArea = Length(n);
       const double scale = std::max({Length(ex), Length(q[2] - q[0]), Length(q[2] - q[1])});
       if (!(twiceArea > 1e-12 * scale * scale) || !std::isfinite(twiceArea)) continue;
-      const D3 x = Unit(ex), y = Unit(Cross(n, ex));
+      const D3 x = Unit(ex), y = Unit(CrossD(n, ex));
       std::array<D2, 3> p2;
       for (int k = 0; k < 3; ++k) {
         const D3 d = q[static_cast<std::size_t>(k)] - q[0];
@@ -322,11 +300,11 @@ bool SolveConformal(const CModel& m, std::span<const std::int32_t> list, const C
 
   // The pins: two points far apart (the farthest from a first one, then the farthest from that).
   auto farthest = [&](std::size_t from) {
-    const D3 o = Position(m, c.pointVertex[static_cast<std::size_t>(points[from])]);
+    const D3 o = Pos(m, c.pointVertex[static_cast<std::size_t>(points[from])]);
     std::size_t best = from;
     double bestD = -1;
     for (std::size_t i = 0; i < n; ++i) {
-      const double d = Length(Position(m, c.pointVertex[static_cast<std::size_t>(points[i])]) - o);
+      const double d = Length(Pos(m, c.pointVertex[static_cast<std::size_t>(points[i])]) - o);
       if (d > bestD) bestD = d, best = i;
     }
     return std::pair{best, bestD};
@@ -516,7 +494,7 @@ CUV Apply(const Placement& p, const CUV& uv) {
              static_cast<float>(std::clamp(v * p.scale + p.dv, 0.0, 1.0)));
 }
 
-double FaceArea3(const CModel& m, const CFace& f) { return Length(FaceNormal(m, f)) / 2; }
+double FaceArea3(const CModel& m, const CFace& f) { return Length(NewellNormal(m, f)) / 2; }
 
 // Packs the islands (lists of faces that all have UVs).
 void PackIslands(CModel& m, const std::vector<std::vector<std::int32_t>>& islands, double margin) {
@@ -607,7 +585,7 @@ std::size_t ProjectUVs(CModel& model, std::span<const std::int32_t> faces, const
   D3 hi = lo * -1.0;
   for (std::int32_t f : list)
     for (std::int32_t v : model.faces[static_cast<std::size_t>(f)].indices) {
-      const D3 p = Position(model, v);
+      const D3 p = Pos(model, v);
       lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
       hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
     }
@@ -618,17 +596,17 @@ std::size_t ProjectUVs(CModel& model, std::span<const std::int32_t> faces, const
   // to the right.
   D3 upHint = D3(options.up);
   if (options.kind != UVProjection::kView) upHint = std::abs(axis.z) < 0.9 ? D3(0, 0, 1) : D3(1, 0, 0);
-  D3 right = Unit(Cross(axis, upHint));
-  if (Length(right) == 0) right = Unit(Cross(axis, std::abs(axis.x) < 0.9 ? D3(1, 0, 0) : D3(0, 1, 0)));
-  const D3 up = Cross(right, axis);
-  const D3 e1 = right, e2 = Cross(axis, e1);
+  D3 right = Unit(CrossD(axis, upHint));
+  if (Length(right) == 0) right = Unit(CrossD(axis, std::abs(axis.x) < 0.9 ? D3(1, 0, 0) : D3(0, 1, 0)));
+  const D3 up = CrossD(right, axis);
+  const D3 e1 = right, e2 = CrossD(axis, e1);
 
   std::vector<std::vector<D2>> raw(list.size());
   double radius = 0, weight = 0;
   if (options.kind == UVProjection::kCylinder || options.kind == UVProjection::kSphere) {
     for (std::int32_t f : list)
       for (std::int32_t v : model.faces[static_cast<std::size_t>(f)].indices) {
-        const D3 d = Position(model, v) - centre;
+        const D3 d = Pos(model, v) - centre;
         const D3 across = options.kind == UVProjection::kSphere ? d : d - axis * Dot(d, axis);
         radius += Length(across), weight += 1;
       }
@@ -643,10 +621,10 @@ std::size_t ProjectUVs(CModel& model, std::span<const std::int32_t> faces, const
     std::vector<D2>& out = raw[i];
     out.resize(f.indices.size());
     poles[i].assign(f.indices.size(), false);
-    const D3 n = FaceNormal(model, f);
+    const D3 n = NewellNormal(model, f);
     const int dominant = DominantAxis(n);
     for (std::size_t k = 0; k < f.indices.size(); ++k) {
-      const D3 p = Position(model, f.indices[k]);
+      const D3 p = Pos(model, f.indices[k]);
       const D3 d = p - centre;
       switch (options.kind) {
         case UVProjection::kPlanarX: out[k] = PaneUV(p, 0, false); break;
@@ -774,7 +752,7 @@ std::size_t MarkSharpSeams(CModel& model, std::span<const std::int32_t> faces, d
     const auto edge = static_cast<std::int32_t>(e);
     std::vector<D3> normals;
     for (const std::int32_t* f = ix.FacesBegin(edge); f != ix.FacesEnd(edge); ++f)
-      if (listed[static_cast<std::size_t>(*f)]) normals.push_back(Unit(FaceNormal(model, model.faces[static_cast<std::size_t>(*f)])));
+      if (listed[static_cast<std::size_t>(*f)]) normals.push_back(Unit(NewellNormal(model, model.faces[static_cast<std::size_t>(*f)])));
     bool sharp = false;
     for (std::size_t i = 0; i < normals.size(); ++i)
       for (std::size_t j = i + 1; j < normals.size(); ++j) sharp = sharp || Dot(normals[i], normals[j]) < limit - 1e-9;
@@ -842,7 +820,7 @@ std::size_t UnwrapUVs(CModel& model, std::span<const std::int32_t> faces, double
       D3 n;
       for (std::int32_t pos : island) {
         faceList.push_back(list[static_cast<std::size_t>(pos)]);
-        n = n + FaceNormal(model, model.faces[static_cast<std::size_t>(faceList.back())]);
+        n = n + NewellNormal(model, model.faces[static_cast<std::size_t>(faceList.back())]);
       }
       UVProjectionOptions o;
       o.kind = UVProjection::kView;
@@ -893,9 +871,9 @@ std::vector<FaceStretch> MeasureUVStretch(const CModel& model, std::span<const s
     double diff = 0;
     for (std::size_t k = 0; k < n; ++k) {
       const std::size_t prev = (k + n - 1) % n, next = (k + 1) % n;
-      const D3 p = Position(model, f.indices[k]);
-      const D3 a = Position(model, f.indices[prev]) - p, b = Position(model, f.indices[next]) - p;
-      const double angle3 = std::atan2(Length(Cross(a, b)), Dot(a, b));
+      const D3 p = Pos(model, f.indices[k]);
+      const D3 a = Pos(model, f.indices[prev]) - p, b = Pos(model, f.indices[next]) - p;
+      const double angle3 = std::atan2(Length(CrossD(a, b)), Dot(a, b));
       const double au = f.uvs[prev].u - static_cast<double>(f.uvs[k].u), av = f.uvs[prev].v - static_cast<double>(f.uvs[k].v);
       const double bu = f.uvs[next].u - static_cast<double>(f.uvs[k].u), bv = f.uvs[next].v - static_cast<double>(f.uvs[k].v);
       const double angle2 = std::atan2(std::abs(au * bv - av * bu), au * bu + av * bv);
